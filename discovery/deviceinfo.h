@@ -1,0 +1,38 @@
+#pragma once
+
+#include "vosk/vosk.h"
+
+#include <QMetaType>
+#include <QString>
+#include <QVector>
+
+// One device the user has checked in the table, and after an operation its
+// result. Built from a table row; (serialNumber, mac) is the key back to the
+// stored VOSK_DEVICE_INFO. Passed by value, in QVector<DeviceInfo>, between
+// pages and through queued signals.
+struct DeviceInfo
+{
+    QString id;            // the row's "ID" text, e.g. "007"
+    QString deviceType;    // "Device Type" text
+    QString ipv4Address;   // "IPv4 Address" text
+    QString serialNumber;  // "Serial Number" text
+    QString mac;           // "MAC" text
+    QString result = QStringLiteral("0"); // "0" until an operation sets its result text
+
+    friend bool operator==(const DeviceInfo &a, const DeviceInfo &b)
+    {
+        return a.id == b.id && a.deviceType == b.deviceType && a.ipv4Address == b.ipv4Address
+            && a.serialNumber == b.serialNumber && a.mac == b.mac && a.result == b.result;
+    }
+    friend bool operator!=(const DeviceInfo &a, const DeviceInfo &b) { return !(a == b); }
+};
+
+Q_DECLARE_METATYPE(VOSK_DEVICE_INFO)
+Q_DECLARE_METATYPE(DeviceInfo)
+
+namespace VOSK {
+// Registers "VOSK_DEVICE_INFO", "DeviceInfo" and "QVector<DeviceInfo>" with
+// the meta-type system. Call before connecting signals that carry them
+// across threads. Idempotent, any thread.
+void registerMetaTypes();
+} // namespace VOSK

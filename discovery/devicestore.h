@@ -1,0 +1,71 @@
+#pragma once
+
+#include "discovery/peltmutex.h"
+#include "discovery/singleton.h"
+#include "vosk/vosk.h"
+
+#include <QString>
+#include <QVector>
+
+// The latest VOSK_DEVICE_INFO of every online device, in order of arrival,
+// keyed by (serialNumber, mac) compared as text. One per process.
+//
+// Every operation holds the store's recursive mutex for its whole duration.
+// Callers may hold it themselves around a sequence of calls (lock()/unlock()
+// or Locker); containsMac() takes no lock of its own and must be called
+// under one. Used from the GUI thread.
+class DeviceStore final : public Singleton::CSingleton<DeviceStore>
+{
+public:
+    // RAII holder of the store's mutex.
+    class Locker final
+    {
+    public:
+        explicit Locker(DeviceStore *store) : m_store(store) { m_store->lock(); }
+        ~Locker() { m_store->unlock(); }
+        Locker(const Locker &) = delete;
+        Locker &operator=(const Locker &) = delete;
+
+    private:
+        DeviceStore *m_store;
+    };
+
+    void lock();
+    void unlock();
+
+    // Appends a copy; no duplicate test.
+    void addDevice(const VOSK_DEVICE_INFO &record);
+    // Removes the element with the record's key; nothing if there is none.
+    void removeDevice(const VOSK_DEVICE_INFO &record);
+    // Overwrites all 500 bytes of the element with the record's key; nothing
+    // if there is none.
+    void updateDevice(const VOSK_DEVICE_INFO &record);
+    // Index of the first element with that key, or -1.
+    int indexOf(const QString &serialNumber, const QString &mac);
+    // Copies the element out; false if none.
+    bool getDevice(const QString &serialNumber, const QString &mac, VOSK_DEVICE_INFO &record);
+    QVector<VOSK_DEVICE_INFO> getAllDevices();
+    // Fills param from the element's network fields (the port's low 16 bits;
+    // IPv6 texts widened from 46 to 128 bytes); other bytes of param are left
+    // as they are. False if none.
+    bool getNetParam(const QString &serialNumber, const QString &mac, VOSK_NET_PARAM &param);
+    // The reverse copy: texts cut to the record's widths and kept
+    // terminated, the port widened to 32 bits. False if none.
+    bool setNetParam(const QString &serialNumber, const QString &mac, const VOSK_NET_PARAM &param);
+    // Sets notActivated (0 after a successful activation). False if none.
+    bool setActivated(const QString &serialNumber, const QString &mac, quint8 value);
+    // Whether an element has that MAC. Takes no lock: call under lock().
+    bool containsMac(const QString &mac) const;
+    int count();
+    void clear();
+
+private:
+    friend class Singleton::CSingleton<DeviceStore>;
+    DeviceStore();
+    ~DeviceStore();
+
+    int indexOfLocked(const QString &serialNumber, const QString &mac) const;
+
+    PELT_MUTEX *m_mutex;
+    QVector<VOSK_DEVICE_INFO> m_devices;
+};

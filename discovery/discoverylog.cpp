@@ -1,0 +1,3 @@
+#include "discovery/discoverylog.h"
+
+Q_LOGGING_CATEGORY(lcDiscovery, "vosktool.discovery", QtInfoMsg)

@@ -1,0 +1,40 @@
+# Shared by run.sh and test.sh: install what is missing, configure, build.
+# Sourced, not run.
+
+VOSKTOOL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+VOSKTOOL_BUILD="${VOSKTOOL_BUILD:-$VOSKTOOL_ROOT/build}"
+
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then
+        "$@"
+    elif command -v sudo >/dev/null 2>&1; then
+        sudo "$@"
+    else
+        echo "error: installing packages needs root or sudo: $*" >&2
+        return 1
+    fi
+}
+
+# Installs the Debian packages of scripts/packages.txt that are not there yet.
+install_packages() {
+    local wanted missing=()
+    mapfile -t wanted < <(grep -v -E '^\s*(#|$)' "$VOSKTOOL_ROOT/scripts/packages.txt")
+    for pkg in "${wanted[@]}"; do
+        if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$pkg")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "Installing: ${missing[*]}"
+        as_root apt-get update -q
+        as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+# Configures once, then rebuilds only what changed.
+build_project() {
+    if [ ! -f "$VOSKTOOL_BUILD/CMakeCache.txt" ]; then
+        cmake -S "$VOSKTOOL_ROOT" -B "$VOSKTOOL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
+    fi
+    cmake --build "$VOSKTOOL_BUILD" --parallel "$(nproc)"
+}

@@ -1,0 +1,262 @@
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+
+#include <QTest>
+
+#include <atomic>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace {
+
+VOSK_DEVICE_INFO makeRecord(const char *serial, const char *mac, const char *ipv4 = "192.168.1.10")
+{
+    VOSK_DEVICE_INFO record;
+    std::memset(&record, 0, sizeof record);
+    VOSK::setFieldBytes(record.serialNumber, serial);
+    VOSK::setFieldBytes(record.mac, mac);
+    VOSK::setFieldBytes(record.ipv4Address, ipv4);
+    return record;
+}
+
+QString s(const char *text)
+{
+    return QString::fromLatin1(text);
+}
+
+// True when another thread can take the store's mutex right now, i.e. no
+// operation left it locked.
+bool mutexIsFree(DeviceStore *store)
+{
+    std::atomic<bool> took{false};
+    std::thread probe([&] {
+        store->lock();
+        took = true;
+        store->unlock();
+    });
+    probe.join();
+    return took;
+}
+
+} // namespace
+
+class TestDeviceStore final : public QObject
+{
+    Q_OBJECT
+
+private:
+    DeviceStore *store = DeviceStore::instance();
+
+private Q_SLOTS:
+    void init() { store->clear(); }
+    void cleanupTestCase() { store->clear(); }
+
+    void instanceIsShared()
+    {
+        QCOMPARE(DeviceStore::instance(), store);
+        std::vector<DeviceStore *> seen(4, nullptr);
+        std::vector<std::thread> threads;
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            threads.emplace_back([&seen, i] { seen[i] = DeviceStore::instance(); });
+        for (auto &t : threads)
+            t.join();
+        for (DeviceStore *p : seen)
+            QCOMPARE(p, store);
+    }
+
+    void addGetRemoveByKey()
+    {
+        store->addDevice(makeRecord("A", "00:00:00:00:00:01"));
+        store->addDevice(makeRecord("B", "00:00:00:00:00:02"));
+        store->addDevice(makeRecord("C", "00:00:00:00:00:03"));
+        QCOMPARE(store->count(), 3);
+        QCOMPARE(store->indexOf(s("B"), s("00:00:00:00:00:02")), 1);
+        // Both halves of the key must match.
+        QCOMPARE(store->indexOf(s("B"), s("00:00:00:00:00:03")), -1);
+
+        store->removeDevice(makeRecord("A", "00:00:00:00:00:01"));
+        QCOMPARE(store->indexOf(s("B"), s("00:00:00:00:00:02")), 0);
+        QCOMPARE(store->indexOf(s("C"), s("00:00:00:00:00:03")), 1);
+
+        VOSK_DEVICE_INFO out;
+        QVERIFY(!store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
+        QVERIFY(store->getDevice(s("C"), s("00:00:00:00:00:03"), out));
+        QCOMPARE(VOSK::fieldText(out.serialNumber), s("C"));
+        QCOMPARE(store->getAllDevices().size(), 2);
+    }
+
+    void updateReplacesWholeRecord()
+    {
+        store->addDevice(makeRecord("A", "00:00:00:00:00:01", "10.0.0.1"));
+        VOSK_DEVICE_INFO changed = makeRecord("A", "00:00:00:00:00:01", "10.0.0.99");
+        changed.notActivated = 1;
+        store->updateDevice(changed);
+        VOSK_DEVICE_INFO out;
+        QVERIFY(store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
+        QCOMPARE(std::memcmp(&out, &changed, sizeof out), 0);
+    }
+
+    void macSeenAgainWithAnotherSerial()
+    {
+        // The online path checks the MAC alone: a device reappearing with a
+        // new serial number is a duplicate by MAC, but a different key.
+        store->addDevice(makeRecord("A", "00:00:00:00:00:01"));
+        store->lock();
+        QVERIFY(store->containsMac(s("00:00:00:00:00:01")));
+        QVERIFY(!store->containsMac(s("00:00:00:00:00:02")));
+        store->unlock();
+        QCOMPARE(store->indexOf(s("Z"), s("00:00:00:00:00:01")), -1);
+        store->updateDevice(makeRecord("Z", "00:00:00:00:00:01", "1.2.3.4"));
+        VOSK_DEVICE_INFO out;
+        QVERIFY(store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
+        QCOMPARE(VOSK::fieldText(out.ipv4Address), s("192.168.1.10"));
+    }
+
+    void missingKeysChangeNothingAndLeaveMutexFree_data()
+    {
+        QTest::addColumn<int>("operation");
+        QTest::newRow("remove") << 0;
+        QTest::newRow("update") << 1;
+        QTest::newRow("getNetParam") << 2;
+        QTest::newRow("setNetParam") << 3;
+        QTest::newRow("setActivated") << 4;
+        QTest::newRow("getDevice") << 5;
+    }
+
+    void missingKeysChangeNothingAndLeaveMutexFree()
+    {
+        QFETCH(int, operation);
+        const VOSK_DEVICE_INFO kept = makeRecord("A", "00:00:00:00:00:01");
+        store->addDevice(kept);
+        const VOSK_DEVICE_INFO missing = makeRecord("X", "00:00:00:00:00:09");
+        VOSK_NET_PARAM param;
+        std::memset(&param, 0, sizeof param);
+        VOSK_DEVICE_INFO out;
+        switch (operation) {
+        case 0: store->removeDevice(missing); break;
+        case 1: store->updateDevice(missing); break;
+        case 2: QVERIFY(!store->getNetParam(s("X"), s("00:00:00:00:00:09"), param)); break;
+        case 3: QVERIFY(!store->setNetParam(s("X"), s("00:00:00:00:00:09"), param)); break;
+        case 4: QVERIFY(!store->setActivated(s("X"), s("00:00:00:00:00:09"), 0)); break;
+        case 5: QVERIFY(!store->getDevice(s("X"), s("00:00:00:00:00:09"), out)); break;
+        }
+        const auto all = store->getAllDevices();
+        QCOMPARE(all.size(), 1);
+        QCOMPARE(std::memcmp(&all.first(), &kept, sizeof kept), 0);
+        QVERIFY(mutexIsFree(store));
+    }
+
+    void netParamWidths()
+    {
+        VOSK_DEVICE_INFO record = makeRecord("A", "00:00:00:00:00:01", "192.168.1.64");
+        VOSK::setFieldBytes(record.ipv4Mask, "255.255.255.0");
+        VOSK::setFieldBytes(record.ipv4Gateway, "192.168.1.1");
+        // A 46-byte IPv6 field filled to the brim, no terminator: the copy must
+        // stop at the field and stay terminated.
+        std::memset(record.ipv6Address, 'a', sizeof record.ipv6Address);
+        std::memset(record.ipv6Gateway, 'g', sizeof record.ipv6Gateway);
+        record.ipv6PrefixLength = 64;
+        record.port = 0x12345678; // more than 16 bits
+        record.dhcpEnabled = 1;
+        record.httpPort = 8080;
+        store->addDevice(record);
+
+        VOSK_NET_PARAM param;
+        std::memset(&param, 0x7F, sizeof param);
+        QVERIFY(store->getNetParam(s("A"), s("00:00:00:00:00:01"), param));
+        QCOMPARE(VOSK::fieldText(param.ipv4Address), s("192.168.1.64"));
+        QCOMPARE(VOSK::fieldText(param.ipv4Mask), s("255.255.255.0"));
+        QCOMPARE(VOSK::fieldText(param.ipv4Gateway), s("192.168.1.1"));
+        QCOMPARE(VOSK::fieldText(param.ipv6Address), QString(46, QLatin1Char('a')));
+        QCOMPARE(param.ipv6Address[46], '\0');
+        QCOMPARE(VOSK::fieldText(param.ipv6Gateway), QString(46, QLatin1Char('g')));
+        QCOMPARE(param.port, quint16(0x5678));
+        QCOMPARE(param.ipv6PrefixLength, quint8(64));
+        QCOMPARE(param.dhcpEnabled, quint8(1));
+        QCOMPARE(param.httpPort, quint16(8080));
+
+        // The reverse: long texts are cut to the record's widths, the port
+        // widened without sign extension.
+        std::memset(&param, 0, sizeof param);
+        VOSK::setFieldBytes(param.ipv4Address, "10.1.1.5");
+        std::memset(param.ipv6Address, 'b', 100);
+        VOSK::setFieldBytes(param.ipv6Gateway, "fe80::1");
+        param.port = 0xFFFF;
+        param.ipv6PrefixLength = 48;
+        param.dhcpEnabled = 0;
+        param.httpPort = 0;
+        QVERIFY(store->setNetParam(s("A"), s("00:00:00:00:00:01"), param));
+        VOSK_DEVICE_INFO out;
+        QVERIFY(store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
+        QCOMPARE(VOSK::fieldText(out.ipv4Address), s("10.1.1.5"));
+        QCOMPARE(VOSK::fieldText(out.ipv6Address), QString(45, QLatin1Char('b')));
+        QCOMPARE(out.ipv6Address[45], '\0');
+        QCOMPARE(VOSK::fieldText(out.ipv6Gateway), s("fe80::1"));
+        QCOMPARE(out.ipv6PrefixLength, quint8(48));
+        QCOMPARE(out.port, 65535);
+        QCOMPARE(out.dhcpEnabled, quint8(0));
+        QCOMPARE(out.httpPort, quint16(0));
+        // Fields outside the parameter block are untouched.
+        QCOMPARE(VOSK::fieldText(out.serialNumber), s("A"));
+    }
+
+    void setActivated()
+    {
+        VOSK_DEVICE_INFO record = makeRecord("A", "00:00:00:00:00:01");
+        record.notActivated = 1;
+        store->addDevice(record);
+        store->lock(); // an outer lock, as the activation does
+        QVERIFY(store->setActivated(s("A"), s("00:00:00:00:00:01"), 0));
+        store->unlock();
+        VOSK_DEVICE_INFO out;
+        QVERIFY(store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
+        QCOMPARE(out.notActivated, quint8(0));
+    }
+
+    void readersAndWriterUnderOuterLock()
+    {
+        constexpr int kDevices = 200;
+        std::atomic<bool> torn{false};
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> readers;
+        for (int r = 0; r < 3; ++r) {
+            readers.emplace_back([&] {
+                while (!stop) {
+                    // A sequence of calls under one outer lock sees a
+                    // consistent store: count and contents agree.
+                    DeviceStore::Locker locker(store);
+                    const int n = store->count();
+                    const auto all = store->getAllDevices();
+                    if (all.size() != n)
+                        torn = true;
+                    for (const auto &rec : all) {
+                        if (store->indexOf(VOSK::fieldText(rec.serialNumber), VOSK::fieldText(rec.mac)) < 0)
+                            torn = true;
+                    }
+                }
+            });
+        }
+        std::thread writer([&] {
+            for (int i = 0; i < kDevices; ++i) {
+                const QByteArray serial = "S" + QByteArray::number(i);
+                const QByteArray mac = "M" + QByteArray::number(i);
+                DeviceStore::Locker locker(store);
+                if (!store->containsMac(QString::fromLatin1(mac)))
+                    store->addDevice(makeRecord(serial.constData(), mac.constData()));
+                if (i % 3 == 0)
+                    store->removeDevice(makeRecord(serial.constData(), mac.constData()));
+            }
+        });
+        writer.join();
+        stop = true;
+        for (auto &t : readers)
+            t.join();
+        QVERIFY(!torn);
+        QCOMPARE(store->count(), kDevices - (kDevices + 2) / 3);
+        QVERIFY(mutexIsFree(store));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeviceStore)
+#include "tst_devicestore.moc"
