@@ -1,0 +1,3 @@
+#include "aptui/aptuilog.h"
+
+Q_LOGGING_CATEGORY(lcAptui, "vosktool.aptui", QtInfoMsg)
