@@ -1,5 +1,6 @@
 #include "app/appwarningdialog.h"
 #include "app/toolsapplication.h"
+#include "aptui/targetpath.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -40,6 +41,7 @@ public:
 
 const char kHelperMode[] = "VOSKTOOL_INSTANCE_HELPER";
 const char kHelperId[] = "VOSKTOOL_INSTANCE_ID";
+const char kHelperFolder[] = "VOSKTOOL_PROGRAM_FOLDER";
 
 // The second process of the single-instance tests. "hold" keeps an instance
 // running until its stdin closes; "start" runs the start-up checks the way
@@ -48,6 +50,8 @@ int runHelper(const QByteArray &mode, int argc, char **argv)
 {
     const QString id = QString::fromUtf8(qgetenv(kHelperId));
     ToolsApplication app(id, argc, argv);
+    if (qEnvironmentVariableIsSet(kHelperFolder))
+        TarnGUIToolkit::SetTargetPath(qEnvironmentVariable(kHelperFolder));
     if (mode == "hold") {
         std::printf("%s\n", app.isRunning() ? "refused" : "holding");
         std::fflush(stdout);
@@ -77,7 +81,7 @@ private:
     QTemporaryDir m_runtime;
     QString m_id = QStringLiteral("VOSKToolTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
-    QProcess *helper(const char *mode)
+    QProcess *helper(const char *mode, const QString &programFolder = QString())
     {
         auto *process = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -85,6 +89,8 @@ private:
         env.insert(QString::fromLatin1(kHelperId), m_id);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        if (!programFolder.isEmpty())
+            env.insert(QString::fromLatin1(kHelperFolder), programFolder);
         process->setProcessEnvironment(env);
         process->start(QCoreApplication::applicationFilePath(), {});
         return process;
@@ -307,6 +313,22 @@ private Q_SLOTS:
         QProcess *third = helper("start");
         QVERIFY(finish(third).contains("started"));
         QCOMPARE(third->exitCode(), 0);
+        // Beside the program: the shipped Setup.xml names the skin, and the
+        // skin plug-in is found.
+        QVERIFY(third->readAllStandardError().contains("[Tool]LoadSkin = CommonSkin Success"));
+    }
+
+    // An empty program folder: no Setup.xml, no plug-ins, no translations.
+    // Start-up goes on with the defaults and says which skin it missed.
+    void startsWithoutSettingsOrSkin()
+    {
+        QTemporaryDir empty;
+        QVERIFY(empty.isValid());
+        QProcess *process = helper("start", empty.path());
+        const QByteArray output = finish(process);
+        QVERIFY2(output.contains("started"), output.constData());
+        QCOMPARE(process->exitCode(), 0);
+        QVERIFY(process->readAllStandardError().contains("[Tool]LoadSkin = CommonSkin failed"));
     }
 
     void killedInstanceDoesNotBlock()
