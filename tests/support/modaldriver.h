@@ -8,7 +8,7 @@
 // Drives a modal dialog from inside its exec() loop: arm it right before
 // the call that runs exec(). `action` gets the active modal dialog; when
 // it leaves the dialog open (a check failed, or it only looked), the
-// dialog is rejected, so a test can never hang on a modal loop. Checks
+// dialog is closed with Rejected, so a test can never hang on a modal loop. Checks
 // belong after exec() returns, on values the action recorded.
 namespace TestSupport {
 
@@ -24,8 +24,9 @@ inline void onModal(std::function<void(QDialog *)> action, int attemptsLeft = 20
             return;
         }
         action(dialog);
+        // done(), not reject(): some dialogs refuse reject() on purpose.
         if (dialog->isVisible())
-            dialog->reject();
+            dialog->done(QDialog::Rejected);
     });
 }
 
