@@ -3,6 +3,7 @@
 #include "ui_basetitle.h"
 
 #include <QAbstractButton>
+#include <QMouseEvent>
 
 namespace aptui {
 
@@ -27,6 +28,10 @@ BaseTitle::BaseTitle(bool showAppButton, bool showOptionButton, bool showMinButt
     , m_ui(std::make_unique<Ui::BaseTitle>())
 {
     m_ui->setupUi(this);
+    // The base would switch the window on a double click by itself, also
+    // for dialogs without a maximise button or whose owner switched the
+    // maximise connection off; the double click goes the button's way.
+    SetOpenDoubleClickEnable(false);
 
     setAppButtonShow(showAppButton);
     setOptionButtonShow(showOptionButton);
@@ -47,6 +52,16 @@ BaseTitle::~BaseTitle()
         delete item->widget();
         delete item;
     }
+}
+
+void BaseTitle::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() == Qt::LeftButton && m_ui->btnMax->isEnabled() && !m_ui->btnMax->isHidden()) {
+        event->accept();
+        Q_EMIT signalMaxButtonClicked();
+        return;
+    }
+    CFancyTitle::mouseDoubleClickEvent(event);
 }
 
 QString BaseTitle::title() const

@@ -17,7 +17,9 @@ namespace aptui {
 // text, room for added buttons, then the option, minimise, maximise and
 // close buttons. A button shown by its flag is also enabled; a hidden one
 // is disabled, so its shortcut cannot fire. The buttons only emit signals:
-// the dialog decides what they do. Dragging moves the window (CFancyTitle).
+// the dialog decides what they do. Dragging moves the window (CFancyTitle);
+// a left double click counts as a click on the maximise button while that
+// button is shown, and does nothing otherwise.
 // GUI thread only.
 class BaseTitle final : public TarnGUIToolkit::CFancyTitle
 {
@@ -51,6 +53,9 @@ public Q_SLOTS:
     void addCustomButton(QAbstractButton *button);
     void setTitle(const QString &title);
     void setTitleIcon(const QIcon &icon);
+
+protected:
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
     std::unique_ptr<Ui::BaseTitle> m_ui;

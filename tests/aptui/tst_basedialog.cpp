@@ -135,6 +135,30 @@ private Q_SLOTS:
         QVERIFY(!dialog.isVisible());
     }
 
+    void titleDoubleClickActsAsMaximise_data()
+    {
+        QTest::addColumn<bool>("maxShown");
+        QTest::addColumn<bool>("maxConnected");
+        QTest::newRow("shown, connected") << true << true;
+        QTest::newRow("shown, disconnected") << true << false;
+        QTest::newRow("hidden") << false << true;
+    }
+
+    void titleDoubleClickActsAsMaximise()
+    {
+        QFETCH(bool, maxShown);
+        QFETCH(bool, maxConnected);
+        BaseDialog dialog(false, false, false, maxShown, true, true, true);
+        dialog.setEnableDefaultConnections(true, maxConnected, true, true, true);
+        QSignalSpy maxClicked(&dialog, &BaseDialog::signalMaxButtonClicked);
+        dialog.resize(300, 200);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QTest::mouseDClick(dialog.title(), Qt::LeftButton, {}, QPoint(150, 10));
+        QCOMPARE(maxClicked.count(), maxShown ? 1 : 0);
+        QCOMPARE(dialog.title()->GetWidgetSizeFactory()->IsMaximized(&dialog), maxShown && maxConnected);
+    }
+
     void disabledMaximiseDoesNothing()
     {
         BaseDialog dialog;

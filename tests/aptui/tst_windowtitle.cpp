@@ -67,9 +67,12 @@ private Q_SLOTS:
     {
         QFETCH(bool, byButton);
         TitledWindow window;
+        // The renamed button must pick up its look at once.
+        window.setStyleSheet(QStringLiteral("QToolButton#m_btnResore { color: #f74248; }"));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         const QRect normal = window.geometry();
+        const QColor accent(QStringLiteral("#f74248"));
         QToolButton *button = maximizeButton(window.title);
         QVERIFY(button);
         QSignalSpy sizeChanged(window.title, &WindowTitle::SignalWndSizeStatusChanged);
@@ -84,11 +87,13 @@ private Q_SLOTS:
         QTRY_COMPARE(button->objectName(), QStringLiteral("m_btnResore"));
         QVERIFY(window.title->GetWidgetSizeFactory()->IsMaximized(&window));
         QVERIFY(window.geometry() != normal);
+        QCOMPARE(button->palette().color(QPalette::ButtonText), accent);
 
         toggle();
         QTRY_COMPARE(button->objectName(), QStringLiteral("m_btnMaximize"));
         QVERIFY(!window.title->GetWidgetSizeFactory()->IsMaximized(&window));
         QCOMPARE(window.geometry(), normal);
+        QVERIFY(button->palette().color(QPalette::ButtonText) != accent);
         QCOMPARE(sizeChanged.count(), byButton ? 0 : 2);
     }
 
