@@ -9,6 +9,20 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::TipDialog</name>
+    <message>
+        <source>sure</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::WarningDialog</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>apt::ToolsApplication</name>
     <message>
         <source>VOSK is already running.</source>
@@ -16,6 +30,21 @@
     </message>
     <message>
         <source>Display resolution less than 1024*768,are you sure to start the program?</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>aptui::BaseDialog</name>
+    <message>
+        <source>null content</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
