@@ -36,5 +36,15 @@ build_project() {
     if [ ! -f "$VOSKTOOL_BUILD/CMakeCache.txt" ]; then
         cmake -S "$VOSKTOOL_ROOT" -B "$VOSKTOOL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
+    # Source lists are globbed. When files come or go, CMake re-globs, but
+    # moc/uic keep their old dependency lists until their stamps go: drop
+    # the stamps so a new form or Q_OBJECT header is processed.
+    local list_sig
+    list_sig=$(cd "$VOSKTOOL_ROOT" && { git ls-files -co --exclude-standard 2>/dev/null || find . -type f; } \
+               | grep -E '\.(h|cpp|ui)$' | sort | md5sum | cut -d' ' -f1)
+    if [ "$(cat "$VOSKTOOL_BUILD/.source-list" 2>/dev/null)" != "$list_sig" ]; then
+        find "$VOSKTOOL_BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
+    fi
     cmake --build "$VOSKTOOL_BUILD" --parallel "$(nproc)"
+    echo "$list_sig" > "$VOSKTOOL_BUILD/.source-list"
 }
