@@ -450,3 +450,7 @@ QString DeviceInfoModel::resolveConfigPath(const QString &programDir, bool progr
 }
 
 } // namespace VoskTool
+
+// Its own moc output, so that linking the model alone does not pull in
+// the page (and with it the discovery library).
+#include "moc_deviceinfomodel.cpp"
