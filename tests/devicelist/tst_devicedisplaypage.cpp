@@ -56,6 +56,20 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+// Stands in for the main window's cover slots.
+class CoverHost final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    int covers = 0;
+    int uncovers = 0;
+
+public Q_SLOTS:
+    void enableCover() { ++covers; }
+    void disableCover() { ++uncovers; }
+};
+
 } // namespace
 
 class TestDeviceDisplayPage final : public QObject
@@ -133,6 +147,36 @@ private Q_SLOTS:
         QCOMPARE(table->columnWidth(model()->columnIndex(ColumnCheck)), 30);
         QCOMPARE(table->focusPolicy(), Qt::NoFocus);
         QCOMPARE(m_spy->count(), 0);
+    }
+
+    void coverSignalsReachTheOwner()
+    {
+        CoverHost host;
+        DeviceDisplayPage page(configPath(), &host);
+        Q_EMIT page.signalCoverMainPage();
+        Q_EMIT page.signalDisCoverMainPage();
+        QCOMPARE(host.covers, 1);
+        QCOMPARE(host.uncovers, 1);
+    }
+
+    void clickingARowCheckBox()
+    {
+        m_host->resize(900, 400);
+        m_page->resize(900, 400);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        m_page->onDeviceLogin(makeRecord("SN1", "m1"));
+        TarnGUIToolkit::CTableView *table = m_page->tableView();
+        const QModelIndex cell = model()->index(0, model()->columnIndex(ColumnCheck));
+        QStyleOptionViewItem option;
+        option.initFrom(table->viewport());
+        option.rect = table->visualRect(cell);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+        QCOMPARE(m_page->checkedRows(), QVector<int>{0});
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifySingle);
     }
 
     void duplicateMacGivesOneRow()
