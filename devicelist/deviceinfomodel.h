@@ -83,8 +83,6 @@ public:
 private:
     void setUp();
     void setHeaders();
-    // Fills columns 2..21 of row from record; `fresh` for a new row.
-    void fillRow(int row, const VOSK_DEVICE_INFO &record);
     void setCellText(int row, int logical, const QString &text);
     void renumberFrom(int row);
     void rebuildDocument();
