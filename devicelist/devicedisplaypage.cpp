@@ -1,0 +1,420 @@
+#include "devicelist/devicedisplaypage.h"
+
+#include "ui_devicedisplaypage.h"
+
+#include "aptui/ctableheaderview.h"
+#include "aptui/ctableview.h"
+#include "aptui/treeviewwithleftpixmapdelegate.h"
+#include "devicelist/deviceinfomodel.h"
+#include "devicelist/devicelistlog.h"
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+#include "discovery/voskhandler.h"
+
+#include <QDesktopServices>
+#include <QHash>
+#include <QHeaderView>
+#include <QHoverEvent>
+#include <QMouseEvent>
+#include <QSignalBlocker>
+
+#include <cstring>
+
+namespace VoskTool {
+
+namespace {
+
+// Column widths in pixels, by logical column.
+constexpr int kColumnWidths[DeviceColumnCount] = {30,  70,  160, 100, 120, 80,  120, 100, 80,  230, 100,
+                                                  120, 130, 110, 130, 100, 100, 130, 130, 130, 130, 130};
+
+// A dotted IPv4 address and nothing else. The text comes from the device
+// over the network; anything else must not reach the browser as a URL.
+bool isIpv4Address(const QString &text)
+{
+    const QStringList parts = text.split(QLatin1Char('.'));
+    if (parts.size() != 4)
+        return false;
+    for (const QString &part : parts) {
+        if (part.isEmpty() || part.size() > 3)
+            return false;
+        for (const QChar c : part) {
+            if (!c.isDigit() || c.unicode() > 0x7f)
+                return false;
+        }
+        if (part.toInt() > 255)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+DeviceDisplayPage::DeviceDisplayPage(QWidget *parent)
+    : DeviceDisplayPage(DeviceInfoModel::defaultConfigPath(), parent)
+{
+}
+
+DeviceDisplayPage::DeviceDisplayPage(const QString &columnConfigPath, QWidget *parent)
+    : QWidget(parent)
+    , m_ui(std::make_unique<Ui::DeviceDisplayPage>())
+    , m_model(nullptr)
+    , m_delegate(nullptr)
+    , m_urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+{
+    m_ui->setupUi(this);
+    m_model = new DeviceInfoModel(columnConfigPath, this);
+    m_delegate = new aptui::TreeViewWithLeftPixmapDelegate(m_ui->m_tableViewVosk);
+    setUp();
+}
+
+DeviceDisplayPage::~DeviceDisplayPage() = default;
+
+TarnGUIToolkit::CTableView *DeviceDisplayPage::tableView() const
+{
+    return m_ui->m_tableViewVosk;
+}
+
+void DeviceDisplayPage::setUrlOpener(UrlOpener opener)
+{
+    m_urlOpener = std::move(opener);
+}
+
+void DeviceDisplayPage::setUp()
+{
+    VOSK::registerMetaTypes();
+    qRegisterMetaType<ModifyPage>("ModifyPage");
+    qRegisterMetaType<ModifyPage>("VoskTool::ModifyPage");
+
+    TarnGUIToolkit::CTableView *table = m_ui->m_tableViewVosk;
+    table->setItemDelegate(m_delegate);
+    table->setModel(m_model);
+
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    for (int id = 0; id < DeviceColumnCount; ++id)
+        table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
+
+    QWidget *owner = parentWidget();
+    if (owner && owner->metaObject()->indexOfSlot("enableCover()") >= 0
+        && owner->metaObject()->indexOfSlot("disableCover()") >= 0) {
+        connect(this, SIGNAL(signalCoverMainPage()), owner, SLOT(enableCover()));
+        connect(this, SIGNAL(signalDisCoverMainPage()), owner, SLOT(disableCover()));
+    }
+
+    table->setSortingEnabled(true);
+    table->sortByColumn(m_model->columnIndex(ColumnId), Qt::AscendingOrder);
+
+    QHeaderView *header = table->horizontalHeader();
+    connect(m_ui->m_btnExportDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
+    connect(header, &QHeaderView::sectionClicked, this, &DeviceDisplayPage::onSortTable);
+    connect(m_ui->m_btnRefreshDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onManualUpdate);
+    connect(m_model, &QStandardItemModel::itemChanged, this, &DeviceDisplayPage::onItemCheckChanged);
+    connect(table, &QAbstractItemView::doubleClicked, this, &DeviceDisplayPage::onDoubleClickAction);
+    connect(header, &QHeaderView::sectionMoved, this, &DeviceDisplayPage::onHeaderCountChanged);
+    connect(header, &QHeaderView::sectionPressed, this, &DeviceDisplayPage::onHeaderPress);
+    connect(m_ui->m_btnConfigReset, &QPushButton::clicked, this, &DeviceDisplayPage::onConfigResetPassword);
+    connect(m_ui->m_btnConfigExportFile, &QPushButton::clicked, this, &DeviceDisplayPage::onConfigExportFile);
+
+    table->installEventFilter(this);
+    table->viewport()->installEventFilter(this);
+    table->setMouseTracking(true);
+    table->viewport()->setMouseTracking(true);
+    table->setAlternatingRowColors(true);
+    table->ShowGridLine(false);
+
+    setActionButtonsEnabled(false);
+}
+
+void DeviceDisplayPage::setActionButtonsEnabled(bool enabled)
+{
+    m_ui->m_btnExportDeviceInfo->setEnabled(enabled);
+    m_ui->m_btnConfigReset->setEnabled(enabled);
+    m_ui->m_btnConfigExportFile->setEnabled(enabled);
+}
+
+void DeviceDisplayPage::updateCountLabel()
+{
+    m_ui->m_labelDeviceCountValue->setText(QString::number(m_model->rowCount()));
+}
+
+void DeviceDisplayPage::onSaveDeviceInfoToExcel()
+{
+    // Opens the spreadsheet export dialog once the export feature is in;
+    // until then the button has nothing to do.
+}
+
+void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
+{
+    DeviceStore *store = DeviceStore::instance();
+    {
+        const DeviceStore::Locker locker(store);
+        // A device is listed once, by MAC, whatever its serial number says.
+        if (store->containsMac(VOSK::fieldText(struDevInfo.mac)))
+            return;
+    }
+    m_model->addDevice(struDevInfo);
+    store->addDevice(struDevInfo);
+    updateCountLabel();
+    // A new row is never checked: the selection stays as it is.
+}
+
+void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
+{
+    m_model->removeDevice(struDevInfo);
+    DeviceStore::instance()->removeDevice(struDevInfo);
+    updateCountLabel();
+    // Sent even when the count stays: the device may have been checked and
+    // replaced in the count by another.
+    evaluateSelection(true);
+}
+
+void DeviceDisplayPage::onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo)
+{
+    m_model->updateDevice(struDevInfo);
+    DeviceStore::instance()->updateDevice(struDevInfo);
+}
+
+void DeviceDisplayPage::onManualUpdate()
+{
+    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    if (!handler->clearup())
+        qCInfo(lcDeviceList) << "[DeviceDisplayPage] clearing the library's devices failed:" << handler->getLastError();
+    DeviceStore::instance()->clear();
+    m_model->removeRows(0, m_model->rowCount());
+    m_ui->m_labelDeviceCountValue->setText(QStringLiteral("0"));
+    sendSelection({});
+    m_lastCheckedCount = 0;
+    // Every device answers again as a new, unchecked row.
+    if (!handler->sendInquiry())
+        qCInfo(lcDeviceList) << "[DeviceDisplayPage] inquiry failed:" << handler->getLastError();
+}
+
+void DeviceDisplayPage::onTableviewRowChanged(QItemSelection selected, QItemSelection deselected)
+{
+    // The row highlight drives nothing; the check boxes are the selection.
+    Q_UNUSED(selected)
+    Q_UNUSED(deselected)
+}
+
+void DeviceDisplayPage::refreshSucceededRows(const QVector<DeviceInfo> &results)
+{
+    const QString succeed = tr("Succeed");
+    DeviceStore *store = DeviceStore::instance();
+    for (const DeviceInfo &info : results) {
+        if (info.result != succeed)
+            continue;
+        VOSK_DEVICE_INFO record;
+        std::memset(&record, 0, sizeof record);
+        // The pane has written the new values into the store already.
+        if (store->getDevice(info.serialNumber, info.mac, record))
+            m_model->updateDevice(record);
+    }
+}
+
+void DeviceDisplayPage::onDevicesModifyResult(QVector<DeviceInfo> vecDeviceInfo)
+{
+    refreshSucceededRows(vecDeviceInfo);
+}
+
+void DeviceDisplayPage::onDevicesActiveResult(QVector<DeviceInfo> vecDeviceInfo)
+{
+    refreshSucceededRows(vecDeviceInfo);
+    // Activated devices move the pane from activation to modification.
+    evaluateSelection(true);
+}
+
+void DeviceDisplayPage::onSortTable(int iIndex)
+{
+    QHeaderView *header = m_ui->m_tableViewVosk->horizontalHeader();
+    header->setSortIndicatorShown(true);
+    m_ui->m_tableViewVosk->sortByColumn(iIndex, header->sortIndicatorOrder());
+}
+
+void DeviceDisplayPage::onItemCheckChanged(QStandardItem *pItem)
+{
+    if (!pItem || pItem->column() != m_model->columnIndex(ColumnCheck))
+        return;
+    evaluateSelection(false);
+}
+
+void DeviceDisplayPage::onDoubleClickAction(const QModelIndex &miIndex)
+{
+    if (!miIndex.isValid() || miIndex.column() != m_model->columnIndex(ColumnIpv4Address))
+        return;
+    const int row = miIndex.row();
+    const QString address = cellText(row, ColumnIpv4Address).trimmed();
+    QString port = cellText(row, ColumnHttpPort).trimmed();
+    // The model writes "N/A" for a device without an HTTP port: the
+    // browser's default port then.
+    if (port == DeviceInfoModel::tr("N/A") || port.isEmpty())
+        port = QStringLiteral("80");
+    bool portOk = false;
+    const int portNumber = port.toInt(&portOk);
+    if (!isIpv4Address(address) || !portOk || portNumber < 1 || portNumber > 65535) {
+        qCInfo(lcDeviceList) << "[DeviceDisplayPage] no web page for address" << address << "port" << port;
+        return;
+    }
+    const QUrl url(QStringLiteral("http://") + address + QLatin1Char(':') + QString::number(portNumber));
+    if (!m_urlOpener(url))
+        qCInfo(lcDeviceList) << "[DeviceDisplayPage] could not open" << url;
+}
+
+void DeviceDisplayPage::onHeaderCountChanged(int iLogicalIndex, int iOldVisualIndex, int iNewVisualIndex)
+{
+    if (iLogicalIndex < 0)
+        return;
+    const bool fixedPlace = iOldVisualIndex <= 1 || iNewVisualIndex <= 1;
+    if (!fixedPlace) {
+        if (!m_model->moveColumn(iLogicalIndex, iOldVisualIndex, iNewVisualIndex))
+            qCInfo(lcDeviceList) << "[DeviceDisplayPage] column order not saved";
+        return;
+    }
+    // The check and ID columns keep the first two places: undo the drop.
+    QHeaderView *header = m_ui->m_tableViewVosk->horizontalHeader();
+    const QSignalBlocker blocker(header);
+    header->moveSection(iNewVisualIndex, iOldVisualIndex);
+}
+
+void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
+{
+    QHeaderView *header = m_ui->m_tableViewVosk->horizontalHeader();
+    const bool fixed = iLogicalIndex == m_model->columnIndex(ColumnCheck)
+                    || iLogicalIndex == m_model->columnIndex(ColumnId);
+    header->setSectionsMovable(!fixed);
+}
+
+void DeviceDisplayPage::onConfigResetPassword()
+{
+    // Starts the batch password reset once that feature is in; until then
+    // the button has nothing to do.
+}
+
+void DeviceDisplayPage::onConfigExportFile()
+{
+    // Starts the batch key export once that feature is in; until then the
+    // button has nothing to do.
+}
+
+bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
+{
+    TarnGUIToolkit::CTableView *table = m_ui->m_tableViewVosk;
+    QWidget *viewport = table->viewport();
+    if ((watched == table || watched == viewport)
+        && (event->type() == QEvent::HoverMove || event->type() == QEvent::MouseMove)) {
+        QPointF position;
+        if (event->type() == QEvent::HoverMove)
+            position = static_cast<QHoverEvent *>(event)->position();
+        else
+            position = static_cast<QMouseEvent *>(event)->position();
+        QPoint point = position.toPoint();
+        if (watched == table)
+            point = viewport->mapFrom(table, point);
+        const QModelIndex index = table->indexAt(point);
+        const bool overAddress = index.isValid() && index.column() == m_model->columnIndex(ColumnIpv4Address);
+        viewport->setCursor(overAddress ? Qt::PointingHandCursor : Qt::ArrowCursor);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QVector<int> DeviceDisplayPage::checkedRows() const
+{
+    QVector<int> rows;
+    const int column = m_model->columnIndex(ColumnCheck);
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QStandardItem *item = m_model->item(row, column);
+        if (item && item->checkState() == Qt::Checked)
+            rows << row;
+    }
+    return rows;
+}
+
+void DeviceDisplayPage::evaluateSelection(bool forced)
+{
+    const QVector<int> rows = checkedRows();
+    const int count = static_cast<int>(rows.size());
+    if (!forced && count == m_lastCheckedCount)
+        return;
+    sendSelection(rows);
+    m_lastCheckedCount = count;
+}
+
+QString DeviceDisplayPage::cellText(int row, int logicalColumn) const
+{
+    const QStandardItem *item = m_model->item(row, m_model->columnIndex(logicalColumn));
+    return item ? item->text() : QString();
+}
+
+DeviceInfo DeviceDisplayPage::deviceInfoOfRow(int row) const
+{
+    DeviceInfo info;
+    info.id = cellText(row, ColumnId);
+    info.deviceType = cellText(row, ColumnDeviceType);
+    info.ipv4Address = cellText(row, ColumnIpv4Address);
+    info.serialNumber = cellText(row, ColumnSerialNumber);
+    info.mac = cellText(row, ColumnMac);
+    info.result = QStringLiteral("0");
+    return info;
+}
+
+quint8 DeviceDisplayPage::activationOf(const DeviceInfo &info) const
+{
+    VOSK_DEVICE_INFO record;
+    std::memset(&record, 0, sizeof record);
+    // A device missing from the store reads as zeros, that is activated.
+    DeviceStore::instance()->getDevice(info.serialNumber, info.mac, record);
+    return record.notActivated;
+}
+
+void DeviceDisplayPage::sendSelection(const QVector<int> &rows)
+{
+    if (rows.isEmpty()) {
+        setActionButtonsEnabled(false);
+        Q_EMIT signalCurrentSelectionModelChange(ModifySingle, {});
+        return;
+    }
+    setActionButtonsEnabled(true);
+    if (rows.size() == 1) {
+        const DeviceInfo info = deviceInfoOfRow(rows.first());
+        switch (activationOf(info)) {
+        case 0: Q_EMIT signalCurrentSelectionModelChange(ModifySingle, {info}); break;
+        case 1: Q_EMIT signalCurrentSelectionModelChange(ActivateSingle, {info}); break;
+        default: break; // a state the tool does not know: no page for it
+        }
+        return;
+    }
+    // One pass over the store instead of one search per checked row: a
+    // "check all" over thousands of rows stays linear.
+    QHash<QPair<QString, QString>, quint8> states;
+    const QVector<VOSK_DEVICE_INFO> stored = DeviceStore::instance()->getAllDevices();
+    states.reserve(stored.size());
+    for (const VOSK_DEVICE_INFO &record : stored) {
+        // The store answers with the first element of a key; so do we.
+        const QPair<QString, QString> key(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+        if (!states.contains(key))
+            states.insert(key, record.notActivated);
+    }
+    QVector<DeviceInfo> devices;
+    devices.reserve(rows.size());
+    bool activated = false;
+    bool notActivated = false;
+    for (const int row : rows) {
+        const DeviceInfo info = deviceInfoOfRow(row);
+        devices << info;
+        // Missing from the store reads as 0, activated, as for one row.
+        const quint8 state = states.value({info.serialNumber, info.mac}, 0);
+        activated = activated || state == 0;
+        notActivated = notActivated || state == 1;
+    }
+    if (activated && notActivated)
+        Q_EMIT signalCurrentSelectionModelChange(ModifyMixed, devices);
+    else if (activated)
+        Q_EMIT signalCurrentSelectionModelChange(ModifyBatch, devices);
+    else if (notActivated)
+        Q_EMIT signalCurrentSelectionModelChange(ActivateBatch, devices);
+}
+
+} // namespace VoskTool
+
+#include "moc_devicedisplaypage.cpp"

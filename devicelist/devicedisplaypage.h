@@ -1,0 +1,112 @@
+#pragma once
+
+#include "devicelist/modifypage.h"
+#include "discovery/deviceinfo.h"
+#include "vosk/vosk.h"
+
+#include <QItemSelection>
+#include <QModelIndex>
+#include <QUrl>
+#include <QVector>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QStandardItem;
+
+namespace TarnGUIToolkit {
+class CTableView;
+}
+namespace aptui {
+class TreeViewWithLeftPixmapDelegate;
+}
+
+namespace VoskTool {
+
+namespace Ui {
+class DeviceDisplayPage;
+}
+class DeviceInfoModel;
+
+// The left side of the main window: the table of online devices with their
+// count and the "Config Reset", "Export", "Refresh" and "Config Export"
+// buttons.
+//
+// It keeps the table model and the DeviceStore in step with the discovery
+// handler's reports (connect the handler's signalDeviceOnline/Offline/Update
+// to onDeviceLogin/Logout/Update), turns the check boxes into the current
+// selection (signalCurrentSelectionModelChange), refreshes rows from the
+// store when the right-hand pane reports results, and keeps the column
+// order in ColumnConfig.xml when the user drags a column.
+//
+// GUI thread only.
+class DeviceDisplayPage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    // Opens a URL in the desktop's browser; returns whether it could.
+    using UrlOpener = std::function<bool(const QUrl &)>;
+
+    // When the parent has slots enableCover() and disableCover() (the main
+    // window), signalCoverMainPage/signalDisCoverMainPage drive them.
+    explicit DeviceDisplayPage(QWidget *parent = nullptr);
+    // The same with the model's ColumnConfig.xml at columnConfigPath.
+    DeviceDisplayPage(const QString &columnConfigPath, QWidget *parent);
+    ~DeviceDisplayPage() override;
+
+    DeviceInfoModel *model() const { return m_model; }
+    TarnGUIToolkit::CTableView *tableView() const;
+    // Replaces QDesktopServices::openUrl for the double click (tests).
+    void setUrlOpener(UrlOpener opener);
+    // Model rows whose check box is fully checked, top to bottom.
+    QVector<int> checkedRows() const;
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+Q_SIGNALS:
+    void signalCurrentSelectionModelChange(ModifyPage modifyPageType, QVector<DeviceInfo> vecDeviceInfo);
+    void signalCoverMainPage();
+    void signalDisCoverMainPage();
+
+public Q_SLOTS:
+    void onSaveDeviceInfoToExcel();
+    void onDeviceLogin(VOSK_DEVICE_INFO struDevInfo);
+    void onDeviceLogout(VOSK_DEVICE_INFO struDevInfo);
+    void onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo);
+    void onManualUpdate();
+    void onTableviewRowChanged(QItemSelection selected, QItemSelection deselected);
+    void onDevicesModifyResult(QVector<DeviceInfo> vecDeviceInfo);
+    void onDevicesActiveResult(QVector<DeviceInfo> vecDeviceInfo);
+    void onSortTable(int iIndex);
+    void onItemCheckChanged(QStandardItem *pItem);
+    void onDoubleClickAction(const QModelIndex &miIndex);
+    void onHeaderCountChanged(int iLogicalIndex, int iOldVisualIndex, int iNewVisualIndex);
+    void onHeaderPress(int iLogicalIndex);
+    void onConfigResetPassword();
+    void onConfigExportFile();
+
+private:
+    void setUp();
+    void updateCountLabel();
+    void setActionButtonsEnabled(bool enabled);
+    // Sends the selection when the checked count differs from the last one
+    // sent, or always when forced.
+    void evaluateSelection(bool forced);
+    void sendSelection(const QVector<int> &rows);
+    DeviceInfo deviceInfoOfRow(int row) const;
+    // The stored record's notActivated byte; 0 (activated) when the device is
+    // not in the store.
+    quint8 activationOf(const DeviceInfo &info) const;
+    void refreshSucceededRows(const QVector<DeviceInfo> &results);
+    QString cellText(int row, int logicalColumn) const;
+
+    std::unique_ptr<Ui::DeviceDisplayPage> m_ui;
+    DeviceInfoModel *m_model;                            // child of the page
+    aptui::TreeViewWithLeftPixmapDelegate *m_delegate;   // child of the table
+    int m_lastCheckedCount = -1;
+    UrlOpener m_urlOpener;
+};
+
+} // namespace VoskTool

@@ -1,0 +1,99 @@
+#pragma once
+
+#include "devicelist/devicecolumn.h"
+#include "vosk/vosk.h"
+
+#include <QDomDocument>
+#include <QStandardItemModel>
+#include <QString>
+#include <QVector>
+
+#include <functional>
+
+namespace VoskTool {
+
+// The table model of the online devices: one row per device, 22 columns
+// (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO. Rows are found by
+// the device key, the "Serial Number" and "MAC" texts of the row.
+//
+// The model column of each logical column comes from ColumnConfig.xml,
+// read once at construction; moveColumn() rewrites that file for a header
+// drag, so the new order takes effect at the next start. The model always
+// has 22 valid, distinct columns: unusable entries of the file fall back to
+// their logical id (or, when that is taken, the first free column).
+//
+// GUI thread only.
+class DeviceInfoModel final : public QStandardItemModel
+{
+    Q_OBJECT
+
+public:
+    // Role on the check column's header: 1 asks the toolkit's table view to
+    // draw a check box there that checks or unchecks every row.
+    static constexpr int HeaderCheckRole = 162;
+
+    // Uses defaultConfigPath().
+    explicit DeviceInfoModel(QObject *parent = nullptr);
+    // Uses the given ColumnConfig.xml (tests use temporary folders).
+    explicit DeviceInfoModel(const QString &configPath, QObject *parent = nullptr);
+
+    // The model column showing logical column id (0..21); -1 for any other id.
+    int columnIndex(int id) const;
+
+    // Appends one row, check box unticked, ID = new row count ("%03d").
+    void addDevice(const VOSK_DEVICE_INFO &record);
+    // Removes the row with the record's key and renumbers the IDs of the rows
+    // after it by position. An unknown key changes nothing.
+    void removeDevice(const VOSK_DEVICE_INFO &record);
+    // Rewrites the texts of the row with the record's key (all but the check
+    // box and the ID). An unknown key changes nothing.
+    void updateDevice(const VOSK_DEVICE_INFO &record);
+    // The row with that key, or -1.
+    int rowOf(const QString &serialNumber, const QString &mac) const;
+
+    // (Re)reads configPath() into the column map. False when the file is
+    // missing, unreadable or not XML; the map then holds the default order.
+    // Entries out of range or repeated also fall back; see the class comment.
+    bool loadColumnConfig();
+    // Renumbers the file's entries for a header drag from visual position
+    // `from` to `to` and saves the file atomically in GB2312. The logical
+    // index is not needed: the entries are the visual positions. Returns
+    // false when the file could not be written (the header keeps the drag
+    // until the program ends). The model's columns do not move.
+    bool moveColumn(int logicalIndex, int from, int to);
+
+    QString configPath() const { return m_configPath; }
+    // The column map as loaded (model column of each logical column).
+    QVector<int> columnMap() const { return m_columnMap; }
+
+    // Called after a save has written the new content and before it replaces
+    // the old file; returning false abandons the save, as a crash at that
+    // moment would. For tests.
+    void setBeforeCommitHook(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
+
+    // Where ColumnConfig.xml lives: beside the program when its folder is
+    // writable (a portable copy); otherwise in the per-user configuration
+    // folder, seeded from the copy beside the program.
+    static QString defaultConfigPath();
+    // The decision behind defaultConfigPath(), with every input given.
+    // Copies programDir's file to userDir when the latter has none yet.
+    static QString resolveConfigPath(const QString &programDir, bool programDirWritable,
+                                     const QString &userDir);
+
+private:
+    void setUp();
+    void setHeaders();
+    void setCellText(int row, int logical, const QString &text);
+    void renumberFrom(int row);
+    void rebuildDocument();
+    bool saveDocument();
+    QDomElement indexValueElement(const QDomElement &child) const;
+
+    QString m_configPath;
+    QDomDocument m_document;
+    QDomElement m_root;
+    QVector<int> m_columnMap;
+    std::function<bool()> m_beforeCommit;
+};
+
+} // namespace VoskTool

@@ -1,0 +1,3 @@
+#include "devicelist/devicelistlog.h"
+
+Q_LOGGING_CATEGORY(lcDeviceList, "vosktool.devicelist", QtInfoMsg)

@@ -1,0 +1,551 @@
+#include "aptui/ctableheaderview.h"
+#include "aptui/ctableview.h"
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+#include "discovery/voskhandler.h"
+#include "tests/double/voskdouble.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+#include <memory>
+
+using namespace VoskTool;
+
+namespace {
+
+VOSK_DEVICE_INFO makeRecord(const QByteArray &serial, const QByteArray &mac, int notActivated = 0,
+                            const QByteArray &ip = "192.168.1.64", int httpPort = 80)
+{
+    VOSK_DEVICE_INFO r;
+    std::memset(&r, 0, sizeof r);
+    VOSK::setFieldBytes(r.serialNumber, serial);
+    VOSK::setFieldBytes(r.mac, mac);
+    VOSK::setFieldBytes(r.ipv4Address, ip);
+    VOSK::setFieldBytes(r.ipv4Mask, "255.255.255.0");
+    VOSK::setFieldBytes(r.deviceDescription, "IPC-" + serial);
+    r.port = 8000;
+    r.httpPort = static_cast<quint16>(httpPort);
+    r.notActivated = static_cast<quint8>(notActivated);
+    return r;
+}
+
+DeviceInfo infoOf(const QString &id, const VOSK_DEVICE_INFO &r)
+{
+    DeviceInfo info;
+    info.id = id;
+    info.deviceType = VOSK::fieldText(r.deviceDescription);
+    info.ipv4Address = VOSK::fieldText(r.ipv4Address);
+    info.serialNumber = VOSK::fieldText(r.serialNumber);
+    info.mac = VOSK::fieldText(r.mac);
+    return info;
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Stands in for the main window's cover slots.
+class CoverHost final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    int covers = 0;
+    int uncovers = 0;
+
+public Q_SLOTS:
+    void enableCover() { ++covers; }
+    void disableCover() { ++uncovers; }
+};
+
+} // namespace
+
+class TestDeviceDisplayPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_host;
+    DeviceDisplayPage *m_page = nullptr;
+    std::unique_ptr<QSignalSpy> m_spy;
+
+    QString configPath() const { return m_dir.filePath(QStringLiteral("ColumnConfig.xml")); }
+    DeviceInfoModel *model() const { return m_page->model(); }
+
+    void check(int row, bool on)
+    {
+        model()->item(row, model()->columnIndex(ColumnCheck))->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+    }
+
+    // The last selection sent: kind and devices.
+    ModifyPage lastKind() const { return m_spy->constLast().at(0).value<ModifyPage>(); }
+    QVector<DeviceInfo> lastDevices() const { return m_spy->constLast().at(1).value<QVector<DeviceInfo>>(); }
+
+    QString countText() const
+    {
+        return m_page->findChild<QLabel *>(QStringLiteral("m_labelDeviceCountValue"))->text();
+    }
+
+    bool actionButtonsEnabled() const
+    {
+        const auto *reset = m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigReset"));
+        const auto *exportInfo = m_page->findChild<QPushButton *>(QStringLiteral("m_btnExportDeviceInfo"));
+        const auto *exportFile = m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigExportFile"));
+        Q_ASSERT(reset->isEnabled() == exportInfo->isEnabled() && reset->isEnabled() == exportFile->isEnabled());
+        return reset->isEnabled();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        VoskDouble::reset();
+        DeviceStore::instance()->clear();
+        QFile::remove(configPath());
+        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), configPath()));
+        QFile::setPermissions(configPath(), QFile::ReadOwner | QFile::WriteOwner);
+        m_host = std::make_unique<QWidget>();
+        m_page = new DeviceDisplayPage(configPath(), m_host.get());
+        m_spy = std::make_unique<QSignalSpy>(m_page, &DeviceDisplayPage::signalCurrentSelectionModelChange);
+    }
+
+    void cleanup()
+    {
+        m_spy.reset();
+        m_host.reset();
+        VOSK::VoskHandler::instance()->stop();
+    }
+
+    void construction()
+    {
+        TarnGUIToolkit::CTableView *table = m_page->tableView();
+        QCOMPARE(table->objectName(), QStringLiteral("m_tableViewVosk"));
+        QCOMPARE(m_page->objectName(), QStringLiteral("DeviceDisplayPage"));
+        QCOMPARE(countText(), QStringLiteral("0"));
+        QVERIFY(!actionButtonsEnabled());
+        QVERIFY(m_page->findChild<QPushButton *>(QStringLiteral("m_btnRefreshDeviceInfo"))->isEnabled());
+        QVERIFY(m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigReset"))
+                    ->styleSheet().contains(QStringLiteral("#f74248")));
+        QCOMPARE(table->editTriggers(), QAbstractItemView::NoEditTriggers);
+        QCOMPARE(table->selectionBehavior(), QAbstractItemView::SelectRows);
+        QVERIFY(!table->showGrid());
+        QVERIFY(table->isSortingEnabled());
+        QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), model()->columnIndex(ColumnId));
+        QCOMPARE(table->columnWidth(model()->columnIndex(ColumnSerialNumber)), 230);
+        QCOMPARE(table->columnWidth(model()->columnIndex(ColumnCheck)), 30);
+        QCOMPARE(table->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(m_spy->count(), 0);
+    }
+
+    void coverSignalsReachTheOwner()
+    {
+        CoverHost host;
+        DeviceDisplayPage page(configPath(), &host);
+        Q_EMIT page.signalCoverMainPage();
+        Q_EMIT page.signalDisCoverMainPage();
+        QCOMPARE(host.covers, 1);
+        QCOMPARE(host.uncovers, 1);
+    }
+
+    void clickingARowCheckBox()
+    {
+        m_host->resize(900, 400);
+        m_page->resize(900, 400);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        m_page->onDeviceLogin(makeRecord("SN1", "m1"));
+        TarnGUIToolkit::CTableView *table = m_page->tableView();
+        const QModelIndex cell = model()->index(0, model()->columnIndex(ColumnCheck));
+        QStyleOptionViewItem option;
+        option.initFrom(table->viewport());
+        option.rect = table->visualRect(cell);
+        option.features |= QStyleOptionViewItem::HasCheckIndicator;
+        const QRect box = table->style()->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, table);
+        QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, box.center());
+        QCOMPARE(m_page->checkedRows(), QVector<int>{0});
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifySingle);
+    }
+
+    void duplicateMacGivesOneRow()
+    {
+        m_page->onDeviceLogin(makeRecord("SN1", "m1"));
+        m_page->onDeviceLogin(makeRecord("SN-other", "m1"));
+        QCOMPARE(model()->rowCount(), 1);
+        QCOMPARE(DeviceStore::instance()->count(), 1);
+        QCOMPARE(countText(), QStringLiteral("1"));
+        m_page->onDeviceLogin(makeRecord("SN2", "m2"));
+        QCOMPARE(countText(), QStringLiteral("2"));
+        QCOMPARE(m_spy->count(), 0);
+    }
+
+    void selectionSequence()
+    {
+        const VOSK_DEVICE_INFO a = makeRecord("SNA", "ma", 0, "10.0.0.1");
+        const VOSK_DEVICE_INFO b = makeRecord("SNB", "mb", 1, "10.0.0.2");
+        m_page->onDeviceLogin(a);
+        m_page->onDeviceLogin(b);
+
+        check(0, true);
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifySingle);
+        QCOMPARE(lastDevices(), QVector<DeviceInfo>{infoOf(QStringLiteral("001"), a)});
+        QVERIFY(actionButtonsEnabled());
+
+        check(1, true);
+        QCOMPARE(m_spy->count(), 2);
+        QCOMPARE(lastKind(), ModifyMixed);
+        QCOMPARE(lastDevices(), (QVector<DeviceInfo>{infoOf(QStringLiteral("001"), a), infoOf(QStringLiteral("002"), b)}));
+
+        check(0, false);
+        QCOMPARE(m_spy->count(), 3);
+        QCOMPARE(lastKind(), ActivateSingle);
+        QCOMPARE(lastDevices(), QVector<DeviceInfo>{infoOf(QStringLiteral("002"), b)});
+
+        check(1, false);
+        QCOMPARE(m_spy->count(), 4);
+        QCOMPARE(lastKind(), ModifySingle);
+        QVERIFY(lastDevices().isEmpty());
+        QVERIFY(!actionButtonsEnabled());
+
+        // Changes of other cells send nothing.
+        m_page->onDeviceUpdate(makeRecord("SNA", "ma", 1, "10.0.0.9"));
+        QCOMPARE(m_spy->count(), 4);
+    }
+
+    void selectionKinds_data()
+    {
+        QTest::addColumn<QList<int>>("states"); // notActivated per device; -1: not in the store
+        QTest::addColumn<int>("kind");          // -1: nothing sent for the last check
+        QTest::newRow("one activated") << QList<int>{0} << int(ModifySingle);
+        QTest::newRow("one not activated") << QList<int>{1} << int(ActivateSingle);
+        QTest::newRow("one unknown state") << QList<int>{2} << -1;
+        QTest::newRow("one missing from the store") << QList<int>{-1} << int(ModifySingle);
+        QTest::newRow("all activated") << QList<int>{0, 0, 0} << int(ModifyBatch);
+        QTest::newRow("none activated") << QList<int>{1, 1} << int(ActivateBatch);
+        QTest::newRow("mixed") << QList<int>{1, 0} << int(ModifyMixed);
+        QTest::newRow("unknown states only") << QList<int>{2, 5} << -1;
+        QTest::newRow("unknown state takes no part") << QList<int>{2, 1} << int(ActivateBatch);
+        QTest::newRow("missing counts as activated") << QList<int>{-1, 1} << int(ModifyMixed);
+    }
+
+    void selectionKinds()
+    {
+        QFETCH(QList<int>, states);
+        QFETCH(int, kind);
+        QVector<VOSK_DEVICE_INFO> records;
+        for (int i = 0; i < states.size(); ++i) {
+            const QByteArray n = QByteArray::number(i);
+            records << makeRecord("SN" + n, "m" + n, qMax(0, states.at(i)));
+            m_page->onDeviceLogin(records.constLast());
+            if (states.at(i) < 0)
+                DeviceStore::instance()->removeDevice(records.constLast());
+        }
+        for (int i = 0; i + 1 < states.size(); ++i)
+            check(i, true);
+        const qsizetype before = m_spy->count();
+        check(static_cast<int>(states.size()) - 1, true);
+        QVERIFY(actionButtonsEnabled());
+        if (kind < 0) {
+            QCOMPARE(m_spy->count(), before);
+            return;
+        }
+        QCOMPARE(m_spy->count(), before + 1);
+        QCOMPARE(int(lastKind()), kind);
+        const QVector<DeviceInfo> devices = lastDevices();
+        QCOMPARE(devices.size(), states.size());
+        for (int i = 0; i < devices.size(); ++i)
+            QCOMPARE(devices.at(i), infoOf(QString::asprintf("%03d", i + 1), records.at(i)));
+    }
+
+    void headerCheckAllSendsOnce()
+    {
+        for (int i = 0; i < 1000; ++i) {
+            const QByteArray n = QByteArray::number(i);
+            m_page->onDeviceLogin(makeRecord("SN" + n, "m" + n));
+        }
+        auto *header = static_cast<TarnGUIToolkit::CTableHeaderView *>(m_page->tableView()->horizontalHeader());
+        header->setColumnCheckState(model()->columnIndex(ColumnCheck), Qt::Checked);
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifyBatch);
+        QCOMPARE(lastDevices().size(), 1000);
+        header->setColumnCheckState(model()->columnIndex(ColumnCheck), Qt::Unchecked);
+        QCOMPARE(m_spy->count(), 2);
+        QVERIFY(lastDevices().isEmpty());
+    }
+
+    void offlineAlwaysResendsSelection()
+    {
+        const VOSK_DEVICE_INFO a = makeRecord("SNA", "ma");
+        m_page->onDeviceLogin(a);
+        m_page->onDeviceLogin(makeRecord("SNB", "mb"));
+        m_page->onDeviceLogin(makeRecord("SNC", "mc"));
+        check(0, true);
+        m_spy->clear();
+
+        m_page->onDeviceLogout(makeRecord("SNC", "mc"));
+        QCOMPARE(countText(), QStringLiteral("2"));
+        QCOMPARE(DeviceStore::instance()->count(), 2);
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifySingle);
+        QCOMPARE(lastDevices(), QVector<DeviceInfo>{infoOf(QStringLiteral("001"), a)});
+
+        m_page->onDeviceLogout(a);
+        QCOMPARE(countText(), QStringLiteral("1"));
+        QCOMPARE(m_spy->count(), 2);
+        QVERIFY(lastDevices().isEmpty());
+        QVERIFY(!actionButtonsEnabled());
+        // The remaining row was renumbered.
+        QCOMPARE(model()->item(0, model()->columnIndex(ColumnId))->text(), QStringLiteral("001"));
+    }
+
+    void refreshClearsAndInquires()
+    {
+        m_page->onDeviceLogin(makeRecord("SNA", "ma"));
+        m_page->onDeviceLogin(makeRecord("SNB", "mb"));
+        check(0, true);
+        check(1, true);
+        m_spy->clear();
+        VoskDouble::reset();
+
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnRefreshDeviceInfo"))->click();
+        QCOMPARE(model()->rowCount(), 0);
+        QCOMPARE(DeviceStore::instance()->count(), 0);
+        QCOMPARE(countText(), QStringLiteral("0"));
+        QCOMPARE(m_spy->count(), 1);
+        QCOMPARE(lastKind(), ModifySingle);
+        QVERIFY(lastDevices().isEmpty());
+        QVERIFY(!actionButtonsEnabled());
+        QStringList order;
+        for (const VoskDouble::Call &call : VoskDouble::calls())
+            order << call.function;
+        QCOMPARE(order, (QStringList{QStringLiteral("VOSK_Clearup"), QStringLiteral("VOSK_SendInquiry")}));
+
+        // The devices come back unchecked; the next check sends at once.
+        m_page->onDeviceLogin(makeRecord("SNA", "ma"));
+        QCOMPARE(m_page->checkedRows(), QVector<int>{});
+        check(0, true);
+        QCOMPARE(m_spy->count(), 2);
+        QCOMPARE(lastKind(), ModifySingle);
+    }
+
+    void resultsRefreshSucceededRows()
+    {
+        const VOSK_DEVICE_INFO a = makeRecord("SNA", "ma", 1, "10.0.0.1");
+        const VOSK_DEVICE_INFO b = makeRecord("SNB", "mb", 1, "10.0.0.2");
+        m_page->onDeviceLogin(a);
+        m_page->onDeviceLogin(b);
+        check(0, true);
+        QCOMPARE(lastKind(), ActivateSingle);
+
+        // The pane writes the store, then reports: only successes refresh.
+        DeviceStore *store = DeviceStore::instance();
+        QVERIFY(store->setActivated(QStringLiteral("SNA"), QStringLiteral("ma"), 0));
+        QVERIFY(store->setActivated(QStringLiteral("SNB"), QStringLiteral("mb"), 0));
+        DeviceInfo okA = infoOf(QStringLiteral("001"), a);
+        okA.result = QStringLiteral("Succeed");
+        DeviceInfo failedB = infoOf(QStringLiteral("002"), b);
+        failedB.result = QStringLiteral("Error2009:others");
+        DeviceInfo unknown = okA;
+        unknown.mac = QStringLiteral("gone");
+        const qsizetype before = m_spy->count();
+        m_page->onDevicesActiveResult({okA, failedB, unknown});
+        const int activation = model()->columnIndex(ColumnActivation);
+        QCOMPARE(model()->item(0, activation)->text(), QStringLiteral("Activated"));
+        QCOMPARE(model()->item(1, activation)->text(), QStringLiteral("Not activated"));
+        QCOMPARE(m_spy->count(), before + 1);
+        QCOMPARE(lastKind(), ModifySingle);
+
+        // Modification results refresh rows and send nothing.
+        VOSK_NET_PARAM param;
+        std::memset(&param, 0, sizeof param);
+        QVERIFY(store->getNetParam(QStringLiteral("SNA"), QStringLiteral("ma"), param));
+        VOSK::setFieldBytes(param.ipv4Address, "10.0.0.77");
+        QVERIFY(store->setNetParam(QStringLiteral("SNA"), QStringLiteral("ma"), param));
+        m_page->onDevicesModifyResult({okA});
+        QCOMPARE(model()->item(0, model()->columnIndex(ColumnIpv4Address))->text(), QStringLiteral("10.0.0.77"));
+        QCOMPARE(model()->item(0, model()->columnIndex(ColumnCheck))->checkState(), Qt::Checked);
+        QCOMPARE(m_spy->count(), before + 1);
+    }
+
+    void headerDrag()
+    {
+        m_host->resize(900, 400);
+        m_host->show();
+        QHeaderView *header = m_page->tableView()->horizontalHeader();
+        const QByteArray before = readFile(configPath());
+
+        m_page->onHeaderPress(0);
+        QVERIFY(!header->sectionsMovable());
+        m_page->onHeaderPress(1);
+        QVERIFY(!header->sectionsMovable());
+        m_page->onHeaderPress(5);
+        QVERIFY(header->sectionsMovable());
+
+        // Onto the check or ID column's place: undone, file untouched.
+        header->moveSection(5, 0);
+        QCOMPARE(header->visualIndex(5), 5);
+        QCOMPARE(header->logicalIndex(0), 0);
+        header->moveSection(5, 1);
+        QCOMPARE(header->visualIndex(5), 5);
+        QCOMPARE(readFile(configPath()), before);
+
+        header->moveSection(5, 8);
+        QCOMPARE(header->visualIndex(5), 8);
+        DeviceInfoModel reloaded(configPath());
+        QCOMPARE(reloaded.columnIndex(ColumnPort), 8);
+        QCOMPARE(reloaded.columnIndex(ColumnHttpPort), 7);
+    }
+
+    void headerDragWithTheMouse()
+    {
+        m_host->resize(1200, 400);
+        m_page->resize(1200, 400);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        QHeaderView *header = m_page->tableView()->horizontalHeader();
+        QWidget *viewport = header->viewport();
+        const int y = header->height() / 2;
+        auto centreOf = [&](int visual) {
+            return QPoint(header->sectionViewportPosition(header->logicalIndex(visual))
+                              + header->sectionSize(header->logicalIndex(visual)) / 2,
+                          y);
+        };
+        auto drag = [&](int fromVisual, const QPoint &to) {
+            const QPoint from = centreOf(fromVisual);
+            QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+            QTest::mouseMove(viewport, from + QPoint(10, 0));
+            QTest::mouseMove(viewport, to);
+            QTest::mouseRelease(viewport, Qt::LeftButton, {}, to);
+        };
+        // Dropped onto the ID column's place: back where it was.
+        drag(5, QPoint(header->sectionViewportPosition(1) + 5, y));
+        QCOMPARE(header->visualIndex(5), 5);
+        QCOMPARE(header->logicalIndex(1), 1);
+        // The ID column itself cannot be picked up.
+        drag(1, centreOf(6));
+        QCOMPARE(header->visualIndex(1), 1);
+        // An ordinary drag moves and is saved.
+        drag(3, centreOf(6) + QPoint(header->sectionSize(6) / 2 - 2, 0));
+        QVERIFY(header->visualIndex(3) > 3);
+        DeviceInfoModel reloaded(configPath());
+        QCOMPARE(reloaded.columnIndex(ColumnActivation), header->visualIndex(3));
+    }
+
+    void doubleClickOpensWebPage_data()
+    {
+        QTest::addColumn<QByteArray>("ip");
+        QTest::addColumn<int>("httpPort");
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("url"); // empty: nothing opened
+        QTest::newRow("port N/A is 80") << QByteArray("192.168.1.64") << 0 << int(ColumnIpv4Address)
+                                        << QStringLiteral("http://192.168.1.64:80");
+        QTest::newRow("http port") << QByteArray("10.1.2.3") << 8080 << int(ColumnIpv4Address)
+                                   << QStringLiteral("http://10.1.2.3:8080");
+        QTest::newRow("other column") << QByteArray("10.1.2.3") << 80 << int(ColumnMac) << QString();
+        QTest::newRow("check column") << QByteArray("10.1.2.3") << 80 << int(ColumnCheck) << QString();
+        QTest::newRow("address with a path") << QByteArray("1.2.3.4/x") << 80 << int(ColumnIpv4Address) << QString();
+        QTest::newRow("host name") << QByteArray("example.com") << 80 << int(ColumnIpv4Address) << QString();
+        QTest::newRow("empty address") << QByteArray() << 80 << int(ColumnIpv4Address) << QString();
+    }
+
+    void doubleClickOpensWebPage()
+    {
+        QFETCH(QByteArray, ip);
+        QFETCH(int, httpPort);
+        QFETCH(int, column);
+        QFETCH(QString, url);
+        QList<QUrl> opened;
+        m_page->setUrlOpener([&opened](const QUrl &u) {
+            opened << u;
+            return true;
+        });
+        m_page->onDeviceLogin(makeRecord("SN1", "m1", 0, ip, httpPort));
+        Q_EMIT m_page->tableView()->doubleClicked(model()->index(0, model()->columnIndex(column)));
+        if (url.isEmpty())
+            QVERIFY(opened.isEmpty());
+        else
+            QCOMPARE(opened, QList<QUrl>{QUrl(url)});
+    }
+
+    void pointingHandOverAddress()
+    {
+        m_host->resize(900, 400);
+        m_page->resize(900, 400);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        m_page->onDeviceLogin(makeRecord("SN1", "m1"));
+        TarnGUIToolkit::CTableView *table = m_page->tableView();
+        QWidget *viewport = table->viewport();
+        auto moveTo = [&](int logical) {
+            const QPoint at = table->visualRect(model()->index(0, model()->columnIndex(logical))).center();
+            QMouseEvent move(QEvent::MouseMove, at, viewport->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                             Qt::NoModifier);
+            QCoreApplication::sendEvent(viewport, &move);
+        };
+        moveTo(ColumnIpv4Address);
+        QCOMPARE(viewport->cursor().shape(), Qt::PointingHandCursor);
+        moveTo(ColumnDeviceType);
+        QCOMPARE(viewport->cursor().shape(), Qt::ArrowCursor);
+    }
+
+    void sortByHeaderClick()
+    {
+        m_host->resize(900, 400);
+        m_host->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_host.get()));
+        m_page->onDeviceLogin(makeRecord("A", "a", 0, "192.168.1.10"));
+        m_page->onDeviceLogin(makeRecord("B", "b", 0, "192.168.1.9"));
+        m_page->onDeviceLogin(makeRecord("C", "c", 0, "10.0.0.1"));
+        QHeaderView *header = m_page->tableView()->horizontalHeader();
+        const int column = model()->columnIndex(ColumnIpv4Address);
+        const QPoint at(header->sectionViewportPosition(column) + 10, header->height() / 2);
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
+        QVERIFY(header->isSortIndicatorShown());
+        QCOMPARE(header->sortIndicatorSection(), column);
+        QStringList order;
+        for (int row = 0; row < model()->rowCount(); ++row)
+            order << model()->item(row, model()->columnIndex(ColumnSerialNumber))->text();
+        const QStringList ascending{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")};
+        const QStringList descending{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
+        QCOMPARE(order, header->sortIndicatorOrder() == Qt::AscendingOrder ? ascending : descending);
+    }
+
+    void reportsFromTheHandler()
+    {
+        VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+        connect(handler, &VOSK::VoskHandler::signalDeviceOnline, m_page, &DeviceDisplayPage::onDeviceLogin);
+        connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_page, &DeviceDisplayPage::onDeviceLogout);
+        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_page, &DeviceDisplayPage::onDeviceUpdate);
+        QVERIFY(handler->start());
+
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "m1");
+        r.event = VOSK_EVENT_ONLINE;
+        VoskDouble::fire(r);
+        QTRY_COMPARE(model()->rowCount(), 1);
+        r.event = VOSK_EVENT_UPDATED;
+        VOSK::setFieldBytes(r.ipv4Address, "10.9.9.9");
+        VoskDouble::fire(r);
+        QTRY_COMPARE(model()->item(0, model()->columnIndex(ColumnIpv4Address))->text(), QStringLiteral("10.9.9.9"));
+        r.event = VOSK_EVENT_OFFLINE;
+        VoskDouble::fire(r);
+        QTRY_COMPARE(model()->rowCount(), 0);
+        QCOMPARE(countText(), QStringLiteral("0"));
+        QCOMPARE(m_spy->count(), 1);
+    }
+};
+
+QTEST_MAIN(TestDeviceDisplayPage)
+#include "tst_devicedisplaypage.moc"

@@ -1,0 +1,567 @@
+#include "aptui/cipstandarditem.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/recordfields.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+using namespace VoskTool;
+
+namespace {
+
+using Moves = QList<QPair<int, int>>;
+
+VOSK_DEVICE_INFO makeRecord(const QByteArray &serial, const QByteArray &mac, const QByteArray &ip = "192.168.1.64")
+{
+    VOSK_DEVICE_INFO r;
+    std::memset(&r, 0, sizeof r);
+    VOSK::setFieldBytes(r.serialNumber, serial);
+    VOSK::setFieldBytes(r.mac, mac);
+    VOSK::setFieldBytes(r.ipv4Address, ip);
+    VOSK::setFieldBytes(r.ipv4Mask, "255.255.255.0");
+    VOSK::setFieldBytes(r.ipv4Gateway, "192.168.1.1");
+    VOSK::setFieldBytes(r.deviceDescription, "DS-2CD");
+    VOSK::setFieldBytes(r.softwareVersion, "V5.5.0");
+    VOSK::setFieldBytes(r.dspVersion, "V7.3");
+    VOSK::setFieldBytes(r.startTime, "2026-12-01 08:00:00");
+    VOSK::setFieldBytes(r.ipv6Address, "fe80::1");
+    VOSK::setFieldBytes(r.ipv6Gateway, "fe80::fffe");
+    r.port = 80;
+    r.channelCount = 4;
+    r.ipv6PrefixLength = 64;
+    r.httpPort = 0;
+    return r;
+}
+
+QStringList rowTexts(const DeviceInfoModel &model, int row)
+{
+    QStringList texts;
+    for (int id = 0; id < DeviceColumnCount; ++id)
+        texts << model.item(row, model.columnIndex(id))->text();
+    return texts;
+}
+
+QStringList ids(const DeviceInfoModel &model)
+{
+    QStringList list;
+    for (int row = 0; row < model.rowCount(); ++row)
+        list << model.item(row, model.columnIndex(ColumnId))->text();
+    return list;
+}
+
+QStringList serials(const DeviceInfoModel &model)
+{
+    QStringList list;
+    for (int row = 0; row < model.rowCount(); ++row)
+        list << model.item(row, model.columnIndex(ColumnSerialNumber))->text();
+    return list;
+}
+
+QString configXml(const QStringList &values)
+{
+    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"GB2312\"?>\n<Root>\n");
+    for (const QString &value : values)
+        xml += QStringLiteral("<C><IndexValue>%1</IndexValue></C>\n").arg(value);
+    return xml + QStringLiteral("</Root>\n");
+}
+
+QStringList identityValues()
+{
+    QStringList values;
+    for (int i = 0; i < DeviceColumnCount; ++i)
+        values << QString::number(i);
+    return values;
+}
+
+QVector<int> identityMap()
+{
+    QVector<int> map;
+    for (int i = 0; i < DeviceColumnCount; ++i)
+        map << i;
+    return map;
+}
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return file.readAll();
+}
+
+} // namespace
+
+class TestDeviceInfoModel final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString configPath() const { return m_dir.filePath(QStringLiteral("ColumnConfig.xml")); }
+
+private Q_SLOTS:
+    void init()
+    {
+        QFile::remove(configPath());
+        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), configPath()));
+        QFile::setPermissions(configPath(), QFile::ReadOwner | QFile::WriteOwner);
+    }
+
+    void cellTexts_data()
+    {
+        QTest::addColumn<int>("addressInfoValid");
+        QTest::addColumn<QStringList>("expected");
+        // ID, type, activation, IPv4, port, soft, gateway, http, serial, mask, MAC, channels,
+        // DSP, start, IPv6, IPv6 gateway, prefix, IPv6?, mod IPv6?, DHCP?, DHCP on
+        QTest::newRow("address info valid")
+            << 1
+            << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
+                           QStringLiteral("192.168.1.64"), QStringLiteral("   80"), QStringLiteral("V5.5.0"),
+                           QStringLiteral("192.168.1.1"), QStringLiteral("N/A"), QStringLiteral("SN1"),
+                           QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
+                           QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QStringLiteral("fe80::1"),
+                           QStringLiteral("fe80::fffe"), QStringLiteral("64"), QStringLiteral("Yes"),
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+        QTest::newRow("no address info")
+            << 0
+            << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
+                           QStringLiteral("192.168.1.64"), QStringLiteral("   80"), QStringLiteral("V5.5.0"),
+                           QString(), QStringLiteral("N/A"), QStringLiteral("SN1"),
+                           QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
+                           QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QString(),
+                           QString(), QString(), QString(),
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+        QTest::newRow("address info neither 0 nor 1 leaves cells empty")
+            << 2
+            << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
+                           QStringLiteral("192.168.1.64"), QStringLiteral("   80"), QStringLiteral("V5.5.0"),
+                           QString(), QStringLiteral("N/A"), QStringLiteral("SN1"),
+                           QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
+                           QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QString(),
+                           QString(), QString(), QString(),
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+    }
+
+    void cellTexts()
+    {
+        QFETCH(int, addressInfoValid);
+        QFETCH(QStringList, expected);
+        DeviceInfoModel model(configPath());
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "aa:bb");
+        r.addressInfoValid = static_cast<quint8>(addressInfoValid);
+        r.capabilities = VOSK_CAP_IPV6 | VOSK_CAP_DHCP;
+        r.dhcpEnabled = 1;
+        model.addDevice(r);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(rowTexts(model, 0), expected);
+
+        const QStandardItem *check = model.item(0, model.columnIndex(ColumnCheck));
+        QVERIFY(check->isCheckable());
+        QCOMPARE(check->checkState(), Qt::Unchecked);
+        for (int id = 0; id < DeviceColumnCount; ++id) {
+            const QStandardItem *cell = model.item(0, model.columnIndex(id));
+            QCOMPARE(cell->foreground().color(), QColor(QStringLiteral("#666666")));
+            QVERIFY(!cell->isEditable());
+        }
+        for (int id : {int(ColumnIpv4Address), int(ColumnIpv4Mask), int(ColumnIpv4Gateway)})
+            QVERIFY(dynamic_cast<aptui::CIpStandardItem *>(model.item(0, model.columnIndex(id))));
+    }
+
+    void valueFormats_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<int>("value");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("port 8000") << int(ColumnPort) << 8000 << QStringLiteral(" 8000");
+        QTest::newRow("port 65535") << int(ColumnPort) << 65535 << QStringLiteral("65535");
+        QTest::newRow("http 8080") << int(ColumnHttpPort) << 8080 << QStringLiteral("8080");
+        QTest::newRow("http 0") << int(ColumnHttpPort) << 0 << QStringLiteral("N/A");
+        QTest::newRow("channels 16") << int(ColumnChannelCount) << 16 << QStringLiteral("16");
+        QTest::newRow("prefix 8") << int(ColumnIpv6PrefixLength) << 8 << QStringLiteral(" 8");
+        QTest::newRow("dhcp 2 is off") << int(ColumnIpv4Dhcp) << 2 << QStringLiteral("OFF");
+        QTest::newRow("dhcp 0 is off") << int(ColumnIpv4Dhcp) << 0 << QStringLiteral("OFF");
+    }
+
+    void valueFormats()
+    {
+        QFETCH(int, column);
+        QFETCH(int, value);
+        QFETCH(QString, expected);
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "aa:bb");
+        r.addressInfoValid = 1;
+        switch (column) {
+        case ColumnPort: r.port = value; break;
+        case ColumnHttpPort: r.httpPort = static_cast<quint16>(value); break;
+        case ColumnChannelCount: r.channelCount = value; break;
+        case ColumnIpv6PrefixLength: r.ipv6PrefixLength = static_cast<quint8>(value); break;
+        case ColumnIpv4Dhcp: r.dhcpEnabled = static_cast<quint8>(value); break;
+        }
+        DeviceInfoModel model(configPath());
+        model.addDevice(r);
+        QCOMPARE(model.item(0, model.columnIndex(column))->text(), expected);
+    }
+
+    void capabilities_data()
+    {
+        QTest::addColumn<int>("capabilities");
+        QTest::addColumn<int>("addressInfoValid");
+        QTest::addColumn<QStringList>("expected"); // IPv6, mod IPv6, DHCP
+        QTest::newRow("none") << 0 << 1 << QStringList{QStringLiteral("No"), QStringLiteral("No"), QStringLiteral("No")};
+        QTest::newRow("ipv6, info valid") << 1 << 1 << QStringList{QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("No")};
+        QTest::newRow("ipv6, no info stays empty") << 1 << 0 << QStringList{QString(), QStringLiteral("No"), QStringLiteral("No")};
+        QTest::newRow("ipv6, info 3 has bit 0") << 1 << 3 << QStringList{QStringLiteral("Yes"), QStringLiteral("No"), QStringLiteral("No")};
+        QTest::newRow("all") << 7 << 1 << QStringList{QStringLiteral("Yes"), QStringLiteral("Yes"), QStringLiteral("Yes")};
+        QTest::newRow("higher bits ignored") << 0xC0 << 1 << QStringList{QStringLiteral("No"), QStringLiteral("No"), QStringLiteral("No")};
+    }
+
+    void capabilities()
+    {
+        QFETCH(int, capabilities);
+        QFETCH(int, addressInfoValid);
+        QFETCH(QStringList, expected);
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "aa:bb");
+        r.capabilities = static_cast<quint8>(capabilities);
+        r.addressInfoValid = static_cast<quint8>(addressInfoValid);
+        DeviceInfoModel model(configPath());
+        model.addDevice(r);
+        const QStringList texts = rowTexts(model, 0);
+        QCOMPARE(texts.mid(ColumnSupportIpv6, 3), expected);
+    }
+
+    void headers()
+    {
+        DeviceInfoModel model(configPath());
+        QCOMPARE(model.columnCount(), 22);
+        QCOMPARE(model.headerData(model.columnIndex(ColumnIpv4Address), Qt::Horizontal).toString(),
+                 QStringLiteral("IPv4 Address"));
+        QCOMPARE(model.headerData(model.columnIndex(ColumnSupportModifyIpv6), Qt::Horizontal).toString(),
+                 QStringLiteral("Is Support Mod IPv6"));
+        QCOMPARE(model.headerData(0, Qt::Horizontal, DeviceInfoModel::HeaderCheckRole).toInt(), 1);
+        QVERIFY(!model.headerData(2, Qt::Horizontal, DeviceInfoModel::HeaderCheckRole).isValid());
+        QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignLeft | Qt::AlignVCenter));
+        QCOMPARE(model.columnIndex(-1), -1);
+        QCOMPARE(model.columnIndex(22), -1);
+    }
+
+    void notActivatedIsRed()
+    {
+        DeviceInfoModel model(configPath());
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "aa:bb");
+        r.notActivated = 1;
+        model.addDevice(r);
+        QStandardItem *cell = model.item(0, model.columnIndex(ColumnActivation));
+        QCOMPARE(cell->text(), QStringLiteral("Not activated"));
+        QCOMPARE(cell->foreground().color(), QColor(Qt::red));
+
+        r.notActivated = 0;
+        model.updateDevice(r);
+        QCOMPARE(cell->text(), QStringLiteral("Activated"));
+        QCOMPARE(cell->foreground().color(), QColor(QStringLiteral("#666666")));
+    }
+
+    void idsAndRenumbering()
+    {
+        DeviceInfoModel model(configPath());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.addDevice(makeRecord("SN1", "m1"));
+        model.addDevice(makeRecord("SN2", "m2"));
+        model.addDevice(makeRecord("SN3", "m3"));
+        QCOMPARE(ids(model), (QStringList{QStringLiteral("001"), QStringLiteral("002"), QStringLiteral("003")}));
+
+        model.removeDevice(makeRecord("SN2", "m2"));
+        QCOMPARE(serials(model), (QStringList{QStringLiteral("SN1"), QStringLiteral("SN3")}));
+        QCOMPARE(ids(model), (QStringList{QStringLiteral("001"), QStringLiteral("002")}));
+
+        // The key is serial number and MAC together; an unknown key changes
+        // nothing, IDs included.
+        model.removeDevice(makeRecord("SN1", "m3"));
+        model.removeDevice(makeRecord("SN9", "m9"));
+        QCOMPARE(serials(model), (QStringList{QStringLiteral("SN1"), QStringLiteral("SN3")}));
+        QCOMPARE(ids(model), (QStringList{QStringLiteral("001"), QStringLiteral("002")}));
+
+        model.removeDevice(makeRecord("SN1", "m1"));
+        model.removeDevice(makeRecord("SN3", "m3"));
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void renumberingAfterSort()
+    {
+        DeviceInfoModel model(configPath());
+        model.addDevice(makeRecord("SN1", "m1", "10.0.0.4"));
+        model.addDevice(makeRecord("SN2", "m2", "10.0.0.3"));
+        model.addDevice(makeRecord("SN3", "m3", "10.0.0.2"));
+        model.addDevice(makeRecord("SN4", "m4", "10.0.0.1"));
+        model.sort(model.columnIndex(ColumnIpv4Address), Qt::AscendingOrder);
+        QCOMPARE(serials(model), (QStringList{QStringLiteral("SN4"), QStringLiteral("SN3"), QStringLiteral("SN2"),
+                                               QStringLiteral("SN1")}));
+        QCOMPARE(ids(model), (QStringList{QStringLiteral("004"), QStringLiteral("003"), QStringLiteral("002"),
+                                           QStringLiteral("001")}));
+        // Rows above the removed one keep their IDs; the rows below are
+        // numbered by their position.
+        model.removeDevice(makeRecord("SN3", "m3"));
+        QCOMPARE(ids(model), (QStringList{QStringLiteral("004"), QStringLiteral("002"), QStringLiteral("003")}));
+    }
+
+    void updateKeepsIdCheckAndCellTypes()
+    {
+        DeviceInfoModel model(configPath());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        VOSK_DEVICE_INFO r = makeRecord("SN1", "m1");
+        model.addDevice(makeRecord("SN0", "m0"));
+        model.addDevice(r);
+        model.item(1, model.columnIndex(ColumnCheck))->setCheckState(Qt::Checked);
+
+        r.addressInfoValid = 1;
+        r.port = 8000;
+        r.httpPort = 8080;
+        VOSK::setFieldBytes(r.ipv4Address, "10.1.2.3");
+        VOSK::setFieldBytes(r.ipv4Gateway, "10.1.2.254");
+        model.updateDevice(r);
+
+        QCOMPARE(model.rowCount(), 2);
+        QCOMPARE(model.item(1, model.columnIndex(ColumnId))->text(), QStringLiteral("002"));
+        QCOMPARE(model.item(1, model.columnIndex(ColumnCheck))->checkState(), Qt::Checked);
+        QCOMPARE(model.item(1, model.columnIndex(ColumnIpv4Address))->text(), QStringLiteral("10.1.2.3"));
+        QCOMPARE(model.item(1, model.columnIndex(ColumnIpv4Gateway))->text(), QStringLiteral("10.1.2.254"));
+        QVERIFY(dynamic_cast<aptui::CIpStandardItem *>(model.item(1, model.columnIndex(ColumnIpv4Gateway))));
+        QCOMPARE(model.item(1, model.columnIndex(ColumnPort))->text(), QStringLiteral(" 8000"));
+        QCOMPARE(model.item(1, model.columnIndex(ColumnHttpPort))->text(), QStringLiteral("8080"));
+        QCOMPARE(model.item(0, model.columnIndex(ColumnIpv4Address))->text(), QStringLiteral("192.168.1.64"));
+
+        // "Is Support IPv6" keeps its text when the record says nothing.
+        r.capabilities = VOSK_CAP_IPV6;
+        model.updateDevice(r);
+        QCOMPARE(model.item(1, model.columnIndex(ColumnSupportIpv6))->text(), QStringLiteral("Yes"));
+        r.addressInfoValid = 2;
+        VOSK::setFieldBytes(r.ipv6Address, "2001:db8::9");
+        model.updateDevice(r);
+        QCOMPARE(model.item(1, model.columnIndex(ColumnSupportIpv6))->text(), QStringLiteral("Yes"));
+        QCOMPARE(model.item(1, model.columnIndex(ColumnIpv6Address))->text(), QStringLiteral("fe80::1"));
+
+        // Unknown key: nothing.
+        const QStringList before = rowTexts(model, 1);
+        model.updateDevice(makeRecord("SN1", "other"));
+        QCOMPARE(rowTexts(model, 1), before);
+    }
+
+    void ipColumnSortsNumerically()
+    {
+        DeviceInfoModel model(configPath());
+        model.addDevice(makeRecord("A", "a", "192.168.1.10"));
+        model.addDevice(makeRecord("B", "b", "10.0.0.1"));
+        model.addDevice(makeRecord("C", "c", "192.168.1.9"));
+        model.addDevice(makeRecord("D", "d", "9.255.255.255"));
+        model.sort(model.columnIndex(ColumnIpv4Address), Qt::AscendingOrder);
+        QCOMPARE(serials(model), (QStringList{QStringLiteral("D"), QStringLiteral("B"), QStringLiteral("C"),
+                                               QStringLiteral("A")}));
+        model.sort(model.columnIndex(ColumnIpv4Address), Qt::DescendingOrder);
+        QCOMPARE(serials(model), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B"),
+                                               QStringLiteral("D")}));
+    }
+
+    void loadShippedAndPermuted()
+    {
+        {
+            DeviceInfoModel model(configPath());
+            QVERIFY(model.loadColumnConfig());
+            QCOMPARE(model.columnMap(), identityMap());
+        }
+        QStringList values = identityValues();
+        values.swapItemsAt(4, 9);
+        writeFile(configPath(), configXml(values).toLatin1());
+        DeviceInfoModel model(configPath());
+        QCOMPARE(model.columnIndex(ColumnIpv4Address), 9);
+        QCOMPARE(model.columnIndex(ColumnSerialNumber), 4);
+        QCOMPARE(model.headerData(9, Qt::Horizontal).toString(), QStringLiteral("IPv4 Address"));
+        model.addDevice(makeRecord("SN1", "m1", "1.2.3.4"));
+        QCOMPARE(model.item(0, 9)->text(), QStringLiteral("1.2.3.4"));
+        QCOMPARE(model.item(0, 4)->text(), QStringLiteral("SN1"));
+    }
+
+    void fallback_data()
+    {
+        QTest::addColumn<QByteArray>("content"); // empty: no file at all
+        QTest::addColumn<bool>("loaded");
+        QTest::addColumn<QVector<int>>("expected");
+
+        QVector<int> identity = identityMap();
+        QTest::newRow("missing") << QByteArray() << false << identity;
+        QTest::newRow("garbage") << QByteArray("not <xml") << false << identity;
+        QTest::newRow("empty root") << configXml({}).toLatin1() << true << identity;
+        QTest::newRow("short") << configXml(identityValues().mid(0, 10)).toLatin1() << true << identity;
+
+        QStringList values = identityValues();
+        values[5] = QStringLiteral("4"); // repeats column 4: 5 falls back to its own id
+        QTest::newRow("duplicate") << configXml(values).toLatin1() << true << identity;
+
+        values = identityValues();
+        values.swapItemsAt(2, 3);
+        values[7] = QStringLiteral("2"); // 2 is taken by logical 3, 3 by nobody else: first free
+        QVector<int> expected = identity;
+        expected[2] = 3;
+        expected[3] = 2;
+        expected[7] = 7;
+        QTest::newRow("duplicate of a swapped pair") << configXml(values).toLatin1() << true << expected;
+
+        values = identityValues();
+        values[6] = QStringLiteral("22");
+        values[8] = QStringLiteral("-1");
+        values[9] = QStringLiteral("x");
+        QTest::newRow("out of range and text") << configXml(values).toLatin1() << true << identity;
+
+        values = identityValues();
+        values.swapItemsAt(0, 5);
+        QTest::newRow("check column moved") << configXml(values).toLatin1() << true << identity;
+
+        values = identityValues();
+        values[3] = QStringLiteral("9");
+        values[9] = QStringLiteral("4");
+        values[4] = QStringLiteral("3");
+        expected = identity;
+        expected[3] = 9;
+        expected[9] = 4;
+        expected[4] = 3;
+        QTest::newRow("valid cycle kept") << configXml(values).toLatin1() << true << expected;
+
+        QByteArray gb = configXml(identityValues()).toLatin1();
+        gb.replace("<Root>", "<Root><!-- \xd6\xd0\xce\xc4 -->"); // GB2312 text in a comment
+        QTest::newRow("GB2312 bytes") << gb << true << identity;
+
+        values = identityValues();
+        values << QStringLiteral("5");
+        QTest::newRow("extra child ignored") << configXml(values).toLatin1() << true << identity;
+    }
+
+    void fallback()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, loaded);
+        QFETCH(QVector<int>, expected);
+        QFile::remove(configPath());
+        if (!content.isEmpty())
+            writeFile(configPath(), content);
+        DeviceInfoModel model(configPath());
+        QCOMPARE(model.columnMap(), expected);
+        QCOMPARE(model.loadColumnConfig(), loaded);
+
+        // A drag after a repair writes a whole file that loads back as it is.
+        QVERIFY(model.moveColumn(9, 9, 3));
+        DeviceInfoModel reloaded(configPath());
+        QVector<int> moved = expected;
+        for (int &g : moved) {
+            if (g == 9)
+                g = 3;
+            else if (g >= 3 && g < 9)
+                ++g;
+        }
+        QCOMPARE(reloaded.columnMap(), moved);
+    }
+
+    void moveColumn_data()
+    {
+        QTest::addColumn<Moves>("moves");
+        QTest::addColumn<QVector<int>>("expected");
+        QVector<int> e = identityMap();
+        e[5] = 8;
+        e[6] = 5;
+        e[7] = 6;
+        e[8] = 7;
+        QTest::newRow("5 to 8") << Moves{{5, 8}} << e;
+        e = identityMap();
+        e[8] = 5;
+        e[5] = 6;
+        e[6] = 7;
+        e[7] = 8;
+        QTest::newRow("8 to 5") << Moves{{8, 5}} << e;
+        e = identityMap();
+        e[21] = 2;
+        for (int i = 2; i < 21; ++i)
+            e[i] = i + 1;
+        QTest::newRow("last to first movable") << Moves{{21, 2}} << e;
+        QTest::newRow("there and back") << Moves{{3, 17}, {17, 3}} << identityMap();
+        QTest::newRow("same place") << Moves{{6, 6}} << identityMap();
+        QTest::newRow("onto check or ID refused") << Moves{{6, 1}, {0, 6}} << identityMap();
+        e = identityMap();
+        e[2] = 4;
+        e[3] = 2;
+        e[4] = 3;
+        QTest::newRow("two moves") << Moves{{2, 3}, {3, 4}} << e;
+    }
+
+    void moveColumn()
+    {
+        QFETCH(Moves, moves);
+        QFETCH(QVector<int>, expected);
+        DeviceInfoModel model(configPath());
+        for (const auto &move : moves) {
+            const bool allowed = move.first >= 2 && move.second >= 2;
+            QCOMPARE(model.moveColumn(-1, move.first, move.second), allowed);
+        }
+        // The model's columns stay; the file has the new order.
+        QCOMPARE(model.columnMap(), identityMap());
+        DeviceInfoModel reloaded(configPath());
+        QCOMPARE(reloaded.columnMap(), expected);
+        QVERIFY(readFile(configPath()).startsWith("<?xml version=\"1.0\" encoding=\"GB2312\"?>"));
+    }
+
+    void interruptedSaveKeepsOldFile()
+    {
+        const QByteArray before = readFile(configPath());
+        DeviceInfoModel model(configPath());
+        bool reached = false;
+        model.setBeforeCommitHook([&reached] {
+            reached = true;
+            return false;
+        });
+        QVERIFY(!model.moveColumn(5, 5, 8));
+        QVERIFY(reached);
+        QCOMPARE(readFile(configPath()), before);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("ColumnConfig.xml")});
+    }
+
+    void unwritablePlaceFails()
+    {
+        DeviceInfoModel model(m_dir.filePath(QStringLiteral("ColumnConfig.xml/inside-a-file.xml")));
+        QCOMPARE(model.columnMap(), identityMap());
+        QVERIFY(!model.moveColumn(5, 5, 8));
+    }
+
+    void resolveConfigPath()
+    {
+        QTemporaryDir program;
+        QTemporaryDir user;
+        const QString shipped = program.filePath(QStringLiteral("ColumnConfig.xml"));
+        QVERIFY(QFile::copy(configPath(), shipped));
+        QFile::setPermissions(shipped, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+
+        QCOMPARE(DeviceInfoModel::resolveConfigPath(program.path(), true, user.path()), shipped);
+
+        const QString userDir = user.filePath(QStringLiteral("sub"));
+        const QString userFile = userDir + QStringLiteral("/ColumnConfig.xml");
+        QCOMPARE(DeviceInfoModel::resolveConfigPath(program.path(), false, userDir), userFile);
+        QCOMPARE(readFile(userFile), readFile(shipped));
+        // The user's copy takes drags even though the shipped one is read-only.
+        DeviceInfoModel model(userFile);
+        QVERIFY(model.moveColumn(5, 5, 8));
+        QCOMPARE(readFile(shipped), readFile(configPath()));
+        // An existing user copy is kept.
+        QCOMPARE(DeviceInfoModel::resolveConfigPath(program.path(), false, userDir), userFile);
+        QCOMPARE(DeviceInfoModel(userFile).columnIndex(ColumnPort), 8);
+    }
+};
+
+QTEST_MAIN(TestDeviceInfoModel)
+#include "tst_deviceinfomodel.moc"
