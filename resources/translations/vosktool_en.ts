@@ -9,9 +9,181 @@
     </message>
 </context>
 <context>
+    <name>VOSKToolMainPage</name>
+    <message>
+        <source>VOSKToolMainPage</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceDisplayPage</name>
+    <message>
+        <source>Form</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Total number of online devices:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Config Reset</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Refresh</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Config Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Succeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceInfoModel</name>
+    <message>
+        <source>N/A</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not activated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ON</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>OFF</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv4 Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Soft Vision</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv4 GateWay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>HttpPort</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv4 Mask</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>MAC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Channel NO</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DSP Vision</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Start Time</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 GateWay</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Prefix Length</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Is Support IPv6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Is Support Mod IPv6</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Is Support DHCP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv4 DHCP</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::TipDialog</name>
     <message>
         <source>sure</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::VOSKToolMainPage</name>
+    <message>
+        <source>VOSK Tool</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Initialization failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exit the VOSK software?</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -30,6 +202,10 @@
     </message>
     <message>
         <source>Display resolution less than 1024*768,are you sure to start the program?</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VOSKTool</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -112,8 +112,9 @@ private:
     }
 
     // Every extracted text is translated, finished, and keeps its
-    // placeholders; a translation without any Chinese in a text with
-    // letters is suspicious too (left in English by mistake).
+    // placeholders; a translation without any Chinese of a text with a
+    // lower-case word is suspicious too (left in English by mistake).
+    // Acronyms alone ("IPv4 DHCP", "MAC") may stay as they are.
     static QStringList problems(const Catalogue &extracted, const Catalogue &committed)
     {
         QStringList found;
@@ -133,7 +134,7 @@ private:
                     found << QStringLiteral("empty: ") + where;
                 else if (placeholders(translation) != placeholders(wanted.source))
                     found << QStringLiteral("placeholders differ: ") + where;
-                else if (!hasHan(translation) && wanted.source.contains(QRegularExpression(QStringLiteral("[A-Za-z]{3}"))))
+                else if (!hasHan(translation) && wanted.source.contains(QRegularExpression(QStringLiteral("[a-z]{3}"))))
                     found << QStringLiteral("not Chinese: ") + where;
             }
         }
