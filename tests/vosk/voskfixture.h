@@ -118,6 +118,18 @@ private:
     QList<VOSK_DEVICE_INFO> m_events;
 };
 
+#ifdef VOSK_RESETSVC_PATH
+// Runs the reset-service stand-in; its first output line, empty on failure.
+inline QByteArray resetService(const QStringList &arguments)
+{
+    QProcess process;
+    process.start(QStringLiteral(VOSK_RESETSVC_PATH), arguments);
+    if (!process.waitForFinished(10000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0)
+        return {};
+    return process.readAllStandardOutput().trimmed();
+}
+#endif
+
 // The simulated fleet as the simulator makes it.
 inline std::vector<VoskSim::SimDevice> fleet(quint64 seed, int count)
 {
