@@ -1,6 +1,7 @@
 // vosk-devsim: a fleet of simulated network video devices.
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
+//               [--host-address]
 // Prints "ready N" once it listens. SIGTERM or SIGINT: a bye for every
 // device, then exit 0.
 
@@ -55,7 +56,9 @@ int main(int argc, char **argv)
     const QCommandLineOption password(QStringLiteral("password"),
                                       QStringLiteral("Administrator password of the active devices."),
                                       QStringLiteral("text"), QStringLiteral("Admin12345"));
-    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password});
+    const QCommandLineOption hostAddress(QStringLiteral("host-address"),
+                                         QStringLiteral("Device 0 shows and changes the interface's own address."));
+    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress});
     parser.process(app);
 
     VoskSim::FleetOptions options;
@@ -77,6 +80,7 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("--delay must be 0..60000"));
     options.refuse = parser.isSet(refuse);
     options.activePassword = parser.value(password).toLatin1();
+    options.hostAddress = parser.isSet(hostAddress);
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
         return usageError(QStringLiteral("--password must be 1..64 bytes"));
 

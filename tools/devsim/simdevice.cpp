@@ -427,6 +427,13 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
     }
 }
 
+void SimDevice::setHostAddress(const QByteArray &address, const QByteArray &mask)
+{
+    m_record.ipv4Address = address;
+    m_record.ipv4Mask = mask;
+    m_record.ipv4Gateway.clear();
+}
+
 QJsonObject SimDevice::saveState() const
 {
     QJsonObject o;

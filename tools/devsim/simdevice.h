@@ -51,6 +51,10 @@ public:
     Outcome handleRequest(const VoskNet::WireMessage &request, qint64 nowMs, qint64 unixSeconds, bool refuse,
                           const VoskReset::ResetAuthority &authority);
 
+    // Makes the record show the host's real address (a simulator that
+    // plays one device on a host of its own).
+    void setHostAddress(const QByteArray &address, const QByteArray &mask);
+
     QJsonObject saveState() const;
     void loadState(const QJsonObject &state);
 

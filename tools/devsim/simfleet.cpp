@@ -4,7 +4,10 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QSaveFile>
+
+#include <arpa/inet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -71,6 +74,15 @@ bool SimFleet::open(QString &error)
     if (m_interfaces.isEmpty()) {
         error = QStringLiteral("no usable network interface");
         return false;
+    }
+    if (m_options.hostAddress) {
+        in_addr address{htonl(m_interfaces.first().address)};
+        in_addr mask{htonl(m_interfaces.first().netmask)};
+        char addressText[INET_ADDRSTRLEN] = {};
+        char maskText[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, addressText, sizeof addressText);
+        inet_ntop(AF_INET, &mask, maskText, sizeof maskText);
+        m_devices.front().setHostAddress(addressText, maskText);
     }
     if (!m_socket.open(m_config)) {
         error = QStringLiteral("cannot open the socket on port %1").arg(m_config.port);
@@ -170,6 +182,7 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64
     SimDevice &device = m_devices[std::size_t(index)];
     if (!device.allowRequest(now))
         return;
+    const VoskNet::WireRecord before = device.record();
     const SimDevice::Outcome outcome = device.handleRequest(*message, now, QDateTime::currentSecsSinceEpoch(),
                                                             m_options.refuse, m_authority);
     schedule(now + m_options.delayMs, datagram.interfaceIndex, outcome.response.encode());
@@ -177,6 +190,29 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64
         schedule(now + m_options.delayMs + 1, 0, device.report(VoskNet::ReportEvent::Changed).encode());
     if (outcome.stateChanged || outcome.recordChanged)
         saveState();
+    if (m_options.hostAddress && index == 0 && outcome.recordChanged)
+        applyHostAddress(before, device.record());
+}
+
+void SimFleet::applyHostAddress(const VoskNet::WireRecord &before, const VoskNet::WireRecord &after)
+{
+    if (before.ipv4Address == after.ipv4Address && before.ipv4Mask == after.ipv4Mask)
+        return;
+    in_addr mask{};
+    if (inet_pton(AF_INET, after.ipv4Mask.constData(), &mask) != 1)
+        return;
+    const int prefix = __builtin_popcount(ntohl(mask.s_addr));
+    const QString device = QString::fromLatin1(m_interfaces.first().name);
+    const QString oldAddress = QString::fromLatin1(before.ipv4Address) + QLatin1Char('/')
+        + QString::number(__builtin_popcount(m_interfaces.first().netmask));
+    const QString newAddress = QString::fromLatin1(after.ipv4Address) + QLatin1Char('/') + QString::number(prefix);
+    // The group stays joined by interface index, so the device keeps
+    // listening while its address changes.
+    QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QStringLiteral("add"), newAddress,
+                                             QStringLiteral("dev"), device});
+    QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QStringLiteral("del"), oldAddress,
+                                             QStringLiteral("dev"), device});
+    m_interfaces = m_config.usableInterfaces();
 }
 
 void SimFleet::schedule(qint64 at, int interfaceIndex, const QByteArray &datagram)

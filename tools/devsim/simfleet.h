@@ -31,6 +31,9 @@ struct FleetOptions
     int delayMs = 0;               // added to every answer
     bool refuse = false;           // every operation refused (2009)
     QByteArray activePassword = "Admin12345";
+    // Device 0 shows the address of the first interface, and a new address
+    // given to it is put on that interface for real (`ip addr`).
+    bool hostAddress = false;
 };
 
 class SimFleet final
@@ -60,6 +63,7 @@ private:
     void sendNow(int interfaceIndex, const QByteArray &datagram);
     bool lose();
     void saveState();
+    void applyHostAddress(const VoskNet::WireRecord &before, const VoskNet::WireRecord &after);
 
     FleetOptions m_options;
     VoskNet::NetConfig m_config;
