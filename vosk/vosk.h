@@ -40,6 +40,7 @@ enum {
     VOSK_ERR_NETWORK = 2003,         /* no usable interface, or a socket could not be opened */
     VOSK_ERR_ALREADY_STARTED = 2004, /* VOSK_Start_V30 while discovery runs */
     VOSK_ERR_NO_SUCH_DEVICE = 2005,  /* no device with that serial number or MAC has been seen */
+    VOSK_ERR_WRONG_THREAD = 2006,    /* VOSK_Stop called from inside the report callback */
     VOSK_ERR_DEVICE_DENY = 2009,     /* the device refused: wrong password, locked out, bad key/answer/code */
     VOSK_ERR_TIMEOUT = 2011,         /* the device did not answer in time */
     VOSK_ERR_REACTIVE = 2021         /* activation of a device that is already active */
@@ -176,8 +177,11 @@ int VOSK_SendInquiry(void);
 int VOSK_Clearup(void);
 
 /* Ends discovery and joins the library's thread; no callback runs after it
- * returns. Must not be called from inside the callback. Returns 1 (also
- * when not started). */
+ * returns. Operations still waiting in other threads return 0 with
+ * VOSK_ERR_NOT_STARTED. Safe during static destruction at process exit and
+ * in a process without a Qt application object. Returns 1 (also when not
+ * started); 0 with VOSK_ERR_WRONG_THREAD when called from inside the
+ * callback (joining its own thread would deadlock). */
 int VOSK_Stop(void);
 
 /* Sends new network parameters to the device with that MAC, authorised by

@@ -1,0 +1,303 @@
+// Several hosts on one machine: the test's own network namespace plays the
+// technician's PC, two namespaces made here play device hosts, and a bridge
+// (IGMP snooping off) in a fourth joins them. One device host sits on a
+// wrong subnet; it must still be found and be re-addressed into the PC's
+// subnet. Needs root (CI runs it inside `unshare --net` as root); without
+// the rights it skips. Everything it makes is removed on every path.
+
+#include "tests/vosk/voskfixture.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <unistd.h>
+
+using namespace VoskTest;
+
+namespace {
+
+bool run(const QStringList &arguments, QByteArray *output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("ip"), arguments);
+    if (!process.waitForFinished(10000))
+        return false;
+    if (output)
+        *output = process.readAll();
+    return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool sysctlOff(const QString &ns, const QString &iface)
+{
+    QStringList keys{QStringLiteral("net.ipv4.conf.all.rp_filter=0"),
+                     QStringLiteral("net.ipv4.conf.default.rp_filter=0")};
+    if (!iface.isEmpty())
+        keys << QStringLiteral("net.ipv4.conf.%1.rp_filter=0").arg(iface);
+    QStringList arguments{QStringLiteral("sysctl"), QStringLiteral("-q"), QStringLiteral("-w")};
+    arguments += keys;
+    if (ns.isEmpty())
+        return QProcess::execute(arguments.takeFirst(), arguments) == 0;
+    return run(QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns} + arguments);
+}
+
+// Interfaces of the current namespace other than loopback.
+QStringList foreignInterfaces()
+{
+    QStringList names;
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return names;
+    for (ifaddrs *it = list; it; it = it->ifa_next) {
+        const QString name = QString::fromLatin1(it->ifa_name);
+        if (!(it->ifa_flags & IFF_LOOPBACK) && !names.contains(name))
+            names << name;
+    }
+    freeifaddrs(list);
+    return names;
+}
+
+// The namespaces, bridge and veth pairs of one test run, named after the
+// process so that parallel or left-over runs never collide.
+class Topology final
+{
+public:
+    Topology()
+        : m_tag(QString::number(QCoreApplication::applicationPid()))
+        , bridgeNs(QStringLiteral("vktb") + m_tag)
+        , sameNs(QStringLiteral("vkts") + m_tag)
+        , wrongNs(QStringLiteral("vktw") + m_tag)
+        , toolIf(QStringLiteral("vktt") + m_tag)
+    {
+    }
+    ~Topology() { tearDown(); }
+
+    // Removes namespaces that crashed runs left behind.
+    static void removeStale()
+    {
+        QByteArray list;
+        if (!run({QStringLiteral("netns"), QStringLiteral("list")}, &list))
+            return;
+        for (const QByteArray &line : list.split('\n')) {
+            const QString name = QString::fromLatin1(line.split(' ').value(0));
+            if (!name.startsWith(QLatin1String("vkt")) || name.size() < 5)
+                continue;
+            const qint64 pid = name.mid(4).toLongLong();
+            if (pid > 0 && ::kill(pid_t(pid), 0) != 0)
+                run({QStringLiteral("netns"), QStringLiteral("del"), name});
+        }
+    }
+
+    // Builds it; false with the failing step in error.
+    bool build(QString &error)
+    {
+        m_made = true;
+        auto step = [&](const QStringList &arguments) {
+            if (run(arguments))
+                return true;
+            error = QStringLiteral("ip ") + arguments.join(QLatin1Char(' '));
+            return false;
+        };
+        const QString br = QStringLiteral("br0");
+        if (!step({QStringLiteral("netns"), QStringLiteral("add"), bridgeNs})
+            || !step({QStringLiteral("netns"), QStringLiteral("add"), sameNs})
+            || !step({QStringLiteral("netns"), QStringLiteral("add"), wrongNs})
+            || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("add"), br,
+                      QStringLiteral("type"), QStringLiteral("bridge"), QStringLiteral("mcast_snooping"),
+                      QStringLiteral("0")})
+            || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("set"), br,
+                      QStringLiteral("up")}))
+            return false;
+        // The PC's end stays in this namespace.
+        if (!step({QStringLiteral("link"), QStringLiteral("add"), toolIf, QStringLiteral("type"),
+                   QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("pc"),
+                   QStringLiteral("netns"), bridgeNs})
+            || !step({QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("192.168.77.1/24"),
+                      QStringLiteral("dev"), toolIf})
+            || !step({QStringLiteral("link"), QStringLiteral("set"), toolIf, QStringLiteral("up")})
+            || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("set"),
+                      QStringLiteral("pc"), QStringLiteral("master"), br, QStringLiteral("up")}))
+            return false;
+        const struct { QString ns; QString port; QString address; } hosts[] = {
+            {sameNs, QStringLiteral("hs"), QStringLiteral("192.168.77.10/24")},
+            {wrongNs, QStringLiteral("hw"), QStringLiteral("10.99.0.2/24")},
+        };
+        for (const auto &host : hosts) {
+            if (!step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("add"),
+                       QStringLiteral("eth0"), QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"),
+                       QStringLiteral("name"), host.port, QStringLiteral("netns"), bridgeNs})
+                || !step({QStringLiteral("-n"), host.ns, QStringLiteral("addr"), QStringLiteral("add"), host.address,
+                          QStringLiteral("dev"), QStringLiteral("eth0")})
+                || !step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("set"),
+                          QStringLiteral("eth0"), QStringLiteral("up")})
+                || !step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("set"),
+                          QStringLiteral("lo"), QStringLiteral("up")})
+                || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("set"), host.port,
+                          QStringLiteral("master"), br, QStringLiteral("up")}))
+                return false;
+            // A wrong-subnet source has no route back: strict or loose
+            // reverse-path filtering would drop its multicast.
+            if (!sysctlOff(host.ns, QStringLiteral("eth0"))) {
+                error = QStringLiteral("sysctl rp_filter in ") + host.ns;
+                return false;
+            }
+        }
+        if (!sysctlOff(QString(), toolIf)) {
+            error = QStringLiteral("sysctl rp_filter");
+            return false;
+        }
+        return true;
+    }
+
+    void tearDown()
+    {
+        if (!m_made)
+            return;
+        m_made = false;
+        // Deleting a namespace deletes its veth ends and so their peers.
+        for (const QString &ns : {wrongNs, sameNs, bridgeNs})
+            run({QStringLiteral("netns"), QStringLiteral("del"), ns});
+        run({QStringLiteral("link"), QStringLiteral("del"), toolIf});
+    }
+
+private:
+    const QString m_tag;
+    bool m_made = false;
+
+public:
+    const QString bridgeNs;
+    const QString sameNs;
+    const QString wrongNs;
+    const QString toolIf;
+};
+
+// A simulator started inside a namespace with `ip netns exec`.
+class NsDevsim final
+{
+public:
+    ~NsDevsim() { stop(); }
+    bool start(const QString &ns, const QStringList &arguments)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns,
+                                                          QStringLiteral(VOSK_DEVSIM_PATH)}
+                                                  + arguments);
+        if (!m_process.waitForStarted(5000))
+            return false;
+        QByteArray out;
+        while (!out.contains("ready")) {
+            if (!m_process.waitForReadyRead(5000))
+                return false;
+            out += m_process.readAllStandardOutput();
+        }
+        return true;
+    }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        // `ip netns exec` execs the simulator, so this is its pid.
+        ::kill(pid_t(m_process.processId()), SIGTERM);
+        if (!m_process.waitForFinished(5000)) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+private:
+    QProcess m_process;
+};
+
+} // namespace
+
+class TestVoskNetns final : public QObject
+{
+    Q_OBJECT
+
+private:
+    Topology m_topology;
+    NsDevsim m_same;
+    NsDevsim m_wrong;
+    EventLog m_log;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs root to make network namespaces (CI runs it as root inside unshare --net)");
+        const QStringList foreign = foreignInterfaces();
+        if (!foreign.isEmpty())
+            QSKIP(qPrintable(QStringLiteral("runs only inside a private network namespace (./test.sh), "
+                                            "this one has %1").arg(foreign.join(QLatin1Char(',')))));
+        Topology::removeStale();
+        QString error;
+        if (!m_topology.build(error)) {
+            m_topology.tearDown();
+            if (error.contains(QLatin1String("netns add")))
+                QSKIP(qPrintable(QStringLiteral("cannot make network namespaces here: ") + error));
+            QFAIL(qPrintable(QStringLiteral("setting up the namespaces failed at: ") + error));
+        }
+        qputenv("VOSK_PORT", "47214");
+        qputenv("VOSK_GROUP", "239.255.86.114");
+        qputenv("VOSK_INTERFACES", m_topology.toolIf.toLatin1());
+    }
+
+    void cleanupTestCase()
+    {
+        VOSK_Stop();
+        m_same.stop();
+        m_wrong.stop();
+        m_topology.tearDown();
+    }
+
+    void wrongSubnetDeviceIsFoundAndReaddressed()
+    {
+        const QStringList common{QStringLiteral("--count"), QStringLiteral("1"), QStringLiteral("--interfaces"),
+                                 QStringLiteral("eth0"), QStringLiteral("--host-address")};
+        QVERIFY(m_same.start(m_topology.sameNs, common + QStringList{QStringLiteral("--seed"), QStringLiteral("21")}));
+        QVERIFY(m_wrong.start(m_topology.wrongNs, common + QStringList{QStringLiteral("--seed"), QStringLiteral("22")}));
+        QCOMPARE(VOSK_SetDeviceFilterRule(0, 0, 0), 1);
+        QCOMPARE(VOSK_Start_V30(&EventLog::callback, 1, &m_log), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.count(VOSK_EVENT_ONLINE), 2, 10000);
+
+        const VoskSim::SimDevice wrong = VoskSim::SimDevice::generate(22, 0, QByteArrayLiteral("Admin12345"));
+        const QByteArray mac = wrong.record().mac;
+        VOSK_DEVICE_INFO info;
+        QVERIFY(m_log.latest(VOSK_EVENT_ONLINE, mac, info));
+        QCOMPARE(QByteArray(info.ipv4Address), QByteArray("10.99.0.2"));
+        QVERIFY(m_log.latest(VOSK_EVENT_ONLINE,
+                             VoskSim::SimDevice::generate(21, 0, QByteArrayLiteral("Admin12345")).record().mac, info));
+        QCOMPARE(QByteArray(info.ipv4Address), QByteArray("192.168.77.10"));
+
+        QByteArray password = QByteArrayLiteral("Admin12345");
+        if (wrong.record().notActivated) {
+            password = QByteArrayLiteral("Netns#Pass1");
+            QCOMPARE(VOSK_ActivateDevice(wrong.record().serialNumber.constData(), password.constData()), 1);
+        }
+        VOSK_NET_PARAM param = netParam("192.168.77.20", "255.255.255.0", "192.168.77.1", wrong.record().port);
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), password.constData(), &param), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_UPDATED, mac, info)
+                                     && QByteArray(info.ipv4Address) == "192.168.77.20",
+                                 5000);
+        // The host really moved into the PC's subnet...
+        QByteArray addresses;
+        QVERIFY(run({QStringLiteral("-n"), m_topology.wrongNs, QStringLiteral("-4"), QStringLiteral("-o"),
+                     QStringLiteral("addr"), QStringLiteral("show"), QStringLiteral("dev"), QStringLiteral("eth0")},
+                    &addresses));
+        QVERIFY2(addresses.contains("192.168.77.20/24"), addresses.constData());
+        QVERIFY2(!addresses.contains("10.99.0.2"), addresses.constData());
+        // ...and still answers there.
+        m_log.clear();
+        QCOMPARE(VOSK_Clearup(), 1);
+        QCOMPARE(VOSK_SendInquiry(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 5000);
+        QCOMPARE(QByteArray(info.ipv4Address), QByteArray("192.168.77.20"));
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), password.constData(), &param), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVoskNetns)
+#include "tst_vosknetns.moc"

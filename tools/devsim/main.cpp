@@ -1,0 +1,103 @@
+// vosk-devsim: a fleet of simulated network video devices.
+//   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
+//               [--drop P] [--delay MS] [--refuse] [--password TEXT]
+//               [--host-address]
+// Prints "ready N" once it listens. SIGTERM or SIGINT: a bye for every
+// device, then exit 0.
+
+#include "tools/devsim/simfleet.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+#include <csignal>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+int g_stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+int usageError(const QString &message)
+{
+    std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(message));
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("vosk-devsim"));
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulates a fleet of network video devices."));
+    parser.addHelpOption();
+    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Number of devices (1..5000)."),
+                                   QStringLiteral("n"), QStringLiteral("16"));
+    const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fleet."), QStringLiteral("s"),
+                                  QStringLiteral("1"));
+    const QCommandLineOption interfaces(QStringLiteral("interfaces"),
+                                        QStringLiteral("Comma-separated interfaces (default: VOSK_INTERFACES)."),
+                                        QStringLiteral("names"));
+    const QCommandLineOption state(QStringLiteral("state"), QStringLiteral("State file."), QStringLiteral("file"));
+    const QCommandLineOption drop(QStringLiteral("drop"), QStringLiteral("Share of datagrams lost (0..1)."),
+                                  QStringLiteral("p"), QStringLiteral("0"));
+    const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Extra delay of every answer."),
+                                   QStringLiteral("ms"), QStringLiteral("0"));
+    const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Refuse every operation."));
+    const QCommandLineOption password(QStringLiteral("password"),
+                                      QStringLiteral("Administrator password of the active devices."),
+                                      QStringLiteral("text"), QStringLiteral("Admin12345"));
+    const QCommandLineOption hostAddress(QStringLiteral("host-address"),
+                                         QStringLiteral("Device 0 shows and changes the interface's own address."));
+    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress});
+    parser.process(app);
+
+    VoskSim::FleetOptions options;
+    bool ok = false;
+    options.count = parser.value(count).toInt(&ok);
+    if (!ok || options.count < 1 || options.count > 5000)
+        return usageError(QStringLiteral("--count must be 1..5000"));
+    options.seed = parser.value(seed).toULongLong(&ok);
+    if (!ok)
+        return usageError(QStringLiteral("--seed must be a number"));
+    for (const QString &name : parser.value(interfaces).split(QLatin1Char(','), Qt::SkipEmptyParts))
+        options.interfaces.append(name.trimmed().toLatin1());
+    options.statePath = parser.value(state);
+    options.drop = parser.value(drop).toDouble(&ok);
+    if (!ok || options.drop < 0 || options.drop >= 1)
+        return usageError(QStringLiteral("--drop must be 0..1"));
+    options.delayMs = parser.value(delay).toInt(&ok);
+    if (!ok || options.delayMs < 0 || options.delayMs > 60000)
+        return usageError(QStringLiteral("--delay must be 0..60000"));
+    options.refuse = parser.isSet(refuse);
+    options.activePassword = parser.value(password).toLatin1();
+    options.hostAddress = parser.isSet(hostAddress);
+    if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
+        return usageError(QStringLiteral("--password must be 1..64 bytes"));
+
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return 1;
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+
+    VoskSim::SimFleet fleet(options);
+    QString error;
+    if (!fleet.open(error)) {
+        std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
+        return 1;
+    }
+    fleet.run(g_stopPipe[0]);
+    return 0;
+}

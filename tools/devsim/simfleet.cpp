@@ -1,0 +1,264 @@
+#include "tools/devsim/simfleet.h"
+
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QSaveFile>
+
+#include <arpa/inet.h>
+
+#include <chrono>
+#include <cstdio>
+#include <poll.h>
+#include <sodium.h>
+
+using VoskNet::MessageType;
+using VoskNet::WireMessage;
+
+namespace VoskSim {
+
+namespace {
+
+constexpr int kMaxAnswerDelayMs = 500;
+constexpr std::size_t kSeenInquiries = 256;
+
+qint64 nowMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+} // namespace
+
+SimFleet::SimFleet(const FleetOptions &options)
+    : m_options(options)
+    , m_config(VoskNet::NetConfig::fromEnvironment())
+    , m_rng(options.seed ^ 0x5DEECE66Dull)
+{
+    if (!options.interfaces.isEmpty())
+        m_config.pinnedInterfaces = options.interfaces;
+}
+
+bool SimFleet::open(QString &error)
+{
+    if (sodium_init() < 0) {
+        error = QStringLiteral("libsodium cannot start");
+        return false;
+    }
+    m_devices.reserve(std::size_t(m_options.count));
+    for (int i = 0; i < m_options.count; ++i) {
+        m_devices.push_back(SimDevice::generate(m_options.seed, i, m_options.activePassword));
+        m_bySerial.insert(m_devices.back().record().serialNumber, i);
+        m_byMac.insert(m_devices.back().record().mac, i);
+    }
+    if (!m_options.statePath.isEmpty()) {
+        QFile file(m_options.statePath);
+        if (file.exists()) {
+            if (!file.open(QIODevice::ReadOnly)) {
+                error = QStringLiteral("cannot read the state file %1").arg(m_options.statePath);
+                return false;
+            }
+            const QJsonObject devices = QJsonDocument::fromJson(file.readAll()).object().value(
+                QStringLiteral("devices")).toObject();
+            for (auto it = devices.begin(); it != devices.end(); ++it) {
+                const int index = m_bySerial.value(it.key().toLatin1(), -1);
+                if (index >= 0)
+                    m_devices[std::size_t(index)].loadState(it.value().toObject());
+            }
+        }
+    }
+    m_interfaces = m_config.usableInterfaces();
+    if (m_interfaces.isEmpty()) {
+        error = QStringLiteral("no usable network interface");
+        return false;
+    }
+    if (m_options.hostAddress) {
+        in_addr address{htonl(m_interfaces.first().address)};
+        in_addr mask{htonl(m_interfaces.first().netmask)};
+        char addressText[INET_ADDRSTRLEN] = {};
+        char maskText[INET_ADDRSTRLEN] = {};
+        inet_ntop(AF_INET, &address, addressText, sizeof addressText);
+        inet_ntop(AF_INET, &mask, maskText, sizeof maskText);
+        m_devices.front().setHostAddress(addressText, maskText);
+    }
+    if (!m_socket.open(m_config)) {
+        error = QStringLiteral("cannot open the socket on port %1").arg(m_config.port);
+        return false;
+    }
+    for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces)) {
+        if (!m_socket.join(iface)) {
+            error = QStringLiteral("cannot join the group on %1").arg(QString::fromLatin1(iface.name));
+            return false;
+        }
+    }
+    return true;
+}
+
+void SimFleet::run(int stopFd)
+{
+    const qint64 start = nowMs();
+    std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
+    for (SimDevice &device : m_devices)
+        schedule(start + delay(m_rng), 0, device.report(VoskNet::ReportEvent::Hello).encode());
+    std::printf("ready %d\n", int(m_devices.size()));
+    std::fflush(stdout);
+
+    for (;;) {
+        const qint64 now = nowMs();
+        flushDue(now);
+        int timeout = 1000;
+        if (!m_queue.empty())
+            timeout = int(std::clamp<qint64>(m_queue.begin()->first - now, 0, 1000));
+        pollfd fds[2] = {{m_socket.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0)
+            continue;
+        if (fds[1].revents & (POLLIN | POLLHUP))
+            break;
+        VoskNet::MulticastSocket::Datagram datagram;
+        for (int i = 0; i < 256 && m_socket.receive(datagram); ++i)
+            handle(datagram, nowMs());
+    }
+    for (SimDevice &device : m_devices)
+        sendNow(0, device.report(VoskNet::ReportEvent::Bye).encode());
+}
+
+bool SimFleet::lose()
+{
+    if (m_options.drop <= 0.0)
+        return false;
+    return std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < m_options.drop;
+}
+
+bool SimFleet::acceptable(const VoskNet::MulticastSocket::Datagram &datagram) const
+{
+    // Only what came to the group or from an on-link source: a device must
+    // not answer a spoofed far-away source (reflection).
+    for (const VoskNet::NetInterface &iface : m_interfaces) {
+        if (iface.index != datagram.interfaceIndex)
+            continue;
+        if (datagram.destination == m_config.group)
+            return true;
+        return (datagram.source & iface.netmask) == (iface.address & iface.netmask);
+    }
+    return false;
+}
+
+void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64 now)
+{
+    if (datagram.data.isEmpty() || !acceptable(datagram) || lose())
+        return;
+    const std::optional<WireMessage> message = WireMessage::decode(datagram.data);
+    if (!message)
+        return;
+    if (message->type == MessageType::Inquiry) {
+        if (m_seenInquiries.contains(message->id))
+            return;
+        m_seenInquiries.insert(message->id);
+        m_seenOrder.push_back(message->id);
+        if (m_seenOrder.size() > kSeenInquiries) {
+            m_seenInquiries.remove(m_seenOrder.front());
+            m_seenOrder.pop_front();
+        }
+        std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
+        for (SimDevice &device : m_devices) {
+            if (device.allowInquiry(now))
+                schedule(now + delay(m_rng) + m_options.delayMs, datagram.interfaceIndex,
+                         device.report(VoskNet::ReportEvent::Answer, message->id).encode());
+        }
+        return;
+    }
+    if (message->type != MessageType::Request)
+        return;
+    int index = -1;
+    if (!message->targetSerial.isEmpty())
+        index = m_bySerial.value(message->targetSerial, -1);
+    else
+        index = m_byMac.value(message->targetMac, -1);
+    if (index < 0)
+        return;
+    SimDevice &device = m_devices[std::size_t(index)];
+    if (!device.allowRequest(now))
+        return;
+    const VoskNet::WireRecord before = device.record();
+    const SimDevice::Outcome outcome = device.handleRequest(*message, now, QDateTime::currentSecsSinceEpoch(),
+                                                            m_options.refuse, m_authority);
+    schedule(now + m_options.delayMs, datagram.interfaceIndex, outcome.response.encode());
+    if (outcome.recordChanged)
+        schedule(now + m_options.delayMs + 1, 0, device.report(VoskNet::ReportEvent::Changed).encode());
+    if (outcome.stateChanged || outcome.recordChanged)
+        saveState();
+    if (m_options.hostAddress && index == 0 && outcome.recordChanged)
+        applyHostAddress(before, device.record());
+}
+
+void SimFleet::applyHostAddress(const VoskNet::WireRecord &before, const VoskNet::WireRecord &after)
+{
+    if (before.ipv4Address == after.ipv4Address && before.ipv4Mask == after.ipv4Mask)
+        return;
+    in_addr mask{};
+    if (inet_pton(AF_INET, after.ipv4Mask.constData(), &mask) != 1)
+        return;
+    const int prefix = __builtin_popcount(ntohl(mask.s_addr));
+    const QString device = QString::fromLatin1(m_interfaces.first().name);
+    const QString oldAddress = QString::fromLatin1(before.ipv4Address) + QLatin1Char('/')
+        + QString::number(__builtin_popcount(m_interfaces.first().netmask));
+    const QString newAddress = QString::fromLatin1(after.ipv4Address) + QLatin1Char('/') + QString::number(prefix);
+    // The group stays joined by interface index, so the device keeps
+    // listening while its address changes.
+    QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QStringLiteral("add"), newAddress,
+                                             QStringLiteral("dev"), device});
+    QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QStringLiteral("del"), oldAddress,
+                                             QStringLiteral("dev"), device});
+    m_interfaces = m_config.usableInterfaces();
+}
+
+void SimFleet::schedule(qint64 at, int interfaceIndex, const QByteArray &datagram)
+{
+    if (!datagram.isEmpty())
+        m_queue.emplace(at, Scheduled{interfaceIndex, datagram});
+}
+
+void SimFleet::flushDue(qint64 now)
+{
+    while (!m_queue.empty() && m_queue.begin()->first <= now) {
+        const Scheduled item = m_queue.begin()->second;
+        m_queue.erase(m_queue.begin());
+        if (!lose())
+            sendNow(item.interfaceIndex, item.datagram);
+    }
+}
+
+void SimFleet::sendNow(int interfaceIndex, const QByteArray &datagram)
+{
+    for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces)) {
+        if (interfaceIndex == 0 || iface.index == interfaceIndex)
+            m_socket.send(iface.index, datagram);
+    }
+}
+
+void SimFleet::saveState()
+{
+    if (m_options.statePath.isEmpty())
+        return;
+    QJsonObject devices;
+    for (const SimDevice &device : m_devices)
+        devices.insert(QString::fromLatin1(device.record().serialNumber), device.saveState());
+    QJsonObject root;
+    root.insert(QStringLiteral("version"), 1);
+    root.insert(QStringLiteral("seed"), QString::number(m_options.seed));
+    root.insert(QStringLiteral("devices"), devices);
+    // Written aside and renamed into place: a crash never leaves a torn file.
+    QSaveFile file(m_options.statePath);
+    if (!file.open(QIODevice::WriteOnly)) {
+        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
+        return;
+    }
+    file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
+    if (!file.commit())
+        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
+}
+
+} // namespace VoskSim

@@ -1,0 +1,200 @@
+#include "vosk/multicastsocket.h"
+
+#include <QtGlobal>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace VoskNet {
+
+namespace {
+
+// An administratively scoped group and a port no standard we know of uses.
+constexpr const char *kDefaultGroup = "239.255.86.75";
+constexpr quint16 kDefaultPort = 46713;
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+
+} // namespace
+
+NetConfig NetConfig::fromEnvironment()
+{
+    NetConfig config;
+    in_addr addr{};
+    const QByteArray group = qgetenv("VOSK_GROUP");
+    if (group.isEmpty() || inet_pton(AF_INET, group.constData(), &addr) != 1
+        || (ntohl(addr.s_addr) >> 28) != 0xe)
+        inet_pton(AF_INET, kDefaultGroup, &addr);
+    config.group = ntohl(addr.s_addr);
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("VOSK_PORT", &ok);
+    config.port = (ok && port > 0 && port < 65536) ? quint16(port) : kDefaultPort;
+    for (const QByteArray &name : qgetenv("VOSK_INTERFACES").split(',')) {
+        const QByteArray trimmed = name.trimmed();
+        if (!trimmed.isEmpty())
+            config.pinnedInterfaces.append(trimmed);
+    }
+    return config;
+}
+
+QList<NetInterface> NetConfig::usableInterfaces() const
+{
+    QList<NetInterface> result;
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return result;
+    for (ifaddrs *it = list; it; it = it->ifa_next) {
+        if (!it->ifa_addr || it->ifa_addr->sa_family != AF_INET || !it->ifa_name)
+            continue;
+        const unsigned flags = it->ifa_flags;
+        if (!(flags & IFF_UP) || !(flags & (IFF_MULTICAST | IFF_LOOPBACK)))
+            continue;
+        const QByteArray name(it->ifa_name);
+        if (!pinnedInterfaces.isEmpty() && !pinnedInterfaces.contains(name))
+            continue;
+        // One address per interface is enough to send and to judge on-link
+        // sources; the first one wins.
+        bool known = false;
+        for (const NetInterface &iface : result)
+            known = known || iface.name == name;
+        if (known)
+            continue;
+        NetInterface iface;
+        iface.name = name;
+        iface.index = int(if_nametoindex(it->ifa_name));
+        iface.address = ntohl(reinterpret_cast<sockaddr_in *>(it->ifa_addr)->sin_addr.s_addr);
+        iface.netmask = it->ifa_netmask ? ntohl(reinterpret_cast<sockaddr_in *>(it->ifa_netmask)->sin_addr.s_addr)
+                                        : 0xffffffffu;
+        if (iface.index > 0)
+            result.append(iface);
+    }
+    freeifaddrs(list);
+    return result;
+}
+
+MulticastSocket::~MulticastSocket()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool MulticastSocket::open(const NetConfig &config)
+{
+    m_group = config.group;
+    m_port = config.port;
+    m_fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (m_fd < 0)
+        return false;
+    const int one = 1;
+    const int zero = 0;
+    const int ttl = 1;
+    setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(m_fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+    // Without this Linux delivers every group joined by anyone on the host.
+    setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_ALL, &zero, sizeof zero);
+    setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_TTL, &ttl, sizeof ttl);
+    setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_LOOP, &one, sizeof one);
+    setsockopt(m_fd, IPPROTO_IP, IP_TTL, &ttl, sizeof ttl);
+    // A thousand devices answering one inquiry arrive within half a second;
+    // FORCE works as root (tests, namespaces), the plain one elsewhere.
+    if (setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
+        setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
+    sockaddr_in bindAddr{};
+    bindAddr.sin_family = AF_INET;
+    bindAddr.sin_port = htons(m_port);
+    bindAddr.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(m_fd, reinterpret_cast<sockaddr *>(&bindAddr), sizeof bindAddr) != 0) {
+        ::close(m_fd);
+        m_fd = -1;
+        return false;
+    }
+    return true;
+}
+
+bool MulticastSocket::join(const NetInterface &iface)
+{
+    ip_mreqn req{};
+    req.imr_multiaddr.s_addr = htonl(m_group);
+    req.imr_ifindex = iface.index;
+    return setsockopt(m_fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &req, sizeof req) == 0 || errno == EADDRINUSE;
+}
+
+void MulticastSocket::leave(const NetInterface &iface)
+{
+    ip_mreqn req{};
+    req.imr_multiaddr.s_addr = htonl(m_group);
+    req.imr_ifindex = iface.index;
+    setsockopt(m_fd, IPPROTO_IP, IP_DROP_MEMBERSHIP, &req, sizeof req);
+}
+
+bool MulticastSocket::send(int interfaceIndex, const QByteArray &datagram)
+{
+    if (m_fd < 0 || datagram.isEmpty())
+        return false;
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(m_port);
+    to.sin_addr.s_addr = htonl(m_group);
+    // The outgoing interface is a socket option; the lock keeps another
+    // thread from switching it between the option and the send.
+    const std::lock_guard<std::mutex> lock(m_sendMutex);
+    ip_mreqn out{};
+    out.imr_ifindex = interfaceIndex;
+    if (setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0)
+        return false;
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        const ssize_t sent = ::sendto(m_fd, datagram.constData(), size_t(datagram.size()), 0,
+                                      reinterpret_cast<sockaddr *>(&to), sizeof to);
+        if (sent == datagram.size())
+            return true;
+        // A full send queue on a burst: give it a moment instead of losing it.
+        if (sent < 0 && (errno == EAGAIN || errno == ENOBUFS)) {
+            ::usleep(200);
+            continue;
+        }
+        return false;
+    }
+    return false;
+}
+
+bool MulticastSocket::receive(Datagram &out)
+{
+    if (m_fd < 0)
+        return false;
+    char buffer[2048];
+    char control[CMSG_SPACE(sizeof(in_pktinfo))];
+    sockaddr_in from{};
+    iovec iov{buffer, sizeof buffer};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t n = ::recvmsg(m_fd, &msg, 0);
+    if (n < 0)
+        return false;
+    out = Datagram();
+    out.source = ntohl(from.sin_addr.s_addr);
+    for (cmsghdr *c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c)) {
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+            in_pktinfo info;
+            std::memcpy(&info, CMSG_DATA(c), sizeof info);
+            out.interfaceIndex = info.ipi_ifindex;
+            out.destination = ntohl(info.ipi_addr.s_addr);
+        }
+    }
+    if ((msg.msg_flags & MSG_TRUNC) || n > 1400)
+        return true;  // oversized: dropped unread
+    out.data = QByteArray(buffer, int(n));
+    return true;
+}
+
+} // namespace VoskNet

@@ -1,0 +1,254 @@
+// The C interface of the discovery library (vosk.h) over VoskClient.
+
+#include "vosk/vosk.h"
+
+#include "vosk/voskclient.h"
+#include "vosk/vosklog.h"
+
+#include <sodium.h>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+
+using VoskNet::VoskClient;
+
+namespace {
+
+// Never destroyed: VOSK_Stop runs from a singleton's destructor during
+// static destruction, possibly after our own statics would be gone.
+struct Library
+{
+    std::mutex mutex;
+    std::shared_ptr<VoskClient> client;
+    std::atomic<bool> filterOn{false};
+};
+
+Library &library()
+{
+    static Library *lib = new Library;
+    return *lib;
+}
+
+thread_local int t_lastError = VOSK_OK;
+
+int fail(int code)
+{
+    t_lastError = code;
+    return 0;
+}
+
+// Operations hold their own reference, so a concurrent VOSK_Stop cannot
+// pull the client away under them; they just fail with NOT_STARTED.
+std::shared_ptr<VoskClient> currentClient()
+{
+    Library &lib = library();
+    const std::lock_guard<std::mutex> lock(lib.mutex);
+    return lib.client;
+}
+
+// A zero-terminated string of 1..max bytes.
+bool boundedText(const char *text, std::size_t max, QByteArray &out)
+{
+    if (!text)
+        return false;
+    const void *end = std::memchr(text, 0, max + 1);
+    if (!end)
+        return false;
+    out = QByteArray(text, int(static_cast<const char *>(end) - text));
+    return !out.isEmpty();
+}
+
+// A field of the caller's record: up to its first zero byte, or its whole
+// width when it has none.
+template <std::size_t N>
+QByteArray fieldBytes(const char (&field)[N])
+{
+    const void *end = std::memchr(field, 0, N);
+    return QByteArray(field, end ? int(static_cast<const char *>(end) - field) : int(N));
+}
+
+int finish(int code)
+{
+    return code == VOSK_OK ? 1 : fail(code);
+}
+
+} // namespace
+
+int VOSK_SetLogToFile(int level, int target, int truncate)
+{
+    if (level < 0 || level > 3 || target != 0 || (truncate != 0 && truncate != 1))
+        return fail(VOSK_ERR_INVALID_ARG);
+    if (!VoskNet::setLogFile(level, truncate == 1))
+        return fail(VOSK_ERR_INVALID_ARG);
+    return 1;
+}
+
+int VOSK_SetDeviceFilterRule(int on, int reserved1, int reserved2)
+{
+    if ((on != 0 && on != 1) || reserved1 != 0 || reserved2 != 0)
+        return fail(VOSK_ERR_INVALID_ARG);
+    library().filterOn = on == 1;
+    return 1;
+}
+
+int VOSK_Start_V30(VOSK_DeviceFindCallBack callback, int mode, void *user)
+{
+    if (!callback || mode != 1)
+        return fail(VOSK_ERR_INVALID_ARG);
+    if (sodium_init() < 0)
+        return fail(VOSK_ERR_NETWORK);
+    Library &lib = library();
+    const std::lock_guard<std::mutex> lock(lib.mutex);
+    if (lib.client)
+        return fail(VOSK_ERR_ALREADY_STARTED);
+    auto client = std::make_shared<VoskClient>(callback, user, &lib.filterOn);
+    const int result = client->start();
+    if (result != VOSK_OK)
+        return fail(result);
+    lib.client = std::move(client);
+    return 1;
+}
+
+int VOSK_SendInquiry(void)
+{
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    client->requestInquiry();
+    return 1;
+}
+
+int VOSK_Clearup(void)
+{
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    client->clearup();
+    return 1;
+}
+
+int VOSK_Stop(void)
+{
+    Library &lib = library();
+    std::shared_ptr<VoskClient> client;
+    {
+        const std::lock_guard<std::mutex> lock(lib.mutex);
+        if (!lib.client)
+            return 1;
+        // Joining our own thread from the callback would deadlock.
+        if (lib.client->onLibraryThread())
+            return fail(VOSK_ERR_WRONG_THREAD);
+        client = std::move(lib.client);
+    }
+    client->stop();
+    return 1;
+}
+
+int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param)
+{
+    QByteArray macBytes, passwordBytes;
+    if (!boundedText(mac, 19, macBytes) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes) || !param)
+        return fail(VOSK_ERR_INVALID_ARG);
+    VoskNet::WireRecord params;
+    params.ipv4Address = fieldBytes(param->ipv4Address);
+    params.ipv4Mask = fieldBytes(param->ipv4Mask);
+    params.ipv4Gateway = fieldBytes(param->ipv4Gateway);
+    params.ipv6Address = fieldBytes(param->ipv6Address);
+    params.ipv6Gateway = fieldBytes(param->ipv6Gateway);
+    params.port = param->port;
+    params.ipv6PrefixLength = param->ipv6PrefixLength;
+    params.dhcpEnabled = param->dhcpEnabled != 0;
+    params.httpPort = param->httpPort;
+    // A full 16-byte IPv4 field has no terminator: no address is that long.
+    if (params.ipv4Address.size() > 15 || params.ipv4Mask.size() > 15 || params.ipv4Gateway.size() > 15
+        || params.ipv6Address.size() > 45 || params.ipv6Gateway.size() > 45 || params.ipv6PrefixLength > 128
+        || param->dhcpEnabled > 1)
+        return fail(VOSK_ERR_INVALID_ARG);
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    return finish(client->modify(macBytes, passwordBytes, params));
+}
+
+int VOSK_ActivateDevice(const char *serialNumber, const char *password)
+{
+    QByteArray serial, passwordBytes;
+    if (!boundedText(serialNumber, 47, serial) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
+        return fail(VOSK_ERR_INVALID_ARG);
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    return finish(client->activate(serial, passwordBytes));
+}
+
+int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const void *inBuf, unsigned int inSize,
+                         void *outBuf, unsigned int outSize)
+{
+    QByteArray serial;
+    if (!boundedText(serialNumber, 47, serial) || inBuf || inSize != 0 || !outBuf)
+        return fail(VOSK_ERR_INVALID_ARG);
+    if (!(command == VOSK_CMD_EXPORT_KEY && outSize >= VOSK_KEY_ANSWER_SIZE_V1)
+        && !(command == VOSK_CMD_EXPORT_KEY_V2 && outSize >= VOSK_KEY_ANSWER_SIZE_V2))
+        return fail(VOSK_ERR_INVALID_ARG);
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    QByteArray key;
+    const int result = client->exportKey(serial, int(command), key);
+    if (result != VOSK_OK)
+        return fail(result);
+    const std::size_t room = command == VOSK_CMD_EXPORT_KEY ? VOSK_KEY_ANSWER_SIZE_V1 : VOSK_KEY_ANSWER_SIZE_V2;
+    auto *out = static_cast<unsigned char *>(outBuf);
+    std::memset(out, 0, room);
+    const uint32_t length = uint32_t(key.size());
+    std::memcpy(out, &length, sizeof length);
+    std::memcpy(out + 4, key.constData(), std::size_t(key.size()));
+    return 1;
+}
+
+int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param)
+{
+    QByteArray serial;
+    if (!boundedText(serialNumber, 47, serial) || !param)
+        return fail(VOSK_ERR_INVALID_ARG);
+    // The block's texts end at the zero fill or at their field's end.
+    const QByteArray keyText = fieldBytes(param->keyText);
+    const QByteArray path = fieldBytes(param->answerFilePath);
+    const QByteArray newPassword = fieldBytes(param->newPassword);
+    if (newPassword.isEmpty() || keyText.isEmpty() == path.isEmpty() || param->resetCameras > 1)
+        return fail(VOSK_ERR_INVALID_ARG);
+    QByteArray answer = keyText;
+    if (!path.isEmpty()) {
+        std::FILE *file = std::fopen(path.constData(), "rb");
+        if (!file)
+            return fail(VOSK_ERR_INVALID_ARG);
+        answer.resize(VoskNet::kMaxAnswer + 1);
+        const std::size_t n = std::fread(answer.data(), 1, std::size_t(answer.size()), file);
+        std::fclose(file);
+        answer.resize(int(n));
+        if (answer.isEmpty() || answer.size() > VoskNet::kMaxAnswer)
+            return fail(VOSK_ERR_INVALID_ARG);
+    }
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    return finish(client->resetWithAnswer(serial, answer, newPassword, param->resetCameras == 1));
+}
+
+int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
+{
+    QByteArray serial, code;
+    if (!boundedText(serialNumber, 47, serial) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
+        return fail(VOSK_ERR_INVALID_ARG);
+    const std::shared_ptr<VoskClient> client = currentClient();
+    if (!client)
+        return fail(VOSK_ERR_NOT_STARTED);
+    return finish(client->restoreDefault(serial, code));
+}
+
+int VOSK_GetLastError(void)
+{
+    return t_lastError;
+}

@@ -1,0 +1,278 @@
+#include "vosk/wiremessage.h"
+
+#include "vosk/cborfields.h"
+
+#include <sodium.h>
+
+namespace VoskNet {
+
+using namespace Cbor;
+
+namespace {
+
+// Record keys (docs/protocol.md, "Record keys").
+enum RecordKey : quint64 {
+    kSerial = 1, kMac = 2, kIpv4 = 3, kMask = 4, kGateway = 5, kTypeCode = 6, kPort = 7,
+    kChannels = 8, kSoftware = 9, kDsp = 10, kStartTime = 11, kDescription = 12, kIpv6 = 13,
+    kIpv6Gateway = 14, kPrefix = 15, kCaps = 16, kDhcp = 17, kHttpPort = 18, kInactive = 19,
+    kNewReset = 20, kAddressValid = 21
+};
+
+// Top-level keys.
+enum MessageKey : quint64 {
+    kVersion = 0, kType = 1, kId = 2, kRe = 3, kEvent = 4, kBoot = 5, kSeq = 6, kPublicKey = 7,
+    kRecord = 8, kOp = 10, kTargetSerial = 11, kTargetMac = 12, kSealed = 13, kKeyCommand = 14,
+    kStatus = 20, kNonce = 21, kKey = 22
+};
+
+bool readNetField(QCborStreamReader &r, quint64 key, WireRecord &rec, bool &handled)
+{
+    handled = true;
+    switch (key) {
+    case kIpv4: return readText(r, 0, 15, rec.ipv4Address);
+    case kMask: return readText(r, 0, 15, rec.ipv4Mask);
+    case kGateway: return readText(r, 0, 15, rec.ipv4Gateway);
+    case kPort: return readUIntAs(r, 65535, rec.port);
+    case kIpv6: return readText(r, 0, 45, rec.ipv6Address);
+    case kIpv6Gateway: return readText(r, 0, 45, rec.ipv6Gateway);
+    case kPrefix: return readUIntAs(r, 128, rec.ipv6PrefixLength);
+    case kDhcp: return readBool(r, rec.dhcpEnabled);
+    case kHttpPort: return readUIntAs(r, 65535, rec.httpPort);
+    default: handled = false; return true;
+    }
+}
+
+bool readRecord(QCborStreamReader &r, WireRecord &rec)
+{
+    const bool ok = readMap(r, [&](quint64 key) {
+        bool handled = false;
+        if (!readNetField(r, key, rec, handled))
+            return false;
+        if (handled)
+            return true;
+        switch (key) {
+        case kSerial: return readText(r, 1, 47, rec.serialNumber);
+        case kMac: return readText(r, 1, 19, rec.mac);
+        case kTypeCode: return readUIntAs(r, 0x7fffffff, rec.deviceTypeCode);
+        case kChannels: return readUIntAs(r, 4096, rec.channelCount);
+        case kSoftware: return readText(r, 0, 47, rec.softwareVersion);
+        case kDsp: return readText(r, 0, 47, rec.dspVersion);
+        case kStartTime: return readText(r, 0, 47, rec.startTime);
+        case kDescription: return readText(r, 0, 47, rec.deviceDescription);
+        case kCaps: return readUIntAs(r, 255, rec.capabilities);
+        case kInactive: return readBool(r, rec.notActivated);
+        case kNewReset: return readBool(r, rec.newResetType);
+        case kAddressValid: return readBool(r, rec.addressInfoValid);
+        default: return skip(r);
+        }
+    });
+    return ok && !rec.serialNumber.isEmpty() && !rec.mac.isEmpty();
+}
+
+void writeRecord(QCborStreamWriter &w, const WireRecord &rec)
+{
+    w.startMap(21);
+    writeText(w, kSerial, rec.serialNumber);
+    writeText(w, kMac, rec.mac);
+    writeText(w, kIpv4, rec.ipv4Address);
+    writeText(w, kMask, rec.ipv4Mask);
+    writeText(w, kGateway, rec.ipv4Gateway);
+    writeUInt(w, kTypeCode, rec.deviceTypeCode);
+    writeUInt(w, kPort, rec.port);
+    writeUInt(w, kChannels, rec.channelCount);
+    writeText(w, kSoftware, rec.softwareVersion);
+    writeText(w, kDsp, rec.dspVersion);
+    writeText(w, kStartTime, rec.startTime);
+    writeText(w, kDescription, rec.deviceDescription);
+    writeText(w, kIpv6, rec.ipv6Address);
+    writeText(w, kIpv6Gateway, rec.ipv6Gateway);
+    writeUInt(w, kPrefix, rec.ipv6PrefixLength);
+    writeUInt(w, kCaps, rec.capabilities);
+    writeUInt(w, kDhcp, rec.dhcpEnabled ? 1 : 0);
+    writeUInt(w, kHttpPort, rec.httpPort);
+    writeUInt(w, kInactive, rec.notActivated ? 1 : 0);
+    writeUInt(w, kNewReset, rec.newResetType ? 1 : 0);
+    writeUInt(w, kAddressValid, rec.addressInfoValid ? 1 : 0);
+    w.endMap();
+}
+
+bool textFits(const QByteArray &text, qsizetype max)
+{
+    return text.size() <= max && !text.contains('\0');
+}
+
+bool recordFits(const WireRecord &r)
+{
+    return !r.serialNumber.isEmpty() && !r.mac.isEmpty() && textFits(r.serialNumber, 47) && textFits(r.mac, 19)
+        && textFits(r.ipv4Address, 15) && textFits(r.ipv4Mask, 15) && textFits(r.ipv4Gateway, 15)
+        && textFits(r.softwareVersion, 47) && textFits(r.dspVersion, 47) && textFits(r.startTime, 47)
+        && textFits(r.deviceDescription, 47) && textFits(r.ipv6Address, 45) && textFits(r.ipv6Gateway, 45)
+        && r.ipv6PrefixLength <= 128 && r.deviceTypeCode <= 0x7fffffff && r.channelCount <= 4096;
+}
+
+} // namespace
+
+bool WireRecord::operator==(const WireRecord &o) const
+{
+    return serialNumber == o.serialNumber && mac == o.mac && ipv4Address == o.ipv4Address
+        && ipv4Mask == o.ipv4Mask && ipv4Gateway == o.ipv4Gateway && deviceTypeCode == o.deviceTypeCode
+        && port == o.port && channelCount == o.channelCount && softwareVersion == o.softwareVersion
+        && dspVersion == o.dspVersion && startTime == o.startTime && deviceDescription == o.deviceDescription
+        && ipv6Address == o.ipv6Address && ipv6Gateway == o.ipv6Gateway && ipv6PrefixLength == o.ipv6PrefixLength
+        && capabilities == o.capabilities && dhcpEnabled == o.dhcpEnabled && httpPort == o.httpPort
+        && notActivated == o.notActivated && newResetType == o.newResetType
+        && addressInfoValid == o.addressInfoValid;
+}
+
+void encodeNetParams(QCborStreamWriter &w, const WireRecord &p)
+{
+    w.startMap(9);
+    writeText(w, kIpv4, p.ipv4Address);
+    writeText(w, kMask, p.ipv4Mask);
+    writeText(w, kGateway, p.ipv4Gateway);
+    writeUInt(w, kPort, p.port);
+    writeText(w, kIpv6, p.ipv6Address);
+    writeText(w, kIpv6Gateway, p.ipv6Gateway);
+    writeUInt(w, kPrefix, p.ipv6PrefixLength);
+    writeUInt(w, kDhcp, p.dhcpEnabled ? 1 : 0);
+    writeUInt(w, kHttpPort, p.httpPort);
+    w.endMap();
+}
+
+bool decodeNetParams(QCborStreamReader &r, WireRecord &p)
+{
+    return readMap(r, [&](quint64 key) {
+        bool handled = false;
+        if (!readNetField(r, key, p, handled))
+            return false;
+        return handled ? true : skip(r);
+    });
+}
+
+QByteArray WireMessage::newId()
+{
+    QByteArray id(kIdSize, Qt::Uninitialized);
+    randombytes_buf(id.data(), size_t(id.size()));
+    return id;
+}
+
+QByteArray WireMessage::encode() const
+{
+    if (id.size() != kIdSize || (!re.isEmpty() && re.size() != kIdSize))
+        return {};
+    QByteArray out;
+    QCborStreamWriter w(&out);
+    w.startMap();
+    writeUInt(w, kVersion, kProtocolVersion);
+    writeUInt(w, kType, quint64(type));
+    w.append(quint64(kId));
+    w.appendByteString(id.constData(), id.size());
+    if (!re.isEmpty()) {
+        w.append(quint64(kRe));
+        w.appendByteString(re.constData(), re.size());
+    }
+    switch (type) {
+    case MessageType::Inquiry:
+        break;
+    case MessageType::Report:
+        if (boot.size() != kBootSize || publicKey.size() != kPublicKeySize || !recordFits(record))
+            return {};
+        writeUInt(w, kEvent, quint64(event));
+        writeText(w, kBoot, boot);
+        writeUInt(w, kSeq, seq);
+        writeText(w, kPublicKey, publicKey);
+        w.append(quint64(kRecord));
+        writeRecord(w, record);
+        break;
+    case MessageType::Request:
+        if (!textFits(targetSerial, 47) || !textFits(targetMac, 19) || sealed.size() > kMaxSealed)
+            return {};
+        writeUInt(w, kOp, quint64(op));
+        if (!targetSerial.isEmpty())
+            writeText(w, kTargetSerial, targetSerial);
+        if (!targetMac.isEmpty())
+            writeText(w, kTargetMac, targetMac);
+        if (!sealed.isEmpty())
+            writeText(w, kSealed, sealed);
+        if (keyCommand)
+            writeUInt(w, kKeyCommand, keyCommand);
+        break;
+    case MessageType::Response:
+        if (re.isEmpty() || (!nonce.isEmpty() && nonce.size() != kNonceSize) || key.size() > kMaxKey)
+            return {};
+        writeUInt(w, kStatus, status);
+        if (!nonce.isEmpty())
+            writeText(w, kNonce, nonce);
+        if (!key.isEmpty())
+            writeText(w, kKey, key);
+        break;
+    }
+    w.endMap();
+    if (out.size() > kMaxDatagram)
+        return {};
+    return out;
+}
+
+std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
+{
+    if (datagram.isEmpty() || datagram.size() > kMaxDatagram)
+        return std::nullopt;
+    QCborStreamReader r(datagram);
+    WireMessage m;
+    quint64 version = 0, type = 0, event = 0, op = 0;
+    bool hasVersion = false, hasType = false, hasRecord = false, hasEvent = false, hasOp = false,
+         hasStatus = false, hasSeq = false;
+    const bool ok = readMap(r, [&](quint64 key) {
+        switch (key) {
+        case kVersion: hasVersion = true; return readUInt(r, ~quint64(0), version);
+        case kType: hasType = true; return readUInt(r, 255, type);
+        case kId: return readBytes(r, kIdSize, kIdSize, m.id);
+        case kRe: return readBytes(r, kIdSize, kIdSize, m.re);
+        case kEvent: hasEvent = true; return readUInt(r, 3, event);
+        case kBoot: return readBytes(r, kBootSize, kBootSize, m.boot);
+        case kSeq: hasSeq = true; return readUIntAs(r, 0xffffffffu, m.seq);
+        case kPublicKey: return readBytes(r, kPublicKeySize, kPublicKeySize, m.publicKey);
+        case kRecord: hasRecord = true; return readRecord(r, m.record);
+        case kOp: hasOp = true; return readUInt(r, 6, op);
+        case kTargetSerial: return readText(r, 1, 47, m.targetSerial);
+        case kTargetMac: return readText(r, 1, 19, m.targetMac);
+        case kSealed: return readBytes(r, crypto_box_SEALBYTES, kMaxSealed, m.sealed);
+        case kKeyCommand: return readUIntAs(r, 2, m.keyCommand);
+        case kStatus: hasStatus = true; return readUIntAs(r, 65535, m.status);
+        case kNonce: return readBytes(r, kNonceSize, kNonceSize, m.nonce);
+        case kKey: return readBytes(r, 1, kMaxKey, m.key);
+        default: return skip(r);
+        }
+    });
+    // Exactly one message per datagram: nothing may follow the map.
+    if (!ok || r.currentOffset() != datagram.size())
+        return std::nullopt;
+    if (!hasVersion || version != kProtocolVersion || !hasType || m.id.isEmpty())
+        return std::nullopt;
+    switch (type) {
+    case quint64(MessageType::Inquiry):
+        m.type = MessageType::Inquiry;
+        return m;
+    case quint64(MessageType::Report):
+        if (!hasEvent || !hasSeq || !hasRecord || m.boot.isEmpty() || m.publicKey.isEmpty())
+            return std::nullopt;
+        m.type = MessageType::Report;
+        m.event = ReportEvent(event);
+        return m;
+    case quint64(MessageType::Request):
+        if (!hasOp || op == 0 || (m.targetSerial.isEmpty() && m.targetMac.isEmpty()))
+            return std::nullopt;
+        m.type = MessageType::Request;
+        m.op = Op(op);
+        return m;
+    case quint64(MessageType::Response):
+        if (!hasStatus || m.re.isEmpty())
+            return std::nullopt;
+        m.type = MessageType::Response;
+        return m;
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace VoskNet
