@@ -23,7 +23,7 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 if [ "${1:-}" = "--lan" ]; then
-    unset VOSK_INTERFACES
+    # Every interface, unless VOSK_INTERFACES already names some.
     exec "$bin/vosktool"
 fi
 
