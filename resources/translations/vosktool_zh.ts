@@ -19,7 +19,7 @@
     <name>VoskTool::DeviceDisplayPage</name>
     <message>
         <source>Form</source>
-        <translation>提示</translation>
+        <translation>设备列表</translation>
     </message>
     <message>
         <source>Total number of online devices:</source>
