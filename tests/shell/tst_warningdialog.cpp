@@ -115,14 +115,19 @@ private Q_SLOTS:
         QCOMPARE(red, state == QLatin1String("Error"));
     }
 
+    // Without a line edit or without its icon label only the bubble shows.
     void fieldNeedsBothLineEditAndLabel()
     {
         MultiStateLineEdit field;
         QLabel hint;
-        TestSupport::onModal([](QDialog *) {});
+        Seen withoutLabel;
+        TestSupport::onModal([&](QDialog *dialog) { withoutLabel = lookAt(dialog); });
         WarningDialog::showWarning(QPoint(10, 10), WarningDialog::KindError, QStringLiteral("x"), nullptr, &field, nullptr);
-        TestSupport::onModal([](QDialog *) {});
+        Seen withoutField;
+        TestSupport::onModal([&](QDialog *dialog) { withoutField = lookAt(dialog); });
         WarningDialog::showWarning(QPoint(10, 10), WarningDialog::KindError, QStringLiteral("x"), nullptr, nullptr, &hint);
+        QVERIFY(withoutLabel.shown && withoutLabel.hasIcon);
+        QVERIFY(withoutField.shown && withoutField.hasIcon);
         QCOMPARE(field.state(), MultiStateLineEdit::NORMAL);
         QVERIFY(hint.pixmap().isNull());
     }
