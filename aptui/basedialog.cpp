@@ -31,7 +31,7 @@ BaseDialog::BaseDialog(QWidget *parent)
 BaseDialog::BaseDialog(bool showAppButton, bool showOptionButton, bool showMinButton, bool showMaxButton,
                        bool showCloseButton, bool showConfirmButton, bool showCancelButton, QWidget *parent)
     : QDialog(parent)
-    , m_ui(std::make_unique<Ui::BaseDialog>())
+    , m_ui(std::make_unique<::Ui::BaseDialog>())
 {
     m_ui->setupUi(this);
     m_ui->m_labelNULL->setText(tr("null content"));

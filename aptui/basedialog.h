@@ -90,7 +90,9 @@ public Q_SLOTS:
 private:
     void applyCentreSize();
 
-    std::unique_ptr<Ui::BaseDialog> m_ui;
+    // Global: forms declared inside a namespace (VoskTool::Ui, ...) must
+    // not hide this one, whatever the including file saw before.
+    std::unique_ptr<::Ui::BaseDialog> m_ui;
     BaseTitle *m_title = nullptr;
     // Valid while the default connection is made; doubles as its flag.
     QMetaObject::Connection m_minConnection;

@@ -25,7 +25,7 @@ BaseTitle::BaseTitle(QWidget *parent)
 BaseTitle::BaseTitle(bool showAppButton, bool showOptionButton, bool showMinButton, bool showMaxButton,
                      bool showCloseButton, QWidget *parent)
     : CFancyTitle(parent)
-    , m_ui(std::make_unique<Ui::BaseTitle>())
+    , m_ui(std::make_unique<::Ui::BaseTitle>())
 {
     m_ui->setupUi(this);
     // The base would switch the window on a double click by itself, also

@@ -58,7 +58,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
-    std::unique_ptr<Ui::BaseTitle> m_ui;
+    // Global: forms declared inside a namespace (VoskTool::Ui, ...) must
+    // not hide this one, whatever the including file saw before.
+    std::unique_ptr<::Ui::BaseTitle> m_ui;
 };
 
 } // namespace aptui

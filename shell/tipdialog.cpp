@@ -6,7 +6,7 @@ namespace VoskTool {
 
 TipDialog::TipDialog(QWidget *parent)
     : BaseDialog(false, false, false, false, true, true, true, parent)
-    , m_ui(std::make_unique<Ui::TipDialog>())
+    , m_ui(std::make_unique<::Ui::TipDialog>())
 {
     auto *centre = new QWidget(this);
     m_ui->setupUi(centre);

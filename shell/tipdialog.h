@@ -25,7 +25,9 @@ public:
     QString text() const;
 
 private:
-    std::unique_ptr<Ui::TipDialog> m_ui;
+    // Global: forms declared inside a namespace (VoskTool::Ui, ...) must
+    // not hide this one, whatever the including file saw before.
+    std::unique_ptr<::Ui::TipDialog> m_ui;
 };
 
 } // namespace VoskTool

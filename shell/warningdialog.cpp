@@ -1,14 +1,13 @@
 #include "shell/warningdialog.h"
 
+#include "aptui/multistatelineedit.h"
 #include "shell/shelllog.h"
 #include "ui_warningdialog.h"
 
 #include <QGuiApplication>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPixmap>
 #include <QScreen>
-#include <QStyle>
 #include <QTimerEvent>
 
 namespace VoskTool {
@@ -35,7 +34,7 @@ QString bubbleIconPath(int kind)
 
 WarningDialog::WarningDialog(int kind, const QString &text, QWidget *owner)
     : QDialog(owner)
-    , m_ui(std::make_unique<Ui::WarningDialog>())
+    , m_ui(std::make_unique<::Ui::WarningDialog>())
 {
     m_ui->setupUi(this);
     setWindowTitle(tr("Form"));
@@ -93,19 +92,19 @@ void WarningDialog::timerEvent(QTimerEvent *event)
 }
 
 void WarningDialog::showWarning(const QPoint &position, int kind, const QString &text, QWidget *owner,
-                                QLineEdit *lineEdit, QLabel *iconLabel)
+                                aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel)
 {
     run(position, kind, text, owner, lineEdit, iconLabel, false);
 }
 
 void WarningDialog::showWarningTall(const QPoint &position, int kind, const QString &text, QWidget *owner,
-                                    QLineEdit *lineEdit, QLabel *iconLabel)
+                                    aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel)
 {
     run(position, kind, text, owner, lineEdit, iconLabel, true);
 }
 
-void WarningDialog::run(const QPoint &position, int kind, const QString &text, QWidget *owner, QLineEdit *lineEdit,
-                        QLabel *iconLabel, bool tall)
+void WarningDialog::run(const QPoint &position, int kind, const QString &text, QWidget *owner,
+                        aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel, bool tall)
 {
     markField(kind, lineEdit, iconLabel);
     WarningDialog dialog(kind, text, owner);
@@ -115,28 +114,19 @@ void WarningDialog::run(const QPoint &position, int kind, const QString &text, Q
     dialog.exec();
 }
 
-void WarningDialog::markField(int kind, QLineEdit *lineEdit, QLabel *iconLabel)
+void WarningDialog::markField(int kind, aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel)
 {
     if (!lineEdit || !iconLabel)
         return;
-    QString state;
-    QString iconPath;
     if (kind == KindError) {
-        state = QStringLiteral("Error");
-        iconPath = QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_error.png");
+        lineEdit->setLineEditState(aptui::MultiStateLineEdit::ERROR);
+        iconLabel->setPixmap(
+            QPixmap(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_error.png")));
     } else if (kind == KindInformation) {
-        state = QStringLiteral("Tip");
-        iconPath = QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_info.png");
-    } else {
-        return;
+        lineEdit->setLineEditState(aptui::MultiStateLineEdit::TIP);
+        iconLabel->setPixmap(
+            QPixmap(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_info.png")));
     }
-    lineEdit->setProperty("_state", state);
-    // Selectors on `_state` are only re-evaluated when the style is
-    // applied again.
-    lineEdit->style()->unpolish(lineEdit);
-    lineEdit->style()->polish(lineEdit);
-    lineEdit->update();
-    iconLabel->setPixmap(QPixmap(iconPath));
 }
 
 void WarningDialog::placeAt(const QPoint &position)

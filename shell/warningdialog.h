@@ -4,8 +4,11 @@
 #include <memory>
 
 class QLabel;
-class QLineEdit;
 class QPoint;
+
+namespace aptui {
+class MultiStateLineEdit;
+}
 
 namespace Ui {
 class WarningDialog;
@@ -41,14 +44,14 @@ public:
     // shows the bubble with its top-left corner at `position` (global
     // coordinates, pulled back inside the screen's available area when it
     // would stick out) and returns when the bubble has closed, by its
-    // button or by itself. The field keeps its mark afterwards.
-    // `lineEdit` is normally an aptui::MultiStateLineEdit: its `_state`
-    // property is set to "Error" or "Tip" and its style re-applied.
+    // button or by itself. The field keeps its mark afterwards: KindError
+    // sets the line edit's state to ERROR, KindInformation to TIP, and the
+    // icon label shows the matching small icon; other kinds leave both.
     static void showWarning(const QPoint &position, int kind, const QString &text, QWidget *owner = nullptr,
-                            QLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
+                            aptui::MultiStateLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
     // The same, 310 x 160 for long texts.
     static void showWarningTall(const QPoint &position, int kind, const QString &text, QWidget *owner = nullptr,
-                                QLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
+                                aptui::MultiStateLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
 
     // Test seam: the self-close delay of bubbles built from now on;
     // 0 or less restores AutoCloseMilliseconds.
@@ -68,12 +71,14 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
 private:
-    static void markField(int kind, QLineEdit *lineEdit, QLabel *iconLabel);
-    static void run(const QPoint &position, int kind, const QString &text, QWidget *owner, QLineEdit *lineEdit,
-                    QLabel *iconLabel, bool tall);
+    static void markField(int kind, aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel);
+    static void run(const QPoint &position, int kind, const QString &text, QWidget *owner,
+                    aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel, bool tall);
     void placeAt(const QPoint &position);
 
-    std::unique_ptr<Ui::WarningDialog> m_ui;
+    // Global: forms declared inside a namespace (VoskTool::Ui, ...) must
+    // not hide this one, whatever the including file saw before.
+    std::unique_ptr<::Ui::WarningDialog> m_ui;
     int m_timerId = 0;
 };
 

@@ -1,3 +1,9 @@
+// A form declared inside the kit's namespace must not hide the dialog's
+// and the title's own forms.
+namespace aptui::Ui {
+class SomeForm;
+}
+
 #include "aptui/basedialog.h"
 #include "aptui/basetitle.h"
 #include "tests/support/modaldriver.h"

@@ -1,3 +1,9 @@
+// Pages declare their forms in VoskTool::Ui; the dialog's header must still
+// find its own form after such a declaration.
+namespace VoskTool::Ui {
+class SomePage;
+}
+
 #include "shell/tipdialog.h"
 #include "tests/support/modaldriver.h"
 

@@ -1,13 +1,20 @@
+// Pages declare their forms in VoskTool::Ui; the bubble's header must still
+// find its own form after such a declaration.
+namespace VoskTool::Ui {
+class SomePage;
+}
+
+#include "aptui/multistatelineedit.h"
 #include "shell/warningdialog.h"
 #include "tests/support/modaldriver.h"
 
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
 
+using aptui::MultiStateLineEdit;
 using VoskTool::WarningDialog;
 
 namespace {
@@ -77,10 +84,10 @@ private Q_SLOTS:
         QFETCH(QString, fieldIcon);
         QFETCH(bool, bubbleIcon);
         QWidget page;
-        auto *field = new QLineEdit(&page);
-        field->setProperty("_state", QStringLiteral("Normal"));
+        auto *field = new MultiStateLineEdit(&page);
         // The look follows `_state` at once (re-polished).
         field->setStyleSheet(QStringLiteral("QLineEdit[_state=\"Error\"] { color: #f74248; }"));
+        QSignalSpy stateChanged(field, &MultiStateLineEdit::stateChanged);
         auto *hint = new QLabel(&page);
         page.show(); // polished while still Normal
         QVERIFY(field->palette().color(QPalette::Text) != QColor(QStringLiteral("#f74248")));
@@ -98,7 +105,8 @@ private Q_SLOTS:
         QCOMPARE(seen.size, QSize(310, 120));
 
         // The mark outlives the bubble.
-        QCOMPARE(field->property("_state").toString(), state);
+        QCOMPARE(field->stateName(), state);
+        QCOMPARE(stateChanged.count(), state == QLatin1String("Normal") ? 0 : 1);
         if (fieldIcon.isEmpty())
             QVERIFY(hint->pixmap().isNull());
         else
@@ -107,15 +115,20 @@ private Q_SLOTS:
         QCOMPARE(red, state == QLatin1String("Error"));
     }
 
+    // Without a line edit or without its icon label only the bubble shows.
     void fieldNeedsBothLineEditAndLabel()
     {
-        QLineEdit field;
+        MultiStateLineEdit field;
         QLabel hint;
-        TestSupport::onModal([](QDialog *) {});
+        Seen withoutLabel;
+        TestSupport::onModal([&](QDialog *dialog) { withoutLabel = lookAt(dialog); });
         WarningDialog::showWarning(QPoint(10, 10), WarningDialog::KindError, QStringLiteral("x"), nullptr, &field, nullptr);
-        TestSupport::onModal([](QDialog *) {});
+        Seen withoutField;
+        TestSupport::onModal([&](QDialog *dialog) { withoutField = lookAt(dialog); });
         WarningDialog::showWarning(QPoint(10, 10), WarningDialog::KindError, QStringLiteral("x"), nullptr, nullptr, &hint);
-        QVERIFY(!field.property("_state").isValid());
+        QVERIFY(withoutLabel.shown && withoutLabel.hasIcon);
+        QVERIFY(withoutField.shown && withoutField.hasIcon);
+        QCOMPARE(field.state(), MultiStateLineEdit::NORMAL);
         QVERIFY(hint.pixmap().isNull());
     }
 
