@@ -1,9 +1,5 @@
 #include "shell/vosktoolmainpage.h"
 
-// Before any header that declares VoskTool::Ui: tipdialog.h names its form
-// as Ui::TipDialog from inside namespace VoskTool.
-#include "shell/tipdialog.h"
-
 #include "ui_vosktoolmainpage.h"
 
 #include "app/appwarningdialog.h"
@@ -16,6 +12,7 @@
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
 #include "shell/shelllog.h"
+#include "shell/tipdialog.h"
 
 #include <QCloseEvent>
 #include <QCursor>

@@ -1,6 +1,3 @@
-// First: tipdialog.h must be read before VoskTool::Ui exists.
-#include "shell/tipdialog.h"
-
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
 #include "aptui/coverwidget.h"
@@ -10,6 +7,7 @@
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
+#include "shell/tipdialog.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/double/voskdouble.h"
 
