@@ -32,7 +32,7 @@ QString MultiStateLineEdit::stateName() const
 
 void MultiStateLineEdit::setStateName(const QString &name)
 {
-    m_state = m_names.value(name.trimmed().toUpper(), ERROR);
+    m_state = m_names.value(name.toUpper(), ERROR);
     // Property selectors are matched when the style polishes the widget.
     style()->unpolish(this);
     style()->polish(this);

@@ -1,6 +1,7 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
+#include "devicelist/deviceiditem.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
@@ -40,12 +41,22 @@ QColor cellColour()
     return QColor(QStringLiteral("#666666"));
 }
 
-bool isAddressColumn(int logical)
+// The cell type of a logical column: what decides how the column sorts.
+QStandardItem *newCell(int logical)
 {
+    switch (logical) {
+    case ColumnIpv4Address:
+    case ColumnIpv4Mask:
     // The gateway is an address cell even while a device reports no address
     // info: a later update fills it in place, and a column mixing address
     // cells and plain cells would sort inconsistently.
-    return logical == ColumnIpv4Address || logical == ColumnIpv4Mask || logical == ColumnIpv4Gateway;
+    case ColumnIpv4Gateway:
+        return new aptui::CIpStandardItem(QString());
+    case ColumnId:
+        return new DeviceIdItem;
+    default:
+        return new QStandardItem;
+    }
 }
 
 QString yesNo(bool yes)
@@ -180,7 +191,7 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
     const int row = rowCount();
     QList<QStandardItem *> items(DeviceColumnCount, nullptr);
     for (int logical = 0; logical < DeviceColumnCount; ++logical) {
-        QStandardItem *item = isAddressColumn(logical) ? new aptui::CIpStandardItem(QString()) : new QStandardItem;
+        QStandardItem *item = newCell(logical);
         item->setForeground(QBrush(cellColour()));
         item->setEditable(false);
         if (logical == ColumnCheck) {
@@ -317,7 +328,11 @@ bool DeviceInfoModel::loadColumnConfig()
         map[id] = column;
         used[column] = true;
     }
-    m_columnMap = map;
+    // The model's columns never move while it exists: a later re-read only
+    // refreshes the document that drags rewrite, or every cell would land
+    // under another column's header.
+    if (columnCount() == 0)
+        m_columnMap = map;
 
     if (whole) {
         m_document = document;
@@ -331,23 +346,23 @@ bool DeviceInfoModel::loadColumnConfig()
     } else {
         if (parsed)
             qCWarning(lcDeviceList) << "[DeviceInfoModel] ColumnConfig.xml has unusable entries; repaired order"
-                                    << m_columnMap;
-        rebuildDocument();
+                                    << map;
+        rebuildDocument(map);
     }
     return parsed;
 }
 
-void DeviceInfoModel::rebuildDocument()
+void DeviceInfoModel::rebuildDocument(const QVector<int> &map)
 {
-    // A complete document from the column map, so that the next save writes
-    // a whole, consistent file.
+    // A complete document from a column map, so that the next save writes a
+    // whole, consistent file.
     m_document = QDomDocument();
     m_root = m_document.createElement(QStringLiteral("ColumnConfig"));
     m_document.appendChild(m_root);
     for (int id = 0; id < DeviceColumnCount; ++id) {
         QDomElement child = m_document.createElement(QLatin1String(kColumnElementNames[id]));
         QDomElement value = m_document.createElement(kIndexValue);
-        value.appendChild(m_document.createTextNode(QString::number(m_columnMap.at(id))));
+        value.appendChild(m_document.createTextNode(QString::number(map.at(id))));
         child.appendChild(value);
         m_root.appendChild(child);
     }

@@ -51,9 +51,12 @@ public:
     // The row with that key, or -1.
     int rowOf(const QString &serialNumber, const QString &mac) const;
 
-    // (Re)reads configPath() into the column map. False when the file is
-    // missing, unreadable or not XML; the map then holds the default order.
-    // Entries out of range or repeated also fall back; see the class comment.
+    // Reads configPath() into the column map (at construction) and into the
+    // document that moveColumn() rewrites. False when the file is missing,
+    // unreadable or not XML; the map then holds the default order. Entries
+    // out of range or repeated also fall back; see the class comment.
+    // Calling it again later re-reads the document only: the column map,
+    // like the model's columns, stays as it was built.
     bool loadColumnConfig();
     // Renumbers the file's entries for a header drag from visual position
     // `from` to `to` and saves the file atomically in GB2312. The logical
@@ -85,7 +88,7 @@ private:
     void setHeaders();
     void setCellText(int row, int logical, const QString &text);
     void renumberFrom(int row);
-    void rebuildDocument();
+    void rebuildDocument(const QVector<int> &map);
     bool saveDocument();
     QDomElement indexValueElement(const QDomElement &child) const;
 

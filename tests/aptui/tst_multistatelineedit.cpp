@@ -36,6 +36,7 @@ private Q_SLOTS:
         QTest::newRow("warning") << QStringLiteral("warning") << int(MultiStateLineEdit::ERROR) << QStringLiteral("Error");
         QTest::newRow("empty") << QString() << int(MultiStateLineEdit::ERROR) << QStringLiteral("Error");
         QTest::newRow("4") << QStringLiteral("4") << int(MultiStateLineEdit::ERROR) << QStringLiteral("Error");
+        QTest::newRow("padded") << QStringLiteral(" tip") << int(MultiStateLineEdit::ERROR) << QStringLiteral("Error");
     }
 
     void setByName()

@@ -143,8 +143,12 @@ private Q_SLOTS:
         QVERIFY(!table->showGrid());
         QVERIFY(table->isSortingEnabled());
         QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), model()->columnIndex(ColumnId));
-        QCOMPARE(table->columnWidth(model()->columnIndex(ColumnSerialNumber)), 230);
-        QCOMPARE(table->columnWidth(model()->columnIndex(ColumnCheck)), 30);
+        const QList<int> widths{30,  70,  160, 100, 120, 80,  120, 100, 80,  230, 100,
+                                120, 130, 110, 130, 100, 100, 130, 130, 130, 130, 130};
+        QList<int> actual;
+        for (int id = 0; id < DeviceColumnCount; ++id)
+            actual << table->columnWidth(model()->columnIndex(id));
+        QCOMPARE(actual, widths);
         QCOMPARE(table->focusPolicy(), Qt::NoFocus);
         QCOMPARE(m_spy->count(), 0);
     }

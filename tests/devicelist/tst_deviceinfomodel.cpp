@@ -244,10 +244,18 @@ private Q_SLOTS:
     {
         DeviceInfoModel model(configPath());
         QCOMPARE(model.columnCount(), 22);
-        QCOMPARE(model.headerData(model.columnIndex(ColumnIpv4Address), Qt::Horizontal).toString(),
-                 QStringLiteral("IPv4 Address"));
-        QCOMPARE(model.headerData(model.columnIndex(ColumnSupportModifyIpv6), Qt::Horizontal).toString(),
-                 QStringLiteral("Is Support Mod IPv6"));
+        const QStringList expected{
+            QString(), QStringLiteral("ID"), QStringLiteral("Device Type"), QStringLiteral("Activate"),
+            QStringLiteral("IPv4 Address"), QStringLiteral("Port"), QStringLiteral("Soft Vision"),
+            QStringLiteral("IPv4 GateWay"), QStringLiteral("HttpPort"), QStringLiteral("Serial Number"),
+            QStringLiteral("IPv4 Mask"), QStringLiteral("MAC"), QStringLiteral("Channel NO"),
+            QStringLiteral("DSP Vision"), QStringLiteral("Start Time"), QStringLiteral("IPv6 Address"),
+            QStringLiteral("IPv6 GateWay"), QStringLiteral("IPv6 Prefix Length"), QStringLiteral("Is Support IPv6"),
+            QStringLiteral("Is Support Mod IPv6"), QStringLiteral("Is Support DHCP"), QStringLiteral("IPv4 DHCP")};
+        QStringList texts;
+        for (int id = 0; id < DeviceColumnCount; ++id)
+            texts << model.headerData(model.columnIndex(id), Qt::Horizontal).toString();
+        QCOMPARE(texts, expected);
         QCOMPARE(model.headerData(0, Qt::Horizontal, DeviceInfoModel::HeaderCheckRole).toInt(), 1);
         QVERIFY(!model.headerData(2, Qt::Horizontal, DeviceInfoModel::HeaderCheckRole).isValid());
         QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
@@ -370,6 +378,21 @@ private Q_SLOTS:
         model.sort(model.columnIndex(ColumnIpv4Address), Qt::DescendingOrder);
         QCOMPARE(serials(model), (QStringList{QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("B"),
                                                QStringLiteral("D")}));
+    }
+
+    void idColumnSortsByNumber()
+    {
+        // Past 999 the "%03d" IDs have four digits; text order would put
+        // "1000" right after "100".
+        DeviceInfoModel model(configPath());
+        for (int i = 0; i < 1001; ++i)
+            model.addDevice(makeRecord("SN" + QByteArray::number(i), "m" + QByteArray::number(i)));
+        model.sort(model.columnIndex(ColumnId), Qt::DescendingOrder);
+        QCOMPARE(ids(model).mid(0, 3),
+                 (QStringList{QStringLiteral("1001"), QStringLiteral("1000"), QStringLiteral("999")}));
+        model.sort(model.columnIndex(ColumnId), Qt::AscendingOrder);
+        QCOMPARE(ids(model).mid(99, 3), (QStringList{QStringLiteral("100"), QStringLiteral("101"), QStringLiteral("102")}));
+        QCOMPARE(ids(model).constLast(), QStringLiteral("1001"));
     }
 
     void loadShippedAndPermuted()
@@ -515,6 +538,22 @@ private Q_SLOTS:
         DeviceInfoModel reloaded(configPath());
         QCOMPARE(reloaded.columnMap(), expected);
         QVERIFY(readFile(configPath()).startsWith("<?xml version=\"1.0\" encoding=\"GB2312\"?>"));
+    }
+
+    void reloadKeepsLiveColumns()
+    {
+        // After a drag the file holds the new order, but the model's columns
+        // have not moved: reading the file again must not move the map.
+        DeviceInfoModel model(configPath());
+        QVERIFY(model.moveColumn(ColumnPort, 5, 8));
+        QVERIFY(model.loadColumnConfig());
+        QCOMPARE(model.columnMap(), identityMap());
+        model.addDevice(makeRecord("SN1", "m1"));
+        QCOMPARE(model.item(0, 5)->text(), QStringLiteral("   80"));
+        QCOMPARE(model.headerData(5, Qt::Horizontal).toString(), QStringLiteral("Port"));
+        // Later drags continue from the order in the file.
+        QVERIFY(model.moveColumn(ColumnPort, 8, 5));
+        QCOMPARE(DeviceInfoModel(configPath()).columnMap(), identityMap());
     }
 
     void interruptedSaveKeepsOldFile()
