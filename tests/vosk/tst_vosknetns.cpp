@@ -71,6 +71,8 @@ public:
         , sameNs(QStringLiteral("vkts") + m_tag)
         , wrongNs(QStringLiteral("vktw") + m_tag)
         , toolIf(QStringLiteral("vktt") + m_tag)
+        , lateNs(QStringLiteral("vktl") + m_tag)
+        , lateIf(QStringLiteral("vktu") + m_tag)
     {
     }
     ~Topology() { tearDown(); }
@@ -152,8 +154,43 @@ public:
         return true;
     }
 
+    // A host on a link of its own that appears while discovery runs.
+    bool addLateHost(QString &error)
+    {
+        m_lateMade = true;
+        const QStringList steps[] = {
+            {QStringLiteral("netns"), QStringLiteral("add"), lateNs},
+            {QStringLiteral("link"), QStringLiteral("add"), lateIf, QStringLiteral("type"), QStringLiteral("veth"),
+             QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("eth0"), QStringLiteral("netns"), lateNs},
+            {QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("172.31.5.1/24"), QStringLiteral("dev"),
+             lateIf},
+            {QStringLiteral("link"), QStringLiteral("set"), lateIf, QStringLiteral("up")},
+            {QStringLiteral("-n"), lateNs, QStringLiteral("addr"), QStringLiteral("add"),
+             QStringLiteral("172.31.5.2/24"), QStringLiteral("dev"), QStringLiteral("eth0")},
+            {QStringLiteral("-n"), lateNs, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("eth0"),
+             QStringLiteral("up")},
+        };
+        for (const QStringList &arguments : steps) {
+            if (!run(arguments)) {
+                error = QStringLiteral("ip ") + arguments.join(QLatin1Char(' '));
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void removeLateHost()
+    {
+        if (!m_lateMade)
+            return;
+        m_lateMade = false;
+        run({QStringLiteral("netns"), QStringLiteral("del"), lateNs});
+        run({QStringLiteral("link"), QStringLiteral("del"), lateIf});
+    }
+
     void tearDown()
     {
+        removeLateHost();
         if (!m_made)
             return;
         m_made = false;
@@ -166,12 +203,15 @@ public:
 private:
     const QString m_tag;
     bool m_made = false;
+    bool m_lateMade = false;
 
 public:
     const QString bridgeNs;
     const QString sameNs;
     const QString wrongNs;
     const QString toolIf;
+    const QString lateNs;
+    const QString lateIf;
 };
 
 // A simulator started inside a namespace with `ip netns exec`.
@@ -221,6 +261,7 @@ private:
     Topology m_topology;
     NsDevsim m_same;
     NsDevsim m_wrong;
+    NsDevsim m_late;
     EventLog m_log;
 
 private Q_SLOTS:
@@ -242,7 +283,8 @@ private Q_SLOTS:
         }
         qputenv("VOSK_PORT", "47214");
         qputenv("VOSK_GROUP", "239.255.86.114");
-        qputenv("VOSK_INTERFACES", m_topology.toolIf.toLatin1());
+        // The second one does not exist yet: it appears in a later test.
+        qputenv("VOSK_INTERFACES", (m_topology.toolIf + QLatin1Char(',') + m_topology.lateIf).toLatin1());
     }
 
     void cleanupTestCase()
@@ -250,6 +292,7 @@ private Q_SLOTS:
         VOSK_Stop();
         m_same.stop();
         m_wrong.stop();
+        m_late.stop();
         m_topology.tearDown();
     }
 
@@ -296,6 +339,29 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 5000);
         QCOMPARE(QByteArray(info.ipv4Address), QByteArray("192.168.77.20"));
         QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), password.constData(), &param), 1);
+    }
+
+    void interfacesThatComeAndGoAreFollowed()
+    {
+        QString error;
+        QVERIFY2(m_topology.addLateHost(error), qPrintable(error));
+        QVERIFY(m_late.start(m_topology.lateNs, {QStringLiteral("--count"), QStringLiteral("1"),
+                                                 QStringLiteral("--seed"), QStringLiteral("23"),
+                                                 QStringLiteral("--interfaces"), QStringLiteral("eth0"),
+                                                 QStringLiteral("--host-address")}));
+        const QByteArray mac = VoskSim::SimDevice::generate(23, 0, QByteArrayLiteral("Admin12345")).record().mac;
+        VOSK_DEVICE_INFO info;
+        // Seen within a rescan (2 s) and an inquiry, without a refresh.
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 6000);
+        QCOMPARE(QByteArray(info.ipv4Address), QByteArray("172.31.5.2"));
+
+        m_late.stop();
+        m_topology.removeLateHost();
+        QTest::qWait(2500);
+        m_log.clear();
+        QCOMPARE(VOSK_Clearup(), 1);
+        QCOMPARE(VOSK_SendInquiry(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.count(VOSK_EVENT_ONLINE), 2, 5000);
     }
 };
 
