@@ -5,6 +5,7 @@
 
 #include "tests/vosk/voskfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -212,6 +213,57 @@ private Q_SLOTS:
         QVERIFY(!code.isEmpty());
         QCOMPARE(VOSK_ResetDefaultPasswd(record(b).serialNumber.constData(), code.constData()), 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+    }
+
+    void batchOfKeyFilesAnsweredAsAFolder()
+    {
+        // The batch export's key files (serial with "/" and "\\" as "_"),
+        // answered folder to folder, matched back by serial number.
+        QDir keys(m_dir.filePath(QStringLiteral("keys")));
+        QDir answers(m_dir.filePath(QStringLiteral("answers")));
+        QVERIFY(keys.mkpath(QStringLiteral(".")));
+        QList<int> devices;
+        for (int skip = 3; devices.size() < 3; ++skip) {
+            const int index = device(false, skip);
+            QVERIFY(index >= 0);
+            devices << index;
+        }
+        const int slashed = findDevice(m_fleet, [](const VoskNet::WireRecord &r) {
+            return r.serialNumber.contains('/') && !r.notActivated && (r.capabilities & VOSK_CAP_KEY_RESET);
+        });
+        if (slashed >= 0 && !devices.contains(slashed))
+            devices << slashed;
+        for (const int index : std::as_const(devices)) {
+            const QByteArray key = fetchKey(record(index).serialNumber, 1);
+            QVERIFY(!key.isEmpty());
+            QByteArray name = record(index).serialNumber;
+            name.replace('/', '_').replace('\\', '_');
+            QFile file(keys.filePath(QString::fromLatin1(name) + QStringLiteral("-202612070820.xml")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(key);
+        }
+        QVERIFY(resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), keys.path(),
+                              QStringLiteral("--out-dir"), keys.path()})
+                    .isEmpty());
+        QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), keys.path(),
+                               QStringLiteral("--out-dir"), answers.path()})
+                     .isEmpty());
+        const QFileInfoList files = answers.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+        QCOMPARE(files.size(), devices.size());
+        for (const int index : std::as_const(devices)) {
+            const QString serial = QString::fromLatin1(record(index).serialNumber);
+            QString path;
+            for (const QFileInfo &info : files) {
+                if (info.absoluteFilePath().replace(QLatin1Char('_'), QLatin1Char('/')).contains(serial)) {
+                    path = info.absoluteFilePath();
+                    break;
+                }
+            }
+            QVERIFY2(!path.isEmpty(), qPrintable(serial));
+            VOSK_RESET_PASSWD_PARAM block = resetBlock({}, QFile::encodeName(path), "Batch#Reset1");
+            QCOMPARE(VOSK_ResetPasswd(record(index).serialNumber.constData(), &block), 1);
+            QVERIFY(passwordWorks(record(index), "Batch#Reset1"));
+        }
     }
 
     void refusingFleetDeniesEverything()
