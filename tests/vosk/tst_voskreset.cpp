@@ -217,7 +217,7 @@ private Q_SLOTS:
 
     void batchOfKeyFilesAnsweredAsAFolder()
     {
-        // The batch export's key files (serial with "/" and "\\" as "_"),
+        // The batch export's key files (serial with "/" and backslash as "_"),
         // answered folder to folder, matched back by serial number.
         QDir keys(m_dir.filePath(QStringLiteral("keys")));
         QDir answers(m_dir.filePath(QStringLiteral("answers")));
