@@ -167,7 +167,8 @@ int VOSK_SetDeviceFilterRule(int on, int reserved1, int reserved2);
  * callback(record, user) on the library's thread for every device event:
  * 1 online (first report, or first after VOSK_Clearup), 2 updated (a report
  * with a different record), 3 offline (after the device's bye, or when it
- * answered none of 3 automatic inquiry rounds, which run every 30 s). The
+ * answered none of 3 automatic inquiry rounds, which run every 30 s, the
+ * first one 5 s after the start or a VOSK_SendInquiry). The
  * callback may call any function but VOSK_Stop. Interfaces that appear or
  * vanish later are followed (checked every 2 s). mode must be 1. Returns 1;
  * 0 with VOSK_ERR_INVALID_ARG (null callback, bad mode),

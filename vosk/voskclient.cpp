@@ -19,6 +19,10 @@ namespace {
 // Timing of docs/protocol.md.
 constexpr qint64 kRepeatDelays[] = {0, 500, 1500};
 constexpr qint64 kDefaultRoundInterval = 30000;
+// Right after a start or a refresh the user is waiting for the list: one
+// more round soon catches a device whose three answers were all lost,
+// instead of leaving it out for a whole interval.
+constexpr qint64 kFollowUpRound = 5000;
 constexpr qint64 kMissedRoundsForOffline = 3;
 constexpr qint64 kRescanInterval = 2000;
 constexpr qint64 kRetransmitInterval = 400;
@@ -173,11 +177,14 @@ void VoskClient::run()
 {
     const qint64 start = nowMs();
     startRound(start);
+    m_nextRound = start + std::min(kFollowUpRound, m_roundInterval);
     m_nextRescan = start + kRescanInterval;
     while (!m_stopping) {
         qint64 now = nowMs();
-        if (m_inquiryRequested.exchange(false))
+        if (m_inquiryRequested.exchange(false)) {
             scheduleInquiries(now);
+            m_nextRound = std::min(m_nextRound, now + std::min(kFollowUpRound, m_roundInterval));
+        }
         if (now >= m_nextRound)
             startRound(now);
         if (now >= m_nextRescan) {
