@@ -28,6 +28,9 @@ constexpr qint64 kRescanInterval = 2000;
 constexpr qint64 kRetransmitInterval = 400;
 constexpr qint64 kOperationTimeout = 3000;
 constexpr std::size_t kSeenIdCapacity = 4096;
+// Reports are not authenticated: a flood of made-up MACs must not grow the
+// table without end.
+constexpr qsizetype kMaxDevices = 16384;
 
 qint64 nowMs()
 {
@@ -338,8 +341,11 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex)
                 events.push_back(toInfo(it->record, VOSK_EVENT_OFFLINE));
             }
         } else {
-            if (it == m_devices.end())
+            if (it == m_devices.end()) {
+                if (m_devices.size() >= kMaxDevices)
+                    return;
                 it = m_devices.insert(m.record.mac, Device());
+            }
             Device &device = *it;
             const bool changed = device.record != m.record;
             device.record = m.record;
