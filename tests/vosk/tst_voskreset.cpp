@@ -10,6 +10,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <thread>
+
 using namespace VoskTest;
 
 namespace {
@@ -264,6 +267,28 @@ private Q_SLOTS:
             QCOMPARE(VOSK_ResetPasswd(record(index).serialNumber.constData(), &block), 1);
             QVERIFY(passwordWorks(record(index), "Batch#Reset1"));
         }
+    }
+
+    void operationsFromTwoThreadsKeepTheirOwnLastError()
+    {
+        // The batch reset's worker and the GUI thread call at the same time.
+        const int active = device(false);
+        const int other = device(true);
+        QCOMPARE(VOSK_ResetDefaultPasswd("NO-SUCH-DEVICE", "1-A"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        std::atomic<int> workerResult{-1};
+        std::atomic<int> workerError{-1};
+        std::thread worker([&] {
+            workerResult = VOSK_ActivateDevice(record(active).serialNumber.constData(), "Worker#Pass1");
+            workerError = VOSK_GetLastError();
+        });
+        const QByteArray key = fetchKey(record(other).serialNumber, 2);
+        worker.join();
+        QVERIFY(!key.isEmpty());
+        QCOMPARE(workerResult.load(), 0);
+        QCOMPARE(workerError.load(), int(VOSK_ERR_REACTIVE));
+        // This thread's last failure is still its own.
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
     }
 
     void refusingFleetDeniesEverything()
