@@ -19,8 +19,11 @@
  *
  * Environment
  * - VOSK_INTERFACES: comma-separated interface names to use (e.g. "lo" or
- *   "eth0,eth1"); unset means every up, multicast-capable IPv4 interface.
- * - VOSK_GROUP, VOSK_PORT: the multicast group and UDP port, for tests.
+ *   "eth0,eth1"); unset means every up interface that is multicast capable
+ *   (or loopback) with an IPv4 address, and, over IPv6 link-local, every
+ *   up multicast-capable one with a link-local address.
+ * - VOSK_GROUP, VOSK_GROUP6, VOSK_PORT: the IPv4 and IPv6 link-local
+ *   multicast groups and the UDP port, for tests.
  * - VOSK_LOG_DIR: where VOSK_SetLogToFile writes, instead of the per-user
  *   default.
  * - VOSK_INQUIRY_INTERVAL_MS: the automatic inquiry interval (default
