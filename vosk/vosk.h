@@ -235,8 +235,8 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
 
 /* Resets the administrator password of the device with that serial number
  * with the reset service's answer (typed key or answer file) for its
- * exported key. The library reads the answer file (at most 1,000 bytes) and
- * sends its content, the typed text or the content and the new password
+ * exported key. The library reads the answer file (at most 1,000 bytes)
+ * and sends the typed text or the file's content, with the new password,
  * sealed to the device. Blocking, any thread. Returns 1; 0 with
  * VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
  * empty new password, unreadable, empty or oversized answer file),
