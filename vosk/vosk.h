@@ -19,10 +19,17 @@
  *
  * Environment
  * - VOSK_INTERFACES: comma-separated interface names to use (e.g. "lo" or
- *   "eth0,eth1"); unset means every up, multicast-capable IPv4 interface.
- * - VOSK_GROUP, VOSK_PORT: the multicast group and UDP port, for tests.
+ *   "eth0,eth1"); unset means every up interface that is multicast capable
+ *   (or loopback) with an IPv4 address, and, over IPv6 link-local, every
+ *   up multicast-capable one with a link-local address.
+ * - VOSK_GROUP, VOSK_GROUP6, VOSK_PORT: the IPv4 and IPv6 link-local
+ *   multicast groups and the UDP port, for tests.
  * - VOSK_LOG_DIR: where VOSK_SetLogToFile writes, instead of the per-user
  *   default.
+ * - VOSK_INQUIRY_INTERVAL_MS: the automatic inquiry interval (default
+ *   30000, at least 200), for tests.
+ *
+ * The wire protocol is described in docs/protocol.md.
  */
 
 #include <stddef.h>
@@ -160,10 +167,16 @@ int VOSK_SetLogToFile(int level, int target, int truncate);
 int VOSK_SetDeviceFilterRule(int on, int reserved1, int reserved2);
 
 /* Starts discovery: opens the sockets, sends the first inquiries and calls
- * callback(record, user) on the library's thread for every device event
- * (event 1 online, 2 updated, 3 offline). mode must be 1. Returns 1;
+ * callback(record, user) on the library's thread for every device event:
+ * 1 online (first report, or first after VOSK_Clearup), 2 updated (a report
+ * with a different record), 3 offline (after the device's bye, or when it
+ * answered none of 3 automatic inquiry rounds, which run every 30 s, the
+ * first one 5 s after the start or a VOSK_SendInquiry). The
+ * callback may call any function but VOSK_Stop. Interfaces that appear or
+ * vanish later are followed (checked every 2 s). mode must be 1. Returns 1;
  * 0 with VOSK_ERR_INVALID_ARG (null callback, bad mode),
- * VOSK_ERR_ALREADY_STARTED, or VOSK_ERR_NETWORK (no socket could be opened). */
+ * VOSK_ERR_ALREADY_STARTED, or VOSK_ERR_NETWORK (no usable interface, or
+ * no socket could be opened). */
 int VOSK_Start_V30(VOSK_DeviceFindCallBack callback, int mode, void *user);
 
 /* Asks every device to report again. Devices already known are reported
@@ -185,22 +198,34 @@ int VOSK_Clearup(void);
 int VOSK_Stop(void);
 
 /* Sends new network parameters to the device with that MAC, authorised by
- * its administrator password. Blocks until the device answers or the
- * operation times out. Any thread. Returns 1 when the device has taken
- * them; 0 with VOSK_ERR_INVALID_ARG, VOSK_ERR_NOT_STARTED,
- * VOSK_ERR_NO_SUCH_DEVICE, VOSK_ERR_DEVICE_DENY or VOSK_ERR_TIMEOUT. */
+ * its administrator password (1..64 bytes). The password travels sealed to
+ * the device's key. Blocks until the device answers, at most 3 s. Any
+ * thread. Returns 1 when the device has taken them (it then reports itself
+ * as updated); 0 with
+ * - VOSK_ERR_INVALID_ARG: a null argument, a password or MAC too long, a
+ *   text field without its terminator, or parameters the device finds
+ *   malformed (bad address or mask, port 0, DHCP it does not support);
+ * - VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE (never seen);
+ * - VOSK_ERR_DEVICE_DENY: wrong password, device not activated, or locked
+ *   out (60 s after 5 failures, also with the right password);
+ * - VOSK_ERR_TIMEOUT: no answer within 3 s (retransmitted meanwhile). */
 int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param);
 
 /* Activates the device with that serial number with its first
- * administrator password. Blocking, any thread. Returns 1; 0 with
- * VOSK_ERR_REACTIVE when it is active already, or the errors of
- * VOSK_ModifyDeviceNetParam. */
+ * administrator password (1..64 bytes, sealed). Blocking, any thread.
+ * Returns 1 (also when the device's first answer was lost and a
+ * retransmission got its remembered answer); 0 with VOSK_ERR_REACTIVE when
+ * it is active already, or the errors of VOSK_ModifyDeviceNetParam. */
 int VOSK_ActivateDevice(const char *serialNumber, const char *password);
 
 /* Reads a configuration block of the device with that serial number.
  * command VOSK_CMD_EXPORT_KEY (outSize >= 260) or VOSK_CMD_EXPORT_KEY_V2
- * (outSize >= 388) fills a VOSK_KEY_ANSWER with the device key. inBuf and
- * inSize are reserved (null, 0). Blocking, any thread. Returns 1; 0 with
+ * (outSize >= 388) fills a VOSK_KEY_ANSWER with the device key: printable
+ * ASCII without a zero byte, zero-filled after it up to 260 or 388 bytes.
+ * A device returns the same key until it expires (24 h) or an answer has
+ * used it. Only devices with VOSK_CAP_KEY_RESET offer a key, and command 2
+ * only the new-style ones. inBuf and inSize are reserved (null, 0).
+ * Blocking, any thread. Returns 1; 0 with
  * VOSK_ERR_INVALID_ARG, VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE,
  * VOSK_ERR_DEVICE_DENY (the device does not offer that key) or
  * VOSK_ERR_TIMEOUT. */
@@ -210,19 +235,24 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
 
 /* Resets the administrator password of the device with that serial number
  * with the reset service's answer (typed key or answer file) for its
- * exported key. Blocking, any thread. Returns 1; 0 with
- * VOSK_ERR_INVALID_ARG (unreadable answer file), VOSK_ERR_DEVICE_DENY (an
- * answer that is not for this device or has expired), or the errors of
+ * exported key. The library reads the answer file (at most 1,000 bytes)
+ * and sends the typed text or the file's content, with the new password,
+ * sealed to the device. Blocking, any thread. Returns 1; 0 with
+ * VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
+ * empty new password, unreadable, empty or oversized answer file),
+ * VOSK_ERR_DEVICE_DENY (an answer that is not for this device, not for its
+ * current key, has expired or was used), or the errors of
  * VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param);
 
 /* Restores the default password of the device with that serial number with
- * a security code from the reset service. Blocking, any thread. Returns 1;
- * 0 with VOSK_ERR_DEVICE_DENY for a wrong code, or the errors of
- * VOSK_ModifyDeviceNetParam. */
+ * a security code from the reset service (1..64 bytes, sealed). Blocking,
+ * any thread. Returns 1; 0 with VOSK_ERR_DEVICE_DENY for a wrong, expired
+ * or already used code, or the errors of VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode);
 
-/* The code of the calling thread's last failure (VOSK_OK if none). */
+/* The code of the calling thread's last failure (VOSK_OK if none); a
+ * success does not reset it. */
 int VOSK_GetLastError(void);
 
 #ifdef __cplusplus

@@ -19,11 +19,18 @@ namespace {
 // Timing of docs/protocol.md.
 constexpr qint64 kRepeatDelays[] = {0, 500, 1500};
 constexpr qint64 kDefaultRoundInterval = 30000;
+// Right after a start or a refresh the user is waiting for the list: one
+// more round soon catches a device whose three answers were all lost,
+// instead of leaving it out for a whole interval.
+constexpr qint64 kFollowUpRound = 5000;
 constexpr qint64 kMissedRoundsForOffline = 3;
 constexpr qint64 kRescanInterval = 2000;
 constexpr qint64 kRetransmitInterval = 400;
 constexpr qint64 kOperationTimeout = 3000;
 constexpr std::size_t kSeenIdCapacity = 4096;
+// Reports are not authenticated: a flood of made-up MACs must not grow the
+// table without end.
+constexpr qsizetype kMaxDevices = 16384;
 
 qint64 nowMs()
 {
@@ -107,19 +114,25 @@ VoskClient::~VoskClient()
 
 int VoskClient::start()
 {
-    m_interfaces = m_config.usableInterfaces();
-    if (m_interfaces.isEmpty()) {
+    m_interfaces = m_config.usableInterfaces(Family::V4);
+    m_interfaces6 = m_config.usableInterfaces(Family::V6);
+    if (m_interfaces.isEmpty() && m_interfaces6.isEmpty()) {
         logLine(LogLevel::Error, QStringLiteral("no usable network interface"));
         return VOSK_ERR_NETWORK;
     }
     m_wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wakeFd < 0 || !m_socket.open(m_config)) {
+    if (m_wakeFd < 0 || !m_socket.open(m_config, Family::V4)) {
         logLine(LogLevel::Error, QStringLiteral("cannot open the discovery socket on port %1").arg(m_config.port));
         return VOSK_ERR_NETWORK;
     }
+    // IPv6 is a bonus: a host without it still discovers over IPv4.
+    if (!m_socket6.open(m_config, Family::V6))
+        logLine(LogLevel::Info, QStringLiteral("no IPv6 discovery socket"));
     int joined = 0;
     for (const NetInterface &iface : std::as_const(m_interfaces))
         joined += m_socket.join(iface) ? 1 : 0;
+    for (const NetInterface &iface : std::as_const(m_interfaces6))
+        joined += (m_socket6.isOpen() && m_socket6.join(iface)) ? 1 : 0;
     if (joined == 0) {
         logLine(LogLevel::Error, QStringLiteral("cannot join the discovery group on any interface"));
         return VOSK_ERR_NETWORK;
@@ -173,11 +186,14 @@ void VoskClient::run()
 {
     const qint64 start = nowMs();
     startRound(start);
+    m_nextRound = start + std::min(kFollowUpRound, m_roundInterval);
     m_nextRescan = start + kRescanInterval;
     while (!m_stopping) {
         qint64 now = nowMs();
-        if (m_inquiryRequested.exchange(false))
+        if (m_inquiryRequested.exchange(false)) {
             scheduleInquiries(now);
+            m_nextRound = std::min(m_nextRound, now + std::min(kFollowUpRound, m_roundInterval));
+        }
         if (now >= m_nextRound)
             startRound(now);
         if (now >= m_nextRescan) {
@@ -191,18 +207,21 @@ void VoskClient::run()
         qint64 next = std::min(m_nextRound, m_nextRescan);
         if (!m_inquiryTimes.empty())
             next = std::min(next, m_inquiryTimes.front());
-        pollfd fds[2] = {{m_socket.fd(), POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
+        // A closed socket's -1 is skipped by poll.
+        pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {m_socket.fd(), POLLIN, 0}, {m_socket6.fd(), POLLIN, 0}};
         const int timeout = int(std::clamp<qint64>(next - now, 0, 1000));
-        if (::poll(fds, 2, timeout) < 0)
+        if (::poll(fds, 3, timeout) < 0)
             continue;
-        if (fds[1].revents & POLLIN) {
+        if (fds[0].revents & POLLIN) {
             uint64_t value = 0;
             [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &value, sizeof value);
         }
         // Bounded per wake-up so that stop and timers stay responsive in a burst.
         MulticastSocket::Datagram datagram;
         for (int i = 0; i < 512 && !m_stopping && m_socket.receive(datagram); ++i)
-            handleDatagram(datagram);
+            handleDatagram(datagram, Family::V4);
+        for (int i = 0; i < 512 && !m_stopping && m_socket6.receive(datagram); ++i)
+            handleDatagram(datagram, Family::V6);
     }
 }
 
@@ -242,28 +261,39 @@ void VoskClient::sendInquiry()
     inquiry.id = WireMessage::newId();
     const QByteArray bytes = inquiry.encode();
     remember(inquiry.id);
+    // The same id on both families: a device that hears it twice answers once.
     for (const NetInterface &iface : std::as_const(m_interfaces))
         m_socket.send(iface.index, bytes);
+    for (const NetInterface &iface : std::as_const(m_interfaces6))
+        m_socket6.send(iface.index, bytes);
 }
 
 void VoskClient::rescanInterfaces()
 {
-    const QList<NetInterface> current = m_config.usableInterfaces();
-    for (const NetInterface &iface : std::as_const(m_interfaces)) {
-        if (!current.contains(iface)) {
-            m_socket.leave(iface);
-            logLine(LogLevel::Info, QStringLiteral("interface %1 gone").arg(QString::fromLatin1(iface.name)));
-        }
-    }
     bool added = false;
-    for (const NetInterface &iface : current) {
-        if (!m_interfaces.contains(iface)) {
-            m_socket.join(iface);
-            added = true;
-            logLine(LogLevel::Info, QStringLiteral("interface %1 joined").arg(QString::fromLatin1(iface.name)));
+    for (const Family family : {Family::V4, Family::V6}) {
+        MulticastSocket &socket = socketFor(family);
+        if (!socket.isOpen())
+            continue;
+        QList<NetInterface> &known = family == Family::V6 ? m_interfaces6 : m_interfaces;
+        const QList<NetInterface> current = m_config.usableInterfaces(family);
+        const QString kind = family == Family::V6 ? QStringLiteral("IPv6") : QStringLiteral("IPv4");
+        for (const NetInterface &iface : std::as_const(known)) {
+            if (!current.contains(iface)) {
+                socket.leave(iface);
+                logLine(LogLevel::Info, QStringLiteral("%1 interface %2 gone").arg(kind, QString::fromLatin1(iface.name)));
+            }
         }
+        for (const NetInterface &iface : current) {
+            if (!known.contains(iface)) {
+                socket.join(iface);
+                added = true;
+                logLine(LogLevel::Info,
+                        QStringLiteral("%1 interface %2 joined").arg(kind, QString::fromLatin1(iface.name)));
+            }
+        }
+        known = current;
     }
-    m_interfaces = current;
     if (added)
         scheduleInquiries(nowMs());
 }
@@ -281,14 +311,15 @@ bool VoskClient::remember(const QByteArray &id)
     return true;
 }
 
-void VoskClient::handleDatagram(const MulticastSocket::Datagram &datagram)
+void VoskClient::handleDatagram(const MulticastSocket::Datagram &datagram, Family family)
 {
-    if (datagram.data.isEmpty() || datagram.destination != m_config.group)
+    if (datagram.data.isEmpty() || !datagram.toGroup)
         return;
-    const auto known = std::find_if(m_interfaces.cbegin(), m_interfaces.cend(), [&](const NetInterface &i) {
+    const QList<NetInterface> &interfaces = interfacesFor(family);
+    const auto known = std::find_if(interfaces.cbegin(), interfaces.cend(), [&](const NetInterface &i) {
         return i.index == datagram.interfaceIndex;
     });
-    if (known == m_interfaces.cend())
+    if (known == interfaces.cend())
         return;
     const std::optional<WireMessage> message = WireMessage::decode(datagram.data);
     // Inquiries and requests are for devices (ours come back over loopback).
@@ -307,10 +338,10 @@ void VoskClient::handleDatagram(const MulticastSocket::Datagram &datagram)
         m_pendingCv.notify_all();
         return;
     }
-    handleReport(*message, datagram.interfaceIndex);
+    handleReport(*message, datagram.interfaceIndex, family);
 }
 
-void VoskClient::handleReport(const WireMessage &m, int interfaceIndex)
+void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family family)
 {
     std::vector<VOSK_DEVICE_INFO> events;
     {
@@ -331,8 +362,11 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex)
                 events.push_back(toInfo(it->record, VOSK_EVENT_OFFLINE));
             }
         } else {
-            if (it == m_devices.end())
+            if (it == m_devices.end()) {
+                if (m_devices.size() >= kMaxDevices)
+                    return;
                 it = m_devices.insert(m.record.mac, Device());
+            }
             Device &device = *it;
             const bool changed = device.record != m.record;
             device.record = m.record;
@@ -340,6 +374,7 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex)
             device.boot = m.boot;
             device.seq = m.seq;
             device.interfaceIndex = interfaceIndex;
+            device.family = family;
             device.lastHeardRound = m_round;
             const bool visible = !m_filterOn->load() || device.record.deviceTypeCode != 0;
             if (!device.reported) {
@@ -370,6 +405,7 @@ bool VoskClient::findRoute(const QByteArray *serial, const QByteArray *mac, Rout
     for (const Device &device : std::as_const(m_devices)) {
         if ((mac && device.record.mac == *mac) || (serial && device.record.serialNumber == *serial)) {
             route.interfaceIndex = device.interfaceIndex;
+            route.family = device.family;
             route.publicKey = device.publicKey;
             route.serial = device.record.serialNumber;
             route.mac = device.record.mac;
@@ -379,7 +415,7 @@ bool VoskClient::findRoute(const QByteArray *serial, const QByteArray *mac, Rout
     return false;
 }
 
-std::optional<WireMessage> VoskClient::exchange(int interfaceIndex, const WireMessage &request, qint64 deadline,
+std::optional<WireMessage> VoskClient::exchange(const Route &route, const WireMessage &request, qint64 deadline,
                                                 int &error)
 {
     const QByteArray bytes = request.encode();
@@ -393,7 +429,7 @@ std::optional<WireMessage> VoskClient::exchange(int interfaceIndex, const WireMe
     for (;;) {
         lock.unlock();
         // Same id every time: the device answers a repeat from its cache.
-        m_socket.send(interfaceIndex, bytes);
+        socketFor(route.family).send(route.interfaceIndex, bytes);
         lock.lock();
         const qint64 wakeAt = std::min(nowMs() + kRetransmitInterval, deadline);
         m_pendingCv.wait_until(lock,
@@ -426,7 +462,7 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     challenge.op = Op::Challenge;
     (byMac ? challenge.targetMac : challenge.targetSerial) = byMac ? route.mac : route.serial;
     int error = VOSK_OK;
-    const std::optional<WireMessage> nonce = exchange(route.interfaceIndex, challenge, deadline, error);
+    const std::optional<WireMessage> nonce = exchange(route, challenge, deadline, error);
     if (!nonce)
         return error;
     if (nonce->status != kStatusDone)
@@ -447,7 +483,7 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     payload.wipe();
     if (request.sealed.isEmpty())
         return VOSK_ERR_INVALID_ARG;
-    const std::optional<WireMessage> response = exchange(route.interfaceIndex, request, deadline, error);
+    const std::optional<WireMessage> response = exchange(route, request, deadline, error);
     if (!response)
         return error;
     if (responseOut)
@@ -496,7 +532,7 @@ int VoskClient::exportKey(const QByteArray &serial, int command, QByteArray &key
     request.keyCommand = quint8(command);
     int error = VOSK_OK;
     const std::optional<WireMessage> response =
-        exchange(route.interfaceIndex, request, nowMs() + kOperationTimeout, error);
+        exchange(route, request, nowMs() + kOperationTimeout, error);
     if (!response)
         return error;
     if (response->status != kStatusDone)

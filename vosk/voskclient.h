@@ -62,12 +62,14 @@ private:
         QByteArray boot;
         quint32 seq = 0;
         int interfaceIndex = 0;
+        Family family = Family::V4;
         qint64 lastHeardRound = 0;
         bool reported = false;
     };
     struct Route
     {
         int interfaceIndex = 0;
+        Family family = Family::V4;
         QByteArray publicKey;
         QByteArray serial;
         QByteArray mac;
@@ -75,8 +77,8 @@ private:
 
     void run();
     void wake();
-    void handleDatagram(const MulticastSocket::Datagram &datagram);
-    void handleReport(const WireMessage &message, int interfaceIndex);
+    void handleDatagram(const MulticastSocket::Datagram &datagram, Family family);
+    void handleReport(const WireMessage &message, int interfaceIndex, Family family);
     void startRound(qint64 now);
     void scheduleInquiries(qint64 now);
     void sendInquiry();
@@ -85,7 +87,12 @@ private:
     void deliver(const std::vector<VOSK_DEVICE_INFO> &events);
 
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route);
-    std::optional<WireMessage> exchange(int interfaceIndex, const WireMessage &request, qint64 deadline, int &error);
+    std::optional<WireMessage> exchange(const Route &route, const WireMessage &request, qint64 deadline, int &error);
+    MulticastSocket &socketFor(Family family) { return family == Family::V6 ? m_socket6 : m_socket; }
+    const QList<NetInterface> &interfacesFor(Family family) const
+    {
+        return family == Family::V6 ? m_interfaces6 : m_interfaces;
+    }
     // Challenge, then the sealed operation, within one deadline.
     int sealedOperation(const Route &route, Op op, bool byMac, SealedPayload &payload,
                         WireMessage *response = nullptr);
@@ -97,6 +104,7 @@ private:
     const qint64 m_roundInterval;
 
     MulticastSocket m_socket;
+    MulticastSocket m_socket6;  // link-local IPv6; not open when the host has none
     int m_wakeFd = -1;
     std::thread m_thread;
     std::atomic<bool> m_stopping{false};
@@ -104,6 +112,7 @@ private:
 
     // Library thread only.
     QList<NetInterface> m_interfaces;
+    QList<NetInterface> m_interfaces6;
     std::vector<qint64> m_inquiryTimes;
     qint64 m_nextRound = 0;
     qint64 m_nextRescan = 0;

@@ -5,6 +5,7 @@
 #include "tests/vosk/voskfixture.h"
 #include "vosk/wiremessage.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -47,6 +48,8 @@ private Q_SLOTS:
     {
         pinToLoopback(47211, "239.255.86.111");
         QVERIFY(m_dir.isValid());
+        qputenv("VOSK_LOG_DIR", QFile::encodeName(m_dir.path()));
+        QCOMPARE(VOSK_SetLogToFile(3, 0, 1), 1);
         QVERIFY(m_devsim.start(fleetArgs()));
         QCOMPARE(VOSK_SetDeviceFilterRule(0, 0, 0), 1);
         QCOMPARE(VOSK_Start_V30(&EventLog::callback, 1, &m_log), 1);
@@ -357,6 +360,16 @@ private Q_SLOTS:
         // The activation password of before the restart still holds.
         VOSK_NET_PARAM param = netParam("192.168.203.10", "255.255.255.0", "", 8000);
         QCOMPARE(VOSK_ModifyDeviceNetParam(record(activated).mac.constData(), "First#Pass1", &param), 1);
+    }
+
+    void logHoldsNoSecret()
+    {
+        QFile log(m_dir.filePath(QStringLiteral("vosk.log")));
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        const QByteArray text = log.readAll();
+        QVERIFY(text.contains("modify"));
+        for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123"})
+            QVERIFY2(!text.contains(secret), secret);
     }
 
     void stopEndsCallbacks()

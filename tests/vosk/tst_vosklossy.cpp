@@ -53,6 +53,13 @@ private Q_SLOTS:
         // A missed round or two is no reason to go offline.
         QCOMPARE(m_log.count(VOSK_EVENT_OFFLINE), 0);
     }
+
+    void silentDevicesGoOfflineAfterThreeRounds()
+    {
+        // Killed: no bye. Three rounds (a second each) without an answer.
+        m_devsim.kill();
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.count(VOSK_EVENT_OFFLINE), 50, 8000);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestVoskLossy)

@@ -31,17 +31,23 @@ bool run(const QStringList &arguments, QByteArray *output = nullptr)
     return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
+// sysctl -w in that namespace (empty: this one).
+bool sysctl(const QString &ns, const QStringList &settings)
+{
+    QStringList arguments{QStringLiteral("sysctl"), QStringLiteral("-q"), QStringLiteral("-w")};
+    arguments += settings;
+    if (ns.isEmpty())
+        return QProcess::execute(arguments.takeFirst(), arguments) == 0;
+    return run(QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns} + arguments);
+}
+
 bool sysctlOff(const QString &ns, const QString &iface)
 {
     QStringList keys{QStringLiteral("net.ipv4.conf.all.rp_filter=0"),
                      QStringLiteral("net.ipv4.conf.default.rp_filter=0")};
     if (!iface.isEmpty())
         keys << QStringLiteral("net.ipv4.conf.%1.rp_filter=0").arg(iface);
-    QStringList arguments{QStringLiteral("sysctl"), QStringLiteral("-q"), QStringLiteral("-w")};
-    arguments += keys;
-    if (ns.isEmpty())
-        return QProcess::execute(arguments.takeFirst(), arguments) == 0;
-    return run(QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns} + arguments);
+    return sysctl(ns, keys);
 }
 
 // Interfaces of the current namespace other than loopback.
@@ -71,6 +77,9 @@ public:
         , sameNs(QStringLiteral("vkts") + m_tag)
         , wrongNs(QStringLiteral("vktw") + m_tag)
         , toolIf(QStringLiteral("vktt") + m_tag)
+        , v6Ns(QStringLiteral("vkt6") + m_tag)
+        , lateNs(QStringLiteral("vktl") + m_tag)
+        , lateIf(QStringLiteral("vktu") + m_tag)
     {
     }
     ~Topology() { tearDown(); }
@@ -105,7 +114,17 @@ public:
         if (!step({QStringLiteral("netns"), QStringLiteral("add"), bridgeNs})
             || !step({QStringLiteral("netns"), QStringLiteral("add"), sameNs})
             || !step({QStringLiteral("netns"), QStringLiteral("add"), wrongNs})
-            || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("add"), br,
+            || !step({QStringLiteral("netns"), QStringLiteral("add"), v6Ns}))
+            return false;
+        // Link-local addresses usable at once (no duplicate detection); the
+        // wrong-subnet host speaks IPv4 only, so that its test is of IPv4.
+        if (!sysctl(sameNs, {QStringLiteral("net.ipv6.conf.default.accept_dad=0")})
+            || !sysctl(v6Ns, {QStringLiteral("net.ipv6.conf.default.accept_dad=0")})
+            || !sysctl(wrongNs, {QStringLiteral("net.ipv6.conf.default.disable_ipv6=1")})) {
+            error = QStringLiteral("sysctl in the host namespaces");
+            return false;
+        }
+        if (!step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("add"), br,
                       QStringLiteral("type"), QStringLiteral("bridge"), QStringLiteral("mcast_snooping"),
                       QStringLiteral("0")})
             || !step({QStringLiteral("-n"), bridgeNs, QStringLiteral("link"), QStringLiteral("set"), br,
@@ -115,6 +134,7 @@ public:
         if (!step({QStringLiteral("link"), QStringLiteral("add"), toolIf, QStringLiteral("type"),
                    QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("pc"),
                    QStringLiteral("netns"), bridgeNs})
+            || !sysctl(QString(), {QStringLiteral("net.ipv6.conf.%1.accept_dad=0").arg(toolIf)})
             || !step({QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("192.168.77.1/24"),
                       QStringLiteral("dev"), toolIf})
             || !step({QStringLiteral("link"), QStringLiteral("set"), toolIf, QStringLiteral("up")})
@@ -124,13 +144,15 @@ public:
         const struct { QString ns; QString port; QString address; } hosts[] = {
             {sameNs, QStringLiteral("hs"), QStringLiteral("192.168.77.10/24")},
             {wrongNs, QStringLiteral("hw"), QStringLiteral("10.99.0.2/24")},
+            {v6Ns, QStringLiteral("h6"), QString()},  // IPv6 link-local only
         };
         for (const auto &host : hosts) {
             if (!step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("add"),
                        QStringLiteral("eth0"), QStringLiteral("type"), QStringLiteral("veth"), QStringLiteral("peer"),
                        QStringLiteral("name"), host.port, QStringLiteral("netns"), bridgeNs})
-                || !step({QStringLiteral("-n"), host.ns, QStringLiteral("addr"), QStringLiteral("add"), host.address,
-                          QStringLiteral("dev"), QStringLiteral("eth0")})
+                || (!host.address.isEmpty()
+                    && !step({QStringLiteral("-n"), host.ns, QStringLiteral("addr"), QStringLiteral("add"),
+                              host.address, QStringLiteral("dev"), QStringLiteral("eth0")}))
                 || !step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("set"),
                           QStringLiteral("eth0"), QStringLiteral("up")})
                 || !step({QStringLiteral("-n"), host.ns, QStringLiteral("link"), QStringLiteral("set"),
@@ -152,13 +174,48 @@ public:
         return true;
     }
 
+    // A host on a link of its own that appears while discovery runs.
+    bool addLateHost(QString &error)
+    {
+        m_lateMade = true;
+        const QStringList steps[] = {
+            {QStringLiteral("netns"), QStringLiteral("add"), lateNs},
+            {QStringLiteral("link"), QStringLiteral("add"), lateIf, QStringLiteral("type"), QStringLiteral("veth"),
+             QStringLiteral("peer"), QStringLiteral("name"), QStringLiteral("eth0"), QStringLiteral("netns"), lateNs},
+            {QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("172.31.5.1/24"), QStringLiteral("dev"),
+             lateIf},
+            {QStringLiteral("link"), QStringLiteral("set"), lateIf, QStringLiteral("up")},
+            {QStringLiteral("-n"), lateNs, QStringLiteral("addr"), QStringLiteral("add"),
+             QStringLiteral("172.31.5.2/24"), QStringLiteral("dev"), QStringLiteral("eth0")},
+            {QStringLiteral("-n"), lateNs, QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("eth0"),
+             QStringLiteral("up")},
+        };
+        for (const QStringList &arguments : steps) {
+            if (!run(arguments)) {
+                error = QStringLiteral("ip ") + arguments.join(QLatin1Char(' '));
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void removeLateHost()
+    {
+        if (!m_lateMade)
+            return;
+        m_lateMade = false;
+        run({QStringLiteral("netns"), QStringLiteral("del"), lateNs});
+        run({QStringLiteral("link"), QStringLiteral("del"), lateIf});
+    }
+
     void tearDown()
     {
+        removeLateHost();
         if (!m_made)
             return;
         m_made = false;
         // Deleting a namespace deletes its veth ends and so their peers.
-        for (const QString &ns : {wrongNs, sameNs, bridgeNs})
+        for (const QString &ns : {v6Ns, wrongNs, sameNs, bridgeNs})
             run({QStringLiteral("netns"), QStringLiteral("del"), ns});
         run({QStringLiteral("link"), QStringLiteral("del"), toolIf});
     }
@@ -166,12 +223,16 @@ public:
 private:
     const QString m_tag;
     bool m_made = false;
+    bool m_lateMade = false;
 
 public:
     const QString bridgeNs;
     const QString sameNs;
     const QString wrongNs;
     const QString toolIf;
+    const QString v6Ns;
+    const QString lateNs;
+    const QString lateIf;
 };
 
 // A simulator started inside a namespace with `ip netns exec`.
@@ -221,6 +282,8 @@ private:
     Topology m_topology;
     NsDevsim m_same;
     NsDevsim m_wrong;
+    NsDevsim m_late;
+    NsDevsim m_v6;
     EventLog m_log;
 
 private Q_SLOTS:
@@ -242,7 +305,8 @@ private Q_SLOTS:
         }
         qputenv("VOSK_PORT", "47214");
         qputenv("VOSK_GROUP", "239.255.86.114");
-        qputenv("VOSK_INTERFACES", m_topology.toolIf.toLatin1());
+        // The second one does not exist yet: it appears in a later test.
+        qputenv("VOSK_INTERFACES", (m_topology.toolIf + QLatin1Char(',') + m_topology.lateIf).toLatin1());
     }
 
     void cleanupTestCase()
@@ -250,6 +314,8 @@ private Q_SLOTS:
         VOSK_Stop();
         m_same.stop();
         m_wrong.stop();
+        m_late.stop();
+        m_v6.stop();
         m_topology.tearDown();
     }
 
@@ -296,6 +362,52 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 5000);
         QCOMPARE(QByteArray(info.ipv4Address), QByteArray("192.168.77.20"));
         QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), password.constData(), &param), 1);
+    }
+
+    void ipv6OnlyHostIsFoundAndConfigured()
+    {
+        QVERIFY(m_v6.start(m_topology.v6Ns, {QStringLiteral("--count"), QStringLiteral("1"), QStringLiteral("--seed"),
+                                             QStringLiteral("24"), QStringLiteral("--interfaces"),
+                                             QStringLiteral("eth0")}));
+        const VoskSim::SimDevice device = VoskSim::SimDevice::generate(24, 0, QByteArrayLiteral("Admin12345"));
+        const QByteArray mac = device.record().mac;
+        VOSK_DEVICE_INFO info;
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 5000);
+        QByteArray password = QByteArrayLiteral("Admin12345");
+        if (device.record().notActivated) {
+            password = QByteArrayLiteral("Six#Pass1");
+            QCOMPARE(VOSK_ActivateDevice(device.record().serialNumber.constData(), password.constData()), 1);
+        }
+        VOSK_NET_PARAM param = netParam("192.168.77.30", "255.255.255.0", "192.168.77.1", device.record().port);
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), password.constData(), &param), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_UPDATED, mac, info)
+                                     && QByteArray(info.ipv4Address) == "192.168.77.30",
+                                 5000);
+        m_v6.stop();
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_OFFLINE, mac, info), 5000);
+    }
+
+    void interfacesThatComeAndGoAreFollowed()
+    {
+        QString error;
+        QVERIFY2(m_topology.addLateHost(error), qPrintable(error));
+        QVERIFY(m_late.start(m_topology.lateNs, {QStringLiteral("--count"), QStringLiteral("1"),
+                                                 QStringLiteral("--seed"), QStringLiteral("23"),
+                                                 QStringLiteral("--interfaces"), QStringLiteral("eth0"),
+                                                 QStringLiteral("--host-address")}));
+        const QByteArray mac = VoskSim::SimDevice::generate(23, 0, QByteArrayLiteral("Admin12345")).record().mac;
+        VOSK_DEVICE_INFO info;
+        // Seen within a rescan (2 s) and an inquiry, without a refresh.
+        QTRY_VERIFY_WITH_TIMEOUT(m_log.latest(VOSK_EVENT_ONLINE, mac, info), 6000);
+        QCOMPARE(QByteArray(info.ipv4Address), QByteArray("172.31.5.2"));
+
+        m_late.stop();
+        m_topology.removeLateHost();
+        QTest::qWait(2500);
+        m_log.clear();
+        QCOMPARE(VOSK_Clearup(), 1);
+        QCOMPARE(VOSK_SendInquiry(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_log.count(VOSK_EVENT_ONLINE), 2, 5000);
     }
 };
 

@@ -5,9 +5,13 @@
 
 #include "tests/vosk/voskfixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
+#include <thread>
 
 using namespace VoskTest;
 
@@ -212,6 +216,79 @@ private Q_SLOTS:
         QVERIFY(!code.isEmpty());
         QCOMPARE(VOSK_ResetDefaultPasswd(record(b).serialNumber.constData(), code.constData()), 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+    }
+
+    void batchOfKeyFilesAnsweredAsAFolder()
+    {
+        // The batch export's key files (serial with "/" and backslash as "_"),
+        // answered folder to folder, matched back by serial number.
+        QDir keys(m_dir.filePath(QStringLiteral("keys")));
+        QDir answers(m_dir.filePath(QStringLiteral("answers")));
+        QVERIFY(keys.mkpath(QStringLiteral(".")));
+        QList<int> devices;
+        for (int skip = 3; devices.size() < 3; ++skip) {
+            const int index = device(false, skip);
+            QVERIFY(index >= 0);
+            devices << index;
+        }
+        const int slashed = findDevice(m_fleet, [](const VoskNet::WireRecord &r) {
+            return r.serialNumber.contains('/') && !r.notActivated && (r.capabilities & VOSK_CAP_KEY_RESET);
+        });
+        if (slashed >= 0 && !devices.contains(slashed))
+            devices << slashed;
+        for (const int index : std::as_const(devices)) {
+            const QByteArray key = fetchKey(record(index).serialNumber, 1);
+            QVERIFY(!key.isEmpty());
+            QByteArray name = record(index).serialNumber;
+            name.replace('/', '_').replace('\\', '_');
+            QFile file(keys.filePath(QString::fromLatin1(name) + QStringLiteral("-202612070820.xml")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(key);
+        }
+        QVERIFY(resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), keys.path(),
+                              QStringLiteral("--out-dir"), keys.path()})
+                    .isEmpty());
+        QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), keys.path(),
+                               QStringLiteral("--out-dir"), answers.path()})
+                     .isEmpty());
+        const QFileInfoList files = answers.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+        QCOMPARE(files.size(), devices.size());
+        for (const int index : std::as_const(devices)) {
+            const QString serial = QString::fromLatin1(record(index).serialNumber);
+            QString path;
+            for (const QFileInfo &info : files) {
+                if (info.absoluteFilePath().replace(QLatin1Char('_'), QLatin1Char('/')).contains(serial)) {
+                    path = info.absoluteFilePath();
+                    break;
+                }
+            }
+            QVERIFY2(!path.isEmpty(), qPrintable(serial));
+            VOSK_RESET_PASSWD_PARAM block = resetBlock({}, QFile::encodeName(path), "Batch#Reset1");
+            QCOMPARE(VOSK_ResetPasswd(record(index).serialNumber.constData(), &block), 1);
+            QVERIFY(passwordWorks(record(index), "Batch#Reset1"));
+        }
+    }
+
+    void operationsFromTwoThreadsKeepTheirOwnLastError()
+    {
+        // The batch reset's worker and the GUI thread call at the same time.
+        const int active = device(false);
+        const int other = device(true);
+        QCOMPARE(VOSK_ResetDefaultPasswd("NO-SUCH-DEVICE", "1-A"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        std::atomic<int> workerResult{-1};
+        std::atomic<int> workerError{-1};
+        std::thread worker([&] {
+            workerResult = VOSK_ActivateDevice(record(active).serialNumber.constData(), "Worker#Pass1");
+            workerError = VOSK_GetLastError();
+        });
+        const QByteArray key = fetchKey(record(other).serialNumber, 2);
+        worker.join();
+        QVERIFY(!key.isEmpty());
+        QCOMPARE(workerResult.load(), 0);
+        QCOMPARE(workerError.load(), int(VOSK_ERR_REACTIVE));
+        // This thread's last failure is still its own.
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
     }
 
     void refusingFleetDeniesEverything()

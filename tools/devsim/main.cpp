@@ -71,6 +71,10 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("--seed must be a number"));
     for (const QString &name : parser.value(interfaces).split(QLatin1Char(','), Qt::SkipEmptyParts))
         options.interfaces.append(name.trimmed().toLatin1());
+    // Simulated devices on a real network would show up in every real
+    // technician's tool: the interfaces are always named.
+    if (options.interfaces.isEmpty() && qEnvironmentVariableIsEmpty("VOSK_INTERFACES"))
+        return usageError(QStringLiteral("name the interfaces to simulate on (--interfaces lo, or VOSK_INTERFACES)"));
     options.statePath = parser.value(state);
     options.drop = parser.value(drop).toDouble(&ok);
     if (!ok || options.drop < 0 || options.drop >= 1)

@@ -70,9 +70,14 @@ bool SimFleet::open(QString &error)
             }
         }
     }
-    m_interfaces = m_config.usableInterfaces();
-    if (m_interfaces.isEmpty()) {
+    m_interfaces = m_config.usableInterfaces(VoskNet::Family::V4);
+    m_interfaces6 = m_config.usableInterfaces(VoskNet::Family::V6);
+    if (m_interfaces.isEmpty() && m_interfaces6.isEmpty()) {
         error = QStringLiteral("no usable network interface");
+        return false;
+    }
+    if (m_options.hostAddress && m_interfaces.isEmpty()) {
+        error = QStringLiteral("--host-address needs an interface with an IPv4 address");
         return false;
     }
     if (m_options.hostAddress) {
@@ -94,6 +99,11 @@ bool SimFleet::open(QString &error)
             return false;
         }
     }
+    // Link-local IPv6 besides, where the interfaces have it.
+    if (!m_interfaces6.isEmpty() && m_socket6.open(m_config, VoskNet::Family::V6)) {
+        for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces6))
+            m_socket6.join(iface);
+    }
     return true;
 }
 
@@ -102,7 +112,7 @@ void SimFleet::run(int stopFd)
     const qint64 start = nowMs();
     std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
     for (SimDevice &device : m_devices)
-        schedule(start + delay(m_rng), 0, device.report(VoskNet::ReportEvent::Hello).encode());
+        schedule(start + delay(m_rng), Target(), device.report(VoskNet::ReportEvent::Hello).encode());
     std::printf("ready %d\n", int(m_devices.size()));
     std::fflush(stdout);
 
@@ -112,17 +122,19 @@ void SimFleet::run(int stopFd)
         int timeout = 1000;
         if (!m_queue.empty())
             timeout = int(std::clamp<qint64>(m_queue.begin()->first - now, 0, 1000));
-        pollfd fds[2] = {{m_socket.fd(), POLLIN, 0}, {stopFd, POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0)
+        pollfd fds[3] = {{stopFd, POLLIN, 0}, {m_socket.fd(), POLLIN, 0}, {m_socket6.fd(), POLLIN, 0}};
+        if (::poll(fds, 3, timeout) < 0)
             continue;
-        if (fds[1].revents & (POLLIN | POLLHUP))
+        if (fds[0].revents & (POLLIN | POLLHUP))
             break;
         VoskNet::MulticastSocket::Datagram datagram;
         for (int i = 0; i < 256 && m_socket.receive(datagram); ++i)
-            handle(datagram, nowMs());
+            handle(datagram, VoskNet::Family::V4, nowMs());
+        for (int i = 0; i < 256 && m_socket6.receive(datagram); ++i)
+            handle(datagram, VoskNet::Family::V6, nowMs());
     }
     for (SimDevice &device : m_devices)
-        sendNow(0, device.report(VoskNet::ReportEvent::Bye).encode());
+        sendNow(Target(), device.report(VoskNet::ReportEvent::Bye).encode());
 }
 
 bool SimFleet::lose()
@@ -132,24 +144,27 @@ bool SimFleet::lose()
     return std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < m_options.drop;
 }
 
-bool SimFleet::acceptable(const VoskNet::MulticastSocket::Datagram &datagram) const
+bool SimFleet::acceptable(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family) const
 {
     // Only what came to the group or from an on-link source: a device must
     // not answer a spoofed far-away source (reflection).
-    for (const VoskNet::NetInterface &iface : m_interfaces) {
+    const bool v6 = family == VoskNet::Family::V6;
+    for (const VoskNet::NetInterface &iface : v6 ? m_interfaces6 : m_interfaces) {
         if (iface.index != datagram.interfaceIndex)
             continue;
-        if (datagram.destination == m_config.group)
+        if (datagram.toGroup)
             return true;
-        return (datagram.source & iface.netmask) == (iface.address & iface.netmask);
+        return v6 ? datagram.onLinkSource
+                  : (datagram.source & iface.netmask) == (iface.address & iface.netmask);
     }
     return false;
 }
 
-void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64 now)
+void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family, qint64 now)
 {
-    if (datagram.data.isEmpty() || !acceptable(datagram) || lose())
+    if (datagram.data.isEmpty() || !acceptable(datagram, family) || lose())
         return;
+    const Target arrival{family, datagram.interfaceIndex};
     const std::optional<WireMessage> message = WireMessage::decode(datagram.data);
     if (!message)
         return;
@@ -165,7 +180,7 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64
         std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
         for (SimDevice &device : m_devices) {
             if (device.allowInquiry(now))
-                schedule(now + delay(m_rng) + m_options.delayMs, datagram.interfaceIndex,
+                schedule(now + delay(m_rng) + m_options.delayMs, arrival,
                          device.report(VoskNet::ReportEvent::Answer, message->id).encode());
         }
         return;
@@ -185,9 +200,9 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64
     const VoskNet::WireRecord before = device.record();
     const SimDevice::Outcome outcome = device.handleRequest(*message, now, QDateTime::currentSecsSinceEpoch(),
                                                             m_options.refuse, m_authority);
-    schedule(now + m_options.delayMs, datagram.interfaceIndex, outcome.response.encode());
+    schedule(now + m_options.delayMs, arrival, outcome.response.encode());
     if (outcome.recordChanged)
-        schedule(now + m_options.delayMs + 1, 0, device.report(VoskNet::ReportEvent::Changed).encode());
+        schedule(now + m_options.delayMs + 1, Target(), device.report(VoskNet::ReportEvent::Changed).encode());
     if (outcome.stateChanged || outcome.recordChanged)
         saveState();
     if (m_options.hostAddress && index == 0 && outcome.recordChanged)
@@ -212,13 +227,13 @@ void SimFleet::applyHostAddress(const VoskNet::WireRecord &before, const VoskNet
                                              QStringLiteral("dev"), device});
     QProcess::execute(QStringLiteral("ip"), {QStringLiteral("addr"), QStringLiteral("del"), oldAddress,
                                              QStringLiteral("dev"), device});
-    m_interfaces = m_config.usableInterfaces();
+    m_interfaces = m_config.usableInterfaces(VoskNet::Family::V4);
 }
 
-void SimFleet::schedule(qint64 at, int interfaceIndex, const QByteArray &datagram)
+void SimFleet::schedule(qint64 at, Target target, const QByteArray &datagram)
 {
     if (!datagram.isEmpty())
-        m_queue.emplace(at, Scheduled{interfaceIndex, datagram});
+        m_queue.emplace(at, Scheduled{target, datagram});
 }
 
 void SimFleet::flushDue(qint64 now)
@@ -227,15 +242,24 @@ void SimFleet::flushDue(qint64 now)
         const Scheduled item = m_queue.begin()->second;
         m_queue.erase(m_queue.begin());
         if (!lose())
-            sendNow(item.interfaceIndex, item.datagram);
+            sendNow(item.target, item.datagram);
     }
 }
 
-void SimFleet::sendNow(int interfaceIndex, const QByteArray &datagram)
+void SimFleet::sendNow(Target target, const QByteArray &datagram)
 {
-    for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces)) {
-        if (interfaceIndex == 0 || iface.index == interfaceIndex)
-            m_socket.send(iface.index, datagram);
+    const bool everywhere = target.interfaceIndex == 0;
+    if (everywhere || target.family == VoskNet::Family::V4) {
+        for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces)) {
+            if (everywhere || iface.index == target.interfaceIndex)
+                m_socket.send(iface.index, datagram);
+        }
+    }
+    if (m_socket6.isOpen() && (everywhere || target.family == VoskNet::Family::V6)) {
+        for (const VoskNet::NetInterface &iface : std::as_const(m_interfaces6)) {
+            if (everywhere || iface.index == target.interfaceIndex)
+                m_socket6.send(iface.index, datagram);
+        }
     }
 }
 

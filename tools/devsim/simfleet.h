@@ -50,17 +50,24 @@ public:
     const std::vector<SimDevice> &devices() const { return m_devices; }
 
 private:
+    // Where a datagram goes: one interface of one family, or (index 0)
+    // every interface of both.
+    struct Target
+    {
+        VoskNet::Family family = VoskNet::Family::V4;
+        int interfaceIndex = 0;
+    };
     struct Scheduled
     {
-        int interfaceIndex = 0;  // 0: every interface
+        Target target;
         QByteArray datagram;
     };
 
-    void handle(const VoskNet::MulticastSocket::Datagram &datagram, qint64 now);
-    bool acceptable(const VoskNet::MulticastSocket::Datagram &datagram) const;
-    void schedule(qint64 at, int interfaceIndex, const QByteArray &datagram);
+    void handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family, qint64 now);
+    bool acceptable(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family) const;
+    void schedule(qint64 at, Target target, const QByteArray &datagram);
     void flushDue(qint64 now);
-    void sendNow(int interfaceIndex, const QByteArray &datagram);
+    void sendNow(Target target, const QByteArray &datagram);
     bool lose();
     void saveState();
     void applyHostAddress(const VoskNet::WireRecord &before, const VoskNet::WireRecord &after);
@@ -68,7 +75,9 @@ private:
     FleetOptions m_options;
     VoskNet::NetConfig m_config;
     QList<VoskNet::NetInterface> m_interfaces;
+    QList<VoskNet::NetInterface> m_interfaces6;
     VoskNet::MulticastSocket m_socket;
+    VoskNet::MulticastSocket m_socket6;
     VoskReset::ResetAuthority m_authority;
     std::vector<SimDevice> m_devices;
     QHash<QByteArray, int> m_bySerial;

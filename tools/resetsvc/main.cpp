@@ -3,6 +3,9 @@
 //   vosk-resetsvc answer --key-file KEY.xml [--out ANSWER.xml]
 //   vosk-resetsvc answer --qr "TYPE**V2.…"  [--out ANSWER.xml]
 //       prints the typed answer text; --out also writes an answer file
+//   vosk-resetsvc answer --key-dir KEYS --out-dir ANSWERS
+//       answers every key file of a folder (the batch export's), each
+//       answer file named like its key file
 //   vosk-resetsvc code --qr "A:TYPE**SERIAL" [--day N]
 //       prints the security code for a restore QR text
 
@@ -11,7 +14,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 
 #include <cstdio>
@@ -44,11 +49,47 @@ int main(int argc, char **argv)
                                  QStringLiteral("file"));
     const QCommandLineOption day(QStringLiteral("day"), QStringLiteral("Day of issue (days since 1970, UTC)."),
                                  QStringLiteral("n"));
-    parser.addOptions({keyFile, qr, out, day});
+    const QCommandLineOption keyDir(QStringLiteral("key-dir"), QStringLiteral("Folder of exported key files."),
+                                    QStringLiteral("folder"));
+    const QCommandLineOption outDir(QStringLiteral("out-dir"), QStringLiteral("Folder for the answer files."),
+                                    QStringLiteral("folder"));
+    parser.addOptions({keyFile, qr, out, day, keyDir, outDir});
     parser.process(app);
 
     const QStringList args = parser.positionalArguments();
     const ResetAuthority authority;
+    if (args.value(0) == QLatin1String("answer") && parser.isSet(keyDir)) {
+        if (!parser.isSet(outDir))
+            return failWith(QStringLiteral("--key-dir needs --out-dir"));
+        const QDir keys(parser.value(keyDir));
+        QDir answers(parser.value(outDir));
+        if (!keys.exists())
+            return failWith(QStringLiteral("no folder %1").arg(keys.path()));
+        // Answers beside their keys would be matched by the same serial
+        // number as the keys: keep them apart.
+        if (keys.canonicalPath() == QDir(answers.absolutePath()).canonicalPath())
+            return failWith(QStringLiteral("--out-dir must not be the key folder"));
+        if (!answers.mkpath(QStringLiteral(".")))
+            return failWith(QStringLiteral("cannot make %1").arg(answers.path()));
+        int answered = 0;
+        for (const QFileInfo &info : keys.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+            QFile file(info.absoluteFilePath());
+            const auto key = file.open(QIODevice::ReadOnly) ? ResetAuthority::findDeviceKey(file.read(4096))
+                                                             : std::nullopt;
+            if (!key) {
+                std::fprintf(stderr, "vosk-resetsvc: no device key in %s, skipped\n", qPrintable(info.fileName()));
+                continue;
+            }
+            QSaveFile target(answers.filePath(info.fileName()));
+            if (!target.open(QIODevice::WriteOnly)
+                || target.write(ResetAuthority::answerFile(authority.makeAnswer(*key), key->serial)) < 0
+                || !target.commit())
+                return failWith(QStringLiteral("cannot write %1").arg(target.fileName()));
+            std::printf("%s: %s\n", qPrintable(info.fileName()), key->serial.constData());
+            ++answered;
+        }
+        return answered > 0 ? 0 : failWith(QStringLiteral("no key file in %1").arg(keys.path()));
+    }
     if (args.value(0) == QLatin1String("answer")) {
         QByteArray text;
         if (parser.isSet(keyFile)) {

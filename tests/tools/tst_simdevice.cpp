@@ -1,0 +1,218 @@
+// The simulated device's rules with the clock in the test's hand: lockout
+// and its end, single-use expiring nonces, idempotent repeats, expiring
+// reset answers, parameter checks, and state that survives a restart.
+
+#include "tools/devsim/simdevice.h"
+#include "vosk/sealedpayload.h"
+#include "vosk/vosk.h"
+
+#include <QJsonDocument>
+#include <QTest>
+
+#include <sodium.h>
+
+using namespace VoskNet;
+using VoskSim::SimDevice;
+
+namespace {
+
+const QByteArray kPassword = QByteArrayLiteral("Admin12345");
+
+SimDevice makeDevice(bool active, quint8 needCaps = 0, quint8 withoutCaps = 0)
+{
+    for (int i = 0; i < 200; ++i) {
+        SimDevice device = SimDevice::generate(5, i, kPassword);
+        const WireRecord &r = device.record();
+        if (r.notActivated == !active && (r.capabilities & needCaps) == needCaps && !(r.capabilities & withoutCaps))
+            return device;
+    }
+    qFatal("no such device in the fleet");
+}
+
+class Harness
+{
+public:
+    explicit Harness(SimDevice device)
+        : device(std::move(device))
+    {
+    }
+
+    WireMessage request(Op op)
+    {
+        WireMessage m;
+        m.type = MessageType::Request;
+        m.id = WireMessage::newId();
+        m.op = op;
+        if (op == Op::Modify)
+            m.targetMac = device.record().mac;
+        else
+            m.targetSerial = device.record().serialNumber;
+        return m;
+    }
+    QByteArray nonce()
+    {
+        return device.handleRequest(request(Op::Challenge), now, unixNow, false, authority).response.nonce;
+    }
+    WireMessage sealed(Op op, SealedPayload payload, const QByteArray &withNonce = QByteArray())
+    {
+        WireMessage m = request(op);
+        payload.id = m.id;
+        payload.op = op;
+        payload.targetMac = m.targetMac;
+        payload.targetSerial = m.targetSerial;
+        payload.nonce = withNonce.isEmpty() ? nonce() : withNonce;
+        m.sealed = payload.seal(device.publicKey());
+        return m;
+    }
+    quint32 send(const WireMessage &m) { return device.handleRequest(m, now, unixNow, false, authority).response.status; }
+    quint32 modify(const QByteArray &password, const WireRecord &params)
+    {
+        SealedPayload p;
+        p.password = password;
+        p.hasNetParams = true;
+        p.netParams = params;
+        return send(sealed(Op::Modify, p));
+    }
+    WireRecord sameParams() const { return device.record(); }
+
+    SimDevice device;
+    VoskReset::ResetAuthority authority;
+    qint64 now = 1'000'000;
+    qint64 unixNow = 1'796'000'000;
+};
+
+} // namespace
+
+class TestSimDevice final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(sodium_init() >= 0); }
+
+    void lockoutEndsAfterItsTime()
+    {
+        Harness h(makeDevice(true));
+        for (int i = 0; i < SimDevice::kMaxFailures; ++i)
+            QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        h.now += SimDevice::kLockoutMs - 1000;
+        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        h.now += 2000;
+        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(0));
+        // Four failures and a success do not add up to a lockout.
+        for (int i = 0; i < SimDevice::kMaxFailures - 1; ++i)
+            QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(0));
+        QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(0));
+    }
+
+    void nonceIsSingleUseAndExpires()
+    {
+        Harness h(makeDevice(true));
+        SealedPayload p;
+        p.password = kPassword;
+        p.hasNetParams = true;
+        p.netParams = h.sameParams();
+        const QByteArray nonce = h.nonce();
+        QCOMPARE(h.send(h.sealed(Op::Modify, p, nonce)), quint32(0));
+        QCOMPARE(h.send(h.sealed(Op::Modify, p, nonce)), quint32(VOSK_ERR_DEVICE_DENY));
+        const QByteArray late = h.nonce();
+        h.now += SimDevice::kNonceLifetimeMs + 1;
+        QCOMPARE(h.send(h.sealed(Op::Modify, p, late)), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.send(h.sealed(Op::Modify, p, QByteArray(kNonceSize, 'x'))), quint32(VOSK_ERR_DEVICE_DENY));
+    }
+
+    void repeatedRequestIsAnsweredFromCache()
+    {
+        Harness h(makeDevice(false));
+        SealedPayload p;
+        p.password = "First#Pass1";
+        const WireMessage activation = h.sealed(Op::Activate, p);
+        const SimDevice::Outcome first = h.device.handleRequest(activation, h.now, h.unixNow, false, h.authority);
+        QCOMPARE(first.response.status, quint32(0));
+        QVERIFY(first.recordChanged);
+        const SimDevice::Outcome repeat = h.device.handleRequest(activation, h.now + 400, h.unixNow, false,
+                                                                 h.authority);
+        QCOMPARE(repeat.response.status, quint32(0));
+        QCOMPARE(repeat.response.id, first.response.id);
+        QVERIFY(!repeat.recordChanged);
+        QCOMPARE(h.send(h.sealed(Op::Activate, p)), quint32(VOSK_ERR_REACTIVE));
+    }
+
+    void resetAnswerExpiresWithItsKey()
+    {
+        Harness h(makeDevice(true, VOSK_CAP_KEY_RESET));
+        WireMessage exportKey = h.request(Op::ExportKey);
+        exportKey.keyCommand = 1;
+        const QByteArray key = h.device.handleRequest(exportKey, h.now, h.unixNow, false, h.authority).response.key;
+        QVERIFY(key.startsWith("V1."));
+        const auto deviceKey = VoskReset::ResetAuthority::findDeviceKey(key);
+        QVERIFY(deviceKey.has_value());
+        SealedPayload p;
+        p.answer = h.authority.makeAnswer(*deviceKey);
+        p.newPassword = "Reset#Pass1";
+        h.unixNow += VoskReset::ResetAuthority::kKeyLifetimeSeconds + 1;
+        QCOMPARE(h.send(h.sealed(Op::ResetWithAnswer, p)), quint32(VOSK_ERR_DEVICE_DENY));
+        // An expired key is replaced by the next export.
+        exportKey.id = WireMessage::newId();
+        const QByteArray fresh = h.device.handleRequest(exportKey, h.now, h.unixNow, false, h.authority).response.key;
+        QVERIFY(fresh != key);
+        p.answer = h.authority.makeAnswer(*VoskReset::ResetAuthority::findDeviceKey(fresh));
+        QCOMPARE(h.send(h.sealed(Op::ResetWithAnswer, p)), quint32(0));
+        QCOMPARE(h.modify("Reset#Pass1", h.sameParams()), quint32(0));
+    }
+
+    void badParametersAreRefused_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QByteArray>("mask");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("dhcp");
+        QTest::newRow("address out of range") << QByteArray("300.1.1.1") << QByteArray("255.255.255.0") << 8000
+                                              << false;
+        QTest::newRow("mask with a hole") << QByteArray("192.168.1.9") << QByteArray("255.0.255.0") << 8000 << false;
+        QTest::newRow("port 0") << QByteArray("192.168.1.9") << QByteArray("255.255.255.0") << 0 << false;
+        QTest::newRow("DHCP without the capability") << QByteArray("192.168.1.9") << QByteArray("255.255.255.0")
+                                                     << 8000 << true;
+    }
+
+    void badParametersAreRefused()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(QByteArray, mask);
+        QFETCH(int, port);
+        QFETCH(bool, dhcp);
+        Harness h(makeDevice(true, 0, VOSK_CAP_DHCP));
+        WireRecord params = h.sameParams();
+        params.ipv4Address = address;
+        params.ipv4Mask = mask;
+        params.port = quint16(port);
+        params.dhcpEnabled = dhcp;
+        QCOMPARE(h.modify(kPassword, params), quint32(VOSK_ERR_INVALID_ARG));
+        QVERIFY(h.device.record() == makeDevice(true, 0, VOSK_CAP_DHCP).record());
+    }
+
+    void stateSurvivesARestart()
+    {
+        Harness h(makeDevice(false));
+        SealedPayload p;
+        p.password = "First#Pass1";
+        QCOMPARE(h.send(h.sealed(Op::Activate, p)), quint32(0));
+        WireRecord params = h.sameParams();
+        params.ipv4Address = "192.168.9.9";
+        QCOMPARE(h.modify("First#Pass1", params), quint32(0));
+        const QJsonObject state = h.device.saveState();
+        QVERIFY(!QJsonDocument(state).toJson().contains("First#Pass1"));
+
+        Harness restarted(makeDevice(false));
+        restarted.device.loadState(state);
+        QVERIFY(!restarted.device.record().notActivated);
+        QCOMPARE(restarted.device.record().ipv4Address, QByteArray("192.168.9.9"));
+        QCOMPARE(restarted.modify(kPassword, restarted.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(restarted.modify("First#Pass1", restarted.sameParams()), quint32(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimDevice)
+#include "tst_simdevice.moc"

@@ -1,0 +1,236 @@
+// The protocol's encoding: every message kind survives a round trip, and
+// anything malformed, oversized, of another version or type, or breaking a
+// bound yields no message at all.
+
+#include "vosk/sealedpayload.h"
+#include "vosk/wiremessage.h"
+
+#include <QCborArray>
+#include <QCborMap>
+#include <QCborValue>
+#include <QTest>
+
+#include <sodium.h>
+
+using namespace VoskNet;
+
+namespace {
+
+WireMessage sampleReport()
+{
+    WireMessage m;
+    m.type = MessageType::Report;
+    m.id = WireMessage::newId();
+    m.event = ReportEvent::Changed;
+    m.boot = QByteArray(kBootSize, 'b');
+    m.seq = 42;
+    m.publicKey = QByteArray(kPublicKeySize, 'k');
+    m.record.serialNumber = QByteArray(47, 'S');
+    m.record.mac = "02-5e-01-00-00-07";
+    m.record.ipv4Address = "192.168.1.7";
+    m.record.deviceTypeCode = 0x9F10;
+    m.record.port = 65535;
+    m.record.channelCount = 16;
+    m.record.ipv6Address = QByteArray(45, '1');
+    m.record.ipv6PrefixLength = 128;
+    m.record.capabilities = 0xC7;
+    m.record.notActivated = true;
+    m.record.addressInfoValid = true;
+    return m;
+}
+
+QCborMap asMap(const WireMessage &m)
+{
+    return QCborValue::fromCbor(m.encode()).toMap();
+}
+
+QByteArray withRecord(QCborMap message, qint64 key, const QCborValue &value)
+{
+    QCborMap record = message.value(8).toMap();
+    if (value.isUndefined())
+        record.remove(key);
+    else
+        record.insert(key, value);
+    message.insert(8, record);
+    return QCborValue(message).toCbor();
+}
+
+QByteArray with(QCborMap message, qint64 key, const QCborValue &value)
+{
+    if (value.isUndefined())
+        message.remove(key);
+    else
+        message.insert(key, value);
+    return QCborValue(message).toCbor();
+}
+
+} // namespace
+
+class TestWireMessage final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY(sodium_init() >= 0); }
+
+    void roundTrip_data()
+    {
+        QTest::addColumn<int>("kind");
+        QTest::newRow("inquiry") << 0;
+        QTest::newRow("report") << 1;
+        QTest::newRow("request") << 2;
+        QTest::newRow("response") << 3;
+    }
+
+    void roundTrip()
+    {
+        QFETCH(int, kind);
+        WireMessage m;
+        m.id = WireMessage::newId();
+        switch (kind) {
+        case 1:
+            m = sampleReport();
+            m.re = WireMessage::newId();
+            break;
+        case 2:
+            m.type = MessageType::Request;
+            m.op = Op::ExportKey;
+            m.targetSerial = "VS0000000001";
+            m.keyCommand = 2;
+            m.sealed = QByteArray(kMaxSealed, 's');
+            break;
+        case 3:
+            m.type = MessageType::Response;
+            m.re = WireMessage::newId();
+            m.status = kStatusReactive;
+            m.nonce = QByteArray(kNonceSize, 'n');
+            m.key = QByteArray(kMaxKey, 'K');
+            break;
+        }
+        const QByteArray bytes = m.encode();
+        QVERIFY(!bytes.isEmpty());
+        QVERIFY(bytes.size() <= kMaxDatagram);
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QCOMPARE(decoded->type, m.type);
+        QCOMPARE(decoded->id, m.id);
+        QCOMPARE(decoded->re, m.re);
+        QVERIFY(decoded->record == m.record);
+        QCOMPARE(decoded->seq, m.seq);
+        QCOMPARE(decoded->sealed, m.sealed);
+        QCOMPARE(decoded->key, m.key);
+        QCOMPARE(decoded->status, m.status);
+        QCOMPARE(decoded->keyCommand, m.keyCommand);
+    }
+
+    void malformedIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const WireMessage report = sampleReport();
+        const QByteArray valid = report.encode();
+        const QCborMap map = asMap(report);
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("one byte more than a datagram") << QByteArray(kMaxDatagram + 1, '\xa0');
+        QTest::newRow("trailing byte") << valid + '\0';
+        QTest::newRow("cut short") << valid.left(valid.size() - 1);
+        QTest::newRow("not a map") << QCborValue(QCborArray{1, 2}).toCbor();
+        QTest::newRow("version 2") << with(map, 0, 2);
+        QTest::newRow("no version") << with(map, 0, QCborValue());
+        QTest::newRow("unknown type") << with(map, 1, 9);
+        QTest::newRow("id of 15 bytes") << with(map, 2, QByteArray(15, 'i'));
+        QTest::newRow("id as text") << with(map, 2, QStringLiteral("0123456789abcdef"));
+        QTest::newRow("no boot") << with(map, 5, QCborValue());
+        QTest::newRow("negative sequence") << with(map, 6, -1);
+        QTest::newRow("event 4") << with(map, 4, 4);
+        QTest::newRow("public key of 31 bytes") << with(map, 7, QByteArray(31, 'k'));
+        QTest::newRow("serial of 48 bytes") << withRecord(map, 1, QByteArray(48, 'S'));
+        QTest::newRow("serial with a zero byte") << withRecord(map, 1, QByteArray("VS\0X", 4));
+        QTest::newRow("no MAC") << withRecord(map, 2, QCborValue());
+        QTest::newRow("port 65536") << withRecord(map, 7, 65536);
+        QTest::newRow("prefix length 129") << withRecord(map, 15, 129);
+        QTest::newRow("DHCP 2") << withRecord(map, 17, 2);
+        QTest::newRow("key 64 and up") << with(map, 64, 1);
+        QCborMap many = map;
+        for (int key = 30; key < 50; ++key)
+            many.insert(key, 0);
+        QTest::newRow("25 entries") << QCborValue(many).toCbor();
+        QCborValue deep = QCborArray{1};
+        for (int i = 0; i < 6; ++i)
+            deep = QCborArray{deep};
+        QTest::newRow("deeply nested unknown value") << with(map, 40, deep);
+        // A duplicate key, which QCborMap cannot express: written by hand.
+        QByteArray duplicate = valid;
+        duplicate[0] = char(quint8(duplicate[0]) + 1);  // one more pair in the map header
+        duplicate += QCborValue(0).toCbor() + QCborValue(1).toCbor();
+        QTest::newRow("duplicate key") << duplicate;
+        const QCborMap response{{0, 1}, {1, 4}, {2, WireMessage::newId()}, {3, WireMessage::newId()}, {20, 0}};
+        QVERIFY(WireMessage::decode(QCborValue(response).toCbor()).has_value());
+        QTest::newRow("response without re") << with(response, 3, QCborValue());
+        QTest::newRow("response without status") << with(response, 20, QCborValue());
+        WireMessage request;
+        request.type = MessageType::Request;
+        request.id = WireMessage::newId();
+        request.op = Op::Challenge;
+        request.targetSerial = "X";
+        QTest::newRow("request without target") << with(asMap(request), 11, QCborValue());
+        QTest::newRow("request op 7") << with(asMap(request), 10, 7);
+    }
+
+    void malformedIsDropped()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(!WireMessage::decode(bytes).has_value());
+    }
+
+    void unknownKeysAreSkipped()
+    {
+        QCborMap map = asMap(sampleReport());
+        map.insert(60, QCborArray{1, QCborMap{{1, 2}}});
+        QVERIFY(WireMessage::decode(QCborValue(map).toCbor()).has_value());
+    }
+
+    void outOfBoundFieldsAreNotEncoded()
+    {
+        WireMessage m = sampleReport();
+        m.record.mac = QByteArray(20, 'm');
+        QVERIFY(m.encode().isEmpty());
+        m = sampleReport();
+        m.id.chop(1);
+        QVERIFY(m.encode().isEmpty());
+    }
+
+    void sealedPayloadOpensOnlyWithItsKey()
+    {
+        unsigned char pk[crypto_box_PUBLICKEYBYTES], sk[crypto_box_SECRETKEYBYTES];
+        unsigned char otherPk[crypto_box_PUBLICKEYBYTES], otherSk[crypto_box_SECRETKEYBYTES];
+        crypto_box_keypair(pk, sk);
+        crypto_box_keypair(otherPk, otherSk);
+        const QByteArray publicKey(reinterpret_cast<const char *>(pk), sizeof pk);
+        const QByteArray secretKey(reinterpret_cast<const char *>(sk), sizeof sk);
+        SealedPayload payload;
+        payload.id = WireMessage::newId();
+        payload.op = Op::Modify;
+        payload.targetMac = "02-5e-01-00-00-07";
+        payload.nonce = QByteArray(kNonceSize, 'n');
+        payload.password = "Admin12345";
+        payload.hasNetParams = true;
+        payload.netParams.ipv4Address = "192.168.1.9";
+        const QByteArray box = payload.seal(publicKey);
+        QVERIFY(!box.isEmpty());
+        QVERIFY(!box.contains("Admin12345"));
+        const auto opened = SealedPayload::open(box, publicKey, secretKey);
+        QVERIFY(opened.has_value());
+        QCOMPARE(opened->password, payload.password);
+        QCOMPARE(opened->netParams.ipv4Address, payload.netParams.ipv4Address);
+        QVERIFY(!SealedPayload::open(box, QByteArray(reinterpret_cast<const char *>(otherPk), sizeof otherPk),
+                                     QByteArray(reinterpret_cast<const char *>(otherSk), sizeof otherSk)));
+        QByteArray tampered = box;
+        tampered[tampered.size() - 1] = char(tampered[tampered.size() - 1] ^ 1);
+        QVERIFY(!SealedPayload::open(tampered, publicKey, secretKey));
+        payload.password = QByteArray(kMaxSecret + 1, 'p');
+        QVERIFY(payload.seal(publicKey).isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWireMessage)
+#include "tst_wiremessage.moc"
