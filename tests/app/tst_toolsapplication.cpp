@@ -50,8 +50,7 @@ int runHelper(const QByteArray &mode, int argc, char **argv)
 {
     const QString id = QString::fromUtf8(qgetenv(kHelperId));
     ToolsApplication app(id, argc, argv);
-    if (qEnvironmentVariableIsSet(kHelperFolder))
-        TarnGUIToolkit::SetTargetPath(qEnvironmentVariable(kHelperFolder));
+    TarnGUIToolkit::SetTargetPath(qEnvironmentVariable(kHelperFolder));
     if (mode == "hold") {
         std::printf("%s\n", app.isRunning() ? "refused" : "holding");
         std::fflush(stdout);
@@ -79,18 +78,22 @@ class TestToolsApplication final : public QObject
 
 private:
     QTemporaryDir m_runtime;
+    // A program folder of our own: the shipped Setup.xml and the skin
+    // plug-in, whatever the developer did to the one in build/bin.
+    QTemporaryDir m_program;
     QString m_id = QStringLiteral("VOSKToolTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
-    QProcess *helper(const char *mode, const QString &programFolder = QString())
+    QProcess *helper(const char *mode, QString programFolder = QString())
     {
+        if (programFolder.isEmpty())
+            programFolder = m_program.path();
         auto *process = new QProcess(this);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(kHelperMode), QString::fromLatin1(mode));
         env.insert(QString::fromLatin1(kHelperId), m_id);
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        if (!programFolder.isEmpty())
-            env.insert(QString::fromLatin1(kHelperFolder), programFolder);
+        env.insert(QString::fromLatin1(kHelperFolder), programFolder);
         process->setProcessEnvironment(env);
         process->start(QCoreApplication::applicationFilePath(), {});
         return process;
@@ -119,6 +122,12 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_runtime.isValid());
+        QVERIFY(m_program.isValid());
+        QVERIFY(QFile::copy(QFINDTESTDATA("../../app/Setup.xml"), m_program.filePath(QStringLiteral("Setup.xml"))));
+        QVERIFY(QDir(m_program.path()).mkpath(QStringLiteral("plugins/skins")));
+        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SKIN_PLUGIN),
+                            m_program.filePath(QStringLiteral("plugins/skins/"))
+                                + QFileInfo(QStringLiteral(VOSKTOOL_SKIN_PLUGIN)).fileName()));
         // The helpers keep their locks here; so does lockFilePath() below.
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     }
@@ -313,8 +322,7 @@ private Q_SLOTS:
         QProcess *third = helper("start");
         QVERIFY(finish(third).contains("started"));
         QCOMPARE(third->exitCode(), 0);
-        // Beside the program: the shipped Setup.xml names the skin, and the
-        // skin plug-in is found.
+        // The shipped Setup.xml names the skin, and the plug-in is found.
         QVERIFY(third->readAllStandardError().contains("[Tool]LoadSkin = CommonSkin Success"));
     }
 
