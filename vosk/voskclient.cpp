@@ -158,7 +158,7 @@ void VoskClient::stop()
 
 bool VoskClient::onLibraryThread() const
 {
-    return m_thread.get_id() == std::this_thread::get_id();
+    return m_threadId.load() == std::this_thread::get_id();
 }
 
 void VoskClient::wake()
@@ -184,6 +184,7 @@ void VoskClient::clearup()
 
 void VoskClient::run()
 {
+    m_threadId = std::this_thread::get_id();
     const qint64 start = nowMs();
     startRound(start);
     m_nextRound = start + std::min(kFollowUpRound, m_roundInterval);

@@ -40,6 +40,8 @@ public:
     // Ends the thread and wakes every waiting operation (which then fail
     // with VOSK_ERR_NOT_STARTED). No callback runs after it returns.
     void stop();
+    // Whether the caller is the library's own thread (inside the callback).
+    // Any thread, also while stop() runs.
     bool onLibraryThread() const;
 
     // Thread-safe; the library thread does the sending.
@@ -107,6 +109,9 @@ private:
     MulticastSocket m_socket6;  // link-local IPv6; not open when the host has none
     int m_wakeFd = -1;
     std::thread m_thread;
+    // Set by the thread itself before its first callback; read by any
+    // thread without touching m_thread, which stop() joins.
+    std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_inquiryRequested{false};
 
