@@ -365,6 +365,8 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
         } else {
             if (it == m_devices.end()) {
                 if (m_devices.size() >= kMaxDevices)
+                    forgetSilentDevices();
+                if (m_devices.size() >= kMaxDevices)
                     return;
                 it = m_devices.insert(m.record.mac, Device());
             }
@@ -389,6 +391,24 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
         }
     }
     deliver(events);
+}
+
+void VoskClient::forgetSilentDevices()
+{
+    // At most once a round: a flood of new MACs must not buy a sweep each.
+    if (m_lastSweepRound == m_round)
+        return;
+    m_lastSweepRound = m_round;
+    // Those not reported and silent for as many rounds as make a device
+    // offline: a table once filled by made-up reports would otherwise shut
+    // out every real device that comes later. (A device that just said bye
+    // keeps its route for a while, so an operation on it ends in 2011.)
+    for (auto it = m_devices.begin(); it != m_devices.end();) {
+        if (!it->reported && it->lastHeardRound <= m_round - 1 - kMissedRoundsForOffline)
+            it = m_devices.erase(it);
+        else
+            ++it;
+    }
 }
 
 void VoskClient::deliver(const std::vector<VOSK_DEVICE_INFO> &events)

@@ -86,6 +86,9 @@ private:
     void sendInquiry();
     void rescanInterfaces();
     bool remember(const QByteArray &id);
+    // With m_devicesMutex held: drops the devices that went offline by
+    // silence, to make room in a full table.
+    void forgetSilentDevices();
     void deliver(const std::vector<VOSK_DEVICE_INFO> &events);
 
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route);
@@ -128,6 +131,7 @@ private:
     std::mutex m_devicesMutex;
     QHash<QByteArray, Device> m_devices;  // by MAC
     qint64 m_round = 0;
+    qint64 m_lastSweepRound = -1;
 
     // Responses awaited by operations, by request id.
     std::mutex m_pendingMutex;
