@@ -27,6 +27,10 @@ constexpr qint64 kMissedRoundsForOffline = 3;
 constexpr qint64 kRescanInterval = 2000;
 constexpr qint64 kRetransmitInterval = 400;
 constexpr qint64 kOperationTimeout = 3000;
+// A state-changing request goes out only with this much of the timeout
+// left: sent at the last moment, it could take effect while the caller is
+// told 2011, and a retry would then meet "already active".
+constexpr qint64 kOperationWindow = 1000;
 constexpr std::size_t kSeenIdCapacity = 4096;
 // Reports are not authenticated: a flood of made-up MACs must not grow the
 // table without end.
@@ -483,7 +487,7 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     challenge.op = Op::Challenge;
     (byMac ? challenge.targetMac : challenge.targetSerial) = byMac ? route.mac : route.serial;
     int error = VOSK_OK;
-    const std::optional<WireMessage> nonce = exchange(route, challenge, deadline, error);
+    const std::optional<WireMessage> nonce = exchange(route, challenge, deadline - kOperationWindow, error);
     if (!nonce)
         return error;
     if (nonce->status != kStatusDone)
