@@ -356,7 +356,9 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
         if (it != m_devices.end() && it->boot == m.boot && m.seq <= it->seq)
             return;
         if (m.event == ReportEvent::Bye) {
-            if (it == m_devices.end())
+            // A bye ends the boot it names; one of an earlier boot (late, or
+            // replayed) says nothing about the device as it runs now.
+            if (it == m_devices.end() || it->boot != m.boot)
                 return;
             it->boot = m.boot;
             it->seq = m.seq;
