@@ -132,11 +132,20 @@ int VoskClient::start()
     // IPv6 is a bonus: a host without it still discovers over IPv4.
     if (!m_socket6.open(m_config, Family::V6))
         logLine(LogLevel::Info, QStringLiteral("no IPv6 discovery socket"));
-    int joined = 0;
-    for (const NetInterface &iface : std::as_const(m_interfaces))
-        joined += m_socket.join(iface) ? 1 : 0;
-    for (const NetInterface &iface : std::as_const(m_interfaces6))
-        joined += (m_socket6.isOpen() && m_socket6.join(iface)) ? 1 : 0;
+    // Only the interfaces joined count as used; the others are tried again
+    // at the next look at the interface list.
+    QList<NetInterface> joined4, joined6;
+    for (const NetInterface &iface : std::as_const(m_interfaces)) {
+        if (m_socket.join(iface))
+            joined4.append(iface);
+    }
+    for (const NetInterface &iface : std::as_const(m_interfaces6)) {
+        if (m_socket6.isOpen() && m_socket6.join(iface))
+            joined6.append(iface);
+    }
+    m_interfaces = joined4;
+    m_interfaces6 = joined6;
+    const qsizetype joined = joined4.size() + joined6.size();
     if (joined == 0) {
         logLine(LogLevel::Error, QStringLiteral("cannot join the discovery group on any interface"));
         return VOSK_ERR_NETWORK;
@@ -289,15 +298,19 @@ void VoskClient::rescanInterfaces()
                 logLine(LogLevel::Info, QStringLiteral("%1 interface %2 gone").arg(kind, QString::fromLatin1(iface.name)));
             }
         }
+        QList<NetInterface> used;
         for (const NetInterface &iface : current) {
-            if (!known.contains(iface)) {
-                socket.join(iface);
+            if (known.contains(iface)) {
+                used.append(iface);
+            } else if (socket.join(iface)) {
+                // One whose join failed is tried again next time.
+                used.append(iface);
                 added = true;
                 logLine(LogLevel::Info,
                         QStringLiteral("%1 interface %2 joined").arg(kind, QString::fromLatin1(iface.name)));
             }
         }
-        known = current;
+        known = used;
     }
     if (added)
         scheduleInquiries(nowMs());
