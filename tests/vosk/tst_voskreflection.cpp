@@ -1,13 +1,16 @@
-// A device must not be usable to reflect traffic at a third party: it
-// answers an inquiry sent to it by unicast only when the source is on the
-// link, never one from a far-away (spoofable) address. The far-away source
-// is an extra address on loopback, added here and removed again; loopback
-// itself is 127.0.0.1/8.
+// What a device answers, and what it leaves unanswered. It must not be
+// usable to reflect traffic at a third party: it answers an inquiry sent to
+// it by unicast only when the source is on the link, never one from a
+// far-away (spoofable) address. The far-away source is an extra address on
+// loopback, added here and removed again; loopback itself is 127.0.0.1/8.
+// And a request is acted on only by the device that every target it
+// carries names.
 
 #include "tests/vosk/voskfixture.h"
 #include "vosk/wiremessage.h"
 
 #include <QProcess>
+#include <QSet>
 #include <QTest>
 
 #include <arpa/inet.h>
@@ -103,6 +106,45 @@ private Q_SLOTS:
         QCOMPARE(m_log.count(VOSK_EVENT_ONLINE), 0);
         QVERIFY(unicastInquiry("127.0.0.1"));
         QTRY_COMPARE_WITH_TIMEOUT(m_log.count(VOSK_EVENT_ONLINE), kCount, 3000);
+    }
+
+    void requestNamingTwoDevicesIsDropped()
+    {
+        const VoskNet::NetConfig config = VoskNet::NetConfig::fromEnvironment();
+        VoskNet::MulticastSocket capture;
+        QVERIFY(capture.open(config));
+        const QList<VoskNet::NetInterface> interfaces = config.usableInterfaces();
+        QCOMPARE(interfaces.size(), 1);
+        QVERIFY(capture.join(interfaces.first()));
+        const auto devices = fleet(19, kCount);
+        auto challenge = [&](const VoskNet::WireRecord &bySerial, const VoskNet::WireRecord &byMac) {
+            VoskNet::WireMessage m;
+            m.type = VoskNet::MessageType::Request;
+            m.id = VoskNet::WireMessage::newId();
+            m.op = VoskNet::Op::Challenge;
+            m.targetSerial = bySerial.serialNumber;
+            m.targetMac = byMac.mac;
+            return m;
+        };
+        // Answers seen so far, by the id they answer (kept: QTRY evaluates
+        // its condition once more at the end).
+        QSet<QByteArray> answers;
+        auto answered = [&](const QByteArray &id) {
+            VoskNet::MulticastSocket::Datagram datagram;
+            while (capture.receive(datagram)) {
+                const auto m = VoskNet::WireMessage::decode(datagram.data);
+                if (m && m->type == VoskNet::MessageType::Response)
+                    answers.insert(m->re);
+            }
+            return answers.contains(id);
+        };
+        const VoskNet::WireMessage mixed = challenge(devices[0].record(), devices[1].record());
+        QVERIFY(capture.send(interfaces.first().index, mixed.encode()));
+        QTest::qWait(500);
+        QVERIFY(!answered(mixed.id));
+        const VoskNet::WireMessage both = challenge(devices[0].record(), devices[0].record());
+        QVERIFY(capture.send(interfaces.first().index, both.encode()));
+        QTRY_VERIFY_WITH_TIMEOUT(answered(both.id), 2000);
     }
 };
 
