@@ -7,6 +7,7 @@
 
 #include <sodium.h>
 
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -22,6 +23,11 @@ struct Library
 {
     std::mutex mutex;
     std::shared_ptr<VoskClient> client;
+    // The client a VOSK_Stop is ending right now; `stopped` is signalled
+    // when it is gone, so that every other VOSK_Stop (and a new start)
+    // waits for its last callback too.
+    std::shared_ptr<VoskClient> stopping;
+    std::condition_variable stopped;
     std::atomic<bool> filterOn{false};
 };
 
@@ -47,6 +53,32 @@ std::shared_ptr<VoskClient> currentClient()
     const std::lock_guard<std::mutex> lock(lib.mutex);
     return lib.client;
 }
+
+// The client for a blocking operation, or the error. The library thread
+// itself receives the responses, so an operation from inside the callback
+// could only wait for its own timeout while discovery stood still.
+int operationClient(std::shared_ptr<VoskClient> &client)
+{
+    client = currentClient();
+    if (!client)
+        return VOSK_ERR_NOT_STARTED;
+    if (client->onLibraryThread())
+        return VOSK_ERR_WRONG_THREAD;
+    return VOSK_OK;
+}
+
+// Overwrites a secret the caller's bytes were copied into.
+struct SecretWiper
+{
+    QByteArray *secrets[3] = {};
+    ~SecretWiper()
+    {
+        for (QByteArray *secret : secrets) {
+            if (secret && !secret->isEmpty())
+                sodium_memzero(secret->data(), std::size_t(secret->size()));
+        }
+    }
+};
 
 // A zero-terminated string of 1..max bytes.
 bool boundedText(const char *text, std::size_t max, QByteArray &out)
@@ -100,9 +132,17 @@ int VOSK_Start_V30(VOSK_DeviceFindCallBack callback, int mode, void *user)
     if (sodium_init() < 0)
         return fail(VOSK_ERR_NETWORK);
     Library &lib = library();
-    const std::lock_guard<std::mutex> lock(lib.mutex);
+    std::unique_lock<std::mutex> lock(lib.mutex);
     if (lib.client)
         return fail(VOSK_ERR_ALREADY_STARTED);
+    if (lib.stopping) {
+        // The callback of a client being stopped cannot wait for itself.
+        if (lib.stopping->onLibraryThread())
+            return fail(VOSK_ERR_WRONG_THREAD);
+        lib.stopped.wait(lock, [&] { return !lib.stopping; });
+        if (lib.client)
+            return fail(VOSK_ERR_ALREADY_STARTED);
+    }
     auto client = std::make_shared<VoskClient>(callback, user, &lib.filterOn);
     const int result = client->start();
     if (result != VOSK_OK)
@@ -132,17 +172,28 @@ int VOSK_Clearup(void)
 int VOSK_Stop(void)
 {
     Library &lib = library();
-    std::shared_ptr<VoskClient> client;
-    {
-        const std::lock_guard<std::mutex> lock(lib.mutex);
-        if (!lib.client)
-            return 1;
-        // Joining our own thread from the callback would deadlock.
-        if (lib.client->onLibraryThread())
-            return fail(VOSK_ERR_WRONG_THREAD);
-        client = std::move(lib.client);
+    std::unique_lock<std::mutex> lock(lib.mutex);
+    if (!lib.client) {
+        // Another thread is stopping: "no callback after it returns" holds
+        // for this caller too, so wait for that stop to end.
+        if (lib.stopping) {
+            if (lib.stopping->onLibraryThread())
+                return fail(VOSK_ERR_WRONG_THREAD);
+            lib.stopped.wait(lock, [&] { return !lib.stopping; });
+        }
+        return 1;
     }
+    // Joining our own thread from the callback would deadlock.
+    if (lib.client->onLibraryThread())
+        return fail(VOSK_ERR_WRONG_THREAD);
+    const std::shared_ptr<VoskClient> client = std::move(lib.client);
+    lib.stopping = client;
+    lock.unlock();
     client->stop();
+    lock.lock();
+    lib.stopping.reset();
+    lock.unlock();
+    lib.stopped.notify_all();
     return 1;
 }
 
@@ -166,9 +217,10 @@ int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PA
         || params.ipv6Address.size() > 45 || params.ipv6Gateway.size() > 45 || params.ipv6PrefixLength > 128
         || param->dhcpEnabled > 1)
         return fail(VOSK_ERR_INVALID_ARG);
-    const std::shared_ptr<VoskClient> client = currentClient();
-    if (!client)
-        return fail(VOSK_ERR_NOT_STARTED);
+    const SecretWiper wiper{{&passwordBytes}};
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
     return finish(client->modify(macBytes, passwordBytes, params));
 }
 
@@ -177,9 +229,10 @@ int VOSK_ActivateDevice(const char *serialNumber, const char *password)
     QByteArray serial, passwordBytes;
     if (!boundedText(serialNumber, 47, serial) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
         return fail(VOSK_ERR_INVALID_ARG);
-    const std::shared_ptr<VoskClient> client = currentClient();
-    if (!client)
-        return fail(VOSK_ERR_NOT_STARTED);
+    const SecretWiper wiper{{&passwordBytes}};
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
     return finish(client->activate(serial, passwordBytes));
 }
 
@@ -192,9 +245,9 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const v
     if (!(command == VOSK_CMD_EXPORT_KEY && outSize >= VOSK_KEY_ANSWER_SIZE_V1)
         && !(command == VOSK_CMD_EXPORT_KEY_V2 && outSize >= VOSK_KEY_ANSWER_SIZE_V2))
         return fail(VOSK_ERR_INVALID_ARG);
-    const std::shared_ptr<VoskClient> client = currentClient();
-    if (!client)
-        return fail(VOSK_ERR_NOT_STARTED);
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
     QByteArray key;
     const int result = client->exportKey(serial, int(command), key);
     if (result != VOSK_OK)
@@ -214,12 +267,14 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
     if (!boundedText(serialNumber, 47, serial) || !param)
         return fail(VOSK_ERR_INVALID_ARG);
     // The block's texts end at the zero fill or at their field's end.
-    const QByteArray keyText = fieldBytes(param->keyText);
+    QByteArray keyText = fieldBytes(param->keyText);
     const QByteArray path = fieldBytes(param->answerFilePath);
-    const QByteArray newPassword = fieldBytes(param->newPassword);
+    QByteArray newPassword = fieldBytes(param->newPassword);
+    QByteArray answer;
+    const SecretWiper wiper{{&keyText, &newPassword, &answer}};
     if (newPassword.isEmpty() || keyText.isEmpty() == path.isEmpty() || param->resetCameras > 1)
         return fail(VOSK_ERR_INVALID_ARG);
-    QByteArray answer = keyText;
+    answer = keyText;
     if (!path.isEmpty()) {
         std::FILE *file = std::fopen(path.constData(), "rb");
         if (!file)
@@ -231,9 +286,9 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
         if (answer.isEmpty() || answer.size() > VoskNet::kMaxAnswer)
             return fail(VOSK_ERR_INVALID_ARG);
     }
-    const std::shared_ptr<VoskClient> client = currentClient();
-    if (!client)
-        return fail(VOSK_ERR_NOT_STARTED);
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
     return finish(client->resetWithAnswer(serial, answer, newPassword, param->resetCameras == 1));
 }
 
@@ -242,9 +297,10 @@ int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
     QByteArray serial, code;
     if (!boundedText(serialNumber, 47, serial) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
         return fail(VOSK_ERR_INVALID_ARG);
-    const std::shared_ptr<VoskClient> client = currentClient();
-    if (!client)
-        return fail(VOSK_ERR_NOT_STARTED);
+    const SecretWiper wiper{{&code}};
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
     return finish(client->restoreDefault(serial, code));
 }
 

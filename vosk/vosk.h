@@ -5,7 +5,8 @@
  * The library finds network video devices on the local links and carries
  * every operation sent to one of them. It runs its own thread (started by
  * VOSK_Start_V30) which reports device events through a callback; the
- * operations are synchronous and may be called from any thread.
+ * operations are synchronous and may be called from any thread but the
+ * callback's.
  *
  * Conventions
  * - Every function returns an int. 1 (or more) means success; 0 means
@@ -47,7 +48,7 @@ enum {
     VOSK_ERR_NETWORK = 2003,         /* no usable interface, or a socket could not be opened */
     VOSK_ERR_ALREADY_STARTED = 2004, /* VOSK_Start_V30 while discovery runs */
     VOSK_ERR_NO_SUCH_DEVICE = 2005,  /* no device with that serial number or MAC has been seen */
-    VOSK_ERR_WRONG_THREAD = 2006,    /* VOSK_Stop called from inside the report callback */
+    VOSK_ERR_WRONG_THREAD = 2006,    /* VOSK_Stop or a blocking operation called from inside the report callback */
     VOSK_ERR_DEVICE_DENY = 2009,     /* the device refused: wrong password, locked out, bad key/answer/code */
     VOSK_ERR_TIMEOUT = 2011,         /* the device did not answer in time */
     VOSK_ERR_REACTIVE = 2021         /* activation of a device that is already active */
@@ -172,11 +173,15 @@ int VOSK_SetDeviceFilterRule(int on, int reserved1, int reserved2);
  * with a different record), 3 offline (after the device's bye, or when it
  * answered none of 3 automatic inquiry rounds, which run every 30 s, the
  * first one 5 s after the start or a VOSK_SendInquiry). The
- * callback may call any function but VOSK_Stop. Interfaces that appear or
+ * callback may call VOSK_SendInquiry, VOSK_Clearup, VOSK_SetDeviceFilterRule,
+ * VOSK_SetLogToFile and VOSK_GetLastError; VOSK_Stop and the blocking
+ * operations fail there with VOSK_ERR_WRONG_THREAD (the library's thread
+ * receives their answers, so it must not wait for them). Interfaces that appear or
  * vanish later are followed (checked every 2 s). mode must be 1. Returns 1;
  * 0 with VOSK_ERR_INVALID_ARG (null callback, bad mode),
  * VOSK_ERR_ALREADY_STARTED, or VOSK_ERR_NETWORK (no usable interface, or
- * no socket could be opened). */
+ * no socket could be opened). While another thread's VOSK_Stop is still
+ * ending the previous run, it waits for that first. */
 int VOSK_Start_V30(VOSK_DeviceFindCallBack callback, int mode, void *user);
 
 /* Asks every device to report again. Devices already known are reported
@@ -192,27 +197,29 @@ int VOSK_Clearup(void);
 /* Ends discovery and joins the library's thread; no callback runs after it
  * returns. Operations still waiting in other threads return 0 with
  * VOSK_ERR_NOT_STARTED. Safe during static destruction at process exit and
- * in a process without a Qt application object. Returns 1 (also when not
- * started); 0 with VOSK_ERR_WRONG_THREAD when called from inside the
- * callback (joining its own thread would deadlock). */
+ * in a process without a Qt application object. Several threads may call
+ * it at once: each returns only after the last callback has ended. Returns
+ * 1 (also when not started); 0 with VOSK_ERR_WRONG_THREAD when called from
+ * inside the callback (joining its own thread would deadlock). */
 int VOSK_Stop(void);
 
 /* Sends new network parameters to the device with that MAC, authorised by
  * its administrator password (1..64 bytes). The password travels sealed to
  * the device's key. Blocks until the device answers, at most 3 s. Any
- * thread. Returns 1 when the device has taken them (it then reports itself
+ * thread but the callback's. Returns 1 when the device has taken them (it then reports itself
  * as updated); 0 with
  * - VOSK_ERR_INVALID_ARG: a null argument, a password or MAC too long, a
  *   text field without its terminator, or parameters the device finds
  *   malformed (bad address or mask, port 0, DHCP it does not support);
  * - VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE (never seen);
+ * - VOSK_ERR_WRONG_THREAD: called from inside the report callback;
  * - VOSK_ERR_DEVICE_DENY: wrong password, device not activated, or locked
  *   out (60 s after 5 failures, also with the right password);
  * - VOSK_ERR_TIMEOUT: no answer within 3 s (retransmitted meanwhile). */
 int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param);
 
 /* Activates the device with that serial number with its first
- * administrator password (1..64 bytes, sealed). Blocking, any thread.
+ * administrator password (1..64 bytes, sealed). Blocking, any thread but the callback's.
  * Returns 1 (also when the device's first answer was lost and a
  * retransmission got its remembered answer); 0 with VOSK_ERR_REACTIVE when
  * it is active already, or the errors of VOSK_ModifyDeviceNetParam. */
@@ -225,9 +232,9 @@ int VOSK_ActivateDevice(const char *serialNumber, const char *password);
  * A device returns the same key until it expires (24 h) or an answer has
  * used it. Only devices with VOSK_CAP_KEY_RESET offer a key, and command 2
  * only the new-style ones. inBuf and inSize are reserved (null, 0).
- * Blocking, any thread. Returns 1; 0 with
+ * Blocking, any thread but the callback's. Returns 1; 0 with
  * VOSK_ERR_INVALID_ARG, VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE,
- * VOSK_ERR_DEVICE_DENY (the device does not offer that key) or
+ * VOSK_ERR_WRONG_THREAD, VOSK_ERR_DEVICE_DENY (the device does not offer that key) or
  * VOSK_ERR_TIMEOUT. */
 int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
                          const void *inBuf, unsigned int inSize,
@@ -237,8 +244,8 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
  * with the reset service's answer (typed key or answer file) for its
  * exported key. The library reads the answer file (at most 1,000 bytes)
  * and sends the typed text or the file's content, with the new password,
- * sealed to the device. Blocking, any thread. Returns 1; 0 with
- * VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
+ * sealed to the device. Blocking, any thread but the callback's. Returns 1;
+ * 0 with VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
  * empty new password, unreadable, empty or oversized answer file),
  * VOSK_ERR_DEVICE_DENY (an answer that is not for this device, not for its
  * current key, has expired or was used), or the errors of
@@ -247,7 +254,7 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
 
 /* Restores the default password of the device with that serial number with
  * a security code from the reset service (1..64 bytes, sealed). Blocking,
- * any thread. Returns 1; 0 with VOSK_ERR_DEVICE_DENY for a wrong, expired
+ * any thread but the callback's. Returns 1; 0 with VOSK_ERR_DEVICE_DENY for a wrong, expired
  * or already used code, or the errors of VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode);
 

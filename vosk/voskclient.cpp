@@ -27,6 +27,10 @@ constexpr qint64 kMissedRoundsForOffline = 3;
 constexpr qint64 kRescanInterval = 2000;
 constexpr qint64 kRetransmitInterval = 400;
 constexpr qint64 kOperationTimeout = 3000;
+// A state-changing request goes out only with this much of the timeout
+// left: sent at the last moment, it could take effect while the caller is
+// told 2011, and a retry would then meet "already active".
+constexpr qint64 kOperationWindow = 1000;
 constexpr std::size_t kSeenIdCapacity = 4096;
 // Reports are not authenticated: a flood of made-up MACs must not grow the
 // table without end.
@@ -128,11 +132,20 @@ int VoskClient::start()
     // IPv6 is a bonus: a host without it still discovers over IPv4.
     if (!m_socket6.open(m_config, Family::V6))
         logLine(LogLevel::Info, QStringLiteral("no IPv6 discovery socket"));
-    int joined = 0;
-    for (const NetInterface &iface : std::as_const(m_interfaces))
-        joined += m_socket.join(iface) ? 1 : 0;
-    for (const NetInterface &iface : std::as_const(m_interfaces6))
-        joined += (m_socket6.isOpen() && m_socket6.join(iface)) ? 1 : 0;
+    // Only the interfaces joined count as used; the others are tried again
+    // at the next look at the interface list.
+    QList<NetInterface> joined4, joined6;
+    for (const NetInterface &iface : std::as_const(m_interfaces)) {
+        if (m_socket.join(iface))
+            joined4.append(iface);
+    }
+    for (const NetInterface &iface : std::as_const(m_interfaces6)) {
+        if (m_socket6.isOpen() && m_socket6.join(iface))
+            joined6.append(iface);
+    }
+    m_interfaces = joined4;
+    m_interfaces6 = joined6;
+    const qsizetype joined = joined4.size() + joined6.size();
     if (joined == 0) {
         logLine(LogLevel::Error, QStringLiteral("cannot join the discovery group on any interface"));
         return VOSK_ERR_NETWORK;
@@ -158,7 +171,7 @@ void VoskClient::stop()
 
 bool VoskClient::onLibraryThread() const
 {
-    return m_thread.get_id() == std::this_thread::get_id();
+    return m_threadId.load() == std::this_thread::get_id();
 }
 
 void VoskClient::wake()
@@ -184,6 +197,7 @@ void VoskClient::clearup()
 
 void VoskClient::run()
 {
+    m_threadId = std::this_thread::get_id();
     const qint64 start = nowMs();
     startRound(start);
     m_nextRound = start + std::min(kFollowUpRound, m_roundInterval);
@@ -284,15 +298,19 @@ void VoskClient::rescanInterfaces()
                 logLine(LogLevel::Info, QStringLiteral("%1 interface %2 gone").arg(kind, QString::fromLatin1(iface.name)));
             }
         }
+        QList<NetInterface> used;
         for (const NetInterface &iface : current) {
-            if (!known.contains(iface)) {
-                socket.join(iface);
+            if (known.contains(iface)) {
+                used.append(iface);
+            } else if (socket.join(iface)) {
+                // One whose join failed is tried again next time.
+                used.append(iface);
                 added = true;
                 logLine(LogLevel::Info,
                         QStringLiteral("%1 interface %2 joined").arg(kind, QString::fromLatin1(iface.name)));
             }
         }
-        known = current;
+        known = used;
     }
     if (added)
         scheduleInquiries(nowMs());
@@ -351,7 +369,9 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
         if (it != m_devices.end() && it->boot == m.boot && m.seq <= it->seq)
             return;
         if (m.event == ReportEvent::Bye) {
-            if (it == m_devices.end())
+            // A bye ends the boot it names; one of an earlier boot (late, or
+            // replayed) says nothing about the device as it runs now.
+            if (it == m_devices.end() || it->boot != m.boot)
                 return;
             it->boot = m.boot;
             it->seq = m.seq;
@@ -363,6 +383,8 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
             }
         } else {
             if (it == m_devices.end()) {
+                if (m_devices.size() >= kMaxDevices)
+                    forgetSilentDevices();
                 if (m_devices.size() >= kMaxDevices)
                     return;
                 it = m_devices.insert(m.record.mac, Device());
@@ -388,6 +410,24 @@ void VoskClient::handleReport(const WireMessage &m, int interfaceIndex, Family f
         }
     }
     deliver(events);
+}
+
+void VoskClient::forgetSilentDevices()
+{
+    // At most once a round: a flood of new MACs must not buy a sweep each.
+    if (m_lastSweepRound == m_round)
+        return;
+    m_lastSweepRound = m_round;
+    // Those not reported and silent for as many rounds as make a device
+    // offline: a table once filled by made-up reports would otherwise shut
+    // out every real device that comes later. (A device that just said bye
+    // keeps its route for a while, so an operation on it ends in 2011.)
+    for (auto it = m_devices.begin(); it != m_devices.end();) {
+        if (!it->reported && it->lastHeardRound <= m_round - 1 - kMissedRoundsForOffline)
+            it = m_devices.erase(it);
+        else
+            ++it;
+    }
 }
 
 void VoskClient::deliver(const std::vector<VOSK_DEVICE_INFO> &events)
@@ -462,7 +502,7 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     challenge.op = Op::Challenge;
     (byMac ? challenge.targetMac : challenge.targetSerial) = byMac ? route.mac : route.serial;
     int error = VOSK_OK;
-    const std::optional<WireMessage> nonce = exchange(route, challenge, deadline, error);
+    const std::optional<WireMessage> nonce = exchange(route, challenge, deadline - kOperationWindow, error);
     if (!nonce)
         return error;
     if (nonce->status != kStatusDone)

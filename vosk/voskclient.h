@@ -40,6 +40,8 @@ public:
     // Ends the thread and wakes every waiting operation (which then fail
     // with VOSK_ERR_NOT_STARTED). No callback runs after it returns.
     void stop();
+    // Whether the caller is the library's own thread (inside the callback).
+    // Any thread, also while stop() runs.
     bool onLibraryThread() const;
 
     // Thread-safe; the library thread does the sending.
@@ -84,6 +86,9 @@ private:
     void sendInquiry();
     void rescanInterfaces();
     bool remember(const QByteArray &id);
+    // With m_devicesMutex held: drops the devices that went offline by
+    // silence, to make room in a full table.
+    void forgetSilentDevices();
     void deliver(const std::vector<VOSK_DEVICE_INFO> &events);
 
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route);
@@ -107,6 +112,9 @@ private:
     MulticastSocket m_socket6;  // link-local IPv6; not open when the host has none
     int m_wakeFd = -1;
     std::thread m_thread;
+    // Set by the thread itself before its first callback; read by any
+    // thread without touching m_thread, which stop() joins.
+    std::atomic<std::thread::id> m_threadId{};
     std::atomic<bool> m_stopping{false};
     std::atomic<bool> m_inquiryRequested{false};
 
@@ -123,6 +131,7 @@ private:
     std::mutex m_devicesMutex;
     QHash<QByteArray, Device> m_devices;  // by MAC
     qint64 m_round = 0;
+    qint64 m_lastSweepRound = -1;
 
     // Responses awaited by operations, by request id.
     std::mutex m_pendingMutex;

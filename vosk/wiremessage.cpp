@@ -259,12 +259,28 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         m.type = MessageType::Report;
         m.event = ReportEvent(event);
         return m;
-    case quint64(MessageType::Request):
-        if (!hasOp || op == 0 || (m.targetSerial.isEmpty() && m.targetMac.isEmpty()))
+    case quint64(MessageType::Request): {
+        if (!hasOp || op == 0)
+            return std::nullopt;
+        // What each operation cannot do without: a request that lacks it is
+        // malformed, and a device drops it instead of answering.
+        const bool serial = !m.targetSerial.isEmpty();
+        const bool sealed = !m.sealed.isEmpty();
+        bool complete = false;
+        switch (Op(op)) {
+        case Op::Challenge: complete = serial || !m.targetMac.isEmpty(); break;
+        case Op::Modify: complete = !m.targetMac.isEmpty() && sealed; break;
+        case Op::ExportKey: complete = serial && m.keyCommand != 0; break;
+        case Op::Activate:
+        case Op::ResetWithAnswer:
+        case Op::RestoreDefault: complete = serial && sealed; break;
+        }
+        if (!complete)
             return std::nullopt;
         m.type = MessageType::Request;
         m.op = Op(op);
         return m;
+    }
     case quint64(MessageType::Response):
         if (!hasStatus || m.re.isEmpty())
             return std::nullopt;

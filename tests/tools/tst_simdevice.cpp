@@ -163,6 +163,23 @@ private Q_SLOTS:
         QCOMPARE(h.modify("Reset#Pass1", h.sameParams()), quint32(0));
     }
 
+    void securityCodeWorksOnceInEverySpelling()
+    {
+        Harness h(makeDevice(true, 0, VOSK_CAP_KEY_RESET));
+        const WireRecord &r = h.device.record();
+        const qint64 today = VoskReset::ResetAuthority::dayOf(h.unixNow);
+        const QByteArray code = h.authority.makeSecurityCode("A:" + r.deviceDescription + "**" + r.serialNumber, today);
+        QVERIFY(!code.isEmpty());
+        SealedPayload p;
+        p.securityCode = code;
+        QCOMPARE(h.send(h.sealed(Op::RestoreDefault, p)), quint32(0));
+        // The same code written another way is still the same code.
+        for (const QByteArray &respelled : {"0" + code, "+" + code, " " + code, code}) {
+            p.securityCode = respelled;
+            QCOMPARE(h.send(h.sealed(Op::RestoreDefault, p)), quint32(VOSK_ERR_DEVICE_DENY));
+        }
+    }
+
     void badParametersAreRefused_data()
     {
         QTest::addColumn<QByteArray>("address");

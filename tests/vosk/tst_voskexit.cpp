@@ -9,6 +9,10 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 using namespace VoskTest;
 
@@ -28,6 +32,40 @@ void stopFromCallback(const VOSK_DEVICE_INFO *, void *user)
         probe->result = VOSK_Stop();
         probe->error = VOSK_GetLastError();
     }
+}
+
+// An operation from inside the callback: the library's thread would have to
+// receive its own answer while it waits for it.
+struct OperateFromCallback
+{
+    std::atomic<int> calls{0};
+    std::atomic<int> result{-1};
+    std::atomic<int> error{0};
+};
+
+void operateFromCallback(const VOSK_DEVICE_INFO *record, void *user)
+{
+    auto *probe = static_cast<OperateFromCallback *>(user);
+    if (probe->calls++ == 0) {
+        probe->result = VOSK_ActivateDevice(record->serialNumber, "Callback#Pass1");
+        probe->error = VOSK_GetLastError();
+    }
+}
+
+// A slow receiver: every callback takes a while, so a stop lands in one.
+struct SlowReceiver
+{
+    std::atomic<int> calls{0};
+    std::atomic<bool> inside{false};
+};
+
+void slowCallback(const VOSK_DEVICE_INFO *, void *user)
+{
+    auto *receiver = static_cast<SlowReceiver *>(user);
+    receiver->inside = true;
+    ++receiver->calls;
+    QThread::msleep(300);
+    receiver->inside = false;
 }
 
 } // namespace
@@ -51,6 +89,8 @@ private Q_SLOTS:
     }
 
     void cleanupTestCase() { m_devsim.stop(); }
+    // A failed test leaves nothing running for the next.
+    void cleanup() { VOSK_Stop(); }
 
     void stopsCleanlyAtExit_data()
     {
@@ -80,6 +120,39 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(probe.result != -1, 5000);
         QCOMPARE(probe.result.load(), 0);
         QCOMPARE(probe.error.load(), int(VOSK_ERR_WRONG_THREAD));
+        QCOMPARE(VOSK_Stop(), 1);
+    }
+
+    void operationInsideTheCallbackFailsAtOnce()
+    {
+        OperateFromCallback probe;
+        QCOMPARE(VOSK_Start_V30(&operateFromCallback, 1, &probe), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(probe.result != -1, 5000);
+        QCOMPARE(probe.result.load(), 0);
+        QCOMPARE(probe.error.load(), int(VOSK_ERR_WRONG_THREAD));
+        // Discovery went on meanwhile: every device arrived.
+        QTRY_COMPARE_WITH_TIMEOUT(probe.calls.load(), 20, 5000);
+        QCOMPARE(VOSK_Stop(), 1);
+    }
+
+    void everyStopWaitsForTheLastCallback()
+    {
+        SlowReceiver receiver;
+        QCOMPARE(VOSK_Start_V30(&slowCallback, 1, &receiver), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(receiver.inside.load(), 5000);
+        std::thread first([] { VOSK_Stop(); });
+        QThread::msleep(50);
+        // The first stop is waiting for the callback now; this one must too.
+        const int result = VOSK_Stop();
+        const bool callbackRunning = receiver.inside;
+        const int calls = receiver.calls;
+        first.join();
+        QCOMPARE(result, 1);
+        QVERIFY(!callbackRunning);
+        QThread::msleep(400);
+        QCOMPARE(receiver.calls.load(), calls);
+        // And a new start after it works as before.
+        QCOMPARE(VOSK_Start_V30(&slowCallback, 1, &receiver), 1);
         QCOMPARE(VOSK_Stop(), 1);
     }
 };

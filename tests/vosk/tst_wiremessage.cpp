@@ -174,6 +174,29 @@ private Q_SLOTS:
         request.targetSerial = "X";
         QTest::newRow("request without target") << with(asMap(request), 11, QCborValue());
         QTest::newRow("request op 7") << with(asMap(request), 10, 7);
+        // Each operation with what it cannot do without, then without it.
+        request.op = Op::Activate;
+        request.sealed = QByteArray(crypto_box_SEALBYTES + 8, 's');
+        QVERIFY(WireMessage::decode(request.encode()).has_value());
+        QTest::newRow("activation without its box") << with(asMap(request), 13, QCborValue());
+        QCborMap byMac = asMap(request);
+        byMac.remove(11);
+        QTest::newRow("activation addressed by MAC only") << with(byMac, 12, QByteArray("02-5e-01-00-00-07"));
+        request.op = Op::Modify;
+        request.targetSerial.clear();
+        request.targetMac = "02-5e-01-00-00-07";
+        QVERIFY(WireMessage::decode(request.encode()).has_value());
+        QTest::newRow("modification without its box") << with(asMap(request), 13, QCborValue());
+        QCborMap bySerial = asMap(request);
+        bySerial.remove(12);
+        QTest::newRow("modification addressed by serial only") << with(bySerial, 11, QByteArray("X"));
+        request.op = Op::ExportKey;
+        request.sealed.clear();
+        request.targetMac.clear();
+        request.targetSerial = "X";
+        request.keyCommand = 1;
+        QVERIFY(WireMessage::decode(request.encode()).has_value());
+        QTest::newRow("key export without a command") << with(asMap(request), 14, QCborValue());
     }
 
     void malformedIsDropped()

@@ -477,8 +477,12 @@ void SimDevice::loadState(const QJsonObject &o)
     m_record.port = quint16(std::clamp(o.value(QStringLiteral("port")).toInt(), 1, 65535));
     m_record.httpPort = quint16(std::clamp(o.value(QStringLiteral("httpPort")).toInt(), 0, 65535));
     m_record.dhcpEnabled = o.value(QStringLiteral("dhcpEnabled")).toBool();
+    // A hand-edited or damaged file must not give a key the service could
+    // not answer, nor a time that does not fit (the cast would be undefined).
     m_resetKeyId = bytesFrom(o.value(QStringLiteral("resetKeyId")));
-    m_resetKeyIssued = qint64(o.value(QStringLiteral("resetKeyIssued")).toDouble());
+    if (m_resetKeyId.size() != 16)
+        m_resetKeyId.clear();
+    m_resetKeyIssued = qint64(std::clamp(o.value(QStringLiteral("resetKeyIssued")).toDouble(), 0.0, 4.0e12));
     m_usedCodes.clear();
     for (const QJsonValue &code : o.value(QStringLiteral("usedCodes")).toArray())
         m_usedCodes.append(code.toString().toLatin1());

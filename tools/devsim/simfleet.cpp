@@ -195,6 +195,9 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNe
     if (index < 0)
         return;
     SimDevice &device = m_devices[std::size_t(index)];
+    // Every target the request names must be this device.
+    if (!message->targetMac.isEmpty() && message->targetMac != device.record().mac)
+        return;
     if (!device.allowRequest(now))
         return;
     const VoskNet::WireRecord before = device.record();

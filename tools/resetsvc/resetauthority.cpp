@@ -193,7 +193,9 @@ bool ResetAuthority::verifySecurityCode(const QByteArray &code, const QByteArray
         return false;
     bool ok = false;
     const qint64 day = code.left(dash).toLongLong(&ok);
-    if (!ok || day > today || day < today - 1)
+    // Only the form the service writes: "020800-…" or " 20800-…" would
+    // verify as well and slip past a device's list of used codes.
+    if (!ok || day > today || day < today - 1 || code.left(dash) != QByteArray::number(day))
         return false;
     const QByteArray given = code.mid(dash + 1);
     QByteArray shortened = serial;

@@ -60,7 +60,9 @@ public:
     QByteArray makeSecurityCode(const QByteArray &qrText, qint64 day) const;
     // Whether code is this device's code of today or yesterday. The QR text
     // may carry the serial number whole or with the type text removed, so
-    // both are accepted. Constant-time comparison.
+    // both are accepted. Only the code exactly as the service writes it
+    // (so that a device's list of used codes sees every spelling of it).
+    // Constant-time comparison.
     bool verifySecurityCode(const QByteArray &code, const QByteArray &deviceType, const QByteArray &serial,
                             qint64 today) const;
 
