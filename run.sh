@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the tool.
+# Installs what is missing (Qt, the CJK font the Chinese texts need, ...),
+# builds, and starts the tool.
 #   ./run.sh         a simulated fleet of 16 devices and the tool, both on
-#                    loopback only (VOSK_INTERFACES=lo)
+#                    loopback only (VOSK_INTERFACES=lo); the fleet stops
+#                    when the tool exits
 #   ./run.sh --lan   only the tool, on every interface, for a real network
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
@@ -10,22 +12,35 @@ install_packages
 build_project
 
 bin="$VOSKTOOL_BUILD/bin"
+if [ ! -x "$bin/vosktool" ]; then
+    echo "error: $bin/vosktool was not built" >&2
+    exit 1
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "error: no display. Start one (e.g. Xvfb :1 & DISPLAY=:1 ./run.sh)," >&2
+    echo "       or render a picture with scripts/screenshot.sh." >&2
+    exit 1
+fi
+
 if [ "${1:-}" = "--lan" ]; then
+    # Every interface, unless VOSK_INTERFACES already names some.
     exec "$bin/vosktool"
 fi
 
 export VOSK_INTERFACES=lo
 sim_pid=
-if [ -x "$bin/vosk-devsim" ]; then
-    state="${XDG_STATE_HOME:-$HOME/.local/state}/vosktool/devsim-demo.json"
-    mkdir -p "$(dirname "$state")"
-    "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$state" &
-    sim_pid=$!
-    trap '[ -n "$sim_pid" ] && kill -TERM "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true' EXIT
-fi
-if [ -x "$bin/vosktool" ]; then
-    "$bin/vosktool"
-else
-    echo "The tool itself is not built yet (app/ is missing)." >&2
-    exit 1
-fi
+stop_fleet() {
+    if [ -n "$sim_pid" ]; then
+        kill -TERM "$sim_pid" 2>/dev/null || true
+        wait "$sim_pid" 2>/dev/null || true
+    fi
+}
+trap stop_fleet EXIT
+state="${XDG_STATE_HOME:-$HOME/.local/state}/vosktool/devsim-demo.json"
+mkdir -p "$(dirname "$state")"
+"$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$state" &
+sim_pid=$!
+
+status=0
+"$bin/vosktool" || status=$?
+exit "$status"

@@ -1,0 +1,34 @@
+// The program: one instance per user session, the main window over the
+// live device table, until the user confirms the exit question.
+
+#include "app/toolsapplication.h"
+#include "shell/vosktoolmainpage.h"
+
+#include <QDir>
+#include <QScreen>
+
+int main(int argc, char *argv[])
+{
+    apt::ToolsApplication app(QStringLiteral("VOSKTool"), argc, argv);
+    // The style plug-in lives in <program folder>/plugins/styles/.
+    QCoreApplication::addLibraryPath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
+                                     + QDir::separator() + QStringLiteral("plugins"));
+    QCoreApplication::setApplicationName(apt::ToolsApplication::tr("VOSKTool"));
+
+    if (!app.init()) {
+        QCoreApplication::exit(0);
+        return -1;
+    }
+
+    // Building the window starts discovery.
+    VoskTool::VOSKToolMainPage window;
+    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+        const auto placement = apt::ToolsApplication::mainWindowPlacement(screen->availableGeometry());
+        window.resize(placement.size);
+        if (placement.position)
+            window.move(*placement.position);
+    }
+    window.show();
+    window.onMovePinButtion();
+    return QCoreApplication::exec();
+}

@@ -1,0 +1,6 @@
+#include "plugins/skins/commonskinplugin.h"
+
+QStringList CommonSkinPlugin::skinNames() const
+{
+    return {QStringLiteral("CommonSkin")};
+}

@@ -1,0 +1,246 @@
+#include "app/appwarningdialog.h"
+#include "app/configuremanager.h"
+#include "aptui/coverwidget.h"
+#include "aptui/pinbutton.h"
+#include "aptui/windowtitle.h"
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/devicestore.h"
+#include "discovery/voskhandler.h"
+#include "shell/tipdialog.h"
+#include "shell/vosktoolmainpage.h"
+#include "tests/double/voskdouble.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cstring>
+
+using VoskTool::VOSKToolMainPage;
+
+// The main window over the test double of the discovery library.
+class TestVOSKToolMainPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QStringList m_hints;
+
+    void loadSetup(const QByteArray &children)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("Setup.xml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("<Setup>" + children + "</Setup>");
+        file.close();
+        QVERIFY(apt::ConfigureManager::GetInstance()->load(path));
+    }
+
+    static VOSK_DEVICE_INFO record(const char *serial, const char *mac)
+    {
+        VOSK_DEVICE_INFO info;
+        std::memset(&info, 0, sizeof info);
+        std::strncpy(info.serialNumber, serial, sizeof info.serialNumber - 1);
+        std::strncpy(info.mac, mac, sizeof info.mac - 1);
+        std::strncpy(info.ipv4Address, "192.168.1.64", sizeof info.ipv4Address - 1);
+        info.event = VOSK_EVENT_ONLINE;
+        return info;
+    }
+
+    // A shown 1000 x 700 window with a 300-pixel pane.
+    static void showWithPane(VOSKToolMainPage &window, QWidget *&pane)
+    {
+        pane = new QWidget;
+        pane->setFixedWidth(300);
+        window.setRightPane(pane);
+        window.resize(1000, 700);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.size(), QSize(1000, 700));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        apt::AppWarningDialog::setHook([this](const QString &text, bool) {
+            m_hints.append(text);
+            return false;
+        });
+    }
+
+    void init()
+    {
+        VOSK::VoskHandler::instance()->stop();
+        VoskDouble::reset();
+        // Windows come and go; the store of devices stays with the process.
+        DeviceStore::instance()->clear();
+        m_hints.clear();
+        loadSetup(QByteArray());
+    }
+
+    void startsDiscoveryWithTheFilter_data()
+    {
+        QTest::addColumn<QByteArray>("filter");
+        QTest::addColumn<int>("rule");
+        QTest::newRow("filter on") << QByteArray("<Filter><Value>1</Value></Filter>") << 1;
+        QTest::newRow("no setting") << QByteArray() << 0;
+    }
+    void startsDiscoveryWithTheFilter()
+    {
+        QFETCH(QByteArray, filter);
+        QFETCH(int, rule);
+        loadSetup(filter);
+        VOSKToolMainPage window;
+        QVERIFY(m_hints.isEmpty());
+        const QList<VoskDouble::Call> calls = VoskDouble::calls();
+        int filterAt = -1;
+        int startAt = -1;
+        for (int i = 0; i < calls.size(); ++i) {
+            if (calls[i].function == QLatin1String("VOSK_SetDeviceFilterRule"))
+                filterAt = i;
+            else if (calls[i].function == QLatin1String("VOSK_Start_V30"))
+                startAt = i;
+        }
+        QVERIFY(filterAt >= 0 && startAt > filterAt);
+        QCOMPARE(calls[filterAt].args.value(0).toInt(), rule);
+
+        // A report from the library's thread reaches the table.
+        VoskDouble::fire(record("DS-2CD0001", "aa:bb:cc:00:00:01"));
+        QTRY_COMPARE(window.deviceDisplayPage()->model()->rowCount(), 1);
+    }
+
+    void initializationFailedStillOpens()
+    {
+        VoskDouble::setResult(QStringLiteral("VOSK_Start_V30"), 0);
+        VOSKToolMainPage window;
+        QCOMPARE(m_hints, QStringList{QStringLiteral("Initialization failed.")});
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(window.deviceDisplayPage()->model()->rowCount(), 0);
+    }
+
+    void windowShape()
+    {
+        VOSKToolMainPage window;
+        QCOMPARE(window.objectName(), QStringLiteral("VOSKToolMainPage"));
+        QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
+        QCOMPARE(window.windowTitle(), QStringLiteral("VOSK Tool"));
+        QVERIFY(!window.isCovered());
+        QVERIFY(window.cover()->isHidden());
+        QVERIFY(window.rightSpacer()->isHidden());
+        QCOMPARE(window.rightSpacer()->maximumWidth(), 10);
+        QVERIFY(window.pinBorder()->testAttribute(Qt::WA_TransparentForMouseEvents));
+        // Nothing to fold yet: no pin.
+        QVERIFY(window.pinButton()->isHidden());
+    }
+
+    void pinFollowsThePane()
+    {
+        VOSKToolMainPage window;
+        QWidget *pane = nullptr;
+        showWithPane(window, pane);
+        const int title = window.windowTitleBar()->height();
+
+        QCOMPARE(window.pinBorder()->geometry(), QRect(681, title, 20, 700 - title));
+        QCOMPARE(window.pinButton()->geometry(), QRect(681, 190, 20, 80));
+        QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pUnSpreadButton"));
+        QVERIFY(window.rightSpacer()->isHidden());
+
+        QTest::mouseClick(window.pinButton(), Qt::LeftButton);
+        QVERIFY(pane->isHidden());
+        QVERIFY(!window.rightSpacer()->isHidden());
+        QCOMPARE(window.pinBorder()->pos(), QPoint(969, title));
+        QCOMPARE(window.pinButton()->pos(), QPoint(969, 190));
+        QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
+
+        QTest::mouseClick(window.pinButton(), Qt::LeftButton);
+        QVERIFY(!pane->isHidden());
+        QVERIFY(window.rightSpacer()->isHidden());
+        QCOMPARE(window.pinButton()->pos(), QPoint(681, 190));
+
+        // A resize moves the pin with the pane's edge.
+        window.resize(1200, 800);
+        QTRY_COMPARE(window.pinButton()->pos(), QPoint(881, 220));
+        QCOMPARE(window.pinBorder()->height(), 800 - title);
+    }
+
+    void coverOnOffAndResize()
+    {
+        VOSKToolMainPage window;
+        window.resize(900, 600);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        emit window.deviceDisplayPage()->signalCoverMainPage();
+        QVERIFY(window.isCovered());
+        QVERIFY(window.cover()->isVisible());
+        QCOMPARE(window.cover()->geometry(), QRect(0, 0, 900, 600));
+
+        window.resize(1100, 700);
+        QTRY_COMPARE(window.cover()->geometry(), QRect(0, 0, 1100, 700));
+
+        emit window.deviceDisplayPage()->signalDisCoverMainPage();
+        QVERIFY(!window.isCovered());
+        QVERIFY(!window.cover()->isVisible());
+        // The calls do not nest: the last one wins.
+        window.enableCover();
+        window.enableCover();
+        window.disableCover();
+        QVERIFY(!window.isCovered());
+    }
+
+    void exitQuestion_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("closes");
+        QTest::newRow("confirmed") << int(QDialog::Accepted) << true;
+        QTest::newRow("cancelled") << int(QDialog::Rejected) << false;
+    }
+    void exitQuestion()
+    {
+        QFETCH(int, answer);
+        QFETCH(bool, closes);
+        VOSKToolMainPage window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString text;
+        QString title;
+        QSize size;
+        bool coveredWhileAsking = false;
+        window.setExitDialogRunner([&](VoskTool::TipDialog &dialog) {
+            text = dialog.text();
+            title = dialog.windowTitle();
+            size = dialog.size();
+            coveredWhileAsking = window.isCovered();
+            return answer;
+        });
+        QCOMPARE(window.close(), closes);
+        QCOMPARE(text, QStringLiteral("Exit the VOSK software?"));
+        QCOMPARE(title, QStringLiteral("Exit"));
+        QCOMPARE(size, QSize(350, 220));
+        QVERIFY(coveredWhileAsking);
+        QCOMPARE(window.isVisible(), !closes);
+        // Closing keeps the cover to the end; staying removes it.
+        QCOMPARE(window.isCovered(), closes);
+    }
+
+    void f1AsksForHelp()
+    {
+        VOSKToolMainPage window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QSignalSpy help(&window, &VOSKToolMainPage::signalGetHelp);
+        QTest::keyClick(&window, Qt::Key_F1);
+        QCOMPARE(help.count(), 1);
+        QTest::keyClick(&window, Qt::Key_F2);
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QCOMPARE(help.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestVOSKToolMainPage)
+#include "tst_vosktoolmainpage.moc"
