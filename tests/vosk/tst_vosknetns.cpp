@@ -51,21 +51,6 @@ bool sysctlOff(const QString &ns, const QString &iface)
 }
 
 // Interfaces of the current namespace other than loopback.
-QStringList foreignInterfaces()
-{
-    QStringList names;
-    ifaddrs *list = nullptr;
-    if (getifaddrs(&list) != 0)
-        return names;
-    for (ifaddrs *it = list; it; it = it->ifa_next) {
-        const QString name = QString::fromLatin1(it->ifa_name);
-        if (!(it->ifa_flags & IFF_LOOPBACK) && !names.contains(name))
-            names << name;
-    }
-    freeifaddrs(list);
-    return names;
-}
-
 // The namespaces, bridge and veth pairs of one test run, named after the
 // process so that parallel or left-over runs never collide.
 class Topology final
@@ -291,7 +276,7 @@ private Q_SLOTS:
     {
         if (::geteuid() != 0)
             QSKIP("needs root to make network namespaces (CI runs it as root inside unshare --net)");
-        const QStringList foreign = foreignInterfaces();
+        const QStringList foreign = VoskTest::foreignInterfaces();
         if (!foreign.isEmpty())
             QSKIP(qPrintable(QStringLiteral("runs only inside a private network namespace (./test.sh), "
                                             "this one has %1").arg(foreign.join(QLatin1Char(',')))));

@@ -16,9 +16,30 @@
 #include <QTest>
 
 #include <csignal>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <cstring>
 
 namespace VoskTest {
+
+// Interfaces other than loopback in this network namespace. Tests that
+// change addresses or make namespaces run only where this is empty, i.e.
+// inside the private namespace of ./test.sh, never on the host.
+inline QStringList foreignInterfaces()
+{
+    QStringList names;
+    ifaddrs *list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return names;
+    for (ifaddrs *it = list; it; it = it->ifa_next) {
+        const QString name = QString::fromLatin1(it->ifa_name);
+        if (!(it->ifa_flags & IFF_LOOPBACK) && !names.contains(name))
+            names << name;
+    }
+    freeifaddrs(list);
+    return names;
+}
+
 
 // Pins the library and the simulator to loopback, on a group and port of
 // this test's own, so that tests running in parallel never meet.
