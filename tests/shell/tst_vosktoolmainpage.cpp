@@ -1,6 +1,7 @@
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
 #include "aptui/coverwidget.h"
+#include "aptui/menu.h"
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
@@ -129,6 +130,15 @@ private Q_SLOTS:
         QCOMPARE(window.objectName(), QStringLiteral("VOSKToolMainPage"));
         QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(window.windowTitle(), QStringLiteral("VOSK Tool"));
+        QCOMPARE(window.windowTitleBar()->title(), QStringLiteral("VOSK Tool"));
+        QVERIFY(!window.windowIcon().isNull());
+        QCOMPARE(window.menu()->objectName(), QStringLiteral("aboutMenu"));
+        QVERIFY(window.menu()->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(window.menu()->windowType(), Qt::Popup);
+        QVERIFY(window.menu()->testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(window.menu()->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(window.pinBorder()->objectName(), QStringLiteral("m_PinBorder"));
+        QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
         QVERIFY(!window.isCovered());
         QVERIFY(window.cover()->isHidden());
         QVERIFY(window.rightSpacer()->isHidden());
