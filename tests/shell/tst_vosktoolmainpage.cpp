@@ -128,6 +128,7 @@ private Q_SLOTS:
     {
         VOSKToolMainPage window;
         QCOMPARE(window.objectName(), QStringLiteral("VOSKToolMainPage"));
+        QCOMPARE(window.size(), QSize(833, 583));
         QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(window.windowTitle(), QStringLiteral("VOSK Tool"));
         QCOMPARE(window.windowTitleBar()->title(), QStringLiteral("VOSK Tool"));
