@@ -12,6 +12,7 @@
 #include "shell/vosktoolmainpage.h"
 #include "tests/double/voskdouble.h"
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -247,9 +248,14 @@ private Q_SLOTS:
         QSignalSpy help(&window, &VOSKToolMainPage::signalGetHelp);
         QTest::keyClick(&window, Qt::Key_F1);
         QCOMPARE(help.count(), 1);
+        // Pressed where the user usually is: in the table.
+        auto *table = window.deviceDisplayPage()->findChild<QAbstractItemView *>();
+        QVERIFY(table);
+        QTest::keyClick(table, Qt::Key_F1);
+        QCOMPARE(help.count(), 2);
         QTest::keyClick(&window, Qt::Key_F2);
         QTest::keyClick(&window, Qt::Key_Escape);
-        QCOMPARE(help.count(), 1);
+        QCOMPARE(help.count(), 2);
     }
 };
 
