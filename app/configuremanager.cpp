@@ -53,12 +53,13 @@ QList<unsigned int> ConfigureManager::getLanguages() const
     const Configure *entry = find(Languages);
     if (!entry)
         return codes;
-    const QStringList parts = entry->value().split(QLatin1Char(','), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        const QString code = part.trimmed();
-        if (!code.isEmpty())
-            codes.append(code.toUInt());
-    }
+    // An empty value lists nothing; otherwise every part counts, and one
+    // that is not a number (an empty one too) reads as 0 like any setting.
+    if (entry->value().trimmed().isEmpty())
+        return codes;
+    const QStringList parts = entry->value().split(QLatin1Char(','));
+    for (const QString &part : parts)
+        codes.append(part.trimmed().toUInt());
     return codes;
 }
 

@@ -39,7 +39,7 @@ public:
 
     // Numbers are read as decimal; a text that is not a number reads as 0.
     unsigned int getTranslator() const;  // absent: 0
-    QList<unsigned int> getLanguages() const; // "0,1,9" -> 0, 1, 9; absent or empty: none
+    QList<unsigned int> getLanguages() const; // "0,1,9" -> 0, 1, 9; "0,,x" -> 0, 0, 0; absent or empty: none
     int getVersionType() const;          // absent or -1: 1
     int getPingThread() const;           // absent: -1
     int getTaskThread() const;           // absent: -1

@@ -96,10 +96,13 @@ void ToolsApplication::loadSkin()
 
 void ToolsApplication::loadStyle()
 {
+    // A warning, like the skin's line: the category shows nothing below
+    // info, and this line is the only trace of a style plug-in missing from
+    // the program folder.
     if (QStyle *style = QStyleFactory::create(QStringLiteral("CommonStyle")))
         setStyle(style);
     else
-        qCDebug(lcApp, "[ToolsApplication::loadStyle]The CommonStyle does not exist.");
+        qCWarning(lcApp, "[ToolsApplication::loadStyle]The CommonStyle does not exist.");
     setStyleSheet(applicationStyleSheet());
 }
 

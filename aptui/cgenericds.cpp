@@ -19,15 +19,18 @@ bool CGenericDS::LoadXML(const QString &path)
         qCDebug(lcAptui).noquote() << "[CGenericDS] cannot open" << path << file.errorString();
         return false;
     }
-    if (file.size() > kMaxFileSize) {
-        qCWarning(lcAptui).noquote() << "[CGenericDS] refusing oversized file" << path << file.size();
+    // Read one byte past the limit rather than trust size(): a pipe or a
+    // device reports 0 and would otherwise be read without end.
+    const QByteArray content = file.read(kMaxFileSize + 1);
+    if (content.size() > kMaxFileSize) {
+        qCWarning(lcAptui).noquote() << "[CGenericDS] refusing oversized file" << path;
         return false;
     }
     QDomDocument document;
     QString error;
     int line = 0;
     int column = 0;
-    if (!document.setContent(file.readAll(), &error, &line, &column)) {
+    if (!document.setContent(content, &error, &line, &column)) {
         qCWarning(lcAptui).noquote() << "[CGenericDS] malformed XML" << path << "line" << line << "column"
                                      << column << error;
         return false;
@@ -37,6 +40,8 @@ bool CGenericDS::LoadXML(const QString &path)
         return false;
     m_document = document;
     m_element = root;
+    m_cursor = QDomElement();
+    m_cursorIndex = -1;
     return true;
 }
 
@@ -52,10 +57,19 @@ CGenericDS CGenericDS::GetChild(int index) const
 {
     if (index < 0)
         return CGenericDS();
+    int i = 0;
     QDomElement child = m_element.firstChildElement();
-    for (int i = 0; i < index && !child.isNull(); ++i)
+    if (m_cursorIndex >= 0 && m_cursorIndex <= index) {
+        i = m_cursorIndex;
+        child = m_cursor;
+    }
+    for (; i < index && !child.isNull(); ++i)
         child = child.nextSiblingElement();
-    return child.isNull() ? CGenericDS() : CGenericDS(m_document, child);
+    if (child.isNull())
+        return CGenericDS();
+    m_cursor = child;
+    m_cursorIndex = index;
+    return CGenericDS(m_document, child);
 }
 
 CGenericDS CGenericDS::GetChildByName(const QString &name) const

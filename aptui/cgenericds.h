@@ -25,6 +25,7 @@ public:
     // not children.
     int GetChildrenCount() const;
     // The child element at index, in document order; null when out of range.
+    // Walking the children by rising index costs one step per call.
     CGenericDS GetChild(int index) const;
     // The first child element with this exact (case-sensitive) name, or null.
     CGenericDS GetChildByName(const QString &name) const;
@@ -42,6 +43,10 @@ private:
 
     QDomDocument m_document;
     QDomElement m_element;
+    // The child GetChild() returned last, so that a loop over all children
+    // does not walk the sibling list from the start each time.
+    mutable QDomElement m_cursor;
+    mutable int m_cursorIndex = -1;
 };
 
 } // namespace TarnGUIToolkit

@@ -50,7 +50,7 @@
     <name>VoskTool::DeviceInfoModel</name>
     <message>
         <source>N/A</source>
-        <translation>不适用</translation>
+        <translation>无</translation>
     </message>
     <message>
         <source>Yes</source>
@@ -146,15 +146,15 @@
     </message>
     <message>
         <source>Is Support IPv6</source>
-        <translation>支持 IPv6</translation>
+        <translation>是否支持 IPv6</translation>
     </message>
     <message>
         <source>Is Support Mod IPv6</source>
-        <translation>支持修改 IPv6</translation>
+        <translation>是否支持修改 IPv6</translation>
     </message>
     <message>
         <source>Is Support DHCP</source>
-        <translation>支持 DHCP</translation>
+        <translation>是否支持 DHCP</translation>
     </message>
     <message>
         <source>IPv4 DHCP</source>

@@ -98,6 +98,24 @@ private Q_SLOTS:
         QCOMPARE(config.getIntValue(-1), -1);
     }
 
+    void languages_data()
+    {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<QList<unsigned int>>("codes");
+        QTest::newRow("three") << QByteArray("0,1,9") << QList<unsigned int>{0, 1, 9};
+        QTest::newRow("spaces") << QByteArray(" 1 , 10 ") << QList<unsigned int>{1, 10};
+        QTest::newRow("empty and wrong parts read as 0") << QByteArray("1,,zh") << QList<unsigned int>{1, 0, 0};
+        QTest::newRow("empty value") << QByteArray("") << QList<unsigned int>{};
+    }
+    void languages()
+    {
+        QFETCH(QByteArray, value);
+        QFETCH(QList<unsigned int>, codes);
+        ConfigureManager config;
+        QVERIFY(config.load(write(QStringLiteral("Setup.xml"), setup(setting("Languages", value)))));
+        QCOMPARE(config.getLanguages(), codes);
+    }
+
     void defaultsWithoutFile()
     {
         ConfigureManager config;
@@ -130,6 +148,22 @@ private Q_SLOTS:
         QVERIFY(config.entries().empty());
         QCOMPARE(config.getTranslator(), 0U);
         QCOMPARE(config.path(), good);
+    }
+
+    // Entries are read in one pass: a long file (here 200 000 settings)
+    // loads in order, and does not stall start-up.
+    void longFileLoadsInOrder()
+    {
+        QByteArray children;
+        const int count = 200000;
+        for (int i = 0; i < count; ++i)
+            children += "<K" + QByteArray::number(i) + "/>";
+        children += setting("Translator", "1");
+        ConfigureManager config;
+        QVERIFY(config.load(write(QStringLiteral("long.xml"), setup(children))));
+        QCOMPARE(int(config.entries().size()), count + 1);
+        QCOMPARE(config.entries()[12345]->name(), QStringLiteral("K12345"));
+        QCOMPARE(config.getTranslator(), 1U);
     }
 
     void shippedDefault()

@@ -42,6 +42,7 @@ public:
 const char kHelperMode[] = "VOSKTOOL_INSTANCE_HELPER";
 const char kHelperId[] = "VOSKTOOL_INSTANCE_ID";
 const char kHelperFolder[] = "VOSKTOOL_PROGRAM_FOLDER";
+const char kHelperAnswer[] = "VOSKTOOL_HELPER_ANSWER";
 
 // The second process of the single-instance tests. "hold" keeps an instance
 // running until its stdin closes; "start" runs the start-up checks the way
@@ -59,14 +60,16 @@ int runHelper(const QByteArray &mode, int argc, char **argv)
             in.readAll();
         return 0;
     }
-    apt::AppWarningDialog::setHook([](const QString &text, bool) {
+    // A resolution question is confirmed unless the test says "no".
+    const bool confirm = qgetenv(kHelperAnswer) != "no";
+    apt::AppWarningDialog::setHook([confirm](const QString &text, bool) {
         std::printf("%s\n", qPrintable(text));
         std::fflush(stdout);
-        return true; // a resolution question is confirmed
+        return confirm;
     });
     if (!app.init())
         return -1;
-    std::printf("started\n");
+    std::printf("started %s\n", QApplication::windowIcon().isNull() ? "without icon" : "with icon");
     return 0;
 }
 
@@ -83,7 +86,7 @@ private:
     QTemporaryDir m_program;
     QString m_id = QStringLiteral("VOSKToolTest-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
 
-    QProcess *helper(const char *mode, QString programFolder = QString())
+    QProcess *helper(const char *mode, QString programFolder = QString(), const QByteArray &answer = QByteArray())
     {
         if (programFolder.isEmpty())
             programFolder = m_program.path();
@@ -94,6 +97,7 @@ private:
         env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtime.path());
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QString::fromLatin1(kHelperFolder), programFolder);
+        env.insert(QString::fromLatin1(kHelperAnswer), QString::fromLatin1(answer));
         process->setProcessEnvironment(env);
         process->start(QCoreApplication::applicationFilePath(), {});
         return process;
@@ -336,7 +340,32 @@ private Q_SLOTS:
         const QByteArray output = finish(process);
         QVERIFY2(output.contains("started"), output.constData());
         QCOMPARE(process->exitCode(), 0);
-        QVERIFY(process->readAllStandardError().contains("[Tool]LoadSkin = CommonSkin failed"));
+        const QByteArray log = process->readAllStandardError();
+        QVERIFY2(log.contains("[Tool]LoadSkin = CommonSkin failed"), log.constData());
+        // The style plug-in is not on this process's library path either.
+        QVERIFY2(log.contains("[ToolsApplication::loadStyle]The CommonStyle does not exist."), log.constData());
+    }
+
+    // The offscreen screen (800 x 600) is below 1024 x 768: the question
+    // decides, and a start over a small screen goes without the icon.
+    void resolutionQuestion_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("confirmed") << QByteArray("yes") << 0;
+        QTest::newRow("cancelled") << QByteArray("no") << 255;
+    }
+    void resolutionQuestion()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, exitCode);
+        QProcess *process = helper("start", QString(), answer);
+        const QByteArray output = finish(process);
+        QVERIFY2(output.contains("Display resolution less than 1024*768,are you sure to start the program?"),
+                 output.constData());
+        QCOMPARE(process->exitCode(), exitCode);
+        QCOMPARE(output.contains("started without icon"), exitCode == 0);
+        QVERIFY(!output.contains("with icon"));
     }
 
     void killedInstanceDoesNotBlock()

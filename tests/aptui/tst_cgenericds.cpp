@@ -1,6 +1,7 @@
 #include "aptui/cgenericds.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -39,6 +40,12 @@ private Q_SLOTS:
                  QStringLiteral("1"));
         QVERIFY(root.GetChild(3).IsNull());
         QVERIFY(root.GetChild(-1).IsNull());
+        // Any order of indexes, after walking forward and past the end.
+        QStringList values;
+        for (int index : {2, 0, 2, 1, 5, 1, 0})
+            values << root.GetChild(index).GetChildByName(QStringLiteral("Value")).GetValue();
+        QCOMPARE(values, (QStringList{QStringLiteral("3"), QStringLiteral("1"), QStringLiteral("3"),
+                                      QStringLiteral("two"), QString(), QStringLiteral("two"), QStringLiteral("1")}));
         QVERIFY(root.GetChildByName(QStringLiteral("a")).IsNull());
         // A null node answers everything with nothing.
         const CGenericDS none = root.GetChildByName(QStringLiteral("Missing")).GetChild(0);
@@ -75,6 +82,18 @@ private Q_SLOTS:
         QVERIFY(!root.LoadXML(write(content)));
         QCOMPARE(root.GetName(), QStringLiteral("Good"));
         QVERIFY(!CGenericDS().LoadXML(m_dir.filePath(QStringLiteral("missing.xml"))));
+    }
+
+    // A file without a size (a device, a pipe) is read only up to the
+    // limit, not to its end.
+    void endlessFileIsRefused()
+    {
+        if (!QFileInfo::exists(QStringLiteral("/dev/zero")))
+            QSKIP("no /dev/zero");
+        CGenericDS root;
+        QVERIFY(root.LoadXML(write("<Good/>")));
+        QVERIFY(!root.LoadXML(QStringLiteral("/dev/zero")));
+        QCOMPARE(root.GetName(), QStringLiteral("Good"));
     }
 };
 

@@ -1,6 +1,7 @@
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
 #include "aptui/coverwidget.h"
+#include "aptui/menu.h"
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
@@ -11,6 +12,7 @@
 #include "shell/vosktoolmainpage.h"
 #include "tests/double/voskdouble.h"
 
+#include <QAbstractItemView>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -127,8 +129,18 @@ private Q_SLOTS:
     {
         VOSKToolMainPage window;
         QCOMPARE(window.objectName(), QStringLiteral("VOSKToolMainPage"));
+        QCOMPARE(window.size(), QSize(833, 583));
         QVERIFY(window.windowFlags() & Qt::FramelessWindowHint);
         QCOMPARE(window.windowTitle(), QStringLiteral("VOSK Tool"));
+        QCOMPARE(window.windowTitleBar()->title(), QStringLiteral("VOSK Tool"));
+        QVERIFY(!window.windowIcon().isNull());
+        QCOMPARE(window.menu()->objectName(), QStringLiteral("aboutMenu"));
+        QVERIFY(window.menu()->windowFlags().testFlag(Qt::FramelessWindowHint));
+        QCOMPARE(window.menu()->windowType(), Qt::Popup);
+        QVERIFY(window.menu()->testAttribute(Qt::WA_TranslucentBackground));
+        QCOMPARE(window.menu()->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(window.pinBorder()->objectName(), QStringLiteral("m_PinBorder"));
+        QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
         QVERIFY(!window.isCovered());
         QVERIFY(window.cover()->isHidden());
         QVERIFY(window.rightSpacer()->isHidden());
@@ -236,9 +248,14 @@ private Q_SLOTS:
         QSignalSpy help(&window, &VOSKToolMainPage::signalGetHelp);
         QTest::keyClick(&window, Qt::Key_F1);
         QCOMPARE(help.count(), 1);
+        // Pressed where the user usually is: in the table.
+        auto *table = window.deviceDisplayPage()->findChild<QAbstractItemView *>();
+        QVERIFY(table);
+        QTest::keyClick(table, Qt::Key_F1);
+        QCOMPARE(help.count(), 2);
         QTest::keyClick(&window, Qt::Key_F2);
         QTest::keyClick(&window, Qt::Key_Escape);
-        QCOMPARE(help.count(), 1);
+        QCOMPARE(help.count(), 2);
     }
 };
 
