@@ -227,19 +227,9 @@ public:
     ~NsDevsim() { stop(); }
     bool start(const QString &ns, const QStringList &arguments)
     {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral("ip"), QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns,
-                                                          QStringLiteral(VOSK_DEVSIM_PATH)}
-                                                  + arguments);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        while (!out.contains("ready")) {
-            if (!m_process.waitForReadyRead(5000))
-                return false;
-            out += m_process.readAllStandardOutput();
-        }
-        return true;
+        return VoskTest::startAndAwaitReady(
+            m_process, QStringLiteral("ip"),
+            QStringList{QStringLiteral("netns"), QStringLiteral("exec"), ns, QStringLiteral(VOSK_DEVSIM_PATH)} + arguments);
     }
     void stop()
     {

@@ -50,6 +50,24 @@ inline void pinToLoopback(int port, const char *group)
     qputenv("VOSK_GROUP", group);
 }
 
+// Starts a simulator (or a command that execs one) and waits for its
+// "ready" line on standard output. False when it did not start or did not
+// get ready within 5 s.
+inline bool startAndAwaitReady(QProcess &process, const QString &program, const QStringList &arguments)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000))
+        return false;
+    QByteArray out;
+    while (!out.contains("ready")) {
+        if (!process.waitForReadyRead(5000))
+            return false;
+        out += process.readAllStandardOutput();
+    }
+    return true;
+}
+
 class Devsim final
 {
 public:
@@ -58,19 +76,8 @@ public:
     // Starts the simulator and waits for its "ready" line.
     bool start(const QStringList &arguments)
     {
-        m_process.setProgram(QStringLiteral(VOSK_DEVSIM_PATH));
-        m_process.setArguments(QStringList{QStringLiteral("--interfaces"), QStringLiteral("lo")} + arguments);
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start();
-        if (!m_process.waitForStarted(5000))
-            return false;
-        QByteArray out;
-        while (!out.contains("ready")) {
-            if (!m_process.waitForReadyRead(5000))
-                return false;
-            out += m_process.readAllStandardOutput();
-        }
-        return true;
+        return startAndAwaitReady(m_process, QStringLiteral(VOSK_DEVSIM_PATH),
+                                  QStringList{QStringLiteral("--interfaces"), QStringLiteral("lo")} + arguments);
     }
     // SIGTERM: the simulator says bye for every device. True on exit 0.
     bool stop()
