@@ -108,6 +108,8 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_deviceDisplayPage,
             &DeviceDisplayPage::onDeviceLogout);
     connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_deviceDisplayPage, &DeviceDisplayPage::onDeviceUpdate);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onMovePinButtion);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onShowOrHideRightSpace);
 
