@@ -256,6 +256,35 @@ private Q_SLOTS:
         QVERIFY(m.encode().isEmpty());
     }
 
+    void nonCanonicalIsAccepted_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const WireMessage report = sampleReport();
+        const QByteArray valid = report.encode();
+        // Our encoder's start: an indefinite map, 0: 1, 1: 2, 2: id.
+        QVERIFY(valid.startsWith(QByteArray::fromHex("bf0001010202")));
+        QTest::newRow("version as a two-byte integer")
+            << QByteArray::fromHex("bf001801") + valid.mid(3);
+        QTest::newRow("id in two chunks")
+            << QByteArray::fromHex("bf00010102025f48") + report.id.left(8) + QByteArray::fromHex("48")
+                + report.id.mid(8) + QByteArray::fromHex("ff") + valid.mid(6 + 1 + kIdSize);
+        const QCborMap map = asMap(report);
+        QCborMap reversed;
+        for (auto it = map.constEnd(); it != map.constBegin();) {
+            --it;
+            reversed.insert(it.key(), it.value());
+        }
+        QTest::newRow("keys in descending order") << QCborValue(reversed).toCbor();
+    }
+
+    void nonCanonicalIsAccepted()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QVERIFY(decoded->record == sampleReport().record);
+    }
+
     void inquiryKeysRoundTrip()
     {
         WireMessage m;
