@@ -1,6 +1,7 @@
 #include "vosk/wiremessage.h"
 
 #include "vosk/cborfields.h"
+#include "vosk/recordtext.h"
 
 #include <sodium.h>
 
@@ -29,12 +30,12 @@ bool readNetField(QCborStreamReader &r, quint64 key, WireRecord &rec, bool &hand
 {
     handled = true;
     switch (key) {
-    case kIpv4: return readText(r, 0, 15, rec.ipv4Address);
-    case kMask: return readText(r, 0, 15, rec.ipv4Mask);
-    case kGateway: return readText(r, 0, 15, rec.ipv4Gateway);
+    case kIpv4: return readText(r, 0, TextWidth::ipv4Address, rec.ipv4Address);
+    case kMask: return readText(r, 0, TextWidth::ipv4Mask, rec.ipv4Mask);
+    case kGateway: return readText(r, 0, TextWidth::ipv4Gateway, rec.ipv4Gateway);
     case kPort: return readUIntAs(r, 65535, rec.port);
-    case kIpv6: return readText(r, 0, 45, rec.ipv6Address);
-    case kIpv6Gateway: return readText(r, 0, 45, rec.ipv6Gateway);
+    case kIpv6: return readText(r, 0, TextWidth::ipv6Address, rec.ipv6Address);
+    case kIpv6Gateway: return readText(r, 0, TextWidth::ipv6Gateway, rec.ipv6Gateway);
     case kPrefix: return readUIntAs(r, 128, rec.ipv6PrefixLength);
     case kDhcp: return readBool(r, rec.dhcpEnabled);
     case kHttpPort: return readUIntAs(r, 65535, rec.httpPort);
@@ -51,14 +52,14 @@ bool readRecord(QCborStreamReader &r, WireRecord &rec)
         if (handled)
             return true;
         switch (key) {
-        case kSerial: return readText(r, 1, 47, rec.serialNumber);
-        case kMac: return readText(r, 1, 19, rec.mac);
+        case kSerial: return readText(r, 1, TextWidth::serialNumber, rec.serialNumber);
+        case kMac: return readText(r, 1, TextWidth::mac, rec.mac);
         case kTypeCode: return readUIntAs(r, 0x7fffffff, rec.deviceTypeCode);
         case kChannels: return readUIntAs(r, 4096, rec.channelCount);
-        case kSoftware: return readText(r, 0, 47, rec.softwareVersion);
-        case kDsp: return readText(r, 0, 47, rec.dspVersion);
-        case kStartTime: return readText(r, 0, 47, rec.startTime);
-        case kDescription: return readText(r, 0, 47, rec.deviceDescription);
+        case kSoftware: return readText(r, 0, TextWidth::softwareVersion, rec.softwareVersion);
+        case kDsp: return readText(r, 0, TextWidth::dspVersion, rec.dspVersion);
+        case kStartTime: return readText(r, 0, TextWidth::startTime, rec.startTime);
+        case kDescription: return readText(r, 0, TextWidth::deviceDescription, rec.deviceDescription);
         case kCaps: return readUIntAs(r, 255, rec.capabilities);
         case kInactive: return readBool(r, rec.notActivated);
         case kNewReset: return readBool(r, rec.newResetType);
@@ -103,10 +104,12 @@ bool textFits(const QByteArray &text, qsizetype max)
 
 bool recordFits(const WireRecord &r)
 {
-    return !r.serialNumber.isEmpty() && !r.mac.isEmpty() && textFits(r.serialNumber, 47) && textFits(r.mac, 19)
-        && textFits(r.ipv4Address, 15) && textFits(r.ipv4Mask, 15) && textFits(r.ipv4Gateway, 15)
-        && textFits(r.softwareVersion, 47) && textFits(r.dspVersion, 47) && textFits(r.startTime, 47)
-        && textFits(r.deviceDescription, 47) && textFits(r.ipv6Address, 45) && textFits(r.ipv6Gateway, 45)
+    return !r.serialNumber.isEmpty() && !r.mac.isEmpty() && textFits(r.serialNumber, TextWidth::serialNumber)
+        && textFits(r.mac, TextWidth::mac) && textFits(r.ipv4Address, TextWidth::ipv4Address)
+        && textFits(r.ipv4Mask, TextWidth::ipv4Mask) && textFits(r.ipv4Gateway, TextWidth::ipv4Gateway)
+        && textFits(r.softwareVersion, TextWidth::softwareVersion) && textFits(r.dspVersion, TextWidth::dspVersion)
+        && textFits(r.startTime, TextWidth::startTime) && textFits(r.deviceDescription, TextWidth::deviceDescription)
+        && textFits(r.ipv6Address, TextWidth::ipv6Address) && textFits(r.ipv6Gateway, TextWidth::ipv6Gateway)
         && r.ipv6PrefixLength <= 128 && r.deviceTypeCode <= 0x7fffffff && r.channelCount <= 4096;
 }
 
@@ -185,7 +188,7 @@ QByteArray WireMessage::encode() const
         writeRecord(w, record);
         break;
     case MessageType::Request:
-        if (!textFits(targetSerial, 47) || !textFits(targetMac, 19) || sealed.size() > kMaxSealed)
+        if (!textFits(targetSerial, TextWidth::serialNumber) || !textFits(targetMac, TextWidth::mac) || sealed.size() > kMaxSealed)
             return {};
         writeUInt(w, kOp, quint64(op));
         if (!targetSerial.isEmpty())
@@ -234,8 +237,8 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kPublicKey: return readBytes(r, kPublicKeySize, kPublicKeySize, m.publicKey);
         case kRecord: hasRecord = true; return readRecord(r, m.record);
         case kOp: hasOp = true; return readUInt(r, 6, op);
-        case kTargetSerial: return readText(r, 1, 47, m.targetSerial);
-        case kTargetMac: return readText(r, 1, 19, m.targetMac);
+        case kTargetSerial: return readText(r, 1, TextWidth::serialNumber, m.targetSerial);
+        case kTargetMac: return readText(r, 1, TextWidth::mac, m.targetMac);
         case kSealed: return readBytes(r, crypto_box_SEALBYTES, kMaxSealed, m.sealed);
         case kKeyCommand: return readUIntAs(r, 2, m.keyCommand);
         case kStatus: hasStatus = true; return readUIntAs(r, 65535, m.status);

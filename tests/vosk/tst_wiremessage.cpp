@@ -64,6 +64,24 @@ QByteArray with(QCborMap message, qint64 key, const QCborValue &value)
     return QCborValue(message).toCbor();
 }
 
+// innermost wrapped until it is `levels` containers deep, in arrays or in
+// maps (under key 0).
+QCborValue nested(const QCborValue &innermost, int levels, bool maps)
+{
+    QCborValue value = innermost;
+    for (int level = 1; level < levels; ++level)
+        value = maps ? QCborValue(QCborMap{{0, value}}) : QCborValue(QCborArray{value});
+    return value;
+}
+
+QCborValue tagged(int tags, const QCborValue &value)
+{
+    QCborValue result = value;
+    for (int i = 0; i < tags; ++i)
+        result = QCborValue(QCborTag(40000 + i), result);
+    return result;
+}
+
 } // namespace
 
 class TestWireMessage final : public QObject
@@ -157,7 +175,11 @@ private Q_SLOTS:
         QCborValue deep = QCborArray{1};
         for (int i = 0; i < 6; ++i)
             deep = QCborArray{deep};
-        QTest::newRow("deeply nested unknown value") << with(map, 40, deep);
+        QTest::newRow("deeply nested unknown value") << with(map, 59, deep);
+        // Five levels, however little they hold, are one too many.
+        QTest::newRow("five empty arrays") << with(map, 59, nested(QCborArray(), 5, false));
+        QTest::newRow("five empty maps") << with(map, 59, nested(QCborMap(), 5, true));
+        QTest::newRow("four tags round a number") << with(map, 59, tagged(4, QCborArray{1}));
         // A duplicate key, which QCborMap cannot express: written by hand.
         QByteArray duplicate = valid;
         duplicate[0] = char(quint8(duplicate[0]) + 1);  // one more pair in the map header
@@ -205,10 +227,21 @@ private Q_SLOTS:
         QVERIFY(!WireMessage::decode(bytes).has_value());
     }
 
+    void unknownKeysAreSkipped_data()
+    {
+        QTest::addColumn<QCborValue>("value");
+        QTest::newRow("array holding a map") << QCborValue(QCborArray{1, QCborMap{{1, 2}}});
+        QTest::newRow("four empty arrays") << nested(QCborArray(), 4, false);
+        QTest::newRow("four empty maps") << nested(QCborMap(), 4, true);
+        QTest::newRow("a number in four arrays") << nested(QCborArray{0}, 4, false);
+        QTest::newRow("three tags round a number") << tagged(3, QCborValue(7));
+    }
+
     void unknownKeysAreSkipped()
     {
+        QFETCH(QCborValue, value);
         QCborMap map = asMap(sampleReport());
-        map.insert(60, QCborArray{1, QCborMap{{1, 2}}});
+        map.insert(60, value);
         QVERIFY(WireMessage::decode(QCborValue(map).toCbor()).has_value());
     }
 

@@ -1,21 +1,21 @@
 #include "tools/devsim/simfleet.h"
 
+#include "tools/devsim/statefile.h"
+#include "vosk/clock.h"
+
 #include <QDateTime>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <arpa/inet.h>
 
-#include <chrono>
 #include <cstdio>
 #include <poll.h>
 #include <sodium.h>
 
 using VoskNet::MessageType;
 using VoskNet::WireMessage;
+using VoskNet::nowMs;
 
 namespace VoskSim {
 
@@ -23,13 +23,6 @@ namespace {
 
 constexpr int kMaxAnswerDelayMs = 500;
 constexpr std::size_t kSeenInquiries = 256;
-
-qint64 nowMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 } // namespace
 
@@ -55,19 +48,14 @@ bool SimFleet::open(QString &error)
         m_byMac.insert(m_devices.back().record().mac, i);
     }
     if (!m_options.statePath.isEmpty()) {
-        QFile file(m_options.statePath);
-        if (file.exists()) {
-            if (!file.open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read the state file %1").arg(m_options.statePath);
-                return false;
-            }
-            const QJsonObject devices = QJsonDocument::fromJson(file.readAll()).object().value(
-                QStringLiteral("devices")).toObject();
-            for (auto it = devices.begin(); it != devices.end(); ++it) {
-                const int index = m_bySerial.value(it.key().toLatin1(), -1);
-                if (index >= 0)
-                    m_devices[std::size_t(index)].loadState(it.value().toObject());
-            }
+        QJsonObject state;
+        if (!StateFile(m_options.statePath).load(state, error))
+            return false;
+        const QJsonObject devices = state.value(QStringLiteral("devices")).toObject();
+        for (auto it = devices.begin(); it != devices.end(); ++it) {
+            const int index = m_bySerial.value(it.key().toLatin1(), -1);
+            if (index >= 0)
+                m_devices[std::size_t(index)].loadState(it.value().toObject());
         }
     }
     m_interfaces = m_config.usableInterfaces(VoskNet::Family::V4);
@@ -277,15 +265,9 @@ void SimFleet::saveState()
     root.insert(QStringLiteral("version"), 1);
     root.insert(QStringLiteral("seed"), QString::number(m_options.seed));
     root.insert(QStringLiteral("devices"), devices);
-    // Written aside and renamed into place: a crash never leaves a torn file.
-    QSaveFile file(m_options.statePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
-        return;
-    }
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
-    if (!file.commit())
-        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
+    QString error;
+    if (!StateFile(m_options.statePath).save(root, error))
+        std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
 }
 
 } // namespace VoskSim

@@ -23,6 +23,8 @@ namespace VoskSim {
 
 struct FleetOptions
 {
+    // As many devices as the library's table holds.
+    static constexpr int kMaxCount = 16384;
     quint64 seed = 1;
     int count = 16;
     QList<QByteArray> interfaces;  // empty: VOSK_INTERFACES, else every usable one
