@@ -10,6 +10,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "password/batchreset.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -286,14 +287,20 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    // Starts the batch password reset once that feature is in; until then
-    // the button has nothing to do.
+    runConfigReset(this, checkedDevices());
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    // Starts the batch key export once that feature is in; until then the
-    // button has nothing to do.
+    runConfigExport(this, checkedDevices());
+}
+
+QVector<DeviceInfo> DeviceDisplayPage::checkedDevices() const
+{
+    QVector<DeviceInfo> devices;
+    for (const int row : checkedRows())
+        devices << deviceInfoOfRow(row);
+    return devices;
 }
 
 bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
