@@ -520,6 +520,56 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::DevicesInfoSavePage</name>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File path:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input file name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file name cannot contain &quot;/&quot; or &quot;\&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input file path.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file name has been used, please change it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ExcelManager</name>
+    <message>
+        <source>Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::NewPasswordRows</name>
     <message>
         <source>New Password:</source>

@@ -520,6 +520,56 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::DevicesInfoSavePage</name>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation>文件名：</translation>
+    </message>
+    <message>
+        <source>File path:</source>
+        <translation>文件路径：</translation>
+    </message>
+    <message>
+        <source>Please input file name.</source>
+        <translation>请输入文件名。</translation>
+    </message>
+    <message>
+        <source>The file name cannot contain &quot;/&quot; or &quot;\&quot;.</source>
+        <translation>文件名不能包含“/”或“\”。</translation>
+    </message>
+    <message>
+        <source>Please input file path.</source>
+        <translation>请输入文件路径。</translation>
+    </message>
+    <message>
+        <source>The file name has been used, please change it</source>
+        <translation>文件名已被使用，请更换</translation>
+    </message>
+    <message>
+        <source>Saving succeed.</source>
+        <translation>保存成功。</translation>
+    </message>
+    <message>
+        <source>Saving failed.</source>
+        <translation>保存失败。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ExcelManager</name>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Device Serial Number</source>
+        <translation>设备序列号</translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::NewPasswordRows</name>
     <message>
         <source>New Password:</source>
