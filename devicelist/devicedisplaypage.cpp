@@ -11,6 +11,8 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
+#include "password/batchreset.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -152,8 +154,12 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    // Opens the spreadsheet export dialog once the export feature is in;
-    // until then the button has nothing to do.
+    DevicesInfoSavePage dialog(m_model, this);
+    dialog.setRows(checkedRows());
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+    emit signalCoverMainPage();
+    dialog.exec();
+    emit signalDisCoverMainPage();
 }
 
 void DeviceDisplayPage::addUnlessListed(const VOSK_DEVICE_INFO &record)
@@ -313,14 +319,20 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    // Starts the batch password reset once that feature is in; until then
-    // the button has nothing to do.
+    runConfigReset(this, checkedDevices());
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    // Starts the batch key export once that feature is in; until then the
-    // button has nothing to do.
+    runConfigExport(this, checkedDevices());
+}
+
+QVector<DeviceInfo> DeviceDisplayPage::checkedDevices() const
+{
+    QVector<DeviceInfo> devices;
+    for (const int row : checkedRows())
+        devices << deviceInfoOfRow(row);
+    return devices;
 }
 
 bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
