@@ -1,12 +1,12 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
+#include "devicelist/devicecell.h"
 #include "devicelist/deviceiditem.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
-#include <QColor>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -36,11 +36,6 @@ const char *const kColumnElementNames[DeviceColumnCount] = {
     "ColumnSupportDhcp", "ColumnIpv4Dhcp",
 };
 
-QColor cellColour()
-{
-    return QColor(QStringLiteral("#666666"));
-}
-
 // The cell type of a logical column: what decides how the column sorts.
 QStandardItem *newCell(int logical)
 {
@@ -51,11 +46,11 @@ QStandardItem *newCell(int logical)
     // info: a later update fills it in place, and a column mixing address
     // cells and plain cells would sort inconsistently.
     case ColumnIpv4Gateway:
-        return new aptui::CIpStandardItem(QString());
+        return new DeviceCell<aptui::CIpStandardItem>(QString());
     case ColumnId:
-        return new DeviceIdItem;
+        return new DeviceCell<DeviceIdItem>;
     default:
-        return new QStandardItem;
+        return new DeviceCell<QStandardItem>;
     }
 }
 
@@ -128,9 +123,11 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
     }
 }
 
-QBrush activationBrush(const VOSK_DEVICE_INFO &record)
+// The activation cell's own foreground: red for a device that is not
+// activated, none (the cells' grey) otherwise.
+QVariant activationForeground(const VOSK_DEVICE_INFO &record)
 {
-    return record.notActivated == 0 ? QBrush(cellColour()) : QBrush(Qt::red, Qt::SolidPattern);
+    return record.notActivated == 0 ? QVariant() : QVariant(QBrush(Qt::red, Qt::SolidPattern));
 }
 
 QString idText(int row)
@@ -272,8 +269,6 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
     QList<QStandardItem *> items(DeviceColumnCount, nullptr);
     for (int logical = 0; logical < DeviceColumnCount; ++logical) {
         QStandardItem *item = newCell(logical);
-        item->setForeground(QBrush(cellColour()));
-        item->setEditable(false);
         if (logical == ColumnCheck) {
             item->setCheckable(true);
             item->setCheckState(Qt::Unchecked);
@@ -283,8 +278,8 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
         } else if (const std::optional<QString> text = cellText(logical, record)) {
             item->setText(*text);
         }
-        if (logical == ColumnActivation)
-            item->setForeground(activationBrush(record));
+        if (logical == ColumnActivation && record.notActivated != 0)
+            item->setData(activationForeground(record), Qt::ForegroundRole);
         items[columnIndex(logical)] = item;
     }
     // One insertion for the whole row: views and the page see a complete row.
@@ -310,7 +305,7 @@ void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
             setCellText(row, logical, *text);
     }
     if (QStandardItem *cell = item(row, columnIndex(ColumnActivation)))
-        cell->setForeground(activationBrush(record));
+        cell->setData(activationForeground(record), Qt::ForegroundRole);
 }
 
 int DeviceInfoModel::rowOf(const DeviceKey &key) const
