@@ -109,13 +109,6 @@ void DeviceDisplayPage::setUp()
     for (int id = 0; id < DeviceColumnCount; ++id)
         table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
 
-    QWidget *owner = parentWidget();
-    if (owner && owner->metaObject()->indexOfSlot("enableCover()") >= 0
-        && owner->metaObject()->indexOfSlot("disableCover()") >= 0) {
-        connect(this, SIGNAL(signalCoverMainPage()), owner, SLOT(enableCover()));
-        connect(this, SIGNAL(signalDisCoverMainPage()), owner, SLOT(disableCover()));
-    }
-
     table->setSortingEnabled(true);
     table->sortByColumn(m_model->columnIndex(ColumnId), Qt::AscendingOrder);
 

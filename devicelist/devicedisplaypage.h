@@ -53,8 +53,6 @@ public:
     // Opens a URL in the desktop's browser; returns whether it could.
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    // When the parent has slots enableCover() and disableCover() (the main
-    // window), signalCoverMainPage/signalDisCoverMainPage drive them.
     explicit DeviceDisplayPage(QWidget *parent = nullptr);
     // The same with the model's ColumnConfig.xml at columnConfigPath.
     DeviceDisplayPage(const QString &columnConfigPath, QWidget *parent);
@@ -77,6 +75,8 @@ public:
 
 Q_SIGNALS:
     void signalCurrentSelectionModelChange(ModifyPage modifyPageType, QVector<DeviceInfo> vecDeviceInfo);
+    // Before and after a modal dialog of the page: whoever holds the page
+    // (the main window) dims itself meanwhile.
     void signalCoverMainPage();
     void signalDisCoverMainPage();
 

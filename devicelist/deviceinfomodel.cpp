@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 #include <QTextCodec>
@@ -135,6 +136,25 @@ QString idText(int row)
     return QString::asprintf("%03d", row + 1);
 }
 
+// QSaveFile writes beside the target under "<name>.XXXXXX" (six letters or
+// digits) and renames that over the target. A kill between the two leaves
+// the temporary behind: remove such leftovers of the target's own saves,
+// nothing else in the folder.
+void removeStaleSaveTemporaries(const QString &target)
+{
+    const QFileInfo info(target);
+    QDir dir = info.absoluteDir();
+    static const QRegularExpression suffix(QStringLiteral("^[A-Za-z0-9]{6}$"));
+    const QString prefix = info.fileName() + QLatin1Char('.');
+    const QStringList names = dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        if (!name.startsWith(prefix) || !suffix.match(name.mid(prefix.size())).hasMatch())
+            continue;
+        if (dir.remove(name))
+            qCInfo(lcDeviceList) << "[DeviceInfoModel] removed an interrupted save" << dir.filePath(name);
+    }
+}
+
 } // namespace
 
 DeviceInfoModel::DeviceInfoModel(QObject *parent)
@@ -151,6 +171,7 @@ DeviceInfoModel::DeviceInfoModel(const QString &configPath, QObject *parent)
 
 void DeviceInfoModel::setUp()
 {
+    removeStaleSaveTemporaries(m_configPath);
     loadColumnConfig();
     insertColumns(0, DeviceColumnCount);
     setHeaders();
@@ -494,6 +515,7 @@ bool DeviceInfoModel::saveDocument()
         return false;
     }
     QDir().mkpath(QFileInfo(m_configPath).absolutePath());
+    removeStaleSaveTemporaries(m_configPath);
     // Written to a temporary file and renamed into place: an interrupted save
     // leaves the old file or the new one, never a torn one.
     QSaveFile file(m_configPath);

@@ -108,6 +108,8 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     VOSK::registerMetaTypes();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     m_deviceDisplayPage->listenTo(handler);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onMovePinButtion);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onShowOrHideRightSpace);
 
