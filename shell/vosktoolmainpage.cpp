@@ -127,6 +127,8 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     connect(pane, &DeviceModifyPage::signalModifyResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesModifyResult);
     connect(pane, &DeviceModifyPage::signalActiveResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesActiveResult);
     connect(pane, &DeviceModifyPage::signalExportExcel, m_deviceDisplayPage, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
+    connect(pane, &DeviceModifyPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
+    connect(pane, &DeviceModifyPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     setRightPane(pane);
 
     startDiscovery();
