@@ -9,10 +9,48 @@
     </message>
 </context>
 <context>
+    <name>ResetPasswordWidget</name>
+    <message>
+        <source>Config Reset Password</source>
+        <translation>配置重置密码</translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation>请输入密钥。</translation>
+    </message>
+</context>
+<context>
     <name>VOSKToolMainPage</name>
     <message>
         <source>VOSKToolMainPage</source>
         <translation>VOSK 工具</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::BatchReset</name>
+    <message>
+        <source>Hint</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation>加载中...</translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;out_error&quot; file</source>
+        <translation>部分失败，请查看“out_error”文件</translation>
+    </message>
+    <message>
+        <source>Exported</source>
+        <translation>已导出</translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;in_error&quot; or &quot;mismatch&quot; file</source>
+        <translation>部分失败，请查看“in_error”或“mismatch”文件</translation>
+    </message>
+    <message>
+        <source>Successed</source>
+        <translation>成功</translation>
     </message>
 </context>
 <context>
@@ -479,6 +517,212 @@
     <message>
         <source>The start address %1 leaves room for %2 devices only, but %3 are selected. Please choose a lower start address.</source>
         <translation>起始地址 %1 只能容纳 %2 台设备，但已选择 %3 台。请选择更小的起始地址。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DevicesInfoSavePage</name>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation>文件名：</translation>
+    </message>
+    <message>
+        <source>File path:</source>
+        <translation>文件路径：</translation>
+    </message>
+    <message>
+        <source>Please input file name.</source>
+        <translation>请输入文件名。</translation>
+    </message>
+    <message>
+        <source>The file name cannot contain &quot;/&quot; or &quot;\&quot;.</source>
+        <translation>文件名不能包含“/”或“\”。</translation>
+    </message>
+    <message>
+        <source>Please input file path.</source>
+        <translation>请输入文件路径。</translation>
+    </message>
+    <message>
+        <source>The file name has been used, please change it</source>
+        <translation>文件名已被使用，请更换</translation>
+    </message>
+    <message>
+        <source>Saving succeed.</source>
+        <translation>保存成功。</translation>
+    </message>
+    <message>
+        <source>Saving failed.</source>
+        <translation>保存失败。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ExcelManager</name>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Device Serial Number</source>
+        <translation>设备序列号</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::NewPasswordRows</name>
+    <message>
+        <source>New Password:</source>
+        <translation>新密码：</translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation>确认密码：</translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation>弱</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>强</translation>
+    </message>
+    <message>
+        <source>The password can not be empty.</source>
+        <translation>密码不能为空。</translation>
+    </message>
+    <message>
+        <source>The password you typed do not match.</source>
+        <translation>两次输入的密码不一致。</translation>
+    </message>
+    <message>
+        <source>The password contains a character that cannot be sent to the device.</source>
+        <translation>密码中含有无法发送给设备的字符。</translation>
+    </message>
+    <message>
+        <source>The password is too long: at most 16 bytes.</source>
+        <translation>密码过长：最多16个字节。</translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation>密码长度范围为[8-16]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RecoveryDialogs</name>
+    <message>
+        <source>请在手机通讯应用中关注厂商客服账号，打开“密码重置”服务，扫描设备二维码。</source>
+        <translation>请在手机通讯应用中关注厂商客服账号，打开“密码重置”服务，扫描设备二维码。</translation>
+    </message>
+    <message>
+        <source>如果恢复失败，请重启设备和软件后重新执行步骤1和2。</source>
+        <translation>如果恢复失败，请重启设备和软件后重新执行步骤1和2。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ResetPasswordDialog</name>
+    <message>
+        <source>Reset Password</source>
+        <translation>重置密码</translation>
+    </message>
+    <message>
+        <source>QR code</source>
+        <translation>二维码</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>请导入由“密码重置”生成的密钥文件，并重置密码（若是字符则手动输入，若是XML文件则文件导入）。</source>
+        <translation>请导入由“密码重置”生成的密钥文件，并重置密码（若是字符则手动输入，若是XML文件则文件导入）。</translation>
+    </message>
+    <message>
+        <source>ManualInput</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>AutoInput</source>
+        <translation>文件导入</translation>
+    </message>
+    <message>
+        <source>Reset IPC</source>
+        <translation>重置IPC</translation>
+    </message>
+    <message>
+        <source>Get key error.</source>
+        <translation>获取密钥失败。</translation>
+    </message>
+    <message>
+        <source>Create device key file error.</source>
+        <translation>创建设备密钥文件失败。</translation>
+    </message>
+    <message>
+        <source>Exported.</source>
+        <translation>已导出。</translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation>请输入密钥。</translation>
+    </message>
+    <message>
+        <source>The answer file cannot be read.</source>
+        <translation>无法读取应答文件。</translation>
+    </message>
+    <message>
+        <source>The answer file cannot be copied to %1.</source>
+        <translation>无法将应答文件复制到%1。</translation>
+    </message>
+    <message>
+        <source>The secret key is too long: at most 256 bytes.</source>
+        <translation>密钥过长：最多256个字节。</translation>
+    </message>
+    <message>
+        <source>The path of the answer file copy is too long: at most 260 bytes.</source>
+        <translation>应答文件副本的路径过长：最多260个字节。</translation>
+    </message>
+    <message>
+        <source>Reset password failed.</source>
+        <translation>重置密码失败。</translation>
+    </message>
+    <message>
+        <source>Reset password Succeed.</source>
+        <translation>重置密码成功。</translation>
+    </message>
+    <message>
+        <source>Generate QR code error.</source>
+        <translation>生成二维码失败。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RestorePasswordDialog</name>
+    <message>
+        <source>Reset Default Password</source>
+        <translation>恢复缺省密码</translation>
+    </message>
+    <message>
+        <source>在“安全码”处输入“密码重置”生成的安全码，恢复的缺省密码是57094。</source>
+        <translation>在“安全码”处输入“密码重置”生成的安全码，恢复的缺省密码是57094。</translation>
+    </message>
+    <message>
+        <source>Security Code:</source>
+        <translation>安全码：</translation>
+    </message>
+    <message>
+        <source>Please input security code.</source>
+        <translation>请输入安全码。</translation>
+    </message>
+    <message>
+        <source>Restore password failed.</source>
+        <translation>恢复密码失败。</translation>
+    </message>
+    <message>
+        <source>Restore password succeed.</source>
+        <translation>恢复密码成功。</translation>
     </message>
 </context>
 <context>
