@@ -213,6 +213,7 @@ private Q_SLOTS:
         QByteArray decoded;
         QString shownText;
         QStringList failures;
+        bool stillOpen = false;
         QString keptInput;
         QString keptPassword;
         int result = -1;
@@ -237,6 +238,7 @@ private Q_SLOTS:
                 confirm(dialog);
                 failures << lastHint();
             }
+            stillOpen = dialog->isVisible();
             keptInput = input->text();
             keptPassword = child<QLineEdit>(dialog, "m_lineEditNewPassword")->text();
             const QByteArray answer = resetService({QStringLiteral("answer"), QStringLiteral("--qr"),
@@ -255,6 +257,7 @@ private Q_SLOTS:
         QCOMPARE(failures, QStringList({QStringLiteral("The secret key is too long: at most 256 bytes."),
                                         QStringLiteral("Reset password failed."),
                                         QStringLiteral("Reset password failed.")}));
+        QVERIFY(stillOpen);
         QCOMPARE(keptInput, QString::fromLatin1(foreign));
         QCOMPARE(keptPassword, QStringLiteral("Reset#2026ab"));
         QCOMPARE(lastHint(), QStringLiteral("Reset password Succeed."));
