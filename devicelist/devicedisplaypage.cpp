@@ -10,6 +10,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
 #include "password/batchreset.h"
 
 #include <QDesktopServices>
@@ -141,8 +142,12 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    // Opens the spreadsheet export dialog once the export feature is in;
-    // until then the button has nothing to do.
+    DevicesInfoSavePage dialog(m_model, this);
+    dialog.setRows(checkedRows());
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+    emit signalCoverMainPage();
+    dialog.exec();
+    emit signalDisCoverMainPage();
 }
 
 void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)

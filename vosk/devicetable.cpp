@@ -1,8 +1,10 @@
 #include "vosk/devicetable.h"
 
+#include "vosk/clock.h"
 #include "vosk/recordtext.h"
 #include "vosk/vosklog.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace VoskNet {
@@ -84,6 +86,7 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
     device.interfaceIndex = interfaceIndex;
     device.family = family;
     device.lastHeardRound = m_round;
+    device.lastHeardMs = nowMs();
     const bool visible = !filterOn || device.record.deviceTypeCode != 0;
     if (!device.reported) {
         if (visible) {
@@ -153,6 +156,24 @@ bool DeviceTable::findRoute(const QByteArray *serial, const QByteArray *mac, Rou
         }
     }
     return false;
+}
+
+QList<QByteArray> DeviceTable::heardSince(qint64 since) const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    QList<QByteArray> macs;
+    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
+        if (it->lastHeardMs >= since)
+            macs.append(it.key());
+    }
+    return macs;
+}
+
+int DeviceTable::recentlyHeard() const
+{
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return int(std::count_if(m_devices.cbegin(), m_devices.cend(),
+                             [&](const Device &device) { return device.lastHeardRound >= m_round - 1; }));
 }
 
 } // namespace VoskNet

@@ -11,6 +11,7 @@
 #include "vosk/wiremessage.h"
 
 #include <QHash>
+#include <QList>
 
 #include <mutex>
 #include <vector>
@@ -50,6 +51,10 @@ public:
     void clearup();
     // The device with that MAC or serial number (whichever is given).
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const;
+    // The MACs of the devices heard at or after that time (steady clock, ms).
+    QList<QByteArray> heardSince(qint64 since) const;
+    // How many devices answered this round or the one before.
+    int recentlyHeard() const;
 
 private:
     struct Device
@@ -61,6 +66,7 @@ private:
         int interfaceIndex = 0;
         Family family = Family::V4;
         qint64 lastHeardRound = 0;
+        qint64 lastHeardMs = 0;
         bool reported = false;
     };
 

@@ -14,14 +14,15 @@ namespace VoskNet {
 
 namespace {
 
-// Timing of docs/protocol.md.
-constexpr qint64 kRepeatDelays[] = {0, 500, 1500};
+// Timing of docs/protocol.md (the repeats of an inquiry: InquiryPlan).
 constexpr qint64 kDefaultRoundInterval = 30000;
 // Right after a start or a refresh the user is waiting for the list: one
 // more round soon catches a device whose three answers were all lost,
 // instead of leaving it out for a whole interval.
 constexpr qint64 kFollowUpRound = 5000;
 constexpr qint64 kRescanInterval = 2000;
+// How long a due inquiry may wait for the reading to catch up.
+constexpr qint64 kBacklogGrace = 100;
 constexpr std::size_t kSeenIdCapacity = 4096;
 
 qint64 roundIntervalFromEnvironment()
@@ -40,6 +41,7 @@ VoskClient::VoskClient(VOSK_DeviceFindCallBack callback, void *user, const std::
     , m_roundInterval(roundIntervalFromEnvironment())
     , m_links(NetConfig::fromEnvironment())
     , m_exchange(m_links)
+    , m_plan(m_roundInterval)
 {
 }
 
@@ -103,10 +105,14 @@ void VoskClient::run()
     m_nextRescan = start + kRescanInterval;
     MulticastSocket &socket4 = m_links.socket(Family::V4);
     MulticastSocket &socket6 = m_links.socket(Family::V6);
+    // Answers still waiting in a socket: an inquiry sent now would ask
+    // again for what is already here, so the repeats wait for the reading
+    // to catch up.
+    bool backlog = false;
     while (!m_stopping) {
         qint64 now = nowMs();
         if (m_inquiryRequested.exchange(false)) {
-            scheduleInquiries(now);
+            startBurst(now);
             m_nextRound = std::min(m_nextRound, now + std::min(kFollowUpRound, m_roundInterval));
         }
         if (now >= m_nextRound)
@@ -114,19 +120,16 @@ void VoskClient::run()
         if (now >= m_nextRescan) {
             // A new interface gets an inquiry at once.
             if (m_links.rescan())
-                scheduleInquiries(nowMs());
+                startBurst(nowMs());
             m_nextRescan = now + kRescanInterval;
         }
-        while (!m_inquiryTimes.empty() && m_inquiryTimes.front() <= now) {
-            m_inquiryTimes.erase(m_inquiryTimes.begin());
-            sendInquiry();
-        }
-        qint64 next = std::min(m_nextRound, m_nextRescan);
-        if (!m_inquiryTimes.empty())
-            next = std::min(next, m_inquiryTimes.front());
+        // (A flood must not hold the repeats back for long.)
+        if (!backlog || now - m_plan.nextDue() >= kBacklogGrace)
+            sendDueInquiries(now);
+        const qint64 next = std::min({m_nextRound, m_nextRescan, m_plan.nextDue()});
         // A closed socket's -1 is skipped by poll.
         pollfd fds[3] = {{m_wakeFd, POLLIN, 0}, {socket4.fd(), POLLIN, 0}, {socket6.fd(), POLLIN, 0}};
-        const int timeout = int(std::clamp<qint64>(next - now, 0, 1000));
+        const int timeout = backlog ? 0 : int(std::clamp<qint64>(next - now, 0, 1000));
         if (::poll(fds, 3, timeout) < 0)
             continue;
         if (fds[0].revents & POLLIN) {
@@ -134,11 +137,18 @@ void VoskClient::run()
             [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &value, sizeof value);
         }
         // Bounded per wake-up so that stop and timers stay responsive in a burst.
+        constexpr int kBatch = 512;
         MulticastSocket::Datagram datagram;
-        for (int i = 0; i < 512 && !m_stopping && socket4.receive(datagram); ++i)
+        int received4 = 0, received6 = 0;
+        while (received4 < kBatch && !m_stopping && socket4.receive(datagram)) {
             handleDatagram(datagram, Family::V4);
-        for (int i = 0; i < 512 && !m_stopping && socket6.receive(datagram); ++i)
+            ++received4;
+        }
+        while (received6 < kBatch && !m_stopping && socket6.receive(datagram)) {
             handleDatagram(datagram, Family::V6);
+            ++received6;
+        }
+        backlog = received4 == kBatch || received6 == kBatch;
     }
 }
 
@@ -147,25 +157,24 @@ void VoskClient::startRound(qint64 now)
     DeviceTable::Events events;
     m_table.beginRound(events);
     deliver(events);
-    scheduleInquiries(now);
+    startBurst(now);
     m_nextRound = now + m_roundInterval;
 }
 
-void VoskClient::scheduleInquiries(qint64 now)
+void VoskClient::startBurst(qint64 now)
 {
-    for (const qint64 delay : kRepeatDelays)
-        m_inquiryTimes.push_back(now + delay);
-    std::sort(m_inquiryTimes.begin(), m_inquiryTimes.end());
+    m_plan.startBurst(now, m_table.recentlyHeard());
 }
 
-void VoskClient::sendInquiry()
+void VoskClient::sendDueInquiries(qint64 now)
 {
-    WireMessage inquiry;
-    inquiry.type = MessageType::Inquiry;
-    inquiry.id = WireMessage::newId();
-    remember(inquiry.id);
-    // The same id on both families: a device that hears it twice answers once.
-    m_links.sendEverywhere(inquiry.encode());
+    if (m_plan.nextDue() > now)
+        return;
+    for (const WireMessage &inquiry : m_plan.takeDue(now, m_table.heardSince(m_plan.burstStart()))) {
+        remember(inquiry.id);
+        // The same id on both families: a device that hears it twice answers once.
+        m_links.sendEverywhere(inquiry.encode());
+    }
 }
 
 bool VoskClient::remember(const QByteArray &id)

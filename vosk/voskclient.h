@@ -8,6 +8,7 @@
 // hands over (voskoperations.cpp).
 
 #include "vosk/devicetable.h"
+#include "vosk/inquiryplan.h"
 #include "vosk/multicastlinks.h"
 #include "vosk/requestexchange.h"
 #include "vosk/vosk.h"
@@ -61,8 +62,8 @@ private:
     void wake();
     void handleDatagram(const MulticastSocket::Datagram &datagram, Family family);
     void startRound(qint64 now);
-    void scheduleInquiries(qint64 now);
-    void sendInquiry();
+    void startBurst(qint64 now);
+    void sendDueInquiries(qint64 now);
     bool remember(const QByteArray &id);
     void deliver(const DeviceTable::Events &events);
 
@@ -88,7 +89,7 @@ private:
     std::atomic<bool> m_inquiryRequested{false};
 
     // Library thread only.
-    std::vector<qint64> m_inquiryTimes;
+    InquiryPlan m_plan;
     qint64 m_nextRound = 0;
     qint64 m_nextRescan = 0;
     QSet<QByteArray> m_seenIds;

@@ -1,6 +1,7 @@
 #include "vosk/wiremessage.h"
 
 #include "vosk/cborfields.h"
+#include "vosk/knownanswers.h"
 #include "vosk/recordtext.h"
 
 #include <sodium.h>
@@ -23,7 +24,8 @@ enum RecordKey : quint64 {
 enum MessageKey : quint64 {
     kVersion = 0, kType = 1, kId = 2, kRe = 3, kEvent = 4, kBoot = 5, kSeq = 6, kPublicKey = 7,
     kRecord = 8, kOp = 10, kTargetSerial = 11, kTargetMac = 12, kSealed = 13, kKeyCommand = 14,
-    kStatus = 20, kNonce = 21, kKey = 22
+    kStatus = 20, kNonce = 21, kKey = 22, kAnswerWindow = 40, kKnown = 41, kKnownHashes = 42, kSlice = 43,
+    kSlices = 44
 };
 
 bool readNetField(QCborStreamReader &r, quint64 key, WireRecord &rec, bool &handled)
@@ -176,6 +178,21 @@ QByteArray WireMessage::encode() const
     }
     switch (type) {
     case MessageType::Inquiry:
+        if ((answerWindow && (answerWindow < kMinAnswerWindow || answerWindow > kMaxAnswerWindow))
+            || known.size() > KnownAnswers::kMaxFilterBytes || known.isEmpty() != (knownHashes == 0)
+            || knownHashes > KnownAnswers::kMaxHashes || slices > KnownAnswers::kMaxSlices
+            || (slices && (slices & (slices - 1))) || (slices ? slice >= slices : slice != 0))
+            return {};
+        if (answerWindow)
+            writeUInt(w, kAnswerWindow, answerWindow);
+        if (!known.isEmpty()) {
+            writeText(w, kKnown, known);
+            writeUInt(w, kKnownHashes, knownHashes);
+        }
+        if (slices) {
+            writeUInt(w, kSlice, slice);
+            writeUInt(w, kSlices, slices);
+        }
         break;
     case MessageType::Report:
         if (boot.size() != kBootSize || publicKey.size() != kPublicKeySize || !recordFits(record))
@@ -224,7 +241,7 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
     WireMessage m;
     quint64 version = 0, type = 0, event = 0, op = 0;
     bool hasVersion = false, hasType = false, hasRecord = false, hasEvent = false, hasOp = false,
-         hasStatus = false, hasSeq = false;
+         hasStatus = false, hasSeq = false, hasSlice = false;
     const bool ok = readMap(r, [&](quint64 key) {
         switch (key) {
         case kVersion: hasVersion = true; return readUInt(r, ~quint64(0), version);
@@ -244,6 +261,14 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kStatus: hasStatus = true; return readUIntAs(r, 65535, m.status);
         case kNonce: return readBytes(r, kNonceSize, kNonceSize, m.nonce);
         case kKey: return readBytes(r, 1, kMaxKey, m.key);
+        case kAnswerWindow:
+            return readUIntAs(r, kMaxAnswerWindow, m.answerWindow) && m.answerWindow >= kMinAnswerWindow;
+        case kKnown: return readBytes(r, 1, KnownAnswers::kMaxFilterBytes, m.known);
+        case kKnownHashes: return readUIntAs(r, KnownAnswers::kMaxHashes, m.knownHashes) && m.knownHashes > 0;
+        case kSlice: hasSlice = true; return readUIntAs(r, KnownAnswers::kMaxSlices - 1, m.slice);
+        case kSlices:
+            return readUIntAs(r, KnownAnswers::kMaxSlices, m.slices) && m.slices > 0
+                && (m.slices & (m.slices - 1)) == 0;
         default: return skip(r);
         }
     });
@@ -254,6 +279,10 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         return std::nullopt;
     switch (type) {
     case quint64(MessageType::Inquiry):
+        // A filter needs its number of probes, and a slice its count.
+        if (m.known.isEmpty() != (m.knownHashes == 0) || hasSlice != (m.slices != 0)
+            || (m.slices && m.slice >= m.slices))
+            return std::nullopt;
         m.type = MessageType::Inquiry;
         return m;
     case quint64(MessageType::Report):

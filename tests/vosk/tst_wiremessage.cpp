@@ -2,6 +2,7 @@
 // anything malformed, oversized, of another version or type, or breaking a
 // bound yields no message at all.
 
+#include "vosk/knownanswers.h"
 #include "vosk/sealedpayload.h"
 #include "vosk/wiremessage.h"
 
@@ -253,6 +254,133 @@ private Q_SLOTS:
         m = sampleReport();
         m.id.chop(1);
         QVERIFY(m.encode().isEmpty());
+    }
+
+    void nonCanonicalIsAccepted_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const WireMessage report = sampleReport();
+        const QByteArray valid = report.encode();
+        // Our encoder's start: an indefinite map, 0: 1, 1: 2, 2: id.
+        QVERIFY(valid.startsWith(QByteArray::fromHex("bf0001010202")));
+        QTest::newRow("version as a two-byte integer")
+            << QByteArray::fromHex("bf001801") + valid.mid(3);
+        QTest::newRow("id in two chunks")
+            << QByteArray::fromHex("bf00010102025f48") + report.id.left(8) + QByteArray::fromHex("48")
+                + report.id.mid(8) + QByteArray::fromHex("ff") + valid.mid(6 + 1 + kIdSize);
+        const QCborMap map = asMap(report);
+        QCborMap reversed;
+        for (auto it = map.constEnd(); it != map.constBegin();) {
+            --it;
+            reversed.insert(it.key(), it.value());
+        }
+        QTest::newRow("keys in descending order") << QCborValue(reversed).toCbor();
+    }
+
+    void nonCanonicalIsAccepted()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QVERIFY(decoded->record == sampleReport().record);
+    }
+
+    void inquiryKeysRoundTrip()
+    {
+        WireMessage m;
+        m.type = MessageType::Inquiry;
+        m.id = WireMessage::newId();
+        m.answerWindow = 820;
+        m.known = QByteArray(KnownAnswers::kMaxFilterBytes, '\x5a');
+        m.knownHashes = 6;
+        m.slice = 15;
+        m.slices = 16;
+        const QByteArray bytes = m.encode();
+        QVERIFY(!bytes.isEmpty());
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QCOMPARE(decoded->answerWindow, m.answerWindow);
+        QCOMPARE(decoded->known, m.known);
+        QCOMPARE(decoded->knownHashes, m.knownHashes);
+        QCOMPARE(decoded->slice, m.slice);
+        QCOMPARE(decoded->slices, m.slices);
+    }
+
+    void malformedInquiryIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QCborMap inquiry{{0, 1}, {1, 1}, {2, WireMessage::newId()}, {40, 500}, {41, QByteArray(8, 'f')},
+                               {42, 3}, {43, 1}, {44, 2}};
+        QVERIFY(WireMessage::decode(QCborValue(inquiry).toCbor()).has_value());
+        QTest::newRow("window 9 ms") << with(inquiry, 40, 9);
+        QTest::newRow("window 5001 ms") << with(inquiry, 40, 5001);
+        QTest::newRow("filter without its probes") << with(inquiry, 42, QCborValue());
+        QTest::newRow("probes without a filter") << with(inquiry, 41, QCborValue());
+        QTest::newRow("no probes") << with(inquiry, 42, 0);
+        QTest::newRow("17 probes") << with(inquiry, 42, 17);
+        QTest::newRow("filter of 1025 bytes") << with(inquiry, 41, QByteArray(1025, 'f'));
+        QTest::newRow("3 slices") << with(inquiry, 44, 3);
+        QTest::newRow("slice 2 of 2") << with(inquiry, 43, 2);
+        QTest::newRow("slice without a count") << with(inquiry, 44, QCborValue());
+        QTest::newRow("128 slices") << with(inquiry, 44, 128);
+    }
+
+    void malformedInquiryIsDropped()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(!WireMessage::decode(bytes).has_value());
+    }
+
+    void knownAnswersNameEveryHeardMac_data()
+    {
+        QTest::addColumn<int>("heard");
+        QTest::newRow("one") << 1;
+        QTest::newRow("a small fleet") << 16;
+        QTest::newRow("a full slice") << KnownAnswers::kMacsPerSlice;
+        QTest::newRow("more than a slice holds") << 3000;
+    }
+
+    void knownAnswersNameEveryHeardMac()
+    {
+        QFETCH(int, heard);
+        const QByteArray id(kIdSize, '\x11');
+        QList<QByteArray> macs;
+        for (int i = 0; i < heard; ++i)
+            macs << QByteArray("02-5e-01-") + QByteArray::number(i, 16);
+        int hashes = 0;
+        const QByteArray filter = KnownAnswers::build(id, macs, hashes);
+        QVERIFY(filter.size() <= KnownAnswers::kMaxFilterBytes);
+        QVERIFY(hashes >= 1 && hashes <= KnownAnswers::kMaxHashes);
+        for (const QByteArray &mac : std::as_const(macs))
+            QVERIFY(KnownAnswers::contains(filter, hashes, id, mac));
+        // Devices never heard are rarely named while the filter keeps its
+        // eight bits a MAC, and another inquiry id names others.
+        int named = 0, namedByBoth = 0;
+        const QByteArray otherId(kIdSize, '\x22');
+        int otherHashes = 0;
+        const QByteArray other = KnownAnswers::build(otherId, macs, otherHashes);
+        for (int i = 0; i < 2000; ++i) {
+            const QByteArray stranger = QByteArray("02-5e-02-") + QByteArray::number(i, 16);
+            const bool first = KnownAnswers::contains(filter, hashes, id, stranger);
+            named += first;
+            namedByBoth += first && KnownAnswers::contains(other, otherHashes, otherId, stranger);
+        }
+        if (heard <= KnownAnswers::kMacsPerSlice)
+            QVERIFY2(named < 100, qPrintable(QString::number(named)));
+        QVERIFY(namedByBoth <= named / 4 + 1 || heard > KnownAnswers::kMacsPerSlice);
+    }
+
+    void slicesPartitionTheMacs()
+    {
+        QList<int> counts(8, 0);
+        for (int i = 0; i < 800; ++i) {
+            const int slice = KnownAnswers::sliceOf(QByteArray("02-5e-03-") + QByteArray::number(i, 16), 8);
+            QVERIFY(slice >= 0 && slice < 8);
+            ++counts[slice];
+        }
+        for (const int count : std::as_const(counts))
+            QVERIFY(count > 50);  // about 100 each
+        QCOMPARE(KnownAnswers::sliceOf(QByteArray("any"), 1), 0);
     }
 
     void sealedPayloadOpensOnlyWithItsKey()

@@ -1,7 +1,7 @@
 // vosk-devsim: a fleet of simulated network video devices.
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
-//               [--host-address] [--parent PID]
+//               [--host-address] [--parent PID] [--legacy]
 // Prints "ready N" once it listens. SIGTERM or SIGINT: a bye for every
 // device, then exit 0. It gets SIGTERM when the process that started it
 // ends, so a fleet never outlives its test or script.
@@ -63,7 +63,10 @@ int main(int argc, char **argv)
     const QCommandLineOption parent(QStringLiteral("parent"),
                                     QStringLiteral("Process id of the starter: exit at once if it is gone already."),
                                     QStringLiteral("pid"));
-    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent});
+    const QCommandLineOption legacy(QStringLiteral("legacy"),
+                                    QStringLiteral("Answer every inquiry in 0..500 ms, ignoring the answer window, "
+                                                   "known answers and slices (an older device)."));
+    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy});
     parser.process(app);
 
     VoskSim::FleetOptions options;
@@ -90,6 +93,7 @@ int main(int argc, char **argv)
     options.refuse = parser.isSet(refuse);
     options.activePassword = parser.value(password).toLatin1();
     options.hostAddress = parser.isSet(hostAddress);
+    options.legacy = parser.isSet(legacy);
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
         return usageError(QStringLiteral("--password must be 1..64 bytes"));
 

@@ -343,6 +343,12 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
             return kStatusBadParam;
         if (!p.dhcpEnabled && (!validIpv4(p.ipv4Address) || !validMask(p.ipv4Mask)))
             return kStatusBadParam;
+        // With DHCP on they may be left empty (the old ones stay), but one
+        // that is given becomes the address the device falls back to, so it
+        // must parse as well.
+        if (p.dhcpEnabled && ((!p.ipv4Address.isEmpty() && !validIpv4(p.ipv4Address))
+                              || (!p.ipv4Mask.isEmpty() && !validMask(p.ipv4Mask))))
+            return kStatusBadParam;
         if (!p.ipv4Gateway.isEmpty() && !validIpv4(p.ipv4Gateway))
             return kStatusBadParam;
         if (p.port == 0)
