@@ -279,6 +279,10 @@ private Q_SLOTS:
         QString pathShown;
         int result = -1;
         const QString answerFile = m_dir.filePath(QStringLiteral("answer-old.xml"));
+        const QString keyFolder = m_dir.filePath(QStringLiteral("keys"));
+        QVERIFY(QDir().mkpath(keyFolder));
+        RecoveryUi::setFolderChooser([keyFolder](QWidget *, const QString &) { return keyFolder; });
+        QString exportHint;
         TestSupport::onModal([&](QDialog *dialog) {
             if (!qobject_cast<ResetPasswordDialog *>(dialog))
                 return;
@@ -287,6 +291,9 @@ private Q_SLOTS:
             folderShown = child<QToolButton>(dialog, "m_btnFilePath")->isVisible();
             child<QPushButton>(dialog, "m_btnQRcode")->click();
             decoded = decodeQr(child<QLabel>(dialog, "m_labelQcCode"));
+            // The hidden "Export" action writes the same key to a key file.
+            QMetaObject::invokeMethod(dialog, "onExportFile");
+            exportHint = lastHint();
             if (resetService({QStringLiteral("answer"), QStringLiteral("--qr"), QString::fromLatin1(decoded),
                               QStringLiteral("--out"), answerFile})
                     .isEmpty())
@@ -309,6 +316,12 @@ private Q_SLOTS:
         QVERIFY(manualHidden);
         QVERIFY(folderShown);
         QVERIFY(decoded.startsWith("B:" + record(index).deviceDescription + "**V1."));
+        RecoveryUi::setFolderChooser([](QWidget *, const QString &) { return QString(); });
+        QCOMPARE(exportHint, QStringLiteral("Exported."));
+        const QFileInfoList keyFiles = QDir(keyFolder).entryInfoList(QDir::Files);
+        QCOMPARE(keyFiles.size(), 1);
+        QVERIFY(keyFiles.first().fileName().startsWith(serialOf(index).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        QCOMPARE(readFile(keyFiles.first().filePath()), decoded.mid(decoded.indexOf("**") + 2));
         QCOMPARE(pathShown, answerFile);
         QCOMPARE(lastHint(), QStringLiteral("Reset password Succeed."));
         QCOMPARE(result, int(QDialog::Accepted));
