@@ -320,11 +320,11 @@ void DeviceDisplayPage::onConfigExportFile()
     runConfigExport(this, checkedDevices());
 }
 
-QVector<DeviceInfo> DeviceDisplayPage::checkedDevices() const
+QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const
 {
-    QVector<DeviceInfo> devices;
+    QVector<DeviceKey> devices;
     for (const int row : checkedRows())
-        devices << deviceInfoOfRow(row);
+        devices << m_model->keyAt(row);
     return devices;
 }
 
