@@ -9,6 +9,7 @@
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
+#include "shell/aboutdialog.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
 #include "shell/shelllog.h"
@@ -96,9 +97,14 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     m_menu->setAttribute(Qt::WA_TranslucentBackground);
     m_menu->setFocusPolicy(Qt::NoFocus);
+    m_about = new AboutDialog(this);
+    m_menu->addAction(m_about);
 
     connect(m_title, &aptui::WindowTitle::signalSystemMenu, this, &VOSKToolMainPage::OnBtnSystemMenu,
             Qt::DirectConnection);
+    connect(m_about, &AboutDialog::signalCover, this, &VOSKToolMainPage::enableCover);
+    connect(m_about, &AboutDialog::signalDiscover, this, &VOSKToolMainPage::disableCover);
+    connect(this, &VOSKToolMainPage::signalGetHelp, m_about, &AboutDialog::onGetHelp);
 
     // The handler reports from the library's thread: the records travel as
     // queued arguments, so their types must be known before connecting.
