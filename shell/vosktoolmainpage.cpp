@@ -10,6 +10,7 @@
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/devicereportqueue.h"
+#include "shell/aboutdialog.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
@@ -99,9 +100,14 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     m_menu->setAttribute(Qt::WA_TranslucentBackground);
     m_menu->setFocusPolicy(Qt::NoFocus);
+    m_about = new AboutDialog(this);
+    m_menu->addAction(m_about);
 
     connect(m_title, &aptui::WindowTitle::signalSystemMenu, this, &VOSKToolMainPage::OnBtnSystemMenu,
             Qt::DirectConnection);
+    connect(m_about, &AboutDialog::signalCover, this, &VOSKToolMainPage::enableCover);
+    connect(m_about, &AboutDialog::signalDiscover, this, &VOSKToolMainPage::disableCover);
+    connect(this, &VOSKToolMainPage::signalGetHelp, m_about, &AboutDialog::onGetHelp);
 
     // The handler reports from the library's thread; the page's report queue
     // copies each record there and hands them to the table in runs.
