@@ -2,18 +2,19 @@
 
 #include "aptui/cipstandarditem.h"
 #include "devicelist/devicecell.h"
+#include "aptui/targetpath.h"
 #include "devicelist/deviceiditem.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
 #include <QCoreApplication>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTextCodec>
 
 #include <optional>
@@ -543,30 +544,13 @@ bool DeviceInfoModel::saveDocument()
 
 QString DeviceInfoModel::defaultConfigPath()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QFileInfo dirInfo(programDir);
-    const QFileInfo fileInfo(QDir(programDir).filePath(kConfigFileName));
-    const bool writable = dirInfo.isWritable() && (!fileInfo.exists() || fileInfo.isWritable());
-    return resolveConfigPath(programDir, writable,
-                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return TarnGUIToolkit::GetUserFilePath(kConfigFileName);
 }
 
 QString DeviceInfoModel::resolveConfigPath(const QString &programDir, bool programDirWritable,
                                            const QString &userDir)
 {
-    const QString programFile = programDir + QLatin1Char('/') + kConfigFileName;
-    if (programDirWritable || userDir.isEmpty())
-        return programFile;
-    const QString userFile = QDir(userDir).filePath(kConfigFileName);
-    if (!QFileInfo::exists(userFile) && QFileInfo::exists(programFile)) {
-        QDir().mkpath(userDir);
-        // The shipped copy may be read-only; the user's copy must not be.
-        if (QFile::copy(programFile, userFile))
-            QFile::setPermissions(userFile, QFile::permissions(userFile) | QFileDevice::WriteOwner);
-        else
-            return programFile;
-    }
-    return userFile;
+    return TarnGUIToolkit::ResolveUserFilePath(programDir, programDirWritable, userDir, kConfigFileName);
 }
 
 } // namespace VoskTool

@@ -87,9 +87,9 @@ public:
     // moment would. For tests.
     void setBeforeCommitHook(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
 
-    // Where ColumnConfig.xml lives: beside the program when its folder is
-    // writable (a portable copy); otherwise in the per-user configuration
-    // folder, seeded from the copy beside the program.
+    // Where ColumnConfig.xml lives: TarnGUIToolkit::GetUserFilePath(), beside
+    // a portable program whose folder is writable, otherwise in the per-user
+    // configuration folder, seeded from the copy beside the program.
     static QString defaultConfigPath();
     // The decision behind defaultConfigPath(), with every input given.
     // Copies programDir's file to userDir when the latter has none yet.
