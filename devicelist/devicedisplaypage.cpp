@@ -7,12 +7,14 @@
 #include "aptui/treeviewwithleftpixmapdelegate.h"
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicelistlog.h"
+#include "devicelist/devicereportqueue.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
+#include "password/batchreset.h"
 
 #include <QDesktopServices>
-#include <QHash>
 #include <QHeaderView>
 #include <QHoverEvent>
 #include <QMouseEvent>
@@ -60,11 +62,17 @@ DeviceDisplayPage::DeviceDisplayPage(const QString &columnConfigPath, QWidget *p
     , m_ui(std::make_unique<Ui::DeviceDisplayPage>())
     , m_model(nullptr)
     , m_delegate(nullptr)
+    , m_reports(nullptr)
     , m_urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     m_ui->setupUi(this);
     m_model = new DeviceInfoModel(columnConfigPath, this);
     m_delegate = new aptui::TreeViewWithLeftPixmapDelegate(m_ui->m_tableViewVosk);
+    DeviceReportQueue::Sink sink;
+    sink.online = [this](const QVector<VOSK_DEVICE_INFO> &records) { onDevicesLogin(records); };
+    sink.offline = [this](const VOSK_DEVICE_INFO &record) { onDeviceLogout(record); };
+    sink.update = [this](const VOSK_DEVICE_INFO &record) { onDeviceUpdate(record); };
+    m_reports = new DeviceReportQueue(std::move(sink), this);
     setUp();
 }
 
@@ -73,6 +81,11 @@ DeviceDisplayPage::~DeviceDisplayPage() = default;
 TarnGUIToolkit::CTableView *DeviceDisplayPage::tableView() const
 {
     return m_ui->m_tableViewVosk;
+}
+
+void DeviceDisplayPage::listenTo(VOSK::VoskHandler *handler)
+{
+    m_reports->listenTo(handler);
 }
 
 void DeviceDisplayPage::setUrlOpener(UrlOpener opener)
@@ -134,23 +147,39 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    // Opens the spreadsheet export dialog once the export feature is in;
-    // until then the button has nothing to do.
+    DevicesInfoSavePage dialog(m_model, this);
+    dialog.setRows(checkedRows());
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+    emit signalCoverMainPage();
+    dialog.exec();
+    emit signalDisCoverMainPage();
 }
 
-void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
+void DeviceDisplayPage::addUnlessListed(const VOSK_DEVICE_INFO &record)
 {
     DeviceStore *store = DeviceStore::instance();
     {
         const DeviceStore::Locker locker(store);
         // A device is listed once, by MAC, whatever its serial number says.
-        if (store->containsMac(VOSK::fieldText(struDevInfo.mac)))
+        if (store->containsMac(VOSK::fieldText(record.mac)))
             return;
     }
-    m_model->addDevice(struDevInfo);
-    store->addDevice(struDevInfo);
+    m_model->addDevice(record);
+    store->addDevice(record);
+}
+
+void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
+{
+    addUnlessListed(struDevInfo);
     updateCountLabel();
     // A new row is never checked: the selection stays as it is.
+}
+
+void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
+{
+    for (const VOSK_DEVICE_INFO &record : records)
+        addUnlessListed(record);
+    updateCountLabel();
 }
 
 void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
@@ -175,6 +204,9 @@ void DeviceDisplayPage::onManualUpdate()
     if (!handler->clearup())
         qCInfo(lcDeviceList) << "[DeviceDisplayPage] clearing the library's devices failed:" << handler->getLastError();
     DeviceStore::instance()->clear();
+    // Reports still on their way describe the table being thrown away; the
+    // inquiry below has every device report again.
+    m_reports->discard();
     m_model->removeRows(0, m_model->rowCount());
     m_ui->m_labelDeviceCountValue->setText(QStringLiteral("0"));
     sendSelection({});
@@ -201,7 +233,7 @@ void DeviceDisplayPage::refreshSucceededRows(const QVector<DeviceInfo> &results)
         VOSK_DEVICE_INFO record;
         std::memset(&record, 0, sizeof record);
         // The pane has written the new values into the store already.
-        if (store->getDevice(info.serialNumber, info.mac, record))
+        if (store->getDevice(info.key(), record))
             m_model->updateDevice(record);
     }
 }
@@ -280,14 +312,20 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    // Starts the batch password reset once that feature is in; until then
-    // the button has nothing to do.
+    runConfigReset(this, checkedDevices());
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    // Starts the batch key export once that feature is in; until then the
-    // button has nothing to do.
+    runConfigExport(this, checkedDevices());
+}
+
+QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const
+{
+    QVector<DeviceKey> devices;
+    for (const int row : checkedRows())
+        devices << m_model->keyAt(row);
+    return devices;
 }
 
 bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
@@ -345,8 +383,11 @@ DeviceInfo DeviceDisplayPage::deviceInfoOfRow(int row) const
     info.id = cellText(row, ColumnId);
     info.deviceType = cellText(row, ColumnDeviceType);
     info.ipv4Address = cellText(row, ColumnIpv4Address);
-    info.serialNumber = cellText(row, ColumnSerialNumber);
-    info.mac = cellText(row, ColumnMac);
+    // The key comes from the row itself: it is what finds the device again
+    // in the store and the model, whatever the cells show.
+    DeviceKey key = m_model->keyAt(row);
+    info.serialNumber = std::move(key.serialNumber);
+    info.mac = std::move(key.mac);
     info.result = QStringLiteral("0");
     return info;
 }
@@ -356,7 +397,7 @@ quint8 DeviceDisplayPage::activationOf(const DeviceInfo &info) const
     VOSK_DEVICE_INFO record;
     std::memset(&record, 0, sizeof record);
     // A device missing from the store reads as zeros, that is activated.
-    DeviceStore::instance()->getDevice(info.serialNumber, info.mac, record);
+    DeviceStore::instance()->getDevice(info.key(), record);
     return record.notActivated;
 }
 
@@ -377,17 +418,6 @@ void DeviceDisplayPage::sendSelection(const QVector<int> &rows)
         }
         return;
     }
-    // One pass over the store instead of one search per checked row: a
-    // "check all" over thousands of rows stays linear.
-    QHash<QPair<QString, QString>, quint8> states;
-    const QVector<VOSK_DEVICE_INFO> stored = DeviceStore::instance()->getAllDevices();
-    states.reserve(stored.size());
-    for (const VOSK_DEVICE_INFO &record : stored) {
-        // The store answers with the first element of a key; so do we.
-        const QPair<QString, QString> key(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
-        if (!states.contains(key))
-            states.insert(key, record.notActivated);
-    }
     QVector<DeviceInfo> devices;
     devices.reserve(rows.size());
     bool activated = false;
@@ -396,7 +426,7 @@ void DeviceDisplayPage::sendSelection(const QVector<int> &rows)
         const DeviceInfo info = deviceInfoOfRow(row);
         devices << info;
         // Missing from the store reads as 0, activated, as for one row.
-        const quint8 state = states.value({info.serialNumber, info.mac}, 0);
+        const quint8 state = activationOf(info);
         activated = activated || state == 0;
         notActivated = notActivated || state == 1;
     }

@@ -1,19 +1,20 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
+#include "devicelist/devicecell.h"
+#include "aptui/targetpath.h"
 #include "devicelist/deviceiditem.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
-#include <QColor>
 #include <QCoreApplication>
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
-#include <QStandardPaths>
 #include <QTextCodec>
 
 #include <optional>
@@ -37,11 +38,6 @@ const char *const kColumnElementNames[DeviceColumnCount] = {
     "ColumnSupportDhcp", "ColumnIpv4Dhcp",
 };
 
-QColor cellColour()
-{
-    return QColor(QStringLiteral("#666666"));
-}
-
 // The cell type of a logical column: what decides how the column sorts.
 QStandardItem *newCell(int logical)
 {
@@ -52,11 +48,11 @@ QStandardItem *newCell(int logical)
     // info: a later update fills it in place, and a column mixing address
     // cells and plain cells would sort inconsistently.
     case ColumnIpv4Gateway:
-        return new aptui::CIpStandardItem(QString());
+        return new DeviceCell<aptui::CIpStandardItem>(QString());
     case ColumnId:
-        return new DeviceIdItem;
+        return new DeviceCell<DeviceIdItem>;
     default:
-        return new QStandardItem;
+        return new DeviceCell<QStandardItem>;
     }
 }
 
@@ -129,9 +125,11 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
     }
 }
 
-QBrush activationBrush(const VOSK_DEVICE_INFO &record)
+// The activation cell's own foreground: red for a device that is not
+// activated, none (the cells' grey) otherwise.
+QVariant activationForeground(const VOSK_DEVICE_INFO &record)
 {
-    return record.notActivated == 0 ? QBrush(cellColour()) : QBrush(Qt::red, Qt::SolidPattern);
+    return record.notActivated == 0 ? QVariant() : QVariant(QBrush(Qt::red, Qt::SolidPattern));
 }
 
 QString idText(int row)
@@ -178,6 +176,86 @@ void DeviceInfoModel::setUp()
     loadColumnConfig();
     insertColumns(0, DeviceColumnCount);
     setHeaders();
+    trackRows();
+}
+
+void DeviceInfoModel::trackRows()
+{
+    // Connected before any view or page, so the index is right by the time
+    // they hear of a change. Rows appended at the end (what addDevice does)
+    // and removed anywhere are followed in place; whatever else reorders rows
+    // or rewrites a key (a sort, a move, a reset, an insertion in the middle,
+    // setData on the key role) has the index rebuilt at its next use.
+    connect(this, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent, int first, int last) {
+        if (parent.isValid() || m_indexStale)
+            return;
+        if (last == rowCount() - 1)
+            indexRows(first, last);
+        else
+            m_indexStale = true;
+    });
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (!parent.isValid())
+                    unindexRows(first, last);
+            });
+    connect(this, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+                const int check = columnIndex(ColumnCheck);
+                if (topLeft.column() <= check && check <= bottomRight.column()
+                    && (roles.isEmpty() || roles.contains(DeviceKeyRole)))
+                    m_indexStale = true;
+            });
+    const auto stale = [this] { m_indexStale = true; };
+    connect(this, &QAbstractItemModel::layoutChanged, this, stale);
+    connect(this, &QAbstractItemModel::rowsMoved, this, stale);
+    connect(this, &QAbstractItemModel::modelReset, this, stale);
+}
+
+void DeviceInfoModel::indexRows(int first, int last) const
+{
+    for (int row = first; row <= last; ++row) {
+        KeySlot &slot = m_rowIndex[keyAt(row)];
+        if (slot.count++ == 0 || row < slot.row)
+            slot.row = row;
+    }
+}
+
+void DeviceInfoModel::unindexRows(int first, int last)
+{
+    if (m_indexStale)
+        return;
+    if (first == 0 && last == rowCount() - 1) {
+        m_rowIndex.clear();
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        const auto it = m_rowIndex.find(keyAt(row));
+        if (it == m_rowIndex.end())
+            continue;
+        if (--it->count == 0) {
+            m_rowIndex.erase(it);
+        } else if (it->row >= first && it->row <= last) {
+            // A repeated key lost its topmost row: which one answers now is
+            // found by the next rebuild.
+            m_indexStale = true;
+            return;
+        }
+    }
+    // Every row behind the removed ones moves up.
+    const int removed = last - first + 1;
+    for (KeySlot &slot : m_rowIndex) {
+        if (slot.row > last)
+            slot.row -= removed;
+    }
+}
+
+void DeviceInfoModel::rebuildIndex() const
+{
+    m_rowIndex.clear();
+    m_rowIndex.reserve(rowCount());
+    m_indexStale = false;
+    indexRows(0, rowCount() - 1);
 }
 
 void DeviceInfoModel::setHeaders()
@@ -213,18 +291,17 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
     QList<QStandardItem *> items(DeviceColumnCount, nullptr);
     for (int logical = 0; logical < DeviceColumnCount; ++logical) {
         QStandardItem *item = newCell(logical);
-        item->setForeground(QBrush(cellColour()));
-        item->setEditable(false);
         if (logical == ColumnCheck) {
             item->setCheckable(true);
             item->setCheckState(Qt::Unchecked);
+            item->setData(QVariant::fromValue(DeviceKey::fromRecord(record)), DeviceKeyRole);
         } else if (logical == ColumnId) {
             item->setText(idText(row));
         } else if (const std::optional<QString> text = cellText(logical, record)) {
             item->setText(*text);
         }
-        if (logical == ColumnActivation)
-            item->setForeground(activationBrush(record));
+        if (logical == ColumnActivation && record.notActivated != 0)
+            item->setData(activationForeground(record), Qt::ForegroundRole);
         items[columnIndex(logical)] = item;
     }
     // One insertion for the whole row: views and the page see a complete row.
@@ -233,7 +310,7 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
 
 void DeviceInfoModel::removeDevice(const VOSK_DEVICE_INFO &record)
 {
-    const int row = rowOf(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    const int row = rowOf(DeviceKey::fromRecord(record));
     if (row < 0)
         return;
     removeRow(row);
@@ -242,7 +319,7 @@ void DeviceInfoModel::removeDevice(const VOSK_DEVICE_INFO &record)
 
 void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
 {
-    const int row = rowOf(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    const int row = rowOf(DeviceKey::fromRecord(record));
     if (row < 0)
         return;
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
@@ -250,20 +327,27 @@ void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
             setCellText(row, logical, *text);
     }
     if (QStandardItem *cell = item(row, columnIndex(ColumnActivation)))
-        cell->setForeground(activationBrush(record));
+        cell->setData(activationForeground(record), Qt::ForegroundRole);
+}
+
+int DeviceInfoModel::rowOf(const DeviceKey &key) const
+{
+    if (m_indexStale)
+        rebuildIndex();
+    int row = m_rowIndex.value(key).row;
+    Q_ASSERT(row < 0 || keyAt(row) == key);
+    return row;
 }
 
 int DeviceInfoModel::rowOf(const QString &serialNumber, const QString &mac) const
 {
-    const int serialColumn = columnIndex(ColumnSerialNumber);
-    const int macColumn = columnIndex(ColumnMac);
-    for (int row = 0; row < rowCount(); ++row) {
-        const QStandardItem *serial = item(row, serialColumn);
-        const QStandardItem *macItem = item(row, macColumn);
-        if (serial && macItem && serial->text() == serialNumber && macItem->text() == mac)
-            return row;
-    }
-    return -1;
+    return rowOf(DeviceKey{serialNumber, mac});
+}
+
+DeviceKey DeviceInfoModel::keyAt(int row) const
+{
+    const QStandardItem *check = item(row, columnIndex(ColumnCheck));
+    return check ? check->data(DeviceKeyRole).value<DeviceKey>() : DeviceKey();
 }
 
 void DeviceInfoModel::setCellText(int row, int logical, const QString &text)
@@ -460,30 +544,13 @@ bool DeviceInfoModel::saveDocument()
 
 QString DeviceInfoModel::defaultConfigPath()
 {
-    const QString programDir = QCoreApplication::applicationDirPath();
-    const QFileInfo dirInfo(programDir);
-    const QFileInfo fileInfo(QDir(programDir).filePath(kConfigFileName));
-    const bool writable = dirInfo.isWritable() && (!fileInfo.exists() || fileInfo.isWritable());
-    return resolveConfigPath(programDir, writable,
-                             QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    return TarnGUIToolkit::GetUserFilePath(kConfigFileName);
 }
 
 QString DeviceInfoModel::resolveConfigPath(const QString &programDir, bool programDirWritable,
                                            const QString &userDir)
 {
-    const QString programFile = programDir + QLatin1Char('/') + kConfigFileName;
-    if (programDirWritable || userDir.isEmpty())
-        return programFile;
-    const QString userFile = QDir(userDir).filePath(kConfigFileName);
-    if (!QFileInfo::exists(userFile) && QFileInfo::exists(programFile)) {
-        QDir().mkpath(userDir);
-        // The shipped copy may be read-only; the user's copy must not be.
-        if (QFile::copy(programFile, userFile))
-            QFile::setPermissions(userFile, QFile::permissions(userFile) | QFileDevice::WriteOwner);
-        else
-            return programFile;
-    }
-    return userFile;
+    return TarnGUIToolkit::ResolveUserFilePath(programDir, programDirWritable, userDir, kConfigFileName);
 }
 
 } // namespace VoskTool
