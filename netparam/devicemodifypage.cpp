@@ -100,13 +100,6 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     connect(m_netParaPage, &DeviceNetParaPage::signalBatchDhcpStateChanged, this,
             &DeviceModifyPage::onBatchDhcpStateChanged);
 
-    QWidget *owner = parentWidget();
-    if (owner && owner->metaObject()->indexOfSlot("enableCover()") >= 0
-        && owner->metaObject()->indexOfSlot("disableCover()") >= 0) {
-        connect(this, SIGNAL(signalCoverMainPage()), owner, SLOT(enableCover()));
-        connect(this, SIGNAL(signalDisCoverMainPage()), owner, SLOT(disableCover()));
-    }
-
     enterNothingSelected();
 }
 
