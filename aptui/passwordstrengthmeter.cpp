@@ -1,0 +1,62 @@
+#include "aptui/passwordstrengthmeter.h"
+
+#include <QLabel>
+#include <QPixmap>
+
+namespace aptui {
+
+PasswordStrengthMeter::PasswordStrengthMeter(QLabel *bar1, QLabel *bar2, QLabel *bar3, QLabel *levelText)
+    : m_bars{bar1, bar2, bar3}, m_levelText(levelText)
+{
+}
+
+QString PasswordStrengthMeter::greyImage()
+{
+    return QStringLiteral(":/CommonSkin/Password/Images/Public/Control/Password/grey.png");
+}
+
+QString PasswordStrengthMeter::redImage()
+{
+    return QStringLiteral(":/CommonSkin/Password/Images/Public/Control/Password/red.png");
+}
+
+QString PasswordStrengthMeter::yellowImage()
+{
+    return QStringLiteral(":/CommonSkin/Password/Images/Public/Control/Password/yellow.png");
+}
+
+QString PasswordStrengthMeter::greenImage()
+{
+    return QStringLiteral(":/CommonSkin/Password/Images/Public/Control/Password/green.png");
+}
+
+void PasswordStrengthMeter::showStrength(int level, const QString &word)
+{
+    // Grey first, then colour as many bars as the level earns.
+    QString images[3] = {greyImage(), greyImage(), greyImage()};
+    QString text;
+    switch (level) {
+    case 1:
+        images[0] = redImage();
+        text = word;
+        break;
+    case 2:
+        images[0] = images[1] = yellowImage();
+        text = word;
+        break;
+    case 3:
+        images[0] = images[1] = images[2] = greenImage();
+        text = word;
+        break;
+    default:
+        break;
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (m_bars[i])
+            m_bars[i]->setPixmap(QPixmap(images[i]));
+    }
+    if (m_levelText)
+        m_levelText->setText(text);
+}
+
+} // namespace aptui

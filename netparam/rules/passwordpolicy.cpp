@@ -1,0 +1,81 @@
+#include "netparam/rules/passwordpolicy.h"
+
+#include <QTextCodec>
+
+#include <algorithm>
+
+namespace VoskTool {
+
+int passwordLevel(const QByteArray &user, const QByteArray &password)
+{
+    if (password.size() < kMinPasswordLength)
+        return 0;
+    QByteArray reversed = user;
+    std::reverse(reversed.begin(), reversed.end());
+    if (password == user || password == reversed)
+        return 0;
+
+    bool digit = false, upper = false, lower = false, other = false;
+    for (const char c : password) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c >= 'A' && c <= 'Z')
+            upper = true;
+        else if (c >= 'a' && c <= 'z')
+            lower = true;
+        else
+            other = true;
+    }
+    const int classes = int(digit) + int(upper) + int(lower) + int(other);
+    if (classes <= 1)
+        return 0;
+    if (classes == 2)
+        return digit && (upper || lower) ? 1 : 2;
+    return 3;
+}
+
+PasswordEncoding encodePassword(const QString &text, QTextCodec *codec, QByteArray *bytes)
+{
+    if (!codec)
+        codec = QTextCodec::codecForLocale();
+    // A codec that cannot represent a character substitutes it; decoding the
+    // result again is the one test every codec answers the same way.
+    QTextCodec::ConverterState state(QTextCodec::ConvertInvalidToNull);
+    const QByteArray encoded = codec->fromUnicode(text.constData(), int(text.size()), &state);
+    if (state.invalidChars > 0 || codec->toUnicode(encoded) != text)
+        return PasswordEncoding::NotRepresentable;
+    if (encoded.size() > kMaxPasswordBytes)
+        return PasswordEncoding::TooLong;
+    if (bytes)
+        *bytes = encoded;
+    return PasswordEncoding::Ok;
+}
+
+int adminPasswordLevel(const QString &text, QTextCodec *codec)
+{
+    if (!codec)
+        codec = QTextCodec::codecForLocale();
+    return passwordLevel(QByteArray(kAdminUserName), codec->fromUnicode(text));
+}
+
+NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation,
+                                  QTextCodec *codec)
+{
+    if (newPassword.isEmpty())
+        return NewPasswordCheck::Empty;
+    if (newPassword != confirmation)
+        return NewPasswordCheck::Mismatch;
+    switch (encodePassword(newPassword, codec, nullptr)) {
+    case PasswordEncoding::NotRepresentable:
+        return NewPasswordCheck::NotRepresentable;
+    case PasswordEncoding::TooLong:
+        return NewPasswordCheck::TooLong;
+    case PasswordEncoding::Ok:
+        break;
+    }
+    if (adminPasswordLevel(newPassword, codec) == 0)
+        return NewPasswordCheck::TooWeak;
+    return NewPasswordCheck::Accepted;
+}
+
+} // namespace VoskTool

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+class QTextCodec;
+
+namespace VoskTool {
+
+// The administrator-password policy of every place that sets a new password
+// (activation, the reset dialog, the batch reset) and of every place that
+// sends one to a device. Pure functions, any thread.
+
+// The user name every caller rates against.
+inline constexpr char kAdminUserName[] = "admin";
+
+// Longest password the device fields take, in bytes after conversion (the
+// reset block's field holds 16 bytes and no terminator of its own).
+inline constexpr int kMaxPasswordBytes = 16;
+// Shortest password the policy rates above 0, in characters.
+inline constexpr int kMinPasswordLength = 8;
+
+// 0 (not acceptable), 1 "Weak", 2 "Medium" or 3 "Strong".
+// Under 8 bytes, or equal to the user name or to it reversed: 0. Otherwise
+// the number of classes that occur among digits, A-Z, a-z and every other
+// byte (blanks, punctuation, every non-ASCII byte): one class 0; digits with
+// one letter class 1; any other pair 2; three or four classes 3.
+int passwordLevel(const QByteArray &user, const QByteArray &password);
+
+// How a typed password goes to a device.
+enum class PasswordEncoding {
+    Ok,
+    // A character the 8-bit conversion cannot represent: sending it would put
+    // '?' in its place and lock the user out with a password never typed.
+    NotRepresentable,
+    // More bytes after conversion than the device fields take.
+    TooLong,
+};
+
+// Converts a typed password with `codec` (the toolkit's 8-bit conversion;
+// null means the locale's codec). Fills `bytes` only when the result is Ok.
+PasswordEncoding encodePassword(const QString &text, QTextCodec *codec, QByteArray *bytes);
+
+// The level of a typed password against "admin", rated on its converted bytes.
+int adminPasswordLevel(const QString &text, QTextCodec *codec);
+
+// The acceptance checks of a new password with its confirmation, in the
+// order the forms report them; each form words the result in its own texts.
+enum class NewPasswordCheck {
+    Accepted,
+    Empty,            // the new password is empty
+    Mismatch,         // confirmation differs (exact, case-sensitive)
+    NotRepresentable, // see PasswordEncoding
+    TooLong,          // see PasswordEncoding
+    TooWeak,          // level 0
+};
+NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation,
+                                  QTextCodec *codec);
+
+} // namespace VoskTool
