@@ -2,6 +2,7 @@
 // live device table, until the user confirms the exit question.
 
 #include "app/toolsapplication.h"
+#include "aptui/targetpath.h"
 #include "shell/vosktoolmainpage.h"
 
 #include <QDir>
@@ -10,9 +11,8 @@
 int main(int argc, char *argv[])
 {
     apt::ToolsApplication app(QStringLiteral("VOSKTool"), argc, argv);
-    // The style plug-in lives in <program folder>/plugins/styles/.
-    QCoreApplication::addLibraryPath(QDir::toNativeSeparators(QCoreApplication::applicationDirPath())
-                                     + QDir::separator() + QStringLiteral("plugins"));
+    // The style plug-in lives in <plug-in folder>/styles/.
+    QCoreApplication::addLibraryPath(QDir::toNativeSeparators(TarnGUIToolkit::GetPluginPath()));
     QCoreApplication::setApplicationName(apt::ToolsApplication::tr("VOSKTool"));
 
     if (!app.init()) {

@@ -74,8 +74,9 @@ bool ToolsApplication::init()
 
 void ToolsApplication::loadConfigure()
 {
-    // A missing or broken file leaves every setting at its default.
-    ConfigureManager::GetInstance()->load(TarnGUIToolkit::GetTargetPathFile(QStringLiteral("Setup.xml")));
+    // A missing or broken file leaves every setting at its default. An
+    // installed program reads the user's own copy, which the user may edit.
+    ConfigureManager::GetInstance()->load(TarnGUIToolkit::GetUserFilePath(QStringLiteral("Setup.xml")));
 }
 
 void ToolsApplication::setDefaultFont()
@@ -87,7 +88,7 @@ void ToolsApplication::loadSkin()
 {
     const QString skin =
         ConfigureManager::GetInstance()->getStringValue(Skin, QStringLiteral("CommonSkin"));
-    const QString folder = TarnGUIToolkit::GetTargetPath() + QStringLiteral("plugins/skins/");
+    const QString folder = TarnGUIToolkit::GetPluginPath() + QStringLiteral("skins/");
     if (findSkinPlugin(skin, folder))
         qCWarning(lcApp, "[Tool]LoadSkin = %s Success", qUtf8Printable(skin));
     else

@@ -26,6 +26,8 @@ namespace VoskTool {
 // drag, so the new order takes effect at the next start. The model always
 // has 22 valid, distinct columns: unusable entries of the file fall back to
 // their logical id (or, when that is taken, the first free column).
+// Construction and every save remove the temporaries that an interrupted
+// save left beside the file ("ColumnConfig.xml.XXXXXX").
 //
 // GUI thread only.
 class DeviceInfoModel final : public QStandardItemModel
@@ -85,9 +87,9 @@ public:
     // moment would. For tests.
     void setBeforeCommitHook(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
 
-    // Where ColumnConfig.xml lives: beside the program when its folder is
-    // writable (a portable copy); otherwise in the per-user configuration
-    // folder, seeded from the copy beside the program.
+    // Where ColumnConfig.xml lives: TarnGUIToolkit::GetUserFilePath(), beside
+    // a portable program whose folder is writable, otherwise in the per-user
+    // configuration folder, seeded from the copy beside the program.
     static QString defaultConfigPath();
     // The decision behind defaultConfigPath(), with every input given.
     // Copies programDir's file to userDir when the latter has none yet.

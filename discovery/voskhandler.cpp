@@ -1,6 +1,7 @@
 #include "discovery/voskhandler.h"
 
 #include "discovery/discoverylog.h"
+#include "discovery/recordfields.h"
 
 #include <algorithm>
 #include <cstring>
@@ -147,6 +148,10 @@ void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)
         break;
     case VOSK_EVENT_ONLINE:
     case VOSK_EVENT_ONLINE_AGAIN:
+        // Off unless asked for (vosktool.discovery.debug): the one trace of
+        // what an installed program found, for the package test and for
+        // a technician's bug report.
+        qCDebug(lcDiscovery).noquote() << "[VoskHandler] online" << fieldText(record->serialNumber);
         Q_EMIT handler->signalDeviceOnline(*record);
         break;
     default:

@@ -1,0 +1,340 @@
+// vosktool-cli end to end: the program against the simulator on loopback,
+// as a script runs it.
+
+#include "tests/vosk/voskfixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace VoskTest;
+
+namespace {
+
+constexpr int kPort = 47242;
+const char kGroup[] = "239.255.86.142";
+constexpr quint64 kSeed = 11;
+constexpr int kCount = 8;
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+// Runs the program to its end. Every run listens until the devices it
+// names (or --expect N) are seen; the long window only bounds a failure.
+Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
+    Run run;
+    if (!process.waitForStarted(10000))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(180000);
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QStringList wait() { return {QStringLiteral("--wait"), QStringLiteral("60000")}; }
+
+} // namespace
+
+class TestVoskToolCli final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!foreignInterfaces().isEmpty())
+            QSKIP("needs the private network namespace of ./test.sh");
+        pinToLoopback(kPort, kGroup);
+        m_fleet = fleet(kSeed, kCount);
+        for (const auto &device : m_fleet) {
+            const QString serial = QString::fromLatin1(device.record().serialNumber);
+            (device.record().notActivated ? m_inactive : m_active) << serial;
+        }
+        QVERIFY2(m_inactive.size() >= 2 && m_active.size() >= 2, "the fleet needs both kinds of device");
+        QVERIFY(m_files.isValid());
+    }
+
+    void init()
+    {
+        m_devsim = std::make_unique<Devsim>();
+        const QStringList refuse = QByteArray(QTest::currentTestFunction()).contains("Refused")
+            ? QStringList{QStringLiteral("--refuse")} : QStringList{};
+        QVERIFY(m_devsim->start(QStringList{QStringLiteral("--count"), QString::number(kCount),
+                                            QStringLiteral("--seed"), QString::number(kSeed)} + refuse));
+    }
+
+    void cleanup() { m_devsim.reset(); }
+
+    void listFormats()
+    {
+        const QStringList once = QStringList{QStringLiteral("list"), QStringLiteral("--expect"),
+                                             QString::number(kCount)} + wait();
+        const Run table = cli(once);
+        QCOMPARE(table.code, 0);
+        QVERIFY(table.out.startsWith("SERIAL"));
+        QCOMPARE(table.out.count('\n'), kCount + 1);
+
+        const Run json = cli(once + QStringList{QStringLiteral("--json")});
+        QCOMPARE(json.code, 0);
+        const QJsonArray devices = QJsonDocument::fromJson(json.out).array();
+        QCOMPARE(devices.size(), kCount);
+        for (const auto &device : m_fleet) {
+            const auto &record = device.record();
+            const auto it = std::find_if(devices.begin(), devices.end(), [&](const QJsonValue &value) {
+                return value[QLatin1String("serial")].toString() == QString::fromLatin1(record.serialNumber);
+            });
+            QVERIFY(it != devices.end());
+            QCOMPARE((*it)[QLatin1String("mac")].toString(), QString::fromLatin1(record.mac));
+            QCOMPARE((*it)[QLatin1String("activated")].toBool(), !record.notActivated);
+            QCOMPARE((*it)[QLatin1String("port")].toInt(), int(record.port));
+        }
+
+        const Run csv = cli(once + QStringList{QStringLiteral("--csv")});
+        QCOMPARE(csv.code, 0);
+        const QList<QByteArray> lines = csv.out.trimmed().split('\n');
+        QCOMPARE(lines.size(), kCount + 1);
+        QVERIFY(lines.first().startsWith("serial,mac,type,activated,ipv4"));
+        for (const QByteArray &line : lines)
+            QCOMPARE(line.count(','), lines.first().count(','));
+    }
+
+    // Events as they come, until the script stops the program.
+    void watch()
+    {
+        QProcess process;
+        process.start(QStringLiteral(VOSKTOOL_CLI_PATH), {QStringLiteral("list"), QStringLiteral("--watch"),
+                                                          QStringLiteral("--json")});
+        QVERIFY(process.waitForStarted(10000));
+        QByteArray out;
+        auto count = [&out](const char *event) {
+            int n = 0;
+            for (const QByteArray &line : out.split('\n'))
+                n += QJsonDocument::fromJson(line)[QLatin1String("event")].toString() == QLatin1String(event);
+            return n;
+        };
+        while (count("online") < kCount && process.waitForReadyRead(60000))
+            out += process.readAllStandardOutput();
+        QCOMPARE(count("online"), kCount);
+        // The fleet says bye: every device goes offline.
+        QVERIFY(m_devsim->stop());
+        while (count("offline") < kCount && process.waitForReadyRead(60000))
+            out += process.readAllStandardOutput();
+        QCOMPARE(count("offline"), kCount);
+        ::kill(pid_t(process.processId()), SIGTERM);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+    }
+
+    void activate()
+    {
+        const QString weak = password(QByteArrayLiteral("12345678\n"));
+        const QString good = password(QByteArrayLiteral("Install2026\n"));
+        const QString first = m_inactive.at(0);
+        const QString second = m_inactive.at(1);
+
+        // Refused before anything is sent: no discovery at all.
+        Run run = cli(QStringList{QStringLiteral("activate"), first, QStringLiteral("--password-file"), weak} + wait());
+        QCOMPARE(run.code, 2);
+        QVERIFY(run.err.contains("Valid password range [8-16]."));
+        QVERIFY(!run.err.contains("found"));
+        QVERIFY(run.out.isEmpty());
+
+        // One device: the single-device words.
+        run = cli(QStringList{QStringLiteral("activate"), first, QStringLiteral("--password-file"), good} + wait());
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, (first + QStringLiteral("\tSucceed\n")).toLatin1());
+        run = cli(QStringList{QStringLiteral("activate"), first, QStringLiteral("--password-file"), good} + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (first + QStringLiteral("\tError2021:others\n")).toLatin1());
+
+        // Several: the batch words, every device tried, from standard input.
+        run = cli(QStringList{QStringLiteral("activate"), first, second, QStringLiteral("--password-file"),
+                              QStringLiteral("-")} + wait(),
+                  QByteArrayLiteral("Install2026\r\n"));
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (first + QStringLiteral("\tError2021:reactive\n") + second
+                           + QStringLiteral("\tSucceed\n")).toLatin1());
+        QVERIFY(run.err.contains("[2/2]"));
+
+        QVERIFY(listed(second)[QLatin1String("activated")].toBool());
+    }
+
+    void activateRefused()
+    {
+        const QString good = password(QByteArrayLiteral("Install2026\n"));
+        Run run = cli(QStringList{QStringLiteral("activate"), m_inactive.at(0), QStringLiteral("--password-file"), good}
+                      + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (m_inactive.at(0) + QStringLiteral("\tDevice deny.\n")).toLatin1());
+        run = cli(QStringList{QStringLiteral("activate"), m_inactive.at(0), m_inactive.at(1),
+                              QStringLiteral("--password-file"), good} + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (m_inactive.at(0) + QStringLiteral("\tError2009:Device deny.\n") + m_inactive.at(1)
+                           + QStringLiteral("\tError2009:Device deny.\n")).toLatin1());
+    }
+
+    void badInput_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        const QString missing = m_files.filePath(QStringLiteral("no-such-file"));
+        QTest::newRow("no command") << QStringList{};
+        QTest::newRow("unknown command") << QStringList{QStringLiteral("frobnicate")};
+        QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("--colour")};
+        QTest::newRow("two formats") << QStringList{QStringLiteral("list"), QStringLiteral("--json"),
+                                                    QStringLiteral("--csv")};
+        QTest::newRow("bad wait") << QStringList{QStringLiteral("list"), QStringLiteral("--wait"), QStringLiteral("x")};
+        QTest::newRow("no serial") << QStringList{QStringLiteral("activate"), QStringLiteral("--password-file"),
+                                                  missing};
+        QTest::newRow("no password file") << QStringList{QStringLiteral("activate"), QStringLiteral("ABC")};
+        QTest::newRow("unreadable password file")
+            << QStringList{QStringLiteral("activate"), QStringLiteral("ABC"), QStringLiteral("--password-file"),
+                           missing};
+    }
+
+    void badInput()
+    {
+        QFETCH(QStringList, arguments);
+        const Run run = cli(arguments);
+        QCOMPARE(run.code, 2);
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.startsWith("vosktool-cli: "));
+    }
+
+    void notFound()
+    {
+        const QString good = password(QByteArrayLiteral("Install2026\n"));
+        const Run run = cli({QStringLiteral("activate"), QStringLiteral("NO-SUCH-SERIAL"),
+                             QStringLiteral("--password-file"), good, QStringLiteral("--wait"), QStringLiteral("0")});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, QByteArray("NO-SUCH-SERIAL\tDevice not found.\n"));
+    }
+
+#ifdef VOSKTOOL_CLI_NETPARAM
+    void set()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString wrong = password(QByteArrayLiteral("Admin54321\n"));
+        const QString serial = m_active.at(0);
+        const QStringList change{QStringLiteral("set"), serial, QStringLiteral("--ip"), QStringLiteral("10.1.2.3"),
+                                 QStringLiteral("--mask"), QStringLiteral("255.0.0.0"), QStringLiteral("--gateway"),
+                                 QStringLiteral("10.0.0.1"), QStringLiteral("--port"), QStringLiteral("8001")};
+
+        // A bad value is refused before the network is touched.
+        Run run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--mask"),
+                                  QStringLiteral("255.255.255.255"), QStringLiteral("--password-file"), admin}
+                      + wait());
+        QCOMPARE(run.code, 2);
+        QVERIFY(run.err.contains("Subnet Mask not correct."));
+        QVERIFY(!run.err.contains("found"));
+        run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("1999"),
+                              QStringLiteral("--password-file"), admin} + wait());
+        QCOMPARE(run.code, 2);
+        QVERIFY(run.err.contains("Device port ranges from 2000 to 65535."));
+
+        run = cli(change + QStringList{QStringLiteral("--password-file"), wrong} + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tDevice deny.\n")).toLatin1());
+
+        run = cli(change + QStringList{QStringLiteral("--password-file"), admin} + wait());
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tSucceed\n")).toLatin1());
+        const QJsonObject device = listed(serial);
+        QCOMPARE(device[QLatin1String("ipv4")].toString(), QStringLiteral("10.1.2.3"));
+        QCOMPARE(device[QLatin1String("mask")].toString(), QStringLiteral("255.0.0.0"));
+        QCOMPARE(device[QLatin1String("port")].toInt(), 8001);
+    }
+
+    void batch()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString first = m_active.at(0);
+        const QString second = m_active.at(1);
+        const QString before = listed(first)[QLatin1String("ipv4")].toString();
+        const QStringList options{QStringLiteral("--start"), QStringLiteral("10.9.8.254"), QStringLiteral("--mask"),
+                                  QStringLiteral("255.255.0.0"), QStringLiteral("--gateway"),
+                                  QStringLiteral("10.9.0.1"), QStringLiteral("--password-file"), admin};
+
+        // One bad line: the whole plan is refused and nothing is sent.
+        const QString bad = plan("serial,ip,mask,gateway,port,http_port\n" + first.toLatin1() + ",,,,,\n"
+                                 + second.toLatin1() + ",10.9.300.1,,,,\n");
+        Run run = cli(QStringList{QStringLiteral("batch"), bad} + options + wait());
+        QCOMPARE(run.code, 2);
+        QVERIFY2(run.err.contains("line 3: " + second.toLatin1() + ": IP Address not correct."), run.err);
+        QVERIFY(run.err.contains("nothing was sent"));
+        QVERIFY(run.out.isEmpty());
+
+        // The batch address rule numbers the devices in plan order.
+        const QString good = plan("# two cameras\n" + first.toLatin1() + "\n" + second.toLatin1() + ",,,,8100\n");
+        run = cli(QStringList{QStringLiteral("batch"), good, QStringLiteral("--dry-run")} + options + wait());
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.out.contains(first.toLatin1() + "\twould send ip=10.9.8.254 mask=255.255.0.0 gateway=10.9.0.1"),
+                 run.out);
+        QVERIFY(run.out.contains(second.toLatin1() + "\twould send ip=10.9.8.255 "));
+        QVERIFY(run.out.contains(" port=8100 "));
+        QCOMPARE(listed(first)[QLatin1String("ipv4")].toString(), before);
+
+        run = cli(QStringList{QStringLiteral("batch"), good} + options + wait());
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, (first + QStringLiteral("\tSucceed\n") + second + QStringLiteral("\tSucceed\n")).toLatin1());
+        QVERIFY(run.err.contains("[2/2] " + second.toLatin1()));
+        QCOMPARE(listed(first)[QLatin1String("ipv4")].toString(), QStringLiteral("10.9.8.254"));
+        QCOMPARE(listed(second)[QLatin1String("ipv4")].toString(), QStringLiteral("10.9.8.255"));
+        QCOMPARE(listed(second)[QLatin1String("port")].toInt(), 8100);
+    }
+
+    void batchRefused()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString good = plan(m_active.at(0).toLatin1() + ",10.9.8.1\n" + m_active.at(1).toLatin1() + ",10.9.8.2\n");
+        const Run run = cli(QStringList{QStringLiteral("batch"), good, QStringLiteral("--password-file"), admin}
+                            + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (m_active.at(0) + QStringLiteral("\tError2009:device deny\n") + m_active.at(1)
+                           + QStringLiteral("\tError2009:device deny\n")).toLatin1());
+    }
+#endif
+
+private:
+    QString plan(const QByteArray &content) { return password(content); }
+
+    QJsonObject listed(const QString &serial)
+    {
+        const Run list = cli(QStringList{QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--expect"),
+                                         QString::number(kCount)} + wait());
+        for (const QJsonValue &device : QJsonDocument::fromJson(list.out).array()) {
+            if (device[QLatin1String("serial")].toString() == serial)
+                return device.toObject();
+        }
+        return {};
+    }
+
+    QString password(const QByteArray &content)
+    {
+        const QString path = m_files.filePath(QString::number(qHash(content)));
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(content);
+        return path;
+    }
+
+    QTemporaryDir m_files;
+    std::vector<VoskSim::SimDevice> m_fleet;
+    QStringList m_inactive;
+    QStringList m_active;
+    std::unique_ptr<Devsim> m_devsim;
+};
+
+QTEST_GUILESS_MAIN(TestVoskToolCli)
+#include "tst_vosktoolcli.moc"

@@ -1,0 +1,217 @@
+#include "tools/cli/batchplan.h"
+
+#include "netparam/rules/netparamrules.h"
+
+#include <QHash>
+#include <QIODevice>
+
+namespace BatchPlan {
+
+namespace {
+
+using VoskTool::FieldError;
+using VoskTool::NetField;
+
+// A plan has no business being large; 5000 devices is the largest fleet
+// the simulator makes.
+constexpr int kMaxLines = 100000;
+constexpr int kColumns = 6;
+
+// One CSV record of one line: cells split at commas, a quoted cell may hold
+// commas and doubled quotes. False for an unterminated quote.
+bool splitCsv(const QString &line, QStringList *cells)
+{
+    cells->clear();
+    QString cell;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted) {
+            if (c == QLatin1Char('"') && i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"')) {
+                cell += c;
+                ++i;
+            } else if (c == QLatin1Char('"')) {
+                quoted = false;
+            } else {
+                cell += c;
+            }
+        } else if (c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (c == QLatin1Char(',')) {
+            *cells << cell.trimmed();
+            cell.clear();
+        } else {
+            cell += c;
+        }
+    }
+    *cells << cell.trimmed();
+    return !quoted;
+}
+
+VoskTool::NetParamTexts textsWith(NetField field, const QString &text)
+{
+    VoskTool::NetParamTexts texts;
+    switch (field) {
+    case NetField::StartIp: texts.startIp = text; break;
+    case NetField::IpAddress: texts.ipAddress = text; break;
+    case NetField::SubnetMask: texts.subnetMask = text; break;
+    case NetField::Gateway: texts.gateway = text; break;
+    case NetField::Port: texts.port = text; break;
+    case NetField::HttpPort: texts.httpPort = text; break;
+    default: break;
+    }
+    return texts;
+}
+
+} // namespace
+
+QString fieldMessage(int field, int error)
+{
+    const bool empty = FieldError(error) == FieldError::Empty;
+    switch (NetField(field)) {
+    case NetField::StartIp:
+    case NetField::IpAddress:
+        return empty ? QStringLiteral("Please input IP Address.") : QStringLiteral("IP Address not correct.");
+    case NetField::SubnetMask:
+        return empty ? QStringLiteral("Subnet mask can not be empty.") : QStringLiteral("Subnet Mask not correct.");
+    case NetField::Gateway:
+        return empty ? QStringLiteral("Gateway can not be empty") : QStringLiteral("Gateway not correct.");
+    case NetField::Port:
+        return QStringLiteral("Device port ranges from 2000 to 65535.");
+    case NetField::HttpPort:
+        return QStringLiteral("Http port ranges from 1 to 65535.");
+    case NetField::Ipv6Address:
+        return QStringLiteral("IPv6 Address not correct.");
+    case NetField::Ipv6Gateway:
+        return QStringLiteral("IPv6 gateway not correct.");
+    case NetField::PrefixLength:
+        return QStringLiteral("IPv6 prefix length ranges from 0 to 127.");
+    case NetField::None:
+        break;
+    }
+    return QString();
+}
+
+QString checkValue(int field, const QString &text)
+{
+    const FieldError error = VoskTool::checkField(NetField(field), textsWith(NetField(field), text));
+    return error == FieldError::None ? QString() : fieldMessage(field, int(error));
+}
+
+bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringList *errors)
+{
+    lines->clear();
+    errors->clear();
+    auto fault = [errors](int number, const QString &text) {
+        *errors << QStringLiteral("line %1: %2").arg(number).arg(text);
+    };
+
+    if (!defaults.start.isEmpty()) {
+        const QString message = checkValue(int(NetField::StartIp), defaults.start);
+        if (!message.isEmpty())
+            *errors << QStringLiteral("--start: ") + message;
+    }
+
+    QHash<QString, int> serialLines;
+    QHash<QString, int> addressLines;
+    int number = 0;
+    bool first = true;
+    while (!in.atEnd()) {
+        ++number;
+        if (number > kMaxLines) {
+            *errors << QStringLiteral("more than %1 lines").arg(kMaxLines);
+            return false;
+        }
+        QString text = QString::fromUtf8(in.readLine());
+        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
+            text.chop(1);
+        if (first && text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1); // a spreadsheet's byte-order mark
+        if (text.trimmed().isEmpty() || text.trimmed().startsWith(QLatin1Char('#')))
+            continue;
+        QStringList cells;
+        if (!splitCsv(text, &cells)) {
+            fault(number, QStringLiteral("unterminated quote"));
+            continue;
+        }
+        if (first && cells.first().compare(QLatin1String("serial"), Qt::CaseInsensitive) == 0) {
+            first = false;
+            continue;
+        }
+        first = false;
+        if (cells.size() > kColumns) {
+            fault(number, QStringLiteral("more than %1 fields (serial,ip,mask,gateway,port,http_port)").arg(kColumns));
+            continue;
+        }
+        while (cells.size() < kColumns)
+            cells << QString();
+
+        Line line;
+        line.lineNumber = number;
+        line.serial = cells.at(0);
+        auto pick = [](const QString &cell, const QString &fallback) { return cell.isEmpty() ? fallback : cell; };
+        line.ip = cells.at(1);
+        line.mask = pick(cells.at(2), defaults.mask);
+        line.gateway = pick(cells.at(3), defaults.gateway);
+        line.port = pick(cells.at(4), defaults.port);
+        line.httpPort = pick(cells.at(5), defaults.httpPort);
+
+        const QString who = line.serial + QStringLiteral(": ");
+        if (line.serial.isEmpty()) {
+            fault(number, QStringLiteral("no serial number"));
+            continue;
+        }
+        if (serialLines.contains(line.serial)) {
+            fault(number, who + QStringLiteral("planned already on line %1").arg(serialLines.value(line.serial)));
+            continue;
+        }
+        serialLines.insert(line.serial, number);
+
+        if (defaults.dhcp) {
+            if (!line.ip.isEmpty() || !line.mask.isEmpty() || !line.gateway.isEmpty())
+                fault(number, who + QStringLiteral("with DHCP the device keeps its addresses: leave ip, mask "
+                                                   "and gateway empty"));
+        } else if (line.ip.isEmpty()) {
+            // The device's place in the plan numbers its address, as the
+            // window numbers the checked devices.
+            if (defaults.start.isEmpty())
+                fault(number, who + fieldMessage(int(NetField::IpAddress), int(FieldError::Empty))
+                          + QStringLiteral(" (or give --start)"));
+            else if ((line.ip = VoskTool::nextAddress(defaults.start, int(lines->size()))).isEmpty())
+                fault(number, who + QStringLiteral("--start %1 leaves no address for this device")
+                                        .arg(defaults.start));
+        }
+        const struct
+        {
+            NetField field;
+            const QString &text;
+        } checks[] = {{NetField::IpAddress, line.ip},   {NetField::SubnetMask, line.mask},
+                      {NetField::Gateway, line.gateway}, {NetField::Port, line.port},
+                      {NetField::HttpPort, line.httpPort}};
+        for (const auto &check : checks) {
+            if (check.text.isEmpty())
+                continue;
+            const QString message = checkValue(int(check.field), check.text);
+            if (!message.isEmpty())
+                fault(number, who + message);
+        }
+        if (!line.ip.isEmpty()) {
+            // Two devices on one address would both be unreachable; "010"
+            // and "10" are the same part.
+            QStringList parts = line.ip.trimmed().split(QLatin1Char('.'));
+            for (QString &part : parts)
+                part = QString::number(part.toUInt());
+            const QString address = parts.join(QLatin1Char('.'));
+            if (addressLines.contains(address))
+                fault(number, who + QStringLiteral("address %1 is planned on line %2 already")
+                                        .arg(line.ip).arg(addressLines.value(address)));
+            addressLines.insert(address, number);
+        }
+        lines->append(line);
+    }
+    if (errors->isEmpty() && lines->isEmpty())
+        *errors << QStringLiteral("the plan names no device");
+    return errors->isEmpty();
+}
+
+} // namespace BatchPlan

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QIODevice;
+
+// A batch plan: one device per line, "serial,ip,mask,gateway,port,http_port"
+// (CSV as a spreadsheet saves it; a first line starting with "serial" is a
+// header; blank lines and lines starting with '#' are skipped). An empty
+// cell takes the command line's value (--mask, ...), the address the batch
+// address rule from --start; what is still empty keeps the device's value.
+namespace BatchPlan {
+
+struct Defaults
+{
+    QString start, mask, gateway, port, httpPort;
+    bool dhcp = false; // every device to DHCP: addresses are kept, none given
+};
+
+struct Line
+{
+    int lineNumber = 0;
+    QString serial;
+    // What to send; empty keeps the device's current value.
+    QString ip, mask, gateway, port, httpPort;
+};
+
+// Reads the plan and checks every value with the window's rules before
+// anything is sent. False with one message per fault in `errors`
+// ("line N: ..."), and then `lines` is to be ignored.
+bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringList *errors);
+
+// The window's message for a network field that failed its check; the
+// field and error are VoskTool::NetField and VoskTool::FieldError.
+QString fieldMessage(int field, int error);
+
+// Checks one given value (non-empty) of a network field with the window's
+// rule; empty result when it passes.
+QString checkValue(int field, const QString &text);
+
+} // namespace BatchPlan

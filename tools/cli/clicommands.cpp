@@ -1,0 +1,618 @@
+#include "tools/cli/clicommands.h"
+
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+#include "discovery/voskhandler.h"
+#include "netparam/rules/passwordpolicy.h"
+#ifdef VOSKTOOL_CLI_NETPARAM
+#include "netparam/rules/netparamrules.h"
+#endif
+#include "tools/cli/batchplan.h"
+#include "tools/cli/devicefinder.h"
+#include "tools/cli/deviceformat.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QSocketNotifier>
+
+#include <algorithm>
+#include <csignal>
+#include <cstring>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace CliCommands {
+
+namespace {
+
+constexpr int kDefaultWaitMs = 3000;
+constexpr int kMaxWaitMs = 3600 * 1000;
+// A password file holds one line; anything longer is not one.
+constexpr qint64 kMaxPasswordFileBytes = 4096;
+
+void writeOut(const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stdout);
+    std::fflush(stdout);
+}
+
+void writeErr(const QString &text)
+{
+    std::fprintf(stderr, "vosktool-cli: %s\n", text.toLocal8Bit().constData());
+}
+
+// The options every command shares, and the parse that reports a bad
+// command line as bad input.
+struct CommonOptions
+{
+    QCommandLineOption interfaces{QStringLiteral("interfaces"),
+                                  QStringLiteral("Comma-separated interfaces to use (default: VOSK_INTERFACES, "
+                                                 "else every interface)."),
+                                  QStringLiteral("names")};
+    QCommandLineOption wait{QStringLiteral("wait"),
+                            QStringLiteral("How long to listen for devices, in milliseconds (default 3000)."),
+                            QStringLiteral("ms"), QString::number(kDefaultWaitMs)};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show the usage.")};
+    int waitMs = kDefaultWaitMs;
+};
+
+enum class Parsed { Ok, Help, Bad };
+
+Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &command,
+             const QStringList &arguments)
+{
+    parser.addOptions({common.interfaces, common.wait, common.help});
+    if (!parser.parse(QStringList{command} + arguments)) {
+        writeErr(parser.errorText());
+        return Parsed::Bad;
+    }
+    if (parser.isSet(common.help)) {
+        writeOut(usage());
+        return Parsed::Help;
+    }
+    bool ok = false;
+    common.waitMs = parser.value(common.wait).toInt(&ok);
+    if (!ok || common.waitMs < 0 || common.waitMs > kMaxWaitMs) {
+        writeErr(QStringLiteral("--wait must be 0..%1 milliseconds").arg(kMaxWaitMs));
+        return Parsed::Bad;
+    }
+    // The library reads its interfaces when discovery starts.
+    if (parser.isSet(common.interfaces))
+        qputenv("VOSK_INTERFACES", parser.value(common.interfaces).toLocal8Bit());
+    return Parsed::Ok;
+}
+
+// The first line of a password file ("-" reads standard input), without
+// its line end. The password never appears on the command line, where
+// every user of the machine can read it.
+bool readPasswordFile(const QString &path, QString *password)
+{
+    QFile file(path);
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                   : file.open(QIODevice::ReadOnly);
+    if (!opened) {
+        writeErr(QStringLiteral("cannot read the password file %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    QByteArray line = file.readLine(kMaxPasswordFileBytes + 1);
+    if (line.size() > kMaxPasswordFileBytes) {
+        writeErr(QStringLiteral("the password file %1 does not hold a password on its first line").arg(path));
+        return false;
+    }
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    *password = QString::fromUtf8(line);
+    return true;
+}
+
+// The device's answer worded as the window words it: a single device's
+// result differs from a batch row's, and a modification's from an
+// activation's.
+enum class Operation { Modify, Activate };
+
+QString succeedText()
+{
+    return QStringLiteral("Succeed");
+}
+
+QString failureText(Operation operation, bool batch, int code)
+{
+    if (!batch) {
+        if (code == VOSK_ERR_DEVICE_DENY)
+            return QStringLiteral("Device deny.");
+        if (code == VOSK_ERR_TIMEOUT)
+            return QStringLiteral("Time out.");
+        return QStringLiteral("Error%1:others").arg(code);
+    }
+    if (operation == Operation::Modify) {
+        if (code == VOSK_ERR_DEVICE_DENY)
+            return QStringLiteral("Error%1:device deny").arg(code);
+        if (code == VOSK_ERR_TIMEOUT)
+            return QStringLiteral("Error%1:time out").arg(code);
+        return QStringLiteral("Error%1:others").arg(code);
+    }
+    if (code == VOSK_ERR_DEVICE_DENY)
+        return QStringLiteral("Error%1:Device deny.").arg(code);
+    if (code == VOSK_ERR_REACTIVE)
+        return QStringLiteral("Error%1:reactive").arg(code);
+    return QStringLiteral("Error%1:others").arg(code);
+}
+
+QString notFoundText()
+{
+    return QStringLiteral("Device not found.");
+}
+
+void writeResult(const QString &serial, const QString &result)
+{
+    writeOut(serial + QLatin1Char('\t') + result + QLatin1Char('\n'));
+}
+
+void writeProgress(int done, int total, const QString &serial)
+{
+    std::fprintf(stderr, "[%d/%d] %s\n", done, total, serial.toLocal8Bit().constData());
+}
+
+// Starts discovery and listens until the serial numbers (or `count`
+// devices) are seen or the window ends.
+bool discover(DeviceFinder &finder, const QStringList &serials, int count, int waitMs)
+{
+    if (!finder.start()) {
+        writeErr(QStringLiteral("discovery did not start, error %1 (no usable interface?)").arg(finder.lastError()));
+        return false;
+    }
+    finder.waitFor(serials, count, waitMs);
+    std::fprintf(stderr, "vosktool-cli: %d device(s) found\n", int(finder.devices().size()));
+    return true;
+}
+
+// SIGINT and SIGTERM end the watch mode through the event loop, so that
+// discovery stops in order and the output is complete.
+int g_stopPipe[2] = {-1, -1};
+
+void onStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
+}
+
+int watch(DeviceFinder &finder, DeviceFormat::Style style)
+{
+    if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return SomeFailed;
+    struct sigaction action = {};
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+    QSocketNotifier stop(g_stopPipe[0], QSocketNotifier::Read);
+    QObject::connect(&stop, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
+
+    writeOut(DeviceFormat::watchHeader(style));
+    QObject::connect(&finder, &DeviceFinder::deviceEvent, &finder,
+                     [style](const VOSK_DEVICE_INFO &record, int event) {
+                         writeOut(DeviceFormat::watchLine(record, event, style));
+                     });
+    if (!finder.start()) {
+        writeErr(QStringLiteral("discovery did not start, error %1 (no usable interface?)").arg(finder.lastError()));
+        return SomeFailed;
+    }
+    QCoreApplication::exec();
+    return AllDone;
+}
+
+} // namespace
+
+QString usage()
+{
+    return QStringLiteral(
+        "Usage: vosktool-cli COMMAND [OPTIONS]\n"
+        "\n"
+        "Commands:\n"
+        "  list [--json|--csv] [--watch] [--expect N]\n"
+        "      The devices on the network; --watch prints online, updated and\n"
+        "      offline events until interrupted; --expect N stops listening once\n"
+        "      N devices are seen.\n"
+        "  activate SERIAL... --password-file FILE\n"
+        "      Activates the devices with the new administrator password on the\n"
+        "      first line of FILE ('-' reads standard input).\n"
+        "  set SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P]\n"
+        "      [--dhcp on|off] --password-file FILE\n"
+        "      Changes the network parameters of one device; what is not given\n"
+        "      keeps the device's value. FILE holds the administrator password.\n"
+        "  batch PLAN.csv [--start A] [--mask M] [--gateway G] [--port P]\n"
+        "      [--http-port P] [--dhcp] --password-file FILE [--dry-run]\n"
+        "      Changes many devices: one line per device,\n"
+        "      serial,ip,mask,gateway,port,http_port; an empty cell takes the\n"
+        "      option's value, an empty ip the next address from --start. The\n"
+        "      whole plan is checked before anything is sent; --dry-run prints\n"
+        "      what would be sent.\n"
+        "\n"
+        "Every command: --interfaces NAMES (else VOSK_INTERFACES, else every\n"
+        "interface), --wait MS (how long to listen for devices, default 3000).\n"
+        "Results go to standard output, one line per device (serial number, a\n"
+        "tab, the result); progress and errors to standard error.\n"
+        "Exit codes: 0 every device done, 1 some device failed, 2 bad input.\n");
+}
+
+int list(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("JSON output."));
+    const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("CSV output."));
+    const QCommandLineOption watchOption(QStringLiteral("watch"), QStringLiteral("Print events as they come."));
+    const QCommandLineOption expect(QStringLiteral("expect"), QStringLiteral("Stop listening after N devices."),
+                                    QStringLiteral("n"), QStringLiteral("0"));
+    parser.addOptions({json, csv, watchOption, expect});
+    const Parsed parsed = parse(parser, common, QStringLiteral("list"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (!parser.positionalArguments().isEmpty()) {
+        writeErr(QStringLiteral("list takes no arguments"));
+        return BadInput;
+    }
+    if (parser.isSet(json) && parser.isSet(csv)) {
+        writeErr(QStringLiteral("--json and --csv exclude each other"));
+        return BadInput;
+    }
+    bool ok = false;
+    const int count = parser.value(expect).toInt(&ok);
+    if (!ok || count < 0) {
+        writeErr(QStringLiteral("--expect must be a number of devices"));
+        return BadInput;
+    }
+    const DeviceFormat::Style style = parser.isSet(json) ? DeviceFormat::Style::Json
+        : parser.isSet(csv)                               ? DeviceFormat::Style::Csv
+                                                          : DeviceFormat::Style::Table;
+
+    DeviceFinder finder;
+    if (parser.isSet(watchOption))
+        return watch(finder, style);
+    if (!discover(finder, {}, count, common.waitMs))
+        return SomeFailed;
+    QList<VOSK_DEVICE_INFO> devices = finder.devices();
+    // Scripts compare lists from run to run: a fixed order, not arrival.
+    std::sort(devices.begin(), devices.end(), [](const VOSK_DEVICE_INFO &a, const VOSK_DEVICE_INFO &b) {
+        return VOSK::fieldText(a.serialNumber) < VOSK::fieldText(b.serialNumber);
+    });
+    writeOut(DeviceFormat::list(devices, style));
+    return AllDone;
+}
+
+int activate(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("File whose first line is the new password."),
+                                          QStringLiteral("file"));
+    parser.addOption(passwordFile);
+    const Parsed parsed = parse(parser, common, QStringLiteral("activate"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    const QStringList serials = parser.positionalArguments();
+    if (serials.isEmpty()) {
+        writeErr(QStringLiteral("activate needs the serial numbers of the devices"));
+        return BadInput;
+    }
+    if (!parser.isSet(passwordFile)) {
+        writeErr(QStringLiteral("activate needs --password-file"));
+        return BadInput;
+    }
+    QString password;
+    if (!readPasswordFile(parser.value(passwordFile), &password))
+        return BadInput;
+    // The file is typed once: it is its own confirmation.
+    switch (VoskTool::checkNewPassword(password, password, nullptr)) {
+    case VoskTool::NewPasswordCheck::Accepted:
+        break;
+    case VoskTool::NewPasswordCheck::Empty:
+        writeErr(QStringLiteral("The password can not be empty."));
+        return BadInput;
+    case VoskTool::NewPasswordCheck::NotRepresentable:
+        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        return BadInput;
+    case VoskTool::NewPasswordCheck::Mismatch:
+    case VoskTool::NewPasswordCheck::TooLong:
+    case VoskTool::NewPasswordCheck::TooWeak:
+        writeErr(QStringLiteral("Valid password range [8-16]. You can use a combination of numbers,lowercase, "
+                                "uppercase and special character for your password with at least two kinds of "
+                                "them contained."));
+        return BadInput;
+    }
+    QByteArray passwordBytes;
+    VoskTool::encodePassword(password, nullptr, &passwordBytes);
+
+    DeviceFinder finder;
+    if (!discover(finder, serials, 0, common.waitMs))
+        return SomeFailed;
+    const bool batch = serials.size() > 1;
+    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    int failed = 0;
+    for (int i = 0; i < serials.size(); ++i) {
+        const QString &serial = serials.at(i);
+        writeProgress(i + 1, int(serials.size()), serial);
+        QString result;
+        if (!finder.find(serial, nullptr))
+            result = notFoundText();
+        else if (handler->activateDevice(serial.toLatin1(), passwordBytes))
+            result = succeedText();
+        else
+            result = failureText(Operation::Activate, batch, handler->getLastError());
+        failed += result == succeedText() ? 0 : 1;
+        writeResult(serial, result);
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
+
+#ifdef VOSKTOOL_CLI_NETPARAM
+namespace {
+
+// The administrator password of a modification: only required, as the
+// window requires it, and convertible for the device.
+bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOption &option, QByteArray *bytes)
+{
+    if (!parser.isSet(option)) {
+        writeErr(QStringLiteral("Sorry, please enter the administrator password. (--password-file)"));
+        return false;
+    }
+    QString password;
+    if (!readPasswordFile(parser.value(option), &password))
+        return false;
+    if (password.isEmpty()) {
+        writeErr(QStringLiteral("Sorry, please enter the administrator password."));
+        return false;
+    }
+    switch (VoskTool::encodePassword(password, nullptr, bytes)) {
+    case VoskTool::PasswordEncoding::Ok:
+        return true;
+    case VoskTool::PasswordEncoding::NotRepresentable:
+        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        return false;
+    case VoskTool::PasswordEncoding::TooLong:
+        writeErr(QStringLiteral("The password is longer than a device takes."));
+        return false;
+    }
+    return false;
+}
+
+QString paramText(const VOSK_NET_PARAM &param)
+{
+    return QStringLiteral("ip=%1 mask=%2 gateway=%3 port=%4 http=%5 dhcp=%6")
+        .arg(VOSK::fieldText(param.ipv4Address), VOSK::fieldText(param.ipv4Mask), VOSK::fieldText(param.ipv4Gateway))
+        .arg(param.port)
+        .arg(param.httpPort)
+        .arg(param.dhcpEnabled ? QStringLiteral("on") : QStringLiteral("off"));
+}
+
+struct NetOptions
+{
+    QCommandLineOption ip{QStringLiteral("ip"), QStringLiteral("New IPv4 address."), QStringLiteral("address")};
+    QCommandLineOption start{QStringLiteral("start"), QStringLiteral("First address of a batch."),
+                             QStringLiteral("address")};
+    QCommandLineOption mask{QStringLiteral("mask"), QStringLiteral("New subnet mask."), QStringLiteral("mask")};
+    QCommandLineOption gateway{QStringLiteral("gateway"), QStringLiteral("New gateway."), QStringLiteral("address")};
+    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("New device port."), QStringLiteral("port")};
+    QCommandLineOption httpPort{QStringLiteral("http-port"), QStringLiteral("New HTTP port."),
+                                QStringLiteral("port")};
+    QCommandLineOption passwordFile{QStringLiteral("password-file"),
+                                    QStringLiteral("File whose first line is the administrator password."),
+                                    QStringLiteral("file")};
+};
+
+} // namespace
+
+int set(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    NetOptions net;
+    const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("DHCP on or off."), QStringLiteral("on|off"));
+    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile});
+    const Parsed parsed = parse(parser, common, QStringLiteral("set"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (parser.positionalArguments().size() != 1) {
+        writeErr(QStringLiteral("set takes the serial number of one device"));
+        return BadInput;
+    }
+    const QString serial = parser.positionalArguments().first();
+    if (parser.isSet(dhcp) && parser.value(dhcp) != QLatin1String("on") && parser.value(dhcp) != QLatin1String("off")) {
+        writeErr(QStringLiteral("--dhcp takes on or off"));
+        return BadInput;
+    }
+    const bool dhcpOn = parser.value(dhcp) == QLatin1String("on");
+    if (dhcpOn && parser.isSet(net.ip)) {
+        writeErr(QStringLiteral("with DHCP on the device keeps its address: --ip and --dhcp on exclude each other"));
+        return BadInput;
+    }
+    // Every value given is checked before the network is touched.
+    const struct
+    {
+        VoskTool::NetField field;
+        const QCommandLineOption &option;
+    } given[] = {{VoskTool::NetField::IpAddress, net.ip}, {VoskTool::NetField::Port, net.port},
+                 {VoskTool::NetField::SubnetMask, net.mask}, {VoskTool::NetField::Gateway, net.gateway},
+                 {VoskTool::NetField::HttpPort, net.httpPort}};
+    for (const auto &value : given) {
+        if (!parser.isSet(value.option))
+            continue;
+        const QString message = BatchPlan::checkValue(int(value.field), parser.value(value.option));
+        if (!message.isEmpty()) {
+            writeErr(QStringLiteral("--%1: %2").arg(value.option.names().first(), message));
+            return BadInput;
+        }
+    }
+    QByteArray password;
+    if (!readAdminPassword(parser, net.passwordFile, &password))
+        return BadInput;
+
+    DeviceFinder finder;
+    if (!discover(finder, {serial}, 0, common.waitMs))
+        return SomeFailed;
+    VOSK_DEVICE_INFO record;
+    if (!finder.find(serial, &record)) {
+        writeResult(serial, notFoundText());
+        return SomeFailed;
+    }
+    if (parser.isSet(dhcp) && !(record.capabilities & VOSK_CAP_DHCP)) {
+        writeErr(QStringLiteral("%1: the device does not support DHCP").arg(serial));
+        return BadInput;
+    }
+    if (parser.isSet(net.httpPort) && record.httpPort == 0) {
+        writeErr(QStringLiteral("%1: the device has no HTTP port").arg(serial));
+        return BadInput;
+    }
+    const QString mac = VOSK::fieldText(record.mac);
+    VOSK_NET_PARAM current;
+    std::memset(&current, 0, sizeof current);
+    DeviceStore::instance()->getNetParam(serial, mac, current);
+
+    // The form of the window: the device's values, overwritten by what was
+    // given, checked as a whole in the window's order.
+    auto valueOf = [&parser](const QCommandLineOption &option, const QString &fallback) {
+        return parser.isSet(option) ? parser.value(option).trimmed() : fallback;
+    };
+    VoskTool::NetParamTexts texts;
+    texts.ipAddress = valueOf(net.ip, VOSK::fieldText(current.ipv4Address));
+    texts.subnetMask = valueOf(net.mask, VOSK::fieldText(current.ipv4Mask));
+    texts.gateway = valueOf(net.gateway, VOSK::fieldText(current.ipv4Gateway));
+    texts.port = valueOf(net.port, QString::number(current.port));
+    texts.httpPort = valueOf(net.httpPort, QString::number(current.httpPort));
+    texts.httpPortEnabled = record.httpPort != 0;
+    texts.ipv6Enabled = false; // the IPv6 values are sent back as they are
+    const VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
+    if (!failure.ok()) {
+        writeErr(QStringLiteral("%1: %2").arg(serial, BatchPlan::fieldMessage(int(failure.field), int(failure.error))));
+        return BadInput;
+    }
+
+    VOSK_NET_PARAM param;
+    std::memset(&param, 0, sizeof param);
+    VOSK::setFieldText(param.ipv4Address, texts.ipAddress);
+    VOSK::setFieldText(param.ipv4Mask, texts.subnetMask);
+    VOSK::setFieldText(param.ipv4Gateway, texts.gateway);
+    param.port = static_cast<quint16>(VoskTool::portValue(texts.port));
+    param.httpPort = static_cast<quint16>(VoskTool::portValue(texts.httpPort));
+    if (param.httpPort == 0)
+        param.httpPort = 80;
+    param.dhcpEnabled = parser.isSet(dhcp) ? (dhcpOn ? 1 : 0) : current.dhcpEnabled;
+    if (record.addressInfoValid == 1) {
+        VOSK::copyField(param.ipv6Address, record.ipv6Address);
+        VOSK::copyField(param.ipv6Gateway, record.ipv6Gateway);
+        param.ipv6PrefixLength = record.ipv6PrefixLength;
+    }
+
+    writeProgress(1, 1, serial);
+    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    if (!handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
+        writeResult(serial, failureText(Operation::Modify, false, handler->getLastError()));
+        return SomeFailed;
+    }
+    writeResult(serial, succeedText());
+    return AllDone;
+}
+
+int batch(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    NetOptions net;
+    const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("Every device to DHCP."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Print what would be sent, send nothing."));
+    parser.addOptions({net.start, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile, dryRun});
+    const Parsed parsed = parse(parser, common, QStringLiteral("batch"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (parser.positionalArguments().size() != 1) {
+        writeErr(QStringLiteral("batch takes one plan file"));
+        return BadInput;
+    }
+    const QString planPath = parser.positionalArguments().first();
+    BatchPlan::Defaults defaults;
+    defaults.start = parser.value(net.start).trimmed();
+    defaults.mask = parser.value(net.mask).trimmed();
+    defaults.gateway = parser.value(net.gateway).trimmed();
+    defaults.port = parser.value(net.port).trimmed();
+    defaults.httpPort = parser.value(net.httpPort).trimmed();
+    defaults.dhcp = parser.isSet(dhcp);
+
+    QFile planFile(planPath);
+    if (!planFile.open(QIODevice::ReadOnly)) {
+        writeErr(QStringLiteral("cannot read the plan %1: %2").arg(planPath, planFile.errorString()));
+        return BadInput;
+    }
+    QList<BatchPlan::Line> plan;
+    QStringList errors;
+    if (!BatchPlan::read(planFile, defaults, &plan, &errors)) {
+        for (const QString &error : errors)
+            writeErr(planPath + QStringLiteral(": ") + error);
+        writeErr(QStringLiteral("nothing was sent"));
+        return BadInput;
+    }
+    QByteArray password;
+    if (!parser.isSet(dryRun) && !readAdminPassword(parser, net.passwordFile, &password))
+        return BadInput;
+
+    QStringList serials;
+    for (const BatchPlan::Line &line : plan)
+        serials << line.serial;
+    DeviceFinder finder;
+    if (!discover(finder, serials, 0, common.waitMs))
+        return SomeFailed;
+
+    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    int failed = 0;
+    for (int i = 0; i < plan.size(); ++i) {
+        const BatchPlan::Line &line = plan.at(i);
+        VOSK_DEVICE_INFO record;
+        if (!finder.find(line.serial, &record)) {
+            writeResult(line.serial, notFoundText());
+            ++failed;
+            continue;
+        }
+        // The device's stored block with the plan's values over it, as the
+        // window's batch builds it.
+        const QString mac = VOSK::fieldText(record.mac);
+        VOSK_NET_PARAM param;
+        std::memset(&param, 0, sizeof param);
+        DeviceStore::instance()->getNetParam(line.serial, mac, param);
+        if (!defaults.dhcp) {
+            VOSK::setFieldText(param.ipv4Address, line.ip);
+            if (!line.mask.isEmpty())
+                VOSK::setFieldText(param.ipv4Mask, line.mask);
+            if (!line.gateway.isEmpty())
+                VOSK::setFieldText(param.ipv4Gateway, line.gateway);
+        }
+        if (VoskTool::portValue(line.port) != 0)
+            param.port = static_cast<quint16>(VoskTool::portValue(line.port));
+        // A device without an HTTP port keeps it, as the window's disabled
+        // field keeps it.
+        if (VoskTool::portValue(line.httpPort) != 0 && record.httpPort != 0)
+            param.httpPort = static_cast<quint16>(VoskTool::portValue(line.httpPort));
+        param.dhcpEnabled = defaults.dhcp ? 1 : 0;
+
+        if (parser.isSet(dryRun)) {
+            writeOut(line.serial + QStringLiteral("\twould send ") + paramText(param) + QLatin1Char('\n'));
+            continue;
+        }
+        writeProgress(i + 1, int(plan.size()), line.serial);
+        QString result;
+        if (handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
+            result = succeedText();
+            DeviceStore::instance()->setNetParam(line.serial, mac, param);
+        } else {
+            result = failureText(Operation::Modify, true, handler->getLastError());
+            ++failed;
+        }
+        writeResult(line.serial, result);
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
+#endif
+
+} // namespace CliCommands

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QStringList>
+
+// The commands of vosktool-cli. Each takes the command's own arguments
+// (without the program and command names), writes results to standard
+// output and progress and errors to standard error, and returns the exit
+// code: 0 every device done, 1 some device failed (or discovery could not
+// start), 2 bad input (nothing was sent to any device).
+namespace CliCommands {
+
+enum ExitCode { AllDone = 0, SomeFailed = 1, BadInput = 2 };
+
+int list(const QStringList &arguments);
+int activate(const QStringList &arguments);
+#ifdef VOSKTOOL_CLI_NETPARAM
+int set(const QStringList &arguments);
+int batch(const QStringList &arguments);
+#endif
+
+// The program's usage text.
+QString usage();
+
+} // namespace CliCommands

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "vosk/vosk.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QEventLoop;
+
+// What the console program knows of the network: keeps the process's
+// DeviceStore up to date with the devices the discovery handler reports,
+// as the device table page does for the window (latest record of each
+// (serial number, MAC), in order of arrival). Starts discovery through
+// VOSK::VoskHandler (the only caller of the library); the handler's reports
+// arrive as queued calls on the thread this object lives on, which must run
+// an event loop (the console program's main thread).
+class DeviceFinder final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceFinder(QObject *parent = nullptr);
+    ~DeviceFinder() override;
+
+    // Starts discovery. False (with the library's error code in
+    // lastError()) when it cannot start, e.g. no usable interface.
+    bool start();
+    int lastError() const { return m_lastError; }
+
+    // Runs the event loop until every serial number in `serials` has been
+    // seen, or `count` devices (when count > 0 and serials is empty), or
+    // `windowMs` has passed, whichever comes first.
+    void waitFor(const QStringList &serials, int count, int windowMs);
+
+    // The devices online now, in order of arrival.
+    QList<VOSK_DEVICE_INFO> devices() const;
+    // The latest record of the device with that serial number (the first
+    // to arrive, should two devices share one); false if none is online.
+    bool find(const QString &serialNumber, VOSK_DEVICE_INFO *record) const;
+
+Q_SIGNALS:
+    // Every report, after the list above took it in; `event` is the
+    // record's event with 4 folded into 1.
+    void deviceEvent(const VOSK_DEVICE_INFO &record, int event);
+
+private:
+    void onOnline(const VOSK_DEVICE_INFO &record);
+    void onUpdate(const VOSK_DEVICE_INFO &record);
+    void onOffline(const VOSK_DEVICE_INFO &record);
+    bool satisfied() const;
+
+    QStringList m_waitSerials;
+    int m_waitCount = 0;
+    QEventLoop *m_waitLoop = nullptr;
+    int m_lastError = 0;
+};

@@ -1,0 +1,208 @@
+#include "tools/cli/deviceformat.h"
+
+#include "discovery/recordfields.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QStringList>
+#include <QVariant>
+
+#include <algorithm>
+
+namespace DeviceFormat {
+
+namespace {
+
+// The fields of a device in output order: key, value. Texts the record
+// marks as unknown (address info not valid) are empty.
+struct Field
+{
+    const char *key;
+    QVariant value;
+};
+
+QList<Field> fields(const VOSK_DEVICE_INFO &r)
+{
+    const bool info = r.addressInfoValid == 1;
+    auto infoText = [info](const QString &text) { return info ? text : QString(); };
+    return {
+        {"serial", VOSK::fieldText(r.serialNumber)},
+        {"mac", VOSK::fieldText(r.mac)},
+        {"type", VOSK::fieldText(r.deviceDescription)},
+        {"activated", r.notActivated == 0},
+        {"ipv4", VOSK::fieldText(r.ipv4Address)},
+        {"mask", VOSK::fieldText(r.ipv4Mask)},
+        {"gateway", infoText(VOSK::fieldText(r.ipv4Gateway))},
+        {"port", static_cast<int>(r.port)},
+        {"httpPort", static_cast<int>(r.httpPort)},
+        {"dhcp", r.dhcpEnabled == 1},
+        {"softwareVersion", VOSK::fieldText(r.softwareVersion)},
+        {"dspVersion", VOSK::fieldText(r.dspVersion)},
+        {"startTime", VOSK::fieldText(r.startTime)},
+        {"channels", static_cast<int>(r.channelCount)},
+        {"ipv6", infoText(VOSK::fieldText(r.ipv6Address))},
+        {"ipv6Gateway", infoText(VOSK::fieldText(r.ipv6Gateway))},
+        {"ipv6PrefixLength", info ? QVariant(static_cast<int>(r.ipv6PrefixLength)) : QVariant()},
+        {"supportsIpv6", bool(r.capabilities & VOSK_CAP_IPV6)},
+        {"supportsIpv6Change", bool(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE)},
+        {"supportsDhcp", bool(r.capabilities & VOSK_CAP_DHCP)},
+        {"supportsKeyReset", bool(r.capabilities & VOSK_CAP_KEY_RESET)},
+    };
+}
+
+QString plainText(const QVariant &value)
+{
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool() ? QStringLiteral("yes") : QStringLiteral("no");
+    return value.toString();
+}
+
+QJsonObject jsonObject(const VOSK_DEVICE_INFO &record)
+{
+    QJsonObject object;
+    for (const Field &field : fields(record))
+        object.insert(QLatin1String(field.key), QJsonValue::fromVariant(field.value));
+    return object;
+}
+
+// RFC 4180: quoted when it holds a separator, quote or line break. A text
+// a spreadsheet would run as a formula is left as it is: these are device
+// reports, and the columns are addresses and versions.
+QString csvCell(const QString &text)
+{
+    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
+        && !text.contains(QLatin1Char('\r')))
+        return text;
+    QString quoted = text;
+    quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
+    return QLatin1Char('"') + quoted + QLatin1Char('"');
+}
+
+QString csvRow(const QStringList &cells)
+{
+    QStringList quoted;
+    for (const QString &cell : cells)
+        quoted << csvCell(cell);
+    return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
+}
+
+QStringList csvKeys()
+{
+    QStringList keys;
+    for (const Field &field : fields(VOSK_DEVICE_INFO{}))
+        keys << QLatin1String(field.key);
+    return keys;
+}
+
+QStringList csvValues(const VOSK_DEVICE_INFO &record)
+{
+    QStringList values;
+    for (const Field &field : fields(record))
+        values << plainText(field.value);
+    return values;
+}
+
+// The columns a person reads in a terminal.
+const char *const kTableKeys[] = {"serial", "type", "activated", "ipv4", "mask", "gateway",
+                                  "port", "httpPort", "dhcp", "mac", "softwareVersion"};
+const char *const kTableHeaders[] = {"SERIAL", "TYPE", "ACTIVATED", "IPV4", "MASK", "GATEWAY",
+                                     "PORT", "HTTP", "DHCP", "MAC", "SOFTWARE"};
+constexpr int kTableColumns = int(sizeof kTableKeys / sizeof kTableKeys[0]);
+
+QStringList tableCells(const VOSK_DEVICE_INFO &record)
+{
+    const QList<Field> all = fields(record);
+    QStringList cells;
+    for (const char *key : kTableKeys) {
+        const auto it = std::find_if(all.cbegin(), all.cend(),
+                                     [key](const Field &field) { return qstrcmp(field.key, key) == 0; });
+        cells << plainText(it->value);
+    }
+    return cells;
+}
+
+QString tableLine(const QStringList &cells, const QList<int> &widths)
+{
+    QString line;
+    for (int i = 0; i < cells.size(); ++i) {
+        if (i + 1 == cells.size())
+            line += cells.at(i);
+        else
+            line += cells.at(i).leftJustified(widths.at(i)) + QLatin1String("  ");
+    }
+    return line + QLatin1Char('\n');
+}
+
+} // namespace
+
+QString eventName(int event)
+{
+    switch (event) {
+    case VOSK_EVENT_UPDATED:
+        return QStringLiteral("updated");
+    case VOSK_EVENT_OFFLINE:
+        return QStringLiteral("offline");
+    default:
+        return QStringLiteral("online");
+    }
+}
+
+QString list(const QList<VOSK_DEVICE_INFO> &devices, Style style)
+{
+    switch (style) {
+    case Style::Json: {
+        QJsonArray array;
+        for (const VOSK_DEVICE_INFO &record : devices)
+            array.append(jsonObject(record));
+        return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+    }
+    case Style::Csv: {
+        QString text = csvRow(csvKeys());
+        for (const VOSK_DEVICE_INFO &record : devices)
+            text += csvRow(csvValues(record));
+        return text;
+    }
+    case Style::Table:
+        break;
+    }
+    QList<QStringList> rows;
+    QStringList header;
+    for (const char *title : kTableHeaders)
+        header << QLatin1String(title);
+    rows << header;
+    for (const VOSK_DEVICE_INFO &record : devices)
+        rows << tableCells(record);
+    QList<int> widths(kTableColumns, 0);
+    for (const QStringList &row : rows) {
+        for (int i = 0; i < kTableColumns; ++i)
+            widths[i] = std::max(widths.at(i), int(row.at(i).size()));
+    }
+    QString text;
+    for (const QStringList &row : rows)
+        text += tableLine(row, widths);
+    return text;
+}
+
+QString watchHeader(Style style)
+{
+    return style == Style::Csv ? csvRow(QStringList{QStringLiteral("event")} + csvKeys()) : QString();
+}
+
+QString watchLine(const VOSK_DEVICE_INFO &record, int event, Style style)
+{
+    switch (style) {
+    case Style::Json: {
+        QJsonObject object = jsonObject(record);
+        object.insert(QStringLiteral("event"), eventName(event));
+        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+    }
+    case Style::Csv:
+        return csvRow(QStringList{eventName(event)} + csvValues(record));
+    case Style::Table:
+        break;
+    }
+    return (QStringList{eventName(event)} + tableCells(record)).join(QLatin1Char('\t')) + QLatin1Char('\n');
+}
+
+} // namespace DeviceFormat
