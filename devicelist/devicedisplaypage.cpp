@@ -10,9 +10,10 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
+#include "password/batchreset.h"
 
 #include <QDesktopServices>
-#include <QHash>
 #include <QHeaderView>
 #include <QHoverEvent>
 #include <QMouseEvent>
@@ -141,8 +142,12 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    // Opens the spreadsheet export dialog once the export feature is in;
-    // until then the button has nothing to do.
+    DevicesInfoSavePage dialog(m_model, this);
+    dialog.setRows(checkedRows());
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+    emit signalCoverMainPage();
+    dialog.exec();
+    emit signalDisCoverMainPage();
 }
 
 void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
@@ -208,7 +213,7 @@ void DeviceDisplayPage::refreshSucceededRows(const QVector<DeviceInfo> &results)
         VOSK_DEVICE_INFO record;
         std::memset(&record, 0, sizeof record);
         // The pane has written the new values into the store already.
-        if (store->getDevice(info.serialNumber, info.mac, record))
+        if (store->getDevice(info.key(), record))
             m_model->updateDevice(record);
     }
 }
@@ -287,14 +292,20 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    // Starts the batch password reset once that feature is in; until then
-    // the button has nothing to do.
+    runConfigReset(this, checkedDevices());
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    // Starts the batch key export once that feature is in; until then the
-    // button has nothing to do.
+    runConfigExport(this, checkedDevices());
+}
+
+QVector<DeviceInfo> DeviceDisplayPage::checkedDevices() const
+{
+    QVector<DeviceInfo> devices;
+    for (const int row : checkedRows())
+        devices << deviceInfoOfRow(row);
+    return devices;
 }
 
 bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
@@ -352,8 +363,11 @@ DeviceInfo DeviceDisplayPage::deviceInfoOfRow(int row) const
     info.id = cellText(row, ColumnId);
     info.deviceType = cellText(row, ColumnDeviceType);
     info.ipv4Address = cellText(row, ColumnIpv4Address);
-    info.serialNumber = cellText(row, ColumnSerialNumber);
-    info.mac = cellText(row, ColumnMac);
+    // The key comes from the row itself: it is what finds the device again
+    // in the store and the model, whatever the cells show.
+    DeviceKey key = m_model->keyAt(row);
+    info.serialNumber = std::move(key.serialNumber);
+    info.mac = std::move(key.mac);
     info.result = QStringLiteral("0");
     return info;
 }
@@ -363,7 +377,7 @@ quint8 DeviceDisplayPage::activationOf(const DeviceInfo &info) const
     VOSK_DEVICE_INFO record;
     std::memset(&record, 0, sizeof record);
     // A device missing from the store reads as zeros, that is activated.
-    DeviceStore::instance()->getDevice(info.serialNumber, info.mac, record);
+    DeviceStore::instance()->getDevice(info.key(), record);
     return record.notActivated;
 }
 
@@ -384,17 +398,6 @@ void DeviceDisplayPage::sendSelection(const QVector<int> &rows)
         }
         return;
     }
-    // One pass over the store instead of one search per checked row: a
-    // "check all" over thousands of rows stays linear.
-    QHash<QPair<QString, QString>, quint8> states;
-    const QVector<VOSK_DEVICE_INFO> stored = DeviceStore::instance()->getAllDevices();
-    states.reserve(stored.size());
-    for (const VOSK_DEVICE_INFO &record : stored) {
-        // The store answers with the first element of a key; so do we.
-        const QPair<QString, QString> key(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
-        if (!states.contains(key))
-            states.insert(key, record.notActivated);
-    }
     QVector<DeviceInfo> devices;
     devices.reserve(rows.size());
     bool activated = false;
@@ -403,7 +406,7 @@ void DeviceDisplayPage::sendSelection(const QVector<int> &rows)
         const DeviceInfo info = deviceInfoOfRow(row);
         devices << info;
         // Missing from the store reads as 0, activated, as for one row.
-        const quint8 state = states.value({info.serialNumber, info.mac}, 0);
+        const quint8 state = activationOf(info);
         activated = activated || state == 0;
         notActivated = notActivated || state == 1;
     }

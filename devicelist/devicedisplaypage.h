@@ -96,6 +96,8 @@ private:
     void evaluateSelection(bool forced);
     void sendSelection(const QVector<int> &rows);
     DeviceInfo deviceInfoOfRow(int row) const;
+    // The checked rows' devices, top to bottom.
+    QVector<DeviceInfo> checkedDevices() const;
     // The stored record's notActivated byte; 0 (activated) when the device is
     // not in the store.
     quint8 activationOf(const DeviceInfo &info) const;

@@ -156,6 +156,86 @@ void DeviceInfoModel::setUp()
     loadColumnConfig();
     insertColumns(0, DeviceColumnCount);
     setHeaders();
+    trackRows();
+}
+
+void DeviceInfoModel::trackRows()
+{
+    // Connected before any view or page, so the index is right by the time
+    // they hear of a change. Rows appended at the end (what addDevice does)
+    // and removed anywhere are followed in place; whatever else reorders rows
+    // or rewrites a key (a sort, a move, a reset, an insertion in the middle,
+    // setData on the key role) has the index rebuilt at its next use.
+    connect(this, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex &parent, int first, int last) {
+        if (parent.isValid() || m_indexStale)
+            return;
+        if (last == rowCount() - 1)
+            indexRows(first, last);
+        else
+            m_indexStale = true;
+    });
+    connect(this, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+            [this](const QModelIndex &parent, int first, int last) {
+                if (!parent.isValid())
+                    unindexRows(first, last);
+            });
+    connect(this, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles) {
+                const int check = columnIndex(ColumnCheck);
+                if (topLeft.column() <= check && check <= bottomRight.column()
+                    && (roles.isEmpty() || roles.contains(DeviceKeyRole)))
+                    m_indexStale = true;
+            });
+    const auto stale = [this] { m_indexStale = true; };
+    connect(this, &QAbstractItemModel::layoutChanged, this, stale);
+    connect(this, &QAbstractItemModel::rowsMoved, this, stale);
+    connect(this, &QAbstractItemModel::modelReset, this, stale);
+}
+
+void DeviceInfoModel::indexRows(int first, int last) const
+{
+    for (int row = first; row <= last; ++row) {
+        KeySlot &slot = m_rowIndex[keyAt(row)];
+        if (slot.count++ == 0 || row < slot.row)
+            slot.row = row;
+    }
+}
+
+void DeviceInfoModel::unindexRows(int first, int last)
+{
+    if (m_indexStale)
+        return;
+    if (first == 0 && last == rowCount() - 1) {
+        m_rowIndex.clear();
+        return;
+    }
+    for (int row = first; row <= last; ++row) {
+        const auto it = m_rowIndex.find(keyAt(row));
+        if (it == m_rowIndex.end())
+            continue;
+        if (--it->count == 0) {
+            m_rowIndex.erase(it);
+        } else if (it->row >= first && it->row <= last) {
+            // A repeated key lost its topmost row: which one answers now is
+            // found by the next rebuild.
+            m_indexStale = true;
+            return;
+        }
+    }
+    // Every row behind the removed ones moves up.
+    const int removed = last - first + 1;
+    for (KeySlot &slot : m_rowIndex) {
+        if (slot.row > last)
+            slot.row -= removed;
+    }
+}
+
+void DeviceInfoModel::rebuildIndex() const
+{
+    m_rowIndex.clear();
+    m_rowIndex.reserve(rowCount());
+    m_indexStale = false;
+    indexRows(0, rowCount() - 1);
 }
 
 void DeviceInfoModel::setHeaders()
@@ -196,6 +276,7 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
         if (logical == ColumnCheck) {
             item->setCheckable(true);
             item->setCheckState(Qt::Unchecked);
+            item->setData(QVariant::fromValue(DeviceKey::fromRecord(record)), DeviceKeyRole);
         } else if (logical == ColumnId) {
             item->setText(idText(row));
         } else if (const std::optional<QString> text = cellText(logical, record)) {
@@ -211,7 +292,7 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
 
 void DeviceInfoModel::removeDevice(const VOSK_DEVICE_INFO &record)
 {
-    const int row = rowOf(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    const int row = rowOf(DeviceKey::fromRecord(record));
     if (row < 0)
         return;
     removeRow(row);
@@ -220,7 +301,7 @@ void DeviceInfoModel::removeDevice(const VOSK_DEVICE_INFO &record)
 
 void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
 {
-    const int row = rowOf(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    const int row = rowOf(DeviceKey::fromRecord(record));
     if (row < 0)
         return;
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
@@ -231,17 +312,24 @@ void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
         cell->setForeground(activationBrush(record));
 }
 
+int DeviceInfoModel::rowOf(const DeviceKey &key) const
+{
+    if (m_indexStale)
+        rebuildIndex();
+    int row = m_rowIndex.value(key).row;
+    Q_ASSERT(row < 0 || keyAt(row) == key);
+    return row;
+}
+
 int DeviceInfoModel::rowOf(const QString &serialNumber, const QString &mac) const
 {
-    const int serialColumn = columnIndex(ColumnSerialNumber);
-    const int macColumn = columnIndex(ColumnMac);
-    for (int row = 0; row < rowCount(); ++row) {
-        const QStandardItem *serial = item(row, serialColumn);
-        const QStandardItem *macItem = item(row, macColumn);
-        if (serial && macItem && serial->text() == serialNumber && macItem->text() == mac)
-            return row;
-    }
-    return -1;
+    return rowOf(DeviceKey{serialNumber, mac});
+}
+
+DeviceKey DeviceInfoModel::keyAt(int row) const
+{
+    const QStandardItem *check = item(row, columnIndex(ColumnCheck));
+    return check ? check->data(DeviceKeyRole).value<DeviceKey>() : DeviceKey();
 }
 
 void DeviceInfoModel::setCellText(int row, int logical, const QString &text)

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "devicelist/devicecolumn.h"
+#include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QDomDocument>
+#include <QHash>
 #include <QStandardItemModel>
 #include <QString>
 #include <QVector>
@@ -13,8 +15,11 @@
 namespace VoskTool {
 
 // The table model of the online devices: one row per device, 22 columns
-// (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO. Rows are found by
-// the device key, the "Serial Number" and "MAC" texts of the row.
+// (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO. Each row carries
+// its DeviceKey in DeviceKeyRole on its check-column item; rows are found by
+// that key through a hash index, never by reading cell texts back. The index
+// follows every insertion, removal, sort and reset of the model, whoever
+// makes it.
 //
 // The model column of each logical column comes from ColumnConfig.xml,
 // read once at construction; moveColumn() rewrites that file for a header
@@ -31,6 +36,8 @@ public:
     // Role on the check column's header: 1 asks the toolkit's table view to
     // draw a check box there that checks or unchecks every row.
     static constexpr int HeaderCheckRole = 162;
+    // Role on each row's check-column item: the row's DeviceKey.
+    static constexpr int DeviceKeyRole = Qt::UserRole + 1;
 
     // Uses defaultConfigPath().
     explicit DeviceInfoModel(QObject *parent = nullptr);
@@ -48,8 +55,12 @@ public:
     // Rewrites the texts of the row with the record's key (all but the check
     // box and the ID). An unknown key changes nothing.
     void updateDevice(const VOSK_DEVICE_INFO &record);
-    // The row with that key, or -1.
+    // The topmost row with that key, or -1. Constant time, but for the
+    // first call after a sort or a move of rows (linear).
+    int rowOf(const DeviceKey &key) const;
     int rowOf(const QString &serialNumber, const QString &mac) const;
+    // The key of a row; an empty key for a row out of range or without one.
+    DeviceKey keyAt(int row) const;
 
     // Reads configPath() into the column map (at construction) and into the
     // document that moveColumn() rewrites. False when the file is missing,
@@ -84,7 +95,19 @@ public:
                                      const QString &userDir);
 
 private:
+    // The rows of one key: the topmost of them and how many there are
+    // (addDevice() does not refuse a repeated key).
+    struct KeySlot
+    {
+        int row = -1;
+        int count = 0;
+    };
+
     void setUp();
+    void trackRows();
+    void indexRows(int first, int last) const;
+    void unindexRows(int first, int last);
+    void rebuildIndex() const;
     void setHeaders();
     void setCellText(int row, int logical, const QString &text);
     void renumberFrom(int row);
@@ -97,6 +120,9 @@ private:
     QDomElement m_root;
     QVector<int> m_columnMap;
     std::function<bool()> m_beforeCommit;
+    // Key -> rows; rebuilt on demand after changes that reorder rows.
+    mutable QHash<DeviceKey, KeySlot> m_rowIndex;
+    mutable bool m_indexStale = false;
 };
 
 } // namespace VoskTool

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QMetaType>
@@ -19,6 +20,8 @@ struct DeviceInfo
     QString mac;           // "MAC" text
     QString result = QStringLiteral("0"); // "0" until an operation sets its result text
 
+    DeviceKey key() const { return {serialNumber, mac}; }
+
     friend bool operator==(const DeviceInfo &a, const DeviceInfo &b)
     {
         return a.id == b.id && a.deviceType == b.deviceType && a.ipv4Address == b.ipv4Address
@@ -31,8 +34,8 @@ Q_DECLARE_METATYPE(VOSK_DEVICE_INFO)
 Q_DECLARE_METATYPE(DeviceInfo)
 
 namespace VOSK {
-// Registers "VOSK_DEVICE_INFO", "DeviceInfo" and "QVector<DeviceInfo>" with
-// the meta-type system. Call before connecting signals that carry them
-// across threads. Idempotent, any thread.
+// Registers "VOSK_DEVICE_INFO", "DeviceInfo", "QVector<DeviceInfo>" and
+// "DeviceKey" with the meta-type system. Call before connecting signals that
+// carry them across threads. Idempotent, any thread.
 void registerMetaTypes();
 } // namespace VOSK

@@ -2,13 +2,6 @@
 
 #include "discovery/recordfields.h"
 
-namespace {
-bool keyMatches(const VOSK_DEVICE_INFO &record, const QString &serialNumber, const QString &mac)
-{
-    return VOSK::fieldText(record.serialNumber) == serialNumber && VOSK::fieldText(record.mac) == mac;
-}
-} // namespace
-
 DeviceStore::DeviceStore()
     : m_mutex(new PELT_MUTEX)
 {
@@ -31,51 +24,93 @@ void DeviceStore::unlock()
     PELT_MutexUnlock(m_mutex);
 }
 
-int DeviceStore::indexOfLocked(const QString &serialNumber, const QString &mac) const
+int DeviceStore::indexOfLocked(const DeviceKey &key) const
 {
-    for (int i = 0; i < m_devices.size(); ++i) {
-        if (keyMatches(m_devices.at(i), serialNumber, mac))
-            return i;
+    const auto it = m_slots.constFind(key);
+    return it == m_slots.cend() ? -1 : it->first;
+}
+
+void DeviceStore::removeAtLocked(int index)
+{
+    const DeviceKey key = m_keys.at(index);
+    m_devices.remove(index);
+    m_keys.remove(index);
+    // Every element behind the removed one moved up by one.
+    for (KeySlot &slot : m_slots) {
+        if (slot.first > index)
+            --slot.first;
     }
-    return -1;
+    KeySlot &slot = m_slots[key];
+    if (--slot.count == 0) {
+        m_slots.remove(key);
+    } else if (slot.first == index) {
+        // The removed element was the first of a repeated key: the next one
+        // of that key, further back, answers from now on.
+        for (int i = index; i < m_keys.size(); ++i) {
+            if (m_keys.at(i) == key) {
+                slot.first = i;
+                break;
+            }
+        }
+    }
+    const auto mac = m_macCounts.find(key.mac);
+    if (mac != m_macCounts.end() && --mac.value() == 0)
+        m_macCounts.erase(mac);
 }
 
 void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
+    DeviceKey key = DeviceKey::fromRecord(record);
+    KeySlot &slot = m_slots[key];
+    if (slot.count++ == 0)
+        slot.first = static_cast<int>(m_devices.size());
+    ++m_macCounts[key.mac];
     m_devices.append(record);
+    m_keys.append(std::move(key));
 }
 
 void DeviceStore::removeDevice(const VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
-    const int index = indexOfLocked(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    const int index = indexOfLocked(DeviceKey::fromRecord(record));
     if (index >= 0)
-        m_devices.remove(index);
+        removeAtLocked(index);
 }
 
 void DeviceStore::updateDevice(const VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
-    const int index = indexOfLocked(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac));
+    // The record has the element's key, so the indexes stay as they are.
+    const int index = indexOfLocked(DeviceKey::fromRecord(record));
     if (index >= 0)
         m_devices[index] = record;
 }
 
-int DeviceStore::indexOf(const QString &serialNumber, const QString &mac)
+int DeviceStore::indexOf(const DeviceKey &key)
 {
     const Locker locker(this);
-    return indexOfLocked(serialNumber, mac);
+    return indexOfLocked(key);
 }
 
-bool DeviceStore::getDevice(const QString &serialNumber, const QString &mac, VOSK_DEVICE_INFO &record)
+int DeviceStore::indexOf(const QString &serialNumber, const QString &mac)
+{
+    return indexOf(DeviceKey{serialNumber, mac});
+}
+
+bool DeviceStore::getDevice(const DeviceKey &key, VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
-    const int index = indexOfLocked(serialNumber, mac);
+    const int index = indexOfLocked(key);
     if (index < 0)
         return false;
     record = m_devices.at(index);
     return true;
+}
+
+bool DeviceStore::getDevice(const QString &serialNumber, const QString &mac, VOSK_DEVICE_INFO &record)
+{
+    return getDevice(DeviceKey{serialNumber, mac}, record);
 }
 
 QVector<VOSK_DEVICE_INFO> DeviceStore::getAllDevices()
@@ -86,8 +121,13 @@ QVector<VOSK_DEVICE_INFO> DeviceStore::getAllDevices()
 
 bool DeviceStore::getNetParam(const QString &serialNumber, const QString &mac, VOSK_NET_PARAM &param)
 {
+    return getNetParam(DeviceKey{serialNumber, mac}, param);
+}
+
+bool DeviceStore::getNetParam(const DeviceKey &key, VOSK_NET_PARAM &param)
+{
     const Locker locker(this);
-    const int index = indexOfLocked(serialNumber, mac);
+    const int index = indexOfLocked(key);
     if (index < 0)
         return false;
     const VOSK_DEVICE_INFO &record = m_devices.at(index);
@@ -107,8 +147,13 @@ bool DeviceStore::getNetParam(const QString &serialNumber, const QString &mac, V
 
 bool DeviceStore::setNetParam(const QString &serialNumber, const QString &mac, const VOSK_NET_PARAM &param)
 {
+    return setNetParam(DeviceKey{serialNumber, mac}, param);
+}
+
+bool DeviceStore::setNetParam(const DeviceKey &key, const VOSK_NET_PARAM &param)
+{
     const Locker locker(this);
-    const int index = indexOfLocked(serialNumber, mac);
+    const int index = indexOfLocked(key);
     if (index < 0)
         return false;
     VOSK_DEVICE_INFO &record = m_devices[index];
@@ -126,8 +171,13 @@ bool DeviceStore::setNetParam(const QString &serialNumber, const QString &mac, c
 
 bool DeviceStore::setActivated(const QString &serialNumber, const QString &mac, quint8 value)
 {
+    return setActivated(DeviceKey{serialNumber, mac}, value);
+}
+
+bool DeviceStore::setActivated(const DeviceKey &key, quint8 value)
+{
     const Locker locker(this);
-    const int index = indexOfLocked(serialNumber, mac);
+    const int index = indexOfLocked(key);
     if (index < 0)
         return false;
     m_devices[index].notActivated = value;
@@ -136,11 +186,7 @@ bool DeviceStore::setActivated(const QString &serialNumber, const QString &mac, 
 
 bool DeviceStore::containsMac(const QString &mac) const
 {
-    for (const VOSK_DEVICE_INFO &record : m_devices) {
-        if (VOSK::fieldText(record.mac) == mac)
-            return true;
-    }
-    return false;
+    return m_macCounts.contains(mac);
 }
 
 int DeviceStore::count()
@@ -153,4 +199,7 @@ void DeviceStore::clear()
 {
     const Locker locker(this);
     m_devices.clear();
+    m_keys.clear();
+    m_slots.clear();
+    m_macCounts.clear();
 }

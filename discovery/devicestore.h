@@ -1,14 +1,18 @@
 #pragma once
 
+#include "discovery/devicekey.h"
 #include "discovery/peltmutex.h"
 #include "discovery/singleton.h"
 #include "vosk/vosk.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 
 // The latest VOSK_DEVICE_INFO of every online device, in order of arrival,
-// keyed by (serialNumber, mac) compared as text. One per process.
+// keyed by DeviceKey (serialNumber, mac) compared as text. One per process.
+// Lookups by key or MAC go through hash indexes; adding is amortised
+// constant time, removing linear in the count (the order is kept).
 //
 // Every operation holds the store's recursive mutex for its whole duration.
 // Callers may hold it themselves around a sequence of calls (lock()/unlock()
@@ -41,18 +45,23 @@ public:
     // if there is none.
     void updateDevice(const VOSK_DEVICE_INFO &record);
     // Index of the first element with that key, or -1.
+    int indexOf(const DeviceKey &key);
     int indexOf(const QString &serialNumber, const QString &mac);
     // Copies the element out; false if none.
+    bool getDevice(const DeviceKey &key, VOSK_DEVICE_INFO &record);
     bool getDevice(const QString &serialNumber, const QString &mac, VOSK_DEVICE_INFO &record);
     QVector<VOSK_DEVICE_INFO> getAllDevices();
     // Fills param from the element's network fields (the port's low 16 bits;
     // IPv6 texts widened from 46 to 128 bytes); other bytes of param are left
     // as they are. False if none.
+    bool getNetParam(const DeviceKey &key, VOSK_NET_PARAM &param);
     bool getNetParam(const QString &serialNumber, const QString &mac, VOSK_NET_PARAM &param);
     // The reverse copy: texts cut to the record's widths and kept
     // terminated, the port widened to 32 bits. False if none.
+    bool setNetParam(const DeviceKey &key, const VOSK_NET_PARAM &param);
     bool setNetParam(const QString &serialNumber, const QString &mac, const VOSK_NET_PARAM &param);
     // Sets notActivated (0 after a successful activation). False if none.
+    bool setActivated(const DeviceKey &key, quint8 value);
     bool setActivated(const QString &serialNumber, const QString &mac, quint8 value);
     // Whether an element has that MAC. Takes no lock: call under lock().
     bool containsMac(const QString &mac) const;
@@ -64,8 +73,21 @@ private:
     DeviceStore();
     ~DeviceStore();
 
-    int indexOfLocked(const QString &serialNumber, const QString &mac) const;
+    // Where the elements of one key are: the first of them (what every
+    // lookup answers with) and how many there are (addDevice() does not
+    // refuse a repeated key).
+    struct KeySlot
+    {
+        int first = -1;
+        int count = 0;
+    };
+
+    int indexOfLocked(const DeviceKey &key) const;
+    void removeAtLocked(int index);
 
     PELT_MUTEX *m_mutex;
     QVector<VOSK_DEVICE_INFO> m_devices;
+    QVector<DeviceKey> m_keys;          // key of m_devices[i], decoded once
+    QHash<DeviceKey, KeySlot> m_slots;  // every key in m_keys
+    QHash<QString, int> m_macCounts;    // elements per MAC text
 };

@@ -1,8 +1,13 @@
 #include "password/recoverydialogs.h"
 
+#include "discovery/devicestore.h"
+#include "password/resetpassworddialog.h"
+#include "password/restorepassworddialog.h"
 #include "vosk/vosk.h"
 
 #include <QString>
+
+#include <cstring>
 
 namespace VoskTool {
 
@@ -15,11 +20,19 @@ RecoveryDialog recoveryDialogFor(quint8 capabilities)
 void runRecoveryDialog(QWidget *parent, const QString &serialNumber, const QString &deviceType,
                        const QString &mac)
 {
-    // The dialogs come with the recovery work; until then nothing opens.
-    Q_UNUSED(parent);
-    Q_UNUSED(serialNumber);
-    Q_UNUSED(deviceType);
-    Q_UNUSED(mac);
+    // A device gone from the store leaves the record zero: no key reset
+    // offered, so the security-code restore, which needs no device key.
+    VOSK_DEVICE_INFO record;
+    std::memset(&record, 0, sizeof record);
+    DeviceStore::instance()->getDevice(serialNumber, mac, record);
+    if (recoveryDialogFor(record.capabilities) == RecoveryDialog::ResetWithKey) {
+        ResetPasswordDialog dialog(serialNumber, deviceType, record.newResetType == 1,
+                                   (record.capabilities & VOSK_CAP_RESET_CAMERAS) != 0, parent);
+        dialog.exec();
+    } else {
+        RestorePasswordDialog dialog(parent, serialNumber, deviceType);
+        dialog.exec();
+    }
 }
 
 } // namespace VoskTool

@@ -11,8 +11,10 @@
 #include "devicelist/devicedisplaypage.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
+#include "netparam/devicemodifypage.h"
 #include "shell/shelllog.h"
 #include "shell/tipdialog.h"
+#include "shell/warningdialog.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -111,6 +113,22 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onMovePinButtion);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onShowOrHideRightSpace);
 
+    // The right-hand pane acts on the table's checked devices and hands its
+    // results back to the table.
+    auto *pane = new DeviceModifyPage(this);
+    pane->setMessenger([this](const PaneMessage &m) {
+        if (m.tall)
+            WarningDialog::showWarningTall(m.position, m.kind, m.text, this, m.field, m.hint);
+        else
+            WarningDialog::showWarning(m.position, m.kind, m.text, this, m.field, m.hint);
+    });
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCurrentSelectionModelChange, pane,
+            &DeviceModifyPage::onCurrentSelectionChange, Qt::DirectConnection);
+    connect(pane, &DeviceModifyPage::signalModifyResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesModifyResult);
+    connect(pane, &DeviceModifyPage::signalActiveResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesActiveResult);
+    connect(pane, &DeviceModifyPage::signalExportExcel, m_deviceDisplayPage, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
+    setRightPane(pane);
+
     startDiscovery();
 }
 
@@ -136,8 +154,13 @@ void VOSKToolMainPage::setRightPane(QWidget *pane)
 {
     if (!pane || pane == m_rightPane)
         return;
-    if (m_rightPane)
+    if (m_rightPane) {
+        // Out of the layout at once: until it is deleted it would still
+        // claim its width.
+        m_contentLayout->removeWidget(m_rightPane);
+        m_rightPane->hide();
         m_rightPane->deleteLater();
+    }
     m_rightPane = pane;
     pane->setParent(this);
     // Between the table page and the spacer.

@@ -12,6 +12,8 @@ namespace VoskNet::Cbor {
 
 constexpr int kMaxMapEntries = 24;
 // Unknown values may be nested, but not deeply: a peer has no reason to.
+// Every container (array or map) and every tag counts one level, however
+// short it is: [] is one level, [[[[0]]]] four, [[[[[]]]]] five.
 constexpr int kMaxSkipDepth = 4;
 
 inline bool readUInt(QCborStreamReader &reader, quint64 max, quint64 &value)
@@ -67,9 +69,31 @@ inline bool readText(QCborStreamReader &reader, qsizetype minLength, qsizetype m
     return readBytes(reader, minLength, maxLength, out) && !out.contains('\0');
 }
 
+// Skips one item whose containers and tags nest at most `levels` deep.
+inline bool skipNested(QCborStreamReader &reader, int levels)
+{
+    if (reader.isContainer()) {
+        if (levels <= 0 || !reader.enterContainer())
+            return false;
+        while (reader.hasNext()) {
+            if (!skipNested(reader, levels - 1))
+                return false;
+        }
+        return reader.lastError() == QCborError::NoError && reader.leaveContainer();
+    }
+    if (reader.isTag()) {
+        // The tag alone; the tagged item follows as an item of its own.
+        if (levels <= 0 || !reader.next())
+            return false;
+        return reader.hasNext() && skipNested(reader, levels - 1);
+    }
+    return reader.next();
+}
+
+// Skips the value of an unknown key (at most kMaxSkipDepth levels).
 inline bool skip(QCborStreamReader &reader)
 {
-    return reader.next(kMaxSkipDepth);
+    return skipNested(reader, kMaxSkipDepth);
 }
 
 // Walks a map whose keys are unsigned integers < 64, each at most once,

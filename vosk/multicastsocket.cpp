@@ -20,7 +20,10 @@ namespace {
 constexpr const char *kDefaultGroup = "239.255.86.75";
 constexpr const char *kDefaultGroup6 = "ff02::5686:75";
 constexpr quint16 kDefaultPort = 46713;
-constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+// Room for the answers of a full device table (16,384 reports of about
+// 600 bytes, each costing about 2.3 KB of buffer on Linux) should the
+// client fall behind; the kernel doubles the figure for its bookkeeping.
+constexpr int kReceiveBuffer = 20 * 1024 * 1024;
 
 } // namespace
 
@@ -115,8 +118,8 @@ bool MulticastSocket::open(const NetConfig &config, Family family)
     const int zero = 0;
     const int ttl = 1;
     setsockopt(m_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    // A thousand devices answering one inquiry arrive within half a second;
-    // FORCE works as root (tests, namespaces), the plain one elsewhere.
+    // A fleet answering one inquiry arrives within a second; FORCE works
+    // as root (tests, namespaces), the plain one (up to rmem_max) elsewhere.
     if (setsockopt(m_fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
         setsockopt(m_fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
     int bound = -1;
@@ -199,7 +202,8 @@ bool MulticastSocket::send(int interfaceIndex, const QByteArray &datagram)
         to6->sin6_scope_id = uint32_t(interfaceIndex);
         toLength = sizeof *to6;
         const unsigned index = unsigned(interfaceIndex);
-        if (setsockopt(m_fd, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) != 0)
+        if (m_outgoingInterface != interfaceIndex
+            && setsockopt(m_fd, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) != 0)
             return false;
     } else {
         auto *to4 = reinterpret_cast<sockaddr_in *>(&to);
@@ -209,9 +213,12 @@ bool MulticastSocket::send(int interfaceIndex, const QByteArray &datagram)
         toLength = sizeof *to4;
         ip_mreqn out{};
         out.imr_ifindex = interfaceIndex;
-        if (setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0)
+        if (m_outgoingInterface != interfaceIndex
+            && setsockopt(m_fd, IPPROTO_IP, IP_MULTICAST_IF, &out, sizeof out) != 0)
             return false;
     }
+    // Set once for a run of sends out of the same interface (a burst).
+    m_outgoingInterface = interfaceIndex;
     for (int attempt = 0; attempt < 50; ++attempt) {
         const ssize_t sent = ::sendto(m_fd, datagram.constData(), size_t(datagram.size()), 0,
                                       reinterpret_cast<sockaddr *>(&to), toLength);

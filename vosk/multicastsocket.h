@@ -87,6 +87,7 @@ private:
     QByteArray m_group6;
     quint16 m_port = 0;
     std::mutex m_sendMutex;
+    int m_outgoingInterface = 0;  // under m_sendMutex; 0: not set yet
 };
 
 } // namespace VoskNet

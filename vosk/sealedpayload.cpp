@@ -1,6 +1,7 @@
 #include "vosk/sealedpayload.h"
 
 #include "vosk/cborfields.h"
+#include "vosk/recordtext.h"
 
 #include <sodium.h>
 
@@ -28,7 +29,7 @@ QByteArray SealedPayload::encode() const
 {
     if (id.size() != kIdSize || nonce.size() != kNonceSize || password.size() > kMaxSecret
         || newPassword.size() > kMaxSecret || securityCode.size() > kMaxSecret || answer.size() > kMaxAnswer
-        || targetSerial.size() > 47 || targetMac.size() > 19)
+        || targetSerial.size() > TextWidth::serialNumber || targetMac.size() > TextWidth::mac)
         return {};
     QByteArray out;
     QCborStreamWriter w(&out);
@@ -71,8 +72,8 @@ std::optional<SealedPayload> SealedPayload::decode(const QByteArray &plain)
         case kVersion: return readUInt(r, ~quint64(0), version);
         case kId: return readBytes(r, kIdSize, kIdSize, p.id);
         case kOp: return readUInt(r, 6, op);
-        case kTargetSerial: return readText(r, 1, 47, p.targetSerial);
-        case kTargetMac: return readText(r, 1, 19, p.targetMac);
+        case kTargetSerial: return readText(r, 1, TextWidth::serialNumber, p.targetSerial);
+        case kTargetMac: return readText(r, 1, TextWidth::mac, p.targetMac);
         case kNonce: return readBytes(r, kNonceSize, kNonceSize, p.nonce);
         case kPassword: return readBytes(r, 1, kMaxSecret, p.password);
         case kNewPassword: return readBytes(r, 1, kMaxSecret, p.newPassword);

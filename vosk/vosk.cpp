@@ -2,6 +2,7 @@
 
 #include "vosk/vosk.h"
 
+#include "vosk/recordtext.h"
 #include "vosk/voskclient.h"
 #include "vosk/vosklog.h"
 
@@ -13,7 +14,9 @@
 #include <memory>
 #include <mutex>
 
+using VoskNet::TextWidth;
 using VoskNet::VoskClient;
+using VoskNet::fieldBytes;
 
 namespace {
 
@@ -90,15 +93,6 @@ bool boundedText(const char *text, std::size_t max, QByteArray &out)
         return false;
     out = QByteArray(text, int(static_cast<const char *>(end) - text));
     return !out.isEmpty();
-}
-
-// A field of the caller's record: up to its first zero byte, or its whole
-// width when it has none.
-template <std::size_t N>
-QByteArray fieldBytes(const char (&field)[N])
-{
-    const void *end = std::memchr(field, 0, N);
-    return QByteArray(field, end ? int(static_cast<const char *>(end) - field) : int(N));
 }
 
 int finish(int code)
@@ -200,7 +194,7 @@ int VOSK_Stop(void)
 int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param)
 {
     QByteArray macBytes, passwordBytes;
-    if (!boundedText(mac, 19, macBytes) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes) || !param)
+    if (!boundedText(mac, TextWidth::mac, macBytes) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes) || !param)
         return fail(VOSK_ERR_INVALID_ARG);
     VoskNet::WireRecord params;
     params.ipv4Address = fieldBytes(param->ipv4Address);
@@ -213,8 +207,9 @@ int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PA
     params.dhcpEnabled = param->dhcpEnabled != 0;
     params.httpPort = param->httpPort;
     // A full 16-byte IPv4 field has no terminator: no address is that long.
-    if (params.ipv4Address.size() > 15 || params.ipv4Mask.size() > 15 || params.ipv4Gateway.size() > 15
-        || params.ipv6Address.size() > 45 || params.ipv6Gateway.size() > 45 || params.ipv6PrefixLength > 128
+    if (params.ipv4Address.size() > TextWidth::ipv4Address || params.ipv4Mask.size() > TextWidth::ipv4Mask
+        || params.ipv4Gateway.size() > TextWidth::ipv4Gateway || params.ipv6Address.size() > TextWidth::ipv6Address
+        || params.ipv6Gateway.size() > TextWidth::ipv6Gateway || params.ipv6PrefixLength > 128
         || param->dhcpEnabled > 1)
         return fail(VOSK_ERR_INVALID_ARG);
     const SecretWiper wiper{{&passwordBytes}};
@@ -227,7 +222,7 @@ int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PA
 int VOSK_ActivateDevice(const char *serialNumber, const char *password)
 {
     QByteArray serial, passwordBytes;
-    if (!boundedText(serialNumber, 47, serial) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
+    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
         return fail(VOSK_ERR_INVALID_ARG);
     const SecretWiper wiper{{&passwordBytes}};
     std::shared_ptr<VoskClient> client;
@@ -240,7 +235,7 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const v
                          void *outBuf, unsigned int outSize)
 {
     QByteArray serial;
-    if (!boundedText(serialNumber, 47, serial) || inBuf || inSize != 0 || !outBuf)
+    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || inBuf || inSize != 0 || !outBuf)
         return fail(VOSK_ERR_INVALID_ARG);
     if (!(command == VOSK_CMD_EXPORT_KEY && outSize >= VOSK_KEY_ANSWER_SIZE_V1)
         && !(command == VOSK_CMD_EXPORT_KEY_V2 && outSize >= VOSK_KEY_ANSWER_SIZE_V2))
@@ -264,7 +259,7 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const v
 int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param)
 {
     QByteArray serial;
-    if (!boundedText(serialNumber, 47, serial) || !param)
+    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !param)
         return fail(VOSK_ERR_INVALID_ARG);
     // The block's texts end at the zero fill or at their field's end.
     QByteArray keyText = fieldBytes(param->keyText);
@@ -295,7 +290,7 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
 int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
 {
     QByteArray serial, code;
-    if (!boundedText(serialNumber, 47, serial) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
+    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
         return fail(VOSK_ERR_INVALID_ARG);
     const SecretWiper wiper{{&code}};
     std::shared_ptr<VoskClient> client;

@@ -1,6 +1,8 @@
 #include "vosk/wiremessage.h"
 
 #include "vosk/cborfields.h"
+#include "vosk/knownanswers.h"
+#include "vosk/recordtext.h"
 
 #include <sodium.h>
 
@@ -22,19 +24,20 @@ enum RecordKey : quint64 {
 enum MessageKey : quint64 {
     kVersion = 0, kType = 1, kId = 2, kRe = 3, kEvent = 4, kBoot = 5, kSeq = 6, kPublicKey = 7,
     kRecord = 8, kOp = 10, kTargetSerial = 11, kTargetMac = 12, kSealed = 13, kKeyCommand = 14,
-    kStatus = 20, kNonce = 21, kKey = 22
+    kStatus = 20, kNonce = 21, kKey = 22, kAnswerWindow = 40, kKnown = 41, kKnownHashes = 42, kSlice = 43,
+    kSlices = 44
 };
 
 bool readNetField(QCborStreamReader &r, quint64 key, WireRecord &rec, bool &handled)
 {
     handled = true;
     switch (key) {
-    case kIpv4: return readText(r, 0, 15, rec.ipv4Address);
-    case kMask: return readText(r, 0, 15, rec.ipv4Mask);
-    case kGateway: return readText(r, 0, 15, rec.ipv4Gateway);
+    case kIpv4: return readText(r, 0, TextWidth::ipv4Address, rec.ipv4Address);
+    case kMask: return readText(r, 0, TextWidth::ipv4Mask, rec.ipv4Mask);
+    case kGateway: return readText(r, 0, TextWidth::ipv4Gateway, rec.ipv4Gateway);
     case kPort: return readUIntAs(r, 65535, rec.port);
-    case kIpv6: return readText(r, 0, 45, rec.ipv6Address);
-    case kIpv6Gateway: return readText(r, 0, 45, rec.ipv6Gateway);
+    case kIpv6: return readText(r, 0, TextWidth::ipv6Address, rec.ipv6Address);
+    case kIpv6Gateway: return readText(r, 0, TextWidth::ipv6Gateway, rec.ipv6Gateway);
     case kPrefix: return readUIntAs(r, 128, rec.ipv6PrefixLength);
     case kDhcp: return readBool(r, rec.dhcpEnabled);
     case kHttpPort: return readUIntAs(r, 65535, rec.httpPort);
@@ -51,14 +54,14 @@ bool readRecord(QCborStreamReader &r, WireRecord &rec)
         if (handled)
             return true;
         switch (key) {
-        case kSerial: return readText(r, 1, 47, rec.serialNumber);
-        case kMac: return readText(r, 1, 19, rec.mac);
+        case kSerial: return readText(r, 1, TextWidth::serialNumber, rec.serialNumber);
+        case kMac: return readText(r, 1, TextWidth::mac, rec.mac);
         case kTypeCode: return readUIntAs(r, 0x7fffffff, rec.deviceTypeCode);
         case kChannels: return readUIntAs(r, 4096, rec.channelCount);
-        case kSoftware: return readText(r, 0, 47, rec.softwareVersion);
-        case kDsp: return readText(r, 0, 47, rec.dspVersion);
-        case kStartTime: return readText(r, 0, 47, rec.startTime);
-        case kDescription: return readText(r, 0, 47, rec.deviceDescription);
+        case kSoftware: return readText(r, 0, TextWidth::softwareVersion, rec.softwareVersion);
+        case kDsp: return readText(r, 0, TextWidth::dspVersion, rec.dspVersion);
+        case kStartTime: return readText(r, 0, TextWidth::startTime, rec.startTime);
+        case kDescription: return readText(r, 0, TextWidth::deviceDescription, rec.deviceDescription);
         case kCaps: return readUIntAs(r, 255, rec.capabilities);
         case kInactive: return readBool(r, rec.notActivated);
         case kNewReset: return readBool(r, rec.newResetType);
@@ -103,10 +106,12 @@ bool textFits(const QByteArray &text, qsizetype max)
 
 bool recordFits(const WireRecord &r)
 {
-    return !r.serialNumber.isEmpty() && !r.mac.isEmpty() && textFits(r.serialNumber, 47) && textFits(r.mac, 19)
-        && textFits(r.ipv4Address, 15) && textFits(r.ipv4Mask, 15) && textFits(r.ipv4Gateway, 15)
-        && textFits(r.softwareVersion, 47) && textFits(r.dspVersion, 47) && textFits(r.startTime, 47)
-        && textFits(r.deviceDescription, 47) && textFits(r.ipv6Address, 45) && textFits(r.ipv6Gateway, 45)
+    return !r.serialNumber.isEmpty() && !r.mac.isEmpty() && textFits(r.serialNumber, TextWidth::serialNumber)
+        && textFits(r.mac, TextWidth::mac) && textFits(r.ipv4Address, TextWidth::ipv4Address)
+        && textFits(r.ipv4Mask, TextWidth::ipv4Mask) && textFits(r.ipv4Gateway, TextWidth::ipv4Gateway)
+        && textFits(r.softwareVersion, TextWidth::softwareVersion) && textFits(r.dspVersion, TextWidth::dspVersion)
+        && textFits(r.startTime, TextWidth::startTime) && textFits(r.deviceDescription, TextWidth::deviceDescription)
+        && textFits(r.ipv6Address, TextWidth::ipv6Address) && textFits(r.ipv6Gateway, TextWidth::ipv6Gateway)
         && r.ipv6PrefixLength <= 128 && r.deviceTypeCode <= 0x7fffffff && r.channelCount <= 4096;
 }
 
@@ -173,6 +178,21 @@ QByteArray WireMessage::encode() const
     }
     switch (type) {
     case MessageType::Inquiry:
+        if ((answerWindow && (answerWindow < kMinAnswerWindow || answerWindow > kMaxAnswerWindow))
+            || known.size() > KnownAnswers::kMaxFilterBytes || known.isEmpty() != (knownHashes == 0)
+            || knownHashes > KnownAnswers::kMaxHashes || slices > KnownAnswers::kMaxSlices
+            || (slices && (slices & (slices - 1))) || (slices ? slice >= slices : slice != 0))
+            return {};
+        if (answerWindow)
+            writeUInt(w, kAnswerWindow, answerWindow);
+        if (!known.isEmpty()) {
+            writeText(w, kKnown, known);
+            writeUInt(w, kKnownHashes, knownHashes);
+        }
+        if (slices) {
+            writeUInt(w, kSlice, slice);
+            writeUInt(w, kSlices, slices);
+        }
         break;
     case MessageType::Report:
         if (boot.size() != kBootSize || publicKey.size() != kPublicKeySize || !recordFits(record))
@@ -185,7 +205,7 @@ QByteArray WireMessage::encode() const
         writeRecord(w, record);
         break;
     case MessageType::Request:
-        if (!textFits(targetSerial, 47) || !textFits(targetMac, 19) || sealed.size() > kMaxSealed)
+        if (!textFits(targetSerial, TextWidth::serialNumber) || !textFits(targetMac, TextWidth::mac) || sealed.size() > kMaxSealed)
             return {};
         writeUInt(w, kOp, quint64(op));
         if (!targetSerial.isEmpty())
@@ -221,7 +241,7 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
     WireMessage m;
     quint64 version = 0, type = 0, event = 0, op = 0;
     bool hasVersion = false, hasType = false, hasRecord = false, hasEvent = false, hasOp = false,
-         hasStatus = false, hasSeq = false;
+         hasStatus = false, hasSeq = false, hasSlice = false;
     const bool ok = readMap(r, [&](quint64 key) {
         switch (key) {
         case kVersion: hasVersion = true; return readUInt(r, ~quint64(0), version);
@@ -234,13 +254,21 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kPublicKey: return readBytes(r, kPublicKeySize, kPublicKeySize, m.publicKey);
         case kRecord: hasRecord = true; return readRecord(r, m.record);
         case kOp: hasOp = true; return readUInt(r, 6, op);
-        case kTargetSerial: return readText(r, 1, 47, m.targetSerial);
-        case kTargetMac: return readText(r, 1, 19, m.targetMac);
+        case kTargetSerial: return readText(r, 1, TextWidth::serialNumber, m.targetSerial);
+        case kTargetMac: return readText(r, 1, TextWidth::mac, m.targetMac);
         case kSealed: return readBytes(r, crypto_box_SEALBYTES, kMaxSealed, m.sealed);
         case kKeyCommand: return readUIntAs(r, 2, m.keyCommand);
         case kStatus: hasStatus = true; return readUIntAs(r, 65535, m.status);
         case kNonce: return readBytes(r, kNonceSize, kNonceSize, m.nonce);
         case kKey: return readBytes(r, 1, kMaxKey, m.key);
+        case kAnswerWindow:
+            return readUIntAs(r, kMaxAnswerWindow, m.answerWindow) && m.answerWindow >= kMinAnswerWindow;
+        case kKnown: return readBytes(r, 1, KnownAnswers::kMaxFilterBytes, m.known);
+        case kKnownHashes: return readUIntAs(r, KnownAnswers::kMaxHashes, m.knownHashes) && m.knownHashes > 0;
+        case kSlice: hasSlice = true; return readUIntAs(r, KnownAnswers::kMaxSlices - 1, m.slice);
+        case kSlices:
+            return readUIntAs(r, KnownAnswers::kMaxSlices, m.slices) && m.slices > 0
+                && (m.slices & (m.slices - 1)) == 0;
         default: return skip(r);
         }
     });
@@ -251,6 +279,10 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         return std::nullopt;
     switch (type) {
     case quint64(MessageType::Inquiry):
+        // A filter needs its number of probes, and a slice its count.
+        if (m.known.isEmpty() != (m.knownHashes == 0) || hasSlice != (m.slices != 0)
+            || (m.slices && m.slice >= m.slices))
+            return std::nullopt;
         m.type = MessageType::Inquiry;
         return m;
     case quint64(MessageType::Report):

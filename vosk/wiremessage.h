@@ -25,6 +25,10 @@ constexpr int kMaxKey = 384;
 constexpr int kMaxSecret = 64;
 constexpr int kMaxAnswer = 1000;
 constexpr quint64 kProtocolVersion = 1;
+// The answer window an inquiry may ask for, and the one assumed without.
+constexpr int kMinAnswerWindow = 10;
+constexpr int kMaxAnswerWindow = 5000;
+constexpr int kDefaultAnswerWindow = 500;
 
 enum class MessageType : quint8 { Inquiry = 1, Report = 2, Request = 3, Response = 4 };
 enum class ReportEvent : quint8 { Answer = 0, Hello = 1, Changed = 2, Bye = 3 };
@@ -91,6 +95,14 @@ struct WireMessage
     QByteArray targetMac;
     QByteArray sealed;
     quint8 keyCommand = 0;
+
+    // Inquiry (all optional; devices that do not know them answer as if
+    // they were absent)
+    quint16 answerWindow = 0;    // ms; 0: not carried (500)
+    QByteArray known;            // Bloom filter of the MACs heard already
+    quint8 knownHashes = 0;      // its number of probes
+    quint8 slice = 0;            // which slice of the MACs this inquiry is for
+    quint8 slices = 0;           // of how many; 0: not carried (1)
 
     // Response
     quint32 status = kStatusDone;

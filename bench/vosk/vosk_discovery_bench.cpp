@@ -1,16 +1,20 @@
 // Discovery benchmark: the time from VOSK_Start_V30 to the online callback
 // of the last of N simulated devices, without loss and with 5% loss each
-// way, as the median of several runs, with the found/expected count.
-// Everything runs over loopback only (VOSK_INTERFACES=lo); run it inside
-// `unshare --net` (bench/README.md).
-//   vosk-bench-discovery [--count N] [--runs R] [--limit SECONDS]
+// way (or only the --loss given), as the median and worst of several runs,
+// with the found/expected count and the datagrams the kernel dropped from
+// the library's full receive buffer. Everything runs over loopback only
+// (VOSK_INTERFACES=lo); run it inside `unshare --net` (bench/README.md).
+//   vosk-bench-discovery [--count N] [--runs R] [--limit SECONDS] [--loss P] [--legacy]
 
 #include "vosk/vosk.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QSet>
 #include <QThread>
 
 #include <algorithm>
@@ -41,14 +45,51 @@ struct Run
 {
     double seconds = 0;  // until the last device, or the limit
     int found = 0;
+    qint64 dropped = 0;  // by the library's full receive buffer
 };
 
-bool startDevsim(QProcess &process, int count, int seed, double loss)
+// The sockets of this process (the library's), by inode.
+QSet<QByteArray> ownSockets()
+{
+    QSet<QByteArray> inodes;
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    for (const QString &name : fds.entryList(QDir::System | QDir::NoDotAndDotDot)) {
+        const QString target = QFile::symLinkTarget(fds.filePath(name));
+        if (target.contains(QLatin1String("socket:[")))
+            inodes.insert(target.section(QLatin1Char('['), 1).section(QLatin1Char(']'), 0, 0).toLatin1());
+    }
+    return inodes;
+}
+
+// The kernel's count of datagrams dropped on arrival at these sockets
+// (last column of /proc/net/udp and udp6).
+qint64 droppedDatagrams(const QSet<QByteArray> &inodes)
+{
+    qint64 dropped = 0;
+    for (const char *table : {"/proc/self/net/udp", "/proc/self/net/udp6"}) {
+        QFile file(QString::fromLatin1(table));
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        file.readLine();
+        while (!file.atEnd()) {
+            const QList<QByteArray> fields = file.readLine().simplified().split(' ');
+            if (fields.size() >= 13 && inodes.contains(fields.at(9)))
+                dropped += fields.last().toLongLong();
+        }
+    }
+    return dropped;
+}
+
+bool startDevsim(QProcess &process, int count, int seed, double loss, bool legacy)
 {
     process.setProgram(QStringLiteral(VOSK_DEVSIM_PATH));
-    process.setArguments({QStringLiteral("--count"), QString::number(count), QStringLiteral("--seed"),
+    QStringList arguments{QStringLiteral("--count"), QString::number(count), QStringLiteral("--seed"),
                           QString::number(seed), QStringLiteral("--drop"), QString::number(loss),
-                          QStringLiteral("--interfaces"), QStringLiteral("lo")});
+                          QStringLiteral("--interfaces"), QStringLiteral("lo"), QStringLiteral("--parent"),
+                          QString::number(QCoreApplication::applicationPid())};
+    if (legacy)
+        arguments << QStringLiteral("--legacy");
+    process.setArguments(arguments);
     process.start();
     if (!process.waitForStarted(5000))
         return false;
@@ -61,26 +102,29 @@ bool startDevsim(QProcess &process, int count, int seed, double loss)
     return true;
 }
 
-Run measure(int count, int seed, double loss, int port, int limitSeconds)
+Run measure(int count, int seed, double loss, int port, int limitSeconds, bool legacy)
 {
     qputenv("VOSK_PORT", QByteArray::number(port));
     QProcess devsim;
     Run run;
-    if (!startDevsim(devsim, count, seed, loss)) {
+    if (!startDevsim(devsim, count, seed, loss, legacy)) {
         std::fprintf(stderr, "the simulator did not start\n");
         return run;
     }
     // Let the start-up hellos pass: the measurement is of discovery by
     // inquiry, as when the tool starts among running devices.
-    QThread::msleep(800);
+    QThread::msleep(count > 5000 ? 2000 : 800);
     Counter counter;
     counter.clock.start();
     if (VOSK_Start_V30(&onReport, 1, &counter) != 1) {
         std::fprintf(stderr, "VOSK_Start_V30 failed: %d\n", VOSK_GetLastError());
         return run;
     }
+    const QSet<QByteArray> sockets = ownSockets();
+    const qint64 droppedBefore = droppedDatagrams(sockets);
     while (counter.online < count && counter.clock.elapsed() < limitSeconds * 1000)
         QThread::msleep(5);
+    run.dropped = droppedDatagrams(sockets) - droppedBefore;
     VOSK_Stop();
     run.found = counter.online;
     run.seconds = (run.found == count ? counter.lastMs.load() : counter.clock.elapsed()) / 1000.0;
@@ -104,38 +148,53 @@ int main(int argc, char **argv)
     int count = 1000;
     int runs = 5;
     int limit = 40;
+    std::vector<double> losses{0.0, 0.05};
+    bool legacy = false;
     const QStringList args = app.arguments();
-    for (int i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == QLatin1String("--count"))
-            count = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--runs"))
-            runs = args[i + 1].toInt();
-        else if (args[i] == QLatin1String("--limit"))
-            limit = args[i + 1].toInt();
+    for (int i = 1; i < args.size(); ++i) {
+        const bool hasValue = i + 1 < args.size();
+        if (args[i] == QLatin1String("--legacy"))
+            legacy = true;
+        else if (args[i] == QLatin1String("--count") && hasValue)
+            count = args[++i].toInt();
+        else if (args[i] == QLatin1String("--runs") && hasValue)
+            runs = args[++i].toInt();
+        else if (args[i] == QLatin1String("--limit") && hasValue)
+            limit = args[++i].toInt();
+        else if (args[i] == QLatin1String("--loss") && hasValue)
+            losses = {args[++i].toDouble()};
+        else
+            count = 0;
     }
-    if (count < 1 || count > 5000 || runs < 1 || limit < 1) {
-        std::fprintf(stderr, "usage: vosk-bench-discovery [--count 1..5000] [--runs R] [--limit SECONDS]\n");
+    if (count < 1 || count > 16384 || runs < 1 || limit < 1 || losses.front() < 0 || losses.front() >= 1) {
+        std::fprintf(stderr, "usage: vosk-bench-discovery [--count 1..16384] [--runs R] [--limit SECONDS] "
+                             "[--loss 0..0.99] [--legacy]\n");
         return 2;
     }
     qputenv("VOSK_INTERFACES", "lo");
     qputenv("VOSK_GROUP", "239.255.86.200");
     VOSK_SetDeviceFilterRule(0, 0, 0);
 
-    std::printf("discovery of %d simulated devices over loopback, %d runs each, limit %d s\n", count, runs, limit);
+    std::printf("discovery of %d simulated%s devices over loopback, %d runs each, limit %d s\n", count,
+                legacy ? " older" : "", runs, limit);
     int port = 47400;
-    for (const double loss : {0.0, 0.05}) {
+    for (const double loss : losses) {
         std::vector<double> seconds;
         int foundTotal = 0;
+        qint64 droppedTotal = 0;
         std::printf("loss %.0f%%:", loss * 100);
         for (int run = 0; run < runs; ++run) {
-            const Run result = measure(count, run + 1, loss, port++, limit);
+            const Run result = measure(count, run + 1, loss, port++, limit, legacy);
             seconds.push_back(result.seconds);
             foundTotal += result.found;
+            droppedTotal += result.dropped;
             std::printf(" %.2fs(%d/%d)", result.seconds, result.found, count);
             std::fflush(stdout);
         }
-        std::printf("\n  median %.2f s to the last online callback, found %d/%d over all runs\n", median(seconds),
-                    foundTotal, count * runs);
+        std::printf("\n  median %.2f s, worst %.2f s to the last online callback, found %d/%d over all runs, "
+                    "%lld datagrams dropped by a full receive buffer\n",
+                    median(seconds), *std::max_element(seconds.begin(), seconds.end()), foundTotal, count * runs,
+                    droppedTotal);
     }
     return 0;
 }

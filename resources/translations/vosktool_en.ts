@@ -9,9 +9,90 @@
     </message>
 </context>
 <context>
+    <name>ResetPasswordWidget</name>
+    <message>
+        <source>Config Reset Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VOSKToolMainPage</name>
     <message>
         <source>VOSKToolMainPage</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::BatchReset</name>
+    <message>
+        <source>Hint</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;out_error&quot; file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exported</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;in_error&quot; or &quot;mismatch&quot; file</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Successed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceActivePage</name>
+    <message>
+        <source>Device not activated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The network parameters can be modified after the device is activated</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Active now</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device active</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch devices active</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch devices network parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sorry,the devices you have chosen has not activated devices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Note: please activate</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>the device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>to perform other operations</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -158,6 +239,489 @@
     </message>
     <message>
         <source>IPv4 DHCP</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceModifyPage</name>
+    <message>
+        <source>New Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Admin Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Modify</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Forget Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password contains a character that cannot be sent to the device. Please use other characters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password is too long: the device takes at most 16 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sorry, please select the equipment.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sorry, please enter the administrator password.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Succeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Modify network parameters succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device deny.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Time out.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:others</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:device deny</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:time out</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please select a device.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password can not be empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password you typed do not match.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activate Succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:Device deny.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:reactive</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activation</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch activate devices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Activate fail numbers</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceModifyResultPage</name>
+    <message>
+        <source>Devices Number:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Failed Number:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Type</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv4 Address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Modification</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirmation List</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Succeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceNetParaPage</name>
+    <message>
+        <source>Modify Network parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Inport DevciePara</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Enable DHCP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>StartIp:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please set the start Ip address,then add one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Serial:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Subnet Mask:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gateway:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Address:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Gateway:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Prefix Length:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Http Port:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Security Verification</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Batch Modify Network parameters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input IP Address.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IP Address not correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Subnet mask can not be empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Subnet Mask not correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gateway can not be empty</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Gateway not correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device port ranges from 2000 to 65535.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Http port ranges from 1 to 65535.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 Address not correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 gateway not correct.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 prefix length ranges from 0 to 127.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The start address %1 leaves room for %2 devices only, but %3 are selected. Please choose a lower start address.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DevicesInfoSavePage</name>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>File path:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input file name.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file name cannot contain &quot;/&quot; or &quot;\&quot;.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input file path.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The file name has been used, please change it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saving failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ExcelManager</name>
+    <message>
+        <source>Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Device Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::NewPasswordRows</name>
+    <message>
+        <source>New Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password can not be empty.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password you typed do not match.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password contains a character that cannot be sent to the device.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password is too long: at most 16 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RecoveryDialogs</name>
+    <message>
+        <source>请在手机通讯应用中关注厂商客服账号，打开“密码重置”服务，扫描设备二维码。</source>
+        <translation>Follow the maker&apos;s customer-service account in your messaging app, open its &quot;Password Reset&quot; service and scan the device&apos;s QR code.</translation>
+    </message>
+    <message>
+        <source>如果恢复失败，请重启设备和软件后重新执行步骤1和2。</source>
+        <translation>If recovery fails, restart the device and this software, then repeat steps 1 and 2.</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ResetPasswordDialog</name>
+    <message>
+        <source>Reset Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>QR code</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>请导入由“密码重置”生成的密钥文件，并重置密码（若是字符则手动输入，若是XML文件则文件导入）。</source>
+        <translation>Import the key produced by &quot;Password Reset&quot; and reset the password (type it if it is characters, import it if it is an XML file).</translation>
+    </message>
+    <message>
+        <source>ManualInput</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>AutoInput</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reset IPC</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Get key error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Create device key file error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Exported.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The answer file cannot be read.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The answer file cannot be copied to %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The secret key is too long: at most 256 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The path of the answer file copy is too long: at most 260 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reset password failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Reset password Succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Generate QR code error.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RestorePasswordDialog</name>
+    <message>
+        <source>Reset Default Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>在“安全码”处输入“密码重置”生成的安全码，恢复的缺省密码是57094。</source>
+        <translation>Type the security code produced by &quot;Password Reset&quot; into &quot;Security Code&quot;; the restored default password is 57094.</translation>
+    </message>
+    <message>
+        <source>Security Code:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please input security code.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore password failed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Restore password succeed.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

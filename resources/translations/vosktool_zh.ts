@@ -9,10 +9,91 @@
     </message>
 </context>
 <context>
+    <name>ResetPasswordWidget</name>
+    <message>
+        <source>Config Reset Password</source>
+        <translation>配置重置密码</translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation>请输入密钥。</translation>
+    </message>
+</context>
+<context>
     <name>VOSKToolMainPage</name>
     <message>
         <source>VOSKToolMainPage</source>
         <translation>VOSK 工具</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::BatchReset</name>
+    <message>
+        <source>Hint</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Loading...</source>
+        <translation>加载中...</translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;out_error&quot; file</source>
+        <translation>部分失败，请查看“out_error”文件</translation>
+    </message>
+    <message>
+        <source>Exported</source>
+        <translation>已导出</translation>
+    </message>
+    <message>
+        <source>Part failed.Please check&quot;in_error&quot; or &quot;mismatch&quot; file</source>
+        <translation>部分失败，请查看“in_error”或“mismatch”文件</translation>
+    </message>
+    <message>
+        <source>Successed</source>
+        <translation>成功</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceActivePage</name>
+    <message>
+        <source>Device not activated</source>
+        <translation>设备未激活</translation>
+    </message>
+    <message>
+        <source>The network parameters can be modified after the device is activated</source>
+        <translation>设备激活后才能修改网络参数</translation>
+    </message>
+    <message>
+        <source>Active now</source>
+        <translation>立即激活</translation>
+    </message>
+    <message>
+        <source>Device active</source>
+        <translation>设备激活</translation>
+    </message>
+    <message>
+        <source>Batch devices active</source>
+        <translation>批量激活设备</translation>
+    </message>
+    <message>
+        <source>Batch devices network parameters</source>
+        <translation>批量设备网络参数</translation>
+    </message>
+    <message>
+        <source>Sorry,the devices you have chosen has not activated devices</source>
+        <translation>抱歉，您选择的设备中含有未激活的设备</translation>
+    </message>
+    <message>
+        <source>Note: please activate</source>
+        <translation>提示：请先激活</translation>
+    </message>
+    <message>
+        <source>the device</source>
+        <translation>该设备</translation>
+    </message>
+    <message>
+        <source>to perform other operations</source>
+        <translation>，再进行其他操作</translation>
     </message>
 </context>
 <context>
@@ -159,6 +240,489 @@
     <message>
         <source>IPv4 DHCP</source>
         <translation>IPv4 DHCP</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceModifyPage</name>
+    <message>
+        <source>New Password:</source>
+        <translation>新密码：</translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation>确认密码：</translation>
+    </message>
+    <message>
+        <source>Active</source>
+        <translation>激活</translation>
+    </message>
+    <message>
+        <source>Admin Password:</source>
+        <translation>管理员密码：</translation>
+    </message>
+    <message>
+        <source>Modify</source>
+        <translation>修改</translation>
+    </message>
+    <message>
+        <source>Forget Password</source>
+        <translation>忘记密码</translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation>弱</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>强</translation>
+    </message>
+    <message>
+        <source>The password contains a character that cannot be sent to the device. Please use other characters.</source>
+        <translation>密码中含有无法发送给设备的字符，请改用其他字符。</translation>
+    </message>
+    <message>
+        <source>The password is too long: the device takes at most 16 bytes.</source>
+        <translation>密码过长：设备最多接受 16 个字节。</translation>
+    </message>
+    <message>
+        <source>Sorry, please select the equipment.</source>
+        <translation>抱歉，请选择设备。</translation>
+    </message>
+    <message>
+        <source>Sorry, please enter the administrator password.</source>
+        <translation>抱歉，请输入管理员密码。</translation>
+    </message>
+    <message>
+        <source>Succeed</source>
+        <translation>成功</translation>
+    </message>
+    <message>
+        <source>Modify network parameters succeed.</source>
+        <translation>修改网络参数成功。</translation>
+    </message>
+    <message>
+        <source>Device deny.</source>
+        <translation>设备拒绝。</translation>
+    </message>
+    <message>
+        <source>Time out.</source>
+        <translation>超时。</translation>
+    </message>
+    <message>
+        <source>Error%1:others</source>
+        <translation>错误%1：其他</translation>
+    </message>
+    <message>
+        <source>Error%1:device deny</source>
+        <translation>错误%1：设备拒绝</translation>
+    </message>
+    <message>
+        <source>Error%1:time out</source>
+        <translation>错误%1：超时</translation>
+    </message>
+    <message>
+        <source>Please select a device.</source>
+        <translation>请选择一台设备。</translation>
+    </message>
+    <message>
+        <source>The password can not be empty.</source>
+        <translation>密码不能为空。</translation>
+    </message>
+    <message>
+        <source>The password you typed do not match.</source>
+        <translation>两次输入的密码不一致。</translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation>密码长度范围为 [8-16] 位。密码可由数字、小写字母、大写字母和特殊字符组合而成，且至少包含其中两种。</translation>
+    </message>
+    <message>
+        <source>Activate Succeed.</source>
+        <translation>激活成功。</translation>
+    </message>
+    <message>
+        <source>Error%1:Device deny.</source>
+        <translation>错误%1：设备拒绝。</translation>
+    </message>
+    <message>
+        <source>Error%1:reactive</source>
+        <translation>错误%1：设备已激活</translation>
+    </message>
+    <message>
+        <source>Activation</source>
+        <translation>激活</translation>
+    </message>
+    <message>
+        <source>Batch activate devices</source>
+        <translation>批量激活设备数：</translation>
+    </message>
+    <message>
+        <source>Activate fail numbers</source>
+        <translation>激活失败数：</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceModifyResultPage</name>
+    <message>
+        <source>Devices Number:</source>
+        <translation>设备数：</translation>
+    </message>
+    <message>
+        <source>Failed Number:</source>
+        <translation>失败数：</translation>
+    </message>
+    <message>
+        <source>ID</source>
+        <translation>序号</translation>
+    </message>
+    <message>
+        <source>Device Type</source>
+        <translation>设备类型</translation>
+    </message>
+    <message>
+        <source>IPv4 Address</source>
+        <translation>IPv4 地址</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Modification</source>
+        <translation>修改结果</translation>
+    </message>
+    <message>
+        <source>Confirmation List</source>
+        <translation>结果列表</translation>
+    </message>
+    <message>
+        <source>Succeed</source>
+        <translation>成功</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DeviceNetParaPage</name>
+    <message>
+        <source>Modify Network parameters</source>
+        <translation>修改网络参数</translation>
+    </message>
+    <message>
+        <source>Inport DevciePara</source>
+        <translation>导入设备参数</translation>
+    </message>
+    <message>
+        <source>Enable DHCP</source>
+        <translation>启用 DHCP</translation>
+    </message>
+    <message>
+        <source>StartIp:</source>
+        <translation>起始 IP：</translation>
+    </message>
+    <message>
+        <source>Please set the start Ip address,then add one</source>
+        <translation>请设置起始 IP 地址，之后的设备依次加一</translation>
+    </message>
+    <message>
+        <source>Device Serial:</source>
+        <translation>设备序列号：</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP 地址：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Subnet Mask:</source>
+        <translation>子网掩码：</translation>
+    </message>
+    <message>
+        <source>Gateway:</source>
+        <translation>网关：</translation>
+    </message>
+    <message>
+        <source>IPv6 Address:</source>
+        <translation>IPv6 地址：</translation>
+    </message>
+    <message>
+        <source>IPv6 Gateway:</source>
+        <translation>IPv6 网关：</translation>
+    </message>
+    <message>
+        <source>IPv6 Prefix Length:</source>
+        <translation>IPv6 前缀长度：</translation>
+    </message>
+    <message>
+        <source>Http Port:</source>
+        <translation>HTTP 端口：</translation>
+    </message>
+    <message>
+        <source>Security Verification</source>
+        <translation>安全验证</translation>
+    </message>
+    <message>
+        <source>Batch Modify Network parameters</source>
+        <translation>批量修改网络参数</translation>
+    </message>
+    <message>
+        <source>Please input IP Address.</source>
+        <translation>请输入 IP 地址。</translation>
+    </message>
+    <message>
+        <source>IP Address not correct.</source>
+        <translation>IP 地址不正确。</translation>
+    </message>
+    <message>
+        <source>Subnet mask can not be empty.</source>
+        <translation>子网掩码不能为空。</translation>
+    </message>
+    <message>
+        <source>Subnet Mask not correct.</source>
+        <translation>子网掩码不正确。</translation>
+    </message>
+    <message>
+        <source>Gateway can not be empty</source>
+        <translation>网关不能为空</translation>
+    </message>
+    <message>
+        <source>Gateway not correct.</source>
+        <translation>网关不正确。</translation>
+    </message>
+    <message>
+        <source>Device port ranges from 2000 to 65535.</source>
+        <translation>设备端口范围为 2000 到 65535。</translation>
+    </message>
+    <message>
+        <source>Http port ranges from 1 to 65535.</source>
+        <translation>HTTP 端口范围为 1 到 65535。</translation>
+    </message>
+    <message>
+        <source>IPv6 Address not correct.</source>
+        <translation>IPv6 地址不正确。</translation>
+    </message>
+    <message>
+        <source>IPv6 gateway not correct.</source>
+        <translation>IPv6 网关不正确。</translation>
+    </message>
+    <message>
+        <source>IPv6 prefix length ranges from 0 to 127.</source>
+        <translation>IPv6 前缀长度范围为 0 到 127。</translation>
+    </message>
+    <message>
+        <source>The start address %1 leaves room for %2 devices only, but %3 are selected. Please choose a lower start address.</source>
+        <translation>起始地址 %1 只能容纳 %2 台设备，但已选择 %3 台。请选择更小的起始地址。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::DevicesInfoSavePage</name>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <translation>文件名：</translation>
+    </message>
+    <message>
+        <source>File path:</source>
+        <translation>文件路径：</translation>
+    </message>
+    <message>
+        <source>Please input file name.</source>
+        <translation>请输入文件名。</translation>
+    </message>
+    <message>
+        <source>The file name cannot contain &quot;/&quot; or &quot;\&quot;.</source>
+        <translation>文件名不能包含“/”或“\”。</translation>
+    </message>
+    <message>
+        <source>Please input file path.</source>
+        <translation>请输入文件路径。</translation>
+    </message>
+    <message>
+        <source>The file name has been used, please change it</source>
+        <translation>文件名已被使用，请更换</translation>
+    </message>
+    <message>
+        <source>Saving succeed.</source>
+        <translation>保存成功。</translation>
+    </message>
+    <message>
+        <source>Saving failed.</source>
+        <translation>保存失败。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ExcelManager</name>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Device Serial Number</source>
+        <translation>设备序列号</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::NewPasswordRows</name>
+    <message>
+        <source>New Password:</source>
+        <translation>新密码：</translation>
+    </message>
+    <message>
+        <source>Confirm Password:</source>
+        <translation>确认密码：</translation>
+    </message>
+    <message>
+        <source>Weak</source>
+        <translation>弱</translation>
+    </message>
+    <message>
+        <source>Medium</source>
+        <translation>中</translation>
+    </message>
+    <message>
+        <source>Strong</source>
+        <translation>强</translation>
+    </message>
+    <message>
+        <source>The password can not be empty.</source>
+        <translation>密码不能为空。</translation>
+    </message>
+    <message>
+        <source>The password you typed do not match.</source>
+        <translation>两次输入的密码不一致。</translation>
+    </message>
+    <message>
+        <source>The password contains a character that cannot be sent to the device.</source>
+        <translation>密码中含有无法发送给设备的字符。</translation>
+    </message>
+    <message>
+        <source>The password is too long: at most 16 bytes.</source>
+        <translation>密码过长：最多16个字节。</translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation>密码长度范围为[8-16]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RecoveryDialogs</name>
+    <message>
+        <source>请在手机通讯应用中关注厂商客服账号，打开“密码重置”服务，扫描设备二维码。</source>
+        <translation>请在手机通讯应用中关注厂商客服账号，打开“密码重置”服务，扫描设备二维码。</translation>
+    </message>
+    <message>
+        <source>如果恢复失败，请重启设备和软件后重新执行步骤1和2。</source>
+        <translation>如果恢复失败，请重启设备和软件后重新执行步骤1和2。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::ResetPasswordDialog</name>
+    <message>
+        <source>Reset Password</source>
+        <translation>重置密码</translation>
+    </message>
+    <message>
+        <source>QR code</source>
+        <translation>二维码</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>导出</translation>
+    </message>
+    <message>
+        <source>请导入由“密码重置”生成的密钥文件，并重置密码（若是字符则手动输入，若是XML文件则文件导入）。</source>
+        <translation>请导入由“密码重置”生成的密钥文件，并重置密码（若是字符则手动输入，若是XML文件则文件导入）。</translation>
+    </message>
+    <message>
+        <source>ManualInput</source>
+        <translation>手动输入</translation>
+    </message>
+    <message>
+        <source>AutoInput</source>
+        <translation>文件导入</translation>
+    </message>
+    <message>
+        <source>Reset IPC</source>
+        <translation>重置IPC</translation>
+    </message>
+    <message>
+        <source>Get key error.</source>
+        <translation>获取密钥失败。</translation>
+    </message>
+    <message>
+        <source>Create device key file error.</source>
+        <translation>创建设备密钥文件失败。</translation>
+    </message>
+    <message>
+        <source>Exported.</source>
+        <translation>已导出。</translation>
+    </message>
+    <message>
+        <source>Please input the secret key.</source>
+        <translation>请输入密钥。</translation>
+    </message>
+    <message>
+        <source>The answer file cannot be read.</source>
+        <translation>无法读取应答文件。</translation>
+    </message>
+    <message>
+        <source>The answer file cannot be copied to %1.</source>
+        <translation>无法将应答文件复制到%1。</translation>
+    </message>
+    <message>
+        <source>The secret key is too long: at most 256 bytes.</source>
+        <translation>密钥过长：最多256个字节。</translation>
+    </message>
+    <message>
+        <source>The path of the answer file copy is too long: at most 260 bytes.</source>
+        <translation>应答文件副本的路径过长：最多260个字节。</translation>
+    </message>
+    <message>
+        <source>Reset password failed.</source>
+        <translation>重置密码失败。</translation>
+    </message>
+    <message>
+        <source>Reset password Succeed.</source>
+        <translation>重置密码成功。</translation>
+    </message>
+    <message>
+        <source>Generate QR code error.</source>
+        <translation>生成二维码失败。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::RestorePasswordDialog</name>
+    <message>
+        <source>Reset Default Password</source>
+        <translation>恢复缺省密码</translation>
+    </message>
+    <message>
+        <source>在“安全码”处输入“密码重置”生成的安全码，恢复的缺省密码是57094。</source>
+        <translation>在“安全码”处输入“密码重置”生成的安全码，恢复的缺省密码是57094。</translation>
+    </message>
+    <message>
+        <source>Security Code:</source>
+        <translation>安全码：</translation>
+    </message>
+    <message>
+        <source>Please input security code.</source>
+        <translation>请输入安全码。</translation>
+    </message>
+    <message>
+        <source>Restore password failed.</source>
+        <translation>恢复密码失败。</translation>
+    </message>
+    <message>
+        <source>Restore password succeed.</source>
+        <translation>恢复密码成功。</translation>
     </message>
 </context>
 <context>

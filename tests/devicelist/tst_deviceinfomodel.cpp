@@ -5,6 +5,7 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -60,6 +61,16 @@ QStringList serials(const DeviceInfoModel &model)
     for (int row = 0; row < model.rowCount(); ++row)
         list << model.item(row, model.columnIndex(ColumnSerialNumber))->text();
     return list;
+}
+
+// The topmost row with that key, found the slow way.
+int scanRowOf(const DeviceInfoModel &model, const DeviceKey &key)
+{
+    for (int row = 0; row < model.rowCount(); ++row) {
+        if (model.keyAt(row) == key)
+            return row;
+    }
+    return -1;
 }
 
 QString configXml(const QStringList &values)
@@ -303,6 +314,85 @@ private Q_SLOTS:
         model.removeDevice(makeRecord("SN1", "m1"));
         model.removeDevice(makeRecord("SN3", "m3"));
         QCOMPARE(model.rowCount(), 0);
+    }
+
+    // The key index against a linear scan, through every kind of change a
+    // view, the page or a test makes to the rows: appends (keys repeated
+    // too), removals by key and by range, sorts, an insertion in the middle,
+    // a key rewritten in place.
+    void keyIndexFollowsEveryChange_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::newRow("seed 1") << 1u;
+        QTest::newRow("seed 2") << 2u;
+        QTest::newRow("seed 3") << 3u;
+    }
+
+    void keyIndexFollowsEveryChange()
+    {
+        QFETCH(quint32, seed);
+        DeviceInfoModel model(configPath());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QRandomGenerator random(seed);
+        QVector<DeviceKey> keys;
+        for (int i = 0; i < 12; ++i)
+            keys << DeviceKey{QStringLiteral("SN%1").arg(i), QStringLiteral("m%1").arg(i % 9)};
+        const auto recordOf = [](const DeviceKey &key) {
+            return makeRecord(key.serialNumber.toLatin1(), key.mac.toLatin1(),
+                              "10.0.0." + QByteArray::number(QRandomGenerator::global()->bounded(250)));
+        };
+        const int checkColumn = model.columnIndex(ColumnCheck);
+        for (int step = 0; step < 300; ++step) {
+            const DeviceKey &key = keys.at(random.bounded(keys.size()));
+            const int rows = model.rowCount();
+            switch (random.bounded(8)) {
+            case 0: case 1: case 2:
+                model.addDevice(recordOf(key));
+                break;
+            case 3:
+                model.removeDevice(recordOf(key));
+                break;
+            case 4:
+                model.sort(model.columnIndex(random.bounded(2) ? ColumnIpv4Address : ColumnSerialNumber),
+                           random.bounded(2) ? Qt::AscendingOrder : Qt::DescendingOrder);
+                break;
+            case 5:
+                if (rows > 2)
+                    model.removeRows(random.bounded(rows - 1), 2);
+                break;
+            case 6: {
+                QList<QStandardItem *> items;
+                for (int column = 0; column < DeviceColumnCount; ++column)
+                    items << new QStandardItem;
+                items[checkColumn]->setData(QVariant::fromValue(key), DeviceInfoModel::DeviceKeyRole);
+                model.insertRow(rows ? random.bounded(rows) : 0, items);
+                break;
+            }
+            case 7:
+                if (rows > 0)
+                    model.item(random.bounded(rows), checkColumn)
+                        ->setData(QVariant::fromValue(key), DeviceInfoModel::DeviceKeyRole);
+                break;
+            }
+            for (const DeviceKey &probe : keys)
+                QCOMPARE(model.rowOf(probe), scanRowOf(model, probe));
+        }
+        model.removeRows(0, model.rowCount());
+        QCOMPARE(model.rowOf(keys.first()), -1);
+    }
+
+    void keyRoleIsTheRecordsKey()
+    {
+        DeviceInfoModel model(configPath());
+        // Texts differing only in what a display would hide are other keys.
+        model.addDevice(makeRecord("SN1", "aa:bb"));
+        model.addDevice(makeRecord("SN1 ", "AA:BB"));
+        QCOMPARE(model.keyAt(0), (DeviceKey{QStringLiteral("SN1"), QStringLiteral("aa:bb")}));
+        QCOMPARE(model.keyAt(1), (DeviceKey{QStringLiteral("SN1 "), QStringLiteral("AA:BB")}));
+        QCOMPARE(model.keyAt(2), DeviceKey());
+        QCOMPARE(model.keyAt(-1), DeviceKey());
+        QCOMPARE(model.rowOf(QStringLiteral("SN1 "), QStringLiteral("AA:BB")), 1);
+        QCOMPARE(model.rowOf(DeviceKey{QStringLiteral("SN1"), QStringLiteral("AA:BB")}), -1);
     }
 
     void renumberingAfterSort()

@@ -1,8 +1,10 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 #include <thread>
@@ -111,6 +113,75 @@ private Q_SLOTS:
         VOSK_DEVICE_INFO out;
         QVERIFY(store->getDevice(s("A"), s("00:00:00:00:00:01"), out));
         QCOMPARE(VOSK::fieldText(out.ipv4Address), s("192.168.1.10"));
+    }
+
+    // The hash indexes against a linear scan of the records, through adds
+    // (keys and MACs repeated too), removals from anywhere, updates and
+    // clears: every lookup answers with the first element of a key.
+    void indexesAgreeWithScan_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::newRow("seed 1") << 1u;
+        QTest::newRow("seed 2") << 2u;
+    }
+
+    void indexesAgreeWithScan()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        QVector<VOSK_DEVICE_INFO> oracle;
+        QVector<DeviceKey> keys;
+        for (int i = 0; i < 10; ++i)
+            keys << DeviceKey{QStringLiteral("SN%1").arg(i), QStringLiteral("m%1").arg(i % 7)};
+        const auto scan = [&oracle](const DeviceKey &key) {
+            for (int i = 0; i < oracle.size(); ++i) {
+                if (DeviceKey::fromRecord(oracle.at(i)) == key)
+                    return i;
+            }
+            return -1;
+        };
+        for (int step = 0; step < 400; ++step) {
+            const DeviceKey &key = keys.at(random.bounded(keys.size()));
+            VOSK_DEVICE_INFO record = makeRecord(key.serialNumber.toLatin1().constData(), key.mac.toLatin1().constData(),
+                                                 QByteArray::number(step).constData());
+            const int found = scan(key);
+            switch (random.bounded(10)) {
+            case 0: case 1: case 2: case 3:
+                store->addDevice(record);
+                oracle.append(record);
+                break;
+            case 4: case 5: case 6:
+                store->removeDevice(record);
+                if (found >= 0)
+                    oracle.remove(found);
+                break;
+            case 7: case 8:
+                store->updateDevice(record);
+                if (found >= 0)
+                    oracle[found] = record;
+                break;
+            case 9:
+                if (random.bounded(4) == 0) {
+                    store->clear();
+                    oracle.clear();
+                }
+                break;
+            }
+            QCOMPARE(store->count(), oracle.size());
+            for (const DeviceKey &probe : keys) {
+                const int expected = scan(probe);
+                QCOMPARE(store->indexOf(probe), expected);
+                VOSK_DEVICE_INFO out;
+                QCOMPARE(store->getDevice(probe, out), expected >= 0);
+                if (expected >= 0)
+                    QCOMPARE(VOSK::fieldText(out.ipv4Address), VOSK::fieldText(oracle.at(expected).ipv4Address));
+                const bool macPresent = std::any_of(oracle.cbegin(), oracle.cend(), [&probe](const VOSK_DEVICE_INFO &r) {
+                    return VOSK::fieldText(r.mac) == probe.mac;
+                });
+                const DeviceStore::Locker locker(store);
+                QCOMPARE(store->containsMac(probe.mac), macPresent);
+            }
+        }
     }
 
     void missingKeysChangeNothingAndLeaveMutexFree_data()

@@ -8,6 +8,7 @@
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
+#include "netparam/devicemodifypage.h"
 #include "shell/tipdialog.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/double/voskdouble.h"
@@ -140,14 +141,15 @@ private Q_SLOTS:
         QVERIFY(window.menu()->testAttribute(Qt::WA_TranslucentBackground));
         QCOMPARE(window.menu()->focusPolicy(), Qt::NoFocus);
         QCOMPARE(window.pinBorder()->objectName(), QStringLiteral("m_PinBorder"));
-        QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
         QVERIFY(!window.isCovered());
         QVERIFY(window.cover()->isHidden());
         QVERIFY(window.rightSpacer()->isHidden());
         QCOMPARE(window.rightSpacer()->maximumWidth(), 10);
         QVERIFY(window.pinBorder()->testAttribute(Qt::WA_TransparentForMouseEvents));
-        // Nothing to fold yet: no pin.
-        QVERIFY(window.pinButton()->isHidden());
+        // The modification pane is the right-hand pane, folded by the pin.
+        QVERIFY(qobject_cast<VoskTool::DeviceModifyPage *>(window.rightPane()));
+        QCOMPARE(window.pinButton()->buddy(), window.rightPane());
+        QVERIFY(!window.pinButton()->isHidden());
     }
 
     void pinFollowsThePane()
@@ -183,17 +185,17 @@ private Q_SLOTS:
     void coverOnOffAndResize()
     {
         VOSKToolMainPage window;
-        window.resize(900, 600);
+        window.resize(1100, 600);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 
         emit window.deviceDisplayPage()->signalCoverMainPage();
         QVERIFY(window.isCovered());
         QVERIFY(window.cover()->isVisible());
-        QCOMPARE(window.cover()->geometry(), QRect(0, 0, 900, 600));
+        QCOMPARE(window.cover()->geometry(), QRect(0, 0, 1100, 600));
 
-        window.resize(1100, 700);
-        QTRY_COMPARE(window.cover()->geometry(), QRect(0, 0, 1100, 700));
+        window.resize(1200, 700);
+        QTRY_COMPARE(window.cover()->geometry(), QRect(0, 0, 1200, 700));
 
         emit window.deviceDisplayPage()->signalDisCoverMainPage();
         QVERIFY(!window.isCovered());

@@ -210,6 +210,81 @@ private Q_SLOTS:
         QVERIFY(h.device.record() == makeDevice(true, 0, VOSK_CAP_DHCP).record());
     }
 
+    void addressUnderDhcp_data()
+    {
+        QTest::addColumn<QByteArray>("address");
+        QTest::addColumn<QByteArray>("mask");
+        QTest::addColumn<quint32>("status");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("left empty: kept") << QByteArray() << QByteArray() << quint32(0) << true;
+        QTest::newRow("given: the fallback address") << QByteArray("10.1.2.3") << QByteArray("255.0.0.0")
+                                                     << quint32(0) << false;
+        QTest::newRow("given and not an address") << QByteArray("10.1.2") << QByteArray()
+                                                  << quint32(VOSK_ERR_INVALID_ARG) << true;
+        QTest::newRow("mask with a hole") << QByteArray() << QByteArray("255.0.255.0")
+                                          << quint32(VOSK_ERR_INVALID_ARG) << true;
+    }
+
+    void addressUnderDhcp()
+    {
+        QFETCH(QByteArray, address);
+        QFETCH(QByteArray, mask);
+        QFETCH(quint32, status);
+        QFETCH(bool, kept);
+        Harness h(makeDevice(true, VOSK_CAP_DHCP));
+        const WireRecord before = h.device.record();
+        WireRecord params = h.sameParams();
+        params.dhcpEnabled = true;
+        params.ipv4Address = address;
+        params.ipv4Mask = mask;
+        QCOMPARE(h.modify(kPassword, params), status);
+        QCOMPARE(h.device.record().ipv4Address, kept ? before.ipv4Address : address);
+        QCOMPARE(h.device.record().dhcpEnabled, status == 0);
+    }
+
+    void leftOutMeansEmptyNotKept()
+    {
+        // A device that reports gateways, with fixed IPv6: a modification
+        // that leaves the gateway and IPv6 out clears the gateway, and the
+        // IPv6 fields stay as they are (the device cannot change them).
+        int index = 0;
+        for (;; ++index) {
+            QVERIFY(index < 200);
+            const WireRecord r = SimDevice::generate(5, index, kPassword).record();
+            if (!r.notActivated && r.addressInfoValid && !r.ipv4Gateway.isEmpty() && !r.ipv6Address.isEmpty()
+                && !(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE) && r.httpPort != 0)
+                break;
+        }
+        Harness h(SimDevice::generate(5, index, kPassword));
+        const WireRecord before = h.device.record();
+        WireRecord params;
+        params.ipv4Address = before.ipv4Address;
+        params.ipv4Mask = before.ipv4Mask;
+        params.port = before.port;
+        QCOMPARE(h.modify(kPassword, params), quint32(0));
+        QVERIFY(h.device.record().ipv4Gateway.isEmpty());
+        QCOMPARE(h.device.record().httpPort, quint16(0));
+        QCOMPARE(h.device.record().ipv6Address, before.ipv6Address);
+    }
+
+    void boxMustRepeatTheOuterTarget()
+    {
+        Harness h(makeDevice(true));
+        SealedPayload p;
+        p.password = kPassword;
+        p.hasNetParams = true;
+        p.netParams = h.sameParams();
+        WireMessage m = h.sealed(Op::Modify, p);
+        // Sealed again naming the serial number besides the MAC.
+        p.id = m.id;
+        p.op = Op::Modify;
+        p.targetMac = m.targetMac;
+        p.targetSerial = h.device.record().serialNumber;
+        p.nonce = h.nonce();
+        m.sealed = p.seal(h.device.publicKey());
+        QCOMPARE(h.send(m), quint32(VOSK_ERR_DEVICE_DENY));
+    }
+
     void stateSurvivesARestart()
     {
         Harness h(makeDevice(false));

@@ -2,6 +2,7 @@
 // anything malformed, oversized, of another version or type, or breaking a
 // bound yields no message at all.
 
+#include "vosk/knownanswers.h"
 #include "vosk/sealedpayload.h"
 #include "vosk/wiremessage.h"
 
@@ -62,6 +63,24 @@ QByteArray with(QCborMap message, qint64 key, const QCborValue &value)
     else
         message.insert(key, value);
     return QCborValue(message).toCbor();
+}
+
+// innermost wrapped until it is `levels` containers deep, in arrays or in
+// maps (under key 0).
+QCborValue nested(const QCborValue &innermost, int levels, bool maps)
+{
+    QCborValue value = innermost;
+    for (int level = 1; level < levels; ++level)
+        value = maps ? QCborValue(QCborMap{{0, value}}) : QCborValue(QCborArray{value});
+    return value;
+}
+
+QCborValue tagged(int tags, const QCborValue &value)
+{
+    QCborValue result = value;
+    for (int i = 0; i < tags; ++i)
+        result = QCborValue(QCborTag(40000 + i), result);
+    return result;
 }
 
 } // namespace
@@ -157,7 +176,11 @@ private Q_SLOTS:
         QCborValue deep = QCborArray{1};
         for (int i = 0; i < 6; ++i)
             deep = QCborArray{deep};
-        QTest::newRow("deeply nested unknown value") << with(map, 40, deep);
+        QTest::newRow("deeply nested unknown value") << with(map, 59, deep);
+        // Five levels, however little they hold, are one too many.
+        QTest::newRow("five empty arrays") << with(map, 59, nested(QCborArray(), 5, false));
+        QTest::newRow("five empty maps") << with(map, 59, nested(QCborMap(), 5, true));
+        QTest::newRow("four tags round a number") << with(map, 59, tagged(4, QCborArray{1}));
         // A duplicate key, which QCborMap cannot express: written by hand.
         QByteArray duplicate = valid;
         duplicate[0] = char(quint8(duplicate[0]) + 1);  // one more pair in the map header
@@ -205,10 +228,21 @@ private Q_SLOTS:
         QVERIFY(!WireMessage::decode(bytes).has_value());
     }
 
+    void unknownKeysAreSkipped_data()
+    {
+        QTest::addColumn<QCborValue>("value");
+        QTest::newRow("array holding a map") << QCborValue(QCborArray{1, QCborMap{{1, 2}}});
+        QTest::newRow("four empty arrays") << nested(QCborArray(), 4, false);
+        QTest::newRow("four empty maps") << nested(QCborMap(), 4, true);
+        QTest::newRow("a number in four arrays") << nested(QCborArray{0}, 4, false);
+        QTest::newRow("three tags round a number") << tagged(3, QCborValue(7));
+    }
+
     void unknownKeysAreSkipped()
     {
+        QFETCH(QCborValue, value);
         QCborMap map = asMap(sampleReport());
-        map.insert(60, QCborArray{1, QCborMap{{1, 2}}});
+        map.insert(60, value);
         QVERIFY(WireMessage::decode(QCborValue(map).toCbor()).has_value());
     }
 
@@ -220,6 +254,133 @@ private Q_SLOTS:
         m = sampleReport();
         m.id.chop(1);
         QVERIFY(m.encode().isEmpty());
+    }
+
+    void nonCanonicalIsAccepted_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const WireMessage report = sampleReport();
+        const QByteArray valid = report.encode();
+        // Our encoder's start: an indefinite map, 0: 1, 1: 2, 2: id.
+        QVERIFY(valid.startsWith(QByteArray::fromHex("bf0001010202")));
+        QTest::newRow("version as a two-byte integer")
+            << QByteArray::fromHex("bf001801") + valid.mid(3);
+        QTest::newRow("id in two chunks")
+            << QByteArray::fromHex("bf00010102025f48") + report.id.left(8) + QByteArray::fromHex("48")
+                + report.id.mid(8) + QByteArray::fromHex("ff") + valid.mid(6 + 1 + kIdSize);
+        const QCborMap map = asMap(report);
+        QCborMap reversed;
+        for (auto it = map.constEnd(); it != map.constBegin();) {
+            --it;
+            reversed.insert(it.key(), it.value());
+        }
+        QTest::newRow("keys in descending order") << QCborValue(reversed).toCbor();
+    }
+
+    void nonCanonicalIsAccepted()
+    {
+        QFETCH(QByteArray, bytes);
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QVERIFY(decoded->record == sampleReport().record);
+    }
+
+    void inquiryKeysRoundTrip()
+    {
+        WireMessage m;
+        m.type = MessageType::Inquiry;
+        m.id = WireMessage::newId();
+        m.answerWindow = 820;
+        m.known = QByteArray(KnownAnswers::kMaxFilterBytes, '\x5a');
+        m.knownHashes = 6;
+        m.slice = 15;
+        m.slices = 16;
+        const QByteArray bytes = m.encode();
+        QVERIFY(!bytes.isEmpty());
+        const auto decoded = WireMessage::decode(bytes);
+        QVERIFY(decoded.has_value());
+        QCOMPARE(decoded->answerWindow, m.answerWindow);
+        QCOMPARE(decoded->known, m.known);
+        QCOMPARE(decoded->knownHashes, m.knownHashes);
+        QCOMPARE(decoded->slice, m.slice);
+        QCOMPARE(decoded->slices, m.slices);
+    }
+
+    void malformedInquiryIsDropped_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        const QCborMap inquiry{{0, 1}, {1, 1}, {2, WireMessage::newId()}, {40, 500}, {41, QByteArray(8, 'f')},
+                               {42, 3}, {43, 1}, {44, 2}};
+        QVERIFY(WireMessage::decode(QCborValue(inquiry).toCbor()).has_value());
+        QTest::newRow("window 9 ms") << with(inquiry, 40, 9);
+        QTest::newRow("window 5001 ms") << with(inquiry, 40, 5001);
+        QTest::newRow("filter without its probes") << with(inquiry, 42, QCborValue());
+        QTest::newRow("probes without a filter") << with(inquiry, 41, QCborValue());
+        QTest::newRow("no probes") << with(inquiry, 42, 0);
+        QTest::newRow("17 probes") << with(inquiry, 42, 17);
+        QTest::newRow("filter of 1025 bytes") << with(inquiry, 41, QByteArray(1025, 'f'));
+        QTest::newRow("3 slices") << with(inquiry, 44, 3);
+        QTest::newRow("slice 2 of 2") << with(inquiry, 43, 2);
+        QTest::newRow("slice without a count") << with(inquiry, 44, QCborValue());
+        QTest::newRow("128 slices") << with(inquiry, 44, 128);
+    }
+
+    void malformedInquiryIsDropped()
+    {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(!WireMessage::decode(bytes).has_value());
+    }
+
+    void knownAnswersNameEveryHeardMac_data()
+    {
+        QTest::addColumn<int>("heard");
+        QTest::newRow("one") << 1;
+        QTest::newRow("a small fleet") << 16;
+        QTest::newRow("a full slice") << KnownAnswers::kMacsPerSlice;
+        QTest::newRow("more than a slice holds") << 3000;
+    }
+
+    void knownAnswersNameEveryHeardMac()
+    {
+        QFETCH(int, heard);
+        const QByteArray id(kIdSize, '\x11');
+        QList<QByteArray> macs;
+        for (int i = 0; i < heard; ++i)
+            macs << QByteArray("02-5e-01-") + QByteArray::number(i, 16);
+        int hashes = 0;
+        const QByteArray filter = KnownAnswers::build(id, macs, hashes);
+        QVERIFY(filter.size() <= KnownAnswers::kMaxFilterBytes);
+        QVERIFY(hashes >= 1 && hashes <= KnownAnswers::kMaxHashes);
+        for (const QByteArray &mac : std::as_const(macs))
+            QVERIFY(KnownAnswers::contains(filter, hashes, id, mac));
+        // Devices never heard are rarely named while the filter keeps its
+        // eight bits a MAC, and another inquiry id names others.
+        int named = 0, namedByBoth = 0;
+        const QByteArray otherId(kIdSize, '\x22');
+        int otherHashes = 0;
+        const QByteArray other = KnownAnswers::build(otherId, macs, otherHashes);
+        for (int i = 0; i < 2000; ++i) {
+            const QByteArray stranger = QByteArray("02-5e-02-") + QByteArray::number(i, 16);
+            const bool first = KnownAnswers::contains(filter, hashes, id, stranger);
+            named += first;
+            namedByBoth += first && KnownAnswers::contains(other, otherHashes, otherId, stranger);
+        }
+        if (heard <= KnownAnswers::kMacsPerSlice)
+            QVERIFY2(named < 100, qPrintable(QString::number(named)));
+        QVERIFY(namedByBoth <= named / 4 + 1 || heard > KnownAnswers::kMacsPerSlice);
+    }
+
+    void slicesPartitionTheMacs()
+    {
+        QList<int> counts(8, 0);
+        for (int i = 0; i < 800; ++i) {
+            const int slice = KnownAnswers::sliceOf(QByteArray("02-5e-03-") + QByteArray::number(i, 16), 8);
+            QVERIFY(slice >= 0 && slice < 8);
+            ++counts[slice];
+        }
+        for (const int count : std::as_const(counts))
+            QVERIFY(count > 50);  // about 100 each
+        QCOMPARE(KnownAnswers::sliceOf(QByteArray("any"), 1), 0);
     }
 
     void sealedPayloadOpensOnlyWithItsKey()

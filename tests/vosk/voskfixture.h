@@ -6,6 +6,7 @@
 
 #include "tools/devsim/simdevice.h"
 #include "vosk/multicastsocket.h"
+#include "vosk/recordtext.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <cstring>
@@ -52,11 +54,12 @@ inline void pinToLoopback(int port, const char *group)
 
 // Starts a simulator (or a command that execs one) and waits for its
 // "ready" line on standard output. False when it did not start or did not
-// get ready within 5 s.
+// get ready within 5 s. The simulator is told this process is its parent:
+// it ends with the test, also when ctest kills the test at its time-out.
 inline bool startAndAwaitReady(QProcess &process, const QString &program, const QStringList &arguments)
 {
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(program, arguments);
+    process.start(program, arguments + QStringList{QStringLiteral("--parent"), QString::number(::getpid())});
     if (!process.waitForStarted(5000))
         return false;
     QByteArray out;
@@ -182,9 +185,9 @@ inline VOSK_NET_PARAM netParam(const char *ipv4, const char *mask, const char *g
 {
     VOSK_NET_PARAM param;
     std::memset(&param, 0, sizeof param);
-    std::strncpy(param.ipv4Address, ipv4, sizeof param.ipv4Address - 1);
-    std::strncpy(param.ipv4Mask, mask, sizeof param.ipv4Mask - 1);
-    std::strncpy(param.ipv4Gateway, gateway, sizeof param.ipv4Gateway - 1);
+    VoskNet::setFieldBytes(param.ipv4Address, ipv4);
+    VoskNet::setFieldBytes(param.ipv4Mask, mask);
+    VoskNet::setFieldBytes(param.ipv4Gateway, gateway);
     param.port = port;
     param.httpPort = 80;
     return param;

@@ -1,9 +1,10 @@
 // vosk-devsim: a fleet of simulated network video devices.
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
-//               [--host-address]
+//               [--host-address] [--parent PID] [--legacy]
 // Prints "ready N" once it listens. SIGTERM or SIGINT: a bye for every
-// device, then exit 0.
+// device, then exit 0. It gets SIGTERM when the process that started it
+// ends, so a fleet never outlives its test or script.
 
 #include "tools/devsim/simfleet.h"
 
@@ -13,6 +14,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -40,7 +42,7 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulates a fleet of network video devices."));
     parser.addHelpOption();
-    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Number of devices (1..5000)."),
+    const QCommandLineOption count(QStringLiteral("count"), QStringLiteral("Number of devices (1..16384)."),
                                    QStringLiteral("n"), QStringLiteral("16"));
     const QCommandLineOption seed(QStringLiteral("seed"), QStringLiteral("Seed of the fleet."), QStringLiteral("s"),
                                   QStringLiteral("1"));
@@ -58,14 +60,20 @@ int main(int argc, char **argv)
                                       QStringLiteral("text"), QStringLiteral("Admin12345"));
     const QCommandLineOption hostAddress(QStringLiteral("host-address"),
                                          QStringLiteral("Device 0 shows and changes the interface's own address."));
-    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress});
+    const QCommandLineOption parent(QStringLiteral("parent"),
+                                    QStringLiteral("Process id of the starter: exit at once if it is gone already."),
+                                    QStringLiteral("pid"));
+    const QCommandLineOption legacy(QStringLiteral("legacy"),
+                                    QStringLiteral("Answer every inquiry in 0..500 ms, ignoring the answer window, "
+                                                   "known answers and slices (an older device)."));
+    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy});
     parser.process(app);
 
     VoskSim::FleetOptions options;
     bool ok = false;
     options.count = parser.value(count).toInt(&ok);
-    if (!ok || options.count < 1 || options.count > 5000)
-        return usageError(QStringLiteral("--count must be 1..5000"));
+    if (!ok || options.count < 1 || options.count > VoskSim::FleetOptions::kMaxCount)
+        return usageError(QStringLiteral("--count must be 1..%1").arg(VoskSim::FleetOptions::kMaxCount));
     options.seed = parser.value(seed).toULongLong(&ok);
     if (!ok)
         return usageError(QStringLiteral("--seed must be a number"));
@@ -85,8 +93,16 @@ int main(int argc, char **argv)
     options.refuse = parser.isSet(refuse);
     options.activePassword = parser.value(password).toLatin1();
     options.hostAddress = parser.isSet(hostAddress);
+    options.legacy = parser.isSet(legacy);
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
         return usageError(QStringLiteral("--password must be 1..64 bytes"));
+
+    qint64 parentPid = 0;
+    if (parser.isSet(parent)) {
+        parentPid = parser.value(parent).toLongLong(&ok);
+        if (!ok || parentPid < 1)
+            return usageError(QStringLiteral("--parent must be a process id"));
+    }
 
     if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return 1;
@@ -95,6 +111,15 @@ int main(int argc, char **argv)
     sigemptyset(&action.sa_mask);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
+    // The end of the starter (a test killed by its time-out, a script
+    // interrupted) ends the fleet like SIGTERM: byes, exit 0.
+    ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+    // A starter that died between its fork and the line above sent no
+    // signal and never will; the process has a new parent by now.
+    if (parentPid != 0 && qint64(::getppid()) != parentPid) {
+        std::fprintf(stderr, "vosk-devsim: the starting process %lld is gone\n", parentPid);
+        return 3;
+    }
 
     VoskSim::SimFleet fleet(options);
     QString error;

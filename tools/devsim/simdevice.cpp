@@ -1,5 +1,6 @@
 #include "tools/devsim/simdevice.h"
 
+#include "vosk/recordtext.h"
 #include "vosk/sealedpayload.h"
 #include "vosk/vosk.h"
 
@@ -342,6 +343,12 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
             return kStatusBadParam;
         if (!p.dhcpEnabled && (!validIpv4(p.ipv4Address) || !validMask(p.ipv4Mask)))
             return kStatusBadParam;
+        // With DHCP on they may be left empty (the old ones stay), but one
+        // that is given becomes the address the device falls back to, so it
+        // must parse as well.
+        if (p.dhcpEnabled && ((!p.ipv4Address.isEmpty() && !validIpv4(p.ipv4Address))
+                              || (!p.ipv4Mask.isEmpty() && !validMask(p.ipv4Mask))))
+            return kStatusBadParam;
         if (!p.ipv4Gateway.isEmpty() && !validIpv4(p.ipv4Gateway))
             return kStatusBadParam;
         if (p.port == 0)
@@ -468,11 +475,11 @@ void SimDevice::loadState(const QJsonObject &o)
     m_record.notActivated = !o.value(QStringLiteral("activated")).toBool();
     m_salt = bytesFrom(o.value(QStringLiteral("salt")));
     m_passwordHash = bytesFrom(o.value(QStringLiteral("passwordHash")));
-    text("ipv4Address", 15, m_record.ipv4Address);
-    text("ipv4Mask", 15, m_record.ipv4Mask);
-    text("ipv4Gateway", 15, m_record.ipv4Gateway);
-    text("ipv6Address", 45, m_record.ipv6Address);
-    text("ipv6Gateway", 45, m_record.ipv6Gateway);
+    text("ipv4Address", VoskNet::TextWidth::ipv4Address, m_record.ipv4Address);
+    text("ipv4Mask", VoskNet::TextWidth::ipv4Mask, m_record.ipv4Mask);
+    text("ipv4Gateway", VoskNet::TextWidth::ipv4Gateway, m_record.ipv4Gateway);
+    text("ipv6Address", VoskNet::TextWidth::ipv6Address, m_record.ipv6Address);
+    text("ipv6Gateway", VoskNet::TextWidth::ipv6Gateway, m_record.ipv6Gateway);
     m_record.ipv6PrefixLength = quint8(std::clamp(o.value(QStringLiteral("ipv6PrefixLength")).toInt(), 0, 128));
     m_record.port = quint16(std::clamp(o.value(QStringLiteral("port")).toInt(), 1, 65535));
     m_record.httpPort = quint16(std::clamp(o.value(QStringLiteral("httpPort")).toInt(), 0, 65535));

@@ -1,34 +1,35 @@
 #include "tools/devsim/simfleet.h"
 
+#include "tools/devsim/statefile.h"
+#include "vosk/clock.h"
+#include "vosk/knownanswers.h"
+
 #include <QDateTime>
-#include <QFile>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSaveFile>
 
 #include <arpa/inet.h>
 
-#include <chrono>
 #include <cstdio>
 #include <poll.h>
 #include <sodium.h>
 
 using VoskNet::MessageType;
 using VoskNet::WireMessage;
+using VoskNet::nowMs;
 
 namespace VoskSim {
 
 namespace {
 
-constexpr int kMaxAnswerDelayMs = 500;
 constexpr std::size_t kSeenInquiries = 256;
 
-qint64 nowMs()
+// The start of every report this simulator encodes (a map of indefinite
+// length, version 1, type 2): its own reports come back over loopback by
+// the thousand, and devices ignore reports, so those are dropped unread.
+bool isOwnReport(const QByteArray &datagram)
 {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return datagram.startsWith(QByteArrayLiteral("\xbf\x00\x01\x01\x02"));
 }
 
 } // namespace
@@ -53,21 +54,18 @@ bool SimFleet::open(QString &error)
         m_devices.push_back(SimDevice::generate(m_options.seed, i, m_options.activePassword));
         m_bySerial.insert(m_devices.back().record().serialNumber, i);
         m_byMac.insert(m_devices.back().record().mac, i);
+        m_sliceHashes.push_back(VoskNet::KnownAnswers::sliceHash(m_devices.back().record().mac));
     }
+    m_answerPending.assign(m_devices.size(), false);
     if (!m_options.statePath.isEmpty()) {
-        QFile file(m_options.statePath);
-        if (file.exists()) {
-            if (!file.open(QIODevice::ReadOnly)) {
-                error = QStringLiteral("cannot read the state file %1").arg(m_options.statePath);
-                return false;
-            }
-            const QJsonObject devices = QJsonDocument::fromJson(file.readAll()).object().value(
-                QStringLiteral("devices")).toObject();
-            for (auto it = devices.begin(); it != devices.end(); ++it) {
-                const int index = m_bySerial.value(it.key().toLatin1(), -1);
-                if (index >= 0)
-                    m_devices[std::size_t(index)].loadState(it.value().toObject());
-            }
+        QJsonObject state;
+        if (!StateFile(m_options.statePath).load(state, error))
+            return false;
+        const QJsonObject devices = state.value(QStringLiteral("devices")).toObject();
+        for (auto it = devices.begin(); it != devices.end(); ++it) {
+            const int index = m_bySerial.value(it.key().toLatin1(), -1);
+            if (index >= 0)
+                m_devices[std::size_t(index)].loadState(it.value().toObject());
         }
     }
     m_interfaces = m_config.usableInterfaces(VoskNet::Family::V4);
@@ -110,7 +108,7 @@ bool SimFleet::open(QString &error)
 void SimFleet::run(int stopFd)
 {
     const qint64 start = nowMs();
-    std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
+    std::uniform_int_distribution<int> delay(0, VoskNet::kDefaultAnswerWindow);
     for (SimDevice &device : m_devices)
         schedule(start + delay(m_rng), Target(), device.report(VoskNet::ReportEvent::Hello).encode());
     std::printf("ready %d\n", int(m_devices.size()));
@@ -162,7 +160,7 @@ bool SimFleet::acceptable(const VoskNet::MulticastSocket::Datagram &datagram, Vo
 
 void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family, qint64 now)
 {
-    if (datagram.data.isEmpty() || !acceptable(datagram, family) || lose())
+    if (datagram.data.isEmpty() || isOwnReport(datagram.data) || !acceptable(datagram, family) || lose())
         return;
     const Target arrival{family, datagram.interfaceIndex};
     const std::optional<WireMessage> message = WireMessage::decode(datagram.data);
@@ -177,12 +175,7 @@ void SimFleet::handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNe
             m_seenInquiries.remove(m_seenOrder.front());
             m_seenOrder.pop_front();
         }
-        std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
-        for (SimDevice &device : m_devices) {
-            if (device.allowInquiry(now))
-                schedule(now + delay(m_rng) + m_options.delayMs, arrival,
-                         device.report(VoskNet::ReportEvent::Answer, message->id).encode());
-        }
+        answerInquiry(*message, arrival, now);
         return;
     }
     if (message->type != MessageType::Request)
@@ -233,17 +226,48 @@ void SimFleet::applyHostAddress(const VoskNet::WireRecord &before, const VoskNet
     m_interfaces = m_config.usableInterfaces(VoskNet::Family::V4);
 }
 
+void SimFleet::answerInquiry(const WireMessage &inquiry, Target arrival, qint64 now)
+{
+    using VoskNet::KnownAnswers;
+    const bool legacy = m_options.legacy;
+    const int window = (legacy || !inquiry.answerWindow) ? VoskNet::kDefaultAnswerWindow : inquiry.answerWindow;
+    std::uniform_int_distribution<int> delay(0, window);
+    for (std::size_t i = 0; i < m_devices.size(); ++i) {
+        if (!legacy) {
+            // Another slice's inquiry, a device the client has heard, or one
+            // whose answer is on its way already: nothing to add.
+            if (inquiry.slices > 1 && KnownAnswers::sliceOf(m_sliceHashes[i], inquiry.slices) != inquiry.slice)
+                continue;
+            if (m_answerPending[i])
+                continue;
+            if (!inquiry.known.isEmpty()
+                && KnownAnswers::contains(inquiry.known, inquiry.knownHashes, inquiry.id, m_devices[i].record().mac))
+                continue;
+        }
+        if (!m_devices[i].allowInquiry(now))
+            continue;
+        Scheduled answer{arrival, QByteArray(), int(i), inquiry.id};
+        m_queue.emplace(now + delay(m_rng) + m_options.delayMs, answer);
+        m_answerPending[i] = true;
+    }
+}
+
 void SimFleet::schedule(qint64 at, Target target, const QByteArray &datagram)
 {
     if (!datagram.isEmpty())
-        m_queue.emplace(at, Scheduled{target, datagram});
+        m_queue.emplace(at, Scheduled{target, datagram, -1, QByteArray()});
 }
 
 void SimFleet::flushDue(qint64 now)
 {
     while (!m_queue.empty() && m_queue.begin()->first <= now) {
-        const Scheduled item = m_queue.begin()->second;
+        Scheduled item = m_queue.begin()->second;
         m_queue.erase(m_queue.begin());
+        if (item.device >= 0) {
+            m_answerPending[std::size_t(item.device)] = false;
+            item.datagram =
+                m_devices[std::size_t(item.device)].report(VoskNet::ReportEvent::Answer, item.answers).encode();
+        }
         if (!lose())
             sendNow(item.target, item.datagram);
     }
@@ -277,15 +301,9 @@ void SimFleet::saveState()
     root.insert(QStringLiteral("version"), 1);
     root.insert(QStringLiteral("seed"), QString::number(m_options.seed));
     root.insert(QStringLiteral("devices"), devices);
-    // Written aside and renamed into place: a crash never leaves a torn file.
-    QSaveFile file(m_options.statePath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
-        return;
-    }
-    file.write(QJsonDocument(root).toJson(QJsonDocument::Compact));
-    if (!file.commit())
-        std::fprintf(stderr, "vosk-devsim: cannot write %s\n", qPrintable(m_options.statePath));
+    QString error;
+    if (!StateFile(m_options.statePath).save(root, error))
+        std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
 }
 
 } // namespace VoskSim

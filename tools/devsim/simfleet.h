@@ -23,6 +23,8 @@ namespace VoskSim {
 
 struct FleetOptions
 {
+    // As many devices as the library's table holds.
+    static constexpr int kMaxCount = 16384;
     quint64 seed = 1;
     int count = 16;
     QList<QByteArray> interfaces;  // empty: VOSK_INTERFACES, else every usable one
@@ -34,6 +36,9 @@ struct FleetOptions
     // Device 0 shows the address of the first interface, and a new address
     // given to it is put on that interface for real (`ip addr`).
     bool hostAddress = false;
+    // Ignore what later versions added to the inquiry (answer window, known
+    // answers, slices) and answer every inquiry, as older devices do.
+    bool legacy = false;
 };
 
 class SimFleet final
@@ -61,11 +66,15 @@ private:
     {
         Target target;
         QByteArray datagram;
+        // An answer is encoded when it goes out: device, and the inquiry id.
+        int device = -1;
+        QByteArray answers;
     };
 
     void handle(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family, qint64 now);
     bool acceptable(const VoskNet::MulticastSocket::Datagram &datagram, VoskNet::Family family) const;
     void schedule(qint64 at, Target target, const QByteArray &datagram);
+    void answerInquiry(const VoskNet::WireMessage &inquiry, Target arrival, qint64 now);
     void flushDue(qint64 now);
     void sendNow(Target target, const QByteArray &datagram);
     bool lose();
@@ -82,6 +91,8 @@ private:
     std::vector<SimDevice> m_devices;
     QHash<QByteArray, int> m_bySerial;
     QHash<QByteArray, int> m_byMac;
+    std::vector<quint64> m_sliceHashes;  // by device
+    std::vector<bool> m_answerPending;    // by device
     std::multimap<qint64, Scheduled> m_queue;
     QSet<QByteArray> m_seenInquiries;
     std::deque<QByteArray> m_seenOrder;

@@ -35,6 +35,14 @@ int main(int argc, char **argv)
 
     WireMessage inquiry;
     inquiry.id = WireMessage::newId();
+    // A repeat of a large fleet's burst: window, known answers, slice.
+    WireMessage repeat;
+    repeat.id = WireMessage::newId();
+    repeat.answerWindow = 50;
+    repeat.known = QByteArray(64, '\x5a');
+    repeat.knownHashes = 6;
+    repeat.slice = 3;
+    repeat.slices = 4;
 
     WireMessage report;
     report.type = MessageType::Report;
@@ -112,7 +120,8 @@ int main(int argc, char **argv)
     reset.newPassword = "Sixteen#Chars16!";
     reset.resetCameras = true;
 
-    const bool ok = write(dir, "inquiry", inquiry.encode()) && write(dir, "report", report.encode())
+    const bool ok = write(dir, "inquiry", inquiry.encode()) && write(dir, "repeat", repeat.encode())
+        && write(dir, "report", report.encode())
         && write(dir, "request-modify", request.encode()) && write(dir, "request-challenge", challenge.encode())
         && write(dir, "request-key", exportKey.encode()) && write(dir, "response-nonce", response.encode())
         && write(dir, "response-key", keyResponse.encode()) && write(dir, "sealed-modify", payload.encode())

@@ -1,0 +1,241 @@
+#include "export/devicesinfosavepage.h"
+
+#include "aptui/multistatelineedit.h"
+#include "export/excelmanager.h"
+#include "shell/warningdialog.h"
+
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QToolButton>
+
+namespace VoskTool {
+
+namespace {
+
+constexpr int kNameMaxLength = 32;
+
+QString &rememberedFolder()
+{
+    static QString folder;
+    return folder;
+}
+
+const QString kFolderButtonStyle = QStringLiteral(
+    "QToolButton { background: #FEFEFE url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/icon_floder_open.png)"
+    " no-repeat center; border: 1px solid #CCCCCC; }"
+    "QToolButton:hover, QToolButton:pressed { background-image:"
+    " url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/icon_floder_open_hover.png); border: 1px solid #666666; }"
+    "QToolButton:disabled { background: #EEEEEE url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/"
+    "icon_floder_open_dis.png) no-repeat center; border: 1px solid #DDDDDD; }");
+
+bool isSeparator(QChar c)
+{
+    return c == QLatin1Char('/') || c == QLatin1Char('\\');
+}
+
+// The folder text with exactly one "/" at its end. The folder chooser
+// leaves a native separator there; a root folder keeps its own.
+QString folderWithSlash(QString folder)
+{
+    while (folder.size() > 1 && isSeparator(folder.back()))
+        folder.chop(1);
+    return isSeparator(folder.back()) ? folder : folder + QLatin1Char('/');
+}
+
+} // namespace
+
+DevicesInfoSavePage::DevicesInfoSavePage(QStandardItemModel *model, QWidget *parent)
+    : BaseDialog(false, false, false, false, true, true, true, parent)
+    , m_pModel(model)
+    , m_pExcelManager(new ExcelManager(this))
+    , m_folderChooser([](QWidget *owner, const QString &start) {
+        return QFileDialog::getExistingDirectory(owner, QString(), start, QFileDialog::ShowDirsOnly);
+    })
+{
+    setObjectName(QStringLiteral("DevicesInfoSavePage"));
+    setTitle(tr("Export"));
+    buildForm();
+    setFixedSize(510, 362);
+    // Confirm saves; only a successful save closes the dialog.
+    setEnableDefaultConnections(true, true, true, false, true);
+
+    m_lineEditFilepath->setText(rememberedFolder());
+    m_lineEditFilename->installEventFilter(this);
+    m_lineEditFilepath->installEventFilter(this);
+    connect(m_btnFilepath, &QToolButton::clicked, this, &DevicesInfoSavePage::onClearLineEditFilePathError);
+    connect(m_btnFilepath, &QToolButton::clicked, this, &DevicesInfoSavePage::onBtnFilepathClicked);
+    connect(this, &BaseDialog::signalConfirmButtonClicked, this, &DevicesInfoSavePage::onSaveDevicesInfo);
+    m_lineEditFilename->setFocus();
+}
+
+DevicesInfoSavePage::~DevicesInfoSavePage() = default;
+
+void DevicesInfoSavePage::buildForm()
+{
+    auto *centre = new QWidget(this);
+    centre->setObjectName(QStringLiteral("m_widgetExportCentre"));
+    auto *grid = new QGridLayout(centre);
+    grid->setContentsMargins(40, 50, 40, 30);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(20);
+
+    m_labelFileName = new QLabel(tr("File name:"), centre);
+    m_labelFileName->setObjectName(QStringLiteral("m_labelFileName"));
+    m_lineEditFilename = new aptui::MultiStateLineEdit(centre);
+    m_lineEditFilename->setObjectName(QStringLiteral("m_lineEditFilename"));
+    m_lineEditFilename->setMaxLength(kNameMaxLength);
+    m_lineEditFilename->setFixedHeight(30);
+    m_labelHintFileName = new QLabel(centre);
+    m_labelHintFileName->setObjectName(QStringLiteral("m_labelHintFileName"));
+    m_labelHintFileName->setFixedSize(16, 16);
+
+    m_labelFilepath = new QLabel(tr("File path:"), centre);
+    m_labelFilepath->setObjectName(QStringLiteral("m_labelFilepath"));
+    m_lineEditFilepath = new aptui::MultiStateLineEdit(centre);
+    m_lineEditFilepath->setObjectName(QStringLiteral("m_lineEditFilepath"));
+    m_lineEditFilepath->setFixedHeight(30);
+    m_btnFilepath = new QToolButton(centre);
+    m_btnFilepath->setObjectName(QStringLiteral("m_btnFilepath"));
+    m_btnFilepath->setFixedSize(30, 30);
+    m_btnFilepath->setStyleSheet(kFolderButtonStyle);
+    m_labelHintFilePath = new QLabel(centre);
+    m_labelHintFilePath->setObjectName(QStringLiteral("m_labelHintFilePath"));
+    m_labelHintFilePath->setFixedSize(16, 16);
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->setSpacing(0);
+    pathRow->addWidget(m_lineEditFilepath, 1);
+    pathRow->addWidget(m_btnFilepath, 0);
+
+    grid->addWidget(m_labelFileName, 0, 0, Qt::AlignRight);
+    grid->addWidget(m_lineEditFilename, 0, 1);
+    grid->addWidget(m_labelHintFileName, 0, 2);
+    grid->addWidget(m_labelFilepath, 1, 0, Qt::AlignRight);
+    grid->addLayout(pathRow, 1, 1);
+    grid->addWidget(m_labelHintFilePath, 1, 2);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(1, 1);
+    setCenterWidget(centre);
+}
+
+QString DevicesInfoSavePage::fileName() const
+{
+    return m_lineEditFilename->text();
+}
+
+QString DevicesInfoSavePage::filePath() const
+{
+    return m_lineEditFilepath->text();
+}
+
+void DevicesInfoSavePage::setFolderChooser(FolderChooser chooser)
+{
+    m_folderChooser = std::move(chooser);
+}
+
+QString DevicesInfoSavePage::lastFolder()
+{
+    return rememberedFolder();
+}
+
+void DevicesInfoSavePage::setLastFolder(const QString &folder)
+{
+    rememberedFolder() = folder;
+}
+
+bool DevicesInfoSavePage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonPress) {
+        if (watched == m_lineEditFilename) {
+            m_lineEditFilename->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+            m_labelHintFileName->clear();
+        } else if (watched == m_lineEditFilepath) {
+            m_lineEditFilepath->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+            m_labelHintFilePath->clear();
+        }
+    }
+    return BaseDialog::eventFilter(watched, event);
+}
+
+void DevicesInfoSavePage::onBtnFilepathClicked()
+{
+    const QString chosen = m_folderChooser ? m_folderChooser(this, rememberedFolder()) : QString();
+    if (chosen.isEmpty())
+        return;
+    rememberedFolder() = chosen;
+    QString text = QDir::toNativeSeparators(chosen);
+    if (!text.endsWith(QDir::separator()))
+        text += QDir::separator();
+    m_lineEditFilepath->setText(text);
+}
+
+void DevicesInfoSavePage::onSaveDevicesInfo()
+{
+    const QString folderText = m_lineEditFilepath->text();
+    if (!folderText.isEmpty())
+        rememberedFolder() = folderText;
+    const QString name = m_lineEditFilename->text().trimmed();
+
+    if (name.isEmpty()) {
+        showHint(WarningDialog::KindError, tr("Please input file name."), m_lineEditFilename, m_labelHintFileName);
+        return;
+    }
+    if (name.contains(QLatin1Char('/')) || name.contains(QLatin1Char('\\'))) {
+        showHint(WarningDialog::KindError, tr("The file name cannot contain \"/\" or \"\\\"."), m_lineEditFilename,
+                 m_labelHintFileName);
+        return;
+    }
+    if (folderText.isEmpty()) {
+        showHint(WarningDialog::KindError, tr("Please input file path."), m_lineEditFilepath, m_labelHintFilePath);
+        return;
+    }
+    const QString folder = folderWithSlash(folderText);
+    const QString fileInUse = tr("The file name has been used, please change it");
+    if (QFileInfo::exists(folder + name + QStringLiteral(".xls"))) {
+        showHint(WarningDialog::KindError, fileInUse);
+        return;
+    }
+
+    switch (m_pExcelManager->save(name, folder, m_pModel, m_listRows)) {
+    case ExcelManager::Result::Saved:
+        showHint(WarningDialog::KindSuccess, tr("Saving succeed."));
+        accept();
+        break;
+    case ExcelManager::Result::FileExists:
+        showHint(WarningDialog::KindError, fileInUse);
+        break;
+    case ExcelManager::Result::WriteFailed:
+        showHint(WarningDialog::KindError, tr("Saving failed."));
+        break;
+    }
+}
+
+void DevicesInfoSavePage::onClearWarningInfo()
+{
+    m_lineEditFilename->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+    m_lineEditFilepath->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+    m_labelHintFileName->clear();
+    m_labelHintFilePath->clear();
+}
+
+void DevicesInfoSavePage::onClearLineEditFilePathError()
+{
+    m_labelHintFilePath->clear();
+    m_lineEditFilepath->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+}
+
+void DevicesInfoSavePage::showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit,
+                                   QLabel *iconLabel)
+{
+    const QRect frame = geometry();
+    const QPoint corner(frame.x() + frame.width() / 2 - 155, frame.y() + frame.height() / 2 - 60);
+    WarningDialog::showWarning(corner, kind, text, this, lineEdit, iconLabel);
+}
+
+} // namespace VoskTool

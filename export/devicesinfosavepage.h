@@ -1,0 +1,89 @@
+#pragma once
+
+#include "aptui/basedialog.h"
+
+#include <QList>
+#include <QString>
+
+#include <functional>
+
+class QLabel;
+class QStandardItemModel;
+class QToolButton;
+
+namespace aptui {
+class MultiStateLineEdit;
+}
+
+namespace VoskTool {
+
+class ExcelManager;
+
+// The "Export" dialog: asks for a file name and a folder and saves the
+// rows set with setRows() as a spreadsheet through ExcelManager.
+//
+// The confirm button checks, in this order, stopping at the first failure
+// with a message bubble: a file name is given ("Please input file name."),
+// it names no folder ("/" or "\\"), a folder is given ("Please input file
+// path."), no file of that name exists ("The file name has been used,
+// please change it"); then it saves: "Saving succeed." and the dialog is
+// accepted, or "Saving failed." and it stays open. The file name is
+// trimmed; the folder text may end in a separator.
+//
+// The last folder given is remembered for the process: it fills the folder
+// field of every new dialog and starts the folder chooser.
+// Modal, built on the caller's stack. GUI thread only.
+class DevicesInfoSavePage final : public aptui::BaseDialog
+{
+    Q_OBJECT
+
+public:
+    // Asks for a folder, starting at `start`; an empty result means none
+    // was chosen. By default QFileDialog::getExistingDirectory.
+    using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
+
+    // The model is not owned and must outlive the dialog.
+    explicit DevicesInfoSavePage(QStandardItemModel *model, QWidget *parent = nullptr);
+    ~DevicesInfoSavePage() override;
+
+    // The model rows to save, in order.
+    void setRows(const QList<int> &rows) { m_listRows = rows; }
+    QList<int> rows() const { return m_listRows; }
+
+    QString fileName() const;
+    QString filePath() const;
+    ExcelManager *excelManager() const { return m_pExcelManager; }
+
+    void setFolderChooser(FolderChooser chooser);
+
+    // The remembered folder (empty until one is given).
+    static QString lastFolder();
+    static void setLastFolder(const QString &folder);
+
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+public Q_SLOTS:
+    void onBtnFilepathClicked();
+    void onSaveDevicesInfo();
+    void onClearWarningInfo();
+    void onClearLineEditFilePathError();
+
+private:
+    void buildForm();
+    void showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit = nullptr,
+                  QLabel *iconLabel = nullptr);
+
+    QStandardItemModel *m_pModel;        // not owned
+    QList<int> m_listRows;
+    ExcelManager *m_pExcelManager;       // child
+    QLabel *m_labelFileName = nullptr;   // the form's widgets are children
+    aptui::MultiStateLineEdit *m_lineEditFilename = nullptr;
+    QLabel *m_labelHintFileName = nullptr;
+    QLabel *m_labelFilepath = nullptr;
+    aptui::MultiStateLineEdit *m_lineEditFilepath = nullptr;
+    QToolButton *m_btnFilepath = nullptr;
+    QLabel *m_labelHintFilePath = nullptr;
+    FolderChooser m_folderChooser;
+};
+
+} // namespace VoskTool

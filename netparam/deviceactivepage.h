@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QWidget>
+
+class QLabel;
+
+namespace VoskTool {
+
+// The information page on page 1 of the right-hand pane: what the activation
+// form below it is for, or why a mixed selection cannot be acted on. Owned by
+// the pane. GUI thread only.
+class DeviceActivePage final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DeviceActivePage(QWidget *parent = nullptr);
+
+    // One device that is not activated.
+    void showSingleInactive();
+    // Several devices, none activated.
+    void showBatchInactive();
+    // Activated and not activated devices together: nothing can be done.
+    void showMixedSelection();
+
+private:
+    void showInactive(const QString &title);
+    void setPicture(const QString &path);
+
+    QLabel *m_labelToolTitle;
+    QLabel *m_labelNetPara;
+    QLabel *m_labelPicture;
+    QLabel *m_labelWord1;
+    QLabel *m_labelWord2;
+    QWidget *m_tipWidget;
+    QLabel *m_labelWord3;
+    QLabel *m_labelGrayline2;
+    QLabel *m_labelActiveNow;
+    QLabel *m_labelGrayline3;
+};
+
+} // namespace VoskTool

@@ -1,0 +1,125 @@
+#include "netparam/devicemodifyresultpage.h"
+
+#include "aptui/ctableview.h"
+#include "aptui/treeviewwithleftpixmapdelegate.h"
+
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIcon>
+#include <QLabel>
+#include <QStandardItemModel>
+#include <QVBoxLayout>
+
+namespace VoskTool {
+
+namespace {
+
+const char kOkIcon[] = ":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_ok.png";
+const char kErrorIcon[] = ":/CommonSkin/VOSKTool/Images/VOSKTool/BaseControl/Inputs/icon_alert_error.png";
+constexpr int kColumnWidths[DeviceModifyResultPage::ColumnCount] = {50, 120, 120, 175, 175};
+
+} // namespace
+
+DeviceModifyResultPage::DeviceModifyResultPage(QWidget *parent)
+    : aptui::BaseDialog(false, false, false, false, true, true, false, parent)
+{
+    auto *content = new QWidget;
+    content->setObjectName(QStringLiteral("DeviceModifyResultPage"));
+    content->resize(617, 354);
+    auto *layout = new QVBoxLayout(content);
+    auto *counts = new QHBoxLayout;
+    m_labelDeviceAll = new QLabel(tr("Devices Number:"), content);
+    m_labelDeviceAll->setObjectName(QStringLiteral("m_labelDeviceAll"));
+    auto *split = new QFrame(content);
+    split->setObjectName(QStringLiteral("m_ResultSplit"));
+    split->setFrameShape(QFrame::VLine);
+    auto *picture = new QLabel(content);
+    picture->setObjectName(QStringLiteral("m_labelPic"));
+    m_labelDeviceFail = new QLabel(tr("Failed Number:"), content);
+    m_labelDeviceFail->setObjectName(QStringLiteral("m_labelDeviceFail"));
+    counts->addWidget(m_labelDeviceAll);
+    counts->addWidget(split);
+    counts->addWidget(picture);
+    counts->addWidget(m_labelDeviceFail);
+    counts->addStretch(1);
+    layout->addLayout(counts);
+
+    m_tableViewResult = new TarnGUIToolkit::CTableView(content);
+    m_tableViewResult->setObjectName(QStringLiteral("m_tableViewResult"));
+    layout->addWidget(m_tableViewResult);
+
+    m_model = new QStandardItemModel(0, ColumnCount, this);
+    const QString headers[ColumnCount] = {tr("ID"), tr("Device Type"), tr("IPv4 Address"), tr("Serial Number"),
+                                          tr("Modification")};
+    for (int column = 0; column < ColumnCount; ++column) {
+        m_model->setHeaderData(column, Qt::Horizontal, headers[column], Qt::DisplayRole);
+        m_model->setHeaderData(column, Qt::Horizontal, int(Qt::AlignLeft | Qt::AlignVCenter),
+                               Qt::TextAlignmentRole);
+    }
+    m_tableViewResult->setModel(m_model);
+    m_tableViewResult->setItemDelegate(new aptui::TreeViewWithLeftPixmapDelegate(m_tableViewResult));
+    m_tableViewResult->setAlternatingRowColors(true);
+    m_tableViewResult->ShowGridLine(false);
+    m_tableViewResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_tableViewResult->verticalHeader()->hide();
+
+    setCenterWidget(content);
+    setFixedSize(700, 500);
+    setTitle(tr("Confirmation List"));
+    setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+}
+
+DeviceModifyResultPage::~DeviceModifyResultPage() = default;
+
+void DeviceModifyResultPage::setResultColumnTitle(int column, const QString &text)
+{
+    m_model->setHeaderData(column, Qt::Horizontal, text, Qt::DisplayRole);
+}
+
+void DeviceModifyResultPage::setTotalLabelText(const QString &text)
+{
+    m_labelDeviceAll->setText(text);
+}
+
+void DeviceModifyResultPage::setFailedLabelText(const QString &text)
+{
+    m_labelDeviceFail->setText(text);
+}
+
+void DeviceModifyResultPage::setResults(const QVector<DeviceInfo> &devices)
+{
+    m_labelDeviceAll->setText(m_labelDeviceAll->text() + QLatin1Char(' ') + QString::number(devices.size()));
+    for (int column = 0; column < ColumnCount; ++column)
+        m_tableViewResult->setColumnWidth(column, kColumnWidths[column]);
+
+    // The pane wrote its success word in its own context; both translate
+    // "Succeed" alike.
+    const QString succeed = tr("Succeed");
+    const QColor textColour(QStringLiteral("#666666"));
+    int failed = 0;
+    m_model->setRowCount(int(devices.size()));
+    for (int row = 0; row < devices.size(); ++row) {
+        const DeviceInfo &device = devices.at(row);
+        const QString texts[ColumnCount] = {device.id, device.deviceType, device.ipv4Address, device.serialNumber,
+                                            device.result};
+        for (int column = 0; column < ColumnCount; ++column) {
+            auto *item = new QStandardItem(texts[column]);
+            item->setForeground(textColour);
+            item->setEditable(false);
+            if (column == ColumnResult) {
+                if (device.result == succeed) {
+                    item->setIcon(QIcon(QLatin1String(kOkIcon)));
+                    item->setText(QString());
+                } else {
+                    item->setIcon(QIcon(QLatin1String(kErrorIcon)));
+                    ++failed;
+                }
+            }
+            m_model->setItem(row, column, item);
+        }
+    }
+    m_labelDeviceFail->setText(m_labelDeviceFail->text() + QLatin1Char(' ') + QString::number(failed));
+}
+
+} // namespace VoskTool

@@ -1,0 +1,3 @@
+#include "netparam/netparamlog.h"
+
+Q_LOGGING_CATEGORY(lcNetParam, "vosktool.netparam", QtInfoMsg)

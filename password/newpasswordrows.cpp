@@ -1,0 +1,165 @@
+#include "password/newpasswordrows.h"
+
+#include "aptui/guitextcodec.h"
+#include "aptui/multistatelineedit.h"
+#include "aptui/passwordstrengthmeter.h"
+#include "netparam/rules/passwordpolicy.h"
+#include "password/recoveryui.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPixmap>
+
+namespace VoskTool {
+
+namespace {
+
+QLabel *makeLabel(QWidget *owner, const char *name, const QString &text = QString())
+{
+    auto *label = new QLabel(text, owner);
+    label->setObjectName(QLatin1String(name));
+    return label;
+}
+
+aptui::MultiStateLineEdit *makePasswordField(QWidget *owner, const char *name)
+{
+    auto *field = new aptui::MultiStateLineEdit(owner);
+    field->setObjectName(QLatin1String(name));
+    field->setEchoMode(QLineEdit::Password);
+    field->setMaxLength(kMaxPasswordBytes);
+    field->setContextMenuPolicy(Qt::NoContextMenu);
+    return field;
+}
+
+QLabel *makeBar(QWidget *owner, const char *name)
+{
+    QLabel *bar = makeLabel(owner, name);
+    bar->setPixmap(QPixmap(aptui::PasswordStrengthMeter::greyImage()));
+    return bar;
+}
+
+} // namespace
+
+void clearFieldMark(aptui::MultiStateLineEdit *field, QLabel *hint)
+{
+    field->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
+    hint->clear();
+}
+
+NewPasswordRows::NewPasswordRows(QWidget *owner)
+    : QObject(owner)
+    , m_lineEditNewPassword(makePasswordField(owner, "m_lineEditNewPassword"))
+    , m_lineEditConfirmPassword(makePasswordField(owner, "m_lineEditConfirmPassword"))
+    , m_labelNewPassword(makeLabel(owner, "m_labelNewPassword", tr("New Password:")))
+    , m_labelConfirmPassword(makeLabel(owner, "m_labelConfirmPassword", tr("Confirm Password:")))
+    , m_labelHintNewPassword(makeLabel(owner, "m_labelHintNewPassword"))
+    , m_labelHintConfirmPassword(makeLabel(owner, "m_labelHintConfirmPassword"))
+    , m_labelLevel1(makeBar(owner, "m_labelLevel1"))
+    , m_labelLevel2(makeBar(owner, "m_labelLevel2"))
+    , m_labelLevel3(makeBar(owner, "m_labelLevel3"))
+    , m_labelLevel(makeLabel(owner, "m_labelLevel"))
+    , m_labelHintLevel(makeLabel(owner, "m_labelHintLevel"))
+    , m_meter(std::make_unique<aptui::PasswordStrengthMeter>(m_labelLevel1, m_labelLevel2, m_labelLevel3,
+                                                             m_labelLevel))
+{
+    for (QLabel *hint : {m_labelHintNewPassword, m_labelHintConfirmPassword, m_labelHintLevel})
+        hint->setFixedSize(16, 16);
+}
+
+NewPasswordRows::~NewPasswordRows() = default;
+
+int NewPasswordRows::addTo(QGridLayout *grid, int row, int column)
+{
+    grid->addWidget(m_labelNewPassword, row, column);
+    grid->addWidget(m_lineEditNewPassword, row, column + 1);
+    grid->addWidget(m_labelHintNewPassword, row, column + 2);
+    auto *strength = new QHBoxLayout;
+    strength->setSpacing(2);
+    for (QLabel *label : {m_labelLevel1, m_labelLevel2, m_labelLevel3, m_labelLevel, m_labelHintLevel})
+        strength->addWidget(label);
+    strength->addStretch();
+    grid->addLayout(strength, row + 1, column + 1);
+    grid->addWidget(m_labelConfirmPassword, row + 2, column);
+    grid->addWidget(m_lineEditConfirmPassword, row + 2, column + 1);
+    grid->addWidget(m_labelHintConfirmPassword, row + 2, column + 2);
+    return row + 3;
+}
+
+void NewPasswordRows::showStrength(const QString &password)
+{
+    const int level = adminPasswordLevel(password, TarnGUIToolkit::GuiTextCodec());
+    const QString words[] = {QString(), tr("Weak"), tr("Medium"), tr("Strong")};
+    m_meter->showStrength(level, words[std::clamp(level, 0, 3)]);
+}
+
+bool NewPasswordRows::check(QWidget *dialog, QByteArray *bytes)
+{
+    const QString password = m_lineEditNewPassword->text();
+    const NewPasswordCheck result =
+        checkNewPassword(password, m_lineEditConfirmPassword->text(), TarnGUIToolkit::GuiTextCodec());
+    RecoveryUi::Hint hint;
+    hint.dialog = dialog;
+    hint.field = m_lineEditNewPassword;
+    hint.hintLabel = m_labelHintNewPassword;
+    switch (result) {
+    case NewPasswordCheck::Accepted:
+        return encodePassword(password, TarnGUIToolkit::GuiTextCodec(), bytes) == PasswordEncoding::Ok;
+    case NewPasswordCheck::Empty:
+        m_lineEditNewPassword->setFocus();
+        hint.text = tr("The password can not be empty.");
+        break;
+    case NewPasswordCheck::Mismatch:
+        hint.text = tr("The password you typed do not match.");
+        break;
+    case NewPasswordCheck::NotRepresentable:
+        hint.text = tr("The password contains a character that cannot be sent to the device.");
+        break;
+    case NewPasswordCheck::TooLong:
+        hint.text = tr("The password is too long: at most 16 bytes.");
+        break;
+    case NewPasswordCheck::TooWeak:
+        hint.tall = true;
+        hint.text = tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
+                       "and special character for your password with at least two kinds of them contained.");
+        break;
+    }
+    RecoveryUi::showHint(hint);
+    return false;
+}
+
+bool NewPasswordRows::filter(QObject *watched, QEvent *event)
+{
+    aptui::MultiStateLineEdit *field = nullptr;
+    QLabel *hint = nullptr;
+    if (watched == m_lineEditNewPassword) {
+        field = m_lineEditNewPassword;
+        hint = m_labelHintNewPassword;
+    } else if (watched == m_lineEditConfirmPassword) {
+        field = m_lineEditConfirmPassword;
+        hint = m_labelHintConfirmPassword;
+    } else {
+        return false;
+    }
+    if (event->type() == QEvent::MouseButtonPress) {
+        clearFieldMark(field, hint);
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->matches(QKeySequence::Cut) || key->matches(QKeySequence::Copy) || key->matches(QKeySequence::Paste)) {
+            event->accept();
+            return event->type() == QEvent::KeyPress;
+        }
+    }
+    return false;
+}
+
+void NewPasswordRows::clearMarks()
+{
+    clearFieldMark(m_lineEditNewPassword, m_labelHintNewPassword);
+    clearFieldMark(m_lineEditConfirmPassword, m_labelHintConfirmPassword);
+}
+
+} // namespace VoskTool

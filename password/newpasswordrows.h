@@ -1,0 +1,78 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+
+#include <memory>
+
+class QEvent;
+class QGridLayout;
+class QLabel;
+class QWidget;
+
+namespace aptui {
+class MultiStateLineEdit;
+class PasswordStrengthMeter;
+}
+
+namespace VoskTool {
+
+// The new-password rows of the reset dialogs: "New Password:" with its field
+// and hint, the strength bars with their word, "Confirm Password:" with its
+// field and hint. The widgets carry the object names the style sheet and
+// the tests know (m_lineEditNewPassword, m_labelLevel1, ...) and belong to
+// `owner`. Both fields: password echo, at most 16 characters, no context
+// menu. GUI thread only.
+class NewPasswordRows final : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit NewPasswordRows(QWidget *owner);
+    ~NewPasswordRows() override;
+
+    // Puts the rows into `grid` from `row` on, in three columns from
+    // `column` on (caption, field with the strength row under it, hint).
+    // Returns the next free row.
+    int addTo(QGridLayout *grid, int row, int column);
+
+    aptui::MultiStateLineEdit *newPassword() const { return m_lineEditNewPassword; }
+    aptui::MultiStateLineEdit *confirmPassword() const { return m_lineEditConfirmPassword; }
+    QLabel *newPasswordHint() const { return m_labelHintNewPassword; }
+    QLabel *confirmPasswordHint() const { return m_labelHintConfirmPassword; }
+
+    // Rates the text against "admin" and shows bars and word.
+    void showStrength(const QString &password);
+
+    // The acceptance checks in their order: empty (the focus moves to the
+    // new password), mismatch, a character the 8-bit conversion cannot
+    // carry, more than 16 bytes, too weak (the tall policy bubble). Reports
+    // the first failure on the new-password field through RecoveryUi and
+    // returns false; on success fills `bytes` with the converted password.
+    bool check(QWidget *dialog, QByteArray *bytes);
+
+    // Event filter part shared by the dialogs: true (swallowed) for Cut, Copy
+    // and Paste in a password field; a mouse press in one clears its mark.
+    bool filter(QObject *watched, QEvent *event);
+    // Both fields back to normal, both hints emptied.
+    void clearMarks();
+
+private:
+    aptui::MultiStateLineEdit *m_lineEditNewPassword;
+    aptui::MultiStateLineEdit *m_lineEditConfirmPassword;
+    QLabel *m_labelNewPassword;
+    QLabel *m_labelConfirmPassword;
+    QLabel *m_labelHintNewPassword;
+    QLabel *m_labelHintConfirmPassword;
+    QLabel *m_labelLevel1;
+    QLabel *m_labelLevel2;
+    QLabel *m_labelLevel3;
+    QLabel *m_labelLevel;
+    QLabel *m_labelHintLevel;
+    std::unique_ptr<aptui::PasswordStrengthMeter> m_meter;
+};
+
+// Clears a field's error mark: state Normal and an empty hint label.
+void clearFieldMark(aptui::MultiStateLineEdit *field, QLabel *hint);
+
+} // namespace VoskTool

@@ -1,0 +1,3 @@
+#include "password/passwordlog.h"
+
+Q_LOGGING_CATEGORY(lcPassword, "vosktool.password", QtInfoMsg)

@@ -1,0 +1,125 @@
+#include "password/recoveryfiles.h"
+
+#include "aptui/guitextcodec.h"
+#include "aptui/targetpath.h"
+#include "discovery/voskhandler.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cstring>
+
+namespace VoskTool {
+
+namespace {
+
+constexpr qint64 kMaxAnswerRead = 1 << 20;
+constexpr char kAnswerCopyName[] = "copy.xml";
+
+bool copyField(char *field, std::size_t size, const QByteArray &bytes)
+{
+    if (std::size_t(bytes.size()) > size)
+        return false;
+    std::memcpy(field, bytes.constData(), std::size_t(bytes.size()));
+    return true;
+}
+
+} // namespace
+
+QString resetWorkingFolder()
+{
+#ifdef Q_OS_WIN
+    return QStringLiteral("C:/VoskReset");
+#else
+    return QDir::homePath() + QStringLiteral("/VoskReset");
+#endif
+}
+
+QString deviceKeyFileName(const QString &folder, const QString &serialNumber, const QDateTime &when)
+{
+    QString name = folder;
+    if (!name.isEmpty() && !name.endsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('\\')))
+        name += QLatin1Char('/');
+    QString serial = serialNumber;
+    serial.replace(QLatin1Char('\\'), QLatin1Char('_')).replace(QLatin1Char('/'), QLatin1Char('_'));
+    return name + serial + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMddHHmm")) + QStringLiteral(".xml");
+}
+
+bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key)
+{
+    VOSK_KEY_ANSWER answer;
+    std::memset(&answer, 0, sizeof answer);
+    const unsigned command = newStyle ? VOSK_CMD_EXPORT_KEY_V2 : VOSK_CMD_EXPORT_KEY;
+    const unsigned size = newStyle ? VOSK_KEY_ANSWER_SIZE_V2 : VOSK_KEY_ANSWER_SIZE_V1;
+    if (!VOSK::VoskHandler::instance()->getDeviceConfig(serialNumber.toLatin1(), command, nullptr, 0, &answer,
+                                                        size))
+        return false;
+    // A length beyond the key space would read past what the library filled.
+    const quint32 length = std::min<quint32>(answer.length, size - 4);
+    *key = QByteArray(reinterpret_cast<const char *>(answer.keyData), int(length));
+    return true;
+}
+
+bool writeDeviceKeyFile(const QString &path, const QByteArray &key)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return false;
+    return file.write(key) == key.size();
+}
+
+QString answerCopyPath()
+{
+    const QString programFolder = TarnGUIToolkit::GetTargetPath();
+    if (QFileInfo(programFolder).isWritable())
+        return programFolder + QLatin1String(kAnswerCopyName);
+    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(userFolder);
+    return QDir(userFolder).filePath(QLatin1String(kAnswerCopyName));
+}
+
+AnswerCopy makeAnswerCopy(const QString &source, const QString &target)
+{
+    QFile::remove(target);
+    QFile in(source);
+    if (!in.open(QIODevice::ReadOnly))
+        return AnswerCopy::SourceUnreadable;
+    QByteArray content = in.read(kMaxAnswerRead);
+    while (content.endsWith('\n') || content.endsWith('\r'))
+        content.chop(1);
+    // NewOnly: created by us just now, so nobody else's file or link is
+    // written through, and with the owner-only permissions from the start.
+    QFile out(target);
+    if (!out.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+        return AnswerCopy::TargetUnwritable;
+    if (out.write(content) != content.size()) {
+        out.close();
+        QFile::remove(target);
+        return AnswerCopy::TargetUnwritable;
+    }
+    return AnswerCopy::Made;
+}
+
+ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, const QString &answerFilePath,
+                               const QByteArray &newPassword, bool resetCameras, QTextCodec *codec)
+{
+    std::memset(block, 0, sizeof *block);
+    if (!copyField(block->keyText, sizeof block->keyText, TarnGUIToolkit::ConvertFromUnicode(keyText, codec)))
+        return ResetBlockCheck::KeyTooLong;
+    if (!copyField(block->answerFilePath, sizeof block->answerFilePath,
+                   TarnGUIToolkit::ConvertFromUnicode(answerFilePath, codec))) {
+        std::memset(block, 0, sizeof *block);
+        return ResetBlockCheck::PathTooLong;
+    }
+    if (!copyField(block->newPassword, sizeof block->newPassword, newPassword)) {
+        std::memset(block, 0, sizeof *block);
+        return ResetBlockCheck::PasswordTooLong;
+    }
+    block->resetCameras = resetCameras ? 1 : 0;
+    return ResetBlockCheck::Ok;
+}
+
+} // namespace VoskTool

@@ -1,0 +1,115 @@
+#include "password/recoveryui.h"
+
+#include "aptui/cwarningdlg.h"
+#include "shell/warningdialog.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+#include <QWidget>
+
+namespace VoskTool {
+
+namespace {
+
+RecoveryUi::HintPresenter &hintPresenter()
+{
+    static RecoveryUi::HintPresenter presenter;
+    return presenter;
+}
+RecoveryUi::FileChooser &fileChooser()
+{
+    static RecoveryUi::FileChooser chooser;
+    return chooser;
+}
+RecoveryUi::FolderChooser &folderChooser()
+{
+    static RecoveryUi::FolderChooser chooser;
+    return chooser;
+}
+RecoveryUi::MessageBox &messageBox()
+{
+    static RecoveryUi::MessageBox box;
+    return box;
+}
+RecoveryUi::FolderOpener &folderOpener()
+{
+    static RecoveryUi::FolderOpener opener;
+    return opener;
+}
+
+} // namespace
+
+void RecoveryUi::showHint(const Hint &hint)
+{
+    if (hintPresenter()) {
+        hintPresenter()(hint);
+        return;
+    }
+    QPoint position;
+    if (hint.dialog) {
+        const QRect frame = hint.dialog->geometry();
+        position = QPoint(frame.x() + frame.width() / 2 - 155, frame.y() + frame.height() / 2 - 60);
+    }
+    if (hint.tall)
+        WarningDialog::showWarningTall(position, hint.kind, hint.text, hint.dialog, hint.field, hint.hintLabel);
+    else
+        WarningDialog::showWarning(position, hint.kind, hint.text, hint.dialog, hint.field, hint.hintLabel);
+}
+
+QString RecoveryUi::chooseFile(QWidget *parent, const QString &start)
+{
+    if (fileChooser())
+        return fileChooser()(parent, start);
+    return QFileDialog::getOpenFileName(parent, QString(), start);
+}
+
+QString RecoveryUi::chooseFolder(QWidget *parent, const QString &start)
+{
+    if (folderChooser())
+        return folderChooser()(parent, start);
+    return QFileDialog::getExistingDirectory(parent, QString(), start, QFileDialog::ShowDirsOnly);
+}
+
+void RecoveryUi::showMessage(QWidget *parent, const QString &title, const QString &text)
+{
+    if (messageBox()) {
+        messageBox()(parent, title, text);
+        return;
+    }
+    TarnGUIToolkit::CWarningDlg::ShowMessageInfo(title, text, parent);
+}
+
+bool RecoveryUi::openFolder(const QString &folder)
+{
+    if (folderOpener())
+        return folderOpener()(folder);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+}
+
+void RecoveryUi::setHintPresenter(HintPresenter presenter)
+{
+    hintPresenter() = std::move(presenter);
+}
+
+void RecoveryUi::setFileChooser(FileChooser chooser)
+{
+    fileChooser() = std::move(chooser);
+}
+
+void RecoveryUi::setFolderChooser(FolderChooser chooser)
+{
+    folderChooser() = std::move(chooser);
+}
+
+void RecoveryUi::setMessageBox(MessageBox box)
+{
+    messageBox() = std::move(box);
+}
+
+void RecoveryUi::setFolderOpener(FolderOpener opener)
+{
+    folderOpener() = std::move(opener);
+}
+
+} // namespace VoskTool

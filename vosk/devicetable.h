@@ -1,0 +1,84 @@
+#pragma once
+
+// The library's table of devices, keyed by MAC: what each device last
+// reported, where it was heard, and whether the caller has been told it is
+// online. The library thread feeds it reports and inquiry rounds and turns
+// what it returns into callbacks; operations on other threads look up the
+// route to a device. Thread-safe.
+
+#include "vosk/multicastsocket.h"
+#include "vosk/vosk.h"
+#include "vosk/wiremessage.h"
+
+#include <QHash>
+#include <QList>
+
+#include <mutex>
+#include <vector>
+
+namespace VoskNet {
+
+// Where a request for one device goes, and the key it is sealed to.
+struct Route
+{
+    int interfaceIndex = 0;
+    Family family = Family::V4;
+    QByteArray publicKey;
+    QByteArray serial;
+    QByteArray mac;
+};
+
+class DeviceTable final
+{
+public:
+    // Reports are not authenticated: a flood of made-up MACs must not grow
+    // the table without end.
+    static constexpr qsizetype kCapacity = 16384;
+    // A device that answered none of this many rounds is offline.
+    static constexpr qint64 kMissedRoundsForOffline = 3;
+
+    using Events = std::vector<VOSK_DEVICE_INFO>;
+
+    // A report heard on that interface. Appends the callbacks it causes
+    // (online, updated or offline); filterOn hides devices without a type
+    // code until the filter is off.
+    void applyReport(const WireMessage &report, int interfaceIndex, Family family, bool filterOn, Events &events);
+    // Starts the next inquiry round. Appends an offline event for every
+    // reported device that answered none of the last rounds.
+    void beginRound(Events &events);
+    // Forgets what the caller was told, so every device is reported online
+    // again when it next answers.
+    void clearup();
+    // The device with that MAC or serial number (whichever is given).
+    bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const;
+    // The MACs of the devices heard at or after that time (steady clock, ms).
+    QList<QByteArray> heardSince(qint64 since) const;
+    // How many devices answered this round or the one before.
+    int recentlyHeard() const;
+
+private:
+    struct Device
+    {
+        WireRecord record;
+        QByteArray publicKey;
+        QByteArray boot;
+        quint32 seq = 0;
+        int interfaceIndex = 0;
+        Family family = Family::V4;
+        qint64 lastHeardRound = 0;
+        qint64 lastHeardMs = 0;
+        bool reported = false;
+    };
+
+    // With m_mutex held: drops the devices that went offline by silence, to
+    // make room in a full table.
+    void forgetSilentDevices();
+    bool silent(const Device &device) const;
+
+    mutable std::mutex m_mutex;
+    QHash<QByteArray, Device> m_devices;  // by MAC
+    qint64 m_round = 0;
+    qint64 m_lastSweepRound = -1;
+};
+
+} // namespace VoskNet
