@@ -6,8 +6,8 @@ namespace aptui {
 
 // A table cell holding a dotted IPv4 text ("192.168.1.10"), so that sorting
 // orders addresses by number rather than as text: 192.168.1.9 comes before
-// 192.168.1.10.
-class CIpStandardItem final : public QStandardItem
+// 192.168.1.10. Open for cell types that add their own defaults.
+class CIpStandardItem : public QStandardItem
 {
 public:
     explicit CIpStandardItem(const QString &text);

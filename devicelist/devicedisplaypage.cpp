@@ -7,6 +7,7 @@
 #include "aptui/treeviewwithleftpixmapdelegate.h"
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicelistlog.h"
+#include "devicelist/devicereportqueue.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
@@ -61,11 +62,17 @@ DeviceDisplayPage::DeviceDisplayPage(const QString &columnConfigPath, QWidget *p
     , m_ui(std::make_unique<Ui::DeviceDisplayPage>())
     , m_model(nullptr)
     , m_delegate(nullptr)
+    , m_reports(nullptr)
     , m_urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
 {
     m_ui->setupUi(this);
     m_model = new DeviceInfoModel(columnConfigPath, this);
     m_delegate = new aptui::TreeViewWithLeftPixmapDelegate(m_ui->m_tableViewVosk);
+    DeviceReportQueue::Sink sink;
+    sink.online = [this](const QVector<VOSK_DEVICE_INFO> &records) { onDevicesLogin(records); };
+    sink.offline = [this](const VOSK_DEVICE_INFO &record) { onDeviceLogout(record); };
+    sink.update = [this](const VOSK_DEVICE_INFO &record) { onDeviceUpdate(record); };
+    m_reports = new DeviceReportQueue(std::move(sink), this);
     setUp();
 }
 
@@ -74,6 +81,11 @@ DeviceDisplayPage::~DeviceDisplayPage() = default;
 TarnGUIToolkit::CTableView *DeviceDisplayPage::tableView() const
 {
     return m_ui->m_tableViewVosk;
+}
+
+void DeviceDisplayPage::listenTo(VOSK::VoskHandler *handler)
+{
+    m_reports->listenTo(handler);
 }
 
 void DeviceDisplayPage::setUrlOpener(UrlOpener opener)
@@ -96,13 +108,6 @@ void DeviceDisplayPage::setUp()
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     for (int id = 0; id < DeviceColumnCount; ++id)
         table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
-
-    QWidget *owner = parentWidget();
-    if (owner && owner->metaObject()->indexOfSlot("enableCover()") >= 0
-        && owner->metaObject()->indexOfSlot("disableCover()") >= 0) {
-        connect(this, SIGNAL(signalCoverMainPage()), owner, SLOT(enableCover()));
-        connect(this, SIGNAL(signalDisCoverMainPage()), owner, SLOT(disableCover()));
-    }
 
     table->setSortingEnabled(true);
     table->sortByColumn(m_model->columnIndex(ColumnId), Qt::AscendingOrder);
@@ -150,19 +155,31 @@ void DeviceDisplayPage::onSaveDeviceInfoToExcel()
     emit signalDisCoverMainPage();
 }
 
-void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
+void DeviceDisplayPage::addUnlessListed(const VOSK_DEVICE_INFO &record)
 {
     DeviceStore *store = DeviceStore::instance();
     {
         const DeviceStore::Locker locker(store);
         // A device is listed once, by MAC, whatever its serial number says.
-        if (store->containsMac(VOSK::fieldText(struDevInfo.mac)))
+        if (store->containsMac(VOSK::fieldText(record.mac)))
             return;
     }
-    m_model->addDevice(struDevInfo);
-    store->addDevice(struDevInfo);
+    m_model->addDevice(record);
+    store->addDevice(record);
+}
+
+void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
+{
+    addUnlessListed(struDevInfo);
     updateCountLabel();
     // A new row is never checked: the selection stays as it is.
+}
+
+void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
+{
+    for (const VOSK_DEVICE_INFO &record : records)
+        addUnlessListed(record);
+    updateCountLabel();
 }
 
 void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
@@ -187,6 +204,9 @@ void DeviceDisplayPage::onManualUpdate()
     if (!handler->clearup())
         qCInfo(lcDeviceList) << "[DeviceDisplayPage] clearing the library's devices failed:" << handler->getLastError();
     DeviceStore::instance()->clear();
+    // Reports still on their way describe the table being thrown away; the
+    // inquiry below has every device report again.
+    m_reports->discard();
     m_model->removeRows(0, m_model->rowCount());
     m_ui->m_labelDeviceCountValue->setText(QStringLiteral("0"));
     sendSelection({});
@@ -300,11 +320,11 @@ void DeviceDisplayPage::onConfigExportFile()
     runConfigExport(this, checkedDevices());
 }
 
-QVector<DeviceInfo> DeviceDisplayPage::checkedDevices() const
+QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const
 {
-    QVector<DeviceInfo> devices;
+    QVector<DeviceKey> devices;
     for (const int row : checkedRows())
-        devices << deviceInfoOfRow(row);
+        devices << m_model->keyAt(row);
     return devices;
 }
 

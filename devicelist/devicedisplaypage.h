@@ -21,6 +21,9 @@ class CTableView;
 namespace aptui {
 class TreeViewWithLeftPixmapDelegate;
 }
+namespace VOSK {
+class VoskHandler;
+}
 
 namespace VoskTool {
 
@@ -28,14 +31,15 @@ namespace Ui {
 class DeviceDisplayPage;
 }
 class DeviceInfoModel;
+class DeviceReportQueue;
 
 // The left side of the main window: the table of online devices with their
 // count and the "Config Reset", "Export", "Refresh" and "Config Export"
 // buttons.
 //
 // It keeps the table model and the DeviceStore in step with the discovery
-// handler's reports (connect the handler's signalDeviceOnline/Offline/Update
-// to onDeviceLogin/Logout/Update), turns the check boxes into the current
+// handler's reports (listenTo(), or the handler's signalDeviceOnline/
+// Offline/Update connected to onDeviceLogin/Logout/Update), turns the check boxes into the current
 // selection (signalCurrentSelectionModelChange), refreshes rows from the
 // store when the right-hand pane reports results, and keeps the column
 // order in ColumnConfig.xml when the user drags a column.
@@ -49,8 +53,6 @@ public:
     // Opens a URL in the desktop's browser; returns whether it could.
     using UrlOpener = std::function<bool(const QUrl &)>;
 
-    // When the parent has slots enableCover() and disableCover() (the main
-    // window), signalCoverMainPage/signalDisCoverMainPage drive them.
     explicit DeviceDisplayPage(QWidget *parent = nullptr);
     // The same with the model's ColumnConfig.xml at columnConfigPath.
     DeviceDisplayPage(const QString &columnConfigPath, QWidget *parent);
@@ -62,17 +64,28 @@ public:
     void setUrlOpener(UrlOpener opener);
     // Model rows whose check box is fully checked, top to bottom.
     QVector<int> checkedRows() const;
+    // Takes the handler's reports through the page's report queue: a burst
+    // of reports becomes runs of rows added at once, delivered a few
+    // milliseconds per turn of the event loop, with the same rows, order
+    // and counts as one call of onDeviceLogin/Logout/Update per report.
+    void listenTo(VOSK::VoskHandler *handler);
+    DeviceReportQueue *reportQueue() const { return m_reports; }
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 Q_SIGNALS:
     void signalCurrentSelectionModelChange(ModifyPage modifyPageType, QVector<DeviceInfo> vecDeviceInfo);
+    // Before and after a modal dialog of the page: whoever holds the page
+    // (the main window) dims itself meanwhile.
     void signalCoverMainPage();
     void signalDisCoverMainPage();
 
 public Q_SLOTS:
     void onSaveDeviceInfoToExcel();
     void onDeviceLogin(VOSK_DEVICE_INFO struDevInfo);
+    // The same as onDeviceLogin for each record in turn, the count label
+    // updated once at the end.
+    void onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records);
     void onDeviceLogout(VOSK_DEVICE_INFO struDevInfo);
     void onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo);
     void onManualUpdate();
@@ -91,13 +104,15 @@ private:
     void setUp();
     void updateCountLabel();
     void setActionButtonsEnabled(bool enabled);
+    // Adds the record's row and stores it unless its MAC is listed already.
+    void addUnlessListed(const VOSK_DEVICE_INFO &record);
     // Sends the selection when the checked count differs from the last one
     // sent, or always when forced.
     void evaluateSelection(bool forced);
     void sendSelection(const QVector<int> &rows);
     DeviceInfo deviceInfoOfRow(int row) const;
-    // The checked rows' devices, top to bottom.
-    QVector<DeviceInfo> checkedDevices() const;
+    // The keys of the checked rows, top to bottom.
+    QVector<DeviceKey> checkedDevices() const;
     // The stored record's notActivated byte; 0 (activated) when the device is
     // not in the store.
     quint8 activationOf(const DeviceInfo &info) const;
@@ -107,6 +122,7 @@ private:
     std::unique_ptr<Ui::DeviceDisplayPage> m_ui;
     DeviceInfoModel *m_model;                            // child of the page
     aptui::TreeViewWithLeftPixmapDelegate *m_delegate;   // child of the table
+    DeviceReportQueue *m_reports;                        // child of the page
     int m_lastCheckedCount = -1;
     UrlOpener m_urlOpener;
 };

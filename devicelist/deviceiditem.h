@@ -7,7 +7,8 @@ namespace VoskTool {
 // The "ID" cell of the device table ("%03d" of the row number). The zero
 // padding keeps text order equal to number order only up to 999; this cell
 // compares by number, so that "1000" sorts after "999" and not after "100".
-class DeviceIdItem final : public QStandardItem
+// The table makes it as a DeviceCell<DeviceIdItem>.
+class DeviceIdItem : public QStandardItem
 {
 public:
     explicit DeviceIdItem(const QString &text = QString());

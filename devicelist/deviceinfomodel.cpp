@@ -1,16 +1,19 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
+#include "devicelist/devicecell.h"
 #include "aptui/targetpath.h"
 #include "devicelist/deviceiditem.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
+#include <QCoreApplication>
 #include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextCodec>
 
@@ -35,11 +38,6 @@ const char *const kColumnElementNames[DeviceColumnCount] = {
     "ColumnSupportDhcp", "ColumnIpv4Dhcp",
 };
 
-QColor cellColour()
-{
-    return QColor(QStringLiteral("#666666"));
-}
-
 // The cell type of a logical column: what decides how the column sorts.
 QStandardItem *newCell(int logical)
 {
@@ -50,11 +48,11 @@ QStandardItem *newCell(int logical)
     // info: a later update fills it in place, and a column mixing address
     // cells and plain cells would sort inconsistently.
     case ColumnIpv4Gateway:
-        return new aptui::CIpStandardItem(QString());
+        return new DeviceCell<aptui::CIpStandardItem>(QString());
     case ColumnId:
-        return new DeviceIdItem;
+        return new DeviceCell<DeviceIdItem>;
     default:
-        return new QStandardItem;
+        return new DeviceCell<QStandardItem>;
     }
 }
 
@@ -127,14 +125,35 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
     }
 }
 
-QBrush activationBrush(const VOSK_DEVICE_INFO &record)
+// The activation cell's own foreground: red for a device that is not
+// activated, none (the cells' grey) otherwise.
+QVariant activationForeground(const VOSK_DEVICE_INFO &record)
 {
-    return record.notActivated == 0 ? QBrush(cellColour()) : QBrush(Qt::red, Qt::SolidPattern);
+    return record.notActivated == 0 ? QVariant() : QVariant(QBrush(Qt::red, Qt::SolidPattern));
 }
 
 QString idText(int row)
 {
     return QString::asprintf("%03d", row + 1);
+}
+
+// QSaveFile writes beside the target under "<name>.XXXXXX" (six letters or
+// digits) and renames that over the target. A kill between the two leaves
+// the temporary behind: remove such leftovers of the target's own saves,
+// nothing else in the folder.
+void removeStaleSaveTemporaries(const QString &target)
+{
+    const QFileInfo info(target);
+    QDir dir = info.absoluteDir();
+    static const QRegularExpression suffix(QStringLiteral("^[A-Za-z0-9]{6}$"));
+    const QString prefix = info.fileName() + QLatin1Char('.');
+    const QStringList names = dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
+    for (const QString &name : names) {
+        if (!name.startsWith(prefix) || !suffix.match(name.mid(prefix.size())).hasMatch())
+            continue;
+        if (dir.remove(name))
+            qCInfo(lcDeviceList) << "[DeviceInfoModel] removed an interrupted save" << dir.filePath(name);
+    }
 }
 
 } // namespace
@@ -153,6 +172,7 @@ DeviceInfoModel::DeviceInfoModel(const QString &configPath, QObject *parent)
 
 void DeviceInfoModel::setUp()
 {
+    removeStaleSaveTemporaries(m_configPath);
     loadColumnConfig();
     insertColumns(0, DeviceColumnCount);
     setHeaders();
@@ -271,8 +291,6 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
     QList<QStandardItem *> items(DeviceColumnCount, nullptr);
     for (int logical = 0; logical < DeviceColumnCount; ++logical) {
         QStandardItem *item = newCell(logical);
-        item->setForeground(QBrush(cellColour()));
-        item->setEditable(false);
         if (logical == ColumnCheck) {
             item->setCheckable(true);
             item->setCheckState(Qt::Unchecked);
@@ -282,8 +300,8 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
         } else if (const std::optional<QString> text = cellText(logical, record)) {
             item->setText(*text);
         }
-        if (logical == ColumnActivation)
-            item->setForeground(activationBrush(record));
+        if (logical == ColumnActivation && record.notActivated != 0)
+            item->setData(activationForeground(record), Qt::ForegroundRole);
         items[columnIndex(logical)] = item;
     }
     // One insertion for the whole row: views and the page see a complete row.
@@ -309,7 +327,7 @@ void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
             setCellText(row, logical, *text);
     }
     if (QStandardItem *cell = item(row, columnIndex(ColumnActivation)))
-        cell->setForeground(activationBrush(record));
+        cell->setData(activationForeground(record), Qt::ForegroundRole);
 }
 
 int DeviceInfoModel::rowOf(const DeviceKey &key) const
@@ -498,6 +516,7 @@ bool DeviceInfoModel::saveDocument()
         return false;
     }
     QDir().mkpath(QFileInfo(m_configPath).absolutePath());
+    removeStaleSaveTemporaries(m_configPath);
     // Written to a temporary file and renamed into place: an interrupted save
     // leaves the old file or the new one, never a torn one.
     QSaveFile file(m_configPath);

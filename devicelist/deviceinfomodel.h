@@ -26,6 +26,8 @@ namespace VoskTool {
 // drag, so the new order takes effect at the next start. The model always
 // has 22 valid, distinct columns: unusable entries of the file fall back to
 // their logical id (or, when that is taken, the first free column).
+// Construction and every save remove the temporaries that an interrupted
+// save left beside the file ("ColumnConfig.xml.XXXXXX").
 //
 // GUI thread only.
 class DeviceInfoModel final : public QStandardItemModel

@@ -1,5 +1,6 @@
 #include "export/devicesinfosavepage.h"
 
+#include "aptui/filepathbutton.h"
 #include "aptui/multistatelineedit.h"
 #include "export/excelmanager.h"
 #include "shell/warningdialog.h"
@@ -25,14 +26,6 @@ QString &rememberedFolder()
     static QString folder;
     return folder;
 }
-
-const QString kFolderButtonStyle = QStringLiteral(
-    "QToolButton { background: #FEFEFE url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/icon_floder_open.png)"
-    " no-repeat center; border: 1px solid #CCCCCC; }"
-    "QToolButton:hover, QToolButton:pressed { background-image:"
-    " url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/icon_floder_open_hover.png); border: 1px solid #666666; }"
-    "QToolButton:disabled { background: #EEEEEE url(:/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/"
-    "icon_floder_open_dis.png) no-repeat center; border: 1px solid #DDDDDD; }");
 
 bool isSeparator(QChar c)
 {
@@ -103,7 +96,7 @@ void DevicesInfoSavePage::buildForm()
     m_btnFilepath = new QToolButton(centre);
     m_btnFilepath->setObjectName(QStringLiteral("m_btnFilepath"));
     m_btnFilepath->setFixedSize(30, 30);
-    m_btnFilepath->setStyleSheet(kFolderButtonStyle);
+    m_btnFilepath->setStyleSheet(aptui::FilePathButton::folderStyleSheet());
     m_labelHintFilePath = new QLabel(centre);
     m_labelHintFilePath->setObjectName(QStringLiteral("m_labelHintFilePath"));
     m_labelHintFilePath->setFixedSize(16, 16);

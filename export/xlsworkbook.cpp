@@ -87,11 +87,14 @@ bool fitsLatin1(const QString &text)
 
 void putChars(QByteArray &out, const QChar *chars, int count, bool compressed)
 {
-    for (int i = 0; i < count; ++i) {
-        if (compressed)
-            put8(out, static_cast<quint8>(chars[i].unicode()));
-        else
-            put16(out, chars[i].unicode());
+    const qsizetype at = out.size();
+    out.resize(at + count * (compressed ? 1 : 2));
+    char *to = out.data() + at;
+    if (compressed) {
+        for (int i = 0; i < count; ++i)
+            to[i] = static_cast<char>(chars[i].unicode());
+    } else {
+        qToLittleEndian<quint16>(chars, count, to);
     }
 }
 
@@ -366,15 +369,20 @@ QByteArray XlsWorkbook::workbookStream() const
         put16(data, 0);
         putRecord(out, kDimensions, data);
     }
+    // The cells, 14 bytes each, written in place.
+    qsizetype at = out.size();
+    out.resize(at + qsizetype(m_cellCount) * 14);
     for (int r = 0; r < m_rows.size(); ++r) {
         const QVector<quint32> &row = m_rows.at(r);
         for (int c = 0; c < row.size(); ++c) {
-            put16(out, kLabelSst);
-            put16(out, 10);
-            put16(out, static_cast<quint16>(r));
-            put16(out, static_cast<quint16>(c));
-            put16(out, kCellXf);
-            put32(out, row.at(c));
+            char *cell = out.data() + at;
+            qToLittleEndian<quint16>(kLabelSst, cell);
+            qToLittleEndian<quint16>(10, cell + 2);
+            qToLittleEndian<quint16>(static_cast<quint16>(r), cell + 4);
+            qToLittleEndian<quint16>(static_cast<quint16>(c), cell + 6);
+            qToLittleEndian<quint16>(kCellXf, cell + 8);
+            qToLittleEndian<quint32>(row.at(c), cell + 10);
+            at += 14;
         }
     }
     {

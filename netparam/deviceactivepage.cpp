@@ -64,7 +64,6 @@ DeviceActivePage::DeviceActivePage(QWidget *parent)
     layout->addWidget(m_labelWord2);
     layout->addWidget(m_tipWidget);
     layout->addLayout(activeRow);
-    layout->addStretch(1);
 }
 
 void DeviceActivePage::setPicture(const QString &path)

@@ -100,13 +100,6 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     connect(m_netParaPage, &DeviceNetParaPage::signalBatchDhcpStateChanged, this,
             &DeviceModifyPage::onBatchDhcpStateChanged);
 
-    QWidget *owner = parentWidget();
-    if (owner && owner->metaObject()->indexOfSlot("enableCover()") >= 0
-        && owner->metaObject()->indexOfSlot("disableCover()") >= 0) {
-        connect(this, SIGNAL(signalCoverMainPage()), owner, SLOT(enableCover()));
-        connect(this, SIGNAL(signalDisCoverMainPage()), owner, SLOT(disableCover()));
-    }
-
     enterNothingSelected();
 }
 
@@ -137,13 +130,13 @@ void DeviceModifyPage::buildActiveFrame()
     m_labelHintLevel = makeLabel(m_frameActive, "m_labelHintLevel");
     for (QLabel *bar : {m_labelLevel1, m_labelLevel2, m_labelLevel3}) {
         bar->setScaledContents(true);
-        bar->setFixedHeight(6);
-        meterRow->addWidget(bar, 1);
+        bar->setFixedSize(36, 6);
+        meterRow->addWidget(bar);
     }
     meterRow->addSpacing(6);
-    meterRow->addWidget(m_labelLevel);
+    meterRow->addWidget(m_labelLevel, 1);
     meterRow->addWidget(m_labelHintLevel);
-    grid->addLayout(meterRow, 1, 1);
+    grid->addLayout(meterRow, 1, 1, 1, 2);
 
     grid->addWidget(makeLabel(m_frameActive, "m_labelConfirmPasswoed", tr("Confirm Password:")), 2, 0);
     grid->addWidget(m_lineEditConfirmPassword, 2, 1);
@@ -151,7 +144,7 @@ void DeviceModifyPage::buildActiveFrame()
 
     m_btnActive = new QPushButton(tr("Active"), m_frameActive);
     m_btnActive->setObjectName(QStringLiteral("m_btnActive"));
-    grid->addWidget(m_btnActive, 3, 1);
+    grid->addWidget(m_btnActive, 3, 0, 1, 3);
 
     m_meter = std::make_unique<aptui::PasswordStrengthMeter>(m_labelLevel1, m_labelLevel2, m_labelLevel3,
                                                               m_labelLevel);
@@ -178,9 +171,9 @@ void DeviceModifyPage::buildModifyFrame()
     m_btnLostPassword = new QPushButton(tr("Forget Password"), m_frameModifyPara);
     m_btnLostPassword->setObjectName(QStringLiteral("m_btnLostPassword"));
     m_btnLostPassword->setFlat(true);
-    buttons->addWidget(m_btnModify);
+    buttons->addWidget(m_btnModify, 1);
     buttons->addWidget(m_btnLostPassword);
-    grid->addLayout(buttons, 1, 1);
+    grid->addLayout(buttons, 1, 0, 1, 3);
     m_lineEditAdminPassword->installEventFilter(this);
 }
 

@@ -41,8 +41,8 @@ class DeviceNetParaPage;
 // signalModifyResult / signalActiveResult, each device's `result` being
 // tr("Succeed") or an error text.
 //
-// When the parent has slots enableCover() and disableCover() (the main
-// window), signalCoverMainPage/signalDisCoverMainPage drive them.
+// signalCoverMainPage/signalDisCoverMainPage bracket every modal dialog it
+// runs; the main window connects them to its cover.
 // GUI thread only.
 class DeviceModifyPage final : public QWidget
 {

@@ -35,11 +35,11 @@ struct StoredTexts
     QString softwareVersion;
 };
 
-StoredTexts storedTexts(const DeviceInfo &device)
+StoredTexts storedTexts(const DeviceKey &device)
 {
     VOSK_DEVICE_INFO record;
     std::memset(&record, 0, sizeof record);
-    DeviceStore::instance()->getDevice(device.serialNumber, device.mac, record);
+    DeviceStore::instance()->getDevice(device, record);
     return {VOSK::fieldText(record.startTime), VOSK::fieldText(record.softwareVersion)};
 }
 
@@ -70,11 +70,11 @@ bool namesSerial(const QString &fileName, const QString &serial)
 
 } // namespace
 
-void runConfigExport(QWidget *page, const QVector<DeviceInfo> &devices)
+void runConfigExport(QWidget *page, const QVector<DeviceKey> &devices)
 {
     QStringList entries;
     QMap<QString, QString> versions;
-    for (const DeviceInfo &device : devices) {
+    for (const DeviceKey &device : devices) {
         const StoredTexts texts = storedTexts(device);
         entries << device.serialNumber + QLatin1Char('+') + texts.startTime;
         versions.insert(device.serialNumber, texts.softwareVersion);
@@ -93,7 +93,7 @@ void runConfigExport(QWidget *page, const QVector<DeviceInfo> &devices)
     RecoveryUi::openFolder(ResetPasswordThread::workingFolder());
 }
 
-void runConfigReset(QWidget *page, const QVector<DeviceInfo> &devices)
+void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
 {
     ResetPasswordWidget input(page);
     if (input.exec() != QDialog::Accepted)
@@ -106,7 +106,7 @@ void runConfigReset(QWidget *page, const QVector<DeviceInfo> &devices)
     QMap<QString, ResetPasswdParam> blocks;
     QMap<QString, QString> versions;
     QStringList matched;
-    for (const DeviceInfo &device : devices) {
+    for (const DeviceKey &device : devices) {
         const QString serial = device.serialNumber;
         versions.insert(serial, storedTexts(device).softwareVersion);
         for (const QFileInfo &file : files) {
@@ -136,7 +136,7 @@ void runConfigReset(QWidget *page, const QVector<DeviceInfo> &devices)
     runBehindWaitingDialog(page, worker);
 
     QStringList mismatched;
-    for (const DeviceInfo &device : devices) {
+    for (const DeviceKey &device : devices) {
         if (!matched.contains(device.serialNumber))
             mismatched << device.serialNumber;
     }

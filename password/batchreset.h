@@ -7,7 +7,7 @@
 // they open in the file browser (RecoveryUi::openFolder) when there is
 // something to look at. GUI thread only; each returns when its phase is over.
 
-#include "discovery/deviceinfo.h"
+#include "discovery/devicekey.h"
 
 #include <QVector>
 
@@ -18,13 +18,13 @@ namespace VoskTool {
 // Export phase: a key file for every device (command 1), in the given order.
 // Nothing happens for no device. Start time and software version come from
 // the device's stored record.
-void runConfigExport(QWidget *page, const QVector<DeviceInfo> &devices);
+void runConfigExport(QWidget *page, const QVector<DeviceKey> &devices);
 
 // Reset phase: asks for the new password and the folder of answer files,
 // matches every device to the first answer file (folder listing in name
 // order, letter case ignored) whose name holds its serial number (with each
 // '_' read as '/' or as '\', as key file names write them), resets the
 // matched devices and lists the others in mismatch.txt.
-void runConfigReset(QWidget *page, const QVector<DeviceInfo> &devices);
+void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices);
 
 } // namespace VoskTool

@@ -31,15 +31,6 @@ QToolButton *makeFolderButton(QWidget *owner, const char *objectName)
     auto *button = new aptui::FilePathButton(owner);
     button->setObjectName(QLatin1String(objectName));
     button->setFixedSize(26, 24);
-    const QString base = QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/Dialog/");
-    button->setStyleSheet(
-        QStringLiteral("QToolButton { background: #FEFEFE url(%1icon_floder_open.png) no-repeat center;"
-                       " border: 1px solid #CCCCCC; }"
-                       "QToolButton:hover, QToolButton:pressed { background: #FEFEFE"
-                       " url(%1icon_floder_open_hover.png) no-repeat center; border: 1px solid #666666; }"
-                       "QToolButton:disabled { background: #EEEEEE url(%1icon_floder_open_dis.png)"
-                       " no-repeat center; border: 1px solid #DDDDDD; }")
-            .arg(base));
     return button;
 }
 

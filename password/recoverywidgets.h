@@ -13,7 +13,7 @@ namespace VoskTool {
 // A step number ("1", "2", "3"): white 7 pt text, centred on a red disc.
 QLabel *makeStepNumber(QWidget *owner, const char *objectName, const QString &number);
 
-// The folder button beside a path field, with the folder icons of the skin.
+// The folder button beside a path field (aptui::FilePathButton).
 QToolButton *makeFolderButton(QWidget *owner, const char *objectName);
 
 // Encodes `text` as a QR symbol about 108 pixels wide and shows it, unscaled,

@@ -9,6 +9,8 @@
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
+#include "devicelist/devicereportqueue.h"
+#include "shell/aboutdialog.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
@@ -98,18 +100,22 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_menu->setWindowFlags(Qt::Popup | Qt::FramelessWindowHint);
     m_menu->setAttribute(Qt::WA_TranslucentBackground);
     m_menu->setFocusPolicy(Qt::NoFocus);
+    m_about = new AboutDialog(this);
+    m_menu->addAction(m_about);
 
     connect(m_title, &aptui::WindowTitle::signalSystemMenu, this, &VOSKToolMainPage::OnBtnSystemMenu,
             Qt::DirectConnection);
+    connect(m_about, &AboutDialog::signalCover, this, &VOSKToolMainPage::enableCover);
+    connect(m_about, &AboutDialog::signalDiscover, this, &VOSKToolMainPage::disableCover);
+    connect(this, &VOSKToolMainPage::signalGetHelp, m_about, &AboutDialog::onGetHelp);
 
-    // The handler reports from the library's thread: the records travel as
-    // queued arguments, so their types must be known before connecting.
+    // The handler reports from the library's thread; the page's report queue
+    // copies each record there and hands them to the table in runs.
     VOSK::registerMetaTypes();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    connect(handler, &VOSK::VoskHandler::signalDeviceOnline, m_deviceDisplayPage, &DeviceDisplayPage::onDeviceLogin);
-    connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_deviceDisplayPage,
-            &DeviceDisplayPage::onDeviceLogout);
-    connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_deviceDisplayPage, &DeviceDisplayPage::onDeviceUpdate);
+    m_deviceDisplayPage->listenTo(handler);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onMovePinButtion);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onShowOrHideRightSpace);
 
@@ -127,6 +133,8 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     connect(pane, &DeviceModifyPage::signalModifyResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesModifyResult);
     connect(pane, &DeviceModifyPage::signalActiveResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesActiveResult);
     connect(pane, &DeviceModifyPage::signalExportExcel, m_deviceDisplayPage, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
+    connect(pane, &DeviceModifyPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
+    connect(pane, &DeviceModifyPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     setRightPane(pane);
 
     startDiscovery();
@@ -135,9 +143,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
 VOSKToolMainPage::~VOSKToolMainPage()
 {
     // The handler outlives the window; its reports must not reach a page
-    // that is gone (queued calls to a deleted receiver are dropped, direct
-    // ones would not be).
+    // that is gone (the report queue drops what arrives while it goes, but
+    // nothing should arrive at all).
     disconnect(VOSK::VoskHandler::instance(), nullptr, m_deviceDisplayPage, nullptr);
+    disconnect(VOSK::VoskHandler::instance(), nullptr, m_deviceDisplayPage->reportQueue(), nullptr);
 }
 
 void VOSKToolMainPage::startDiscovery()

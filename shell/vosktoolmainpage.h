@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class AboutDialog;
 class QHBoxLayout;
 
 namespace Ui {
@@ -49,6 +50,8 @@ public:
     QWidget *rightSpacer() const { return m_rightSpacer; }
     aptui::CoverWidget *cover() const { return m_cover; }
     aptui::Menu *menu() const { return m_menu; }
+    // The menu's about entry, which also answers F1.
+    AboutDialog *aboutAction() const { return m_about; }
     bool isCovered() const { return m_coverOn; }
 
     // The right-hand pane, placed right of the table page and folded by the
@@ -97,6 +100,7 @@ private:
     QWidget *m_pinBorder = nullptr;                   // child
     aptui::CoverWidget *m_cover = nullptr;            // child
     aptui::Menu *m_menu = nullptr;                    // child
+    AboutDialog *m_about = nullptr;                   // child
     bool m_coverOn = false;
     DialogRunner m_exitDialogRunner;
 };

@@ -39,9 +39,12 @@ QList<WireMessage> InquiryPlan::takeDue(qint64 now, const QList<QByteArray> &hea
     if (m_due.empty() || m_due.front() > now)
         return inquiries;
     const bool first = m_due.front() == m_burstStart;
-    // Several due at once (the loop was busy): one repeat stands for them.
-    while (!m_due.empty() && m_due.front() <= now)
-        m_due.erase(m_due.begin());
+    // Sent late (the loop was busy reading answers): the later repeats move
+    // by as much, so each still comes after the answers to the one before.
+    const qint64 late = now - m_due.front();
+    m_due.erase(m_due.begin());
+    for (qint64 &due : m_due)
+        due += late;
 
     const int window = first ? windowFor(m_expected, kMinFirstWindow)
                              : windowFor(std::max(0, m_expected - int(heard.size())), kMinRepeatWindow);

@@ -17,12 +17,14 @@ namespace {
 // Timing of docs/protocol.md (the repeats of an inquiry: InquiryPlan).
 constexpr qint64 kDefaultRoundInterval = 30000;
 // Right after a start or a refresh the user is waiting for the list: one
-// more round soon catches a device whose three answers were all lost,
-// instead of leaving it out for a whole interval.
+// more round soon catches a device whose answers were all lost, instead of
+// leaving it out for a whole interval.
 constexpr qint64 kFollowUpRound = 5000;
 constexpr qint64 kRescanInterval = 2000;
-// How long a due inquiry may wait for the reading to catch up.
-constexpr qint64 kBacklogGrace = 100;
+// How long a due inquiry may wait for the reading to catch up: sent while
+// answers wait unread, it would ask again for every one of them, and the
+// repeated answers would put the reading further behind.
+constexpr qint64 kBacklogGrace = 1000;
 constexpr std::size_t kSeenIdCapacity = 4096;
 
 qint64 roundIntervalFromEnvironment()

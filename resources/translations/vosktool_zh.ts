@@ -2,6 +2,40 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="zh_CN">
 <context>
+    <name>AboutClass</name>
+    <message>
+        <source>TextLabel</source>
+        <translation>文本标签</translation>
+    </message>
+    <message>
+        <source>PushButton</source>
+        <translation>按钮</translation>
+    </message>
+</context>
+<context>
+    <name>AboutDialog</name>
+    <message>
+        <source>VOSK</source>
+        <translation>VOSK</translation>
+    </message>
+    <message>
+        <source>User Help</source>
+        <translation>用户帮助</translation>
+    </message>
+    <message>
+        <source>V%1 Build %2</source>
+        <translation>V%1 构建号 %2</translation>
+    </message>
+    <message>
+        <source>Hint</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>No user manual found.</source>
+        <translation>未找到用户手册。</translation>
+    </message>
+</context>
+<context>
     <name>AppWarningDialog</name>
     <message>
         <source>Hint</source>
@@ -786,6 +820,21 @@
     <message>
         <source>Cancel</source>
         <translation>取消</translation>
+    </message>
+</context>
+<context>
+    <name>aptui::CDlgAbout</name>
+    <message>
+        <source>About</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Name: </source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Version: </source>
+        <translation>版本：</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,7 @@
 #include "aptui/ctableheaderview.h"
 #include "aptui/ctableview.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTest>
@@ -34,6 +35,18 @@ QPoint sectionPoint(const QHeaderView *header, int logical)
 {
     return QPoint(header->sectionViewportPosition(logical) + header->sectionSize(logical) / 2, header->height() / 2);
 }
+
+// Counts the paint events a widget gets.
+class PaintCounter final : public QObject
+{
+public:
+    int paints = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        paints += event->type() == QEvent::Paint;
+        return false;
+    }
+};
 
 } // namespace
 
@@ -116,6 +129,72 @@ private Q_SLOTS:
         QCOMPARE(header->columnCheckState(0), Qt::Checked);
         header->setColumnCheckState(0, Qt::Checked);
         QCOMPARE(items.count(), 1);
+    }
+
+    // Rows appended below the visible ones grow the scroll range without a
+    // repaint of the cells; anything that may show is painted.
+    void appendsOutOfSightSkipTheRepaint_data()
+    {
+        QTest::addColumn<int>("change");
+        QTest::addColumn<bool>("repaints");
+        QTest::newRow("append out of sight") << 0 << false;
+        QTest::newRow("insert at the top") << 1 << true;
+        QTest::newRow("remove a row") << 2 << true;
+        QTest::newRow("sort") << 3 << true;
+        QTest::newRow("append, then remove") << 4 << true;
+    }
+
+    void appendsOutOfSightSkipTheRepaint()
+    {
+        QFETCH(int, change);
+        QFETCH(bool, repaints);
+        QStandardItemModel model;
+        fill(model, 50);
+        CTableView view;
+        view.setModel(&model);
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        view.viewport()->installEventFilter(&counter);
+        const int maximum = view.verticalScrollBar()->maximum();
+
+        const auto append = [&model](int n) {
+            for (int i = 0; i < n; ++i)
+                model.appendRow({new QStandardItem, new QStandardItem(QStringLiteral("new"))});
+        };
+        switch (change) {
+        case 0: append(10); break;
+        case 1: model.insertRow(0, {new QStandardItem, new QStandardItem(QStringLiteral("top"))}); break;
+        case 2: model.removeRow(0); break;
+        case 3: model.sort(1, Qt::DescendingOrder); break;
+        case 4: append(3); model.removeRow(0); break;
+        }
+        if (repaints) {
+            QTRY_VERIFY(counter.paints > 0);
+        } else {
+            // Laid out again (the scroll range grew), and nothing painted.
+            QTRY_VERIFY(view.verticalScrollBar()->maximum() > maximum);
+            QCoreApplication::processEvents();
+            QCOMPARE(counter.paints, 0);
+        }
+    }
+
+    void firstRowsOfAnEmptyTableArePainted()
+    {
+        QStandardItemModel model;
+        fill(model, 0);
+        CTableView view;
+        view.setModel(&model);
+        view.resize(300, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        view.viewport()->installEventFilter(&counter);
+        fill(model, 3);
+        QTRY_VERIFY(counter.paints > 0);
     }
 };
 

@@ -1,5 +1,6 @@
 #include "aptui/pinbutton.h"
 
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -30,10 +31,12 @@ private Q_SLOTS:
         button->setBuddy(buddy);
         window.show();
 
-        // Receivers of the signal see the buddy's new visibility.
+        // Receivers of the signal see the buddy's new visibility. The
+        // receiver watches the buddy through a QPointer: the test deletes it.
+        const QPointer<QWidget> watched(buddy);
         QList<bool> hiddenWhenSignalled;
         connect(button, &PinButton::pinButtonClicked, button,
-                [&] { hiddenWhenSignalled << buddy->isHidden(); });
+                [&] { hiddenWhenSignalled << (watched && watched->isHidden()); });
         button->click();
         QVERIFY(buddy->isHidden());
         QVERIFY(button->styleSheet().contains(QStringLiteral("Complex/right.png")));
@@ -45,8 +48,9 @@ private Q_SLOTS:
 
         // A buddy that goes away leaves a button without one.
         delete buddy;
+        QVERIFY(!button->buddy());
         button->click();
-        QCOMPARE(hiddenWhenSignalled.size(), 3);
+        QCOMPARE(hiddenWhenSignalled, (QList<bool>{true, false, false}));
     }
 
     void imagesAreResources()

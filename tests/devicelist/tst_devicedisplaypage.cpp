@@ -56,20 +56,6 @@ QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Stands in for the main window's cover slots.
-class CoverHost final : public QWidget
-{
-    Q_OBJECT
-
-public:
-    int covers = 0;
-    int uncovers = 0;
-
-public Q_SLOTS:
-    void enableCover() { ++covers; }
-    void disableCover() { ++uncovers; }
-};
-
 } // namespace
 
 class TestDeviceDisplayPage final : public QObject
@@ -151,16 +137,6 @@ private Q_SLOTS:
         QCOMPARE(actual, widths);
         QCOMPARE(table->focusPolicy(), Qt::NoFocus);
         QCOMPARE(m_spy->count(), 0);
-    }
-
-    void coverSignalsReachTheOwner()
-    {
-        CoverHost host;
-        DeviceDisplayPage page(configPath(), &host);
-        Q_EMIT page.signalCoverMainPage();
-        Q_EMIT page.signalDisCoverMainPage();
-        QCOMPARE(host.covers, 1);
-        QCOMPARE(host.uncovers, 1);
     }
 
     void clickingARowCheckBox()

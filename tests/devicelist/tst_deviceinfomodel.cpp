@@ -661,6 +661,42 @@ private Q_SLOTS:
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("ColumnConfig.xml")});
     }
 
+    void staleSaveTemporariesRemoved()
+    {
+        // A save killed between writing its temporary and renaming it leaves
+        // "ColumnConfig.xml.XXXXXX" behind; the next start and the next save
+        // remove those, and only those.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("ColumnConfig.xml"));
+        QVERIFY(QFile::copy(configPath(), path));
+        QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+        const QStringList kept = {
+            QStringLiteral("ColumnConfig.xml"), QStringLiteral("ColumnConfig.xml.bak"),
+            QStringLiteral("ColumnConfig.xml.abc12"), QStringLiteral("ColumnConfig.xml.abc1234"),
+            QStringLiteral("ColumnConfig.xml.ab-123"), QStringLiteral("Setup.xml.aB3dE9"),
+        };
+        for (const QString &name : kept.mid(1))
+            writeFile(dir.filePath(name), "keep");
+        const auto remaining = [&dir] {
+            QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            names.sort();
+            return names;
+        };
+        QStringList expected = kept;
+        expected.sort();
+
+        writeFile(dir.filePath(QStringLiteral("ColumnConfig.xml.aB3dE9")), "<ColumnConfig><torn");
+        writeFile(dir.filePath(QStringLiteral("ColumnConfig.xml.000000")), "");
+        DeviceInfoModel model(path);
+        QCOMPARE(remaining(), expected);
+        QCOMPARE(model.columnMap(), identityMap());
+
+        writeFile(dir.filePath(QStringLiteral("ColumnConfig.xml.Zz9Yy8")), "<ColumnConfig><torn");
+        QVERIFY(model.moveColumn(ColumnPort, 5, 8));
+        QCOMPARE(remaining(), expected);
+        QVERIFY(DeviceInfoModel(path).columnMap() != identityMap());
+    }
+
     void unwritablePlaceFails()
     {
         DeviceInfoModel model(m_dir.filePath(QStringLiteral("ColumnConfig.xml/inside-a-file.xml")));

@@ -267,6 +267,8 @@ private Q_SLOTS:
         QTemporaryDir dir;
         CoverHost host;
         DeviceDisplayPage page(dir.filePath(QStringLiteral("ColumnConfig.xml")), &host);
+        connect(&page, &DeviceDisplayPage::signalCoverMainPage, &host, &CoverHost::enableCover);
+        connect(&page, &DeviceDisplayPage::signalDisCoverMainPage, &host, &CoverHost::disableCover);
         for (const char *serial : {"SN-A", "SN-B", "SN-C"}) {
             VOSK_DEVICE_INFO record;
             std::memset(&record, 0, sizeof record);

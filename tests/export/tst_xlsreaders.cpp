@@ -136,6 +136,15 @@ QList<Case> cases()
         large.rows.append(row);
     }
     list.append(large);
+
+    // A full sheet: over 7 MB of cells, so the container needs DIFAT
+    // sectors (more FAT sectors than the header has slots for).
+    Case full{QStringLiteral("full-sheet"), {}, {}, {}};
+    for (int c = 0; c < 8; ++c)
+        full.header.append(QStringLiteral("C%1").arg(c));
+    for (int r = 0; r < VoskTool::XlsWorkbook::MaxRows - 1; ++r)
+        full.rows.append(QStringList(8, QStringLiteral("v%1").arg(r % 7)));
+    list.append(full);
     return list;
 }
 

@@ -213,6 +213,7 @@ private Q_SLOTS:
         QByteArray decoded;
         QString shownText;
         QStringList failures;
+        bool stillOpen = false;
         QString keptInput;
         QString keptPassword;
         int result = -1;
@@ -237,6 +238,7 @@ private Q_SLOTS:
                 confirm(dialog);
                 failures << lastHint();
             }
+            stillOpen = dialog->isVisible();
             keptInput = input->text();
             keptPassword = child<QLineEdit>(dialog, "m_lineEditNewPassword")->text();
             const QByteArray answer = resetService({QStringLiteral("answer"), QStringLiteral("--qr"),
@@ -255,6 +257,7 @@ private Q_SLOTS:
         QCOMPARE(failures, QStringList({QStringLiteral("The secret key is too long: at most 256 bytes."),
                                         QStringLiteral("Reset password failed."),
                                         QStringLiteral("Reset password failed.")}));
+        QVERIFY(stillOpen);
         QCOMPARE(keptInput, QString::fromLatin1(foreign));
         QCOMPARE(keptPassword, QStringLiteral("Reset#2026ab"));
         QCOMPARE(lastHint(), QStringLiteral("Reset password Succeed."));
@@ -276,6 +279,10 @@ private Q_SLOTS:
         QString pathShown;
         int result = -1;
         const QString answerFile = m_dir.filePath(QStringLiteral("answer-old.xml"));
+        const QString keyFolder = m_dir.filePath(QStringLiteral("keys"));
+        QVERIFY(QDir().mkpath(keyFolder));
+        RecoveryUi::setFolderChooser([keyFolder](QWidget *, const QString &) { return keyFolder; });
+        QString exportHint;
         TestSupport::onModal([&](QDialog *dialog) {
             if (!qobject_cast<ResetPasswordDialog *>(dialog))
                 return;
@@ -284,6 +291,9 @@ private Q_SLOTS:
             folderShown = child<QToolButton>(dialog, "m_btnFilePath")->isVisible();
             child<QPushButton>(dialog, "m_btnQRcode")->click();
             decoded = decodeQr(child<QLabel>(dialog, "m_labelQcCode"));
+            // The hidden "Export" action writes the same key to a key file.
+            QMetaObject::invokeMethod(dialog, "onExportFile");
+            exportHint = lastHint();
             if (resetService({QStringLiteral("answer"), QStringLiteral("--qr"), QString::fromLatin1(decoded),
                               QStringLiteral("--out"), answerFile})
                     .isEmpty())
@@ -306,6 +316,12 @@ private Q_SLOTS:
         QVERIFY(manualHidden);
         QVERIFY(folderShown);
         QVERIFY(decoded.startsWith("B:" + record(index).deviceDescription + "**V1."));
+        RecoveryUi::setFolderChooser([](QWidget *, const QString &) { return QString(); });
+        QCOMPARE(exportHint, QStringLiteral("Exported."));
+        const QFileInfoList keyFiles = QDir(keyFolder).entryInfoList(QDir::Files);
+        QCOMPARE(keyFiles.size(), 1);
+        QVERIFY(keyFiles.first().fileName().startsWith(serialOf(index).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        QCOMPARE(readFile(keyFiles.first().filePath()), decoded.mid(decoded.indexOf("**") + 2));
         QCOMPARE(pathShown, answerFile);
         QCOMPARE(lastHint(), QStringLiteral("Reset password Succeed."));
         QCOMPARE(result, int(QDialog::Accepted));

@@ -9,6 +9,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
+#include "shell/aboutdialog.h"
 #include "shell/tipdialog.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/double/voskdouble.h"
@@ -248,6 +249,14 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QSignalSpy help(&window, &VOSKToolMainPage::signalGetHelp);
+        // F1 opens the manual through the about entry; no viewer starts here.
+        int opened = 0;
+        window.aboutAction()->setUrlOpener([&opened](const QUrl &) { return ++opened > 0; });
+        QTemporaryDir programFolder;
+        QFile manual(programFolder.filePath(AboutDialog::englishManualName()));
+        QVERIFY(manual.open(QIODevice::WriteOnly));
+        manual.close();
+        window.aboutAction()->setProgramFolder(programFolder.path());
         QTest::keyClick(&window, Qt::Key_F1);
         QCOMPARE(help.count(), 1);
         // Pressed where the user usually is: in the table.
@@ -258,6 +267,7 @@ private Q_SLOTS:
         QTest::keyClick(&window, Qt::Key_F2);
         QTest::keyClick(&window, Qt::Key_Escape);
         QCOMPARE(help.count(), 2);
+        QCOMPARE(opened, 2);
     }
 };
 

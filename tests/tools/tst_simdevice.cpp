@@ -96,6 +96,9 @@ private Q_SLOTS:
         for (int i = 0; i < SimDevice::kMaxFailures; ++i)
             QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
         h.now += SimDevice::kLockoutMs - 1000;
+        // The challenge still gets a nonce; the sealed operation is refused,
+        // and that refusal does not lengthen the lockout.
+        QCOMPARE(int(h.nonce().size()), kNonceSize);
         QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
         h.now += 2000;
         QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(0));
@@ -137,6 +140,18 @@ private Q_SLOTS:
         QCOMPARE(repeat.response.status, quint32(0));
         QCOMPARE(repeat.response.id, first.response.id);
         QVERIFY(!repeat.recordChanged);
+        // Another box under the used id: the first response, no action.
+        WireMessage other = activation;
+        SealedPayload second;
+        second.id = activation.id;
+        second.op = Op::Activate;
+        second.targetSerial = activation.targetSerial;
+        second.nonce = h.nonce();
+        second.password = "Other#Pass2";
+        other.sealed = second.seal(h.device.publicKey());
+        const SimDevice::Outcome replaced = h.device.handleRequest(other, h.now + 800, h.unixNow, false, h.authority);
+        QCOMPARE(replaced.response.id, first.response.id);
+        QVERIFY(!replaced.stateChanged);
         QCOMPARE(h.send(h.sealed(Op::Activate, p)), quint32(VOSK_ERR_REACTIVE));
     }
 

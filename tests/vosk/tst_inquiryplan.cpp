@@ -115,6 +115,10 @@ private Q_SLOTS:
         while (plan.takeDue(plan.nextDue(), {}).size() == 1)
             ++sent;
         QCOMPARE(sent, inquiries);
+        // Sent late, the repeats that follow keep their distance.
+        plan.startBurst(0, 0);
+        plan.takeDue(300, {});
+        QCOMPARE(plan.nextDue(), qint64(300 + 120));
         // A new burst replaces what is left of the last one.
         plan.startBurst(5000, 0);
         QCOMPARE(plan.nextDue(), qint64(5000));

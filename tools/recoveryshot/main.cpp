@@ -1,9 +1,9 @@
 // vosk-recoveryshot PROGRAM_DIR RESET.png RESTORE.png
 // Starts like the tool (settings, style sheets, translations of the program
-// in PROGRAM_DIR), waits for the demo fleet, opens the reset dialog of the
-// first new-style key-reset device with its QR code and a rated password,
-// and the restore dialog of the first device without a key reset, and
-// saves each as a PNG. Run on a display with discovery pinned
+// in PROGRAM_DIR), waits for the demo fleet, opens the reset dialog of a
+// new-style key-reset device (one that offers "Reset IPC" when there is one)
+// with its QR code and a rated password, and the restore dialog of the first
+// device without a key reset, and saves each as a PNG. Run on a display with discovery pinned
 // (VOSK_INTERFACES). Exit code 0 on success.
 
 #include "app/toolsapplication.h"
@@ -55,7 +55,9 @@ int main(int argc, char *argv[])
     VOSK::registerMetaTypes();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     QObject::connect(handler, &VOSK::VoskHandler::signalDeviceOnline, &app, [&](VOSK_DEVICE_INFO record) {
-        if (!keyDevice && (record.capabilities & VOSK_CAP_KEY_RESET) && record.newResetType && !record.notActivated)
+        const bool newStyle = (record.capabilities & VOSK_CAP_KEY_RESET) && record.newResetType;
+        const bool cameras = record.capabilities & VOSK_CAP_RESET_CAMERAS;
+        if (newStyle && (!keyDevice || (cameras && !(keyDevice->capabilities & VOSK_CAP_RESET_CAMERAS))))
             keyDevice = record;
         if (!codeDevice && !(record.capabilities & VOSK_CAP_KEY_RESET))
             codeDevice = record;
@@ -64,8 +66,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "vosk-recoveryshot: discovery does not start\n");
         return 1;
     }
-    QDeadlineTimer deadline(20000);
-    while ((!keyDevice || !codeDevice) && !deadline.hasExpired())
+    // Every device of the fleet answers within a few seconds.
+    QDeadlineTimer deadline(8000);
+    while (!deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
     if (!keyDevice || !codeDevice) {
         std::fprintf(stderr, "vosk-recoveryshot: the fleet has no device for each dialog\n");

@@ -1,0 +1,187 @@
+// bench_netparam [--count N] [--silent S] [--runs R]
+// A batch modification of N simulated devices through the right-hand pane
+// of the main window, with the real library on loopback: the time from the
+// Modify click to the result list, all devices answering and with S of them
+// silent (their simulator killed after discovery). One line per run, then
+// the median (one run with silent devices, which the library drops after
+// about a minute). Run it in a private network namespace (see bench/README.md).
+
+#include "aptui/guitextcodec.h"
+#include "devicelist/devicecolumn.h"
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/voskhandler.h"
+#include "netparam/devicemodifypage.h"
+#include "netparam/devicemodifyresultpage.h"
+#include "shell/vosktoolmainpage.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTextCodec>
+#include <QThread>
+
+#include <algorithm>
+#include <csignal>
+#include <cstdio>
+
+using namespace VoskTool;
+
+namespace {
+
+bool startSimulator(QProcess &process, int count, int seed)
+{
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(QStringLiteral(VOSK_DEVSIM_PATH),
+                  {QStringLiteral("--interfaces"), QStringLiteral("lo"), QStringLiteral("--count"),
+                   QString::number(count), QStringLiteral("--seed"), QString::number(seed)});
+    if (!process.waitForStarted(5000))
+        return false;
+    QByteArray out;
+    while (!out.contains("ready")) {
+        if (!process.waitForReadyRead(10000))
+            return false;
+        out += process.readAllStandardOutput();
+    }
+    return true;
+}
+
+void waitFor(const std::function<bool()> &done, int limitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < limitMs)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+struct Run
+{
+    qint64 ms = 0;
+    int devices = 0;
+    int failed = 0;
+};
+
+// Checks the activated rows, `fromSilent` of them from the second fleet
+// (MACs 02-5e-02-...), and modifies them as one batch.
+Run runBatch(VOSKToolMainPage &window, int count, int fromSilent, int startThird)
+{
+    DeviceDisplayPage *table = window.deviceDisplayPage();
+    DeviceInfoModel *model = table->model();
+    auto *pane = qobject_cast<DeviceModifyPage *>(window.rightPane());
+    const int check = model->columnIndex(ColumnCheck);
+    const int activation = model->columnIndex(ColumnActivation);
+    const int macColumn = model->columnIndex(ColumnMac);
+    const QString activated = DeviceInfoModel::tr("Activated");
+    int chosen = 0, silent = 0;
+    for (int row = 0; row < model->rowCount(); ++row)
+        model->item(row, check)->setCheckState(Qt::Unchecked);
+    for (int row = 0; row < model->rowCount() && chosen < count; ++row) {
+        if (model->item(row, activation)->text().trimmed() != activated)
+            continue;
+        const bool fromSecond = model->item(row, macColumn)->text().startsWith(QLatin1String("02-5e-02"));
+        if (fromSecond && silent >= fromSilent)
+            continue;
+        if (!fromSecond && chosen - silent >= count - fromSilent)
+            continue;
+        model->item(row, check)->setCheckState(Qt::Checked);
+        ++chosen;
+        silent += fromSecond ? 1 : 0;
+    }
+
+    auto set = [pane](const char *name, const QString &text) {
+        auto *edit = pane->findChild<QLineEdit *>(QLatin1String(name));
+        if (edit->isEnabled())
+            edit->setText(text);
+    };
+    set("m_lineEditStartIp", QStringLiteral("10.%1.0.1").arg(startThird));
+    set("m_lineEditSubnetMask", QStringLiteral("255.255.0.0"));
+    set("m_lineEditGateway", QStringLiteral("10.%1.0.254").arg(startThird));
+    set("m_lineEditPort", QStringLiteral("8000"));
+    set("m_lineEditHttpPort", QStringLiteral("80"));
+    set("m_lineEditAdminPassword", QStringLiteral("Admin12345"));
+
+    Run run;
+    QElapsedTimer timer;
+    pane->setDialogRunner([&](QDialog &dialog) {
+        run.ms = timer.elapsed();
+        if (auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog)) {
+            run.devices = page->model()->rowCount();
+            for (int row = 0; row < run.devices; ++row)
+                run.failed += page->model()->item(row, DeviceModifyResultPage::ColumnResult)->text().isEmpty() ? 0 : 1;
+        }
+        return 1;
+    });
+    pane->setMessenger([](const PaneMessage &message) {
+        std::fprintf(stderr, "bench_netparam: message: %s\n", qPrintable(message.text));
+    });
+    timer.start();
+    pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
+    return run;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("VOSK_INTERFACES", "lo");
+    qputenv("VOSK_PORT", "47262");
+    qputenv("VOSK_GROUP", "239.255.86.162");
+    QApplication app(argc, argv);
+    QCommandLineParser parser;
+    const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("Devices in the batch."),
+                                         QStringLiteral("n"), QStringLiteral("250"));
+    const QCommandLineOption silentOption(QStringLiteral("silent"), QStringLiteral("Silent devices among them."),
+                                          QStringLiteral("n"), QStringLiteral("10"));
+    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs of each kind."),
+                                        QStringLiteral("n"), QStringLiteral("3"));
+    parser.addOptions({countOption, silentOption, runsOption});
+    parser.process(app);
+    const int count = parser.value(countOption).toInt();
+    const int silentCount = parser.value(silentOption).toInt();
+    const int runs = std::max(1, parser.value(runsOption).toInt());
+
+    TarnGUIToolkit::InitGuiTextCodec(QTextCodec::codecForName("ISO-8859-1"));
+    // About four in five simulated devices are activated; the batch takes
+    // activated ones only.
+    QProcess answering, silent;
+    if (!startSimulator(answering, count * 3 / 2, 1) || !startSimulator(silent, std::max(1, silentCount * 2), 2)) {
+        std::fprintf(stderr, "bench_netparam: the simulator did not start\n");
+        return 1;
+    }
+    VOSKToolMainPage window;
+    window.resize(1400, 860);
+    window.show();
+    const int expected = count * 3 / 2 + std::max(1, silentCount * 2);
+    waitFor([&] { return window.deviceDisplayPage()->model()->rowCount() >= expected; }, 30000);
+    std::printf("devices found: %d of %d\n", window.deviceDisplayPage()->model()->rowCount(), expected);
+
+    int third = 1;
+    for (const bool withSilent : {false, true}) {
+        if (withSilent) {
+            // Gone without a word: still in the table, silent to requests.
+            silent.kill();
+            silent.waitForFinished(5000);
+        }
+        QList<qint64> times;
+        // Silent devices go offline after three unanswered inquiry rounds
+        // (about a minute): one run with them.
+        for (int r = 0; r < (withSilent ? 1 : runs); ++r) {
+            const Run run = runBatch(window, count, withSilent ? silentCount : 0, third++);
+            times << run.ms;
+            std::printf("%-18s run %d: %d devices, %d failed, %lld ms\n", withSilent ? "with silent" : "all answering",
+                        r + 1, run.devices, run.failed, static_cast<long long>(run.ms));
+            std::fflush(stdout);
+        }
+        std::sort(times.begin(), times.end());
+        std::printf("%-18s median: %lld ms\n", withSilent ? "with silent" : "all answering",
+                    static_cast<long long>(times.at(times.size() / 2)));
+    }
+    answering.terminate();
+    answering.waitForFinished(5000);
+    return 0;
+}

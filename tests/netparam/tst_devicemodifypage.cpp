@@ -1,0 +1,534 @@
+// The right-hand pane end to end: the main window with the real discovery
+// library and a simulated fleet on loopback, the pane driven through its
+// widgets, its messages and result list through their seams.
+
+#include "aptui/guitextcodec.h"
+#include "aptui/multistatelineedit.h"
+#include "devicelist/devicecolumn.h"
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/devicestore.h"
+#include "discovery/voskhandler.h"
+#include "netparam/devicemodifypage.h"
+#include "netparam/devicemodifyresultpage.h"
+#include "shell/vosktoolmainpage.h"
+#include "tests/vosk/voskfixture.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QFrame>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QStandardItemModel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextCodec>
+
+#include <functional>
+#include <optional>
+
+using namespace VoskTool;
+using VoskNet::WireRecord;
+
+namespace {
+
+constexpr quint64 kSeed = 11;
+constexpr int kCount = 48;
+const QByteArray kAdminPassword = QByteArrayLiteral("Admin12345");
+const QString kNewPassword = QStringLiteral("Abcd1234!x");
+constexpr int kFixedFirst = 0x9D00, kFixedLast = 0x9FFF;
+
+struct Seen
+{
+    int kind;
+    QString text;
+    QString field; // object name of the marked field, empty when none
+};
+
+struct ResultRow
+{
+    QString ipv4, serial, result;
+    bool ok; // the success icon (no text)
+};
+
+} // namespace
+
+class tst_DeviceModifyPage final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    VoskTest::Devsim m_devsim;
+    std::vector<VoskSim::SimDevice> m_fleet;
+    std::optional<VOSKToolMainPage> m_window;
+    QList<Seen> m_messages;
+    QList<ResultRow> m_results;
+    QStringList m_resultCaptions;
+    QSet<int> m_used; // fleet indices a test has changed
+
+    QString statePath() const { return m_dir.filePath(QStringLiteral("state.json")); }
+    DeviceModifyPage *pane() const { return qobject_cast<DeviceModifyPage *>(m_window->rightPane()); }
+    DeviceDisplayPage *table() const { return m_window->deviceDisplayPage(); }
+    DeviceInfoModel *model() const { return table()->model(); }
+    const WireRecord &record(int index) const { return m_fleet[std::size_t(index)].record(); }
+    template <typename T>
+    T *child(const char *name) const
+    {
+        return pane()->findChild<T *>(QLatin1String(name));
+    }
+    QString edit(const char *name) const { return child<QLineEdit>(name)->text(); }
+    void setText(const char *name, const QString &text)
+    {
+        QLineEdit *line = child<QLineEdit>(name);
+        line->clear();
+        // Key clicks are ASCII only.
+        bool ascii = true;
+        for (const QChar c : text)
+            ascii = ascii && c.unicode() < 0x80;
+        if (ascii)
+            QTest::keyClicks(line, text);
+        else
+            line->setText(text);
+    }
+
+    // Unused fleet devices that match, in fleet order.
+    QList<int> pick(int n, const std::function<bool(const WireRecord &)> &pred)
+    {
+        QList<int> found;
+        for (int i = 0; i < kCount && found.size() < n; ++i) {
+            if (!m_used.contains(i) && pred(record(i))) {
+                found << i;
+                m_used.insert(i);
+            }
+        }
+        return found;
+    }
+
+    int rowOf(int index) const
+    {
+        return model()->rowOf(QString::fromLatin1(record(index).serialNumber), QString::fromLatin1(record(index).mac));
+    }
+    QString cell(int index, int column) const
+    {
+        return model()->item(rowOf(index), model()->columnIndex(column))->text();
+    }
+
+    // Checks exactly these fleet devices in the table.
+    void check(const QList<int> &indices)
+    {
+        const int column = model()->columnIndex(ColumnCheck);
+        for (int row = 0; row < model()->rowCount(); ++row)
+            model()->item(row, column)->setCheckState(Qt::Unchecked);
+        for (int index : indices) {
+            const int row = rowOf(index);
+            QVERIFY2(row >= 0, record(index).serialNumber.constData());
+            model()->item(row, column)->setCheckState(Qt::Checked);
+        }
+        QCOMPARE(pane()->selection().size(), indices.size());
+    }
+
+    QJsonObject stateOf(int index) const
+    {
+        QFile file(statePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        const QJsonObject devices = QJsonDocument::fromJson(file.readAll()).object().value(QLatin1String("devices")).toObject();
+        return devices.value(QString::fromLatin1(record(index).serialNumber)).toObject();
+    }
+
+    void click(const char *button)
+    {
+        m_messages.clear();
+        m_results.clear();
+        m_resultCaptions.clear();
+        QTest::mouseClick(child<QPushButton>(button), Qt::LeftButton);
+    }
+
+    // A batch's port fields are empty, and checked, while all devices share
+    // the value.
+    void fillSharedPorts()
+    {
+        if (child<QLineEdit>("m_lineEditPort")->isEnabled())
+            setText("m_lineEditPort", QStringLiteral("8000"));
+        if (child<QLineEdit>("m_lineEditHttpPort")->isEnabled())
+            setText("m_lineEditHttpPort", QStringLiteral("80"));
+    }
+
+    QString lastMessage() const { return m_messages.isEmpty() ? QString() : m_messages.last().text; }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        VoskTest::pinToLoopback(47261, "239.255.86.161");
+        m_fleet = VoskTest::fleet(kSeed, kCount);
+        QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kCount), QStringLiteral("--seed"),
+                                QString::number(kSeed), QStringLiteral("--state"), statePath()}));
+        // Passwords go to the devices as Latin-1 here.
+        TarnGUIToolkit::InitGuiTextCodec(QTextCodec::codecForName("ISO-8859-1"));
+        m_window.emplace();
+        m_window->resize(1400, 860);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(&*m_window));
+        QVERIFY(VOSK::VoskHandler::instance()->isStarted());
+        pane()->setMessenger([this](const PaneMessage &message) {
+            m_messages.append({message.kind, message.text, message.field ? message.field->objectName() : QString()});
+            // What the bubble does to the field, so that marks can be seen.
+            if (message.field && message.hint && message.kind == MessageError) {
+                message.field->setLineEditState(aptui::MultiStateLineEdit::ERROR);
+                message.hint->setText(QStringLiteral("!"));
+            }
+        });
+        pane()->setDialogRunner([this](QDialog &dialog) {
+            auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog);
+            if (!page)
+                return 0;
+            QStandardItemModel *rows = page->model();
+            m_resultCaptions << page->findChild<QLabel *>(QStringLiteral("m_labelDeviceAll"))->text()
+                             << page->findChild<QLabel *>(QStringLiteral("m_labelDeviceFail"))->text()
+                             << rows->headerData(DeviceModifyResultPage::ColumnResult, Qt::Horizontal).toString();
+            for (int row = 0; row < rows->rowCount(); ++row) {
+                QStandardItem *result = rows->item(row, DeviceModifyResultPage::ColumnResult);
+                m_results.append({rows->item(row, DeviceModifyResultPage::ColumnIpv4)->text(),
+                                  rows->item(row, DeviceModifyResultPage::ColumnSerial)->text(), result->text(),
+                                  result->text().isEmpty() && !result->icon().isNull()});
+            }
+            return 1;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), kCount, 15000);
+    }
+
+    void cleanupTestCase()
+    {
+        m_window.reset();
+        VOSK::VoskHandler::instance()->stop();
+        m_devsim.kill();
+    }
+
+    void paneStates_data()
+    {
+        QTest::addColumn<int>("activated");
+        QTest::addColumn<int>("inactive");
+        QTest::addColumn<int>("page");
+        QTest::addColumn<bool>("activeFrame");
+        QTest::addColumn<bool>("modifyFrame");
+        QTest::addColumn<bool>("modifyEnabled");
+        QTest::addColumn<bool>("startIpShown");
+
+        QTest::newRow("nothing") << 0 << 0 << 0 << false << true << false << false;
+        QTest::newRow("one activated") << 1 << 0 << 0 << false << true << true << false;
+        QTest::newRow("two activated") << 2 << 0 << 0 << false << true << true << true;
+        QTest::newRow("one inactive") << 0 << 1 << 1 << true << false << false << false;
+        QTest::newRow("two inactive") << 0 << 2 << 1 << true << false << false << false;
+        QTest::newRow("mixed") << 1 << 1 << 1 << false << false << false << false;
+    }
+
+    void paneStates()
+    {
+        QFETCH(int, activated);
+        QFETCH(int, inactive);
+        QFETCH(int, page);
+        QFETCH(bool, activeFrame);
+        QFETCH(bool, modifyFrame);
+        QFETCH(bool, modifyEnabled);
+        QFETCH(bool, startIpShown);
+
+        QList<int> devices;
+        int wantOn = activated, wantOff = inactive;
+        for (int i = 0; i < kCount && (wantOn > 0 || wantOff > 0); ++i) {
+            const bool on = !record(i).notActivated;
+            if (on && wantOn > 0) {
+                devices << i;
+                --wantOn;
+            } else if (!on && wantOff > 0) {
+                devices << i;
+                --wantOff;
+            }
+        }
+        // A mark left from before is cleared by every change of state (the
+        // table sends a selection when the number of checked rows changes).
+        check(devices.isEmpty() ? QList<int>{0} : QList<int>{});
+        child<aptui::MultiStateLineEdit>("m_lineEditAdminPassword")->setLineEditState(aptui::MultiStateLineEdit::ERROR);
+        check(devices);
+
+        QCOMPARE(child<QStackedWidget>("m_stackedWidget")->currentIndex(), page);
+        QCOMPARE(!child<QFrame>("m_frameActive")->isHidden(), activeFrame);
+        QCOMPARE(!child<QFrame>("m_frameModifyPara")->isHidden(), modifyFrame);
+        if (modifyFrame)
+            QCOMPARE(child<QPushButton>("m_btnModify")->isEnabled(), modifyEnabled);
+        QCOMPARE(!child<QWidget>("m_widgetStartIp")->isHidden(), startIpShown);
+        if (activated + inactive != 0 && inactive == 0)
+            QCOMPARE(child<QPushButton>("m_btnLostPassword")->isHidden(), activated > 1);
+        if (activated == 1 && inactive == 0) {
+            QCOMPARE(edit("m_lineEditSerialNumber"), QString::fromLatin1(record(devices.first()).serialNumber));
+            QCOMPARE(edit("m_lineEditIpAddress"), QString::fromLatin1(record(devices.first()).ipv4Address));
+        }
+        if (activated && inactive) {
+            // Nothing can act on a mixed selection.
+            QVERIFY(!child<QPushButton>("m_btnActive")->isVisibleTo(pane()));
+            QVERIFY(!child<QPushButton>("m_btnModify")->isVisibleTo(pane()));
+        } else {
+            QCOMPARE(child<aptui::MultiStateLineEdit>("m_lineEditAdminPassword")->state(),
+                     aptui::MultiStateLineEdit::NORMAL);
+        }
+        check({});
+    }
+
+    void fieldChecksStopAtTheFirstAndMarkIt()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled && r.httpPort != 0;
+        });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        const QJsonObject before = stateOf(one.first());
+
+        click("m_btnModify");
+        QCOMPARE(lastMessage(), QStringLiteral("Sorry, please enter the administrator password."));
+
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        setText("m_lineEditIpAddress", QStringLiteral("192.168.1.0"));
+        setText("m_lineEditPort", QStringLiteral("1999"));
+        click("m_btnModify");
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().text, QStringLiteral("IP Address not correct."));
+        QCOMPARE(m_messages.first().field, QStringLiteral("m_lineEditIpAddress"));
+        auto *ip = child<aptui::MultiStateLineEdit>("m_lineEditIpAddress");
+        QCOMPARE(ip->state(), aptui::MultiStateLineEdit::ERROR);
+
+        // Typing alone leaves the mark; a press in the field clears it.
+        setText("m_lineEditIpAddress", QStringLiteral("192.168.1.77"));
+        QCOMPARE(ip->state(), aptui::MultiStateLineEdit::ERROR);
+        QTest::mousePress(ip, Qt::LeftButton);
+        QCOMPARE(ip->state(), aptui::MultiStateLineEdit::NORMAL);
+        QVERIFY(child<QLabel>("m_labelHintIpAddress")->text().isEmpty());
+
+        click("m_btnModify");
+        QCOMPARE(lastMessage(), QStringLiteral("Device port ranges from 2000 to 65535."));
+        QCOMPARE(m_messages.first().field, QStringLiteral("m_lineEditPort"));
+        // A password the 8-bit conversion cannot carry is refused, not altered.
+        setText("m_lineEditPort", QStringLiteral("8000"));
+        setText("m_lineEditAdminPassword", QStringLiteral("Admin\u4e2d12345"));
+        click("m_btnModify");
+        QCOMPARE(m_messages.first().field, QStringLiteral("m_lineEditAdminPassword"));
+        QVERIFY(lastMessage().contains(QStringLiteral("cannot be sent")));
+        QCOMPARE(stateOf(one.first()), before);
+        check({});
+    }
+
+    void activateOne()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) { return r.notActivated != 0; });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        setText("m_lineEditNewPassword", kNewPassword);
+        QCOMPARE(child<QLabel>("m_labelLevel")->text(), QStringLiteral("Strong"));
+        setText("m_lineEditConfirmPassword", kNewPassword + QLatin1Char('y'));
+        click("m_btnActive");
+        QCOMPARE(lastMessage(), QStringLiteral("The password you typed do not match."));
+        QCOMPARE(m_messages.last().field, QStringLiteral("m_lineEditNewPassword"));
+        QCOMPARE(cell(one.first(), ColumnActivation), DeviceInfoModel::tr("Not activated"));
+
+        setText("m_lineEditConfirmPassword", kNewPassword);
+        click("m_btnActive");
+        QCOMPARE(lastMessage(), QStringLiteral("Activate Succeed."));
+        QCOMPARE(m_messages.last().kind, int(MessageSuccess));
+        QCOMPARE(cell(one.first(), ColumnActivation), DeviceInfoModel::tr("Activated"));
+        // The table sent the selection again: the pane offers modification.
+        QCOMPARE(child<QStackedWidget>("m_stackedWidget")->currentIndex(), 0);
+        QVERIFY(!child<QFrame>("m_frameModifyPara")->isHidden());
+        QTRY_VERIFY(stateOf(one.first()).value(QLatin1String("activated")).toBool());
+
+        // The device takes that password from now on.
+        VOSK_NET_PARAM param = VoskTest::netParam(record(one.first()).ipv4Address.constData(),
+                                                  record(one.first()).ipv4Mask.constData(), "0.0.0.0", 8000);
+        QVERIFY(VOSK::VoskHandler::instance()->modifyDeviceNetParam(record(one.first()).mac, kNewPassword.toLatin1(),
+                                                                    &param));
+        check({});
+    }
+
+    void activateBatchWithOneActiveAlready()
+    {
+        const QList<int> three = pick(3, [](const WireRecord &r) { return r.notActivated != 0; });
+        QCOMPARE(three.size(), 3);
+        check(three);
+        QCOMPARE(child<QStackedWidget>("m_stackedWidget")->currentIndex(), 1);
+        // Activated behind the pane's back: the device answers "reactive".
+        QVERIFY(VOSK::VoskHandler::instance()->activateDevice(record(three.at(1)).serialNumber, "Other9876!"));
+
+        setText("m_lineEditNewPassword", kNewPassword);
+        setText("m_lineEditConfirmPassword", kNewPassword);
+        click("m_btnActive");
+        QCOMPARE(m_results.size(), 3);
+        int failed = 0;
+        for (const ResultRow &row : std::as_const(m_results)) {
+            if (row.serial == QString::fromLatin1(record(three.at(1)).serialNumber)) {
+                QCOMPARE(row.result, QStringLiteral("Error2021:reactive"));
+                QVERIFY(!row.ok);
+                ++failed;
+            } else {
+                QVERIFY2(row.ok, qPrintable(row.result));
+            }
+        }
+        QCOMPARE(failed, 1);
+        QCOMPARE(m_resultCaptions.at(0), QStringLiteral("Batch activate devices 3"));
+        QCOMPARE(m_resultCaptions.at(1), QStringLiteral("Activate fail numbers 1"));
+        QCOMPARE(m_resultCaptions.at(2), QStringLiteral("Activation"));
+        for (int index : three)
+            QTRY_COMPARE(cell(index, ColumnActivation), DeviceInfoModel::tr("Activated"));
+        check({});
+    }
+
+    void modifyOne()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled && r.httpPort != 0
+                && !(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        setText("m_lineEditIpAddress", QStringLiteral("172.16.9.9"));
+        setText("m_lineEditPort", QStringLiteral("8123"));
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QCOMPARE(lastMessage(), QStringLiteral("Modify network parameters succeed."));
+
+        QTRY_COMPARE(stateOf(one.first()).value(QLatin1String("ipv4Address")).toString(), QStringLiteral("172.16.9.9"));
+        QCOMPARE(stateOf(one.first()).value(QLatin1String("port")).toInt(), 8123);
+        QTRY_COMPARE(cell(one.first(), ColumnIpv4Address), QStringLiteral("172.16.9.9"));
+        QTRY_COMPARE(cell(one.first(), ColumnPort).trimmed(), QStringLiteral("8123"));
+        // The form keeps what was typed, the admin password included.
+        QCOMPARE(edit("m_lineEditAdminPassword"), QString::fromLatin1(kAdminPassword));
+        check({});
+    }
+
+    void wrongPasswordIsDenied()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled && r.httpPort != 0
+                && !(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        const QJsonObject before = stateOf(one.first());
+        const QString address = cell(one.first(), ColumnIpv4Address);
+        setText("m_lineEditIpAddress", QStringLiteral("172.16.9.10"));
+        setText("m_lineEditAdminPassword", QStringLiteral("Wrong12345"));
+        click("m_btnModify");
+        QCOMPARE(lastMessage(), QStringLiteral("Device deny."));
+        QCOMPARE(stateOf(one.first()), before);
+        QCOMPARE(cell(one.first(), ColumnIpv4Address), address);
+        check({});
+    }
+
+    void batchDhcpKeepsAddresses()
+    {
+        const QList<int> three = pick(3, [](const WireRecord &r) {
+            return !r.notActivated && (r.capabilities & VOSK_CAP_DHCP) && !r.dhcpEnabled;
+        });
+        QCOMPARE(three.size(), 3);
+        check(three);
+        child<QCheckBox>("m_checkBoxBatchDHCP")->click();
+        QVERIFY(child<QCheckBox>("m_checkBoxBatchDHCP")->isChecked());
+        QVERIFY(!child<QLineEdit>("m_lineEditStartIp")->isEnabled());
+        QVERIFY(edit("m_lineEditStartIp").isEmpty());
+        fillSharedPorts();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QVERIFY2(m_messages.isEmpty(), qPrintable(lastMessage()));
+        QCOMPARE(m_results.size(), 3);
+        for (int index : three) {
+            QTRY_VERIFY(stateOf(index).value(QLatin1String("dhcpEnabled")).toBool());
+            QCOMPARE(stateOf(index).value(QLatin1String("ipv4Address")).toString(),
+                     QString::fromLatin1(record(index).ipv4Address));
+        }
+        for (const ResultRow &row : std::as_const(m_results)) {
+            QVERIFY2(row.ok, qPrintable(row.result));
+            const int index = VoskTest::findDevice(m_fleet, [&](const WireRecord &r) {
+                return QString::fromLatin1(r.serialNumber) == row.serial;
+            });
+            // The list shows the old addresses.
+            QCOMPARE(row.ipv4, QString::fromLatin1(record(index).ipv4Address));
+        }
+        check({});
+    }
+
+    void batchGetsConsecutiveAddressesInTableOrder()
+    {
+        // At least one device whose address a batch may set, so that the
+        // start field is open.
+        QList<int> twenty = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && (int(r.deviceTypeCode) < kFixedFirst || int(r.deviceTypeCode) > kFixedLast);
+        });
+        twenty += pick(19, [](const WireRecord &r) { return !r.notActivated; });
+        QCOMPARE(twenty.size(), 20);
+        check(twenty);
+        QVERIFY(child<QLineEdit>("m_lineEditStartIp")->isEnabled());
+
+        // No room for twenty: refused before anything is sent.
+        QMap<int, QJsonObject> before;
+        for (int index : twenty)
+            before.insert(index, stateOf(index));
+        setText("m_lineEditStartIp", QStringLiteral("10.1.255.250"));
+        setText("m_lineEditSubnetMask", QStringLiteral("255.255.0.0"));
+        if (child<QLineEdit>("m_lineEditGateway")->isEnabled())
+            setText("m_lineEditGateway", QStringLiteral("10.1.0.1"));
+        fillSharedPorts();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_messages.first().field, QStringLiteral("m_lineEditStartIp"));
+        QVERIFY2(lastMessage().contains(QStringLiteral(" 6 devices")), qPrintable(lastMessage()));
+        QVERIFY(m_results.isEmpty());
+        for (int index : twenty)
+            QCOMPARE(stateOf(index), before.value(index));
+
+        setText("m_lineEditStartIp", QStringLiteral("10.1.1.250"));
+        click("m_btnModify");
+        QVERIFY2(m_messages.isEmpty(), qPrintable(lastMessage()));
+        QCOMPARE(m_results.size(), 20);
+        QCOMPARE(m_resultCaptions.at(0), QStringLiteral("Devices Number: 20"));
+        QCOMPARE(m_resultCaptions.at(1), QStringLiteral("Failed Number: 0"));
+
+        // Table order decides: the checked rows top to bottom.
+        const QVector<int> rows = table()->checkedRows();
+        QCOMPARE(rows.size(), 20);
+        for (int i = 0; i < 20; ++i) {
+            const QString expected = i < 6 ? QStringLiteral("10.1.1.%1").arg(250 + i) : QStringLiteral("10.1.2.%1").arg(i - 6);
+            const ResultRow &row = m_results.at(i);
+            QVERIFY2(row.ok, qPrintable(row.result));
+            QCOMPARE(row.ipv4, expected);
+            QCOMPARE(row.serial, model()->item(rows.at(i), model()->columnIndex(ColumnSerialNumber))->text());
+            const int index = VoskTest::findDevice(m_fleet, [&](const WireRecord &r) {
+                return QString::fromLatin1(r.serialNumber) == row.serial;
+            });
+            QTRY_COMPARE(stateOf(index).value(QLatin1String("ipv4Address")).toString(), expected);
+            QCOMPARE(stateOf(index).value(QLatin1String("ipv4Mask")).toString(), QStringLiteral("255.255.0.0"));
+            QTRY_COMPARE(cell(index, ColumnIpv4Address), expected);
+        }
+        check({});
+    }
+
+    // Last: the simulator goes away without a word.
+    void silentDeviceTimesOut()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled && r.httpPort != 0
+                && !(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        m_devsim.kill();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QCOMPARE(lastMessage(), QStringLiteral("Time out."));
+        check({});
+    }
+};
+
+QTEST_MAIN(tst_DeviceModifyPage)
+#include "tst_devicemodifypage.moc"

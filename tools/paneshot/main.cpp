@@ -1,0 +1,127 @@
+// vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png
+// Starts like the tool (settings, style sheets, translations of the program
+// in PROGRAM_DIR), waits for the demo fleet and saves three pictures: the
+// main window with one activated device checked (the modification form),
+// with one device that is not activated checked and a strong password typed
+// twice, and the result list of a batch modification of five devices. Run
+// on a display with discovery pinned (VOSK_INTERFACES). Exit code 0 on
+// success.
+
+#include "app/toolsapplication.h"
+#include "aptui/targetpath.h"
+#include "devicelist/devicecolumn.h"
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/voskhandler.h"
+#include "netparam/devicemodifypage.h"
+#include "shell/vosktoolmainpage.h"
+
+#include <QDeadlineTimer>
+#include <QDialog>
+#include <QDir>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QStandardItemModel>
+
+#include <cstdio>
+
+namespace {
+
+void settle(int ms)
+{
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+bool save(QWidget *widget, const QString &path)
+{
+    settle(600);
+    return widget->grab().save(path, "PNG");
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    apt::ToolsApplication app(QStringLiteral("VOSKToolPaneShot"), argc, argv);
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 5) {
+        std::fprintf(stderr, "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png\n");
+        return 1;
+    }
+    TarnGUIToolkit::SetTargetPath(args.at(1));
+    QCoreApplication::addLibraryPath(QDir(args.at(1)).filePath(QStringLiteral("plugins")));
+    if (!app.init())
+        return 1;
+
+    VoskTool::VOSKToolMainPage window;
+    window.resize(1366, 768);
+    window.move(0, 0);
+    window.show();
+    window.onMovePinButtion();
+    VoskTool::DeviceInfoModel *model = window.deviceDisplayPage()->model();
+    QDeadlineTimer deadline(20000);
+    while (model->rowCount() < 16 && !deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+    if (model->rowCount() < 16) {
+        std::fprintf(stderr, "vosk-paneshot: the demo fleet did not appear\n");
+        return 1;
+    }
+    settle(300);
+
+    const int check = model->columnIndex(VoskTool::ColumnCheck);
+    const int activation = model->columnIndex(VoskTool::ColumnActivation);
+    const QString activated = VoskTool::DeviceInfoModel::tr("Activated");
+    auto checkRows = [&](bool wantActivated, int count) {
+        for (int row = 0; row < model->rowCount(); ++row)
+            model->item(row, check)->setCheckState(Qt::Unchecked);
+        int checked = 0;
+        for (int row = 0; row < model->rowCount() && checked < count; ++row) {
+            if ((model->item(row, activation)->text().trimmed() == activated) == wantActivated) {
+                model->item(row, check)->setCheckState(Qt::Checked);
+                ++checked;
+            }
+        }
+        return checked == count;
+    };
+    auto *pane = qobject_cast<VoskTool::DeviceModifyPage *>(window.rightPane());
+    auto field = [pane](const char *name) { return pane->findChild<QLineEdit *>(QLatin1String(name)); };
+
+    bool saved = checkRows(true, 1) && save(&window, args.at(2));
+
+    saved = saved && checkRows(false, 1);
+    if (saved) {
+        field("m_lineEditNewPassword")->setText(QStringLiteral("Vosk#2026ab"));
+        field("m_lineEditConfirmPassword")->setText(QStringLiteral("Vosk#2026ab"));
+        saved = save(&window, args.at(3));
+    }
+
+    saved = saved && checkRows(true, 5);
+    if (saved) {
+        for (const auto &[name, text] : {std::pair{"m_lineEditStartIp", "192.168.7.64"},
+                                         std::pair{"m_lineEditSubnetMask", "255.255.255.0"},
+                                         std::pair{"m_lineEditGateway", "192.168.7.1"},
+                                         std::pair{"m_lineEditPort", "8000"},
+                                         std::pair{"m_lineEditHttpPort", "80"},
+                                         std::pair{"m_lineEditAdminPassword", "Admin12345"}}) {
+            if (field(name)->isEnabled())
+                field(name)->setText(QLatin1String(text));
+        }
+        bool shown = false;
+        pane->setDialogRunner([&](QDialog &dialog) {
+            dialog.show();
+            shown = save(&dialog, args.at(4));
+            return 1;
+        });
+        pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
+        saved = shown;
+    }
+    VOSK::VoskHandler::instance()->stop();
+    if (!saved) {
+        std::fprintf(stderr, "vosk-paneshot: cannot make the pictures\n");
+        return 1;
+    }
+    return 0;
+}
