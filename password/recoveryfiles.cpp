@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
 
 #include <algorithm>
 #include <cstring>
@@ -73,12 +72,11 @@ bool writeDeviceKeyFile(const QString &path, const QByteArray &key)
 
 QString answerCopyPath()
 {
-    const QString programFolder = TarnGUIToolkit::GetTargetPath();
-    if (QFileInfo(programFolder).isWritable())
-        return programFolder + QLatin1String(kAnswerCopyName);
-    const QString userFolder = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(userFolder);
-    return QDir(userFolder).filePath(QLatin1String(kAnswerCopyName));
+    // The rule of every file the program writes: an installed program
+    // never writes into its own tree, not even as root.
+    const QString path = TarnGUIToolkit::GetUserFilePath(QLatin1String(kAnswerCopyName));
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    return path;
 }
 
 AnswerCopy makeAnswerCopy(const QString &source, const QString &target)

@@ -41,9 +41,10 @@ bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key)
 // Writes the key data byte for byte to `path` (created or truncated).
 bool writeDeviceKeyFile(const QString &path, const QByteArray &key);
 
-// Where the answer copy "copy.xml" goes: the program's folder, or, when that
-// is not writable (an installed program), the per-user configuration folder
-// that ColumnConfig.xml falls back to.
+// Where the answer copy "copy.xml" goes: TarnGUIToolkit::GetUserFilePath(),
+// the program's folder of a portable copy when writable, else (and always
+// for an installed program) the per-user configuration folder that
+// ColumnConfig.xml falls back to. The folder is made when missing.
 QString answerCopyPath();
 
 // How the answer copy went.

@@ -221,7 +221,6 @@ private Q_SLOTS:
         QCOMPARE(run.out, QByteArray("NO-SUCH-SERIAL\tDevice not found.\n"));
     }
 
-#ifdef VOSKTOOL_CLI_NETPARAM
     void set()
     {
         const QString admin = password(QByteArrayLiteral("Admin12345\n"));
@@ -304,7 +303,40 @@ private Q_SLOTS:
         QCOMPARE(run.out, (m_active.at(0) + QStringLiteral("\tError2009:device deny\n") + m_active.at(1)
                            + QStringLiteral("\tError2009:device deny\n")).toLatin1());
     }
-#endif
+
+    // The security code from the reset service puts the default password
+    // back, once.
+    void restore()
+    {
+        const QString serial = m_active.at(0);
+        const auto it = std::find_if(m_fleet.cbegin(), m_fleet.cend(), [&](const VoskSim::SimDevice &device) {
+            return QString::fromLatin1(device.record().serialNumber) == serial;
+        });
+        QVERIFY(it != m_fleet.cend());
+        const QByteArray code = resetService({QStringLiteral("code"), QStringLiteral("--qr"),
+                                              QString::fromLatin1("A:" + it->record().deviceDescription + "**"
+                                                                  + it->record().serialNumber)});
+        QVERIFY(!code.isEmpty());
+        const QString codeFile = password(code + '\n');
+        const QStringList restore = QStringList{QStringLiteral("restore"), serial, QStringLiteral("--code-file"),
+                                                codeFile} + wait();
+        Run run = cli(restore);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tRestore password succeed.\n")).toLatin1());
+        run = cli(restore);
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tRestore password failed.\n")).toLatin1());
+
+        // The default password now opens the device.
+        run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8002"),
+                              QStringLiteral("--password-file"), password(QByteArrayLiteral("57094\n"))} + wait());
+        QCOMPARE(run.code, 0);
+
+        run = cli(QStringList{QStringLiteral("restore"), serial, QStringLiteral("--code-file"),
+                              password(QByteArrayLiteral("\n"))} + wait());
+        QCOMPARE(run.code, 2);
+        QVERIFY(run.err.contains("Please input security code."));
+    }
 
 private:
     QString plan(const QByteArray &content) { return password(content); }

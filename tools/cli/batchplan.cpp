@@ -106,10 +106,12 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
         *errors << QStringLiteral("line %1: %2").arg(number).arg(text);
     };
 
-    if (!defaults.start.isEmpty()) {
+    bool startUsable = !defaults.start.isEmpty();
+    if (startUsable) {
         const QString message = checkValue(int(NetField::StartIp), defaults.start);
         if (!message.isEmpty())
             *errors << QStringLiteral("--start: ") + message;
+        startUsable = message.isEmpty();
     }
 
     QHash<QString, int> serialLines;
@@ -174,12 +176,21 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
         } else if (line.ip.isEmpty()) {
             // The device's place in the plan numbers its address, as the
             // window numbers the checked devices.
-            if (defaults.start.isEmpty())
+            if (defaults.start.isEmpty()) {
                 fault(number, who + fieldMessage(int(NetField::IpAddress), int(FieldError::Empty))
                           + QStringLiteral(" (or give --start)"));
-            else if ((line.ip = VoskTool::nextAddress(defaults.start, int(lines->size()))).isEmpty())
+            } else if (!startUsable) {
+                // Said once, above.
+            } else if ((line.ip = VoskTool::nextAddress(defaults.start, int(lines->size()))).isEmpty()) {
                 fault(number, who + QStringLiteral("--start %1 leaves no address for this device")
                                         .arg(defaults.start));
+            } else if (!checkValue(int(NetField::IpAddress), line.ip).isEmpty()) {
+                // Counting on past x.y.z.255 gives x.y.(z+1).0, which is no
+                // host's address; the window would send it.
+                fault(number, who + QStringLiteral("--start %1 gives this device %2, which is not a host address")
+                                        .arg(defaults.start, line.ip));
+                line.ip.clear();
+            }
         }
         const struct
         {

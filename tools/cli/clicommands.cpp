@@ -4,9 +4,7 @@
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "netparam/rules/passwordpolicy.h"
-#ifdef VOSKTOOL_CLI_NETPARAM
 #include "netparam/rules/netparamrules.h"
-#endif
 #include "tools/cli/batchplan.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
@@ -31,6 +29,7 @@ constexpr int kDefaultWaitMs = 3000;
 constexpr int kMaxWaitMs = 3600 * 1000;
 // A password file holds one line; anything longer is not one.
 constexpr qint64 kMaxPasswordFileBytes = 4096;
+constexpr int kMaxSecurityCodeLength = 32;
 
 void writeOut(const QString &text)
 {
@@ -229,6 +228,9 @@ QString usage()
         "      option's value, an empty ip the next address from --start. The\n"
         "      whole plan is checked before anything is sent; --dry-run prints\n"
         "      what would be sent.\n"
+        "  restore SERIAL --code-file FILE\n"
+        "      Restores the default password of a device with the security code\n"
+        "      the reset service gave for it (first line of FILE).\n"
         "\n"
         "Every command: --interfaces NAMES (else VOSK_INTERFACES, else every\n"
         "interface), --wait MS (how long to listen for devices, default 3000).\n"
@@ -348,7 +350,6 @@ int activate(const QStringList &arguments)
     return failed == 0 ? AllDone : SomeFailed;
 }
 
-#ifdef VOSKTOOL_CLI_NETPARAM
 namespace {
 
 // The administrator password of a modification: only required, as the
@@ -613,6 +614,60 @@ int batch(const QStringList &arguments)
     }
     return failed == 0 ? AllDone : SomeFailed;
 }
-#endif
+
+int restore(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    const QCommandLineOption codeFile(QStringLiteral("code-file"),
+                                      QStringLiteral("File whose first line is the security code."),
+                                      QStringLiteral("file"));
+    parser.addOption(codeFile);
+    const Parsed parsed = parse(parser, common, QStringLiteral("restore"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (parser.positionalArguments().size() != 1) {
+        writeErr(QStringLiteral("restore takes the serial number of one device"));
+        return BadInput;
+    }
+    const QString serial = parser.positionalArguments().first();
+    if (!parser.isSet(codeFile)) {
+        writeErr(QStringLiteral("restore needs --code-file"));
+        return BadInput;
+    }
+    // The security code is a secret like a password: read from a file.
+    QString code;
+    if (!readPasswordFile(parser.value(codeFile), &code))
+        return BadInput;
+    code = code.trimmed();
+    if (code.isEmpty()) {
+        writeErr(QStringLiteral("Please input security code."));
+        return BadInput;
+    }
+    // The dialog's field takes 32 characters; the code goes to the device
+    // as Latin-1, where a character outside it would become '?'.
+    if (code.size() > kMaxSecurityCodeLength || QString::fromLatin1(code.toLatin1()) != code) {
+        writeErr(QStringLiteral("the security code is not one the reset service gives (at most %1 Latin-1 "
+                                "characters)").arg(kMaxSecurityCodeLength));
+        return BadInput;
+    }
+
+    DeviceFinder finder;
+    if (!discover(finder, {serial}, 0, common.waitMs))
+        return SomeFailed;
+    if (!finder.find(serial, nullptr)) {
+        writeResult(serial, notFoundText());
+        return SomeFailed;
+    }
+    writeProgress(1, 1, serial);
+    // The window shows no error code here either: the device says only
+    // that it refused.
+    if (!VOSK::VoskHandler::instance()->resetDefaultPasswd(serial.toLatin1(), code.toLatin1())) {
+        writeResult(serial, QStringLiteral("Restore password failed."));
+        return SomeFailed;
+    }
+    writeResult(serial, QStringLiteral("Restore password succeed."));
+    return AllDone;
+}
 
 } // namespace CliCommands

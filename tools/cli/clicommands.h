@@ -13,10 +13,9 @@ enum ExitCode { AllDone = 0, SomeFailed = 1, BadInput = 2 };
 
 int list(const QStringList &arguments);
 int activate(const QStringList &arguments);
-#ifdef VOSKTOOL_CLI_NETPARAM
 int set(const QStringList &arguments);
 int batch(const QStringList &arguments);
-#endif
+int restore(const QStringList &arguments);
 
 // The program's usage text.
 QString usage();

@@ -18,12 +18,12 @@ int main(int argc, char *argv[])
         return CliCommands::list(arguments);
     if (command == QLatin1String("activate"))
         return CliCommands::activate(arguments);
-#ifdef VOSKTOOL_CLI_NETPARAM
     if (command == QLatin1String("set"))
         return CliCommands::set(arguments);
     if (command == QLatin1String("batch"))
         return CliCommands::batch(arguments);
-#endif
+    if (command == QLatin1String("restore"))
+        return CliCommands::restore(arguments);
     if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(qPrintable(CliCommands::usage()), stdout);
         return CliCommands::AllDone;
