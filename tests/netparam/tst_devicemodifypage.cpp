@@ -320,6 +320,47 @@ private Q_SLOTS:
         check({});
     }
 
+    void activationChecks_data()
+    {
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("confirmation");
+        QTest::addColumn<QString>("message");
+
+        QTest::newRow("empty") << "" << "Abcd1234" << "The password can not be empty.";
+        QTest::newRow("mismatch before rating") << "1234" << "12345" << "The password you typed do not match.";
+        QTest::newRow("one class") << "12345678" << "12345678"
+                                   << "Valid password range [8-16]. You can use a combination of numbers,lowercase, "
+                                      "uppercase and special character for your password with at least two kinds of "
+                                      "them contained.";
+        QTest::newRow("not Latin-1") << "Abcd1234\u4e2d" << "Abcd1234\u4e2d"
+                                     << "The password contains a character that cannot be sent to the device. "
+                                        "Please use other characters.";
+    }
+
+    // Each refusal marks the new password and sends nothing.
+    void activationChecks()
+    {
+        QFETCH(QString, password);
+        QFETCH(QString, confirmation);
+        QFETCH(QString, message);
+        int inactive = -1;
+        for (int i = 0; i < kCount && inactive < 0; ++i) {
+            if (record(i).notActivated && !m_used.contains(i))
+                inactive = i;
+        }
+        QVERIFY(inactive >= 0);
+        check({inactive});
+        setText("m_lineEditNewPassword", password);
+        setText("m_lineEditConfirmPassword", confirmation);
+        click("m_btnActive");
+        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(lastMessage(), message);
+        QCOMPARE(m_messages.first().field, QStringLiteral("m_lineEditNewPassword"));
+        QCOMPARE(cell(inactive, ColumnActivation), DeviceInfoModel::tr("Not activated"));
+        QVERIFY(!stateOf(inactive).value(QLatin1String("activated")).toBool());
+        check({});
+    }
+
     void activateOne()
     {
         const QList<int> one = pick(1, [](const WireRecord &r) { return r.notActivated != 0; });
