@@ -7,6 +7,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -66,15 +67,28 @@ void CDlgAbout::buildForm()
     column->setContentsMargins(21, 0, 21, 0);
     grid->addLayout(column, 0, 0);
 
-    auto *top = new QHBoxLayout;
+    // The corner button on its own row at the top right, the icon with the
+    // name and version below it: the panel is narrow.
+    auto *top = new QVBoxLayout;
     top->setObjectName(QStringLiteral("TopLayout"));
     top->setSpacing(6);
     top->setContentsMargins(0, 19, 0, 0);
+    auto *corner = new QHBoxLayout;
+    corner->setObjectName(QStringLiteral("verticalLayout"));
+    corner->addStretch(1);
+    m_conerBtn = new QPushButton(pushButton(), aboutWidget);
+    m_conerBtn->setObjectName(QStringLiteral("m_conerBtn"));
+    corner->addWidget(m_conerBtn);
+    top->addLayout(corner);
+
     auto *identity = new QHBoxLayout;
     identity->setObjectName(QStringLiteral("horizontalLayout"));
     identity->setSpacing(20);
     m_softIcon = new QLabel(aboutWidget);
     m_softIcon->setObjectName(QStringLiteral("SoftIcon"));
+    m_softIcon->setFixedSize(40, 40);
+    m_softIcon->setScaledContents(true);
+    m_softIcon->setPixmap(QPixmap(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
     auto *texts = new QVBoxLayout;
     texts->setObjectName(QStringLiteral("verticalLayout_2"));
     texts->setSpacing(5);
@@ -82,20 +96,15 @@ void CDlgAbout::buildForm()
     m_labNameValue->setObjectName(QStringLiteral("m_labNameValue"));
     m_labVersionValue = new QLabel(aboutWidget);
     m_labVersionValue->setObjectName(QStringLiteral("m_labVersionValue"));
+    m_labVersionValue->setWordWrap(true);
     m_labVersionValue->setText(textLabel() + QStringLiteral(" Build") + QString::number(buildNumber()));
     texts->addWidget(m_labNameValue);
     texts->addWidget(m_labVersionValue);
-    identity->addWidget(m_softIcon);
+    identity->addWidget(m_softIcon, 0, Qt::AlignTop);
     identity->addLayout(texts, 1);
-    auto *corner = new QVBoxLayout;
-    corner->setObjectName(QStringLiteral("verticalLayout"));
-    m_conerBtn = new QPushButton(pushButton(), aboutWidget);
-    m_conerBtn->setObjectName(QStringLiteral("m_conerBtn"));
-    corner->addWidget(m_conerBtn);
-    corner->addStretch(1);
-    top->addLayout(identity, 1);
-    top->addLayout(corner);
-    column->addLayout(top);
+    top->addLayout(identity);
+    top->addStretch(1);
+    column->addLayout(top, 1);
 
     m_aboutLine1 = new QFrame(aboutWidget);
     m_aboutLine1->setObjectName(QStringLiteral("aboutLine1"));

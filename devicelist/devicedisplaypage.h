@@ -39,10 +39,11 @@ class DeviceReportQueue;
 //
 // It keeps the table model and the DeviceStore in step with the discovery
 // handler's reports (listenTo(), or the handler's signalDeviceOnline/
-// Offline/Update connected to onDeviceLogin/Logout/Update), turns the check boxes into the current
-// selection (signalCurrentSelectionModelChange), refreshes rows from the
-// store when the right-hand pane reports results, and keeps the column
-// order in ColumnConfig.xml when the user drags a column.
+// Offline/Update connected to onDeviceLogin/Logout/Update), turns the check
+// boxes into the current selection (signalCurrentSelectionModelChange),
+// refreshes rows from the store when the right-hand pane reports results,
+// and keeps the column order in ColumnConfig.xml when the user drags a
+// column.
 //
 // GUI thread only.
 class DeviceDisplayPage final : public QWidget

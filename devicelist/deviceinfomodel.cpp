@@ -56,14 +56,14 @@ QStandardItem *newCell(int logical)
     }
 }
 
-QString yesNo(bool yes)
+const QString &yesNo(bool yes, const DeviceInfoModel::CellTexts &texts)
 {
-    return yes ? DeviceInfoModel::tr("Yes") : DeviceInfoModel::tr("No");
+    return yes ? texts.yes : texts.no;
 }
 
 // The text of one logical column (2..21) for a record; nullopt where the
 // record says nothing and the cell keeps what it has.
-std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
+std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r, const DeviceInfoModel::CellTexts &texts)
 {
     const bool infoValid = r.addressInfoValid == 1;
     const bool infoInvalid = r.addressInfoValid == 0;
@@ -71,7 +71,7 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
     case ColumnDeviceType:
         return VOSK::fieldText(r.deviceDescription);
     case ColumnActivation:
-        return r.notActivated == 0 ? DeviceInfoModel::tr("Activated") : DeviceInfoModel::tr("Not activated");
+        return r.notActivated == 0 ? texts.activated : texts.notActivated;
     case ColumnIpv4Address:
         return VOSK::fieldText(r.ipv4Address);
     case ColumnPort:
@@ -83,7 +83,7 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
             return VOSK::fieldText(r.ipv4Gateway);
         return infoInvalid ? std::optional<QString>(QString()) : std::nullopt;
     case ColumnHttpPort:
-        return r.httpPort == 0 ? DeviceInfoModel::tr("N/A") : QString::number(r.httpPort);
+        return r.httpPort == 0 ? texts.notAvailable : QString::number(r.httpPort);
     case ColumnSerialNumber:
         return VOSK::fieldText(r.serialNumber);
     case ColumnIpv4Mask:
@@ -110,16 +110,16 @@ std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r)
         return infoInvalid ? std::optional<QString>(QString()) : std::nullopt;
     case ColumnSupportIpv6:
         if (!(r.capabilities & VOSK_CAP_IPV6))
-            return yesNo(false);
+            return yesNo(false, texts);
         if (r.addressInfoValid & 0x01)
-            return yesNo(true);
+            return yesNo(true, texts);
         return std::nullopt;
     case ColumnSupportModifyIpv6:
-        return yesNo(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        return yesNo(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE, texts);
     case ColumnSupportDhcp:
-        return yesNo(r.capabilities & VOSK_CAP_DHCP);
+        return yesNo(r.capabilities & VOSK_CAP_DHCP, texts);
     case ColumnIpv4Dhcp:
-        return r.dhcpEnabled == 1 ? DeviceInfoModel::tr("ON") : DeviceInfoModel::tr("OFF");
+        return r.dhcpEnabled == 1 ? texts.on : texts.off;
     default:
         return std::nullopt;
     }
@@ -173,6 +173,9 @@ DeviceInfoModel::DeviceInfoModel(const QString &configPath, QObject *parent)
 void DeviceInfoModel::setUp()
 {
     removeStaleSaveTemporaries(m_configPath);
+    // The language is chosen before the window is built; a cell text that
+    // followed a later change would not match the headers anyway.
+    m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated")};
     loadColumnConfig();
     insertColumns(0, DeviceColumnCount);
     setHeaders();
@@ -297,7 +300,7 @@ void DeviceInfoModel::addDevice(const VOSK_DEVICE_INFO &record)
             item->setData(QVariant::fromValue(DeviceKey::fromRecord(record)), DeviceKeyRole);
         } else if (logical == ColumnId) {
             item->setText(idText(row));
-        } else if (const std::optional<QString> text = cellText(logical, record)) {
+        } else if (const std::optional<QString> text = cellText(logical, record, m_texts)) {
             item->setText(*text);
         }
         if (logical == ColumnActivation && record.notActivated != 0)
@@ -323,7 +326,7 @@ void DeviceInfoModel::updateDevice(const VOSK_DEVICE_INFO &record)
     if (row < 0)
         return;
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
-        if (const std::optional<QString> text = cellText(logical, record))
+        if (const std::optional<QString> text = cellText(logical, record, m_texts))
             setCellText(row, logical, *text);
     }
     if (QStandardItem *cell = item(row, columnIndex(ColumnActivation)))

@@ -41,6 +41,13 @@ public:
     // Role on each row's check-column item: the row's DeviceKey.
     static constexpr int DeviceKeyRole = Qt::UserRole + 1;
 
+    // The translated cell texts, looked up once at construction instead of
+    // once per cell.
+    struct CellTexts
+    {
+        QString yes, no, on, off, notAvailable, activated, notActivated;
+    };
+
     // Uses defaultConfigPath().
     explicit DeviceInfoModel(QObject *parent = nullptr);
     // Uses the given ColumnConfig.xml (tests use temporary folders).
@@ -122,6 +129,7 @@ private:
     QDomElement m_root;
     QVector<int> m_columnMap;
     std::function<bool()> m_beforeCommit;
+    CellTexts m_texts;
     // Key -> rows; rebuilt on demand after changes that reorder rows.
     mutable QHash<DeviceKey, KeySlot> m_rowIndex;
     mutable bool m_indexStale = false;

@@ -305,6 +305,9 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 
     for (const Row &row : {m_startIp, m_port, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix, m_httpPort})
         row.edit->clear();
+    // Without a start address every device keeps its address, so a gateway
+    // typed for it would be asked for and then not sent.
+    gatewayEditable = gatewayEditable && addressEditable;
     m_batchAddressEditable = addressEditable;
     m_batchGatewayEditable = gatewayEditable;
     m_startIp.edit->setEnabled(addressEditable);

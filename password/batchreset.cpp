@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
+#include <QSet>
 #include <QStringList>
 
 #include <cstring>
@@ -55,17 +56,26 @@ void runBehindWaitingDialog(QWidget *page, ResetPasswordThread &worker)
     worker.wait();
 }
 
-// Whether an answer file's name names the serial number: key file names
-// write '/' and '\' of a serial number as '_'.
-bool namesSerial(const QString &fileName, const QString &serial)
+// An answer file as the matching reads it: key file names write '/' and
+// '\' of a serial number as '_', so its name is read back both ways.
+struct AnswerFile
 {
-    QString slashes = fileName;
-    slashes.replace(QLatin1Char('_'), QLatin1Char('/'));
-    if (slashes.contains(serial))
-        return true;
-    QString backslashes = fileName;
-    backslashes.replace(QLatin1Char('_'), QLatin1Char('\\'));
-    return backslashes.contains(serial);
+    QString path;
+    QString withSlashes;
+    QString withBackslashes;
+};
+
+QVector<AnswerFile> listAnswerFiles(const QString &folder)
+{
+    QVector<AnswerFile> files;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        QString slashes = info.fileName();
+        QString backslashes = slashes;
+        slashes.replace(QLatin1Char('_'), QLatin1Char('/'));
+        backslashes.replace(QLatin1Char('_'), QLatin1Char('\\'));
+        files.append({info.absoluteFilePath(), slashes, backslashes});
+    }
+    return files;
 }
 
 } // namespace
@@ -99,28 +109,27 @@ void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
     if (input.exec() != QDialog::Accepted)
         return;
     QByteArray password = input.passwordBytes();
-    const QDir answers(input.folder());
     // Listed once: the same listing serves every device.
-    const QFileInfoList files = answers.entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase);
+    const QVector<AnswerFile> files = listAnswerFiles(input.folder());
 
     QMap<QString, ResetPasswdParam> blocks;
     QMap<QString, QString> versions;
-    QStringList matched;
+    QSet<QString> matched;
     for (const DeviceKey &device : devices) {
         const QString serial = device.serialNumber;
         versions.insert(serial, storedTexts(device).softwareVersion);
-        for (const QFileInfo &file : files) {
-            if (!namesSerial(file.fileName(), serial))
+        for (const AnswerFile &file : files) {
+            if (!file.withSlashes.contains(serial) && !file.withBackslashes.contains(serial))
                 continue;
             ResetPasswdParam block;
             // A path the library's field cannot hold is no usable answer.
-            if (fillResetBlock(&block, QString(), file.absoluteFilePath(), password, false,
+            if (fillResetBlock(&block, QString(), file.path, password, false,
                                TarnGUIToolkit::GuiTextCodec())
                 != ResetBlockCheck::Ok)
                 continue;
             blocks.insert(serial, block);
             std::memset(&block, 0, sizeof block);
-            matched << serial;
+            matched.insert(serial);
             break;
         }
     }
@@ -130,8 +139,7 @@ void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
     worker.setType(ResetPasswordThread::TypeReset);
     worker.setResetParams(blocks);
     worker.setSoftVersions(versions);
-    for (auto it = blocks.begin(); it != blocks.end(); ++it)
-        std::memset(&it.value(), 0, sizeof(ResetPasswdParam));
+    // The worker holds the only copy now, and wipes it when it is done.
     blocks.clear();
     runBehindWaitingDialog(page, worker);
 

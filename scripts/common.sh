@@ -1,4 +1,5 @@
-# Shared by run.sh and test.sh: install what is missing, configure, build.
+# Shared by run.sh, test.sh and scripts/sanitize.sh: install what is missing,
+# configure, build, run the suite.
 # Sourced, not run.
 
 VOSKTOOL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
@@ -47,4 +48,24 @@ build_project() {
     fi
     cmake --build "$VOSKTOOL_BUILD" --parallel "$(nproc)"
     echo "$list_sig" > "$VOSKTOOL_BUILD/.source-list"
+}
+
+# Runs ctest in BUILD inside a private network namespace: the tests can
+# reach loopback and the namespaces they make themselves, nothing else.
+# Replaces the shell; further arguments go to ctest.
+run_suite_in_netns() {
+    local build="$1"
+    shift
+    local unshare_args=(--net)
+    if [ "$(id -u)" -ne 0 ]; then
+        # Without root the namespace is entered as a mapped root user; tests
+        # that need real root (several namespaces, bridges) say so and skip.
+        unshare_args+=(--map-root-user)
+    fi
+    exec unshare "${unshare_args[@]}" -- bash -c '
+        set -e
+        ip link set lo up
+        cd "$1"
+        ctest --output-on-failure --parallel "${CTEST_PARALLEL:-2}" "${@:2}"
+    ' ctest-in-netns "$build" "$@"
 }

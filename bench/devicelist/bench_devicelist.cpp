@@ -102,6 +102,7 @@ int main(int argc, char **argv)
         std::printf("%6d  %-26s %9.0f bytes\n", rows, "heap per device", (heapBytes() - heapBefore) / rows);
 
         page.onManualUpdate();
+        selections = 0;
         QVector<VOSK_DEVICE_INFO> run;
         timer.restart();
         for (int i = 0; i < rows; ++i) {

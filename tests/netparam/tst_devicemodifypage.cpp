@@ -457,6 +457,37 @@ private Q_SLOTS:
         check({});
     }
 
+    void batchWithoutStartAddressKeepsAddresses()
+    {
+        // Devices whose address the batch form cannot set: no start address,
+        // each device keeps its own; the ports still change.
+        const QList<int> two = pick(2, [](const WireRecord &r) {
+            return !r.notActivated && int(r.deviceTypeCode) >= kFixedFirst && int(r.deviceTypeCode) <= kFixedLast
+                && r.port == 8200 && r.httpPort != 0;
+        });
+        QCOMPARE(two.size(), 2);
+        check(two);
+        QVERIFY(!child<QLineEdit>("m_lineEditStartIp")->isEnabled());
+        QVERIFY(!child<QLineEdit>("m_lineEditSubnetMask")->isEnabled());
+        QVERIFY(!child<QLineEdit>("m_lineEditGateway")->isEnabled());
+        QVERIFY(child<QLineEdit>("m_lineEditPort")->isEnabled());
+        setText("m_lineEditPort", QStringLiteral("8300"));
+        setText("m_lineEditHttpPort", QStringLiteral("81"));
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QVERIFY2(m_messages.isEmpty(), qPrintable(lastMessage()));
+        QCOMPARE(m_results.size(), 2);
+        for (int index : two) {
+            QTRY_COMPARE(stateOf(index).value(QLatin1String("port")).toInt(), 8300);
+            QCOMPARE(stateOf(index).value(QLatin1String("httpPort")).toInt(), 81);
+            QCOMPARE(stateOf(index).value(QLatin1String("ipv4Address")).toString(),
+                     QString::fromLatin1(record(index).ipv4Address));
+            QCOMPARE(stateOf(index).value(QLatin1String("ipv4Mask")).toString(),
+                     QString::fromLatin1(record(index).ipv4Mask));
+        }
+        check({});
+    }
+
     void batchGetsConsecutiveAddressesInTableOrder()
     {
         // At least one device whose address a batch may set, so that the

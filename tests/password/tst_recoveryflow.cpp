@@ -107,11 +107,12 @@ private:
     QString typeOf(int index) const { return QString::fromLatin1(record(index).deviceDescription); }
     QString macOf(int index) const { return QString::fromLatin1(record(index).mac); }
 
-    // An activated device of the fleet not used by an earlier test.
-    int take(std::function<bool(const VoskNet::WireRecord &)> pred)
+    // A device of the fleet not used by an earlier test, activated unless
+    // anyState.
+    int take(std::function<bool(const VoskNet::WireRecord &)> pred, bool anyState = false)
     {
         for (int i = 0; i < kCount; ++i) {
-            if (!m_used.contains(i) && !record(i).notActivated && pred(record(i))) {
+            if (!m_used.contains(i) && (anyState || !record(i).notActivated) && pred(record(i))) {
                 m_used << i;
                 return i;
             }
@@ -415,7 +416,11 @@ private Q_SLOTS:
     {
         const int a = takeKeyDevice(true);
         const int b = takeKeyDevice(false);
-        const int c = take([](const VoskNet::WireRecord &r) { return r.capabilities & VOSK_CAP_KEY_RESET; });
+        // A serial number with '/', written '_' in file names (the reset
+        // activates a device that was not).
+        const int c = take([](const VoskNet::WireRecord &r) {
+            return (r.capabilities & VOSK_CAP_KEY_RESET) && r.serialNumber.contains('/');
+        }, true);
         const int d = take([](const VoskNet::WireRecord &r) { return r.capabilities & VOSK_CAP_KEY_RESET; });
         const int noKey = take([](const VoskNet::WireRecord &r) { return !(r.capabilities & VOSK_CAP_KEY_RESET); });
         const int e = take([](const VoskNet::WireRecord &r) { return r.capabilities & VOSK_CAP_KEY_RESET; });

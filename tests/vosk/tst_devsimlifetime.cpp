@@ -68,7 +68,8 @@ private Q_SLOTS:
                        QStringLiteral(VOSK_DEVSIM_PATH)});
         QVERIFY(starter.waitForStarted(5000));
         QByteArray out;
-        while (!out.contains("ready")) {
+        // The shell's line and the simulator's may come in either order.
+        while (!out.contains("ready") || !out.contains("pid ") || out.indexOf('\n', out.indexOf("pid ")) < 0) {
             QVERIFY(starter.waitForReadyRead(5000));
             out += starter.readAllStandardOutput();
         }

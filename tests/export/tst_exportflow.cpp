@@ -1,0 +1,127 @@
+// Export end to end: a simulated fleet found by the real library fills the
+// device table; the checked devices are saved through the table's export
+// button and the workbook is read back with python3-xlrd.
+#include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
+#include "discovery/devicestore.h"
+#include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
+#include "shell/warningdialog.h"
+#include "tests/support/modaldriver.h"
+#include "tests/vosk/voskfixture.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace VoskTest;
+using namespace VoskTool;
+
+namespace {
+
+constexpr int kCount = 12;
+
+const char kReadBack[] = R"PY(
+import json, sys, xlrd
+book = xlrd.open_workbook(sys.argv[1])
+sheet = book.sheet_by_index(0)
+json.dump([book.sheet_names()] + [[sheet.cell_value(r, c) for c in range(sheet.ncols)] for r in range(sheet.nrows)],
+          sys.stdout)
+)PY";
+
+} // namespace
+
+class TestExportFlow final : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    Devsim m_devsim;
+    std::unique_ptr<QWidget> m_host;
+    DeviceDisplayPage *m_page = nullptr;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        pinToLoopback(47251, "239.255.86.151");
+        const QString config = m_dir.filePath(QStringLiteral("ColumnConfig.xml"));
+        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), config));
+        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
+        m_host = std::make_unique<QWidget>();
+        m_page = new DeviceDisplayPage(config, m_host.get());
+        VOSK::registerMetaTypes();
+        VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+        connect(handler, &VOSK::VoskHandler::signalDeviceOnline, m_page, &DeviceDisplayPage::onDeviceLogin);
+        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_page, &DeviceDisplayPage::onDeviceUpdate);
+        connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_page, &DeviceDisplayPage::onDeviceLogout);
+        QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kCount), QStringLiteral("--seed"),
+                                QStringLiteral("31")}));
+        QVERIFY(handler->start());
+        QTRY_COMPARE_WITH_TIMEOUT(m_page->model()->rowCount(), kCount, 30000);
+    }
+
+    void cleanupTestCase()
+    {
+        VOSK::VoskHandler::instance()->stop();
+        m_devsim.stop();
+        m_host.reset();
+    }
+
+    void checkedDevicesInTableOrder()
+    {
+        DeviceInfoModel *model = m_page->model();
+        const QList<int> checked{1, 4, 10};
+        for (int row : checked)
+            model->item(row, model->columnIndex(ColumnCheck))->setCheckState(Qt::Checked);
+
+        QString bubble;
+        TestSupport::onModal([&](QDialog *dialog) {
+            auto *save = qobject_cast<DevicesInfoSavePage *>(dialog);
+            if (!save)
+                return;
+            save->findChild<QLineEdit *>(QStringLiteral("m_lineEditFilename"))->setText(QStringLiteral("站点 fleet"));
+            save->findChild<QLineEdit *>(QStringLiteral("m_lineEditFilepath"))->setText(m_dir.path());
+            TestSupport::onModal([&](QDialog *hint) {
+                if (auto *warning = qobject_cast<WarningDialog *>(hint))
+                    bubble = warning->text();
+            });
+            save->confirmButton()->click();
+        });
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnExportDeviceInfo"))->click();
+        QCOMPARE(bubble, QStringLiteral("Saving succeed."));
+
+        QProcess reader;
+        reader.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"), QString::fromUtf8(kReadBack), m_dir.filePath(QStringLiteral("站点 fleet.xls"))});
+        QVERIFY(reader.waitForFinished(60000));
+        QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+        const QJsonArray sheet = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(sheet.size(), 1 + 1 + checked.size());
+        QCOMPARE(sheet.at(0).toArray(), QJsonArray{QStringLiteral("站点 fleet")});
+
+        // Header: every model column but the first, by its header text.
+        QJsonArray header;
+        for (int c = 1; c < model->columnCount(); ++c) {
+            const QString name = model->headerData(c, Qt::Horizontal).toString();
+            header.append(name == QLatin1String("Serial Number") ? QStringLiteral("Device Serial Number") : name);
+        }
+        QCOMPARE(sheet.at(1).toArray(), header);
+        QVERIFY(header.contains(QStringLiteral("Device Serial Number")));
+        for (int i = 0; i < checked.size(); ++i) {
+            QJsonArray row;
+            for (int c = 1; c < model->columnCount(); ++c)
+                row.append(model->index(checked.at(i), c).data().toString());
+            QCOMPARE(sheet.at(2 + i).toArray(), row);
+        }
+    }
+};
+
+QTEST_MAIN(TestExportFlow)
+#include "tst_exportflow.moc"
