@@ -2,9 +2,9 @@
 
 #include "app/configuremanager.h"
 #include "aptui/basedialog.h"
+#include "aptui/targetpath.h"
 #include "shell/shelllog.h"
 
-#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -55,9 +55,9 @@ QString AboutDialog::manualPath(unsigned int language) const
         return QDir::currentPath();
 
     // A program started from a desktop launcher runs in the home folder:
-    // the manual installed beside the program must still be found.
-    const QString programFolder =
-        m_programFolder.isEmpty() ? QCoreApplication::applicationDirPath() : m_programFolder;
+    // the manual installed with the program must still be found (beside it
+    // in the build folder, in share/vosktool when installed).
+    const QString programFolder = m_programFolder.isEmpty() ? TarnGUIToolkit::GetTargetPath() : m_programFolder;
     for (const QString &folder : {QDir::currentPath(), programFolder}) {
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile())

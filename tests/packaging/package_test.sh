@@ -33,8 +33,11 @@ trap cleanup EXIT
 # Waits until FILE holds at least N lines matching PATTERN while process
 # PID lives; the test's time-out bounds the wait.
 wait_for() {
-    local file=$1 pattern=$2 count=$3 pid=$4
-    while [ "$(grep -c -- "$pattern" "$file" 2>/dev/null || true)" -lt "$count" ]; do
+    local file=$1 pattern=$2 count=$3 pid=$4 found
+    while :; do
+        # No file yet, or no match: 0.
+        found=$(grep -c -- "$pattern" "$file" 2>/dev/null) || true
+        [ "${found:-0}" -lt "$count" ] || break
         kill -0 "$pid" 2>/dev/null || { cat "$file" >&2; fail "process $pid ended before '$pattern'"; }
         sleep 0.2
     done

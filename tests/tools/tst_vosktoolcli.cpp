@@ -26,9 +26,11 @@ struct Run
 
 // Runs the program to its end. Every run listens until the devices it
 // names (or --expect N) are seen; the long window only bounds a failure.
-Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
+Run cli(const QStringList &arguments, const QByteArray &input = QByteArray(),
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
     QProcess process;
+    process.setProcessEnvironment(environment);
     process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
     Run run;
     if (!process.waitForStarted(10000))
@@ -107,6 +109,22 @@ private Q_SLOTS:
         QVERIFY(lines.first().startsWith("serial,mac,type,activated,ipv4"));
         for (const QByteArray &line : lines)
             QCOMPARE(line.count(','), lines.first().count(','));
+    }
+
+    // --interfaces pins discovery as VOSK_INTERFACES does.
+    void interfaces()
+    {
+        QProcessEnvironment unpinned = QProcessEnvironment::systemEnvironment();
+        unpinned.remove(QStringLiteral("VOSK_INTERFACES"));
+        Run run = cli(QStringList{QStringLiteral("list"), QStringLiteral("--csv"), QStringLiteral("--interfaces"),
+                                  QStringLiteral("lo"), QStringLiteral("--expect"), QString::number(kCount)} + wait(),
+                      {}, unpinned);
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out.count('\n'), kCount + 1);
+        run = cli({QStringLiteral("list"), QStringLiteral("--interfaces"), QStringLiteral("nosuch0")}, {}, unpinned);
+        QCOMPARE(run.code, 1);
+        QVERIFY(run.err.contains("discovery did not start"));
+        QVERIFY(run.out.isEmpty());
     }
 
     // Events as they come, until the script stops the program.
