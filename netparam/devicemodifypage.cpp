@@ -413,8 +413,15 @@ void DeviceModifyPage::modifySingle()
         message(MessageSuccess, tr("Modify network parameters succeed."));
         return;
     }
-    const int error = handler->getLastError();
-    qCInfo(lcNetParam) << "[DeviceModifyPage] modification failed, error" << error;
+    reportSingleFailure(device, "modification");
+}
+
+// A one-device operation failed: the library's last error, worded for the
+// bubble; only an error without words of its own goes into the result.
+void DeviceModifyPage::reportSingleFailure(DeviceInfo &device, const char *operation)
+{
+    const int error = VOSK::VoskHandler::instance()->getLastError();
+    qCInfo(lcNetParam) << "[DeviceModifyPage]" << operation << "failed, error" << error;
     if (error == VOSK_ERR_DEVICE_DENY) {
         message(MessageError, tr("Device deny."));
     } else if (error == VOSK_ERR_TIMEOUT) {
@@ -552,16 +559,7 @@ void DeviceModifyPage::activateSingle()
         message(MessageSuccess, tr("Activate Succeed."));
         return;
     }
-    const int error = handler->getLastError();
-    qCInfo(lcNetParam) << "[DeviceModifyPage] activation failed, error" << error;
-    if (error == VOSK_ERR_DEVICE_DENY) {
-        message(MessageError, tr("Device deny."));
-    } else if (error == VOSK_ERR_TIMEOUT) {
-        message(MessageError, tr("Time out."));
-    } else {
-        device.result = tr("Error%1:others").arg(error);
-        message(MessageError, device.result);
-    }
+    reportSingleFailure(device, "activation");
 }
 
 void DeviceModifyPage::activateBatch()

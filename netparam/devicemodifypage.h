@@ -101,6 +101,7 @@ private:
     bool passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, QByteArray *bytes);
 
     void modifySingle();
+    void reportSingleFailure(DeviceInfo &device, const char *operation);
     void modifyBatch();
     void activateSingle();
     void activateBatch();
