@@ -5,6 +5,12 @@
 VOSKTOOL_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 VOSKTOOL_BUILD="${VOSKTOOL_BUILD:-$VOSKTOOL_ROOT/build}"
 
+# ccache keys objects by the paths in the compiler's command line. Made
+# relative to the checkout, a second clone or worktree (CI's, say) reuses
+# the objects of the first instead of compiling everything again.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$VOSKTOOL_ROOT}"
+export CCACHE_NOHASHDIR="${CCACHE_NOHASHDIR:-1}"
+
 as_root() {
     if [ "$(id -u)" -eq 0 ]; then
         "$@"
