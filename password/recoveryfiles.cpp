@@ -2,6 +2,8 @@
 
 #include "aptui/guitextcodec.h"
 #include "aptui/targetpath.h"
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 
 #include <QDir>
@@ -17,6 +19,7 @@ namespace {
 
 constexpr qint64 kMaxAnswerRead = 1 << 20;
 constexpr char kAnswerCopyName[] = "copy.xml";
+constexpr char kMismatch[] = "mismatch.txt";
 
 bool copyField(char *field, std::size_t size, const QByteArray &bytes)
 {
@@ -24,6 +27,42 @@ bool copyField(char *field, std::size_t size, const QByteArray &bytes)
         return false;
     std::memcpy(field, bytes.constData(), std::size_t(bytes.size()));
     return true;
+}
+
+struct StoredTexts
+{
+    QString startTime;
+    QString softwareVersion;
+};
+
+StoredTexts storedTexts(const DeviceKey &device)
+{
+    VOSK_DEVICE_INFO record;
+    std::memset(&record, 0, sizeof record);
+    DeviceStore::instance()->getDevice(device, record);
+    return {VOSK::fieldText(record.startTime), VOSK::fieldText(record.softwareVersion)};
+}
+
+// An answer file as the matching reads it: key file names write '/' and
+// '\' of a serial number as '_', so its name is read back both ways.
+struct AnswerFile
+{
+    QString path;
+    QString withSlashes;
+    QString withBackslashes;
+};
+
+QVector<AnswerFile> listAnswerFiles(const QString &folder)
+{
+    QVector<AnswerFile> files;
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
+        QString slashes = info.fileName();
+        QString backslashes = slashes;
+        slashes.replace(QLatin1Char('_'), QLatin1Char('/'));
+        backslashes.replace(QLatin1Char('_'), QLatin1Char('\\'));
+        files.append({info.absoluteFilePath(), slashes, backslashes});
+    }
+    return files;
 }
 
 } // namespace
@@ -118,6 +157,59 @@ ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, 
     }
     block->resetCameras = resetCameras ? 1 : 0;
     return ResetBlockCheck::Ok;
+}
+
+ExportList exportListFor(const QVector<DeviceKey> &devices)
+{
+    ExportList list;
+    for (const DeviceKey &device : devices) {
+        const StoredTexts texts = storedTexts(device);
+        list.entries << device.serialNumber + QLatin1Char('+') + texts.startTime;
+        list.versions.insert(device.serialNumber, texts.softwareVersion);
+    }
+    return list;
+}
+
+ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &answersFolder,
+                           const QByteArray &newPassword)
+{
+    ResetPlan plan;
+    // Listed once: the same listing serves every device.
+    const QVector<AnswerFile> files = listAnswerFiles(answersFolder);
+    for (const DeviceKey &device : devices) {
+        const QString serial = device.serialNumber;
+        plan.versions.insert(serial, storedTexts(device).softwareVersion);
+        bool matched = false;
+        for (const AnswerFile &file : files) {
+            if (!file.withSlashes.contains(serial) && !file.withBackslashes.contains(serial))
+                continue;
+            ResetPasswdParam block;
+            // A path the library's field cannot hold is no usable answer.
+            if (fillResetBlock(&block, QString(), file.path, newPassword, false, TarnGUIToolkit::GuiTextCodec())
+                != ResetBlockCheck::Ok)
+                continue;
+            plan.blocks.insert(serial, block);
+            std::memset(&block, 0, sizeof block);
+            matched = true;
+            break;
+        }
+        if (!matched)
+            plan.mismatched << serial;
+    }
+    return plan;
+}
+
+void writeMismatchList(const QStringList &serialNumbers)
+{
+    const QDir folder(resetWorkingFolder());
+    const QString path = folder.filePath(QLatin1String(kMismatch));
+    QFile::remove(path);
+    if (serialNumbers.isEmpty())
+        return;
+    folder.mkpath(QStringLiteral("."));
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(serialNumbers.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
 }
 
 } // namespace VoskTool

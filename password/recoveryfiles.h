@@ -5,11 +5,15 @@
 // copy handed to the library, the reset parameter block, and the working
 // folder of the batch reset.
 
+#include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QMap>
 #include <QString>
+#include <QStringList>
+#include <QVector>
 
 class QTextCodec;
 
@@ -75,5 +79,35 @@ enum class ResetBlockCheck {
 // its field: a cut key or path can never work and would read as a wrong one.
 ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, const QString &answerFilePath,
                                const QByteArray &newPassword, bool resetCameras, QTextCodec *codec = nullptr);
+
+// What the export phase of the batch reset is given for `devices`, read
+// from their stored records: one entry "serial+start time" per device and
+// the software version of each serial number. GUI thread (the store's).
+struct ExportList
+{
+    QStringList entries;
+    QMap<QString, QString> versions;
+};
+ExportList exportListFor(const QVector<DeviceKey> &devices);
+
+// What the reset phase is given for `devices`: the reset block of every
+// device with an answer file in `answersFolder`, the software versions, and
+// the serial numbers without a usable answer (in the order of `devices`).
+// A file answers a device when its name, with each '_' read as '/' or as
+// '\', contains the serial number; the first such file in name order
+// (case ignored) is taken, unless its path does not fit the block. The
+// blocks hold the new password: wipe them when done. GUI thread.
+struct ResetPlan
+{
+    QMap<QString, ResetPasswdParam> blocks;
+    QMap<QString, QString> versions;
+    QStringList mismatched;
+};
+ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &answersFolder,
+                           const QByteArray &newPassword);
+
+// Replaces the working folder's mismatch.txt with the serial numbers, one a
+// line (UTF-8, CR LF); with none it only deletes the old list. Any thread.
+void writeMismatchList(const QStringList &serialNumbers);
 
 } // namespace VoskTool

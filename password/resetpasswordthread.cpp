@@ -42,6 +42,7 @@ void ResetPasswordThread::run()
 void ResetPasswordThread::runExport()
 {
     m_bErrorOccurred = false;
+    m_failures.clear();
     const QDir folder(workingFolder());
     const QString errorPath = folder.filePath(QLatin1String(kOutError));
     QFile::remove(errorPath);
@@ -61,8 +62,10 @@ void ResetPasswordThread::runExport()
                 VoskTool::deviceKeyFileName(folder.path(), serial, QDateTime::currentDateTime()), key);
             continue;
         }
+        const int code = handler->getLastError();
+        m_failures.insert(serial, code);
         const QString line = entry + QStringLiteral(" software: ") + m_mapSoftVersion.value(serial)
-            + QStringLiteral(" error code: ") + QString::number(handler->getLastError()) + QStringLiteral("\r\n");
+            + QStringLiteral(" error code: ") + QString::number(code) + QStringLiteral("\r\n");
         if (errorsOpen)
             errors.write(line.toUtf8());
         m_bErrorOccurred = true;
@@ -75,6 +78,7 @@ void ResetPasswordThread::runExport()
 void ResetPasswordThread::runReset()
 {
     m_bErrorOccurred = false;
+    m_failures.clear();
     const QDir folder(workingFolder());
     const QString errorPath = folder.filePath(QLatin1String(kInError));
     QFile::remove(errorPath);
@@ -91,8 +95,10 @@ void ResetPasswordThread::runReset()
         std::memset(&block, 0, sizeof block);
         if (done)
             continue;
+        const int code = handler->getLastError();
+        m_failures.insert(it.key(), code);
         const QString line = it.key() + QStringLiteral(" + software: ") + m_mapSoftVersion.value(it.key())
-            + QStringLiteral(" error code: ") + QString::number(handler->getLastError()) + QStringLiteral("\r\n");
+            + QStringLiteral(" error code: ") + QString::number(code) + QStringLiteral("\r\n");
         if (errorsOpen)
             errors.write(line.toUtf8());
         m_bErrorOccurred = true;

@@ -40,6 +40,10 @@ public:
     void setSoftVersions(const QMap<QString, QString> &versions) { m_mapSoftVersion = versions; }
 
     bool errorOccurred() const { return m_bErrorOccurred; }
+    // The serial numbers of the last run whose key or reset failed, with the
+    // library's error code (the lines of the phase's error file). Read after
+    // finished().
+    QMap<QString, int> failures() const { return m_failures; }
     // The working folder, "/" separators.
     static QString workingFolder();
 
@@ -56,4 +60,5 @@ private:
     QStringList m_listExport;
     QMap<QString, QString> m_mapSoftVersion;
     bool m_bErrorOccurred = false;
+    QMap<QString, int> m_failures;
 };

@@ -3,6 +3,7 @@
 
 #include "tests/vosk/voskfixture.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -219,6 +220,16 @@ private Q_SLOTS:
         QTest::newRow("unreadable password file")
             << QStringList{QStringLiteral("activate"), QStringLiteral("ABC"), QStringLiteral("--password-file"),
                            missing};
+        QTest::newRow("reset without answers")
+            << QStringList{QStringLiteral("reset"), QStringLiteral("--password-file"), missing};
+        QTest::newRow("reset, no answers folder")
+            << QStringList{QStringLiteral("reset"), QStringLiteral("--answers"), missing,
+                           QStringLiteral("--password-file"), password(QByteArrayLiteral("Install2026\n"))};
+        QTest::newRow("reset, weak password")
+            << QStringList{QStringLiteral("reset"), QStringLiteral("--answers"), m_files.path(),
+                           QStringLiteral("--password-file"), password(QByteArrayLiteral("12345678\n"))};
+        QTest::newRow("export, bad expect")
+            << QStringList{QStringLiteral("export-keys"), QStringLiteral("--expect"), QStringLiteral("-1")};
     }
 
     void badInput()
@@ -354,6 +365,68 @@ private Q_SLOTS:
                               password(QByteArrayLiteral("\n"))} + wait());
         QCOMPARE(run.code, 2);
         QVERIFY(run.err.contains("Please input security code."));
+    }
+
+    // The recovery by files, as the window's batch reset does it: keys out
+    // to the working folder, the service's answers in, a device without an
+    // answer in mismatch.txt, the new password then opens the devices.
+    void recoveryByFiles()
+    {
+        QStringList keyed;
+        QString noKey;
+        for (const auto &device : m_fleet) {
+            const QString serial = QString::fromLatin1(device.record().serialNumber);
+            if (device.record().capabilities & VOSK_CAP_KEY_RESET)
+                keyed << serial;
+            else if (noKey.isEmpty())
+                noKey = serial;
+        }
+        QVERIFY2(keyed.size() >= 3 && !noKey.isEmpty(), "the fleet needs devices with and without a reset key");
+        const QString unanswered = keyed.takeLast();
+        QTemporaryDir home;
+        QVERIFY(home.isValid());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        const QDir work(home.filePath(QStringLiteral("VoskReset")));
+
+        // A device without a key makes a line of out_error.txt and exit 1.
+        Run run = cli(QStringList{QStringLiteral("export-keys")} + keyed + QStringList{noKey} + wait(), {},
+                      environment);
+        QCOMPARE(run.code, 1);
+        QByteArray expected;
+        for (const QString &serial : keyed)
+            expected += (serial + QStringLiteral("\tExported\n")).toLatin1();
+        QCOMPARE(run.out, expected + (noKey + QStringLiteral("\tError2009\n")).toLatin1());
+        QVERIFY(QFile(work.filePath(QStringLiteral("out_error.txt"))).size() > 0);
+        for (QString serial : keyed) {
+            serial.replace(QLatin1Char('/'), QLatin1Char('_'));
+            QCOMPARE(work.entryList({serial + QStringLiteral("-*.xml")}, QDir::Files).size(), 1);
+        }
+
+        const QString answers = home.filePath(QStringLiteral("answers"));
+        QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), work.path(),
+                               QStringLiteral("--out-dir"), answers})
+                     .isEmpty());
+        const QString newPassword = password(QByteArrayLiteral("Batch#Reset7\n"));
+        run = cli(QStringList{QStringLiteral("reset"), QStringLiteral("--answers"), answers,
+                              QStringLiteral("--password-file"), newPassword} + keyed + QStringList{unanswered} + wait(),
+                  {}, environment);
+        QCOMPARE(run.code, 1);
+        expected.clear();
+        for (const QString &serial : keyed)
+            expected += (serial + QStringLiteral("\tSucceed\n")).toLatin1();
+        QCOMPARE(run.out, expected + (unanswered + QStringLiteral("\tNo answer file.\n")).toLatin1());
+        QFile mismatch(work.filePath(QStringLiteral("mismatch.txt")));
+        QVERIFY(mismatch.open(QIODevice::ReadOnly));
+        QCOMPARE(mismatch.readAll(), (unanswered + QStringLiteral("\r\n")).toLatin1());
+        QVERIFY(!QFile::exists(work.filePath(QStringLiteral("in_error.txt"))));
+
+        // The new password opens every reset device.
+        for (const QString &serial : keyed) {
+            run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8004"),
+                                  QStringLiteral("--password-file"), newPassword} + wait());
+            QVERIFY2(run.code == 0, qPrintable(serial));
+        }
     }
 
 private:

@@ -5,13 +5,17 @@
 #include "discovery/voskhandler.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "netparam/rules/netparamrules.h"
+#include "password/recoveryfiles.h"
+#include "password/resetpasswordthread.h"
 #include "tools/cli/batchplan.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <algorithm>
@@ -202,6 +206,80 @@ int watch(DeviceFinder &finder, DeviceFormat::Style style)
     return AllDone;
 }
 
+// A new administrator password from its file, checked by the window's
+// policy and converted for the device. The file is typed once: it is its
+// own confirmation.
+bool readNewPassword(const QString &path, QByteArray *bytes)
+{
+    QString password;
+    if (!readPasswordFile(path, &password))
+        return false;
+    switch (VoskTool::checkNewPassword(password, password, nullptr)) {
+    case VoskTool::NewPasswordCheck::Accepted:
+        break;
+    case VoskTool::NewPasswordCheck::Empty:
+        writeErr(QStringLiteral("The password can not be empty."));
+        return false;
+    case VoskTool::NewPasswordCheck::NotRepresentable:
+        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        return false;
+    case VoskTool::NewPasswordCheck::Mismatch:
+    case VoskTool::NewPasswordCheck::TooLong:
+    case VoskTool::NewPasswordCheck::TooWeak:
+        writeErr(QStringLiteral("Valid password range [8-16]. You can use a combination of numbers,lowercase, "
+                                "uppercase and special character for your password with at least two kinds of "
+                                "them contained."));
+        return false;
+    }
+    VoskTool::encodePassword(password, nullptr, bytes);
+    return true;
+}
+
+// The devices a recovery command works on: the named ones that were found
+// (the others get their result line and count as failed), or every device
+// found, in order of serial number. False when discovery did not start.
+bool recoveryDevices(DeviceFinder &finder, const QStringList &serials, int expect, int waitMs,
+                     QVector<DeviceKey> *devices, int *notFound)
+{
+    if (!discover(finder, serials, serials.isEmpty() ? expect : 0, waitMs))
+        return false;
+    *notFound = 0;
+    if (serials.isEmpty()) {
+        for (const VOSK_DEVICE_INFO &record : finder.devices())
+            devices->append(DeviceKey::fromRecord(record));
+        std::sort(devices->begin(), devices->end(),
+                  [](const DeviceKey &a, const DeviceKey &b) { return a.serialNumber < b.serialNumber; });
+        return true;
+    }
+    for (const QString &serial : serials) {
+        VOSK_DEVICE_INFO record;
+        if (finder.find(serial, &record)) {
+            devices->append(DeviceKey::fromRecord(record));
+        } else {
+            writeResult(serial, notFoundText());
+            ++*notFound;
+        }
+    }
+    return true;
+}
+
+QCommandLineOption expectOption()
+{
+    return QCommandLineOption(QStringLiteral("expect"), QStringLiteral("Stop listening after N devices."),
+                              QStringLiteral("n"), QStringLiteral("0"));
+}
+
+bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &option, int *count)
+{
+    bool ok = false;
+    *count = parser.value(option).toInt(&ok);
+    if (!ok || *count < 0) {
+        writeErr(QStringLiteral("--expect must be a number of devices"));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 QString usage()
@@ -231,6 +309,14 @@ QString usage()
         "  restore SERIAL --code-file FILE\n"
         "      Restores the default password of a device with the security code\n"
         "      the reset service gave for it (first line of FILE).\n"
+        "  export-keys [SERIAL...] [--expect N]\n"
+        "      Writes the reset key file of each device (default: every device\n"
+        "      found) to the working folder of the batch reset, for the reset\n"
+        "      service; keys that cannot be read are listed in out_error.txt.\n"
+        "  reset --answers DIR --password-file FILE [SERIAL...] [--expect N]\n"
+        "      Resets the devices with the reset service's answer files in DIR to\n"
+        "      the new password on the first line of FILE; refusals go to\n"
+        "      in_error.txt, devices without an answer to mismatch.txt.\n"
         "\n"
         "Every command: --interfaces NAMES (else VOSK_INTERFACES, else every\n"
         "interface), --wait MS (how long to listen for devices, default 3000).\n"
@@ -246,8 +332,7 @@ int list(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("JSON output."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("CSV output."));
     const QCommandLineOption watchOption(QStringLiteral("watch"), QStringLiteral("Print events as they come."));
-    const QCommandLineOption expect(QStringLiteral("expect"), QStringLiteral("Stop listening after N devices."),
-                                    QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption expect = expectOption();
     parser.addOptions({json, csv, watchOption, expect});
     const Parsed parsed = parse(parser, common, QStringLiteral("list"), arguments);
     if (parsed != Parsed::Ok)
@@ -260,12 +345,9 @@ int list(const QStringList &arguments)
         writeErr(QStringLiteral("--json and --csv exclude each other"));
         return BadInput;
     }
-    bool ok = false;
-    const int count = parser.value(expect).toInt(&ok);
-    if (!ok || count < 0) {
-        writeErr(QStringLiteral("--expect must be a number of devices"));
+    int count = 0;
+    if (!readExpect(parser, expect, &count))
         return BadInput;
-    }
     const DeviceFormat::Style style = parser.isSet(json) ? DeviceFormat::Style::Json
         : parser.isSet(csv)                               ? DeviceFormat::Style::Csv
                                                           : DeviceFormat::Style::Table;
@@ -304,29 +386,9 @@ int activate(const QStringList &arguments)
         writeErr(QStringLiteral("activate needs --password-file"));
         return BadInput;
     }
-    QString password;
-    if (!readPasswordFile(parser.value(passwordFile), &password))
-        return BadInput;
-    // The file is typed once: it is its own confirmation.
-    switch (VoskTool::checkNewPassword(password, password, nullptr)) {
-    case VoskTool::NewPasswordCheck::Accepted:
-        break;
-    case VoskTool::NewPasswordCheck::Empty:
-        writeErr(QStringLiteral("The password can not be empty."));
-        return BadInput;
-    case VoskTool::NewPasswordCheck::NotRepresentable:
-        writeErr(QStringLiteral("The password holds a character the device cannot take."));
-        return BadInput;
-    case VoskTool::NewPasswordCheck::Mismatch:
-    case VoskTool::NewPasswordCheck::TooLong:
-    case VoskTool::NewPasswordCheck::TooWeak:
-        writeErr(QStringLiteral("Valid password range [8-16]. You can use a combination of numbers,lowercase, "
-                                "uppercase and special character for your password with at least two kinds of "
-                                "them contained."));
-        return BadInput;
-    }
     QByteArray passwordBytes;
-    VoskTool::encodePassword(password, nullptr, &passwordBytes);
+    if (!readNewPassword(parser.value(passwordFile), &passwordBytes))
+        return BadInput;
 
     DeviceFinder finder;
     if (!discover(finder, serials, 0, common.waitMs))
@@ -668,6 +730,128 @@ int restore(const QStringList &arguments)
     }
     writeResult(serial, QStringLiteral("Restore password succeed."));
     return AllDone;
+}
+
+int exportKeys(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    const QCommandLineOption expect = expectOption();
+    parser.addOption(expect);
+    const Parsed parsed = parse(parser, common, QStringLiteral("export-keys"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    int count = 0;
+    if (!readExpect(parser, expect, &count))
+        return BadInput;
+
+    DeviceFinder finder;
+    QVector<DeviceKey> devices;
+    int failed = 0;
+    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, &devices, &failed))
+        return SomeFailed;
+    if (devices.isEmpty()) {
+        writeErr(QStringLiteral("no device to export"));
+        return SomeFailed;
+    }
+    const VoskTool::ExportList list = VoskTool::exportListFor(devices);
+    ResetPasswordThread worker;
+    worker.setType(ResetPasswordThread::TypeExport);
+    worker.setExportList(list.entries);
+    worker.setSoftVersions(list.versions);
+    // The worker blocks on the library; its reports queue up for this
+    // thread meanwhile, which no one here needs before the end.
+    worker.start();
+    worker.wait();
+
+    const QMap<QString, int> failures = worker.failures();
+    for (const DeviceKey &device : devices) {
+        const auto failure = failures.constFind(device.serialNumber);
+        if (failure == failures.cend()) {
+            writeResult(device.serialNumber, QStringLiteral("Exported"));
+        } else {
+            writeResult(device.serialNumber, QStringLiteral("Error%1").arg(failure.value()));
+            ++failed;
+        }
+    }
+    const QString folder = QDir::toNativeSeparators(ResetPasswordThread::workingFolder());
+    std::fprintf(stderr, "vosktool-cli: key files in %s%s\n", folder.toLocal8Bit().constData(),
+                 failures.isEmpty() ? "" : " (see out_error.txt)");
+    return failed == 0 ? AllDone : SomeFailed;
+}
+
+int reset(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    const QCommandLineOption answers(QStringLiteral("answers"),
+                                     QStringLiteral("Folder of the reset service's answer files."),
+                                     QStringLiteral("dir"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("File whose first line is the new password."),
+                                          QStringLiteral("file"));
+    const QCommandLineOption expect = expectOption();
+    parser.addOptions({answers, passwordFile, expect});
+    const Parsed parsed = parse(parser, common, QStringLiteral("reset"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    int count = 0;
+    if (!readExpect(parser, expect, &count))
+        return BadInput;
+    if (!parser.isSet(answers) || parser.value(answers).isEmpty()) {
+        writeErr(QStringLiteral("reset needs --answers, the folder of the answer files"));
+        return BadInput;
+    }
+    const QString answersFolder = parser.value(answers);
+    if (!QFileInfo(answersFolder).isDir()) {
+        writeErr(QStringLiteral("the answers folder %1 does not exist").arg(answersFolder));
+        return BadInput;
+    }
+    if (!parser.isSet(passwordFile)) {
+        writeErr(QStringLiteral("reset needs --password-file"));
+        return BadInput;
+    }
+    QByteArray password;
+    if (!readNewPassword(parser.value(passwordFile), &password))
+        return BadInput;
+
+    DeviceFinder finder;
+    QVector<DeviceKey> devices;
+    int failed = 0;
+    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, &devices, &failed)) {
+        password.fill('\0');
+        return SomeFailed;
+    }
+    VoskTool::ResetPlan plan = VoskTool::matchAnswerFiles(devices, answersFolder, password);
+    password.fill('\0');
+    ResetPasswordThread worker;
+    worker.setType(ResetPasswordThread::TypeReset);
+    worker.setResetParams(plan.blocks);
+    worker.setSoftVersions(plan.versions);
+    // The worker holds the only copy now, and wipes it when it is done.
+    for (VoskTool::ResetPasswdParam &block : plan.blocks)
+        std::memset(&block, 0, sizeof block);
+    plan.blocks.clear();
+    worker.start();
+    worker.wait();
+    VoskTool::writeMismatchList(plan.mismatched);
+
+    const QMap<QString, int> failures = worker.failures();
+    for (const DeviceKey &device : devices) {
+        QString result = succeedText();
+        if (plan.mismatched.contains(device.serialNumber))
+            result = QStringLiteral("No answer file.");
+        else if (failures.contains(device.serialNumber))
+            result = failureText(Operation::Modify, true, failures.value(device.serialNumber));
+        failed += result == succeedText() ? 0 : 1;
+        writeResult(device.serialNumber, result);
+    }
+    if (!failures.isEmpty() || !plan.mismatched.isEmpty()) {
+        const QString folder = QDir::toNativeSeparators(ResetPasswordThread::workingFolder());
+        std::fprintf(stderr, "vosktool-cli: see in_error.txt or mismatch.txt in %s\n",
+                     folder.toLocal8Bit().constData());
+    }
+    return failed == 0 ? AllDone : SomeFailed;
 }
 
 } // namespace CliCommands

@@ -16,6 +16,10 @@ int activate(const QStringList &arguments);
 int set(const QStringList &arguments);
 int batch(const QStringList &arguments);
 int restore(const QStringList &arguments);
+// The recovery paths of the batch reset, with the window's working folder
+// and files.
+int exportKeys(const QStringList &arguments);
+int reset(const QStringList &arguments);
 
 // The program's usage text.
 QString usage();

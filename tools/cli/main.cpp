@@ -24,6 +24,10 @@ int main(int argc, char *argv[])
         return CliCommands::batch(arguments);
     if (command == QLatin1String("restore"))
         return CliCommands::restore(arguments);
+    if (command == QLatin1String("export-keys"))
+        return CliCommands::exportKeys(arguments);
+    if (command == QLatin1String("reset"))
+        return CliCommands::reset(arguments);
     if (command == QLatin1String("help") || command == QLatin1String("--help") || command == QLatin1String("-h")) {
         std::fputs(qPrintable(CliCommands::usage()), stdout);
         return CliCommands::AllDone;
