@@ -94,13 +94,17 @@ if [ "$(id -u)" -eq 0 ] && setpriv --reuid=60001 --regid=60001 --clear-groups tr
     users=(60001 60002)
 fi
 
+# as_user UID COMMAND...: run in the background only. It replaces the
+# background subshell with the command (setpriv and env exec in turn), so
+# that $! is the program itself and the clean-up's kill reaches it rather
+# than a subshell whose child would live on.
 as_user() {
     local uid=$1
     shift
     if [ "$uid" -ne "$(id -u)" ]; then
-        setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
+        exec setpriv --reuid="$uid" --regid="$uid" --clear-groups -- "$@"
     else
-        "$@"
+        exec "$@"
     fi
 }
 
