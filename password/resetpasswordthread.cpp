@@ -13,6 +13,44 @@ namespace {
 constexpr char kOutError[] = "out_error.txt";
 constexpr char kInError[] = "in_error.txt";
 
+// A phase's error file: removed when the phase starts, one CR LF line per
+// failed device, removed again at the end when no line was written.
+class PhaseErrorFile final
+{
+public:
+    PhaseErrorFile(const QDir &folder, const char *name)
+        : m_folder(folder), m_file(folder.filePath(QLatin1String(name)))
+    {
+        QFile::remove(m_file.fileName());
+    }
+    ~PhaseErrorFile()
+    {
+        m_file.close();
+        if (!m_written)
+            QFile::remove(m_file.fileName());
+    }
+
+    // Called once the phase has work to do.
+    void open()
+    {
+        m_folder.mkpath(QStringLiteral("."));
+        m_open = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    }
+    void addLine(const QString &line)
+    {
+        if (m_open)
+            m_file.write((line + QStringLiteral("\r\n")).toUtf8());
+        m_written = true;
+    }
+    bool written() const { return m_written; }
+
+private:
+    QDir m_folder;
+    QFile m_file;
+    bool m_open = false;
+    bool m_written = false;
+};
+
 } // namespace
 
 ResetPasswordThread::ResetPasswordThread(QObject *parent)
@@ -44,13 +82,10 @@ void ResetPasswordThread::runExport()
     m_bErrorOccurred = false;
     m_failures.clear();
     const QDir folder(workingFolder());
-    const QString errorPath = folder.filePath(QLatin1String(kOutError));
-    QFile::remove(errorPath);
+    PhaseErrorFile errors(folder, kOutError);
     if (m_listExport.isEmpty())
         return;
-    folder.mkpath(QStringLiteral("."));
-    QFile errors(errorPath);
-    const bool errorsOpen = errors.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    errors.open();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     for (const QString &entry : std::as_const(m_listExport)) {
         const QString serial = entry.section(QLatin1Char('+'), 0, 0);
@@ -64,15 +99,10 @@ void ResetPasswordThread::runExport()
         }
         const int code = handler->getLastError();
         m_failures.insert(serial, code);
-        const QString line = entry + QStringLiteral(" software: ") + m_mapSoftVersion.value(serial)
-            + QStringLiteral(" error code: ") + QString::number(code) + QStringLiteral("\r\n");
-        if (errorsOpen)
-            errors.write(line.toUtf8());
-        m_bErrorOccurred = true;
+        errors.addLine(entry + QStringLiteral(" software: ") + m_mapSoftVersion.value(serial)
+                       + QStringLiteral(" error code: ") + QString::number(code));
     }
-    errors.close();
-    if (!m_bErrorOccurred)
-        QFile::remove(errorPath);
+    m_bErrorOccurred = errors.written();
 }
 
 void ResetPasswordThread::runReset()
@@ -80,13 +110,10 @@ void ResetPasswordThread::runReset()
     m_bErrorOccurred = false;
     m_failures.clear();
     const QDir folder(workingFolder());
-    const QString errorPath = folder.filePath(QLatin1String(kInError));
-    QFile::remove(errorPath);
+    PhaseErrorFile errors(folder, kInError);
     if (m_mapResetParam.isEmpty())
         return;
-    folder.mkpath(QStringLiteral("."));
-    QFile errors(errorPath);
-    const bool errorsOpen = errors.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    errors.open();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     // QMap walks its keys in ascending order of their character codes.
     for (auto it = m_mapResetParam.cbegin(); it != m_mapResetParam.cend(); ++it) {
@@ -97,15 +124,10 @@ void ResetPasswordThread::runReset()
             continue;
         const int code = handler->getLastError();
         m_failures.insert(it.key(), code);
-        const QString line = it.key() + QStringLiteral(" + software: ") + m_mapSoftVersion.value(it.key())
-            + QStringLiteral(" error code: ") + QString::number(code) + QStringLiteral("\r\n");
-        if (errorsOpen)
-            errors.write(line.toUtf8());
-        m_bErrorOccurred = true;
+        errors.addLine(it.key() + QStringLiteral(" + software: ") + m_mapSoftVersion.value(it.key())
+                       + QStringLiteral(" error code: ") + QString::number(code));
     }
-    errors.close();
-    if (!m_bErrorOccurred)
-        QFile::remove(errorPath);
+    m_bErrorOccurred = errors.written();
     wipeParams();
 }
 
