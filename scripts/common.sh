@@ -75,3 +75,17 @@ run_suite_in_netns() {
         ctest --output-on-failure --parallel "${CTEST_PARALLEL:-2}" "${@:2}"
     ' ctest-in-netns "$build" "$@"
 }
+
+# Background processes of a script (a virtual display, a simulated fleet):
+# add each one's id to bg_pids; stop_background ends them all, TERM first,
+# then waits, so nothing outlives the script.
+bg_pids=()
+stop_background() {
+    local pid
+    for pid in "${bg_pids[@]}"; do
+        kill -TERM "$pid" 2>/dev/null || true
+    done
+    for pid in "${bg_pids[@]}"; do
+        wait "$pid" 2>/dev/null || true
+    done
+}

@@ -18,20 +18,14 @@ display=":${SCREENSHOT_DISPLAY:-95}"
 
 work="$(mktemp -d)"
 chmod 700 "$work"
-pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_background
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
+bg_pids+=($!)
 sleep 1
 
 mkdir -p "$out"
@@ -53,7 +47,7 @@ for lang in en zh; do
     # A fresh fleet for each language, so that both show the same devices.
     "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$work/devsim-$lang.json" >/dev/null &
     sim=$!
-    pids+=($sim)
+    bg_pids+=($sim)
     # A private runtime folder: a tool the user runs must not make this one
     # refuse to start as a second instance.
     DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$shot" "$dir" \

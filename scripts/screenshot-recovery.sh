@@ -18,25 +18,19 @@ display=":${SCREENSHOT_DISPLAY:-96}"
 
 work="$(mktemp -d)"
 chmod 700 "$work"
-pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_background
     rm -rf "$work"
 }
 trap cleanup EXIT
 
 Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
+bg_pids+=($!)
 sleep 1
 
 export VOSK_INTERFACES=lo
 "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$work/devsim.json" >/dev/null &
-pids+=($!)
+bg_pids+=($!)
 
 mkdir -p "$(dirname "$reset_out")" "$(dirname "$restore_out")"
 # A private runtime folder: a tool the user runs must not make this one

@@ -20,14 +20,8 @@ settle="${SCREENSHOT_SETTLE:-6}"
 
 work="$(mktemp -d)"
 chmod 700 "$work"
-pids=()
 cleanup() {
-    for pid in "${pids[@]}"; do
-        kill -TERM "$pid" 2>/dev/null || true
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null || true
-    done
+    stop_background
     if [ -f "$work/Setup.xml.saved" ]; then
         mv -f "$work/Setup.xml.saved" "$bin/Setup.xml"
     fi
@@ -42,17 +36,17 @@ fi
 
 # 1366 x 768: the window takes the whole screen (768 high, same aspect).
 Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
+bg_pids+=($!)
 sleep 1
 
 export VOSK_INTERFACES=lo
 "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$work/devsim.json" >/dev/null &
-pids+=($!)
+bg_pids+=($!)
 
 # A private runtime folder: a tool the user runs must not make this one
 # refuse to start as a second instance.
 DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$bin/vosktool" >"$work/tool.log" 2>&1 &
-pids+=($!)
+bg_pids+=($!)
 sleep "$settle"
 
 mkdir -p "$(dirname "$out")"
