@@ -9,8 +9,6 @@ namespace aptui {
 
 namespace {
 
-using AddressKey = std::array<long long, 4>;
-
 // Reads leading decimal digits the way C's atoi does (leading blanks and a
 // sign allowed, anything else ends the number, nothing gives 0). Digits
 // beyond what a long long holds are ignored rather than overflowing.
@@ -32,16 +30,16 @@ long long leadingNumber(QStringView piece)
     return negative ? -value : value;
 }
 
-AddressKey addressKey(const QString &text)
+} // namespace
+
+CIpStandardItem::SortKey CIpStandardItem::sortKey(const QString &text)
 {
-    AddressKey key{0, 0, 0, 0};
+    SortKey key{0, 0, 0, 0};
     const QList<QStringView> pieces = QStringView(text).split(QLatin1Char('.'));
     for (qsizetype i = 0; i < pieces.size() && i < 4; ++i)
         key[static_cast<std::size_t>(i)] = leadingNumber(pieces.at(i));
     return key;
 }
-
-} // namespace
 
 CIpStandardItem::CIpStandardItem(const QString &text)
     : QStandardItem(text)
@@ -53,7 +51,7 @@ bool CIpStandardItem::operator<(const QStandardItem &other) const
     // Compared piece by piece as numbers. For octets 0..999 this is the same
     // order as comparing zero-padded "%03d" keys as text, without the text
     // key going wrong for pieces of four digits or more.
-    return addressKey(text()) < addressKey(other.text());
+    return sortKey(text()) < sortKey(other.text());
 }
 
 QStandardItem *CIpStandardItem::clone() const

@@ -2,6 +2,8 @@
 
 #include <QStandardItem>
 
+#include <array>
+
 namespace aptui {
 
 // A table cell holding a dotted IPv4 text ("192.168.1.10"), so that sorting
@@ -18,6 +20,11 @@ public:
     bool operator<(const QStandardItem &other) const override;
 
     QStandardItem *clone() const override;
+
+    // What operator< compares: the first four pieces of text as numbers.
+    // For tables that sort many address texts without an item per cell.
+    using SortKey = std::array<long long, 4>;
+    static SortKey sortKey(const QString &text);
 };
 
 } // namespace aptui

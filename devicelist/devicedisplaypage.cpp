@@ -106,6 +106,10 @@ void DeviceDisplayPage::setUp()
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // The ID column numbers the rows. A row-number header would repeat it,
+    // and each time its width steps (at 10, 100, 1,000 rows) the whole table
+    // is laid out and repainted in the middle of a discovery burst.
+    table->verticalHeader()->hide();
     for (int id = 0; id < DeviceColumnCount; ++id)
         table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
 
@@ -116,7 +120,7 @@ void DeviceDisplayPage::setUp()
     connect(m_ui->m_btnExportDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
     connect(header, &QHeaderView::sectionClicked, this, &DeviceDisplayPage::onSortTable);
     connect(m_ui->m_btnRefreshDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onManualUpdate);
-    connect(m_model, &QStandardItemModel::itemChanged, this, &DeviceDisplayPage::onItemCheckChanged);
+    connect(m_model, &QAbstractItemModel::dataChanged, this, &DeviceDisplayPage::onItemCheckChanged);
     connect(table, &QAbstractItemView::doubleClicked, this, &DeviceDisplayPage::onDoubleClickAction);
     connect(header, &QHeaderView::sectionMoved, this, &DeviceDisplayPage::onHeaderCountChanged);
     connect(header, &QHeaderView::sectionPressed, this, &DeviceDisplayPage::onHeaderPress);
@@ -155,30 +159,38 @@ void DeviceDisplayPage::onSaveDeviceInfoToExcel()
     emit signalDisCoverMainPage();
 }
 
-void DeviceDisplayPage::addUnlessListed(const VOSK_DEVICE_INFO &record)
+bool DeviceDisplayPage::storeUnlessListed(const VOSK_DEVICE_INFO &record)
 {
     DeviceStore *store = DeviceStore::instance();
     {
         const DeviceStore::Locker locker(store);
         // A device is listed once, by MAC, whatever its serial number says.
         if (store->containsMac(VOSK::fieldText(record.mac)))
-            return;
+            return false;
     }
-    m_model->addDevice(record);
     store->addDevice(record);
+    return true;
 }
 
 void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
 {
-    addUnlessListed(struDevInfo);
+    if (storeUnlessListed(struDevInfo))
+        m_model->addDevice(struDevInfo);
     updateCountLabel();
     // A new row is never checked: the selection stays as it is.
 }
 
 void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
 {
-    for (const VOSK_DEVICE_INFO &record : records)
-        addUnlessListed(record);
+    // Stored one by one, so that a MAC repeated within the run is listed
+    // once; the new rows then join the table as one insertion.
+    QVector<VOSK_DEVICE_INFO> added;
+    added.reserve(records.size());
+    for (const VOSK_DEVICE_INFO &record : records) {
+        if (storeUnlessListed(record))
+            added << record;
+    }
+    m_model->addDevices(added);
     updateCountLabel();
 }
 
@@ -257,9 +269,16 @@ void DeviceDisplayPage::onSortTable(int iIndex)
     m_ui->m_tableViewVosk->sortByColumn(iIndex, header->sortIndicatorOrder());
 }
 
-void DeviceDisplayPage::onItemCheckChanged(QStandardItem *pItem)
+void DeviceDisplayPage::onItemCheckChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight,
+                                           const QList<int> &roles)
 {
-    if (!pItem || pItem->column() != m_model->columnIndex(ColumnCheck))
+    // Texts rewritten by an update or a renumbering are no check change;
+    // counting the checked rows for each of them would cost a pass over the
+    // table per report.
+    const int check = m_model->columnIndex(ColumnCheck);
+    if (topLeft.column() > check || bottomRight.column() < check)
+        return;
+    if (!roles.isEmpty() && !roles.contains(Qt::CheckStateRole))
         return;
     evaluateSelection(false);
 }
@@ -269,8 +288,8 @@ void DeviceDisplayPage::onDoubleClickAction(const QModelIndex &miIndex)
     if (!miIndex.isValid() || miIndex.column() != m_model->columnIndex(ColumnIpv4Address))
         return;
     const int row = miIndex.row();
-    const QString address = cellText(row, ColumnIpv4Address).trimmed();
-    QString port = cellText(row, ColumnHttpPort).trimmed();
+    const QString address = m_model->text(row, ColumnIpv4Address).trimmed();
+    QString port = m_model->text(row, ColumnHttpPort).trimmed();
     // The model writes "N/A" for a device without an HTTP port: the
     // browser's default port then.
     if (port == DeviceInfoModel::tr("N/A") || port.isEmpty())
@@ -352,10 +371,8 @@ bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
 QVector<int> DeviceDisplayPage::checkedRows() const
 {
     QVector<int> rows;
-    const int column = m_model->columnIndex(ColumnCheck);
     for (int row = 0; row < m_model->rowCount(); ++row) {
-        const QStandardItem *item = m_model->item(row, column);
-        if (item && item->checkState() == Qt::Checked)
+        if (m_model->checkState(row) == Qt::Checked)
             rows << row;
     }
     return rows;
@@ -371,18 +388,12 @@ void DeviceDisplayPage::evaluateSelection(bool forced)
     m_lastCheckedCount = count;
 }
 
-QString DeviceDisplayPage::cellText(int row, int logicalColumn) const
-{
-    const QStandardItem *item = m_model->item(row, m_model->columnIndex(logicalColumn));
-    return item ? item->text() : QString();
-}
-
 DeviceInfo DeviceDisplayPage::deviceInfoOfRow(int row) const
 {
     DeviceInfo info;
-    info.id = cellText(row, ColumnId);
-    info.deviceType = cellText(row, ColumnDeviceType);
-    info.ipv4Address = cellText(row, ColumnIpv4Address);
+    info.id = m_model->text(row, ColumnId);
+    info.deviceType = m_model->text(row, ColumnDeviceType);
+    info.ipv4Address = m_model->text(row, ColumnIpv4Address);
     // The key comes from the row itself: it is what finds the device again
     // in the store and the model, whatever the cells show.
     DeviceKey key = m_model->keyAt(row);

@@ -13,8 +13,6 @@
 #include <functional>
 #include <memory>
 
-class QStandardItem;
-
 namespace TarnGUIToolkit {
 class CTableView;
 }
@@ -94,7 +92,9 @@ public Q_SLOTS:
     void onDevicesModifyResult(QVector<DeviceInfo> vecDeviceInfo);
     void onDevicesActiveResult(QVector<DeviceInfo> vecDeviceInfo);
     void onSortTable(int iIndex);
-    void onItemCheckChanged(QStandardItem *pItem);
+    // A change of the model's cells: only a check box's change (or an
+    // unspecified one) over the check column counts.
+    void onItemCheckChanged(const QModelIndex &topLeft, const QModelIndex &bottomRight, const QList<int> &roles);
     void onDoubleClickAction(const QModelIndex &miIndex);
     void onHeaderCountChanged(int iLogicalIndex, int iOldVisualIndex, int iNewVisualIndex);
     void onHeaderPress(int iLogicalIndex);
@@ -105,8 +105,9 @@ private:
     void setUp();
     void updateCountLabel();
     void setActionButtonsEnabled(bool enabled);
-    // Adds the record's row and stores it unless its MAC is listed already.
-    void addUnlessListed(const VOSK_DEVICE_INFO &record);
+    // Stores the record unless its MAC is listed already; true when it did
+    // (the caller then adds its row).
+    bool storeUnlessListed(const VOSK_DEVICE_INFO &record);
     // Sends the selection when the checked count differs from the last one
     // sent, or always when forced.
     void evaluateSelection(bool forced);
@@ -118,7 +119,6 @@ private:
     // not in the store.
     quint8 activationOf(const DeviceInfo &info) const;
     void refreshSucceededRows(const QVector<DeviceInfo> &results);
-    QString cellText(int row, int logicalColumn) const;
 
     std::unique_ptr<Ui::DeviceDisplayPage> m_ui;
     DeviceInfoModel *m_model;                            // child of the page

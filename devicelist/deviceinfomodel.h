@@ -4,22 +4,29 @@
 #include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
+#include <QAbstractTableModel>
 #include <QDomDocument>
 #include <QHash>
-#include <QStandardItemModel>
 #include <QString>
 #include <QVector>
 
 #include <functional>
+#include <vector>
 
 namespace VoskTool {
 
 // The table model of the online devices: one row per device, 22 columns
 // (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO. Each row carries
-// its DeviceKey in DeviceKeyRole on its check-column item; rows are found by
-// that key through a hash index, never by reading cell texts back. The index
-// follows every insertion, removal, sort and reset of the model, whoever
-// makes it.
+// its DeviceKey in DeviceKeyRole on its check column; rows are found by
+// that key through a hash index, never by reading cell texts back.
+//
+// A row is one plain structure of texts rather than an item object per
+// cell: a fleet of 16,000 devices would otherwise mean 350,000 cell objects
+// built, signalled and freed one by one. The cells answer texts under
+// DisplayRole and EditRole (a cell the record never filled has no value at
+// all, not an empty text), the grey foreground (red for the activation of
+// a device that is not activated), a user-checkable check box on the check
+// column; no cell is editable.
 //
 // The model column of each logical column comes from ColumnConfig.xml,
 // read once at construction; moveColumn() rewrites that file for a header
@@ -30,7 +37,7 @@ namespace VoskTool {
 // save left beside the file ("ColumnConfig.xml.XXXXXX").
 //
 // GUI thread only.
-class DeviceInfoModel final : public QStandardItemModel
+class DeviceInfoModel final : public QAbstractTableModel
 {
     Q_OBJECT
 
@@ -38,7 +45,7 @@ public:
     // Role on the check column's header: 1 asks the toolkit's table view to
     // draw a check box there that checks or unchecks every row.
     static constexpr int HeaderCheckRole = 162;
-    // Role on each row's check-column item: the row's DeviceKey.
+    // Role on each row's check-column cell: the row's DeviceKey (read only).
     static constexpr int DeviceKeyRole = Qt::UserRole + 1;
 
     // The translated cell texts, looked up once at construction instead of
@@ -52,12 +59,36 @@ public:
     explicit DeviceInfoModel(QObject *parent = nullptr);
     // Uses the given ColumnConfig.xml (tests use temporary folders).
     explicit DeviceInfoModel(const QString &configPath, QObject *parent = nullptr);
+    ~DeviceInfoModel() override;
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    // Only the check box can be set: CheckStateRole on the check column,
+    // Unchecked, PartiallyChecked or Checked. False for anything else.
+    // dataChanged ({CheckStateRole}) follows an actual change only.
+    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    // Horizontal headers hold whatever was set (EditRole stands for
+    // DisplayRole); vertical ones are the row numbers.
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+                       int role = Qt::EditRole) override;
+    // Removes rows as they stand; IDs are not renumbered (removeDevice does).
+    bool removeRows(int row, int count, const QModelIndex &parent = QModelIndex()) override;
+    // A stable sort by one column: addresses and masks by their numbers, the
+    // ID by its number, every other column by text (case-sensitive), cells
+    // without text last. Descending reverses the comparison, not the result,
+    // so equal rows keep their order both ways.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     // The model column showing logical column id (0..21); -1 for any other id.
     int columnIndex(int id) const;
 
     // Appends one row, check box unticked, ID = new row count ("%03d").
     void addDevice(const VOSK_DEVICE_INFO &record);
+    // The same for each record in turn, announced as one insertion.
+    void addDevices(const QVector<VOSK_DEVICE_INFO> &records);
     // Removes the row with the record's key and renumbers the IDs of the rows
     // after it by position. An unknown key changes nothing.
     void removeDevice(const VOSK_DEVICE_INFO &record);
@@ -68,8 +99,14 @@ public:
     // first call after a sort or a move of rows (linear).
     int rowOf(const DeviceKey &key) const;
     int rowOf(const QString &serialNumber, const QString &mac) const;
-    // The key of a row; an empty key for a row out of range or without one.
+    // The key of a row; an empty key for a row out of range.
     DeviceKey keyAt(int row) const;
+    // The text a row shows in a logical column (0..21); empty out of range.
+    QString text(int row, int logical) const;
+    // The row's check box; Unchecked out of range.
+    Qt::CheckState checkState(int row) const;
+    // setData() on the row's check box.
+    bool setCheckState(int row, Qt::CheckState state);
 
     // Reads configPath() into the column map (at construction) and into the
     // document that moveColumn() rewrites. False when the file is missing,
@@ -111,14 +148,25 @@ private:
         int row = -1;
         int count = 0;
     };
+    // One device's row. Texts are by logical column; the check and ID
+    // columns keep theirs in `check` and `id`.
+    struct Row
+    {
+        DeviceKey key;
+        QString texts[DeviceColumnCount];
+        quint32 filled = 0; // bit per logical column that has a text
+        int id = 0;
+        Qt::CheckState check = Qt::Unchecked;
+        bool notActivated = false;
+    };
 
     void setUp();
-    void trackRows();
+    Row makeRow(const VOSK_DEVICE_INFO &record, int id) const;
+    void setTexts(Row &row, const VOSK_DEVICE_INFO &record) const;
     void indexRows(int first, int last) const;
     void unindexRows(int first, int last);
     void rebuildIndex() const;
     void setHeaders();
-    void setCellText(int row, int logical, const QString &text);
     void renumberFrom(int row);
     void rebuildDocument(const QVector<int> &map);
     bool saveDocument();
@@ -128,9 +176,14 @@ private:
     QDomDocument m_document;
     QDomElement m_root;
     QVector<int> m_columnMap;
+    // The logical column of each model column: m_columnMap inverted.
+    QVector<int> m_logicalOf;
     std::function<bool()> m_beforeCommit;
     CellTexts m_texts;
-    // Key -> rows; rebuilt on demand after changes that reorder rows.
+    std::vector<Row> m_rows;
+    // Horizontal header data by model column and role.
+    QVector<QHash<int, QVariant>> m_headers;
+    // Key -> rows; rebuilt on demand after a sort.
     mutable QHash<DeviceKey, KeySlot> m_rowIndex;
     mutable bool m_indexStale = false;
 };

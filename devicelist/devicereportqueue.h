@@ -60,7 +60,7 @@ public:
     void discard();
     int pending() const;
 
-    // Longest time one turn spends delivering (default 6 ms).
+    // Longest time one turn spends delivering (default 3 ms).
     void setTurnBudget(std::chrono::microseconds budget) { m_budget = budget; }
     // Most online reports handed to the sink in one run (default 64): the
     // step at which the budget is checked.
@@ -75,7 +75,7 @@ private:
 
     std::shared_ptr<Shared> m_shared;
     Sink m_sink;
-    std::chrono::microseconds m_budget{6000};
+    std::chrono::microseconds m_budget{3000};
     int m_runLength = 64;
     bool m_delivering = false;
 };

@@ -12,7 +12,7 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QStandardItemModel>
+#include <QAbstractItemModel>
 #include <QToolButton>
 
 namespace VoskTool {
@@ -43,7 +43,7 @@ QString folderWithSlash(QString folder)
 
 } // namespace
 
-DevicesInfoSavePage::DevicesInfoSavePage(QStandardItemModel *model, QWidget *parent)
+DevicesInfoSavePage::DevicesInfoSavePage(QAbstractItemModel *model, QWidget *parent)
     : BaseDialog(false, false, false, false, true, true, true, parent)
     , m_pModel(model)
     , m_pExcelManager(new ExcelManager(this))

@@ -8,7 +8,7 @@
 #include <functional>
 
 class QLabel;
-class QStandardItemModel;
+class QAbstractItemModel;
 class QToolButton;
 
 namespace aptui {
@@ -43,7 +43,7 @@ public:
     using FolderChooser = std::function<QString(QWidget *parent, const QString &start)>;
 
     // The model is not owned and must outlive the dialog.
-    explicit DevicesInfoSavePage(QStandardItemModel *model, QWidget *parent = nullptr);
+    explicit DevicesInfoSavePage(QAbstractItemModel *model, QWidget *parent = nullptr);
     ~DevicesInfoSavePage() override;
 
     // The model rows to save, in order.
@@ -73,7 +73,7 @@ private:
     void showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit = nullptr,
                   QLabel *iconLabel = nullptr);
 
-    QStandardItemModel *m_pModel;        // not owned
+    QAbstractItemModel *m_pModel;        // not owned
     QList<int> m_listRows;
     ExcelManager *m_pExcelManager;       // child
     QLabel *m_labelFileName = nullptr;   // the form's widgets are children

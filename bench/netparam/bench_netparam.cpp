@@ -72,22 +72,19 @@ Run runBatch(VOSKToolMainPage &window, int count, int fromSilent, int startThird
     DeviceDisplayPage *table = window.deviceDisplayPage();
     DeviceInfoModel *model = table->model();
     auto *pane = qobject_cast<DeviceModifyPage *>(window.rightPane());
-    const int check = model->columnIndex(ColumnCheck);
-    const int activation = model->columnIndex(ColumnActivation);
-    const int macColumn = model->columnIndex(ColumnMac);
     const QString activated = DeviceInfoModel::tr("Activated");
     int chosen = 0, silent = 0;
     for (int row = 0; row < model->rowCount(); ++row)
-        model->item(row, check)->setCheckState(Qt::Unchecked);
+        model->setCheckState(row, Qt::Unchecked);
     for (int row = 0; row < model->rowCount() && chosen < count; ++row) {
-        if (model->item(row, activation)->text().trimmed() != activated)
+        if (model->text(row, ColumnActivation).trimmed() != activated)
             continue;
-        const bool fromSecond = model->item(row, macColumn)->text().startsWith(QLatin1String("02-5e-02"));
+        const bool fromSecond = model->text(row, ColumnMac).startsWith(QLatin1String("02-5e-02"));
         if (fromSecond && silent >= fromSilent)
             continue;
         if (!fromSecond && chosen - silent >= count - fromSilent)
             continue;
-        model->item(row, check)->setCheckState(Qt::Checked);
+        model->setCheckState(row, Qt::Checked);
         ++chosen;
         silent += fromSecond ? 1 : 0;
     }

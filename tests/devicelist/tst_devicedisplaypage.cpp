@@ -73,7 +73,7 @@ private:
 
     void check(int row, bool on)
     {
-        model()->item(row, model()->columnIndex(ColumnCheck))->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+        model()->setCheckState(row, on ? Qt::Checked : Qt::Unchecked);
     }
 
     // The last selection sent: kind and devices.
@@ -288,7 +288,7 @@ private Q_SLOTS:
         QVERIFY(lastDevices().isEmpty());
         QVERIFY(!actionButtonsEnabled());
         // The remaining row was renumbered.
-        QCOMPARE(model()->item(0, model()->columnIndex(ColumnId))->text(), QStringLiteral("001"));
+        QCOMPARE(model()->text(0, ColumnId), QStringLiteral("001"));
     }
 
     void refreshClearsAndInquires()
@@ -342,9 +342,8 @@ private Q_SLOTS:
         unknown.mac = QStringLiteral("gone");
         const qsizetype before = m_spy->count();
         m_page->onDevicesActiveResult({okA, failedB, unknown});
-        const int activation = model()->columnIndex(ColumnActivation);
-        QCOMPARE(model()->item(0, activation)->text(), QStringLiteral("Activated"));
-        QCOMPARE(model()->item(1, activation)->text(), QStringLiteral("Not activated"));
+        QCOMPARE(model()->text(0, ColumnActivation), QStringLiteral("Activated"));
+        QCOMPARE(model()->text(1, ColumnActivation), QStringLiteral("Not activated"));
         QCOMPARE(m_spy->count(), before + 1);
         QCOMPARE(lastKind(), ModifySingle);
 
@@ -355,8 +354,8 @@ private Q_SLOTS:
         VOSK::setFieldBytes(param.ipv4Address, "10.0.0.77");
         QVERIFY(store->setNetParam(QStringLiteral("SNA"), QStringLiteral("ma"), param));
         m_page->onDevicesModifyResult({okA});
-        QCOMPARE(model()->item(0, model()->columnIndex(ColumnIpv4Address))->text(), QStringLiteral("10.0.0.77"));
-        QCOMPARE(model()->item(0, model()->columnIndex(ColumnCheck))->checkState(), Qt::Checked);
+        QCOMPARE(model()->text(0, ColumnIpv4Address), QStringLiteral("10.0.0.77"));
+        QCOMPARE(model()->checkState(0), Qt::Checked);
         QCOMPARE(m_spy->count(), before + 1);
     }
 
@@ -497,7 +496,7 @@ private Q_SLOTS:
         QCOMPARE(header->sortIndicatorSection(), column);
         QStringList order;
         for (int row = 0; row < model()->rowCount(); ++row)
-            order << model()->item(row, model()->columnIndex(ColumnSerialNumber))->text();
+            order << model()->text(row, ColumnSerialNumber);
         const QStringList ascending{QStringLiteral("C"), QStringLiteral("B"), QStringLiteral("A")};
         const QStringList descending{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("C")};
         QCOMPARE(order, header->sortIndicatorOrder() == Qt::AscendingOrder ? ascending : descending);
@@ -518,7 +517,7 @@ private Q_SLOTS:
         r.event = VOSK_EVENT_UPDATED;
         VOSK::setFieldBytes(r.ipv4Address, "10.9.9.9");
         VoskDouble::fire(r);
-        QTRY_COMPARE(model()->item(0, model()->columnIndex(ColumnIpv4Address))->text(), QStringLiteral("10.9.9.9"));
+        QTRY_COMPARE(model()->text(0, ColumnIpv4Address), QStringLiteral("10.9.9.9"));
         r.event = VOSK_EVENT_OFFLINE;
         VoskDouble::fire(r);
         QTRY_COMPARE(model()->rowCount(), 0);

@@ -72,7 +72,7 @@ QStringList tableRows(const DeviceInfoModel &model)
     for (int row = 0; row < model.rowCount(); ++row) {
         QStringList cells;
         for (int column = 0; column < model.columnCount(); ++column)
-            cells << model.item(row, column)->text();
+            cells << model.index(row, column).data().toString();
         rows << cells.join(QLatin1Char('|'));
     }
     return rows;

@@ -278,7 +278,7 @@ private Q_SLOTS:
         }
         DeviceInfoModel *model = page.model();
         for (int row : {2, 0})
-            model->item(row, model->columnIndex(ColumnCheck))->setCheckState(Qt::Checked);
+            model->setCheckState(row, Qt::Checked);
 
         QList<int> rows;
         bool coveredMeanwhile = false;

@@ -114,19 +114,18 @@ private:
     }
     QString cell(int index, int column) const
     {
-        return model()->item(rowOf(index), model()->columnIndex(column))->text();
+        return model()->text(rowOf(index), column);
     }
 
     // Checks exactly these fleet devices in the table.
     void check(const QList<int> &indices)
     {
-        const int column = model()->columnIndex(ColumnCheck);
         for (int row = 0; row < model()->rowCount(); ++row)
-            model()->item(row, column)->setCheckState(Qt::Unchecked);
+            model()->setCheckState(row, Qt::Unchecked);
         for (int index : indices) {
             const int row = rowOf(index);
             QVERIFY2(row >= 0, record(index).serialNumber.constData());
-            model()->item(row, column)->setCheckState(Qt::Checked);
+            model()->setCheckState(row, Qt::Checked);
         }
         QCOMPARE(pane()->selection().size(), indices.size());
     }
@@ -574,7 +573,7 @@ private Q_SLOTS:
             const ResultRow &row = m_results.at(i);
             QVERIFY2(row.ok, qPrintable(row.result));
             QCOMPARE(row.ipv4, expected);
-            QCOMPARE(row.serial, model()->item(rows.at(i), model()->columnIndex(ColumnSerialNumber))->text());
+            QCOMPARE(row.serial, model()->text(rows.at(i), ColumnSerialNumber));
             const int index = VoskTest::findDevice(m_fleet, [&](const WireRecord &r) {
                 return QString::fromLatin1(r.serialNumber) == row.serial;
             });

@@ -131,13 +131,12 @@ private:
     {
         const int row = m_page->model()->rowOf(serialOf(index), macOf(index));
         QVERIFY(row >= 0);
-        m_page->model()->item(row, m_page->model()->columnIndex(ColumnCheck))
-            ->setCheckState(on ? Qt::Checked : Qt::Unchecked);
+        m_page->model()->setCheckState(row, on ? Qt::Checked : Qt::Unchecked);
     }
     void uncheckAll()
     {
         for (int row = 0; row < m_page->model()->rowCount(); ++row)
-            m_page->model()->item(row, m_page->model()->columnIndex(ColumnCheck))->setCheckState(Qt::Unchecked);
+            m_page->model()->setCheckState(row, Qt::Unchecked);
     }
     QPushButton *pageButton(const char *name) const { return m_page->findChild<QPushButton *>(QLatin1String(name)); }
     QString workFile(const char *name) const { return QDir(resetWorkingFolder()).filePath(QLatin1String(name)); }

@@ -71,16 +71,14 @@ int main(int argc, char *argv[])
     }
     settle(300);
 
-    const int check = model->columnIndex(VoskTool::ColumnCheck);
-    const int activation = model->columnIndex(VoskTool::ColumnActivation);
     const QString activated = VoskTool::DeviceInfoModel::tr("Activated");
     auto checkRows = [&](bool wantActivated, int count) {
         for (int row = 0; row < model->rowCount(); ++row)
-            model->item(row, check)->setCheckState(Qt::Unchecked);
+            model->setCheckState(row, Qt::Unchecked);
         int checked = 0;
         for (int row = 0; row < model->rowCount() && checked < count; ++row) {
-            if ((model->item(row, activation)->text().trimmed() == activated) == wantActivated) {
-                model->item(row, check)->setCheckState(Qt::Checked);
+            if ((model->text(row, VoskTool::ColumnActivation).trimmed() == activated) == wantActivated) {
+                model->setCheckState(row, Qt::Checked);
                 ++checked;
             }
         }
