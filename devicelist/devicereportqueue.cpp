@@ -6,15 +6,18 @@
 #include <QMutex>
 #include <QThread>
 
+#include <algorithm>
 #include <deque>
 #include <limits>
+#include <map>
 #include <utility>
+#include <vector>
 
 namespace VoskTool {
 
-// What the library's thread and the GUI thread share. The connections to the
-// handler hold it too, so a report racing the queue's destruction finds a
-// null owner instead of a freed object.
+// What the library's thread and the GUI thread share. A report on its way
+// through a handler's tap holds it too, so a report racing the queue's
+// destruction finds a null owner instead of a freed object.
 struct DeviceReportQueue::Shared
 {
     QMutex mutex;
@@ -50,6 +53,79 @@ struct DeviceReportQueue::Shared
     }
 };
 
+// Where a handler's three signals lead: one set of connections per handler,
+// made by the first queue that listens to it and kept for the handler's
+// life, and the queues listening now. A connection's context object must
+// not be destroyed while another thread emits through it: Qt 6.4 tears the
+// connection down under the emission (an ASan run crashed in
+// QMetaObject::metacall on the library's thread as a queue was deleted).
+// So these connections have no context and are never undone; a queue that
+// stops listening leaves the list, under the lock the reporting thread
+// takes too.
+struct DeviceReportQueue::Tap
+{
+    QMutex mutex;
+    std::vector<std::weak_ptr<Shared>> queues;
+
+    // Any thread.
+    void push(Kind kind, const VOSK_DEVICE_INFO &record)
+    {
+        std::vector<std::shared_ptr<Shared>> listening;
+        {
+            const QMutexLocker locker(&mutex);
+            listening.reserve(queues.size());
+            for (const std::weak_ptr<Shared> &queue : queues) {
+                if (std::shared_ptr<Shared> shared = queue.lock())
+                    listening.push_back(std::move(shared));
+            }
+        }
+        // Outside the lock: a push on the queue's own thread delivers at
+        // once, and the page may then listen or stop listening itself.
+        for (const std::shared_ptr<Shared> &shared : listening)
+            shared->push(kind, record);
+    }
+
+    void add(const std::shared_ptr<Shared> &shared)
+    {
+        const QMutexLocker locker(&mutex);
+        queues.push_back(shared);
+    }
+
+    void remove(const Shared *shared)
+    {
+        const QMutexLocker locker(&mutex);
+        queues.erase(std::remove_if(queues.begin(), queues.end(),
+                                    [shared](const std::weak_ptr<Shared> &queue) {
+                                        const std::shared_ptr<Shared> locked = queue.lock();
+                                        return !locked || locked.get() == shared;
+                                    }),
+                     queues.end());
+    }
+
+    // The tap of a handler, connected on first use. GUI thread.
+    static std::shared_ptr<Tap> of(VOSK::VoskHandler *handler)
+    {
+        // Never destroyed: the handler is a singleton that may be destroyed
+        // after this function's statics at exit, and its destroyed() below
+        // would then reach a map that is gone.
+        static auto *const taps = new std::map<VOSK::VoskHandler *, std::shared_ptr<Tap>>;
+        std::shared_ptr<Tap> &tap = (*taps)[handler];
+        if (tap)
+            return tap;
+        tap = std::make_shared<Tap>();
+        const std::shared_ptr<Tap> held = tap;
+        // Without a context object: these live as long as the handler.
+        connect(handler, &VOSK::VoskHandler::signalDeviceOnline,
+                [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Online, record); });
+        connect(handler, &VOSK::VoskHandler::signalDeviceOffline,
+                [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Offline, record); });
+        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate,
+                [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Update, record); });
+        connect(handler, &QObject::destroyed, [handler] { taps->erase(handler); });
+        return tap;
+    }
+};
+
 DeviceReportQueue::DeviceReportQueue(Sink sink, QObject *parent)
     : QObject(parent)
     , m_shared(std::make_shared<Shared>())
@@ -60,6 +136,7 @@ DeviceReportQueue::DeviceReportQueue(Sink sink, QObject *parent)
 
 DeviceReportQueue::~DeviceReportQueue()
 {
+    stopListening();
     const QMutexLocker locker(&m_shared->mutex);
     m_shared->owner = nullptr;
     m_shared->reports.clear();
@@ -67,18 +144,16 @@ DeviceReportQueue::~DeviceReportQueue()
 
 void DeviceReportQueue::listenTo(VOSK::VoskHandler *handler)
 {
-    const std::shared_ptr<Shared> shared = m_shared;
-    // Direct: the copy into the queue happens on the reporting thread, and
-    // only the queue's one posted call crosses to this thread.
-    connect(
-        handler, &VOSK::VoskHandler::signalDeviceOnline, this,
-        [shared](const VOSK_DEVICE_INFO &record) { shared->push(Kind::Online, record); }, Qt::DirectConnection);
-    connect(
-        handler, &VOSK::VoskHandler::signalDeviceOffline, this,
-        [shared](const VOSK_DEVICE_INFO &record) { shared->push(Kind::Offline, record); }, Qt::DirectConnection);
-    connect(
-        handler, &VOSK::VoskHandler::signalDeviceUpdate, this,
-        [shared](const VOSK_DEVICE_INFO &record) { shared->push(Kind::Update, record); }, Qt::DirectConnection);
+    const std::shared_ptr<Tap> tap = Tap::of(handler);
+    tap->add(m_shared);
+    m_taps.push_back(tap);
+}
+
+void DeviceReportQueue::stopListening()
+{
+    for (const std::shared_ptr<Tap> &tap : m_taps)
+        tap->remove(m_shared.get());
+    m_taps.clear();
 }
 
 void DeviceReportQueue::push(Kind kind, const VOSK_DEVICE_INFO &record)

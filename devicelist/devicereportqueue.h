@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace VOSK {
 class VoskHandler;
@@ -47,9 +48,13 @@ public:
     explicit DeviceReportQueue(Sink sink, QObject *parent = nullptr);
     ~DeviceReportQueue() override;
 
-    // Takes the handler's three signals from now on (direct connections that
-    // only copy the record into the queue).
+    // Takes the handler's three signals from now on: the reporting thread
+    // only copies the record into the queue. See stopListening().
     void listenTo(VOSK::VoskHandler *handler);
+    // Takes no more reports from the handlers listened to; reports on their
+    // way are dropped. Also done by the destructor. Any call of the
+    // handler's thread that is under way finishes safely either way.
+    void stopListening();
     // Any thread. Queues one report and, when the queue was idle, posts its
     // delivery; on the queue's thread delivers at once (see the class).
     void push(Kind kind, const VOSK_DEVICE_INFO &record);
@@ -68,12 +73,14 @@ public:
 
 private:
     struct Shared;
+    struct Tap;
 
     // Delivers until the queue is empty or the limit has passed.
     void deliver(std::chrono::microseconds limit);
     Q_INVOKABLE void onPosted();
 
     std::shared_ptr<Shared> m_shared;
+    std::vector<std::shared_ptr<Tap>> m_taps; // the handlers' taps joined
     Sink m_sink;
     std::chrono::microseconds m_budget{3000};
     int m_runLength = 64;

@@ -146,7 +146,7 @@ VOSKToolMainPage::~VOSKToolMainPage()
     // that is gone (the report queue drops what arrives while it goes, but
     // nothing should arrive at all).
     disconnect(VOSK::VoskHandler::instance(), nullptr, m_deviceDisplayPage, nullptr);
-    disconnect(VOSK::VoskHandler::instance(), nullptr, m_deviceDisplayPage->reportQueue(), nullptr);
+    m_deviceDisplayPage->reportQueue()->stopListening();
 }
 
 void VOSKToolMainPage::startDiscovery()

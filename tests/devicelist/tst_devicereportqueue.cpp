@@ -166,6 +166,40 @@ private Q_SLOTS:
         QTRY_COMPARE(log.flat(), QStringList{QStringLiteral("0:SN7")});
     }
 
+    // Every queue listening to the handler gets each report; one that has
+    // stopped gets none, and can listen again.
+    void listeningAndStopping()
+    {
+        VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+        QVERIFY(handler->start());
+        const auto fire = [](int serial, int event) {
+            VOSK_DEVICE_INFO r = makeRecord(serial, serial);
+            r.event = event;
+            VoskDouble::fire(r);
+        };
+        Log first;
+        Log second;
+        DeviceReportQueue one(first.sink());
+        DeviceReportQueue two(second.sink());
+        one.listenTo(handler);
+        two.listenTo(handler);
+        fire(1, VOSK_EVENT_ONLINE);
+        fire(1, VOSK_EVENT_UPDATED);
+        QTRY_COMPARE(first.flat(), (QStringList{QStringLiteral("0:SN1"), QStringLiteral("2:SN1")}));
+        QTRY_COMPARE(second.flat(), first.flat());
+
+        one.stopListening();
+        fire(2, VOSK_EVENT_OFFLINE);
+        QTRY_COMPARE(second.calls.size(), 3);
+        QCOMPARE(one.pending(), 0);
+        QCOMPARE(first.calls.size(), 2);
+
+        one.listenTo(handler);
+        fire(3, VOSK_EVENT_ONLINE);
+        QTRY_COMPARE(first.calls.size(), 3);
+        QCOMPARE(first.flat().constLast(), QStringLiteral("0:SN3"));
+    }
+
     // The library's thread may still be reporting while the page and its
     // queue go away: the reports are dropped, nothing is touched.
     void reportsRacingDestructionAreDropped()
