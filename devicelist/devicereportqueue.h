@@ -51,9 +51,10 @@ public:
     // Takes the handler's three signals from now on: the reporting thread
     // only copies the record into the queue. See stopListening().
     void listenTo(VOSK::VoskHandler *handler);
-    // Takes no more reports from the handlers listened to; reports on their
-    // way are dropped. Also done by the destructor. Any call of the
-    // handler's thread that is under way finishes safely either way.
+    // Takes no more reports from the handlers listened to, but for one the
+    // handler's thread may be handing over at that moment; what is queued
+    // stays queued (discard() drops it). Also done by the destructor, after
+    // which anything still handed over is dropped.
     void stopListening();
     // Any thread. Queues one report and, when the queue was idle, posts its
     // delivery; on the queue's thread delivers at once (see the class).
