@@ -8,6 +8,7 @@
 #include "export/devicesinfosavepage.h"
 #include "shell/warningdialog.h"
 #include "tests/support/modaldriver.h"
+#include "tests/support/tablepage.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QFile>
@@ -51,16 +52,10 @@ private Q_SLOTS:
     {
         QVERIFY(m_dir.isValid());
         pinToLoopback(47251, "239.255.86.151");
-        const QString config = m_dir.filePath(QStringLiteral("ColumnConfig.xml"));
-        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), config));
-        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
         m_host = std::make_unique<QWidget>();
-        m_page = new DeviceDisplayPage(config, m_host.get());
-        VOSK::registerMetaTypes();
+        m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
+        QVERIFY(m_page);
         VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-        connect(handler, &VOSK::VoskHandler::signalDeviceOnline, m_page, &DeviceDisplayPage::onDeviceLogin);
-        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_page, &DeviceDisplayPage::onDeviceUpdate);
-        connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_page, &DeviceDisplayPage::onDeviceLogout);
         QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kCount), QStringLiteral("--seed"),
                                 QStringLiteral("31")}));
         QVERIFY(handler->start());

@@ -15,6 +15,7 @@
 #include "password/resetpassworddialog.h"
 #include "password/restorepassworddialog.h"
 #include "tests/support/modaldriver.h"
+#include "tests/support/tablepage.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QCheckBox>
@@ -162,16 +163,10 @@ private Q_SLOTS:
             return true;
         });
 
-        const QString config = m_dir.filePath(QStringLiteral("ColumnConfig.xml"));
-        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), config));
-        QFile::setPermissions(config, QFile::ReadOwner | QFile::WriteOwner);
         m_host = std::make_unique<QWidget>();
-        m_page = new DeviceDisplayPage(config, m_host.get());
-        VOSK::registerMetaTypes();
+        m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
+        QVERIFY(m_page);
         VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-        connect(handler, &VOSK::VoskHandler::signalDeviceOnline, m_page, &DeviceDisplayPage::onDeviceLogin);
-        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, m_page, &DeviceDisplayPage::onDeviceUpdate);
-        connect(handler, &VOSK::VoskHandler::signalDeviceOffline, m_page, &DeviceDisplayPage::onDeviceLogout);
 
         QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kCount), QStringLiteral("--seed"),
                                 QString::number(kSeed)}));
