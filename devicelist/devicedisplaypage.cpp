@@ -11,8 +11,6 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "export/devicesinfosavepage.h"
-#include "password/batchreset.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -151,12 +149,7 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    DevicesInfoSavePage dialog(m_model, this);
-    dialog.setRows(checkedRows());
-    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
-    emit signalCoverMainPage();
-    dialog.exec();
-    emit signalDisCoverMainPage();
+    emit signalExportRequested();
 }
 
 bool DeviceDisplayPage::storeUnlessListed(const VOSK_DEVICE_INFO &record)
@@ -331,12 +324,12 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    runConfigReset(this, checkedDevices());
+    emit signalConfigResetRequested(checkedDevices());
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    runConfigExport(this, checkedDevices());
+    emit signalConfigExportRequested(checkedDevices());
 }
 
 QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const

@@ -13,7 +13,6 @@
 #include "netparam/netparamlog.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
-#include "password/recoverydialogs.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -642,10 +641,7 @@ void DeviceModifyPage::onForgetPassword()
         message(MessageError, tr("Please select a device."));
         return;
     }
-    const DeviceInfo device = m_selection.first();
-    Q_EMIT signalCoverMainPage();
-    runRecoveryDialog(window(), device.serialNumber, device.deviceType, device.mac);
-    Q_EMIT signalDisCoverMainPage();
+    Q_EMIT signalForgetPasswordRequested(m_selection.first());
 }
 
 } // namespace VoskTool

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelist/modifypage.h"
+#include "discovery/modifypage.h"
 #include "discovery/deviceinfo.h"
 #include "netparam/batchworker.h"
 #include "netparam/panemessage.h"
@@ -75,6 +75,9 @@ Q_SIGNALS:
     void signalCoverMainPage();
     void signalDisCoverMainPage();
     void signalExportExcel();
+    // "Forget Password" for this device (the first checked one); the main
+    // window opens the recovery dialog that suits it.
+    void signalForgetPasswordRequested(DeviceInfo device);
 
 public Q_SLOTS:
     void onForgetPassword();

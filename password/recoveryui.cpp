@@ -1,7 +1,7 @@
 #include "password/recoveryui.h"
 
 #include "aptui/cwarningdlg.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>

@@ -13,6 +13,13 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::WarningDialog</name>
+    <message>
+        <source>Form</source>
+        <translation>提示</translation>
+    </message>
+</context>
+<context>
     <name>aptui::BaseDialog</name>
     <message>
         <source>null content</source>

@@ -9,6 +9,7 @@
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
+#include "password/batchreset.h"
 #include "password/recoverydialogs.h"
 #include "password/recoveryfiles.h"
 #include "password/recoveryui.h"
@@ -165,6 +166,11 @@ private Q_SLOTS:
 
         m_host = std::make_unique<QWidget>();
         m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
+        // What the main window does with the page's requests.
+        connect(m_page, &DeviceDisplayPage::signalConfigExportRequested, m_page,
+                [this](const QVector<DeviceKey> &devices) { runConfigExport(m_page, devices); });
+        connect(m_page, &DeviceDisplayPage::signalConfigResetRequested, m_page,
+                [this](const QVector<DeviceKey> &devices) { runConfigReset(m_page, devices); });
         QVERIFY(m_page);
         VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
 
