@@ -6,13 +6,13 @@
 #include "aptui/passwordstrengthmeter.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
-#include "discovery/voskhandler.h"
 #include "netparam/deviceactivepage.h"
 #include "netparam/devicemodifyresultpage.h"
 #include "netparam/devicenetparapage.h"
 #include "netparam/netparamlog.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
+#include "operations/changeconfirmer.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -61,6 +61,9 @@ QLabel *makeHint(QWidget *parent, const char *name)
 
 DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     : QWidget(parent)
+    , m_runner(new OperationRunner(this))
+    , m_confirmer(new ChangeConfirmer(this))
+    , m_confirmWaitMs(ChangeConfirmer::kDefaultWaitMs)
 {
     setObjectName(QStringLiteral("DeviceModifyPage"));
     setFixedWidth(kPaneWidth);
@@ -186,6 +189,17 @@ void DeviceModifyPage::setDialogRunner(DialogRunner runner)
     m_dialogRunner = std::move(runner);
 }
 
+void DeviceModifyPage::setMaxInFlight(int count)
+{
+    m_maxInFlightSetting = count >= 1 && count <= OperationRunner::kMaxInFlight ? count
+                                                                                : OperationRunner::kDefaultInFlight;
+}
+
+int DeviceModifyPage::maxInFlight() const
+{
+    return m_maxInFlightSetting;
+}
+
 QPoint DeviceModifyPage::hintPosition() const
 {
     const QPoint topLeft = parentWidget() ? parentWidget()->mapToGlobal(pos()) : mapToGlobal(QPoint(0, 0));
@@ -292,6 +306,7 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
     if (struDeviceInfo.isEmpty()) {
         m_selection = struDeviceInfo;
         enterNothingSelected();
+        setBusy(m_busy);
         return;
     }
     m_netParaPage->enableAllFields();
@@ -316,6 +331,9 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
         enterMixed();
         break;
     }
+    // A one-device operation still under way keeps the buttons off,
+    // whatever the new state enabled.
+    setBusy(m_busy);
 }
 
 void DeviceModifyPage::onDhcpStateChanged(int iState)
@@ -394,110 +412,6 @@ void DeviceModifyPage::onModifyNetParas()
     }
 }
 
-void DeviceModifyPage::modifySingle()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
-        return;
-    VOSK_NET_PARAM param = m_netParaPage->collectNetParam();
-    DeviceInfo &device = m_selection.first();
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->modifyDeviceNetParam(device.mac.toLatin1(), password, &param)) {
-        {
-            DeviceStore::Locker locker(DeviceStore::instance());
-            DeviceStore::instance()->setNetParam(device.serialNumber, device.mac, param);
-        }
-        device.result = tr("Succeed");
-        Q_EMIT signalModifyResult(m_selection);
-        message(MessageSuccess, tr("Modify network parameters succeed."));
-        return;
-    }
-    reportSingleFailure(device, "modification");
-}
-
-// A one-device operation failed: the library's last error, worded for the
-// bubble; only an error without words of its own goes into the result.
-void DeviceModifyPage::reportSingleFailure(DeviceInfo &device, const char *operation)
-{
-    const int error = VOSK::VoskHandler::instance()->getLastError();
-    qCInfo(lcNetParam) << "[DeviceModifyPage]" << operation << "failed, error" << error;
-    if (error == VOSK_ERR_DEVICE_DENY) {
-        message(MessageError, tr("Device deny."));
-    } else if (error == VOSK_ERR_TIMEOUT) {
-        message(MessageError, tr("Time out."));
-    } else {
-        device.result = tr("Error%1:others").arg(error);
-        message(MessageError, device.result);
-    }
-}
-
-void DeviceModifyPage::modifyBatch()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
-        return;
-    const DeviceNetParaPage::BatchValues values = m_netParaPage->batchValues();
-    const bool isStatic = m_netParaPage->isBatchStatic();
-    // Without a start address to count from (a batch of devices whose address
-    // the form cannot set) every device keeps its stored address.
-    const bool newAddresses = isStatic && values.startIpEnabled;
-    if (newAddresses && !m_netParaPage->checkBatchRoom(hintPosition(), int(m_selection.size())))
-        return;
-
-    // The selection may be replaced while the batch runs (a device going
-    // offline re-evaluates the table's check boxes): work on this copy.
-    QVector<DeviceInfo> devices = m_selection;
-    DeviceStore *store = DeviceStore::instance();
-    QVector<BatchWorker::Job> jobs(devices.size());
-    for (int i = 0; i < devices.size(); ++i) {
-        BatchWorker::Job &job = jobs[i];
-        std::memset(&job.param, 0, sizeof job.param);
-        store->getNetParam(devices[i].serialNumber, devices[i].mac, job.param);
-        job.target = devices[i].mac.toLatin1();
-        VOSK_NET_PARAM &param = job.param;
-        if (newAddresses) {
-            VOSK::setFieldText(param.ipv4Address, nextAddress(values.startIp, i));
-            if (values.subnetMaskEnabled)
-                VOSK::setFieldText(param.ipv4Mask, values.subnetMask);
-            if (values.gatewayEnabled)
-                VOSK::setFieldText(param.ipv4Gateway, values.gateway);
-        }
-        if (values.port != 0)
-            param.port = quint16(values.port);
-        if (values.httpPort != 0)
-            param.httpPort = quint16(values.httpPort);
-        param.dhcpEnabled = isStatic ? 0 : 1;
-    }
-
-    const QVector<BatchWorker::Outcome> outcomes = runBatch(BatchWorker::Kind::Modify, password, jobs);
-    for (int i = 0; i < devices.size(); ++i) {
-        DeviceInfo &device = devices[i];
-        const BatchWorker::Outcome &outcome = outcomes.at(i);
-        if (outcome.ok) {
-            device.result = tr("Succeed");
-            if (newAddresses)
-                device.ipv4Address = VOSK::fieldText(jobs[i].param.ipv4Address);
-            DeviceStore::Locker locker(store);
-            store->setNetParam(device.serialNumber, device.mac, jobs[i].param);
-        } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
-            device.result = tr("Error%1:device deny").arg(outcome.error);
-        } else if (outcome.error == VOSK_ERR_TIMEOUT) {
-            device.result = tr("Error%1:time out").arg(outcome.error);
-        } else {
-            device.result = tr("Error%1:others").arg(outcome.error);
-        }
-    }
-    if (m_selection.size() == devices.size()) {
-        bool same = true;
-        for (int i = 0; same && i < devices.size(); ++i)
-            same = m_selection[i].serialNumber == devices[i].serialNumber && m_selection[i].mac == devices[i].mac;
-        if (same)
-            m_selection = devices;
-    }
-    Q_EMIT signalModifyResult(devices);
-    showResults(devices, false);
-}
-
 void DeviceModifyPage::onActiveDevices()
 {
     if (m_selection.isEmpty()) {
@@ -537,102 +451,6 @@ void DeviceModifyPage::onActiveDevices()
         activateSingle();
     else
         activateBatch();
-}
-
-void DeviceModifyPage::activateSingle()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
-        return;
-    DeviceInfo &device = m_selection.first();
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->activateDevice(device.serialNumber.toLatin1(), password)) {
-        {
-            DeviceStore::Locker locker(DeviceStore::instance());
-            DeviceStore::instance()->setActivated(device.serialNumber, device.mac, 0);
-        }
-        device.result = tr("Succeed");
-        // The table sends the selection again: the pane moves on to the
-        // modification form before the bubble shows.
-        Q_EMIT signalActiveResult(m_selection);
-        message(MessageSuccess, tr("Activate Succeed."));
-        return;
-    }
-    reportSingleFailure(device, "activation");
-}
-
-void DeviceModifyPage::activateBatch()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
-        return;
-    QVector<DeviceInfo> devices = m_selection;
-    QVector<BatchWorker::Job> jobs(devices.size());
-    for (int i = 0; i < devices.size(); ++i) {
-        std::memset(&jobs[i].param, 0, sizeof jobs[i].param);
-        jobs[i].target = devices[i].serialNumber.toLatin1();
-    }
-    const QVector<BatchWorker::Outcome> outcomes = runBatch(BatchWorker::Kind::Activate, password, jobs);
-    DeviceStore *store = DeviceStore::instance();
-    for (int i = 0; i < devices.size(); ++i) {
-        DeviceInfo &device = devices[i];
-        const BatchWorker::Outcome &outcome = outcomes.at(i);
-        if (outcome.ok) {
-            device.result = tr("Succeed");
-            DeviceStore::Locker locker(store);
-            store->setActivated(device.serialNumber, device.mac, 0);
-        } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
-            device.result = tr("Error%1:Device deny.").arg(outcome.error);
-        } else if (outcome.error == VOSK_ERR_REACTIVE) {
-            device.result = tr("Error%1:reactive").arg(outcome.error);
-        } else {
-            device.result = tr("Error%1:others").arg(outcome.error);
-        }
-    }
-    m_selection = devices;
-    // The table sends the selection again, which replaces m_selection.
-    Q_EMIT signalActiveResult(devices);
-    showResults(devices, true);
-}
-
-QVector<BatchWorker::Outcome> DeviceModifyPage::runBatch(BatchWorker::Kind kind, const QByteArray &password,
-                                                         const QVector<BatchWorker::Job> &jobs)
-{
-    const int total = int(jobs.size());
-    auto progressText = [](int done, int all) { return QStringLiteral("%1 / %2").arg(done).arg(all); };
-    BatchWorker worker(kind, password, jobs);
-    TarnGUIToolkit::CChaseDialog chase(window(), QLatin1String(kLoadingAnimation), progressText(0, total));
-    chase.setObjectName(QStringLiteral("BatchChaseDialog"));
-    auto *text = chase.findChild<QLabel *>(QStringLiteral("m_labelChaseText"));
-    connect(&worker, &BatchWorker::signalProgress, &chase, [text, progressText](int done, int all) {
-        if (text)
-            text->setText(progressText(done, all));
-    });
-    connect(&worker, &QThread::finished, &chase, &TarnGUIToolkit::CChaseDialog::OnImmediatelyStopChase);
-    qCInfo(lcNetParam) << "[DeviceModifyPage] batch of" << total << "devices";
-    Q_EMIT signalCoverMainPage();
-    worker.start();
-    chase.exec();
-    worker.wait();
-    Q_EMIT signalDisCoverMainPage();
-    return worker.outcomes();
-}
-
-void DeviceModifyPage::showResults(const QVector<DeviceInfo> &devices, bool activation)
-{
-    DeviceModifyResultPage results;
-    if (activation) {
-        results.setResultColumnTitle(DeviceModifyResultPage::ColumnResult, tr("Activation"));
-        results.setTotalLabelText(tr("Batch activate devices"));
-        results.setFailedLabelText(tr("Activate fail numbers"));
-    }
-    results.setResults(devices);
-    Q_EMIT signalCoverMainPage();
-    if (m_dialogRunner)
-        m_dialogRunner(results);
-    else
-        results.exec();
-    Q_EMIT signalDisCoverMainPage();
 }
 
 void DeviceModifyPage::onForgetPassword()

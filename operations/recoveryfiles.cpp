@@ -1,4 +1,4 @@
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 
 #include "aptui/guitextcodec.h"
 #include "aptui/targetpath.h"

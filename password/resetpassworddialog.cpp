@@ -5,7 +5,7 @@
 #include "discovery/voskhandler.h"
 #include "password/newpasswordrows.h"
 #include "password/passwordlog.h"
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 #include "password/recoveryui.h"
 #include "password/recoverywidgets.h"
 

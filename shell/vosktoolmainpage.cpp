@@ -9,6 +9,7 @@
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicereportqueue.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
@@ -142,6 +143,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
         else
             WarningDialog::showWarning(m.position, m.kind, m.text, this, m.field, m.hint);
     });
+    // Setup.xml's TaskThread: how many devices a batch asks at once.
+    const int inFlight = apt::ConfigureManager::GetInstance()->getTaskThread();
+    if (inFlight > 0)
+        pane->setMaxInFlight(inFlight);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCurrentSelectionModelChange, pane,
             &DeviceModifyPage::onCurrentSelectionChange, Qt::DirectConnection);
     connect(pane, &DeviceModifyPage::signalModifyResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesModifyResult);

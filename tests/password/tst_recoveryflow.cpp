@@ -11,7 +11,7 @@
 #include "discovery/voskhandler.h"
 #include "password/batchreset.h"
 #include "password/recoverydialogs.h"
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 #include "password/recoveryui.h"
 #include "password/resetpassworddialog.h"
 #include "password/restorepassworddialog.h"

@@ -5,8 +5,14 @@
 #include "discovery/voskhandler.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "netparam/rules/netparamrules.h"
-#include "password/recoveryfiles.h"
-#include "password/resetpasswordthread.h"
+#include "operations/addressclashes.h"
+#include "operations/changeconfirmer.h"
+#include "operations/netparams.h"
+#include "operations/operationrunner.h"
+#include "operations/operationwords.h"
+#include "operations/voskdeviceoperations.h"
+#include "operations/recoveryfiles.h"
+#include "operations/resetpasswordthread.h"
 #include "tools/cli/batchplan.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
@@ -14,11 +20,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
 
 #include <algorithm>
+#include <limits>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
@@ -122,25 +130,13 @@ QString succeedText()
 
 QString failureText(Operation operation, bool batch, int code)
 {
-    if (!batch) {
-        if (code == VOSK_ERR_DEVICE_DENY)
-            return QStringLiteral("Device deny.");
-        if (code == VOSK_ERR_TIMEOUT)
-            return QStringLiteral("Time out.");
-        return QStringLiteral("Error%1:others").arg(code);
-    }
-    if (operation == Operation::Modify) {
-        if (code == VOSK_ERR_DEVICE_DENY)
-            return QStringLiteral("Error%1:device deny").arg(code);
-        if (code == VOSK_ERR_TIMEOUT)
-            return QStringLiteral("Error%1:time out").arg(code);
-        return QStringLiteral("Error%1:others").arg(code);
-    }
-    if (code == VOSK_ERR_DEVICE_DENY)
-        return QStringLiteral("Error%1:Device deny.").arg(code);
-    if (code == VOSK_ERR_REACTIVE)
-        return QStringLiteral("Error%1:reactive").arg(code);
-    return QStringLiteral("Error%1:others").arg(code);
+    // The operations core's words, in English: the window shows the same
+    // ones translated.
+    const VoskTool::OperationOutcome outcome{VoskTool::VoskDeviceOperations::statusOf(code), code};
+    const VoskTool::OperationKind kind =
+        operation == Operation::Modify ? VoskTool::OperationKind::SetNetParams : VoskTool::OperationKind::Activate;
+    return batch ? VoskTool::batchResultWord(kind, outcome).english()
+                 : VoskTool::singleResultWord(kind, outcome).english();
 }
 
 QString notFoundText()
@@ -299,13 +295,19 @@ QString usage()
         "      [--dhcp on|off] --password-file FILE\n"
         "      Changes the network parameters of one device; what is not given\n"
         "      keeps the device's value. FILE holds the administrator password.\n"
+        "      An address held by another device found is refused unless\n"
+        "      --allow-conflicts; the result says whether the device then\n"
+        "      reported the new values (applied) within --confirm-wait MS.\n"
         "  batch PLAN.csv [--start A] [--mask M] [--gateway G] [--port P]\n"
         "      [--http-port P] [--dhcp] --password-file FILE [--dry-run]\n"
         "      Changes many devices: one line per device,\n"
         "      serial,ip,mask,gateway,port,http_port; an empty cell takes the\n"
         "      option's value, an empty ip the next address from --start. The\n"
         "      whole plan is checked before anything is sent; --dry-run prints\n"
-        "      what would be sent.\n"
+        "      what would be sent. A device not found refuses the plan unless\n"
+        "      --skip-missing (then it uses up no address); --parallel N asks N\n"
+        "      devices at once (default 16); --allow-conflicts and\n"
+        "      --confirm-wait as for set.\n"
         "  restore SERIAL --code-file FILE\n"
         "      Restores the default password of a device with the security code\n"
         "      the reset service gave for it (first line of FILE).\n"
@@ -366,14 +368,134 @@ int list(const QStringList &arguments)
     return AllDone;
 }
 
+namespace {
+
+constexpr int kDefaultParallel = VoskTool::OperationRunner::kDefaultInFlight;
+
+// Runs the jobs through the operations core, the window's way: up to
+// `parallel` devices at once, each through its kind's operations. The
+// progress lines follow the order of the devices whatever order their
+// answers come in.
+QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const QVector<VoskTool::OperationJob> &jobs,
+                                            const QByteArray &password, int parallel,
+                                            const QByteArray &newPassword = QByteArray())
+{
+    VoskTool::OperationRunner runner;
+    runner.setMaxInFlight(parallel);
+    QVector<bool> ready(jobs.size(), false);
+    int printed = 0;
+    QObject::connect(&runner, &VoskTool::OperationRunner::outcomeReady, &runner, [&](int index) {
+        ready[index] = true;
+        while (printed < ready.size() && ready.at(printed)) {
+            writeProgress(printed + 1, int(jobs.size()), jobs.at(printed).device.serialNumber);
+            ++printed;
+        }
+    });
+    runner.start(kind, jobs, password, newPassword);
+    runner.waitForFinished();
+    return runner.outcomes();
+}
+
+// After new parameters were taken: which devices reported them within
+// `waitMs` (the device finder keeps the store current meanwhile).
+QHash<DeviceKey, bool> confirmChanges(const QVector<VoskTool::OperationJob> &jobs,
+                                      const QVector<VoskTool::OperationOutcome> &outcomes, int waitMs)
+{
+    QVector<DeviceKey> devices;
+    QVector<VoskTool::NetParams> sent;
+    for (int i = 0; i < jobs.size(); ++i) {
+        if (outcomes.value(i).ok()) {
+            devices.append(jobs.at(i).device);
+            sent.append(jobs.at(i).params);
+        }
+    }
+    QHash<DeviceKey, bool> applied;
+    if (devices.isEmpty())
+        return applied;
+    VoskTool::ChangeConfirmer confirmer;
+    QEventLoop loop;
+    QObject::connect(&confirmer, &VoskTool::ChangeConfirmer::finished, &loop, &QEventLoop::quit);
+    confirmer.expect(devices, sent, waitMs);
+    loop.exec();
+    for (const DeviceKey &device : std::as_const(devices))
+        applied.insert(device, confirmer.applied(device));
+    return applied;
+}
+
+// A changed device's result line: the result, and for a success whether
+// the device reported the new values.
+QString changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied, int waitMs)
+{
+    if (!outcome.ok()) {
+        return batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
+                     : failureText(Operation::Modify, false, outcome.code);
+    }
+    return succeedText() + QLatin1Char('\t')
+        + (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english();
+}
+
+// Refuses a change that gives an address held by another device found, or
+// one address twice; false when there is none (or they are allowed).
+// Discovery stopped listening once the named devices were seen: it first
+// listens on a little (at most kClashListenMs, within --wait) so that the
+// other devices, which answer the same inquiry, are known too.
+constexpr int kClashListenMs = 1000;
+
+bool refuseClashes(const QVector<VoskTool::OperationJob> &jobs, DeviceFinder &finder, bool allowed, int waitMs)
+{
+    finder.waitFor({}, std::numeric_limits<int>::max(), std::min(waitMs, kClashListenMs));
+    QVector<VoskTool::PlannedAddress> planned;
+    for (const VoskTool::OperationJob &job : jobs)
+        planned.append({job.device, job.params.dhcp ? QString() : job.params.ipv4Address});
+    QVector<VoskTool::HeldAddress> listed;
+    for (const VOSK_DEVICE_INFO &record : finder.devices())
+        listed.append({DeviceKey::fromRecord(record), VOSK::fieldText(record.ipv4Address)});
+    const QVector<VoskTool::AddressClash> clashes = VoskTool::findAddressClashes(planned, listed);
+    if (clashes.isEmpty())
+        return false;
+    for (const QString &line : VoskTool::clashMessage(clashes, false).split(QLatin1Char('\n')))
+        writeErr(line + (allowed ? QStringLiteral(" (allowed)") : QString()));
+    if (allowed)
+        return false;
+    writeErr(QStringLiteral("nothing was sent: an address would be given twice (--allow-conflicts sends anyway)"));
+    return true;
+}
+
+bool readCount(const QCommandLineParser &parser, const QCommandLineOption &option, int low, int high, int *value)
+{
+    bool ok = false;
+    *value = parser.value(option).toInt(&ok);
+    if (!ok || *value < low || *value > high) {
+        writeErr(QStringLiteral("--%1 must be %2..%3").arg(option.names().first()).arg(low).arg(high));
+        return false;
+    }
+    return true;
+}
+
+struct RunOptions
+{
+    QCommandLineOption parallel{QStringLiteral("parallel"),
+                                QStringLiteral("Devices asked at once (default 16)."), QStringLiteral("n"),
+                                QString::number(kDefaultParallel)};
+    QCommandLineOption confirmWait{QStringLiteral("confirm-wait"),
+                                   QStringLiteral("How long to wait for a changed device's report of the new "
+                                                  "values, in milliseconds (default 5000)."),
+                                   QStringLiteral("ms"), QString::number(VoskTool::ChangeConfirmer::kDefaultWaitMs)};
+    QCommandLineOption allowConflicts{QStringLiteral("allow-conflicts"),
+                                      QStringLiteral("Send even when an address would be given twice.")};
+};
+
+} // namespace
+
 int activate(const QStringList &arguments)
 {
     QCommandLineParser parser;
     CommonOptions common;
+    RunOptions run;
     const QCommandLineOption passwordFile(QStringLiteral("password-file"),
                                           QStringLiteral("File whose first line is the new password."),
                                           QStringLiteral("file"));
-    parser.addOption(passwordFile);
+    parser.addOptions({passwordFile, run.parallel});
     const Parsed parsed = parse(parser, common, QStringLiteral("activate"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
@@ -386,6 +508,9 @@ int activate(const QStringList &arguments)
         writeErr(QStringLiteral("activate needs --password-file"));
         return BadInput;
     }
+    int parallel = kDefaultParallel;
+    if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel))
+        return BadInput;
     QByteArray passwordBytes;
     if (!readNewPassword(parser.value(passwordFile), &passwordBytes))
         return BadInput;
@@ -394,20 +519,29 @@ int activate(const QStringList &arguments)
     if (!discover(finder, serials, 0, common.waitMs))
         return SomeFailed;
     const bool batch = serials.size() > 1;
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    QVector<VoskTool::OperationJob> jobs;
+    QVector<int> jobOf(serials.size(), -1);
+    for (int i = 0; i < serials.size(); ++i) {
+        VOSK_DEVICE_INFO record;
+        if (finder.find(serials.at(i), &record)) {
+            jobOf[i] = int(jobs.size());
+            jobs.append({DeviceKey::fromRecord(record), {}});
+        }
+    }
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::Activate, jobs, passwordBytes, parallel);
+    passwordBytes.fill('\0');
     int failed = 0;
     for (int i = 0; i < serials.size(); ++i) {
-        const QString &serial = serials.at(i);
-        writeProgress(i + 1, int(serials.size()), serial);
         QString result;
-        if (!finder.find(serial, nullptr))
+        if (jobOf.at(i) < 0)
             result = notFoundText();
-        else if (handler->activateDevice(serial.toLatin1(), passwordBytes))
+        else if (outcomes.at(jobOf.at(i)).ok())
             result = succeedText();
         else
-            result = failureText(Operation::Activate, batch, handler->getLastError());
+            result = failureText(Operation::Activate, batch, outcomes.at(jobOf.at(i)).code);
         failed += result == succeedText() ? 0 : 1;
-        writeResult(serial, result);
+        writeResult(serials.at(i), result);
     }
     return failed == 0 ? AllDone : SomeFailed;
 }
@@ -442,13 +576,13 @@ bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOptio
     return false;
 }
 
-QString paramText(const VOSK_NET_PARAM &param)
+QString paramText(const VoskTool::NetParams &params)
 {
     return QStringLiteral("ip=%1 mask=%2 gateway=%3 port=%4 http=%5 dhcp=%6")
-        .arg(VOSK::fieldText(param.ipv4Address), VOSK::fieldText(param.ipv4Mask), VOSK::fieldText(param.ipv4Gateway))
-        .arg(param.port)
-        .arg(param.httpPort)
-        .arg(param.dhcpEnabled ? QStringLiteral("on") : QStringLiteral("off"));
+        .arg(params.ipv4Address, params.ipv4Mask, params.ipv4Gateway)
+        .arg(params.port)
+        .arg(params.httpPort)
+        .arg(params.dhcp ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
 struct NetOptions
@@ -473,8 +607,10 @@ int set(const QStringList &arguments)
     QCommandLineParser parser;
     CommonOptions common;
     NetOptions net;
+    RunOptions run;
     const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("DHCP on or off."), QStringLiteral("on|off"));
-    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile});
+    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile,
+                       run.confirmWait, run.allowConflicts});
     const Parsed parsed = parse(parser, common, QStringLiteral("set"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
@@ -492,6 +628,9 @@ int set(const QStringList &arguments)
         writeErr(QStringLiteral("with DHCP on the device keeps its address: --ip and --dhcp on exclude each other"));
         return BadInput;
     }
+    int confirmWait = 0;
+    if (!readCount(parser, run.confirmWait, 0, kMaxWaitMs, &confirmWait))
+        return BadInput;
     // Every value given is checked before the network is touched.
     const struct
     {
@@ -529,22 +668,32 @@ int set(const QStringList &arguments)
         writeErr(QStringLiteral("%1: the device has no HTTP port").arg(serial));
         return BadInput;
     }
-    const QString mac = VOSK::fieldText(record.mac);
-    VOSK_NET_PARAM current;
-    std::memset(&current, 0, sizeof current);
-    DeviceStore::instance()->getNetParam(serial, mac, current);
 
-    // The form of the window: the device's values, overwritten by what was
-    // given, checked as a whole in the window's order.
-    auto valueOf = [&parser](const QCommandLineOption &option, const QString &fallback) {
-        return parser.isSet(option) ? parser.value(option).trimmed() : fallback;
+    // The device's own values with what was given over them, checked as a
+    // whole in the window's order.
+    VoskTool::NetChange change;
+    auto givenText = [&parser](const QCommandLineOption &option) -> std::optional<QString> {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option).trimmed()) : std::nullopt;
     };
+    change.ipv4Address = givenText(net.ip);
+    change.ipv4Mask = givenText(net.mask);
+    change.ipv4Gateway = givenText(net.gateway);
+    if (parser.isSet(net.port))
+        change.port = VoskTool::portValue(parser.value(net.port));
+    if (parser.isSet(net.httpPort))
+        change.httpPort = VoskTool::portValue(parser.value(net.httpPort));
+    if (parser.isSet(dhcp))
+        change.dhcp = dhcpOn;
+    VoskTool::NetParams params = VoskTool::applyChange(VoskTool::netParamsOf(record), change);
+    if (params.httpPort == 0)
+        params.httpPort = 80; // as the window sends it for a device without one
+
     VoskTool::NetParamTexts texts;
-    texts.ipAddress = valueOf(net.ip, VOSK::fieldText(current.ipv4Address));
-    texts.subnetMask = valueOf(net.mask, VOSK::fieldText(current.ipv4Mask));
-    texts.gateway = valueOf(net.gateway, VOSK::fieldText(current.ipv4Gateway));
-    texts.port = valueOf(net.port, QString::number(current.port));
-    texts.httpPort = valueOf(net.httpPort, QString::number(current.httpPort));
+    texts.ipAddress = params.ipv4Address;
+    texts.subnetMask = params.ipv4Mask;
+    texts.gateway = params.ipv4Gateway;
+    texts.port = QString::number(params.port);
+    texts.httpPort = QString::number(params.httpPort);
     texts.httpPortEnabled = record.httpPort != 0;
     texts.ipv6Enabled = false; // the IPv6 values are sent back as they are
     const VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
@@ -552,31 +701,16 @@ int set(const QStringList &arguments)
         writeErr(QStringLiteral("%1: %2").arg(serial, BatchPlan::fieldMessage(int(failure.field), int(failure.error))));
         return BadInput;
     }
+    const QVector<VoskTool::OperationJob> jobs{{DeviceKey::fromRecord(record), params}};
+    if (refuseClashes(jobs, finder, parser.isSet(run.allowConflicts), common.waitMs))
+        return BadInput;
 
-    VOSK_NET_PARAM param;
-    std::memset(&param, 0, sizeof param);
-    VOSK::setFieldText(param.ipv4Address, texts.ipAddress);
-    VOSK::setFieldText(param.ipv4Mask, texts.subnetMask);
-    VOSK::setFieldText(param.ipv4Gateway, texts.gateway);
-    param.port = static_cast<quint16>(VoskTool::portValue(texts.port));
-    param.httpPort = static_cast<quint16>(VoskTool::portValue(texts.httpPort));
-    if (param.httpPort == 0)
-        param.httpPort = 80;
-    param.dhcpEnabled = parser.isSet(dhcp) ? (dhcpOn ? 1 : 0) : current.dhcpEnabled;
-    if (record.addressInfoValid == 1) {
-        VOSK::copyField(param.ipv6Address, record.ipv6Address);
-        VOSK::copyField(param.ipv6Gateway, record.ipv6Gateway);
-        param.ipv6PrefixLength = record.ipv6PrefixLength;
-    }
-
-    writeProgress(1, 1, serial);
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (!handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
-        writeResult(serial, failureText(Operation::Modify, false, handler->getLastError()));
-        return SomeFailed;
-    }
-    writeResult(serial, succeedText());
-    return AllDone;
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, 1);
+    password.fill('\0');
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
+    writeResult(serial, changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait));
+    return outcomes.at(0).ok() ? AllDone : SomeFailed;
 }
 
 int batch(const QStringList &arguments)
@@ -584,10 +718,15 @@ int batch(const QStringList &arguments)
     QCommandLineParser parser;
     CommonOptions common;
     NetOptions net;
+    RunOptions run;
     const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("Every device to DHCP."));
     const QCommandLineOption dryRun(QStringLiteral("dry-run"),
                                     QStringLiteral("Print what would be sent, send nothing."));
-    parser.addOptions({net.start, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile, dryRun});
+    const QCommandLineOption skipMissing(QStringLiteral("skip-missing"),
+                                         QStringLiteral("Leave out the devices not found instead of refusing "
+                                                        "the plan."));
+    parser.addOptions({net.start, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile, dryRun,
+                       skipMissing, run.parallel, run.confirmWait, run.allowConflicts});
     const Parsed parsed = parse(parser, common, QStringLiteral("batch"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
@@ -595,6 +734,10 @@ int batch(const QStringList &arguments)
         writeErr(QStringLiteral("batch takes one plan file"));
         return BadInput;
     }
+    int parallel = kDefaultParallel, confirmWait = 0;
+    if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel)
+        || !readCount(parser, run.confirmWait, 0, kMaxWaitMs, &confirmWait))
+        return BadInput;
     const QString planPath = parser.positionalArguments().first();
     BatchPlan::Defaults defaults;
     defaults.start = parser.value(net.start).trimmed();
@@ -628,51 +771,103 @@ int batch(const QStringList &arguments)
     if (!discover(finder, serials, 0, common.waitMs))
         return SomeFailed;
 
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    int failed = 0;
-    for (int i = 0; i < plan.size(); ++i) {
-        const BatchPlan::Line &line = plan.at(i);
+    // The whole plan is checked against the devices found before anything
+    // is sent: a device not found refuses it (or is left out, and then
+    // uses up no address).
+    QVector<VOSK_DEVICE_INFO> records;
+    QList<BatchPlan::Line> found;
+    QStringList missing;
+    for (const BatchPlan::Line &line : std::as_const(plan)) {
         VOSK_DEVICE_INFO record;
-        if (!finder.find(line.serial, &record)) {
-            writeResult(line.serial, notFoundText());
-            ++failed;
-            continue;
+        if (finder.find(line.serial, &record)) {
+            records.append(record);
+            found.append(line);
+        } else {
+            missing << line.serial;
+            writeErr(QStringLiteral("%1: line %2: %3: not found").arg(planPath).arg(line.lineNumber).arg(line.serial));
         }
-        // The device's stored block with the plan's values over it, as the
-        // window's batch builds it.
-        const QString mac = VOSK::fieldText(record.mac);
-        VOSK_NET_PARAM param;
-        std::memset(&param, 0, sizeof param);
-        DeviceStore::instance()->getNetParam(line.serial, mac, param);
+    }
+    if (!missing.isEmpty() && !parser.isSet(skipMissing)) {
+        writeErr(QStringLiteral("nothing was sent (--skip-missing leaves the devices not found out)"));
+        return BadInput;
+    }
+    // The window's rules for what a batch may give: no address to devices
+    // that keep theirs, no HTTP port when a device has none, one port only
+    // to devices that share one.
+    const VoskTool::BatchFieldRules rules = VoskTool::batchFieldRules(records);
+    QStringList refused;
+    if (!defaults.dhcp && !rules.addressEditable
+        && std::any_of(found.cbegin(), found.cend(), [](const BatchPlan::Line &line) {
+               return !line.ip.isEmpty() || !line.mask.isEmpty();
+           }))
+        refused << QStringLiteral("these devices keep their addresses (device types 0x9D00..0x9FFF): "
+                                  "give no ip, mask or --start");
+    if (!rules.httpPortEditable && !defaults.httpPort.isEmpty())
+        refused << QStringLiteral("--http-port: a device of the plan has no HTTP port");
+    if (!rules.portEditable && !defaults.port.isEmpty())
+        refused << QStringLiteral("--port: the devices of the plan do not share one port; give it per line");
+    // Addresses from --start are numbered over the devices that will be
+    // sent something, in plan order.
+    int numbered = 0;
+    for (BatchPlan::Line &line : found) {
+        if (!line.numbered)
+            continue;
+        line.ip = VoskTool::nextAddress(defaults.start, numbered++);
+        if (line.ip.isEmpty() || !BatchPlan::checkValue(int(VoskTool::NetField::IpAddress), line.ip).isEmpty())
+            refused << QStringLiteral("line %1: %2: --start %3 leaves no host address for this device")
+                           .arg(line.lineNumber).arg(line.serial, defaults.start);
+    }
+    for (const QString &reason : std::as_const(refused))
+        writeErr(planPath + QStringLiteral(": ") + reason);
+    if (!refused.isEmpty()) {
+        writeErr(QStringLiteral("nothing was sent"));
+        return BadInput;
+    }
+
+    QVector<VoskTool::OperationJob> jobs;
+    for (int i = 0; i < found.size(); ++i) {
+        const BatchPlan::Line &line = found.at(i);
+        const VOSK_DEVICE_INFO &record = records.at(i);
+        VoskTool::NetChange change;
         if (!defaults.dhcp) {
-            VOSK::setFieldText(param.ipv4Address, line.ip);
+            if (!line.ip.isEmpty())
+                change.ipv4Address = line.ip;
             if (!line.mask.isEmpty())
-                VOSK::setFieldText(param.ipv4Mask, line.mask);
+                change.ipv4Mask = line.mask;
             if (!line.gateway.isEmpty())
-                VOSK::setFieldText(param.ipv4Gateway, line.gateway);
+                change.ipv4Gateway = line.gateway;
         }
         if (VoskTool::portValue(line.port) != 0)
-            param.port = static_cast<quint16>(VoskTool::portValue(line.port));
-        // A device without an HTTP port keeps it, as the window's disabled
-        // field keeps it.
-        if (VoskTool::portValue(line.httpPort) != 0 && record.httpPort != 0)
-            param.httpPort = static_cast<quint16>(VoskTool::portValue(line.httpPort));
-        param.dhcpEnabled = defaults.dhcp ? 1 : 0;
+            change.port = VoskTool::portValue(line.port);
+        if (VoskTool::portValue(line.httpPort) != 0)
+            change.httpPort = VoskTool::portValue(line.httpPort);
+        change.dhcp = defaults.dhcp;
+        jobs.append({DeviceKey::fromRecord(record), VoskTool::applyChange(VoskTool::netParamsOf(record), change)});
+    }
+    if (refuseClashes(jobs, finder, parser.isSet(run.allowConflicts), common.waitMs))
+        return BadInput;
 
-        if (parser.isSet(dryRun)) {
-            writeOut(line.serial + QStringLiteral("\twould send ") + paramText(param) + QLatin1Char('\n'));
+    if (parser.isSet(dryRun)) {
+        for (const VoskTool::OperationJob &job : std::as_const(jobs))
+            writeOut(job.device.serialNumber + QStringLiteral("\twould send ") + paramText(job.params)
+                     + QLatin1Char('\n'));
+        return AllDone;
+    }
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, parallel);
+    password.fill('\0');
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
+    int failed = int(missing.size());
+    int next = 0;
+    for (const BatchPlan::Line &line : std::as_const(plan)) {
+        if (missing.contains(line.serial)) {
+            writeResult(line.serial, notFoundText());
             continue;
         }
-        writeProgress(i + 1, int(plan.size()), line.serial);
-        QString result;
-        if (handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
-            result = succeedText();
-            DeviceStore::instance()->setNetParam(line.serial, mac, param);
-        } else {
-            result = failureText(Operation::Modify, true, handler->getLastError());
-            ++failed;
-        }
-        writeResult(line.serial, result);
+        const VoskTool::OperationOutcome &outcome = outcomes.at(next);
+        failed += outcome.ok() ? 0 : 1;
+        writeResult(line.serial, changeResult(outcome, true, applied.value(jobs.at(next).device), confirmWait));
+        ++next;
     }
     return failed == 0 ? AllDone : SomeFailed;
 }
