@@ -61,6 +61,17 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::AddressClashes</name>
+    <message>
+        <source>%1 would get %2, given to %3 too</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 would get %2, held by %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::BatchReset</name>
     <message>
         <source>Hint</source>
@@ -398,6 +409,50 @@
         <source>Activate fail numbers</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not supported by this device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change password succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>applied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sent, not seen since (%1 s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was sent: an address would be given twice.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device took the new parameters but has not reported them: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelling: waiting for the devices already asked...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for the devices to report the new parameters...</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceModifyResultPage</name>
@@ -435,6 +490,22 @@
     </message>
     <message>
         <source>Succeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The list could not be saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
