@@ -3,7 +3,7 @@
 #include "aptui/cchasedialog.h"
 #include "aptui/guitextcodec.h"
 #include "aptui/multistatelineedit.h"
-#include "aptui/passwordstrengthmeter.h"
+#include "aptui/newpasswordrows.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "netparam/deviceactivepage.h"
@@ -115,41 +115,19 @@ void DeviceModifyPage::buildActiveFrame()
     grid->setContentsMargins(16, 8, 16, 16);
     grid->setVerticalSpacing(10);
 
-    m_lineEditNewPassword = makePasswordEdit(m_frameActive, "m_lineEditNewPassword");
-    m_labelHintNewPassword = makeHint(m_frameActive, "m_labelHintNewPassword");
-    m_lineEditConfirmPassword = makePasswordEdit(m_frameActive, "m_lineEditConfirmPassword");
-    m_labelHintConfirmPassword = makeHint(m_frameActive, "m_labelHintConfirmPassword");
-    grid->addWidget(makeLabel(m_frameActive, "m_labelNewPassword", tr("New Password:")), 0, 0);
-    grid->addWidget(m_lineEditNewPassword, 0, 1);
-    grid->addWidget(m_labelHintNewPassword, 0, 2);
-
-    auto *meterRow = new QHBoxLayout;
-    meterRow->setSpacing(2);
-    m_labelLevel1 = makeLabel(m_frameActive, "m_labelLevel1");
-    m_labelLevel2 = makeLabel(m_frameActive, "m_labelLevel2");
-    m_labelLevel3 = makeLabel(m_frameActive, "m_labelLevel3");
-    m_labelLevel = makeLabel(m_frameActive, "m_labelLevel");
-    m_labelHintLevel = makeLabel(m_frameActive, "m_labelHintLevel");
-    for (QLabel *bar : {m_labelLevel1, m_labelLevel2, m_labelLevel3}) {
-        bar->setScaledContents(true);
-        bar->setFixedSize(36, 6);
-        meterRow->addWidget(bar);
-    }
-    meterRow->addSpacing(6);
-    meterRow->addWidget(m_labelLevel, 1);
-    meterRow->addWidget(m_labelHintLevel);
-    grid->addLayout(meterRow, 1, 1, 1, 2);
-
-    grid->addWidget(makeLabel(m_frameActive, "m_labelConfirmPasswoed", tr("Confirm Password:")), 2, 0);
-    grid->addWidget(m_lineEditConfirmPassword, 2, 1);
-    grid->addWidget(m_labelHintConfirmPassword, 2, 2);
+    // The rows of the reset dialogs; the confirmation caption keeps the
+    // name the style sheet knows for this form.
+    m_passwordRows = new NewPasswordRows(m_frameActive, "m_labelConfirmPasswoed");
+    m_passwordRows->addTo(grid, 0, 0);
+    m_lineEditNewPassword = m_passwordRows->newPassword();
+    m_labelHintNewPassword = m_passwordRows->newPasswordHint();
+    m_lineEditConfirmPassword = m_passwordRows->confirmPassword();
+    m_labelHintConfirmPassword = m_passwordRows->confirmPasswordHint();
 
     m_btnActive = new QPushButton(tr("Active"), m_frameActive);
     m_btnActive->setObjectName(QStringLiteral("m_btnActive"));
     grid->addWidget(m_btnActive, 3, 0, 1, 3);
 
-    m_meter = std::make_unique<aptui::PasswordStrengthMeter>(m_labelLevel1, m_labelLevel2, m_labelLevel3,
-                                                              m_labelLevel);
     for (QWidget *edit : {static_cast<QWidget *>(m_lineEditNewPassword), static_cast<QWidget *>(m_lineEditConfirmPassword)})
         edit->installEventFilter(this);
 }
@@ -280,11 +258,9 @@ void DeviceModifyPage::enterModify(bool batch)
 void DeviceModifyPage::enterActivation(bool batch)
 {
     m_stackedWidget->setCurrentIndex(1);
-    // Emptying the new password resets the meter through textChanged.
-    m_lineEditNewPassword->clear();
-    m_lineEditConfirmPassword->clear();
+    // Emptying the new password resets the meter.
+    m_passwordRows->clear();
     m_frameActive->show();
-    m_meter->showStrength(0, QString());
     m_frameModifyPara->hide();
     clearPasswordMarks();
     if (batch)
@@ -353,9 +329,7 @@ void DeviceModifyPage::onBatchDhcpStateChanged(int iState)
 
 void DeviceModifyPage::onNewPasswordTextChanged(const QString &strNewPassword)
 {
-    const int level = adminPasswordLevel(strNewPassword, TarnGUIToolkit::GuiTextCodec());
-    const QString words[] = {QString(), tr("Weak"), tr("Medium"), tr("Strong")};
-    m_meter->showStrength(level, words[qBound(0, level, 3)]);
+    m_passwordRows->showStrength(strNewPassword);
 }
 
 void DeviceModifyPage::message(int kind, const QString &text, aptui::MultiStateLineEdit *field, QLabel *hint,
@@ -418,35 +392,15 @@ void DeviceModifyPage::onActiveDevices()
         message(MessageError, tr("Please select a device."));
         return;
     }
-    QString text;
-    bool tall = false;
-    switch (checkNewPassword(m_lineEditNewPassword->text(), m_lineEditConfirmPassword->text(),
-                             TarnGUIToolkit::GuiTextCodec())) {
-    case NewPasswordCheck::Accepted:
-        break;
-    case NewPasswordCheck::Empty:
-        text = tr("The password can not be empty.");
-        break;
-    case NewPasswordCheck::Mismatch:
-        text = tr("The password you typed do not match.");
-        break;
-    case NewPasswordCheck::NotRepresentable:
-        text = tr("The password contains a character that cannot be sent to the device. Please use other characters.");
-        tall = true;
-        break;
-    case NewPasswordCheck::TooLong:
-        text = tr("The password is too long: the device takes at most 16 bytes.");
-        break;
-    case NewPasswordCheck::TooWeak:
-        text = tr("Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and "
-                  "special character for your password with at least two kinds of them contained.");
-        tall = true;
-        break;
-    }
-    if (!text.isEmpty()) {
-        message(MessageError, text, m_lineEditNewPassword, m_labelHintNewPassword, tall);
+    QByteArray password;
+    const bool accepted = m_passwordRows->check(NewPasswordRows::Wording::Activation,
+                                                [this](const QString &text, bool tall) {
+                                                    message(MessageError, text, m_lineEditNewPassword,
+                                                            m_labelHintNewPassword, tall);
+                                                },
+                                                &password);
+    if (!accepted)
         return;
-    }
     if (m_selection.size() == 1)
         activateSingle();
     else

@@ -21,12 +21,12 @@ class QStackedWidget;
 
 namespace aptui {
 class MultiStateLineEdit;
-class PasswordStrengthMeter;
 }
 
 namespace VoskTool {
 
 class ChangeConfirmer;
+class NewPasswordRows;
 class DeviceActivePage;
 class DeviceNetParaPage;
 
@@ -159,17 +159,12 @@ private:
     DeviceActivePage *m_activePage;   // page 1
 
     QFrame *m_frameActive;
+    NewPasswordRows *m_passwordRows; // its widgets are the frame's
     aptui::MultiStateLineEdit *m_lineEditNewPassword;
     QLabel *m_labelHintNewPassword;
     aptui::MultiStateLineEdit *m_lineEditConfirmPassword;
     QLabel *m_labelHintConfirmPassword;
-    QLabel *m_labelLevel;
-    QLabel *m_labelLevel1;
-    QLabel *m_labelLevel2;
-    QLabel *m_labelLevel3;
-    QLabel *m_labelHintLevel;
     QPushButton *m_btnActive;
-    std::unique_ptr<aptui::PasswordStrengthMeter> m_meter;
 
     QFrame *m_frameModifyPara;
     aptui::MultiStateLineEdit *m_lineEditAdminPassword;

@@ -290,14 +290,6 @@
 <context>
     <name>VoskTool::DeviceModifyPage</name>
     <message>
-        <source>New Password:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Confirm Password:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Active</source>
         <translation type="unfinished"></translation>
     </message>
@@ -311,18 +303,6 @@
     </message>
     <message>
         <source>Forget Password</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Weak</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Strong</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -371,18 +351,6 @@
     </message>
     <message>
         <source>Please select a device.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The password can not be empty.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The password you typed do not match.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -714,6 +682,10 @@
     </message>
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
