@@ -168,6 +168,23 @@ QString notFoundText()
     return QStringLiteral("Device not found.");
 }
 
+// The identity refusal quotes texts the devices sent: control characters
+// (an escape sequence in a serial number) must not reach the terminal.
+// Its own line breaks stay.
+QString terminalSafe(const QString &text)
+{
+    QString safe;
+    safe.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u != '\n' && (u < 0x20 || (u >= 0x7f && u <= 0x9f)))
+            safe += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            safe += c;
+    }
+    return safe;
+}
+
 QString ambiguousText()
 {
     return QStringLiteral("Identity shared with another device: nothing sent.");
@@ -199,7 +216,7 @@ Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *ke
         return Lookup::NotFound;
     const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked(candidates, picks);
     if (!conflicts.isEmpty()) {
-        writeErr(VOSK::DeviceIdentity::refusal(conflicts));
+        writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
         writeErr(QStringLiteral("name the device you mean with --pick SERIAL@MAC"));
         return Lookup::Ambiguous;
     }
@@ -333,7 +350,7 @@ bool recoveryDevices(DeviceFinder &finder, const QStringList &serials, int expec
                 devices->append(device);
                 continue;
             }
-            writeErr(VOSK::DeviceIdentity::refusal(conflicts));
+            writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
             writeResult(device.serialNumber, ambiguousText());
             ++*notFound;
         }
