@@ -14,6 +14,7 @@
 #include "operations/addressclashes.h"
 #include "operations/changeconfirmer.h"
 #include "operations/operationwords.h"
+#include "password/identityquestion.h"
 
 #include <QEventLoop>
 #include <QLabel>
@@ -96,6 +97,8 @@ void DeviceModifyPage::modifySingle()
         params.httpPort = 80; // a device without one is sent the default
     if (refuseClashes({device.key()}, {params}, nullptr, nullptr))
         return;
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
     startSingle(OperationKind::SetNetParams, device, {device.key(), params}, password);
 }
 
@@ -105,6 +108,8 @@ void DeviceModifyPage::activateSingle()
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     const DeviceInfo device = m_selection.first();
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
     startSingle(OperationKind::Activate, device, {device.key(), {}}, password);
 }
 
@@ -197,6 +202,8 @@ void DeviceModifyPage::modifyBatch()
     if (refuseClashes(keys, planned, settings.start ? m_netParaPage->startIpEdit() : nullptr,
                       settings.start ? m_netParaPage->startIpHint() : nullptr))
         return;
+    if (!IdentityQuestion::confirm(window(), keys))
+        return;
     QVector<OperationJob> jobs;
     for (int i = 0; i < devices.size(); ++i)
         jobs.append({keys.at(i), planned.at(i)});
@@ -210,8 +217,13 @@ void DeviceModifyPage::activateBatch()
         return;
     const QVector<DeviceInfo> devices = m_selection;
     QVector<OperationJob> jobs;
-    for (const DeviceInfo &device : devices)
+    QVector<DeviceKey> keys;
+    for (const DeviceInfo &device : devices) {
         jobs.append({device.key(), {}});
+        keys.append(device.key());
+    }
+    if (!IdentityQuestion::confirm(window(), keys))
+        return;
     runBatch(OperationKind::Activate, devices, jobs, password);
 }
 

@@ -13,6 +13,7 @@
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/changeconfirmer.h"
+#include "password/identityquestion.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -413,7 +414,10 @@ void DeviceModifyPage::onForgetPassword()
         message(MessageError, tr("Please select a device."));
         return;
     }
-    Q_EMIT signalForgetPasswordRequested(m_selection.first());
+    const DeviceInfo device = m_selection.first();
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
+    Q_EMIT signalForgetPasswordRequested(device);
 }
 
 } // namespace VoskTool

@@ -68,13 +68,13 @@ OperationOutcome VoskDeviceOperations::setNetParams(const DeviceKey &device, con
 {
     VOSK_NET_PARAM block = blockOf(params);
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    return outcomeOf(handler->modifyDeviceNetParam(device.mac.toLatin1(), password, &block), handler);
+    return outcomeOf(handler->modifyDeviceNetParam(device, password, &block), handler);
 }
 
 OperationOutcome VoskDeviceOperations::activate(const DeviceKey &device, const QByteArray &password)
 {
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    return outcomeOf(handler->activateDevice(device.serialNumber.toLatin1(), password), handler);
+    return outcomeOf(handler->activateDevice(device, password), handler);
 }
 
 OperationOutcome VoskDeviceOperations::changePassword(const DeviceKey &, const QByteArray &, const QByteArray &)
@@ -90,7 +90,7 @@ OperationOutcome VoskDeviceOperations::exportKey(const DeviceKey &device, bool n
     const unsigned command = newStyle ? VOSK_CMD_EXPORT_KEY_V2 : VOSK_CMD_EXPORT_KEY;
     const unsigned size = newStyle ? VOSK_KEY_ANSWER_SIZE_V2 : VOSK_KEY_ANSWER_SIZE_V1;
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (!handler->getDeviceConfig(device.serialNumber.toLatin1(), command, nullptr, 0, &answer, size))
+    if (!handler->getDeviceConfig(device, command, &answer, size))
         return outcomeOf(false, handler);
     const unsigned space = size - unsigned(sizeof answer.length);
     *key = QByteArray(reinterpret_cast<const char *>(answer.keyData), qsizetype(qMin(answer.length, space)));
@@ -103,7 +103,7 @@ OperationOutcome VoskDeviceOperations::resetPassword(const DeviceKey &device, co
     // block untouched whatever the library does with it.
     ResetPasswdParam copy = block;
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    const bool ok = handler->resetPasswd(device.serialNumber.toLatin1(), &copy);
+    const bool ok = handler->resetPasswd(device, &copy);
     std::memset(&copy, 0, sizeof copy);
     return outcomeOf(ok, handler);
 }
@@ -112,7 +112,7 @@ OperationOutcome VoskDeviceOperations::restoreDefaultPassword(const DeviceKey &d
                                                              const QByteArray &securityCode)
 {
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    return outcomeOf(handler->resetDefaultPasswd(device.serialNumber.toLatin1(), securityCode), handler);
+    return outcomeOf(handler->resetDefaultPasswd(device, securityCode), handler);
 }
 
 } // namespace VoskTool

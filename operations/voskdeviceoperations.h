@@ -5,8 +5,9 @@
 namespace VoskTool {
 
 // The devices of our own discovery library, through VOSK::VoskHandler (its
-// only caller). Answers for every device; the library addresses a
-// modification by MAC and everything else by serial number, both Latin-1.
+// only caller). Answers for every device, each addressed by both halves of
+// its key (the library's *_ByPair calls): a second device announcing the
+// same MAC or serial number can neither answer nor open what is sent.
 // The library's last error is read on the calling thread right after a
 // failure (the library keeps it per thread) and becomes the outcome's code.
 // Thread-safe: the handler's wrappers take no lock and the library's
