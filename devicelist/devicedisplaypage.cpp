@@ -11,7 +11,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>

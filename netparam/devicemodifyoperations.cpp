@@ -14,7 +14,7 @@
 #include "operations/addressclashes.h"
 #include "operations/changeconfirmer.h"
 #include "operations/operationwords.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 
 #include <QEventLoop>
 #include <QLabel>

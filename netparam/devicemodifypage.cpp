@@ -13,7 +13,7 @@
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/changeconfirmer.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 
 #include <QFrame>
 #include <QGridLayout>

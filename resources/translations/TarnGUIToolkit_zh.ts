@@ -13,6 +13,17 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::IdentityQuestion</name>
+    <message>
+        <source>Confirm only if the checked devices are the ones you mean: what is sent goes to each of them sealed to its own key, and no other device can read it. Close this message to send nothing.</source>
+        <translation>仅当勾选的设备正是您要操作的设备时才确认：发送的内容将使用各设备自己的密钥加密后发给该设备，其他设备无法读取。关闭此消息则不发送任何内容。</translation>
+    </message>
+    <message>
+        <source>Devices with a shared identity</source>
+        <translation>身份相同的设备</translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::NewPasswordRows</name>
     <message>
         <source>New Password:</source>

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""Fails when the project's libraries link each other in a circle, or when
-vosktool-cli depends on Qt Widgets or Gui.
+"""Fails when the project's libraries link each other in a circle, when a
+feature library links another feature or the shell, or when vosktool-cli
+depends on Qt Widgets or Gui.
 
 Usage: check_layers.py LAYERS_TXT CLI_PROGRAM
 LAYERS_TXT holds one line per project target, "target: item item ...",
@@ -11,6 +12,8 @@ import sys
 
 FORBIDDEN_FOR_CLI = ("Qt6::Widgets", "Qt6::Gui")
 FORBIDDEN_SONAMES = ("libQt6Widgets", "libQt6Gui")
+# The features meet in the shell only: none links another or the shell.
+FEATURES = ("vosktool_devicelist", "vosktool_netparam", "vosktool_password", "vosktool_export")
 
 
 def read_graph(path):
@@ -76,6 +79,11 @@ def main():
         problems.append("vosktool-cli is missing from %s" % layers)
     for circle in circles(graph):
         problems.append("link circle: " + " -> ".join(circle))
+    for feature in FEATURES:
+        reach, path = closure(graph, feature)
+        for other in FEATURES + ("vosktool_shell",):
+            if other != feature and other in reach:
+                problems.append("%s links %s: %s" % (feature, other, chain(path, other)))
     deps, via = closure(graph, "vosktool-cli")
     for item in FORBIDDEN_FOR_CLI:
         if item in deps:

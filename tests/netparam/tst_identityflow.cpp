@@ -9,7 +9,7 @@
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/vosk/voskfixture.h"
 
