@@ -413,9 +413,12 @@ private Q_SLOTS:
                               QStringLiteral("--password-file"), newPassword} + keyed + QStringList{unanswered} + wait(),
                   {}, environment);
         QCOMPARE(run.code, 1);
-        // The device without an answer is known first, and said first.
+        // The device without an answer is known first, and said first; the
+        // others as they are reset, in order of serial number.
         expected = (unanswered + QStringLiteral("\tNo answer file.\n")).toLatin1();
-        for (const QString &serial : keyed)
+        QStringList inResetOrder = keyed;
+        std::sort(inResetOrder.begin(), inResetOrder.end());
+        for (const QString &serial : inResetOrder)
             expected += (serial + QStringLiteral("\tSucceed\n")).toLatin1();
         QCOMPARE(run.out, expected);
         QFile mismatch(work.filePath(QStringLiteral("mismatch.txt")));

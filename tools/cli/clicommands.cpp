@@ -708,7 +708,9 @@ int batch(const QStringList &arguments)
         param.dhcpEnabled = defaults.dhcp ? 1 : 0;
 
         if (parser.isSet(dryRun)) {
-            writeOut(line.serial + QStringLiteral("\twould send ") + paramText(param) + QLatin1Char('\n'));
+            // The values kept come from the device's own record.
+            writeOut(TerminalText::escape(line.serial) + QStringLiteral("\twould send ")
+                     + TerminalText::escape(paramText(param)) + QLatin1Char('\n'));
             continue;
         }
         writeProgress(i + 1, int(plan.size()), line.serial);
