@@ -21,13 +21,12 @@
 #include <QFileInfo>
 #include <QSocketNotifier>
 
-#include <functional>
-
 #include <algorithm>
 #include <csignal>
 #include <cstring>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 namespace CliCommands {
