@@ -159,11 +159,12 @@ bool looksLikeAnswer(const QByteArray &text)
         if ((u < 0x20 && c != '\t' && c != '\r' && c != '\n') || u == 0x7F)
             return false;
     }
+    constexpr qsizetype markerLength = qsizetype(sizeof kAnswerMarker) - 1;
     for (qsizetype at = text.indexOf(kAnswerMarker); at >= 0; at = text.indexOf(kAnswerMarker, at + 1)) {
-        qsizetype end = at + qsizetype(sizeof kAnswerMarker) - 1;
+        qsizetype end = at + markerLength;
         while (end < text.size() && isBase64Url(text.at(end)))
             ++end;
-        if (end - (at + qsizetype(sizeof kAnswerMarker) - 1) >= kMinAnswerTokenLength)
+        if (end - at - markerLength >= kMinAnswerTokenLength)
             return true;
     }
     return false;

@@ -1,27 +1,16 @@
 #include "password/serialfilename.h"
 
+#include <QByteArray>
 #include <QRegularExpression>
 
 namespace VoskTool::SerialFileName {
 
 namespace {
 
-bool keptAsIs(QChar c)
-{
-    const char16_t u = c.unicode();
-    return (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-';
-}
-
-int hexValue(QChar c)
-{
-    // Upper case only: the one spelling encode() writes.
-    const char16_t u = c.unicode();
-    if (u >= u'0' && u <= u'9')
-        return u - u'0';
-    if (u >= u'A' && u <= u'F')
-        return u - u'A' + 10;
-    return -1;
-}
+// What toPercentEncoding() would keep but a name must not: lower-case
+// letters (folders that ignore case), '.' (a leading one hides the file),
+// and '_' and '~'. Left are 'A'-'Z', '0'-'9' and '-'.
+const QByteArray kAlsoEscaped = QByteArrayLiteral("abcdefghijklmnopqrstuvwxyz._~");
 
 // A name part of an earlier version, read as the serial number it holds.
 // A lower-case letter is refused too: where letter case is ignored, "ab1"
@@ -44,43 +33,21 @@ QString encode(const QString &serialNumber)
 {
     if (serialNumber.isEmpty() || serialNumber.size() > kMaxSerialLength)
         return {};
-    QString name;
-    name.reserve(serialNumber.size() * 3);
-    for (const QChar c : serialNumber) {
-        if (c.unicode() > 0xFF)
-            return {};
-        if (keptAsIs(c))
-            name += c;
-        else
-            name += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
-    }
-    return name;
+    const QByteArray latin1 = serialNumber.toLatin1();
+    if (QString::fromLatin1(latin1) != serialNumber)
+        return {};
+    // Upper-case hex digits, the only spelling decode() reads.
+    return QString::fromLatin1(latin1.toPercentEncoding(QByteArray(), kAlsoEscaped));
 }
 
 std::optional<QString> decode(const QString &part)
 {
-    QString serial;
-    for (int i = 0; i < part.size(); ++i) {
-        const QChar c = part.at(i);
-        if (keptAsIs(c)) {
-            serial += c;
-            continue;
-        }
-        if (c != QLatin1Char('%') || i + 2 >= part.size())
-            return std::nullopt;
-        const int high = hexValue(part.at(i + 1));
-        const int low = hexValue(part.at(i + 2));
-        if (high < 0 || low < 0)
-            return std::nullopt;
-        const QChar decoded(char16_t(high * 16 + low));
-        // "%41" for 'A' is a second name of "A": only the escapes encode()
-        // writes are read, so that no serial number has two names.
-        if (keptAsIs(decoded))
-            return std::nullopt;
-        serial += decoded;
-        i += 2;
-    }
-    if (serial.isEmpty() || serial.size() > kMaxSerialLength)
+    // fromPercentEncoding() also reads "%41" for 'A', lower-case hex and a
+    // stray '%': only a part that encodes back to itself is one serial
+    // number's one name.
+    const QString serial = QString::fromLatin1(QByteArray::fromPercentEncoding(part.toLatin1()));
+    const QString name = encode(serial);
+    if (name.isEmpty() || name != part)
         return std::nullopt;
     return serial;
 }
