@@ -5,7 +5,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "password/serialfilename.h"
+#include "operations/serialfilename.h"
 
 #include <QDir>
 #include <QFile>

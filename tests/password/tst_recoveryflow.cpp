@@ -12,7 +12,7 @@
 #include "password/batchreset.h"
 #include "password/recoverydialogs.h"
 #include "operations/recoveryfiles.h"
-#include "password/serialfilename.h"
+#include "operations/serialfilename.h"
 #include "password/recoveryui.h"
 #include "password/resetpassworddialog.h"
 #include "password/restorepassworddialog.h"

@@ -2,7 +2,7 @@
 
 #include "netparam/rules/netparamrules.h"
 #include "operations/operationwords.h"
-#include "password/serialfilename.h"
+#include "operations/serialfilename.h"
 #include "tools/cli/linereader.h"
 #include "tools/cli/terminaltext.h"
 

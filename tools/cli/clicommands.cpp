@@ -238,6 +238,18 @@ void writeResult(const QString &serial, const QString &result)
     writeOut(TerminalText::escape(serial) + QLatin1Char('\t') + TerminalText::escape(result) + QLatin1Char('\n'));
 }
 
+// The same with a third column (whether a changed device reported the new
+// values), when there is one.
+void writeResult(const QString &serial, const QString &result, const QString &note)
+{
+    if (note.isEmpty()) {
+        writeResult(serial, result);
+        return;
+    }
+    writeOut(TerminalText::escape(serial) + QLatin1Char('\t') + TerminalText::escape(result) + QLatin1Char('\t')
+             + TerminalText::escape(note) + QLatin1Char('\n'));
+}
+
 void writeProgress(int done, int total, const QString &serial)
 {
     std::fprintf(stderr, "[%d/%d] %s\n", done, total, TerminalText::escape(serial).toLocal8Bit().constData());
@@ -577,16 +589,16 @@ QHash<DeviceKey, bool> confirmChanges(const QVector<VoskTool::OperationJob> &job
     return applied;
 }
 
-// A changed device's result line: the result, and for a success whether
-// the device reported the new values.
-QString changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied, int waitMs)
+// A changed device's result: the result, and for a success whether the
+// device reported the new values (the third column).
+QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied, int waitMs)
 {
     if (!outcome.ok()) {
-        return batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
-                     : failureText(Operation::Modify, false, outcome.code);
+        return {batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
+                      : failureText(Operation::Modify, false, outcome.code),
+                QString()};
     }
-    return succeedText() + QLatin1Char('\t')
-        + (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english();
+    return {succeedText(), (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english()};
 }
 
 // Refuses a change that gives an address held by another device found, or
@@ -609,7 +621,7 @@ bool refuseClashes(const QVector<VoskTool::OperationJob> &jobs, DeviceFinder &fi
     if (clashes.isEmpty())
         return false;
     for (const QString &line : VoskTool::clashMessage(clashes, false).split(QLatin1Char('\n')))
-        writeErr(line + (allowed ? QStringLiteral(" (allowed)") : QString()));
+        writeErr(TerminalText::escape(line) + (allowed ? QStringLiteral(" (allowed)") : QString()));
     if (allowed)
         return false;
     writeErr(QStringLiteral("nothing was sent: an address would be given twice (--allow-conflicts sends anyway)"));
@@ -867,7 +879,8 @@ int set(const QStringList &arguments)
         runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, 1);
     password.fill('\0');
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
-    writeResult(serial, changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait));
+    const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
+    writeResult(serial, result, note);
     return outcomes.at(0).ok() ? AllDone : SomeFailed;
 }
 
@@ -948,7 +961,7 @@ int batch(const QStringList &arguments)
             ambiguous << line.serial;
         } else {
             missing << line.serial;
-            writeErr(QStringLiteral("%1: line %2: %3: not found").arg(planPath).arg(line.lineNumber).arg(line.serial));
+            writeErr(QStringLiteral("%1: line %2: %3: not found").arg(planPath).arg(line.lineNumber).arg(TerminalText::escape(line.serial)));
         }
     }
     if (!ambiguous.isEmpty()) {
@@ -1038,7 +1051,8 @@ int batch(const QStringList &arguments)
         }
         const VoskTool::OperationOutcome &outcome = outcomes.at(next);
         failed += outcome.ok() ? 0 : 1;
-        writeResult(line.serial, changeResult(outcome, true, applied.value(jobs.at(next).device), confirmWait));
+        const auto [result, note] = changeResult(outcome, true, applied.value(jobs.at(next).device), confirmWait);
+        writeResult(line.serial, result, note);
         ++next;
     }
     return failed == 0 ? AllDone : SomeFailed;
