@@ -7,9 +7,6 @@
 #include <QBrush>
 #include <QCoreApplication>
 #include <QColor>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
 
 #include <algorithm>
