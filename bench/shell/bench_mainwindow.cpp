@@ -19,10 +19,9 @@
 //
 // The window runs as the program runs it: on an X server (an Xvfb the bench
 // starts inside its namespace), with the program's application object, its
-// skin plug-in, style and style sheet. A style sheet changes what every
-// paint costs, so the offscreen platform with Qt's default style
-// (--offscreen, what this bench measured until then) reports less than a
-// user sees.
+// skin plug-in, style and style sheet. The offscreen platform with Qt's
+// default style (--offscreen, what this bench measured until then) paints
+// and flushes differently, and its figures are not what a user sees.
 
 #include "app/appwarningdialog.h"
 #include "app/toolsapplication.h"
