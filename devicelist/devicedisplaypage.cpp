@@ -5,6 +5,7 @@
 #include "aptui/ctableheaderview.h"
 #include "aptui/ctableview.h"
 #include "aptui/treeviewwithleftpixmapdelegate.h"
+#include "devicelist/devicecolumnwidths.h"
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicelistlog.h"
 #include "devicelist/devicereportqueue.h"
@@ -25,10 +26,6 @@
 namespace VoskTool {
 
 namespace {
-
-// Column widths in pixels, by logical column.
-constexpr int kColumnWidths[DeviceColumnCount] = {30,  70,  160, 100, 120, 80,  120, 100, 80,  230, 100,
-                                                  120, 130, 110, 130, 100, 100, 130, 130, 130, 130, 130};
 
 // A dotted IPv4 address and nothing else. The text comes from the device
 // over the network; anything else must not reach the browser as a URL.
@@ -110,11 +107,13 @@ void DeviceDisplayPage::setUp()
     // and each time its width steps (at 10, 100, 1,000 rows) the whole table
     // is laid out and repainted in the middle of a discovery burst.
     table->verticalHeader()->hide();
-    for (int id = 0; id < DeviceColumnCount; ++id)
-        table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
+    // One line per row: a cell too narrow is elided, not wrapped into a
+    // second line that the row height cuts off.
+    table->setWordWrap(false);
 
     table->setSortingEnabled(true);
     table->sortByColumn(m_model->columnIndex(ColumnId), Qt::AscendingOrder);
+    DeviceColumnWidths::apply(*table, *m_model);
 
     QHeaderView *header = table->horizontalHeader();
     connect(m_ui->m_btnExportDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
