@@ -21,11 +21,14 @@
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cstring>
 
 namespace VoskTool {
 
 namespace {
+
+constexpr int kButtonMinimumWidth = 90;
 
 // A dotted IPv4 address and nothing else. The text comes from the device
 // over the network; anything else must not reach the browser as a URL.
@@ -132,6 +135,15 @@ void DeviceDisplayPage::setUp()
     table->viewport()->setMouseTracking(true);
     table->setAlternatingRowColors(true);
     table->ShowGridLine(false);
+
+    // The buttons are at least 90 pixels wide and never narrower than their
+    // text (longer in some languages): a minimum below the text would let
+    // the layout squeeze them and cut the text on both sides.
+    for (QPushButton *button : {m_ui->m_btnConfigReset, m_ui->m_btnExportDeviceInfo, m_ui->m_btnRefreshDeviceInfo,
+                                m_ui->m_btnConfigExportFile}) {
+        button->ensurePolished();
+        button->setMinimumWidth(std::max(kButtonMinimumWidth, button->sizeHint().width()));
+    }
 
     setActionButtonsEnabled(false);
 }

@@ -565,6 +565,28 @@ private Q_SLOTS:
         host.reset();
         qApp->setStyleSheet(QString());
     }
+
+    // However narrow the window makes the page, the buttons keep room for
+    // their whole text under the program's button style (padding included).
+    void buttonsKeepTheirText()
+    {
+        QFile sheet(QStringLiteral(":/TarnDesk/Qss/Qss/TarnGUIToolkit/Common.qss"));
+        QVERIFY(sheet.open(QIODevice::ReadOnly));
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+        QWidget host;
+        auto *page = new DeviceDisplayPage(configPath(), &host);
+        host.resize(200, 400);
+        page->resize(200, 400);
+        host.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&host));
+        for (const char *name : {"m_btnConfigReset", "m_btnExportDeviceInfo", "m_btnRefreshDeviceInfo",
+                                 "m_btnConfigExportFile"}) {
+            auto *button = page->findChild<QPushButton *>(QLatin1String(name));
+            QVERIFY2(button->width() >= button->sizeHint().width(), name);
+            QVERIFY2(button->width() >= 90, name);
+        }
+        qApp->setStyleSheet(QString());
+    }
 };
 
 QTEST_MAIN(TestDeviceDisplayPage)
