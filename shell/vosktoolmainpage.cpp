@@ -48,6 +48,11 @@ constexpr int kMenuOffset = 149;
 
 const QString kWindowIcon = QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png");
 
+// In windowStateFile(): the normal geometry (also while maximised) and
+// whether the window was maximised.
+const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
+const QString kMaximizedKey = QStringLiteral("MainWindow/maximized");
+
 // The style sheet tells the two pin states apart by object name.
 void renameAndRepolish(QWidget *widget, const QString &name)
 {
@@ -218,13 +223,6 @@ QString VOSKToolMainPage::windowStateFile()
     return TarnGUIToolkit::GetUserFilePath(QStringLiteral("MainWindow.ini"));
 }
 
-namespace {
-
-const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
-const QString kMaximizedKey = QStringLiteral("MainWindow/maximized");
-
-} // namespace
-
 QRect VOSKToolMainPage::placeOnScreens(const QRect &geometry, const QList<QRect> &availableAreas)
 {
     if (availableAreas.isEmpty() || !geometry.isValid())
@@ -314,7 +312,7 @@ void VOSKToolMainPage::OnBtnSystemMenu()
     // wholly inside the window: from the cursor, the panel would run past
     // a window whose menu button sits near its right edge.
     const QSize menuSize = m_menu->sizeHint();
-    const QRect area = rect().adjusted(0, m_title->height(), 0, 0);
+    const QRect area = rect().adjusted(0, m_title->mapTo(this, QPoint(0, m_title->height())).y(), 0, 0);
     QPoint topLeft = mapFromGlobal(QCursor::pos()) - QPoint(kMenuOffset, 0);
     topLeft.setY(area.top());
     topLeft.setX(qBound(area.left(), topLeft.x(), qMax(area.left(), area.right() + 1 - menuSize.width())));

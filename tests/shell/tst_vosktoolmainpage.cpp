@@ -17,6 +17,7 @@
 #include "tests/double/voskdouble.h"
 
 #include <QAbstractItemView>
+#include <QCursor>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -262,8 +263,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("maximized");
         // Within the test screen (800 x 600) and above the window's minimum
         // width with a narrow pane.
-        QTest::newRow("normal") << QRect(20, 30, 760, 520) << false;
-        QTest::newRow("maximised") << QRect(30, 20, 740, 480) << true;
+        QTest::newRow("normal") << QRect(20, 30, 775, 520) << false;
+        QTest::newRow("maximised") << QRect(10, 20, 780, 480) << true;
     }
 
     void windowStateKeptAcrossStarts()
@@ -335,6 +336,25 @@ private Q_SLOTS:
         QFETCH(QList<QRect>, areas);
         QFETCH(QRect, placed);
         QCOMPARE(VOSKToolMainPage::placeOnScreens(kept, areas), placed);
+    }
+
+    // The about panel opens below the title bar and wholly inside the
+    // window, even from a menu button at the window's right edge.
+    void aboutMenuStaysInsideTheWindow()
+    {
+        VOSKToolMainPage window;
+        window.setRightPane(narrowPane());
+        window.setGeometry(0, 0, 790, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCursor::setPos(window.mapToGlobal(QPoint(window.width() - 60, 10)));
+        window.OnBtnSystemMenu();
+        QTRY_VERIFY(window.menu()->isVisible());
+        const QRect menu = window.menu()->geometry();
+        const QRect inside = QRect(window.mapToGlobal(QPoint(0, 0)), window.size());
+        QVERIFY2(inside.contains(menu), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(menu.x()).arg(menu.y()).arg(menu.width()).arg(menu.height())));
+        QVERIFY(menu.top() >= window.windowTitleBar()->mapToGlobal(QPoint(0, window.windowTitleBar()->height())).y());
+        window.menu()->hide();
     }
 
     void f1AsksForHelp()
