@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScreen>
 
@@ -185,6 +186,10 @@ void BaseDialog::setVisible(bool visible)
     // wide screen puts them far from the window they speak about.
     QWidget *anchor = QApplication::activeWindow();
     if (visible && !isVisible() && !parentWidget() && !testAttribute(Qt::WA_Moved) && anchor && anchor != this) {
+        // The size it will show at: style sheet and layout applied first.
+        ensurePolished();
+        if (QLayout *outer = layout())
+            outer->activate();
         if (!testAttribute(Qt::WA_Resized))
             adjustSize();
         const QRect over = anchor->frameGeometry();
