@@ -18,6 +18,7 @@
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QHoverEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
@@ -144,6 +145,17 @@ void DeviceDisplayPage::setUp()
         button->ensurePolished();
         button->setMinimumWidth(std::max(kButtonMinimumWidth, button->sizeHint().width()));
     }
+
+    // The count's caption (word-wrapped in the form) keeps one line wherever
+    // there is room for it, and wraps only where the window is too narrow
+    // for it and the buttons side by side (a 1024-pixel screen in English).
+    QLabel *caption = m_ui->m_labelDeiceCount;
+    caption->ensurePolished();
+    caption->setMaximumWidth(caption->fontMetrics().horizontalAdvance(caption->text()) + 2 * caption->margin() + 2);
+    caption->setSizePolicy(QSizePolicy::Expanding, caption->sizePolicy().verticalPolicy());
+    // Room goes to the caption first (up to its one line), then to the gap
+    // before the buttons.
+    m_ui->horizontalLayout->setStretchFactor(m_ui->verticalLayoutCount, 1);
 
     setActionButtonsEnabled(false);
 }

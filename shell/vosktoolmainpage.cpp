@@ -98,6 +98,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_rightSpacer->setObjectName(QStringLiteral("m_rightSpacer"));
     m_rightSpacer->setFixedWidth(kSpacerWidth);
     m_contentLayout->addWidget(m_deviceDisplayPage, 0);
+    // A gutter as wide as the pin button right of the table page: the button
+    // and its border stand there, pane folded or not, instead of over the
+    // table's last column.
+    m_contentLayout->addSpacing(kPinWidth);
     m_contentLayout->addWidget(m_rightSpacer, 0);
     m_ui->verticalLayout->addWidget(m_title);
     m_ui->verticalLayout->addLayout(m_contentLayout);

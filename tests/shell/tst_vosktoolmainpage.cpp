@@ -1,5 +1,6 @@
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
+#include "app/toolsapplication.h"
 #include "aptui/coverwidget.h"
 #include "aptui/cwidgetsizefactory.h"
 #include "aptui/targetpath.h"
@@ -17,6 +18,7 @@
 #include "tests/double/voskdouble.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCursor>
 #include <QFile>
 #include <QSignalSpy>
@@ -176,6 +178,11 @@ private Q_SLOTS:
         QCOMPARE(window.pinButton()->geometry(), QRect(681, 190, 20, 80));
         QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pUnSpreadButton"));
         QVERIFY(window.rightSpacer()->isHidden());
+        // The pin stands beside the table, not over its last column.
+        const auto besideTable = [&window] {
+            return window.deviceDisplayPage()->geometry().right() < window.pinBorder()->x();
+        };
+        QVERIFY(besideTable());
 
         QTest::mouseClick(window.pinButton(), Qt::LeftButton);
         QVERIFY(pane->isHidden());
@@ -183,6 +190,7 @@ private Q_SLOTS:
         QCOMPARE(window.pinBorder()->pos(), QPoint(969, title));
         QCOMPARE(window.pinButton()->pos(), QPoint(969, 190));
         QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
+        QTRY_VERIFY(besideTable());
 
         QTest::mouseClick(window.pinButton(), Qt::LeftButton);
         QVERIFY(!pane->isHidden());
@@ -355,6 +363,21 @@ private Q_SLOTS:
         QVERIFY2(inside.contains(menu), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(menu.x()).arg(menu.y()).arg(menu.width()).arg(menu.height())));
         QVERIFY(menu.top() >= window.windowTitleBar()->mapToGlobal(QPoint(0, window.windowTitleBar()->height())).y());
         window.menu()->hide();
+    }
+
+    // Under the program's style sheet the window, real pane and all, fits
+    // the smallest screen the program accepts without a question (1024
+    // pixels wide): nothing of it is pushed off the screen.
+    void fitsTheSmallestScreen()
+    {
+        qApp->setStyleSheet(apt::ToolsApplication::applicationStyleSheet());
+        {
+            VOSKToolMainPage window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY2(window.minimumSizeHint().width() <= 1024, qPrintable(QString::number(window.minimumSizeHint().width())));
+        }
+        qApp->setStyleSheet(QString());
     }
 
     void f1AsksForHelp()
