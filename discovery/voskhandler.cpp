@@ -126,9 +126,20 @@ bool VoskHandler::resetDefaultPasswd(const QByteArray &serialNumber, const QByte
     return VOSK_ResetDefaultPasswd(serialNumber.constData(), securityCode.constData()) >= 1;
 }
 
+bool VoskHandler::changePassword(const QByteArray &serialNumber, const QByteArray &oldPassword,
+                                 const QByteArray &newPassword)
+{
+    return VOSK_ChangePasswd(serialNumber.constData(), oldPassword.constData(), newPassword.constData()) >= 1;
+}
+
 int VoskHandler::getLastError()
 {
     return VOSK_GetLastError();
+}
+
+int VoskHandler::getLockedSeconds()
+{
+    return VOSK_GetLockedSeconds();
 }
 
 void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)

@@ -41,10 +41,12 @@ Library &library()
 }
 
 thread_local int t_lastError = VOSK_OK;
+thread_local int t_lockedSeconds = 0;
 
 int fail(int code)
 {
     t_lastError = code;
+    t_lockedSeconds = code == VOSK_ERR_LOCKED ? VoskClient::lockedSeconds() : 0;
     return 0;
 }
 
@@ -299,7 +301,26 @@ int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
     return finish(client->restoreDefault(serial, code));
 }
 
+int VOSK_ChangePasswd(const char *serialNumber, const char *oldPassword, const char *newPassword)
+{
+    QByteArray serial, oldBytes, newBytes;
+    const SecretWiper wiper{{&oldBytes, &newBytes}};
+    if (!boundedText(serialNumber, TextWidth::serialNumber, serial)
+        || !boundedText(oldPassword, VoskNet::kMaxSecret, oldBytes)
+        || !boundedText(newPassword, VoskNet::kMaxSecret, newBytes))
+        return fail(VOSK_ERR_INVALID_ARG);
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
+    return finish(client->changePassword(serial, oldBytes, newBytes));
+}
+
 int VOSK_GetLastError(void)
 {
     return t_lastError;
+}
+
+int VOSK_GetLockedSeconds(void)
+{
+    return t_lockedSeconds;
 }

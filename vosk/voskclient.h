@@ -55,6 +55,11 @@ public:
     int resetWithAnswer(const QByteArray &serial, const QByteArray &answer, const QByteArray &newPassword,
                         bool resetCameras);
     int restoreDefault(const QByteArray &serial, const QByteArray &securityCode);
+    int changePassword(const QByteArray &serial, const QByteArray &oldPassword, const QByteArray &newPassword);
+    // After an operation of the calling thread that ended in
+    // VOSK_ERR_LOCKED: the seconds the device said its lockout lasts; 0
+    // after any other outcome.
+    static int lockedSeconds();
 
 private:
     // The receive loop (voskclient.cpp).

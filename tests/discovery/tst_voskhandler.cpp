@@ -150,7 +150,8 @@ private Q_SLOTS:
         QFETCH(int, libraryResult);
         QFETCH(bool, expected);
         for (const char *f : {"VOSK_ModifyDeviceNetParam", "VOSK_ActivateDevice", "VOSK_GetDeviceConfig",
-                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_SendInquiry", "VOSK_Clearup"})
+                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_ChangePasswd", "VOSK_SendInquiry",
+                              "VOSK_Clearup"})
             VoskDouble::setResult(QString::fromLatin1(f), libraryResult);
 
         VOSK_NET_PARAM param;
@@ -183,11 +184,17 @@ private Q_SLOTS:
         QCOMPARE(handler->resetDefaultPasswd("SN-1", "CODE"), expected);
         QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ResetDefaultPasswd")),
                  (QVariantList{QByteArray("SN-1"), QByteArray("CODE")}));
+        QCOMPARE(handler->changePassword("SN-1", "Old#Pass1", "New#Pass2"), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ChangePasswd")),
+                 (QVariantList{QByteArray("SN-1"), QByteArray("Old#Pass1"), QByteArray("New#Pass2")}));
         QCOMPARE(handler->sendInquiry(), expected);
         QCOMPARE(handler->clearup(), expected);
 
         VoskDouble::setLastError(2011);
         QCOMPARE(handler->getLastError(), 2011);
+        VoskDouble::setLastError(VOSK_ERR_LOCKED);
+        VoskDouble::setLockedSeconds(42);
+        QCOMPARE(handler->getLockedSeconds(), 42);
     }
 
     void eventsBecomeSignals_data()

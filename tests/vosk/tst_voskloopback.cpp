@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <thread>
 
 using namespace VoskTest;
 
@@ -153,7 +154,10 @@ private Q_SLOTS:
         QVERIFY(active >= 0 && newStyle >= 0 && noKey >= 0 && inactive >= 0);
         QTest::newRow("modify, wrong password") << "modify" << active << QByteArray("Wrong123") << 2009;
         QTest::newRow("modify, unknown MAC") << "modify" << -1 << kPassword << 2005;
-        QTest::newRow("modify, not activated") << "modify" << inactive << kPassword << 2009;
+        QTest::newRow("modify, not activated") << "modify" << inactive << kPassword << 2022;
+        QTest::newRow("change password, not activated") << "change" << inactive << kPassword << 2022;
+        QTest::newRow("restore, not activated") << "restore" << inactive << QByteArray("20000-AAAAAAAAAAAAAAAA")
+                                                << 2022;
         QTest::newRow("activate, active") << "activate" << active << QByteArray("Newpass123") << 2021;
         QTest::newRow("activate, inactive") << "activate" << inactive << QByteArray("First#Pass1") << 0;
         QTest::newRow("activate, again") << "activate" << inactive << QByteArray("First#Pass1") << 2021;
@@ -198,6 +202,8 @@ private Q_SLOTS:
                 for (std::size_t i = 4 + length; i < room; ++i)
                     QCOMPARE(int(answer[i]), 0);
             }
+        } else if (operation == QLatin1String("change")) {
+            result = VOSK_ChangePasswd(serial.constData(), argument.constData(), "Changed#Pass9");
         } else if (operation == QLatin1String("restore")) {
             result = VOSK_ResetDefaultPasswd(serial.constData(), argument.constData());
         } else if (operation == QLatin1String("reset")) {
@@ -228,6 +234,9 @@ private Q_SLOTS:
         QTest::newRow("restore, null code") << 7;
         QTest::newRow("filter rule, reserved not 0") << 8;
         QTest::newRow("log, bad level") << 9;
+        QTest::newRow("change password, empty new password") << 10;
+        QTest::newRow("change password, null old password") << 11;
+        QTest::newRow("change password, new password too long") << 12;
     }
 
     void badArgumentsAreRefusedLocally()
@@ -257,6 +266,9 @@ private Q_SLOTS:
         case 7: result = VOSK_ResetDefaultPasswd(serial.constData(), nullptr); break;
         case 8: result = VOSK_SetDeviceFilterRule(1, 1, 0); break;
         case 9: result = VOSK_SetLogToFile(7, 0, 1); break;
+        case 10: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), ""); break;
+        case 11: result = VOSK_ChangePasswd(serial.constData(), nullptr, "Changed#Pass9"); break;
+        case 12: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), QByteArray(65, 'x').constData()); break;
         }
         QCOMPARE(result, 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_INVALID_ARG));
@@ -272,9 +284,42 @@ private Q_SLOTS:
             QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Wrong#123", &param), 0);
             QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
         }
-        // Locked: even the right password is refused now.
+        QCOMPARE(VOSK_GetLockedSeconds(), 0);
+        // Locked: even the right password is refused now, with words of its
+        // own and the time it lasts.
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), kPassword.constData(), &param), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_LOCKED));
+        QVERIFY2(VOSK_GetLockedSeconds() >= 50 && VOSK_GetLockedSeconds() <= 60,
+                 QByteArray::number(VOSK_GetLockedSeconds()).constData());
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), kPassword.constData(), "Locked#Pass1"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_LOCKED));
+        // Per thread, like the error code...
+        int otherThread = -1;
+        std::thread([&] { otherThread = VOSK_GetLockedSeconds(); }).join();
+        QCOMPARE(otherThread, 0);
+        // ...and gone with the next failure of another kind.
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), kPassword.constData(), ""), 0);
+        QCOMPARE(VOSK_GetLockedSeconds(), 0);
+    }
+
+    void passwordChangeEndToEnd()
+    {
+        const int index = findDevice(m_fleet, [](const VoskNet::WireRecord &r) { return !r.notActivated; }, 6);
+        QVERIFY(index >= 0);
+        const QByteArray serial = record(index).serialNumber;
+        const QByteArray mac = record(index).mac;
+        VOSK_NET_PARAM param = netParam(record(index).ipv4Address.constData(), "255.255.255.0", "", 8000);
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), "Wrong#123", "Changed#Pass9"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), kPassword.constData(), "Changed#Pass9"), 1);
+        // The old password is refused from now on, the new one taken.
         QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), kPassword.constData(), &param), 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Changed#Pass9", &param), 1);
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), kPassword.constData(), "Again#Pass3"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ChangePasswd("NO-SUCH", kPassword.constData(), "Again#Pass3"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
     }
 
     void secretsNeverTravelInClearAndReplayIsRefused()
@@ -368,7 +413,8 @@ private Q_SLOTS:
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
         QVERIFY(text.contains("modify"));
-        for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123"})
+        for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123",
+                                   "Changed#Pass9", "Locked#Pass1"})
             QVERIFY2(!text.contains(secret), secret);
     }
 
