@@ -30,6 +30,7 @@ void BatchWorker::run()
         outcomes[i].ok = ok;
         // The library keeps its last error per thread: read it on this one.
         outcomes[i].error = ok ? 0 : handler->getLastError();
+        outcomes[i].lockedSeconds = ok ? 0 : handler->getLockedSeconds();
         Q_EMIT signalProgress(i + 1, total);
     }
     m_outcomes = outcomes;

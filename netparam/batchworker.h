@@ -31,6 +31,7 @@ public:
     {
         bool ok = false;
         int error = 0; // the library's last error after a failure
+        int lockedSeconds = 0; // with VOSK_ERR_LOCKED: how long the device stays locked
     };
 
     // The password bytes are kept only while the worker lives.

@@ -424,6 +424,9 @@ void DeviceModifyPage::reportSingleFailure(DeviceInfo &device, const char *opera
     qCInfo(lcNetParam) << "[DeviceModifyPage]" << operation << "failed, error" << error;
     if (error == VOSK_ERR_DEVICE_DENY) {
         message(MessageError, tr("Device deny."));
+    } else if (error == VOSK_ERR_LOCKED) {
+        message(MessageError,
+                tr("Device locked, try again in %1 s.").arg(VOSK::VoskHandler::instance()->getLockedSeconds()));
     } else if (error == VOSK_ERR_TIMEOUT) {
         message(MessageError, tr("Time out."));
     } else {
@@ -482,6 +485,8 @@ void DeviceModifyPage::modifyBatch()
             store->setNetParam(device.serialNumber, device.mac, jobs[i].param);
         } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
             device.result = tr("Error%1:device deny").arg(outcome.error);
+        } else if (outcome.error == VOSK_ERR_LOCKED) {
+            device.result = tr("Error%1:Device locked, try again in %2 s.").arg(outcome.error).arg(outcome.lockedSeconds);
         } else if (outcome.error == VOSK_ERR_TIMEOUT) {
             device.result = tr("Error%1:time out").arg(outcome.error);
         } else {
@@ -584,6 +589,8 @@ void DeviceModifyPage::activateBatch()
             store->setActivated(device.serialNumber, device.mac, 0);
         } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
             device.result = tr("Error%1:Device deny.").arg(outcome.error);
+        } else if (outcome.error == VOSK_ERR_LOCKED) {
+            device.result = tr("Error%1:Device locked, try again in %2 s.").arg(outcome.error).arg(outcome.lockedSeconds);
         } else if (outcome.error == VOSK_ERR_REACTIVE) {
             device.result = tr("Error%1:reactive").arg(outcome.error);
         } else {

@@ -21,6 +21,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
@@ -462,6 +463,31 @@ private Q_SLOTS:
         QCOMPARE(lastMessage(), QStringLiteral("Device deny."));
         QCOMPARE(stateOf(one.first()), before);
         QCOMPARE(cell(one.first(), ColumnIpv4Address), address);
+        check({});
+    }
+
+    void lockoutHasWordsOfItsOwn()
+    {
+        const QList<int> one = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled && r.httpPort != 0
+                && !(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        setText("m_lineEditIpAddress", QStringLiteral("172.16.9.11"));
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            setText("m_lineEditAdminPassword", QStringLiteral("Wrong12345"));
+            click("m_btnModify");
+            QCOMPARE(lastMessage(), QStringLiteral("Device deny."));
+        }
+        // Locked now: the right password gets the lockout's words, not a
+        // wrong password's.
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        const QRegularExpression locked(QStringLiteral("^Device locked, try again in (\\d+) s\\.$"));
+        const QRegularExpressionMatch match = locked.match(lastMessage());
+        QVERIFY2(match.hasMatch(), qPrintable(lastMessage()));
+        QVERIFY(match.captured(1).toInt() >= 1 && match.captured(1).toInt() <= 60);
         check({});
     }
 

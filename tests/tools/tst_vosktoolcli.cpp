@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 using namespace VoskTest;
@@ -248,6 +249,24 @@ private Q_SLOTS:
                              QStringLiteral("--password-file"), good, QStringLiteral("--wait"), QStringLiteral("0")});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.out, QByteArray("NO-SUCH-SERIAL\tDevice not found.\n"));
+    }
+
+    void lockedOutIsNotAWrongPassword()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString wrong = password(QByteArrayLiteral("Admin54321\n"));
+        const QString serial = m_active.at(0);
+        const QStringList change{QStringLiteral("set"), serial, QStringLiteral("--ip"), QStringLiteral("10.1.2.4"),
+                                 QStringLiteral("--mask"), QStringLiteral("255.0.0.0"), QStringLiteral("--port"),
+                                 QStringLiteral("8001")};
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const Run run = cli(change + QStringList{QStringLiteral("--password-file"), wrong} + wait());
+            QCOMPARE(run.out, (serial + QStringLiteral("\tDevice deny.\n")).toLatin1());
+        }
+        const Run run = cli(change + QStringList{QStringLiteral("--password-file"), admin} + wait());
+        QCOMPARE(run.code, 1);
+        static const QRegularExpression locked(QStringLiteral("^\\S+\tDevice locked, try again in [1-9][0-9]* s\\.\n$"));
+        QVERIFY2(locked.match(QString::fromLatin1(run.out)).hasMatch(), run.out.constData());
     }
 
     void set()

@@ -120,8 +120,17 @@ QString succeedText()
     return QStringLiteral("Succeed");
 }
 
-QString failureText(Operation operation, bool batch, int code)
+// lockedSeconds: with VOSK_ERR_LOCKED, how long the device stays locked
+// (VOSK_GetLockedSeconds on the thread that made the call); 0 where the
+// caller could not learn it (the reset worker keeps only the code).
+QString failureText(Operation operation, bool batch, int code, int lockedSeconds = 0)
 {
+    if (code == VOSK_ERR_LOCKED) {
+        const QString locked = lockedSeconds > 0
+            ? QStringLiteral("Device locked, try again in %1 s.").arg(lockedSeconds)
+            : QStringLiteral("Device locked, try again later.");
+        return batch ? QStringLiteral("Error%1:").arg(code) + locked : locked;
+    }
     if (!batch) {
         if (code == VOSK_ERR_DEVICE_DENY)
             return QStringLiteral("Device deny.");
@@ -405,7 +414,7 @@ int activate(const QStringList &arguments)
         else if (handler->activateDevice(serial.toLatin1(), passwordBytes))
             result = succeedText();
         else
-            result = failureText(Operation::Activate, batch, handler->getLastError());
+            result = failureText(Operation::Activate, batch, handler->getLastError(), handler->getLockedSeconds());
         failed += result == succeedText() ? 0 : 1;
         writeResult(serial, result);
     }
@@ -572,7 +581,8 @@ int set(const QStringList &arguments)
     writeProgress(1, 1, serial);
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     if (!handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
-        writeResult(serial, failureText(Operation::Modify, false, handler->getLastError()));
+        writeResult(serial,
+                    failureText(Operation::Modify, false, handler->getLastError(), handler->getLockedSeconds()));
         return SomeFailed;
     }
     writeResult(serial, succeedText());
@@ -669,7 +679,7 @@ int batch(const QStringList &arguments)
             result = succeedText();
             DeviceStore::instance()->setNetParam(line.serial, mac, param);
         } else {
-            result = failureText(Operation::Modify, true, handler->getLastError());
+            result = failureText(Operation::Modify, true, handler->getLastError(), handler->getLockedSeconds());
             ++failed;
         }
         writeResult(line.serial, result);
