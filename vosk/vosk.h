@@ -157,10 +157,14 @@ typedef void (*VOSK_DeviceFindCallBack)(const VOSK_DEVICE_INFO *record, void *us
 /* Sets up the library's log file. level: 0 off, 1 errors, 2 warnings,
  * 3 everything. target: 0 the per-user default file
  * ($VOSK_LOG_DIR or $XDG_STATE_HOME/vosk, else ~/.local/state/vosk,
- * file "vosk.log"); other values are reserved. truncate: 1 starts a new
- * file, 0 appends. No password, key, answer or security code is logged.
- * Any thread. Returns 1; 0 with VOSK_ERR_INVALID_ARG for a bad level or
- * target, or when the log file cannot be opened. */
+ * file "vosk.log"); other values are reserved. truncate: 1 starts the
+ * file afresh, 0 appends; several processes of a user (the tool and its
+ * console program) may log at once: each appends whole lines under a lock,
+ * and truncate 1 appends too while another process has the file open.
+ * Control characters in device texts are written escaped (\xNN). No
+ * password, key, answer or security code is logged. The file is readable
+ * by its owner only. Any thread. Returns 1; 0 with VOSK_ERR_INVALID_ARG
+ * for a bad level or target, or when the log file cannot be opened. */
 int VOSK_SetLogToFile(int level, int target, int truncate);
 
 /* on 1: report only devices that state a device type (deviceTypeCode not
