@@ -158,6 +158,8 @@ private Q_SLOTS:
         QTest::newRow("change password, not activated") << "change" << inactive << kPassword << 2022;
         QTest::newRow("restore, not activated") << "restore" << inactive << QByteArray("20000-AAAAAAAAAAAAAAAA")
                                                 << 2022;
+        QTest::newRow("reset, not activated") << "reset" << inactive << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA")
+                                              << 2022;
         QTest::newRow("activate, active") << "activate" << active << QByteArray("Newpass123") << 2021;
         QTest::newRow("activate, inactive") << "activate" << inactive << QByteArray("First#Pass1") << 0;
         QTest::newRow("activate, again") << "activate" << inactive << QByteArray("First#Pass1") << 2021;
@@ -169,6 +171,12 @@ private Q_SLOTS:
                                                << 2009;
         QTest::newRow("reset, made-up answer") << "reset" << active << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA")
                                                << 2009;
+        // Refused as malformed before the answer is looked at.
+        const int noCameras = findDevice(m_fleet, [](const VoskNet::WireRecord &r) {
+            return !r.notActivated && (r.capabilities & VOSK_CAP_KEY_RESET) && !(r.capabilities & VOSK_CAP_RESET_CAMERAS);
+        });
+        QTest::newRow("reset with cameras, no such capability") << "reset cameras" << noCameras
+                                                                << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA") << 2002;
     }
 
     void operationResults()
@@ -206,9 +214,10 @@ private Q_SLOTS:
             result = VOSK_ChangePasswd(serial.constData(), argument.constData(), "Changed#Pass9");
         } else if (operation == QLatin1String("restore")) {
             result = VOSK_ResetDefaultPasswd(serial.constData(), argument.constData());
-        } else if (operation == QLatin1String("reset")) {
+        } else if (operation.startsWith(QLatin1String("reset"))) {
             VOSK_RESET_PASSWD_PARAM param;
             std::memset(&param, 0, sizeof param);
+            param.resetCameras = operation == QLatin1String("reset cameras") ? 1 : 0;
             std::memcpy(param.keyText, argument.constData(), std::size_t(argument.size()));
             std::memcpy(param.newPassword, "Reset#Pass1", 11);
             result = VOSK_ResetPasswd(serial.constData(), &param);
