@@ -161,8 +161,10 @@ void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)
     case VOSK_EVENT_ONLINE_AGAIN:
         // Off unless asked for (vosktool.discovery.debug): the one trace of
         // what an installed program found, for the package test and for
-        // a technician's bug report.
-        qCDebug(lcDiscovery).noquote() << "[VoskHandler] online" << fieldText(record->serialNumber);
+        // a technician's bug report. Quoted: QDebug then escapes the control
+        // characters a device may put in its serial number, which would
+        // otherwise reach the terminal.
+        qCDebug(lcDiscovery) << "[VoskHandler] online" << fieldText(record->serialNumber);
         Q_EMIT handler->signalDeviceOnline(*record);
         break;
     default:
