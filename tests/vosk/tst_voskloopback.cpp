@@ -346,6 +346,8 @@ private Q_SLOTS:
         const int other = findDevice(m_fleet, [](const VoskNet::WireRecord &r) { return !r.notActivated; }, 3);
         VOSK_NET_PARAM param = netParam("192.168.202.10", "255.255.255.0", "192.168.202.1", 8000);
         QCOMPARE(VOSK_ModifyDeviceNetParam(record(other).mac.constData(), kPassword.constData(), &param), 1);
+        const QByteArray changed = QByteArrayLiteral("Pw!Changed#88");
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), password.constData(), changed.constData()), 1);
         QTest::qWait(200);
 
         QList<QByteArray> datagrams;
@@ -357,6 +359,7 @@ private Q_SLOTS:
         for (const QByteArray &bytes : std::as_const(datagrams)) {
             QVERIFY(!bytes.contains(password));
             QVERIFY(!bytes.contains(kPassword));
+            QVERIFY(!bytes.contains(changed));
             const auto message = VoskNet::WireMessage::decode(bytes);
             if (message && message->type == VoskNet::MessageType::Request && message->op == VoskNet::Op::Modify)
                 sealedModify = message;
@@ -423,7 +426,7 @@ private Q_SLOTS:
         const QByteArray text = log.readAll();
         QVERIFY(text.contains("modify"));
         for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123",
-                                   "Changed#Pass9", "Locked#Pass1"})
+                                   "Changed#Pass9", "Locked#Pass1", "Pw!Changed#88"})
             QVERIFY2(!text.contains(secret), secret);
     }
 
