@@ -8,11 +8,14 @@
 
 #include <sodium.h>
 
+#include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using VoskNet::TextWidth;
 using VoskNet::VoskClient;
@@ -95,6 +98,40 @@ bool boundedText(const char *text, std::size_t max, QByteArray &out)
         return false;
     out = QByteArray(text, int(static_cast<const char *>(end) - text));
     return !out.isEmpty();
+}
+
+// An answer file: a regular file of 1..kMaxAnswer bytes. Opened without
+// blocking, so that a FIFO (or a link to one) where the file should be
+// cannot hang the caller, and refused unless it is a regular file: a
+// device node such as /dev/zero would be read as junk and sent.
+bool readAnswerFile(const QByteArray &path, QByteArray &answer)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat info = {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
+        && info.st_size <= VoskNet::kMaxAnswer;
+    if (ok) {
+        answer.resize(VoskNet::kMaxAnswer + 1);
+        qsizetype got = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, answer.data() + got, std::size_t(answer.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            got += n;
+            if (got == answer.size())
+                break;
+        }
+        answer.resize(got);
+        ok = ok && !answer.isEmpty() && answer.size() <= VoskNet::kMaxAnswer;
+    }
+    ::close(fd);
+    return ok;
 }
 
 int finish(int code)
@@ -272,17 +309,8 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
     if (newPassword.isEmpty() || keyText.isEmpty() == path.isEmpty() || param->resetCameras > 1)
         return fail(VOSK_ERR_INVALID_ARG);
     answer = keyText;
-    if (!path.isEmpty()) {
-        std::FILE *file = std::fopen(path.constData(), "rb");
-        if (!file)
-            return fail(VOSK_ERR_INVALID_ARG);
-        answer.resize(VoskNet::kMaxAnswer + 1);
-        const std::size_t n = std::fread(answer.data(), 1, std::size_t(answer.size()), file);
-        std::fclose(file);
-        answer.resize(int(n));
-        if (answer.isEmpty() || answer.size() > VoskNet::kMaxAnswer)
-            return fail(VOSK_ERR_INVALID_ARG);
-    }
+    if (!path.isEmpty() && !readAnswerFile(path, answer))
+        return fail(VOSK_ERR_INVALID_ARG);
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);

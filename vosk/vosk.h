@@ -256,7 +256,9 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
  * and sends the typed text or the file's content, with the new password,
  * sealed to the device. Blocking, any thread but the callback's. Returns 1;
  * 0 with VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
- * empty new password, unreadable, empty or oversized answer file,
+ * empty new password, an answer file that is unreadable, empty, larger
+ * than 1,000 bytes or not a regular file (a FIFO or a device is refused
+ * at once, never waited on),
  * resetCameras on a device without VOSK_CAP_RESET_CAMERAS),
  * VOSK_ERR_DEVICE_DENY (a device without VOSK_CAP_KEY_RESET, or an answer
  * that is not for this device, not for its current key, has expired or was

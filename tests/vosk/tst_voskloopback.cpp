@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 #include <thread>
 
 using namespace VoskTest;
@@ -246,6 +248,9 @@ private Q_SLOTS:
         QTest::newRow("change password, empty new password") << 10;
         QTest::newRow("change password, null old password") << 11;
         QTest::newRow("change password, new password too long") << 12;
+        QTest::newRow("reset, answer file is a FIFO") << 13;
+        QTest::newRow("reset, answer file is a device") << 14;
+        QTest::newRow("reset, answer file too large") << 15;
     }
 
     void badArgumentsAreRefusedLocally()
@@ -278,6 +283,28 @@ private Q_SLOTS:
         case 10: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), ""); break;
         case 11: result = VOSK_ChangePasswd(serial.constData(), nullptr, "Changed#Pass9"); break;
         case 12: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), QByteArray(65, 'x').constData()); break;
+        case 13: {
+            // Nobody writes to it: opening it the usual way would block.
+            const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("answer.fifo")));
+            QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+            std::strcpy(reset.answerFilePath, fifo.constData());
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        }
+        case 14:
+            std::strcpy(reset.answerFilePath, "/dev/zero");
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        case 15: {
+            QFile large(m_dir.filePath(QStringLiteral("large-answer.xml")));
+            QVERIFY(large.open(QIODevice::WriteOnly));
+            QVERIFY(large.write(QByteArray(1001, 'A')) == 1001);
+            large.close();
+            const QByteArray path = QFile::encodeName(large.fileName());
+            std::strcpy(reset.answerFilePath, path.constData());
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        }
         }
         QCOMPARE(result, 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_INVALID_ARG));
