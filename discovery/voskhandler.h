@@ -55,6 +55,20 @@ public:
     // password policy is applied here. Blocks up to the library's time-out.
     bool changePassword(const QByteArray &serialNumber, const QByteArray &oldPassword,
                         const QByteArray &newPassword);
+
+    // The same operations for exactly the device with that key (serial
+    // number and MAC, sent as Latin-1): the *_ByPair calls of the library.
+    // Every operation that sends a secret for a device the user picked goes
+    // this way, so that a second device announcing the same MAC or serial
+    // number can neither answer nor open it. A key no device has reported
+    // fails with VOSK_ERR_NO_SUCH_DEVICE.
+    bool modifyDeviceNetParam(const DeviceKey &device, const QByteArray &password, VOSK_NET_PARAM *param);
+    bool activateDevice(const DeviceKey &device, const QByteArray &password);
+    bool getDeviceConfig(const DeviceKey &device, unsigned int command, void *answer, unsigned int answerSize);
+    bool resetPasswd(const DeviceKey &device, const VOSK_RESET_PASSWD_PARAM *param);
+    bool resetDefaultPasswd(const DeviceKey &device, const QByteArray &securityCode);
+    bool changePassword(const DeviceKey &device, const QByteArray &oldPassword, const QByteArray &newPassword);
+
     // The calling thread's last library error, as the library returns it.
     int getLastError();
     // After a failure with VOSK_ERR_LOCKED on the calling thread: the
