@@ -356,6 +356,11 @@ private Q_SLOTS:
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
         QCOMPARE(VOSK_ChangePasswd("NO-SUCH", kPassword.constData(), "Again#Pass3"), 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        // By the pair, as the tool sends secrets: only that pair is found.
+        QCOMPARE(VOSK_ChangePasswd_ByPair(serial.constData(), "02-00-00-00-00-00", "Changed#Pass9", "Pair#Pass4"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        QCOMPARE(VOSK_ChangePasswd_ByPair(serial.constData(), mac.constData(), "Changed#Pass9", "Pair#Pass4"), 1);
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Pair#Pass4", &param), 1);
     }
 
     void secretsNeverTravelInClearAndReplayIsRefused()
@@ -453,7 +458,7 @@ private Q_SLOTS:
         const QByteArray text = log.readAll();
         QVERIFY(text.contains("modify"));
         for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123",
-                                   "Changed#Pass9", "Locked#Pass1", "Pw!Changed#88"})
+                                   "Changed#Pass9", "Locked#Pass1", "Pw!Changed#88", "Pair#Pass4"})
             QVERIFY2(!text.contains(secret), secret);
     }
 
