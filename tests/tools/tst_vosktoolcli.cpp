@@ -251,6 +251,18 @@ private Q_SLOTS:
         QCOMPARE(run.out, QByteArray("NO-SUCH-SERIAL\tDevice not found.\n"));
     }
 
+    void notActivatedIsSaidSo()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString serial = m_inactive.at(0);
+        const Run run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--ip"),
+                                        QStringLiteral("10.1.2.5"), QStringLiteral("--mask"),
+                                        QStringLiteral("255.0.0.0"), QStringLiteral("--password-file"), admin}
+                            + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tDevice not activated.\n")).toLatin1());
+    }
+
     void lockedOutIsNotAWrongPassword()
     {
         const QString admin = password(QByteArrayLiteral("Admin12345\n"));

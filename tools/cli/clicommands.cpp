@@ -157,6 +157,12 @@ QString failureText(Operation operation, bool batch, int code, int lockedSeconds
             : QStringLiteral("Device locked, try again later.");
         return batch ? QStringLiteral("Error%1:").arg(code) + locked : locked;
     }
+    // The console, unlike the pane, sends a modification or a reset to any
+    // device it is given: say why a device that is not activated refuses.
+    if (code == VOSK_ERR_NOT_ACTIVATED) {
+        const QString inactive = QStringLiteral("Device not activated.");
+        return batch ? QStringLiteral("Error%1:").arg(code) + inactive : inactive;
+    }
     if (!batch) {
         if (code == VOSK_ERR_DEVICE_DENY)
             return QStringLiteral("Device deny.");
