@@ -126,6 +126,12 @@ bool VoskHandler::resetDefaultPasswd(const QByteArray &serialNumber, const QByte
     return VOSK_ResetDefaultPasswd(serialNumber.constData(), securityCode.constData()) >= 1;
 }
 
+bool VoskHandler::changePassword(const QByteArray &serialNumber, const QByteArray &oldPassword,
+                                 const QByteArray &newPassword)
+{
+    return VOSK_ChangePasswd(serialNumber.constData(), oldPassword.constData(), newPassword.constData()) >= 1;
+}
+
 bool VoskHandler::modifyDeviceNetParam(const DeviceKey &device, const QByteArray &password, VOSK_NET_PARAM *param)
 {
     return VOSK_ModifyDeviceNetParam_ByPair(device.serialNumber.toLatin1().constData(),
@@ -162,9 +168,22 @@ bool VoskHandler::resetDefaultPasswd(const DeviceKey &device, const QByteArray &
         >= 1;
 }
 
+bool VoskHandler::changePassword(const DeviceKey &device, const QByteArray &oldPassword,
+                                 const QByteArray &newPassword)
+{
+    return VOSK_ChangePasswd_ByPair(device.serialNumber.toLatin1().constData(), device.mac.toLatin1().constData(),
+                                    oldPassword.constData(), newPassword.constData())
+        >= 1;
+}
+
 int VoskHandler::getLastError()
 {
     return VOSK_GetLastError();
+}
+
+int VoskHandler::getLockedSeconds()
+{
+    return VOSK_GetLockedSeconds();
 }
 
 void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)
@@ -186,8 +205,10 @@ void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)
     case VOSK_EVENT_ONLINE_AGAIN:
         // Off unless asked for (vosktool.discovery.debug): the one trace of
         // what an installed program found, for the package test and for
-        // a technician's bug report.
-        qCDebug(lcDiscovery).noquote() << "[VoskHandler] online" << fieldText(record->serialNumber);
+        // a technician's bug report. Quoted: QDebug then escapes the control
+        // characters a device may put in its serial number, which would
+        // otherwise reach the terminal.
+        qCDebug(lcDiscovery) << "[VoskHandler] online" << fieldText(record->serialNumber);
         Q_EMIT handler->signalDeviceOnline(*record);
         break;
     default:

@@ -50,6 +50,11 @@ public:
                          unsigned int inSize, void *answer, unsigned int answerSize);
     bool resetPasswd(const QByteArray &serialNumber, const VOSK_RESET_PASSWD_PARAM *param);
     bool resetDefaultPasswd(const QByteArray &serialNumber, const QByteArray &securityCode);
+    // VOSK_ChangePasswd: the activated device with that serial number takes
+    // newPassword in place of oldPassword. Both are sent sealed; no
+    // password policy is applied here. Blocks up to the library's time-out.
+    bool changePassword(const QByteArray &serialNumber, const QByteArray &oldPassword,
+                        const QByteArray &newPassword);
 
     // The same operations for exactly the device with that key (serial
     // number and MAC, sent as Latin-1): the *_ByPair calls of the library.
@@ -62,9 +67,13 @@ public:
     bool getDeviceConfig(const DeviceKey &device, unsigned int command, void *answer, unsigned int answerSize);
     bool resetPasswd(const DeviceKey &device, const VOSK_RESET_PASSWD_PARAM *param);
     bool resetDefaultPasswd(const DeviceKey &device, const QByteArray &securityCode);
+    bool changePassword(const DeviceKey &device, const QByteArray &oldPassword, const QByteArray &newPassword);
 
     // The calling thread's last library error, as the library returns it.
     int getLastError();
+    // After a failure with VOSK_ERR_LOCKED on the calling thread: the
+    // seconds the device stays locked (VOSK_GetLockedSeconds); else 0.
+    int getLockedSeconds();
 
 Q_SIGNALS:
     void signalDeviceOnline(VOSK_DEVICE_INFO struDevInfo);

@@ -15,7 +15,8 @@ namespace VoskTool {
 // words ("Error2011:time out").
 enum class OperationStatus {
     Done,          // the device took it
-    Denied,        // wrong password, not activated, locked out, bad key/answer/code
+    Denied,        // wrong password, not activated, bad key/answer/code
+    Locked,        // locked out after repeated failures; lockedSeconds says how long
     TimedOut,      // no answer in time
     AlreadyActive, // activation of a device that is active already
     NotFound,      // the kind does not know the device (never seen, or gone)
@@ -28,6 +29,7 @@ struct OperationOutcome
 {
     OperationStatus status = OperationStatus::Failed;
     int code = 0; // 0 for Done and Cancelled
+    int lockedSeconds = 0; // with Locked: how long the device stays locked
 
     bool ok() const { return status == OperationStatus::Done; }
     static OperationOutcome done() { return {OperationStatus::Done, 0}; }

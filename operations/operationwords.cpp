@@ -60,6 +60,9 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Cancelled"));
     case OperationStatus::Unsupported:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Not supported by this device"));
+    case OperationStatus::Locked:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device locked, try again in %2 s."),
+                    {QString::number(outcome.code), QString::number(outcome.lockedSeconds)});
     default:
         break;
     }
@@ -92,6 +95,9 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
         break;
     case OperationStatus::Denied:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device deny."));
+    case OperationStatus::Locked:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device locked, try again in %1 s."),
+                    {QString::number(outcome.lockedSeconds)});
     case OperationStatus::TimedOut:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Time out."));
     case OperationStatus::Cancelled:
@@ -106,7 +112,8 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
 
 bool singleFailureKeepsCode(const OperationOutcome &outcome)
 {
-    return !outcome.ok() && outcome.status != OperationStatus::Denied && outcome.status != OperationStatus::TimedOut;
+    return !outcome.ok() && outcome.status != OperationStatus::Denied && outcome.status != OperationStatus::Locked
+        && outcome.status != OperationStatus::TimedOut;
 }
 
 LocalText fieldMessage(NetField field, FieldError error)

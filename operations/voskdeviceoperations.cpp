@@ -14,7 +14,8 @@ OperationOutcome outcomeOf(bool ok, VOSK::VoskHandler *handler)
     if (ok)
         return OperationOutcome::done();
     const int error = handler->getLastError();
-    return {VoskDeviceOperations::statusOf(error), error};
+    // Per thread, like the error: read here, on the thread that made the call.
+    return {VoskDeviceOperations::statusOf(error), error, error == VOSK_ERR_LOCKED ? handler->getLockedSeconds() : 0};
 }
 
 } // namespace
@@ -26,6 +27,8 @@ OperationStatus VoskDeviceOperations::statusOf(int libraryError)
         return OperationStatus::Done;
     case VOSK_ERR_DEVICE_DENY:
         return OperationStatus::Denied;
+    case VOSK_ERR_LOCKED:
+        return OperationStatus::Locked;
     case VOSK_ERR_TIMEOUT:
         return OperationStatus::TimedOut;
     case VOSK_ERR_REACTIVE:
@@ -77,10 +80,11 @@ OperationOutcome VoskDeviceOperations::activate(const DeviceKey &device, const Q
     return outcomeOf(handler->activateDevice(device, password), handler);
 }
 
-OperationOutcome VoskDeviceOperations::changePassword(const DeviceKey &, const QByteArray &, const QByteArray &)
+OperationOutcome VoskDeviceOperations::changePassword(const DeviceKey &device, const QByteArray &oldPassword,
+                                                     const QByteArray &newPassword)
 {
-    // The library offers no password change yet.
-    return {OperationStatus::Unsupported, 0};
+    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
+    return outcomeOf(handler->changePassword(device, oldPassword, newPassword), handler);
 }
 
 OperationOutcome VoskDeviceOperations::exportKey(const DeviceKey &device, bool newStyle, QByteArray *key)

@@ -71,7 +71,7 @@ std::optional<SealedPayload> SealedPayload::decode(const QByteArray &plain)
         switch (key) {
         case kVersion: return readUInt(r, ~quint64(0), version);
         case kId: return readBytes(r, kIdSize, kIdSize, p.id);
-        case kOp: return readUInt(r, 6, op);
+        case kOp: return readUInt(r, kMaxOp, op);
         case kTargetSerial: return readText(r, 1, TextWidth::serialNumber, p.targetSerial);
         case kTargetMac: return readText(r, 1, TextWidth::mac, p.targetMac);
         case kNonce: return readBytes(r, kNonceSize, kNonceSize, p.nonce);

@@ -18,8 +18,8 @@ struct SealedPayload
     QByteArray targetSerial;
     QByteArray targetMac;
     QByteArray nonce;
-    QByteArray password;     // modify: administrator password; activate: the first one
-    QByteArray newPassword;  // reset with answer
+    QByteArray password;     // modify, change password: administrator password; activate: the first one
+    QByteArray newPassword;  // reset with answer, change password
     QByteArray answer;       // reset with answer: typed key text or answer-file content
     QByteArray securityCode; // restore default
     bool resetCameras = false;

@@ -8,11 +8,14 @@
 
 #include <sodium.h>
 
+#include <cerrno>
 #include <condition_variable>
-#include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using VoskNet::TextWidth;
 using VoskNet::VoskClient;
@@ -41,10 +44,12 @@ Library &library()
 }
 
 thread_local int t_lastError = VOSK_OK;
+thread_local int t_lockedSeconds = 0;
 
 int fail(int code)
 {
     t_lastError = code;
+    t_lockedSeconds = code == VOSK_ERR_LOCKED ? VoskClient::lockedSeconds() : 0;
     return 0;
 }
 
@@ -93,6 +98,40 @@ bool boundedText(const char *text, std::size_t max, QByteArray &out)
         return false;
     out = QByteArray(text, int(static_cast<const char *>(end) - text));
     return !out.isEmpty();
+}
+
+// An answer file: a regular file of 1..kMaxAnswer bytes. Opened without
+// blocking, so that a FIFO (or a link to one) where the file should be
+// cannot hang the caller, and refused unless it is a regular file: a
+// device node such as /dev/zero would be read as junk and sent.
+bool readAnswerFile(const QByteArray &path, QByteArray &answer)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat info = {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
+        && info.st_size <= VoskNet::kMaxAnswer;
+    if (ok) {
+        answer.resize(VoskNet::kMaxAnswer + 1);
+        qsizetype got = 0;
+        for (;;) {
+            const ssize_t n = ::read(fd, answer.data() + got, std::size_t(answer.size() - got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                ok = n == 0;
+                break;
+            }
+            got += n;
+            if (got == answer.size())
+                break;
+        }
+        answer.resize(got);
+        ok = ok && !answer.isEmpty() && answer.size() <= VoskNet::kMaxAnswer;
+    }
+    ::close(fd);
+    return ok;
 }
 
 int finish(int code)
@@ -292,17 +331,8 @@ int resetPasswd(Names names, const char *serialNumber, const char *mac, const VO
     if (newPassword.isEmpty() || keyText.isEmpty() == path.isEmpty() || param->resetCameras > 1)
         return fail(VOSK_ERR_INVALID_ARG);
     answer = keyText;
-    if (!path.isEmpty()) {
-        std::FILE *file = std::fopen(path.constData(), "rb");
-        if (!file)
-            return fail(VOSK_ERR_INVALID_ARG);
-        answer.resize(VoskNet::kMaxAnswer + 1);
-        const std::size_t n = std::fread(answer.data(), 1, std::size_t(answer.size()), file);
-        std::fclose(file);
-        answer.resize(int(n));
-        if (answer.isEmpty() || answer.size() > VoskNet::kMaxAnswer)
-            return fail(VOSK_ERR_INVALID_ARG);
-    }
+    if (!path.isEmpty() && !readAnswerFile(path, answer))
+        return fail(VOSK_ERR_INVALID_ARG);
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);
@@ -320,6 +350,21 @@ int resetDefaultPasswd(Names names, const char *serialNumber, const char *mac, c
     if (const int error = operationClient(client))
         return fail(error);
     return finish(client->restoreDefault(device, code));
+}
+
+int changePassword(Names names, const char *serialNumber, const char *mac, const char *oldPassword,
+                   const char *newPassword)
+{
+    VoskClient::Address device;
+    QByteArray oldBytes, newBytes;
+    const SecretWiper wiper{{&oldBytes, &newBytes}};
+    if (!readAddress(names, serialNumber, mac, device) || !boundedText(oldPassword, VoskNet::kMaxSecret, oldBytes)
+        || !boundedText(newPassword, VoskNet::kMaxSecret, newBytes))
+        return fail(VOSK_ERR_INVALID_ARG);
+    std::shared_ptr<VoskClient> client;
+    if (const int error = operationClient(client))
+        return fail(error);
+    return finish(client->changePassword(device, oldBytes, newBytes));
 }
 
 } // namespace
@@ -350,6 +395,11 @@ int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
     return resetDefaultPasswd(Names::Serial, serialNumber, nullptr, securityCode);
 }
 
+int VOSK_ChangePasswd(const char *serialNumber, const char *oldPassword, const char *newPassword)
+{
+    return changePassword(Names::Serial, serialNumber, nullptr, oldPassword, newPassword);
+}
+
 int VOSK_ModifyDeviceNetParam_ByPair(const char *serialNumber, const char *mac, const char *password,
                                      VOSK_NET_PARAM *param)
 {
@@ -377,7 +427,19 @@ int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, co
     return resetDefaultPasswd(Names::Both, serialNumber, mac, securityCode);
 }
 
+int VOSK_ChangePasswd_ByPair(const char *serialNumber, const char *mac, const char *oldPassword,
+                             const char *newPassword)
+{
+    return changePassword(Names::Both, serialNumber, mac, oldPassword, newPassword);
+}
+
+
 int VOSK_GetLastError(void)
 {
     return t_lastError;
+}
+
+int VOSK_GetLockedSeconds(void)
+{
+    return t_lockedSeconds;
 }

@@ -50,9 +50,11 @@ enum {
     VOSK_ERR_NO_SUCH_DEVICE = 2005,  /* no device with that serial number or MAC has been seen */
     VOSK_ERR_WRONG_THREAD = 2006,    /* VOSK_Stop or a blocking operation called from inside the report callback */
     VOSK_ERR_AMBIGUOUS_DEVICE = 2007, /* two or more devices announce that MAC or serial number: name both (the *_ByPair calls) */
-    VOSK_ERR_DEVICE_DENY = 2009,     /* the device refused: wrong password, locked out, bad key/answer/code */
+    VOSK_ERR_DEVICE_DENY = 2009,     /* the device refused: wrong password, bad key/answer/code, no such key */
+    VOSK_ERR_LOCKED = 2010,          /* the device is locked out after 5 failures; VOSK_GetLockedSeconds says how long */
     VOSK_ERR_TIMEOUT = 2011,         /* the device did not answer in time */
-    VOSK_ERR_REACTIVE = 2021         /* activation of a device that is already active */
+    VOSK_ERR_REACTIVE = 2021,        /* activation of a device that is already active */
+    VOSK_ERR_NOT_ACTIVATED = 2022    /* the operation needs an activated device; activate it first */
 };
 
 /* Kinds of report in VOSK_DEVICE_INFO.event. 4 is accepted like 1. */
@@ -156,10 +158,14 @@ typedef void (*VOSK_DeviceFindCallBack)(const VOSK_DEVICE_INFO *record, void *us
 /* Sets up the library's log file. level: 0 off, 1 errors, 2 warnings,
  * 3 everything. target: 0 the per-user default file
  * ($VOSK_LOG_DIR or $XDG_STATE_HOME/vosk, else ~/.local/state/vosk,
- * file "vosk.log"); other values are reserved. truncate: 1 starts a new
- * file, 0 appends. No password, key, answer or security code is logged.
- * Any thread. Returns 1; 0 with VOSK_ERR_INVALID_ARG for a bad level or
- * target, or when the log file cannot be opened. */
+ * file "vosk.log"); other values are reserved. truncate: 1 starts the
+ * file afresh, 0 appends; several processes of a user (the tool and its
+ * console program) may log at once: each appends whole lines under a lock,
+ * and truncate 1 appends too while another process has the file open.
+ * Control characters in device texts are written escaped (\xNN). No
+ * password, key, answer or security code is logged. The file is readable
+ * by its owner only. Any thread. Returns 1; 0 with VOSK_ERR_INVALID_ARG
+ * for a bad level or target, or when the log file cannot be opened. */
 int VOSK_SetLogToFile(int level, int target, int truncate);
 
 /* on 1: report only devices that state a device type (deviceTypeCode not
@@ -218,16 +224,20 @@ int VOSK_Stop(void);
  * - VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE (never seen);
  * - VOSK_ERR_AMBIGUOUS_DEVICE: another device announces the same MAC;
  * - VOSK_ERR_WRONG_THREAD: called from inside the report callback;
- * - VOSK_ERR_DEVICE_DENY: wrong password, device not activated, or locked
- *   out (60 s after 5 failures, also with the right password);
- * - VOSK_ERR_TIMEOUT: no answer within 3 s (retransmitted meanwhile). */
+ * - VOSK_ERR_DEVICE_DENY: wrong password (counts toward the lockout);
+ * - VOSK_ERR_LOCKED: the device is locked out (60 s after 5 failures, also
+ *   with the right password); VOSK_GetLockedSeconds() tells how long still;
+ * - VOSK_ERR_NOT_ACTIVATED: the device has no administrator password yet;
+ * - VOSK_ERR_TIMEOUT: no answer within 3 s (retransmitted meanwhile).
+ * "The errors of VOSK_ModifyDeviceNetParam" below means this list. */
 int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param);
 
 /* Activates the device with that serial number with its first
  * administrator password (1..64 bytes, sealed). Blocking, any thread but the callback's.
  * Returns 1 (also when the device's first answer was lost and a
  * retransmission got its remembered answer); 0 with VOSK_ERR_REACTIVE when
- * it is active already, or the errors of VOSK_ModifyDeviceNetParam. */
+ * it is active already, or the errors of VOSK_ModifyDeviceNetParam (but
+ * VOSK_ERR_NOT_ACTIVATED). */
 int VOSK_ActivateDevice(const char *serialNumber, const char *password);
 
 /* Reads a configuration block of the device with that serial number.
@@ -251,17 +261,37 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command,
  * and sends the typed text or the file's content, with the new password,
  * sealed to the device. Blocking, any thread but the callback's. Returns 1;
  * 0 with VOSK_ERR_INVALID_ARG (both or neither of keyText and answerFilePath set,
- * empty new password, unreadable, empty or oversized answer file),
- * VOSK_ERR_DEVICE_DENY (an answer that is not for this device, not for its
- * current key, has expired or was used), or the errors of
- * VOSK_ModifyDeviceNetParam. */
+ * empty new password, an answer file that is unreadable, empty, larger
+ * than 1,000 bytes or not a regular file (a FIFO or a device is refused
+ * at once, never waited on),
+ * resetCameras on a device without VOSK_CAP_RESET_CAMERAS),
+ * VOSK_ERR_DEVICE_DENY (a device without VOSK_CAP_KEY_RESET, or an answer
+ * that is not for this device, not for its current key, has expired or was
+ * used; counts toward the lockout), VOSK_ERR_NOT_ACTIVATED (a device that
+ * is not activated has no password to reset: activate it instead), or the
+ * errors of VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param);
 
 /* Restores the default password of the device with that serial number with
  * a security code from the reset service (1..64 bytes, sealed). Blocking,
  * any thread but the callback's. Returns 1; 0 with VOSK_ERR_DEVICE_DENY for a wrong, expired
- * or already used code, or the errors of VOSK_ModifyDeviceNetParam. */
+ * or already used code (counts toward the lockout), VOSK_ERR_NOT_ACTIVATED
+ * (a device that is not activated has no password to restore: activate it
+ * instead, under the password policy), or the errors of
+ * VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode);
+
+/* Changes the administrator password of the activated device with that
+ * serial number: oldPassword is its current one, newPassword (1..64 bytes)
+ * the one it takes; both travel sealed to the device's key, as
+ * activation's password does. The old password is refused from then on. A
+ * wrong old password counts toward the lockout like a wrong password of a
+ * modification. The library applies no password policy: the caller does.
+ * Blocking, any thread but the callback's. Returns 1; 0 with
+ * VOSK_ERR_INVALID_ARG (a null, empty or too long argument),
+ * VOSK_ERR_DEVICE_DENY (wrong old password), or the errors of
+ * VOSK_ModifyDeviceNetParam (VOSK_ERR_LOCKED, VOSK_ERR_NOT_ACTIVATED, ...). */
+int VOSK_ChangePasswd(const char *serialNumber, const char *oldPassword, const char *newPassword);
 
 /* The operations above addressed to exactly one device: the one whose
  * reports carry both this serial number and this MAC. The request names
@@ -277,10 +307,18 @@ int VOSK_GetDeviceConfig_ByPair(const char *serialNumber, const char *mac, unsig
                                 const void *inBuf, unsigned int inSize, void *outBuf, unsigned int outSize);
 int VOSK_ResetPasswd_ByPair(const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param);
 int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, const char *securityCode);
+int VOSK_ChangePasswd_ByPair(const char *serialNumber, const char *mac, const char *oldPassword,
+                             const char *newPassword);
 
 /* The code of the calling thread's last failure (VOSK_OK if none); a
  * success does not reset it. */
 int VOSK_GetLastError(void);
+
+/* When the calling thread's last failure was VOSK_ERR_LOCKED: the seconds
+ * the device said its lockout still lasts (at least 1; 60 when the device
+ * did not say). 0 when the last failure was anything else; like
+ * VOSK_GetLastError, a success does not reset it. Any thread. */
+int VOSK_GetLockedSeconds(void);
 
 #ifdef __cplusplus
 } /* extern "C" */

@@ -66,6 +66,11 @@ public:
     int resetWithAnswer(const Address &device, const QByteArray &answer, const QByteArray &newPassword,
                         bool resetCameras);
     int restoreDefault(const Address &device, const QByteArray &securityCode);
+    int changePassword(const Address &device, const QByteArray &oldPassword, const QByteArray &newPassword);
+    // After an operation of the calling thread that ended in
+    // VOSK_ERR_LOCKED: the seconds the device said its lockout lasts; 0
+    // after any other outcome.
+    static int lockedSeconds();
 
 private:
     // The receive loop (voskclient.cpp).

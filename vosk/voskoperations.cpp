@@ -19,12 +19,25 @@ constexpr qint64 kOperationTimeout = 3000;
 // told 2011, and a retry would then meet "already active".
 constexpr qint64 kOperationWindow = 1000;
 
-int statusToError(quint32 status)
+// The lockout's length: what a device that says 2010 without key 23 is
+// taken to mean (the longest lockout there is).
+constexpr int kDefaultLockoutSeconds = 60;
+
+// The operations run on their caller's thread, and VOSK_GetLockedSeconds
+// answers for that thread, as VOSK_GetLastError does.
+thread_local int t_lockedSeconds = 0;
+
+int statusToError(const WireMessage &response)
 {
-    switch (status) {
+    t_lockedSeconds = 0;
+    switch (response.status) {
     case kStatusDone: return VOSK_OK;
     case kStatusBadParam: return VOSK_ERR_INVALID_ARG;
     case kStatusReactive: return VOSK_ERR_REACTIVE;
+    case kStatusNotActivated: return VOSK_ERR_NOT_ACTIVATED;
+    case kStatusLocked:
+        t_lockedSeconds = response.retryAfter ? int(response.retryAfter) : kDefaultLockoutSeconds;
+        return VOSK_ERR_LOCKED;
     default: return VOSK_ERR_DEVICE_DENY;
     }
 }
@@ -77,7 +90,7 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     if (!nonce)
         return error;
     if (nonce->status != kStatusDone)
-        return statusToError(nonce->status);
+        return statusToError(*nonce);
     if (nonce->nonce.size() != kNonceSize)
         return VOSK_ERR_DEVICE_DENY;
 
@@ -99,7 +112,12 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
         return error;
     if (responseOut)
         *responseOut = *response;
-    return statusToError(response->status);
+    return statusToError(*response);
+}
+
+int VoskClient::lockedSeconds()
+{
+    return t_lockedSeconds;
 }
 
 int VoskClient::modify(const Address &device, const QByteArray &password, const WireRecord &params)
@@ -144,7 +162,7 @@ int VoskClient::exportKey(const Address &device, int command, QByteArray &key)
     if (!response)
         return error;
     if (response->status != kStatusDone)
-        return statusToError(response->status);
+        return statusToError(*response);
     // The key space of the caller's answer block, less its length word.
     const int room = (command == VOSK_CMD_EXPORT_KEY ? VOSK_KEY_ANSWER_SIZE_V1 : VOSK_KEY_ANSWER_SIZE_V2)
         - int(sizeof(VOSK_KEY_ANSWER::length));
@@ -179,6 +197,20 @@ int VoskClient::restoreDefault(const Address &device, const QByteArray &security
     payload.securityCode = securityCode;
     const int result = sealedOperation(route, Op::RestoreDefault, false, payload);
     logResult(QStringLiteral("default password restore"), logTarget(device), result);
+    return result;
+}
+
+int VoskClient::changePassword(const Address &device, const QByteArray &oldPassword,
+                               const QByteArray &newPassword)
+{
+    Route route;
+    if (const int error = findDevice(device, route))
+        return error;
+    SealedPayload payload;
+    payload.password = oldPassword;
+    payload.newPassword = newPassword;
+    const int result = sealedOperation(route, Op::ChangePassword, false, payload);
+    logResult(QStringLiteral("password change"), logTarget(device), result);
     return result;
 }
 

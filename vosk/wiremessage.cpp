@@ -24,7 +24,7 @@ enum RecordKey : quint64 {
 enum MessageKey : quint64 {
     kVersion = 0, kType = 1, kId = 2, kRe = 3, kEvent = 4, kBoot = 5, kSeq = 6, kPublicKey = 7,
     kRecord = 8, kOp = 10, kTargetSerial = 11, kTargetMac = 12, kSealed = 13, kKeyCommand = 14,
-    kStatus = 20, kNonce = 21, kKey = 22, kAnswerWindow = 40, kKnown = 41, kKnownHashes = 42, kSlice = 43,
+    kStatus = 20, kNonce = 21, kKey = 22, kRetryAfter = 23, kAnswerWindow = 40, kKnown = 41, kKnownHashes = 42, kSlice = 43,
     kSlices = 44
 };
 
@@ -218,13 +218,16 @@ QByteArray WireMessage::encode() const
             writeUInt(w, kKeyCommand, keyCommand);
         break;
     case MessageType::Response:
-        if (re.isEmpty() || (!nonce.isEmpty() && nonce.size() != kNonceSize) || key.size() > kMaxKey)
+        if (re.isEmpty() || (!nonce.isEmpty() && nonce.size() != kNonceSize) || key.size() > kMaxKey
+            || retryAfter > kMaxRetryAfter)
             return {};
         writeUInt(w, kStatus, status);
         if (!nonce.isEmpty())
             writeText(w, kNonce, nonce);
         if (!key.isEmpty())
             writeText(w, kKey, key);
+        if (retryAfter)
+            writeUInt(w, kRetryAfter, retryAfter);
         break;
     }
     w.endMap();
@@ -253,7 +256,7 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kSeq: hasSeq = true; return readUIntAs(r, 0xffffffffu, m.seq);
         case kPublicKey: return readBytes(r, kPublicKeySize, kPublicKeySize, m.publicKey);
         case kRecord: hasRecord = true; return readRecord(r, m.record);
-        case kOp: hasOp = true; return readUInt(r, 6, op);
+        case kOp: hasOp = true; return readUInt(r, kMaxOp, op);
         case kTargetSerial: return readText(r, 1, TextWidth::serialNumber, m.targetSerial);
         case kTargetMac: return readText(r, 1, TextWidth::mac, m.targetMac);
         case kSealed: return readBytes(r, crypto_box_SEALBYTES, kMaxSealed, m.sealed);
@@ -261,6 +264,7 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kStatus: hasStatus = true; return readUIntAs(r, 65535, m.status);
         case kNonce: return readBytes(r, kNonceSize, kNonceSize, m.nonce);
         case kKey: return readBytes(r, 1, kMaxKey, m.key);
+        case kRetryAfter: return readUIntAs(r, kMaxRetryAfter, m.retryAfter) && m.retryAfter > 0;
         case kAnswerWindow:
             return readUIntAs(r, kMaxAnswerWindow, m.answerWindow) && m.answerWindow >= kMinAnswerWindow;
         case kKnown: return readBytes(r, 1, KnownAnswers::kMaxFilterBytes, m.known);
@@ -305,7 +309,8 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case Op::ExportKey: complete = serial && m.keyCommand != 0; break;
         case Op::Activate:
         case Op::ResetWithAnswer:
-        case Op::RestoreDefault: complete = serial && sealed; break;
+        case Op::RestoreDefault:
+        case Op::ChangePassword: complete = serial && sealed; break;
         }
         if (!complete)
             return std::nullopt;

@@ -38,12 +38,23 @@ enum class Op : quint8 {
     Activate = 3,
     ExportKey = 4,
     ResetWithAnswer = 5,
-    RestoreDefault = 6
+    RestoreDefault = 6,
+    ChangePassword = 7
 };
+constexpr quint64 kMaxOp = 7;
 
 // Status codes of a response; the non-zero ones are the library's error
 // codes as well.
-enum : quint32 { kStatusDone = 0, kStatusBadParam = 2002, kStatusDenied = 2009, kStatusReactive = 2021 };
+enum : quint32 {
+    kStatusDone = 0,
+    kStatusBadParam = 2002,
+    kStatusDenied = 2009,
+    kStatusLocked = 2010,       // locked out; key 23 says for how many more seconds
+    kStatusReactive = 2021,
+    kStatusNotActivated = 2022  // the operation needs an activated device
+};
+// The bound of response key 23 (seconds left of a lockout).
+constexpr quint32 kMaxRetryAfter = 86400;
 
 // The device record as it travels (texts are Latin-1 bytes, no zero byte).
 // Also the network parameters of a modification, of which only the
@@ -108,6 +119,7 @@ struct WireMessage
     quint32 status = kStatusDone;
     QByteArray nonce;
     QByteArray key;
+    quint32 retryAfter = 0;      // s; with kStatusLocked; 0: not carried
 
     // The datagram; empty when a field breaks its bound (a programming
     // error on the sender's side, never sent).

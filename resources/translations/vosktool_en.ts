@@ -361,6 +361,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Device locked, try again in %1 s.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:Device locked, try again in %2 s.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Time out.</source>
         <translation type="unfinished"></translation>
     </message>

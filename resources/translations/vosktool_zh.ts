@@ -361,6 +361,14 @@
         <translation>设备拒绝。</translation>
     </message>
     <message>
+        <source>Device locked, try again in %1 s.</source>
+        <translation>设备已锁定，请 %1 秒后重试。</translation>
+    </message>
+    <message>
+        <source>Error%1:Device locked, try again in %2 s.</source>
+        <translation>错误%1：设备已锁定，请 %2 秒后重试。</translation>
+    </message>
+    <message>
         <source>Time out.</source>
         <translation>超时。</translation>
     </message>

@@ -150,10 +150,10 @@ private Q_SLOTS:
         QFETCH(int, libraryResult);
         QFETCH(bool, expected);
         for (const char *f : {"VOSK_ModifyDeviceNetParam", "VOSK_ActivateDevice", "VOSK_GetDeviceConfig",
-                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_SendInquiry", "VOSK_Clearup",
-                              "VOSK_ModifyDeviceNetParam_ByPair", "VOSK_ActivateDevice_ByPair",
+                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_ChangePasswd", "VOSK_SendInquiry",
+                              "VOSK_Clearup", "VOSK_ModifyDeviceNetParam_ByPair", "VOSK_ActivateDevice_ByPair",
                               "VOSK_GetDeviceConfig_ByPair", "VOSK_ResetPasswd_ByPair",
-                              "VOSK_ResetDefaultPasswd_ByPair"})
+                              "VOSK_ResetDefaultPasswd_ByPair", "VOSK_ChangePasswd_ByPair"})
             VoskDouble::setResult(QString::fromLatin1(f), libraryResult);
 
         VOSK_NET_PARAM param;
@@ -186,6 +186,9 @@ private Q_SLOTS:
         QCOMPARE(handler->resetDefaultPasswd("SN-1", "CODE"), expected);
         QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ResetDefaultPasswd")),
                  (QVariantList{QByteArray("SN-1"), QByteArray("CODE")}));
+        QCOMPARE(handler->changePassword("SN-1", "Old#Pass1", "New#Pass2"), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ChangePasswd")),
+                 (QVariantList{QByteArray("SN-1"), QByteArray("Old#Pass1"), QByteArray("New#Pass2")}));
         QCOMPARE(handler->sendInquiry(), expected);
         QCOMPARE(handler->clearup(), expected);
 
@@ -211,9 +214,15 @@ private Q_SLOTS:
         QCOMPARE(handler->resetDefaultPasswd(device, "CODE"), expected);
         QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ResetDefaultPasswd_ByPair")),
                  (QVariantList{serial, mac, QByteArray("CODE")}));
+        QCOMPARE(handler->changePassword(device, "Old#Pass1", "New#Pass2"), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ChangePasswd_ByPair")),
+                 (QVariantList{serial, mac, QByteArray("Old#Pass1"), QByteArray("New#Pass2")}));
 
         VoskDouble::setLastError(2011);
         QCOMPARE(handler->getLastError(), 2011);
+        VoskDouble::setLastError(VOSK_ERR_LOCKED);
+        VoskDouble::setLockedSeconds(42);
+        QCOMPARE(handler->getLockedSeconds(), 42);
     }
 
     void eventsBecomeSignals_data()

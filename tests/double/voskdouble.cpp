@@ -16,6 +16,7 @@ struct State
     QHash<QString, int> results;
     QHash<QString, QList<int>> queued;
     int lastError = 0;
+    int lockedSeconds = 0;
     QByteArray configAnswer;
     VOSK_DeviceFindCallBack callback = nullptr;
     void *user = nullptr;
@@ -57,6 +58,7 @@ void reset()
     s.results.clear();
     s.queued.clear();
     s.lastError = 0;
+    s.lockedSeconds = 0;
     s.configAnswer.clear();
     s.callback = nullptr;
     s.user = nullptr;
@@ -106,6 +108,13 @@ void setLastError(int code)
     State &s = state();
     QMutexLocker locker(&s.mutex);
     s.lastError = code;
+}
+
+void setLockedSeconds(int seconds)
+{
+    State &s = state();
+    QMutexLocker locker(&s.mutex);
+    s.lockedSeconds = seconds;
 }
 
 void setConfigAnswer(const QByteArray &answer)
@@ -233,6 +242,11 @@ int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
     return record(QStringLiteral("VOSK_ResetDefaultPasswd"), {text(serialNumber), text(securityCode)});
 }
 
+int VOSK_ChangePasswd(const char *serialNumber, const char *oldPassword, const char *newPassword)
+{
+    return record(QStringLiteral("VOSK_ChangePasswd"), {text(serialNumber), text(oldPassword), text(newPassword)});
+}
+
 int VOSK_ModifyDeviceNetParam_ByPair(const char *serialNumber, const char *mac, const char *password,
                                      VOSK_NET_PARAM *param)
 {
@@ -273,11 +287,25 @@ int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, co
                   {text(serialNumber), text(mac), text(securityCode)});
 }
 
+int VOSK_ChangePasswd_ByPair(const char *serialNumber, const char *mac, const char *oldPassword,
+                             const char *newPassword)
+{
+    return record(QStringLiteral("VOSK_ChangePasswd_ByPair"),
+                  {text(serialNumber), text(mac), text(oldPassword), text(newPassword)});
+}
+
 int VOSK_GetLastError(void)
 {
     State &s = state();
     QMutexLocker locker(&s.mutex);
     return s.lastError;
+}
+
+int VOSK_GetLockedSeconds(void)
+{
+    State &s = state();
+    QMutexLocker locker(&s.mutex);
+    return s.lockedSeconds;
 }
 
 } // extern "C"

@@ -35,6 +35,8 @@ void setResult(const QString &function, int result);
 // setResult value applies again.
 void queueResults(const QString &function, const QList<int> &results);
 void setLastError(int code);
+// What VOSK_GetLockedSeconds returns (0 after reset()).
+void setLockedSeconds(int seconds);
 // What VOSK_GetDeviceConfig copies into the answer buffer (cut to its size).
 void setConfigAnswer(const QByteArray &answer);
 

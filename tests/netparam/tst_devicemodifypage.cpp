@@ -23,6 +23,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStackedWidget>
 #include <QStandardItemModel>
 #include <QTemporaryDir>

@@ -41,6 +41,9 @@ private Q_SLOTS:
         QTest::newRow("new-style QR text") << "VC-2120A**" + v2 << 2;
         QTest::newRow("old-style QR text") << "B:VC-2120A**" + v1 << 1;
         QTest::newRow("type text that looks like a key") << "V1.x**" + v1 << 1;
+        QTest::newRow("empty type") << "B:**" + v1 << 1;
+        // The prefix only repeats what the key says; the key's own style counts.
+        QTest::newRow("prefix and key disagree") << "B:VC-2120A**" + v2 << 2;
     }
 
     void deviceKeyIsFoundInWhatTheDialogsPassOn()

@@ -65,6 +65,22 @@ public:
         return m;
     }
     quint32 send(const WireMessage &m) { return device.handleRequest(m, now, unixNow, false, authority).response.status; }
+    WireMessage answer(const WireMessage &m) { return device.handleRequest(m, now, unixNow, false, authority).response; }
+    quint32 changePassword(const QByteArray &oldPassword, const QByteArray &newPassword)
+    {
+        SealedPayload p;
+        p.password = oldPassword;
+        p.newPassword = newPassword;
+        return send(sealed(Op::ChangePassword, p));
+    }
+    // A reset-service answer for the device's current key (exported now).
+    QByteArray resetAnswer()
+    {
+        WireMessage exportKey = request(Op::ExportKey);
+        exportKey.keyCommand = 1;
+        const auto key = VoskReset::ResetAuthority::findDeviceKey(answer(exportKey).key);
+        return key ? authority.makeAnswer(*key) : QByteArray();
+    }
     quint32 modify(const QByteArray &password, const WireRecord &params)
     {
         SealedPayload p;
@@ -95,11 +111,31 @@ private Q_SLOTS:
         Harness h(makeDevice(true));
         for (int i = 0; i < SimDevice::kMaxFailures; ++i)
             QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
-        h.now += SimDevice::kLockoutMs - 1000;
+        SealedPayload p;
+        p.password = kPassword;
+        p.hasNetParams = true;
+        p.netParams = h.sameParams();
+        // Locked, and saying for how long, in whole seconds rounded up.
+        WireMessage locked = h.answer(h.sealed(Op::Modify, p));
+        QCOMPARE(locked.status, quint32(kStatusLocked));
+        QCOMPARE(locked.retryAfter, quint32(60));
+        h.now += SimDevice::kLockoutMs - 1500;
+        locked = h.answer(h.sealed(Op::Modify, p));
+        QCOMPARE(locked.status, quint32(kStatusLocked));
+        QCOMPARE(locked.retryAfter, quint32(2));
+        // The lockout holds for every sealed operation, and the message
+        // that says so survives its encoding.
+        QCOMPARE(h.changePassword(kPassword, "Other#Pass2"), quint32(kStatusLocked));
+        const auto decoded = WireMessage::decode(locked.encode());
+        QVERIFY(decoded.has_value());
+        QCOMPARE(decoded->retryAfter, quint32(2));
+        h.now += 500;
         // The challenge still gets a nonce; the sealed operation is refused,
         // and that refusal does not lengthen the lockout.
         QCOMPARE(int(h.nonce().size()), kNonceSize);
-        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        locked = h.answer(h.sealed(Op::Modify, p));
+        QCOMPARE(locked.status, quint32(kStatusLocked));
+        QCOMPARE(locked.retryAfter, quint32(1));
         h.now += 2000;
         QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(0));
         // Four failures and a success do not add up to a lockout.
@@ -153,6 +189,85 @@ private Q_SLOTS:
         QCOMPARE(replaced.response.id, first.response.id);
         QVERIFY(!replaced.stateChanged);
         QCOMPARE(h.send(h.sealed(Op::Activate, p)), quint32(VOSK_ERR_REACTIVE));
+    }
+
+    void passwordChangeReplacesTheOldPassword()
+    {
+        Harness h(makeDevice(true));
+        QCOMPARE(h.changePassword(kPassword, "Changed#Pass9"), quint32(0));
+        QCOMPARE(h.modify(kPassword, h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.modify("Changed#Pass9", h.sameParams()), quint32(0));
+        // A missing new password is malformed: refused, and nothing changes.
+        QCOMPARE(h.changePassword("Changed#Pass9", QByteArray()), quint32(VOSK_ERR_INVALID_ARG));
+        QCOMPARE(h.modify("Changed#Pass9", h.sameParams()), quint32(0));
+        // A wrong old password is a failure like any wrong password: four
+        // wrong modifications and one wrong change lock the device.
+        for (int i = 0; i < SimDevice::kMaxFailures - 1; ++i)
+            QCOMPARE(h.modify("Wrong#123", h.sameParams()), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.changePassword("Wrong#123", "Third#Pass3"), quint32(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(h.changePassword("Changed#Pass9", "Third#Pass3"), quint32(kStatusLocked));
+        h.now += SimDevice::kLockoutMs;
+        QCOMPARE(h.changePassword("Changed#Pass9", "Third#Pass3"), quint32(0));
+        // The state file keeps the new password, never the text of it.
+        const QJsonObject state = h.device.saveState();
+        QVERIFY(!QJsonDocument(state).toJson().contains("Third#Pass3"));
+        Harness restarted(makeDevice(true));
+        restarted.device.loadState(state);
+        QCOMPARE(restarted.modify("Third#Pass3", restarted.sameParams()), quint32(0));
+    }
+
+    void operationsNeedAnActivatedDevice_data()
+    {
+        QTest::addColumn<int>("op");
+        QTest::newRow("modify") << int(Op::Modify);
+        QTest::newRow("reset with answer") << int(Op::ResetWithAnswer);
+        QTest::newRow("restore default") << int(Op::RestoreDefault);
+        QTest::newRow("change password") << int(Op::ChangePassword);
+    }
+
+    void operationsNeedAnActivatedDevice()
+    {
+        // Whatever the secret, a device without an administrator password
+        // takes only activation: a reset or restore would activate it
+        // behind the password policy. The refusals are not failures.
+        QFETCH(int, op);
+        Harness h(makeDevice(false, VOSK_CAP_KEY_RESET));
+        const WireRecord &r = h.device.record();
+        SealedPayload p;
+        p.password = kPassword;
+        p.newPassword = "Reset#Pass1";
+        p.hasNetParams = op == int(Op::Modify);
+        p.netParams = h.sameParams();
+        p.answer = h.resetAnswer();
+        p.securityCode = h.authority.makeSecurityCode("A:" + r.deviceDescription + "**" + r.serialNumber,
+                                                      VoskReset::ResetAuthority::dayOf(h.unixNow));
+        QVERIFY(!p.answer.isEmpty() && !p.securityCode.isEmpty());
+        for (int i = 0; i < SimDevice::kMaxFailures + 1; ++i) {
+            const SimDevice::Outcome outcome = h.device.handleRequest(h.sealed(Op(op), p), h.now, h.unixNow, false,
+                                                                      h.authority);
+            QCOMPARE(outcome.response.status, quint32(kStatusNotActivated));
+            QVERIFY(!outcome.recordChanged && !outcome.stateChanged);
+        }
+        QVERIFY(h.device.record().notActivated);
+        SealedPayload first;
+        first.password = "First#Pass1";
+        QCOMPARE(h.send(h.sealed(Op::Activate, first)), quint32(0));
+    }
+
+    void resetCamerasNeedsTheCapability()
+    {
+        Harness h(makeDevice(true, VOSK_CAP_KEY_RESET, VOSK_CAP_RESET_CAMERAS));
+        SealedPayload p;
+        p.answer = h.resetAnswer();
+        p.newPassword = "Reset#Pass1";
+        p.resetCameras = true;
+        // Refused as malformed, before the answer is looked at: the answer
+        // is not used up and nothing counts toward the lockout.
+        for (int i = 0; i < SimDevice::kMaxFailures + 1; ++i)
+            QCOMPARE(h.send(h.sealed(Op::ResetWithAnswer, p)), quint32(VOSK_ERR_INVALID_ARG));
+        p.resetCameras = false;
+        QCOMPARE(h.send(h.sealed(Op::ResetWithAnswer, p)), quint32(0));
+        QCOMPARE(h.modify("Reset#Pass1", h.sameParams()), quint32(0));
     }
 
     void resetAnswerExpiresWithItsKey()

@@ -9,6 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <thread>
+
 using namespace VoskTest;
 
 namespace {
@@ -153,7 +156,12 @@ private Q_SLOTS:
         QVERIFY(active >= 0 && newStyle >= 0 && noKey >= 0 && inactive >= 0);
         QTest::newRow("modify, wrong password") << "modify" << active << QByteArray("Wrong123") << 2009;
         QTest::newRow("modify, unknown MAC") << "modify" << -1 << kPassword << 2005;
-        QTest::newRow("modify, not activated") << "modify" << inactive << kPassword << 2009;
+        QTest::newRow("modify, not activated") << "modify" << inactive << kPassword << 2022;
+        QTest::newRow("change password, not activated") << "change" << inactive << kPassword << 2022;
+        QTest::newRow("restore, not activated") << "restore" << inactive << QByteArray("20000-AAAAAAAAAAAAAAAA")
+                                                << 2022;
+        QTest::newRow("reset, not activated") << "reset" << inactive << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA")
+                                              << 2022;
         QTest::newRow("activate, active") << "activate" << active << QByteArray("Newpass123") << 2021;
         QTest::newRow("activate, inactive") << "activate" << inactive << QByteArray("First#Pass1") << 0;
         QTest::newRow("activate, again") << "activate" << inactive << QByteArray("First#Pass1") << 2021;
@@ -165,6 +173,12 @@ private Q_SLOTS:
                                                << 2009;
         QTest::newRow("reset, made-up answer") << "reset" << active << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA")
                                                << 2009;
+        // Refused as malformed before the answer is looked at.
+        const int noCameras = findDevice(m_fleet, [](const VoskNet::WireRecord &r) {
+            return !r.notActivated && (r.capabilities & VOSK_CAP_KEY_RESET) && !(r.capabilities & VOSK_CAP_RESET_CAMERAS);
+        });
+        QTest::newRow("reset with cameras, no such capability") << "reset cameras" << noCameras
+                                                                << QByteArray("RA1.AAAAAAAAAAAAAAAAAAAA") << 2002;
     }
 
     void operationResults()
@@ -198,11 +212,14 @@ private Q_SLOTS:
                 for (std::size_t i = 4 + length; i < room; ++i)
                     QCOMPARE(int(answer[i]), 0);
             }
+        } else if (operation == QLatin1String("change")) {
+            result = VOSK_ChangePasswd(serial.constData(), argument.constData(), "Changed#Pass9");
         } else if (operation == QLatin1String("restore")) {
             result = VOSK_ResetDefaultPasswd(serial.constData(), argument.constData());
-        } else if (operation == QLatin1String("reset")) {
+        } else if (operation.startsWith(QLatin1String("reset"))) {
             VOSK_RESET_PASSWD_PARAM param;
             std::memset(&param, 0, sizeof param);
+            param.resetCameras = operation == QLatin1String("reset cameras") ? 1 : 0;
             std::memcpy(param.keyText, argument.constData(), std::size_t(argument.size()));
             std::memcpy(param.newPassword, "Reset#Pass1", 11);
             result = VOSK_ResetPasswd(serial.constData(), &param);
@@ -228,6 +245,12 @@ private Q_SLOTS:
         QTest::newRow("restore, null code") << 7;
         QTest::newRow("filter rule, reserved not 0") << 8;
         QTest::newRow("log, bad level") << 9;
+        QTest::newRow("change password, empty new password") << 10;
+        QTest::newRow("change password, null old password") << 11;
+        QTest::newRow("change password, new password too long") << 12;
+        QTest::newRow("reset, answer file is a FIFO") << 13;
+        QTest::newRow("reset, answer file is a device") << 14;
+        QTest::newRow("reset, answer file too large") << 15;
     }
 
     void badArgumentsAreRefusedLocally()
@@ -257,6 +280,31 @@ private Q_SLOTS:
         case 7: result = VOSK_ResetDefaultPasswd(serial.constData(), nullptr); break;
         case 8: result = VOSK_SetDeviceFilterRule(1, 1, 0); break;
         case 9: result = VOSK_SetLogToFile(7, 0, 1); break;
+        case 10: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), ""); break;
+        case 11: result = VOSK_ChangePasswd(serial.constData(), nullptr, "Changed#Pass9"); break;
+        case 12: result = VOSK_ChangePasswd(serial.constData(), kPassword.constData(), QByteArray(65, 'x').constData()); break;
+        case 13: {
+            // Nobody writes to it: opening it the usual way would block.
+            const QByteArray fifo = QFile::encodeName(m_dir.filePath(QStringLiteral("answer.fifo")));
+            QVERIFY(::mkfifo(fifo.constData(), 0600) == 0);
+            std::strcpy(reset.answerFilePath, fifo.constData());
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        }
+        case 14:
+            std::strcpy(reset.answerFilePath, "/dev/zero");
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        case 15: {
+            QFile large(m_dir.filePath(QStringLiteral("large-answer.xml")));
+            QVERIFY(large.open(QIODevice::WriteOnly));
+            QVERIFY(large.write(QByteArray(1001, 'A')) == 1001);
+            large.close();
+            const QByteArray path = QFile::encodeName(large.fileName());
+            std::strcpy(reset.answerFilePath, path.constData());
+            result = VOSK_ResetPasswd(serial.constData(), &reset);
+            break;
+        }
         }
         QCOMPARE(result, 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_INVALID_ARG));
@@ -272,9 +320,47 @@ private Q_SLOTS:
             QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Wrong#123", &param), 0);
             QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
         }
-        // Locked: even the right password is refused now.
+        QCOMPARE(VOSK_GetLockedSeconds(), 0);
+        // Locked: even the right password is refused now, with words of its
+        // own and the time it lasts.
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), kPassword.constData(), &param), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_LOCKED));
+        QVERIFY2(VOSK_GetLockedSeconds() >= 50 && VOSK_GetLockedSeconds() <= 60,
+                 QByteArray::number(VOSK_GetLockedSeconds()).constData());
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), kPassword.constData(), "Locked#Pass1"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_LOCKED));
+        // Per thread, like the error code...
+        int otherThread = -1;
+        std::thread([&] { otherThread = VOSK_GetLockedSeconds(); }).join();
+        QCOMPARE(otherThread, 0);
+        // ...and gone with the next failure of another kind.
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), kPassword.constData(), ""), 0);
+        QCOMPARE(VOSK_GetLockedSeconds(), 0);
+    }
+
+    void passwordChangeEndToEnd()
+    {
+        const int index = findDevice(m_fleet, [](const VoskNet::WireRecord &r) { return !r.notActivated; }, 6);
+        QVERIFY(index >= 0);
+        const QByteArray serial = record(index).serialNumber;
+        const QByteArray mac = record(index).mac;
+        VOSK_NET_PARAM param = netParam(record(index).ipv4Address.constData(), "255.255.255.0", "", 8000);
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), "Wrong#123", "Changed#Pass9"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), kPassword.constData(), "Changed#Pass9"), 1);
+        // The old password is refused from now on, the new one taken.
         QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), kPassword.constData(), &param), 0);
         QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Changed#Pass9", &param), 1);
+        QCOMPARE(VOSK_ChangePasswd(serial.constData(), kPassword.constData(), "Again#Pass3"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_DEVICE_DENY));
+        QCOMPARE(VOSK_ChangePasswd("NO-SUCH", kPassword.constData(), "Again#Pass3"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        // By the pair, as the tool sends secrets: only that pair is found.
+        QCOMPARE(VOSK_ChangePasswd_ByPair(serial.constData(), "02-00-00-00-00-00", "Changed#Pass9", "Pair#Pass4"), 0);
+        QCOMPARE(VOSK_GetLastError(), int(VOSK_ERR_NO_SUCH_DEVICE));
+        QCOMPARE(VOSK_ChangePasswd_ByPair(serial.constData(), mac.constData(), "Changed#Pass9", "Pair#Pass4"), 1);
+        QCOMPARE(VOSK_ModifyDeviceNetParam(mac.constData(), "Pair#Pass4", &param), 1);
     }
 
     void secretsNeverTravelInClearAndReplayIsRefused()
@@ -292,6 +378,8 @@ private Q_SLOTS:
         const int other = findDevice(m_fleet, [](const VoskNet::WireRecord &r) { return !r.notActivated; }, 3);
         VOSK_NET_PARAM param = netParam("192.168.202.10", "255.255.255.0", "192.168.202.1", 8000);
         QCOMPARE(VOSK_ModifyDeviceNetParam(record(other).mac.constData(), kPassword.constData(), &param), 1);
+        const QByteArray changed = QByteArrayLiteral("Pw!Changed#88");
+        QCOMPARE(VOSK_ChangePasswd(record(index).serialNumber.constData(), password.constData(), changed.constData()), 1);
         QTest::qWait(200);
 
         QList<QByteArray> datagrams;
@@ -303,6 +391,7 @@ private Q_SLOTS:
         for (const QByteArray &bytes : std::as_const(datagrams)) {
             QVERIFY(!bytes.contains(password));
             QVERIFY(!bytes.contains(kPassword));
+            QVERIFY(!bytes.contains(changed));
             const auto message = VoskNet::WireMessage::decode(bytes);
             if (message && message->type == VoskNet::MessageType::Request && message->op == VoskNet::Op::Modify)
                 sealedModify = message;
@@ -368,7 +457,8 @@ private Q_SLOTS:
         QVERIFY(log.open(QIODevice::ReadOnly));
         const QByteArray text = log.readAll();
         QVERIFY(text.contains("modify"));
-        for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123"})
+        for (const char *secret : {"Admin12345", "First#Pass1", "Pw!Capture#77", "Wrong#123", "Newpass123",
+                                   "Changed#Pass9", "Locked#Pass1", "Pw!Changed#88", "Pair#Pass4"})
             QVERIFY2(!text.contains(secret), secret);
     }
 

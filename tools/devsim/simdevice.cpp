@@ -324,13 +324,19 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
     }
     if (!nonceValid)
         return kStatusDenied;
-    if (nowMs < m_lockedUntil)
-        return kStatusDenied;
+    if (nowMs < m_lockedUntil) {
+        // Whole seconds, rounded up: "try again in 0 s" would be refused.
+        outcome.response.retryAfter = quint32((m_lockedUntil - nowMs + 999) / 1000);
+        return kStatusLocked;
+    }
+    // Only activation is for a device without an administrator password:
+    // a reset or restore would activate it behind the password policy (the
+    // restored default is five digits), and the rest need the password.
+    if (m_record.notActivated && request.op != Op::Activate)
+        return kStatusNotActivated;
 
     switch (request.op) {
     case Op::Modify: {
-        if (m_record.notActivated)
-            return kStatusDenied;
         if (!checkPassword(payload->password)) {
             countFailure(nowMs);
             return kStatusDenied;
@@ -386,8 +392,14 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
         outcome.recordChanged = outcome.stateChanged = true;
         return kStatusDone;
     case Op::ResetWithAnswer: {
-        if (!(m_record.capabilities & VOSK_CAP_KEY_RESET) || payload->newPassword.isEmpty())
+        if (!(m_record.capabilities & VOSK_CAP_KEY_RESET))
             return kStatusDenied;
+        // Asking for what the device cannot do is a malformed request, not
+        // a wrong answer: refused before the answer is looked at, so it
+        // neither counts toward the lockout nor uses up the reset key.
+        if (payload->newPassword.isEmpty()
+            || (payload->resetCameras && !(m_record.capabilities & VOSK_CAP_RESET_CAMERAS)))
+            return kStatusBadParam;
         const auto answer = authority.verifyAnswer(payload->answer);
         const bool valid = answer && answer->serial == m_record.serialNumber && m_resetKeyId.size() == 16
             && answer->keyId.size() == 16
@@ -402,10 +414,6 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
         m_resetKeyId.clear();  // an answer works once
         m_resetKeyIssued = 0;
         outcome.stateChanged = true;
-        if (m_record.notActivated) {
-            m_record.notActivated = false;
-            outcome.recordChanged = true;
-        }
         return kStatusDone;
     }
     case Op::RestoreDefault: {
@@ -423,10 +431,18 @@ quint32 SimDevice::operate(const WireMessage &request, qint64 nowMs, qint64 unix
             m_usedCodes.removeFirst();
         setPassword(defaultPassword());
         outcome.stateChanged = true;
-        if (m_record.notActivated) {
-            m_record.notActivated = false;
-            outcome.recordChanged = true;
+        return kStatusDone;
+    }
+    case Op::ChangePassword: {
+        if (!checkPassword(payload->password)) {
+            countFailure(nowMs);
+            return kStatusDenied;
         }
+        m_failures = 0;
+        if (payload->newPassword.isEmpty())
+            return kStatusBadParam;
+        setPassword(payload->newPassword);
+        outcome.stateChanged = true;
         return kStatusDone;
     }
     default:

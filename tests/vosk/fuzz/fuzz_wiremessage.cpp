@@ -28,7 +28,7 @@ bool sameMessage(const WireMessage &a, const WireMessage &b)
         return a.op == b.op && a.targetSerial == b.targetSerial && a.targetMac == b.targetMac
             && a.sealed == b.sealed && a.keyCommand == b.keyCommand;
     case MessageType::Response:
-        return a.status == b.status && a.nonce == b.nonce && a.key == b.key;
+        return a.status == b.status && a.nonce == b.nonce && a.key == b.key && a.retryAfter == b.retryAfter;
     }
     return false;
 }

@@ -120,11 +120,25 @@ int main(int argc, char **argv)
     reset.newPassword = "Sixteen#Chars16!";
     reset.resetCameras = true;
 
+    WireMessage locked = response;
+    locked.nonce.clear();
+    locked.status = kStatusLocked;
+    locked.retryAfter = 42;
+
+    SealedPayload change;
+    change.id = WireMessage::newId();
+    change.op = Op::ChangePassword;
+    change.targetSerial = r.serialNumber;
+    change.nonce = QByteArray(kNonceSize, '\x66');
+    change.password = "Admin12345";
+    change.newPassword = "Changed#Pass9";
+
     const bool ok = write(dir, "inquiry", inquiry.encode()) && write(dir, "repeat", repeat.encode())
         && write(dir, "report", report.encode())
         && write(dir, "request-modify", request.encode()) && write(dir, "request-challenge", challenge.encode())
         && write(dir, "request-key", exportKey.encode()) && write(dir, "response-nonce", response.encode())
         && write(dir, "response-key", keyResponse.encode()) && write(dir, "sealed-modify", payload.encode())
-        && write(dir, "sealed-reset", reset.encode());
+        && write(dir, "sealed-reset", reset.encode()) && write(dir, "response-locked", locked.encode())
+        && write(dir, "sealed-change", change.encode());
     return ok ? 0 : 1;
 }
