@@ -17,6 +17,7 @@ enum class OperationStatus {
     Done,          // the device took it
     Denied,        // wrong password, not activated, bad key/answer/code
     Locked,        // locked out after repeated failures; lockedSeconds says how long
+    NotActivated,  // the device takes this only once it has been activated
     TimedOut,      // no answer in time
     AlreadyActive, // activation of a device that is active already
     NotFound,      // the kind does not know the device (never seen, or gone)

@@ -63,6 +63,8 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
     case OperationStatus::Locked:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device locked, try again in %2 s."),
                     {QString::number(outcome.code), QString::number(outcome.lockedSeconds)});
+    case OperationStatus::NotActivated:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device not activated."), code);
     default:
         break;
     }
@@ -98,6 +100,8 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
     case OperationStatus::Locked:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device locked, try again in %1 s."),
                     {QString::number(outcome.lockedSeconds)});
+    case OperationStatus::NotActivated:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device not activated."));
     case OperationStatus::TimedOut:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Time out."));
     case OperationStatus::Cancelled:
@@ -113,7 +117,7 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
 bool singleFailureKeepsCode(const OperationOutcome &outcome)
 {
     return !outcome.ok() && outcome.status != OperationStatus::Denied && outcome.status != OperationStatus::Locked
-        && outcome.status != OperationStatus::TimedOut;
+        && outcome.status != OperationStatus::NotActivated && outcome.status != OperationStatus::TimedOut;
 }
 
 LocalText fieldMessage(NetField field, FieldError error)

@@ -29,6 +29,8 @@ OperationStatus VoskDeviceOperations::statusOf(int libraryError)
         return OperationStatus::Denied;
     case VOSK_ERR_LOCKED:
         return OperationStatus::Locked;
+    case VOSK_ERR_NOT_ACTIVATED:
+        return OperationStatus::NotActivated;
     case VOSK_ERR_TIMEOUT:
         return OperationStatus::TimedOut;
     case VOSK_ERR_REACTIVE:

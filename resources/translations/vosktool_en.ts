@@ -365,6 +365,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Device not activated.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:Device not activated.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Error%1:Device locked, try again in %2 s.</source>
         <translation type="unfinished"></translation>
     </message>

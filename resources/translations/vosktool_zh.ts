@@ -365,6 +365,14 @@
         <translation>设备已锁定，请 %1 秒后重试。</translation>
     </message>
     <message>
+        <source>Device not activated.</source>
+        <translation>设备未激活。</translation>
+    </message>
+    <message>
+        <source>Error%1:Device not activated.</source>
+        <translation>错误%1：设备未激活。</translation>
+    </message>
+    <message>
         <source>Error%1:Device locked, try again in %2 s.</source>
         <translation>错误%1：设备已锁定，请 %2 秒后重试。</translation>
     </message>

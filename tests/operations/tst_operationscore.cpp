@@ -265,6 +265,10 @@ private Q_SLOTS:
         QTest::newRow("single reactive") << activate << false << int(OperationStatus::AlreadyActive) << 2021
                                          << "Error2021:others";
         QTest::newRow("single done") << activate << false << int(OperationStatus::Done) << 0 << "Activate Succeed.";
+        QTest::newRow("not activated") << modify << true << int(OperationStatus::NotActivated) << 2022
+                                       << "Error2022:Device not activated.";
+        QTest::newRow("single not activated") << modify << false << int(OperationStatus::NotActivated) << 2022
+                                              << "Device not activated.";
     }
 
     void resultWords()

@@ -99,9 +99,13 @@ QString succeedText()
 
 QString failureText(Operation operation, bool batch, int code)
 {
+    return failureText(operation, batch, VoskTool::OperationOutcome{VoskTool::VoskDeviceOperations::statusOf(code), code});
+}
+
+QString failureText(Operation operation, bool batch, const VoskTool::OperationOutcome &outcome)
+{
     // The operations core's words, in English: the window shows the same
     // ones translated.
-    const VoskTool::OperationOutcome outcome{VoskTool::VoskDeviceOperations::statusOf(code), code};
     const VoskTool::OperationKind kind =
         operation == Operation::Modify ? VoskTool::OperationKind::SetNetParams : VoskTool::OperationKind::Activate;
     return batch ? VoskTool::batchResultWord(kind, outcome).english()

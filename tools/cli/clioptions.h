@@ -7,6 +7,7 @@
 // program only.
 
 #include "discovery/devicekey.h"
+#include "operations/deviceoperations.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
@@ -74,6 +75,8 @@ bool readNewPassword(const QString &path, QByteArray *bytes);
 enum class Operation { Modify, Activate };
 QString succeedText();
 QString failureText(Operation operation, bool batch, int code);
+// The same from a whole outcome, which also carries a lockout's seconds.
+QString failureText(Operation operation, bool batch, const VoskTool::OperationOutcome &outcome);
 QString notFoundText();
 QString ambiguousText();
 // Control characters and the like made visible, for texts from the network.

@@ -89,7 +89,7 @@ QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, 
 {
     if (!outcome.ok()) {
         return {batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
-                      : failureText(Operation::Modify, false, outcome.code),
+                      : failureText(Operation::Modify, false, outcome),
                 QString()};
     }
     return {succeedText(), (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english()};
@@ -202,7 +202,7 @@ int activate(const QStringList &arguments)
         else if (outcomes.at(jobOf.at(i)).ok())
             result = succeedText();
         else
-            result = failureText(Operation::Activate, batch, outcomes.at(jobOf.at(i)).code);
+            result = failureText(Operation::Activate, batch, outcomes.at(jobOf.at(i)));
         failed += result == succeedText() ? 0 : 1;
         writeResult(serials.at(i), result);
     }
