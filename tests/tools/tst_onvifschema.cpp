@@ -14,6 +14,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -97,7 +98,7 @@ void tst_OnvifSchema::initTestCase()
 {
     if (QStringLiteral(VOSK_ONVIF_CORPUS).isEmpty() || !QFile::exists(QStringLiteral(VOSK_ONVIF_CORPUS "/schema/catalog.xml")))
         QSKIP("the ONVIF corpus (shared/onvif beside the repository) is not there");
-    if (QProcess::execute(QStringLiteral("xmllint"), {QStringLiteral("--version")}) != 0)
+    if (QStandardPaths::findExecutable(QStringLiteral("xmllint")).isEmpty())
         QFAIL("xmllint is missing (Debian package libxml2-utils, in scripts/packages.txt)");
     QVERIFY(m_dir.isValid());
 }

@@ -1,0 +1,322 @@
+// Independent ONVIF clients against the device simulator, so that what it
+// speaks is ONVIF and not merely what our own client expects: Debian's
+// onvif-util (discovery, sign-in, device information) and the npm
+// registry's "onvif" package (discovery, device information, network
+// interfaces, SetNetworkInterfaces with and without a reboot, CreateUsers
+// on a device in factory state). The test makes a network namespace of its
+// own (loopback with a multicast route), so the clients' probes, which go
+// out of the default route, reach the simulator and nothing else, and tests
+// running beside it never see its devices.
+
+#include <QHostAddress>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkDatagram>
+#include <QNetworkInterface>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUdpSocket>
+
+#include <csignal>
+#include <sched.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kPassword = QStringLiteral("Admin12345");
+
+// The fleet: five devices on 127.1.0.1 .. 127.1.0.5, port 80.
+const QStringList kBehaviours = {
+    QStringLiteral("plain"),
+    QStringLiteral("1:auth=digest"),
+    QStringLiteral("2:factory"),
+    QStringLiteral("3:auth=wsse,clock=+5h"),
+    QStringLiteral("4:reboot"),
+};
+
+QString deviceAddress(int index)
+{
+    return QStringLiteral("127.1.0.%1").arg(index + 1);
+}
+
+} // namespace
+
+class tst_OnvifOracles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void onvifUtilDiscovers();
+    void onvifUtilReadsDeviceInformation_data();
+    void onvifUtilReadsDeviceInformation();
+    void onvifUtilReportsAWrongPassword();
+    void npmDiscovers();
+    void npmReadsDeviceInformation_data();
+    void npmReadsDeviceInformation();
+    void npmCreatesTheFirstAdministrator();
+    void npmMovesDevices_data();
+    void npmMovesDevices();
+
+private:
+    QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input, int &exitCode,
+                   const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+    QJsonObject oracle(const QStringList &arguments);
+
+    QProcess m_simulator;
+    QUdpSocket m_listener;  // what the devices announce
+    bool m_haveNode = false;
+};
+
+QByteArray tst_OnvifOracles::run(const QString &program, const QStringList &arguments, const QByteArray &input,
+                                 int &exitCode, const QProcessEnvironment &environment)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForStarted(5000)) {
+        exitCode = -1;
+        return QByteArray();
+    }
+    process.write(input);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(30000)) {
+        process.kill();
+        process.waitForFinished(5000);
+        exitCode = -2;
+    } else {
+        exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -3;
+    }
+    const QByteArray err = process.readAllStandardError();
+    if (!err.isEmpty())
+        qInfo().noquote() << program << "said:" << err.trimmed();
+    return process.readAllStandardOutput();
+}
+
+QJsonObject tst_OnvifOracles::oracle(const QStringList &arguments)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NODE_PATH"), QStringLiteral(VOSK_ORACLE_DIR "/node_modules"));
+    environment.insert(QStringLiteral("ORACLE_PASSWORD"), kPassword);
+    int exitCode = 0;
+    const QByteArray out = run(QStringLiteral("node"), QStringList{QStringLiteral(VOSK_ORACLE_SCRIPT)} + arguments,
+                               QByteArray(), exitCode, environment);
+    if (exitCode != 0)
+        return QJsonObject{{QStringLiteral("error"), exitCode}};
+    return QJsonDocument::fromJson(out).object();
+}
+
+void tst_OnvifOracles::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("onvif-util")).isEmpty())
+        QFAIL("onvif-util is missing (Debian package onvif-tools, in scripts/packages.txt)");
+    m_haveNode = !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty()
+        && QFile::exists(QStringLiteral(VOSK_ORACLE_DIR "/node_modules/onvif/package.json"));
+
+    // A namespace of this process's own: children inherit it.
+    if (::unshare(CLONE_NEWNET) != 0)
+        QSKIP("needs to make a network namespace (root, or inside ./test.sh's namespace)");
+    QCOMPARE(QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
+                                                      QStringLiteral("up")}),
+             0);
+    QCOMPARE(QProcess::execute(QStringLiteral("ip"),
+                               {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("224.0.0.0/4"),
+                                QStringLiteral("dev"), QStringLiteral("lo"), QStringLiteral("src"),
+                                QStringLiteral("127.0.0.1")}),
+             0);
+
+    const QNetworkInterface lo = QNetworkInterface::interfaceFromName(QStringLiteral("lo"));
+    QVERIFY(m_listener.bind(QHostAddress::AnyIPv4, 3702, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+    QVERIFY(m_listener.joinMulticastGroup(QHostAddress(QStringLiteral("239.255.255.250")), lo));
+
+    QStringList arguments{QStringLiteral("--count"), QStringLiteral("0"), QStringLiteral("--onvif"),
+                          QString::number(kBehaviours.size()), QStringLiteral("--interfaces"), QStringLiteral("lo"),
+                          QStringLiteral("--seed"), QStringLiteral("5"), QStringLiteral("--onvif-reboot-ms"),
+                          QStringLiteral("300"), QStringLiteral("--parent"), QString::number(::getpid())};
+    for (const QString &rule : kBehaviours)
+        arguments << QStringLiteral("--onvif-behaviour") << rule;
+    m_simulator.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    m_simulator.start(QStringLiteral(VOSK_DEVSIM_PATH), arguments);
+    QVERIFY(m_simulator.waitForStarted(5000));
+    QByteArray out;
+    while (!out.contains("ready")) {
+        QVERIFY2(m_simulator.waitForReadyRead(10000), "the simulator did not get ready");
+        out += m_simulator.readAllStandardOutput();
+    }
+    // Every device says Hello within WS-Discovery's 500 ms.
+    QTRY_VERIFY_WITH_TIMEOUT(m_listener.hasPendingDatagrams(), 5000);
+}
+
+void tst_OnvifOracles::cleanupTestCase()
+{
+    if (m_simulator.state() != QProcess::NotRunning) {
+        ::kill(pid_t(m_simulator.processId()), SIGTERM);
+        QVERIFY(m_simulator.waitForFinished(5000));
+        QCOMPARE(m_simulator.exitCode(), 0);
+    }
+}
+
+void tst_OnvifOracles::onvifUtilDiscovers()
+{
+    int exitCode = 0;
+    const QString out =
+        QString::fromUtf8(run(QStringLiteral("onvif-util"), {QStringLiteral("-a")}, QByteArray(), exitCode));
+    QCOMPARE(exitCode, 0);
+    QVERIFY2(out.contains(QStringLiteral("Found %1 cameras").arg(kBehaviours.size())), qPrintable(out));
+    for (int i = 0; i < kBehaviours.size(); ++i)
+        QVERIFY2(out.contains(deviceAddress(i) + QStringLiteral(" (Camera 00%1 ").arg(i + 1)), qPrintable(out));
+}
+
+void tst_OnvifOracles::onvifUtilReadsDeviceInformation_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::newRow("digest and UsernameToken") << 0;
+    QTest::newRow("UsernameToken only, clock five hours ahead") << 3;
+}
+
+void tst_OnvifOracles::onvifUtilReadsDeviceInformation()
+{
+    QFETCH(int, device);
+    int exitCode = 0;
+    const QString out = QString::fromUtf8(run(QStringLiteral("onvif-util"),
+                                              {QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"),
+                                               kPassword, deviceAddress(device)},
+                                              "get time\nquit\n", exitCode));
+    QCOMPARE(exitCode, 0);
+    QVERIFY2(out.contains(QStringLiteral("successfully connected to host")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("name:   Camera 00%1").arg(device + 1)), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("serial: ")), qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("Timezone:    UTC0")), qPrintable(out));
+}
+
+void tst_OnvifOracles::onvifUtilReportsAWrongPassword()
+{
+    int exitCode = 0;
+    const QString out = QString::fromUtf8(run(QStringLiteral("onvif-util"),
+                                              {QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"),
+                                               QStringLiteral("wrong"), deviceAddress(0)},
+                                              "quit\n", exitCode));
+    QVERIFY(exitCode != 0);
+    QVERIFY2(out.contains(QStringLiteral("NotAuthorized")), qPrintable(out));
+}
+
+void tst_OnvifOracles::npmDiscovers()
+{
+    if (!m_haveNode)
+        QSKIP("node or the oracle's npm packages are missing (./test.sh installs them)");
+    const QJsonObject result = oracle({QStringLiteral("discover"), QStringLiteral("1500")});
+    const QJsonArray devices = result.value(QStringLiteral("devices")).toArray();
+    QCOMPARE(devices.size(), kBehaviours.size());
+    QStringList endpoints;
+    QStringList xaddrs;
+    for (const QJsonValue &d : devices) {
+        endpoints << d[QStringLiteral("endpoint")].toString();
+        xaddrs << d[QStringLiteral("xaddrs")].toString();
+    }
+    endpoints.removeDuplicates();
+    QCOMPARE(endpoints.size(), kBehaviours.size());
+    for (const QString &e : std::as_const(endpoints))
+        QVERIFY2(e.startsWith(QLatin1String("urn:uuid:")), qPrintable(e));
+    for (int i = 0; i < kBehaviours.size(); ++i)
+        QVERIFY(xaddrs.contains(QStringLiteral("http://%1/onvif/device_service").arg(deviceAddress(i))));
+    for (const QJsonValue &d : devices) {
+        const QJsonArray scopes = d[QStringLiteral("scopes")].toArray();
+        const bool factory = d[QStringLiteral("xaddrs")].toString().contains(deviceAddress(2));
+        QCOMPARE(scopes.contains(QStringLiteral("onvif://www.onvif.org/FactoryDefault")), factory);
+    }
+}
+
+void tst_OnvifOracles::npmReadsDeviceInformation_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<bool>("accepted");
+    QTest::newRow("digest and UsernameToken") << 0 << "-" << true;
+    QTest::newRow("digest only") << 1 << "-" << true;
+    QTest::newRow("UsernameToken only, clock five hours ahead") << 3 << "-" << true;
+    QTest::newRow("digest only, wrong password") << 1 << "wrong" << false;
+    QTest::newRow("UsernameToken only, wrong password") << 3 << "wrong" << false;
+}
+
+void tst_OnvifOracles::npmReadsDeviceInformation()
+{
+    QFETCH(int, device);
+    QFETCH(QString, password);
+    QFETCH(bool, accepted);
+    if (!m_haveNode)
+        QSKIP("node or the oracle's npm packages are missing (./test.sh installs them)");
+    const QJsonObject info =
+        oracle({QStringLiteral("info"), deviceAddress(device), QStringLiteral("80"), QStringLiteral("admin"), password});
+    QCOMPARE(info.contains(QStringLiteral("error")), !accepted);
+    if (!accepted)
+        return;
+    QVERIFY(!info.value(QStringLiteral("manufacturer")).toString().isEmpty());
+    QVERIFY(!info.value(QStringLiteral("serialNumber")).toString().isEmpty());
+    QCOMPARE(info.value(QStringLiteral("address")).toString(), deviceAddress(device));
+    QCOMPARE(info.value(QStringLiteral("prefixLength")).toInt(), 16);
+    QVERIFY(info.value(QStringLiteral("hardwareAddress")).toString().startsWith(QLatin1String("02:5e:")));
+}
+
+void tst_OnvifOracles::npmCreatesTheFirstAdministrator()
+{
+    if (!m_haveNode)
+        QSKIP("node or the oracle's npm packages are missing (./test.sh installs them)");
+    const QJsonObject result =
+        oracle({QStringLiteral("createusers"), deviceAddress(2), QStringLiteral("80"), QStringLiteral("installer"),
+                QStringLiteral("-")});
+    QVERIFY2(!result.contains(QStringLiteral("error")), "CreateUsers failed");
+    const QJsonArray users = result.value(QStringLiteral("users")).toArray();
+    QCOMPARE(users.size(), 1);
+    QCOMPARE(users[0][QStringLiteral("username")].toString(), QStringLiteral("installer"));
+    QCOMPARE(users[0][QStringLiteral("userLevel")].toString(), QStringLiteral("Administrator"));
+    QVERIFY(result.value(QStringLiteral("anonymousRefused")).toBool());
+}
+
+void tst_OnvifOracles::npmMovesDevices_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QString>("newAddress");
+    QTest::addColumn<bool>("rebootNeeded");
+    QTest::newRow("at once") << 0 << "127.1.5.5" << false;
+    QTest::newRow("after a reboot") << 4 << "127.1.6.6" << true;
+}
+
+void tst_OnvifOracles::npmMovesDevices()
+{
+    QFETCH(int, device);
+    QFETCH(QString, newAddress);
+    QFETCH(bool, rebootNeeded);
+    if (!m_haveNode)
+        QSKIP("node or the oracle's npm packages are missing (./test.sh installs them)");
+    while (m_listener.hasPendingDatagrams())
+        m_listener.receiveDatagram();
+
+    const QJsonObject result = oracle({QStringLiteral("setip"), deviceAddress(device), QStringLiteral("80"),
+                                       QStringLiteral("admin"), QStringLiteral("-"), newAddress, QStringLiteral("16")});
+    QVERIFY2(!result.contains(QStringLiteral("error")), "SetNetworkInterfaces failed");
+    QCOMPARE(result.value(QStringLiteral("rebootNeeded")).toBool(), rebootNeeded);
+    QCOMPARE(result.value(QStringLiteral("address")).toString(), newAddress);
+
+    // It announced itself from the new address, and the old one is gone.
+    const QByteArray xaddr = QStringLiteral("http://%1/onvif/device_service").arg(newAddress).toUtf8();
+    bool hello = false;
+    bool bye = false;
+    while (m_listener.hasPendingDatagrams()) {
+        const QNetworkDatagram d = m_listener.receiveDatagram();
+        hello = hello || (d.data().contains("discovery/Hello<") && d.data().contains(xaddr)
+                          && d.senderAddress() == QHostAddress(newAddress));
+        bye = bye || d.data().contains("discovery/Bye<");
+    }
+    QVERIFY(hello);
+    QCOMPARE(bye, rebootNeeded);  // a reboot says Bye first
+    QTcpSocket old;
+    old.connectToHost(QHostAddress(deviceAddress(device)), 80);
+    QVERIFY(!old.waitForConnected(2000));
+}
+
+QTEST_GUILESS_MAIN(tst_OnvifOracles)
+#include "tst_onviforacles.moc"
