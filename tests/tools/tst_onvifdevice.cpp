@@ -97,6 +97,7 @@ private slots:
     void usernameTokenFollowsTheDeviceClock();
     void replayedCredentialsAreRefused();
     void expiredDigestNonceIsStale();
+    void emptyBodyDrawsAChallenge();
     void factoryStateAllowsOnlySetUp();
     void rebootNeeded_data();
     void rebootNeeded();
@@ -256,6 +257,20 @@ void tst_OnvifDevice::expiredDigestNonceIsStale()
     const OnvifDevice::HttpReply reply = device.handleHttp("POST", kTarget, authorization, body, later);
     QCOMPARE(reply.status, 401);
     QVERIFY(reply.challenges.first().contains("stale=true"));
+}
+
+void tst_OnvifDevice::emptyBodyDrawsAChallenge()
+{
+    OnvifDevice device = makeDevice();
+    const OnvifDevice::HttpReply probe = device.handleHttp("POST", kTarget, QByteArray(), QByteArray(), kNow);
+    QCOMPARE(probe.status, 401);
+    QCOMPARE(probe.challenges.size(), 2);
+    // With credentials an empty body is what it is: no envelope.
+    const QByteArray authorization = onvifDigestAuthorization(probe.challenges.first(), "admin", kPassword, "POST", kTarget);
+    QCOMPARE(onvifFaultSubcode(device.handleHttp("POST", kTarget, authorization, QByteArray(), kNow).body),
+             QStringLiteral("WellFormed"));
+    OnvifDevice tokenOnly = makeDevice(QStringLiteral("auth=wsse"));
+    QCOMPARE(tokenOnly.handleHttp("POST", kTarget, QByteArray(), QByteArray(), kNow).status, 400);
 }
 
 void tst_OnvifDevice::factoryStateAllowsOnlySetUp()

@@ -296,6 +296,11 @@ OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const Q
         reply.delayMs = m_behaviour.delayMs;
         return reply;
     }
+    // Clients that speak digest first (curl --digest, libraries on top of
+    // HTTP stacks) send the request without its body to draw a challenge.
+    if (body.trimmed().isEmpty() && authorization.isEmpty()
+        && m_behaviour.auth != OnvifBehaviour::Auth::UsernameToken)
+        return notAuthorized(nowMs, false);
     const QString sender = QStringLiteral("Sender");
     OnvifSoap::Message message;
     switch (OnvifSoap::parse(body, message)) {
