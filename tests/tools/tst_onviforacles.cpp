@@ -8,6 +8,8 @@
 // out of the default route, reach the simulator and nothing else, and tests
 // running beside it never see its devices.
 
+#include "privatenetwork.h"
+
 #include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -21,7 +23,6 @@
 #include <QUdpSocket>
 
 #include <csignal>
-#include <sched.h>
 #include <unistd.h>
 
 namespace {
@@ -117,17 +118,9 @@ void tst_OnvifOracles::initTestCase()
     m_haveNode = !QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty()
         && QFile::exists(QStringLiteral(VOSK_ORACLE_DIR "/node_modules/onvif/package.json"));
 
-    // A namespace of this process's own: children inherit it.
-    if (::unshare(CLONE_NEWNET) != 0)
-        QSKIP("needs to make a network namespace (root, or inside ./test.sh's namespace)");
-    QCOMPARE(QProcess::execute(QStringLiteral("ip"), {QStringLiteral("link"), QStringLiteral("set"), QStringLiteral("lo"),
-                                                      QStringLiteral("up")}),
-             0);
-    QCOMPARE(QProcess::execute(QStringLiteral("ip"),
-                               {QStringLiteral("route"), QStringLiteral("add"), QStringLiteral("224.0.0.0/4"),
-                                QStringLiteral("dev"), QStringLiteral("lo"), QStringLiteral("src"),
-                                QStringLiteral("127.0.0.1")}),
-             0);
+    QString error;
+    if (!TestSupport::enterPrivateNetwork(error))
+        QSKIP(qPrintable(error));
 
     const QNetworkInterface lo = QNetworkInterface::interfaceFromName(QStringLiteral("lo"));
     QVERIFY(m_listener.bind(QHostAddress::AnyIPv4, 3702, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
