@@ -200,7 +200,7 @@ int main(int argc, char **argv)
             onvifServer, [&] { opened = onvifServer->open(error); }, Qt::BlockingQueuedConnection);
         if (!opened) {
             std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
-            QMetaObject::invokeMethod(onvifServer, [&] { delete onvifServer; }, Qt::BlockingQueuedConnection);
+            onvifServer->deleteLater();  // deleted on its thread as the thread ends
             onvifThread.quit();
             onvifThread.wait();
             return 1;
@@ -211,8 +211,8 @@ int main(int argc, char **argv)
     auto stopOnvif = [&] {
         if (!onvifServer)
             return;
-        QMetaObject::invokeMethod(
-            onvifServer, [&] { onvifServer->stop(); delete onvifServer; }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(onvifServer, [&] { onvifServer->stop(); }, Qt::BlockingQueuedConnection);
+        onvifServer->deleteLater();  // deleted on its thread as the thread ends
         onvifThread.quit();
         onvifThread.wait();
     };
