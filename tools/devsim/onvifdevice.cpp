@@ -112,8 +112,10 @@ OnvifDevice::OnvifDevice(const Options &options)
                      .arg(rng() % 10)
                      .arg(rng() % 20)
                      .arg(rng() % 10000, 4, 10, QLatin1Char('0'));
+    // Locally administered; the device number in the last two bytes keeps
+    // the MACs of a fleet apart.
     const quint64 macBits = rng();
-    quint8 mac[6] = {0x02, 0x5e, quint8(macBits >> 24), quint8(macBits >> 16), quint8(macBits >> 8),
+    quint8 mac[6] = {0x02, 0x5e, quint8(macBits >> 8), quint8(macBits), quint8(options.index >> 8),
                      quint8(options.index)};
     m_mac = QString::fromLatin1(QByteArray(reinterpret_cast<const char *>(mac), 6).toHex(':'));
     m_name = QStringLiteral("Camera %1").arg(options.index + 1, 3, 10, QLatin1Char('0'));
