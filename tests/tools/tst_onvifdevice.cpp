@@ -108,6 +108,8 @@ private slots:
     void hostileEnvelopes_data();
     void hostileEnvelopes();
     void silentAndSlow();
+    void hostileAnswers_data();
+    void hostileAnswers();
     void probeMatching_data();
     void probeMatching();
     void identityIsStablePerSeed();
@@ -521,6 +523,50 @@ void tst_OnvifDevice::silentAndSlow()
     QCOMPARE(reply.status, 200);
 }
 
+void tst_OnvifDevice::hostileAnswers_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("parsed");  // OnvifSoap::ParseError of the HTTP answer
+    QTest::addColumn<int>("parsedDatagram");
+
+    using E = OnvifSoap::ParseError;
+    // The largest datagram UDP carries is within our reader's bound.
+    QTest::newRow("oversized") << "oversized" << int(E::TooLarge) << int(E::None);
+    QTest::newRow("nested") << "nested" << int(E::TooLarge) << int(E::TooLarge);
+    QTest::newRow("entities") << "entities" << int(E::Forbidden) << int(E::Forbidden);
+    QTest::newRow("namespace") << "namespace" << int(E::None) << int(E::None);
+}
+
+void tst_OnvifDevice::hostileAnswers()
+{
+    // What the tests of clients get to refuse; our own reader refuses it
+    // too, the spoofed namespace by finding no answer it knows.
+    QFETCH(QString, kind);
+    QFETCH(int, parsed);
+    QFETCH(int, parsedDatagram);
+    OnvifDevice device = makeDevice(QStringLiteral("hostile=") + kind);
+    const OnvifDevice::HttpReply reply = anonymousCall(device, op(QStringLiteral("GetSystemDateAndTime")));
+    QCOMPARE(reply.status, 200);
+    const QByteArray datagram = device.probeMatches(QStringLiteral("urn:uuid:1"));
+    QVERIFY(datagram.size() <= 65507);
+    for (const auto &[answer, expected] : {std::pair{reply.body, parsed}, std::pair{datagram, parsedDatagram}}) {
+        OnvifSoap::Message message;
+        QCOMPARE(int(OnvifSoap::parse(answer, message)), expected);
+        if (kind == QLatin1String("namespace")) {
+            QVERIFY(!message.payload.is(OnvifSoap::kDevice, u"GetSystemDateAndTimeResponse"));
+            QVERIFY(!message.payload.is(OnvifSoap::kDiscovery, u"ProbeMatches"));
+            QVERIFY(answer.contains("<tds:") || answer.contains("<d:"));
+        }
+    }
+    if (kind == QLatin1String("oversized")) {
+        QVERIFY(reply.body.size() > 2 * 1024 * 1024);
+        QVERIFY(datagram.size() > 60000);
+    }
+    // Faults and refusals stay as they are: only answers are spoiled.
+    QCOMPARE(onvifFaultSubcode(anonymousCall(device, op(QStringLiteral("GetUsers"))).body),
+             QStringLiteral("NotAuthorized"));
+}
+
 void tst_OnvifDevice::probeMatching_data()
 {
     QTest::addColumn<QString>("probe");
@@ -610,6 +656,8 @@ void tst_OnvifDevice::behaviourRules_data()
     QTest::newRow("clock too far") << "clock=+9999h" << 0 << false << false;
     QTest::newRow("slow too long") << "slow=999999" << 0 << false << false;
     QTest::newRow("empty") << "4:" << 4 << false << false;
+    QTest::newRow("hostile") << "7:hostile=entities" << 7 << true << true;
+    QTest::newRow("unknown hostility") << "hostile=rude" << 0 << false << false;
 }
 
 void tst_OnvifDevice::behaviourRules()

@@ -92,7 +92,7 @@ int main(int argc, char **argv)
         QStringLiteral("onvif-behaviour"),
         QStringLiteral("Behaviour of ONVIF devices, over the seeded ones (repeatable): [FIRST[-LAST]:]ITEM,... with "
                        "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot, slow=MS, silent, "
-                       "faults."),
+                       "faults, hostile=oversized|nested|entities|namespace."),
         QStringLiteral("rule"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
                        onvif, onvifAddress, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});

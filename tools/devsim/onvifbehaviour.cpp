@@ -43,6 +43,10 @@ bool validItem(const QString &item)
         return value == QLatin1String("both") || value == QLatin1String("digest") || value == QLatin1String("wsse");
     if (key == QLatin1String("clock"))
         return parseOffset(value).has_value();
+    if (key == QLatin1String("hostile"))
+        return QStringList{QStringLiteral("oversized"), QStringLiteral("nested"), QStringLiteral("entities"),
+                           QStringLiteral("namespace")}
+            .contains(value);
     if (key == QLatin1String("slow")) {
         bool ok = false;
         const int ms = value.toInt(&ok);
@@ -99,6 +103,11 @@ void OnvifBehaviour::Rule::apply(OnvifBehaviour &b) const
             b.clockOffsetSeconds = parseOffset(value).value_or(0);
         } else if (key == QLatin1String("slow")) {
             b.delayMs = value.toInt();
+        } else if (key == QLatin1String("hostile")) {
+            b.hostile = value == QLatin1String("oversized") ? Hostile::Oversized
+                : value == QLatin1String("nested")          ? Hostile::Nested
+                : value == QLatin1String("entities")        ? Hostile::Entities
+                                                            : Hostile::Namespace;
         }
     }
 }

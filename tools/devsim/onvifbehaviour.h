@@ -3,7 +3,8 @@
 // How one simulated ONVIF device departs from the ordinary: which
 // authentication it takes, how far its clock is off, whether it is in
 // factory state, needs a reboot for network changes, answers slowly or not
-// at all, or answers changes with faults. Seeded per device, and set by
+// at all, answers changes with faults, or answers with hostile XML (only
+// when a rule asks for it). Seeded per device, and set by
 // rules (vosk-devsim --onvif-behaviour) for tests.
 
 #include <QString>
@@ -27,6 +28,16 @@ struct OnvifBehaviour
     int delayMs = 0;                // every HTTP answer this late
     bool silent = false;            // accepts HTTP connections, never answers
     bool faults = false;            // every change answered with a Receiver fault
+    // Answers (successful HTTP answers and ProbeMatches) a client must
+    // refuse: never seeded, only for the tests of clients.
+    enum class Hostile {
+        None,
+        Oversized,  // 2 MiB over HTTP, a datagram of nearly 64 KiB
+        Nested,     // elements nested 100000 deep (5000 in a datagram)
+        Entities,   // a DTD whose entities expand a billion times
+        Namespace,  // the same prefixes bound to namespaces of its own making
+    };
+    Hostile hostile = Hostile::None;
 
     // The behaviour of device index of the fleet made with seed: the same
     // every time. Device 0 is always ordinary.
@@ -35,7 +46,7 @@ struct OnvifBehaviour
     // One rule: "[FIRST[-LAST]:]ITEM,ITEM,..." applied to the devices it
     // names (all without a range). Items: plain (everything ordinary),
     // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot,
-    // slow=MS, silent, faults.
+    // slow=MS, silent, faults, hostile=oversized|nested|entities|namespace.
     struct Rule
     {
         int first = 0;

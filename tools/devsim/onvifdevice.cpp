@@ -382,7 +382,7 @@ OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const Q
     reply.delayMs = m_behaviour.delayMs;
     if (const std::optional<Fault> fault = dispatch(name, message.payload, writer, reply, nowMs))
         return faultReply(*fault);
-    reply.body = writer.finish();
+    reply.body = spoil(writer.finish(), false);
     return reply;
 }
 
@@ -1113,7 +1113,7 @@ QByteArray OnvifDevice::probeMatches(const QString &relatesTo)
     writeDiscoveryMetadata(w);
     w.xml().writeEndElement();
     w.xml().writeEndElement();
-    return w.finish();
+    return spoil(w.finish(), true);
 }
 
 QByteArray OnvifDevice::hello()
@@ -1136,6 +1136,50 @@ QByteArray OnvifDevice::bye()
     writeEndpoint(w);
     w.xml().writeEndElement();
     return w.finish();
+}
+
+QByteArray OnvifDevice::spoil(const QByteArray &envelope, bool datagram) const
+{
+    using Hostile = OnvifBehaviour::Hostile;
+    const qsizetype bodyEnd = envelope.lastIndexOf("</env:Body>");
+    if (m_behaviour.hostile == Hostile::None || bodyEnd < 0)
+        return envelope;
+    QByteArray out = envelope;
+    switch (m_behaviour.hostile) {
+    case Hostile::None:
+        break;
+    case Hostile::Oversized: {
+        // A datagram stays under the 65507 bytes UDP can carry.
+        const qsizetype size = datagram ? 65000 - out.size() : 2 * 1024 * 1024;
+        out.insert(bodyEnd, "<x:Pad xmlns:x=\"urn:pad\">" + QByteArray(std::max<qsizetype>(0, size), 'A') + "</x:Pad>");
+        break;
+    }
+    case Hostile::Nested: {
+        const int depth = datagram ? 5000 : 100000;
+        out.insert(bodyEnd, QByteArray("<x:n xmlns:x=\"urn:n\">") + QByteArray("<x:n>").repeated(depth - 1)
+                                + QByteArray("</x:n>").repeated(depth));
+        break;
+    }
+    case Hostile::Entities: {
+        QByteArray dtd = "<!DOCTYPE env:Envelope [<!ENTITY l0 \"lol\">";
+        for (int i = 1; i < 10; ++i) {
+            const QByteArray previous = "&l" + QByteArray::number(i - 1) + ';';
+            dtd += "<!ENTITY l" + QByteArray::number(i) + " \"" + previous.repeated(10) + "\">";
+        }
+        dtd += "]>";
+        out.insert(out.indexOf("<env:Envelope"), dtd);
+        out.insert(out.lastIndexOf("</env:Body>"), "<x:E xmlns:x=\"urn:e\">&l9;</x:E>");
+        break;
+    }
+    case Hostile::Namespace:
+        // The prefixes stay: a client that goes by prefix is fooled, one
+        // that goes by namespace finds nothing it knows.
+        out.replace("\"" + OnvifSoap::kDevice.toUtf8() + '"', "\"" + OnvifSoap::kDevice.toUtf8() + "/spoof\"");
+        out.replace("\"" + OnvifSoap::kSchema.toUtf8() + '"', "\"" + OnvifSoap::kSchema.toUtf8() + "/spoof\"");
+        out.replace("\"" + OnvifSoap::kDiscovery.toUtf8() + '"', "\"" + OnvifSoap::kDiscovery.toUtf8() + "/spoof\"");
+        break;
+    }
+    return out;
 }
 
 void OnvifDevice::reboot()

@@ -173,6 +173,8 @@ private:
                               const QString &relatesTo);
     void writeEndpoint(OnvifSoap::Writer &writer) const;
     void writeDiscoveryMetadata(OnvifSoap::Writer &writer) const;
+    // A good answer turned into the hostile kind the behaviour asks for.
+    QByteArray spoil(const QByteArray &envelope, bool datagram) const;
 
     QString m_endpoint;
     QString m_manufacturer;
