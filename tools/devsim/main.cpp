@@ -5,10 +5,10 @@
 //               [--onvif M [--onvif-address A] [--onvif-port P]
 //                [--onvif-discovery-port P] [--onvif-reboot-ms MS]
 //                [--onvif-behaviour RULE]...]
-// Prints "onvif M" when it has ONVIF devices, then "ready N" once it
-// listens. SIGTERM or SIGINT: a bye for every
-// device, then exit 0. It gets SIGTERM when the process that started it
-// ends, so a fleet never outlives its test or script.
+// Prints "onvif M" when it has ONVIF devices (docs/devsim-onvif.md), then
+// "ready N" once it listens. SIGTERM or SIGINT: a bye for every device,
+// then exit 0. It gets SIGTERM when the process that started it ends, so a
+// fleet never outlives its test or script.
 
 #include "tools/devsim/onvifserver.h"
 #include "tools/devsim/simfleet.h"

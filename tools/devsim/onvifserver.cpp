@@ -368,6 +368,8 @@ void OnvifServer::serve(Connection &c)
         c.node->device->handleHttp(request.method, request.target, request.header("authorization"), request.body,
                                    QDateTime::currentMSecsSinceEpoch());
     c.busy = true;
+    // The idle time-out is for a quiet client, not for a slow device.
+    c.idle->stop();
     if (reply.silent)
         return;  // busy for good: the client waits until it gives up
     const bool keepAlive = request.keepAlive() && reply.after == OnvifDevice::After::Nothing;
@@ -382,6 +384,7 @@ void OnvifServer::serve(Connection &c)
             return;
         connection->busy = false;
         connection->continued = false;
+        connection->idle->start(kIdleTimeoutMs);
         connection->parser.next();
         onReadyRead(*connection);
     };
