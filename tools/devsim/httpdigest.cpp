@@ -56,7 +56,7 @@ QList<QByteArray> HttpDigest::challenges(qint64 nowMs, bool stale)
 {
     QList<QByteArray> out;
     for (const char *algorithm : {"SHA-256", "MD5"}) {
-        Nonce nonce{randomHex(16), nowMs, 0};
+        Nonce nonce{randomHex(16), nowMs, {}};
         QByteArray value = "Digest realm=\"" + m_realm + "\", qop=\"auth\", algorithm=" + algorithm + ", nonce=\""
             + nonce.value + "\", opaque=\"" + m_opaque + '"';
         if (stale)
@@ -98,12 +98,13 @@ HttpDigest::Result HttpDigest::verify(const QByteArray &authorization, const QBy
 
     auto it = std::find_if(m_nonces.begin(), m_nonces.end(),
                            [&](const Nonce &n) { return n.value == nonceValue; });
-    if (it == m_nonces.end() || nowMs - it->issuedMs > kNonceLifetimeMs) {
+    if (it == m_nonces.end() || nowMs - it->issuedMs > kNonceLifetimeMs
+        || it->counts.size() >= kMaxCountsPerNonce) {
         if (it != m_nonces.end())
             m_nonces.erase(it);
         return Result::Stale;
     }
-    if (count <= it->lastCount)
+    if (count == 0 || it->counts.contains(count))
         return Result::Replayed;
 
     const QByteArray name = params->value("username");
@@ -114,7 +115,7 @@ HttpDigest::Result HttpDigest::verify(const QByteArray &authorization, const QBy
         response(algorithm, name, m_realm, *password, method, uri, nonceValue, nc, cnonce);
     if (!sameDigest(expected, given))
         return Result::Refused;
-    it->lastCount = count;
+    it->counts.insert(count);
     user = name;
     return Result::Accepted;
 }

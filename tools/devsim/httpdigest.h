@@ -2,12 +2,14 @@
 
 // The server side of HTTP digest authentication (RFC 7616) for one
 // simulated device: challenges with SHA-256 and MD5, qop=auth, nonces that
-// expire and whose nonce count must rise (a replayed request is refused).
+// expire and whose nonce counts are each taken once (a replayed request is
+// refused; requests sent in parallel may arrive out of order).
 // No I/O; the caller passes the clock.
 
 #include <QByteArray>
 #include <QHash>
 #include <QList>
+#include <QSet>
 
 #include <deque>
 #include <functional>
@@ -20,6 +22,8 @@ class HttpDigest final
 public:
     static constexpr qint64 kNonceLifetimeMs = 300000;
     static constexpr std::size_t kMaxNonces = 128;
+    // Counts remembered per nonce; past that the nonce is stale.
+    static constexpr int kMaxCountsPerNonce = 256;
 
     explicit HttpDigest(QByteArray realm);
 
@@ -34,7 +38,7 @@ public:
         Missing,   // no Digest credentials
         Malformed, // unparsable, wrong realm, uri, qop or algorithm
         Stale,     // a nonce this device did not issue, or one that expired
-        Replayed,  // a nonce count that did not rise
+        Replayed,  // a nonce count used before
         Refused,   // unknown user or wrong response
         Accepted,
     };
@@ -59,7 +63,7 @@ private:
     {
         QByteArray value;
         qint64 issuedMs = 0;
-        quint64 lastCount = 0;
+        QSet<quint64> counts;  // taken
     };
 
     QByteArray m_realm;
