@@ -239,13 +239,23 @@ void OnvifServer::unbindDevice(Node &node)
 
 void OnvifServer::announce(Node &node, const QByteArray &message)
 {
-    QUdpSocket *socket = node.udp->state() == QAbstractSocket::BoundState ? node.udp : m_discovery;
     for (const QNetworkInterface &iface : std::as_const(m_interfaces)) {
         if (lose())
             continue;
+        QUdpSocket *socket = senderFor(node, iface.flags().testFlag(QNetworkInterface::IsLoopBack));
         socket->setMulticastInterface(iface);
         socket->writeDatagram(message, kGroup, m_options.discoveryPort);
     }
+}
+
+QUdpSocket *OnvifServer::senderFor(Node &node, bool loopback) const
+{
+    // A device's own socket sends from its loopback address. Anywhere but
+    // on loopback that source is a martian that receivers drop, so there
+    // the fleet's socket sends, from the address the kernel picks.
+    if (loopback && node.udp->state() == QAbstractSocket::BoundState)
+        return node.udp;
+    return m_discovery;
 }
 
 void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
@@ -284,10 +294,11 @@ void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
         }
         const QHostAddress sender = datagram.senderAddress();
         const quint16 senderPort = quint16(datagram.senderPort());
-        auto answer = [this, sender, senderPort, messageId](Node *node) {
+        const bool loopback = sender.isLoopback() || sender == QHostAddress::AnyIPv4;
+        auto answer = [this, sender, senderPort, messageId, loopback](Node *node) {
             if (!node->up || lose())
                 return;
-            node->udp->writeDatagram(node->device->probeMatches(messageId), sender, senderPort);
+            senderFor(*node, loopback)->writeDatagram(node->device->probeMatches(messageId), sender, senderPort);
         };
         if (directed) {
             if (directed->up && directed->device->matches(message.payload))

@@ -85,6 +85,7 @@ private:
     bool bindDevice(Node &node);
     void unbindDevice(Node &node);
     void announce(Node &node, const QByteArray &message);
+    QUdpSocket *senderFor(Node &node, bool loopback) const;
     void onDiscoveryDatagram(QUdpSocket *socket, Node *directed);
     void onNewConnection(Node &node);
     void onReadyRead(Connection &connection);
