@@ -4,7 +4,7 @@
 // simulated device: challenges with SHA-256 and MD5, qop=auth, nonces that
 // expire and whose nonce counts are each taken once (a replayed request is
 // refused; requests sent in parallel may arrive out of order).
-// No I/O; the caller passes the clock.
+// No I/O; the caller passes the clock. Not thread-safe.
 
 #include <QByteArray>
 #include <QHash>

@@ -7,7 +7,8 @@
 // requests with the time and carries out what a reply asks for afterwards
 // (moving to a new address, rebooting). Passwords are kept as given: both
 // HTTP digest and WS-UsernameToken digests need them, and none is ever
-// written to a log.
+// written to a log. Not thread-safe: one thread uses a device at a time
+// (the server's).
 
 #include "tools/devsim/httpdigest.h"
 #include "tools/devsim/onvifbehaviour.h"
