@@ -68,6 +68,9 @@ private:
     QByteArray run(const QString &program, const QStringList &arguments, const QByteArray &input, int &exitCode,
                    const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
     QJsonObject oracle(const QStringList &arguments);
+    // netns: run it in that namespace ("" for this one).
+    QString onvifUtil(const QStringList &arguments, const QByteArray &input, int &exitCode, bool signIn,
+                      const QString &netns = QString());
 
     bool makePeer();
     void removePeer();
@@ -103,6 +106,35 @@ QByteArray tst_OnvifOracles::run(const QString &program, const QStringList &argu
     if (!err.isEmpty())
         qInfo().noquote() << program << "said:" << err.trimmed();
     return process.readAllStandardOutput();
+}
+
+// onvif-util 1.4.4 has two faults of its own, seen here: about one run in
+// twenty dies of SIGSEGV during its discovery, before it prints anything
+// (never under gdb or valgrind: a race), and its UsernameToken nonces
+// repeat when two sign-ins fall within one second (a clock-seeded
+// generator), which a device rightly refuses as a replay. Such a run is
+// tried again, at most three times in all; an answer that is wrong every
+// time still fails.
+QString tst_OnvifOracles::onvifUtil(const QStringList &arguments, const QByteArray &input, int &exitCode, bool signIn,
+                                   const QString &netns)
+{
+    QString out;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        // `ip netns exec` execs the program: its death is this process's.
+        out = netns.isEmpty()
+            ? QString::fromUtf8(run(QStringLiteral("onvif-util"), arguments, input, exitCode))
+            : QString::fromUtf8(run(QStringLiteral("ip"),
+                                    QStringList{QStringLiteral("netns"), QStringLiteral("exec"), netns,
+                                                QStringLiteral("onvif-util")}
+                                        + arguments,
+                                    input, exitCode));
+        const bool crashed = exitCode == -3;
+        const bool replayed = signIn && out.contains(QStringLiteral("NotAuthorized"));
+        if (!crashed && !replayed)
+            break;
+        qInfo() << "onvif-util" << (crashed ? "crashed" : "was refused") << "on attempt" << attempt + 1;
+    }
+    return out;
 }
 
 QJsonObject tst_OnvifOracles::oracle(const QStringList &arguments)
@@ -208,8 +240,7 @@ void tst_OnvifOracles::cleanupTestCase()
 void tst_OnvifOracles::onvifUtilDiscovers()
 {
     int exitCode = 0;
-    const QString out =
-        QString::fromUtf8(run(QStringLiteral("onvif-util"), {QStringLiteral("-a")}, QByteArray(), exitCode));
+    const QString out = onvifUtil({QStringLiteral("-a")}, QByteArray(), exitCode, false);
     QCOMPARE(exitCode, 0);
     QVERIFY2(out.contains(QStringLiteral("Found %1 cameras").arg(kBehaviours.size())), qPrintable(out));
     for (int i = 0; i < kBehaviours.size(); ++i)
@@ -227,10 +258,9 @@ void tst_OnvifOracles::onvifUtilReadsDeviceInformation()
 {
     QFETCH(int, device);
     int exitCode = 0;
-    const QString out = QString::fromUtf8(run(QStringLiteral("onvif-util"),
-                                              {QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"),
-                                               kPassword, deviceAddress(device)},
-                                              "get time\nquit\n", exitCode));
+    const QString out = onvifUtil({QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"), kPassword,
+                                   deviceAddress(device)},
+                                  "get time\nquit\n", exitCode, true);
     QCOMPARE(exitCode, 0);
     QVERIFY2(out.contains(QStringLiteral("successfully connected to host")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("name:   Camera 00%1").arg(device + 1)), qPrintable(out));
@@ -241,10 +271,9 @@ void tst_OnvifOracles::onvifUtilReadsDeviceInformation()
 void tst_OnvifOracles::onvifUtilReportsAWrongPassword()
 {
     int exitCode = 0;
-    const QString out = QString::fromUtf8(run(QStringLiteral("onvif-util"),
-                                              {QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"),
-                                               QStringLiteral("wrong"), deviceAddress(0)},
-                                              "quit\n", exitCode));
+    const QString out = onvifUtil({QStringLiteral("-u"), QStringLiteral("admin"), QStringLiteral("-p"),
+                                   QStringLiteral("wrong"), deviceAddress(0)},
+                                  "quit\n", exitCode, false);
     QVERIFY(exitCode != 0);
     QVERIFY2(out.contains(QStringLiteral("NotAuthorized")), qPrintable(out));
 }
@@ -256,10 +285,7 @@ void tst_OnvifOracles::onvifUtilDiscoversFromAnotherNamespace()
     if (m_peer.isEmpty())
         QSKIP("needs root to make a second network namespace (CI runs it as root)");
     int exitCode = 0;
-    const QString out = QString::fromUtf8(run(QStringLiteral("ip"),
-                                              {QStringLiteral("netns"), QStringLiteral("exec"), m_peer,
-                                               QStringLiteral("onvif-util"), QStringLiteral("-a")},
-                                              QByteArray(), exitCode));
+    const QString out = onvifUtil({QStringLiteral("-a")}, QByteArray(), exitCode, false, m_peer);
     QCOMPARE(exitCode, 0);
     QVERIFY2(out.contains(QStringLiteral("Found %1 cameras").arg(kBehaviours.size())), qPrintable(out));
 }
