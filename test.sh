@@ -7,5 +7,6 @@ source "$(dirname "$0")/scripts/common.sh"
 
 install_packages
 build_project
+install_test_oracles "$VOSKTOOL_BUILD"
 
 run_suite_in_netns "$VOSKTOOL_BUILD" "$@"

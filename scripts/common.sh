@@ -56,6 +56,28 @@ build_project() {
     echo "$list_sig" > "$VOSKTOOL_BUILD/.source-list"
 }
 
+# Installs the npm packages of the test oracles (tests/onvif-oracle: an
+# independent ONVIF client) into BUILD/onvif-oracle with npm ci, again only
+# when the package files change. Without npm the tests that need them skip.
+install_test_oracles() {
+    local build="$1"
+    local src="$VOSKTOOL_ROOT/tests/onvif-oracle"
+    local dest="$build/onvif-oracle"
+    if ! command -v npm >/dev/null 2>&1; then
+        echo "warning: npm is missing; the ONVIF oracle tests will skip" >&2
+        return 0
+    fi
+    local sum
+    sum=$(cat "$src/package.json" "$src/package-lock.json" | md5sum | cut -d' ' -f1)
+    if [ -d "$dest/node_modules/onvif" ] && [ "$(cat "$dest/.installed" 2>/dev/null)" = "$sum" ]; then
+        return 0
+    fi
+    mkdir -p "$dest"
+    cp "$src/package.json" "$src/package-lock.json" "$dest/"
+    (cd "$dest" && npm ci --no-audit --no-fund --loglevel=error)
+    echo "$sum" > "$dest/.installed"
+}
+
 # Runs ctest in BUILD inside a private network namespace: the tests can
 # reach loopback and the namespaces they make themselves, nothing else.
 # Replaces the shell; further arguments go to ctest.

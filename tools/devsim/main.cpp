@@ -2,18 +2,26 @@
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
 //               [--host-address] [--parent PID] [--legacy]
-// Prints "ready N" once it listens. SIGTERM or SIGINT: a bye for every
-// device, then exit 0. It gets SIGTERM when the process that started it
-// ends, so a fleet never outlives its test or script.
+//               [--onvif M [--onvif-address A] [--onvif-port P]
+//                [--onvif-discovery-port P] [--onvif-reboot-ms MS]
+//                [--onvif-behaviour RULE]...]
+// Prints "onvif M" when it has ONVIF devices (docs/devsim-onvif.md), then
+// "ready N" once it listens. SIGTERM or SIGINT: a bye for every device,
+// then exit 0. It gets SIGTERM when the process that started it ends, so a
+// fleet never outlives its test or script.
 
+#include "tools/devsim/onvifserver.h"
 #include "tools/devsim/simfleet.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QHostAddress>
+#include <QThread>
 
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/prctl.h>
 #include <unistd.h>
 
@@ -66,14 +74,66 @@ int main(int argc, char **argv)
     const QCommandLineOption legacy(QStringLiteral("legacy"),
                                     QStringLiteral("Answer every inquiry in 0..500 ms, ignoring the answer window, "
                                                    "known answers and slices (an older device)."));
-    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy});
+    const QCommandLineOption onvif(QStringLiteral("onvif"),
+                                   QStringLiteral("Number of ONVIF devices (0..%1).").arg(VoskSim::OnvifFleetOptions::kMaxCount),
+                                   QStringLiteral("n"), QStringLiteral("0"));
+    const QCommandLineOption onvifAddress(QStringLiteral("onvif-address"),
+                                          QStringLiteral("Loopback address of the first ONVIF device; the others follow."),
+                                          QStringLiteral("ipv4"), QStringLiteral("127.1.0.1"));
+    const QCommandLineOption onvifPort(QStringLiteral("onvif-port"), QStringLiteral("HTTP port of the ONVIF devices."),
+                                       QStringLiteral("port"), QStringLiteral("80"));
+    const QCommandLineOption onvifDiscoveryPort(QStringLiteral("onvif-discovery-port"),
+                                                QStringLiteral("WS-Discovery port."), QStringLiteral("port"),
+                                                QStringLiteral("3702"));
+    const QCommandLineOption onvifRebootMs(QStringLiteral("onvif-reboot-ms"),
+                                           QStringLiteral("How long an ONVIF device takes to reboot."),
+                                           QStringLiteral("ms"), QStringLiteral("1000"));
+    const QCommandLineOption onvifBehaviour(
+        QStringLiteral("onvif-behaviour"),
+        QStringLiteral("Behaviour of ONVIF devices, over the seeded ones (repeatable): [FIRST[-LAST]:]ITEM,... with "
+                       "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot, slow=MS, silent, "
+                       "faults, hostile=oversized|nested|entities|namespace."),
+        QStringLiteral("rule"));
+    parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
+                       onvif, onvifAddress, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
     parser.process(app);
 
-    VoskSim::FleetOptions options;
     bool ok = false;
+    VoskSim::OnvifFleetOptions onvifOptions;
+    onvifOptions.count = parser.value(onvif).toInt(&ok);
+    if (!ok || onvifOptions.count < 0 || onvifOptions.count > VoskSim::OnvifFleetOptions::kMaxCount)
+        return usageError(QStringLiteral("--onvif must be 0..%1").arg(VoskSim::OnvifFleetOptions::kMaxCount));
+    const QHostAddress firstAddress(parser.value(onvifAddress));
+    if (firstAddress.protocol() != QAbstractSocket::IPv4Protocol || (firstAddress.toIPv4Address() >> 24) != 127)
+        return usageError(QStringLiteral("--onvif-address must be a loopback address (127.x.y.z)"));
+    onvifOptions.firstAddress = firstAddress.toIPv4Address();
+    if (((onvifOptions.firstAddress & 0x00FFFFFFu) + quint32(onvifOptions.count) * 2) > 0x00FFFFFFu)
+        return usageError(QStringLiteral("--onvif-address leaves no room for %1 devices").arg(onvifOptions.count));
+    const int httpPort = parser.value(onvifPort).toInt(&ok);
+    if (!ok || httpPort < 1 || httpPort > 65535)
+        return usageError(QStringLiteral("--onvif-port must be 1..65535"));
+    onvifOptions.httpPort = quint16(httpPort);
+    const int discoveryPort = parser.value(onvifDiscoveryPort).toInt(&ok);
+    if (!ok || discoveryPort < 1 || discoveryPort > 65535)
+        return usageError(QStringLiteral("--onvif-discovery-port must be 1..65535"));
+    onvifOptions.discoveryPort = quint16(discoveryPort);
+    onvifOptions.rebootMs = parser.value(onvifRebootMs).toInt(&ok);
+    if (!ok || onvifOptions.rebootMs < 0 || onvifOptions.rebootMs > 600000)
+        return usageError(QStringLiteral("--onvif-reboot-ms must be 0..600000"));
+    for (const QString &text : parser.values(onvifBehaviour)) {
+        QString error;
+        const std::optional<VoskSim::OnvifBehaviour::Rule> rule = VoskSim::OnvifBehaviour::parseRule(text, error);
+        if (!rule)
+            return usageError(QStringLiteral("--onvif-behaviour: ") + error);
+        onvifOptions.rules.append(*rule);
+    }
+
+    VoskSim::FleetOptions options;
     options.count = parser.value(count).toInt(&ok);
-    if (!ok || options.count < 1 || options.count > VoskSim::FleetOptions::kMaxCount)
-        return usageError(QStringLiteral("--count must be 1..%1").arg(VoskSim::FleetOptions::kMaxCount));
+    // None of our own is fine when there are ONVIF devices.
+    const int minCount = onvifOptions.count > 0 ? 0 : 1;
+    if (!ok || options.count < minCount || options.count > VoskSim::FleetOptions::kMaxCount)
+        return usageError(QStringLiteral("--count must be %1..%2").arg(minCount).arg(VoskSim::FleetOptions::kMaxCount));
     options.seed = parser.value(seed).toULongLong(&ok);
     if (!ok)
         return usageError(QStringLiteral("--seed must be a number"));
@@ -92,6 +152,10 @@ int main(int argc, char **argv)
         return usageError(QStringLiteral("--delay must be 0..60000"));
     options.refuse = parser.isSet(refuse);
     options.activePassword = parser.value(password).toLatin1();
+    onvifOptions.seed = options.seed;
+    onvifOptions.interfaces = options.interfaces;
+    onvifOptions.drop = options.drop;
+    onvifOptions.adminPassword = options.activePassword;
     options.hostAddress = parser.isSet(hostAddress);
     options.legacy = parser.isSet(legacy);
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
@@ -121,12 +185,55 @@ int main(int argc, char **argv)
         return 3;
     }
 
+    // The ONVIF devices run in an event loop of their own (HTTP servers and
+    // UDP sockets); our own protocol keeps its poll loop on this thread.
+    QThread onvifThread;
+    VoskSim::OnvifServer *onvifServer = nullptr;
+    if (onvifOptions.count > 0) {
+        onvifThread.setObjectName(QStringLiteral("onvif"));
+        onvifThread.start();
+        onvifServer = new VoskSim::OnvifServer(onvifOptions);
+        onvifServer->moveToThread(&onvifThread);
+        bool opened = false;
+        QString error;
+        QMetaObject::invokeMethod(
+            onvifServer, [&] { opened = onvifServer->open(error); }, Qt::BlockingQueuedConnection);
+        if (!opened) {
+            std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
+            onvifServer->deleteLater();  // deleted on its thread as the thread ends
+            onvifThread.quit();
+            onvifThread.wait();
+            return 1;
+        }
+        std::printf("onvif %d\n", onvifOptions.count);
+        std::fflush(stdout);
+    }
+    auto stopOnvif = [&] {
+        if (!onvifServer)
+            return;
+        QMetaObject::invokeMethod(onvifServer, [&] { onvifServer->stop(); }, Qt::BlockingQueuedConnection);
+        onvifServer->deleteLater();  // deleted on its thread as the thread ends
+        onvifThread.quit();
+        onvifThread.wait();
+    };
+
+    if (options.count == 0) {
+        std::printf("ready 0\n");
+        std::fflush(stdout);
+        pollfd stop = {g_stopPipe[0], POLLIN, 0};
+        while (::poll(&stop, 1, -1) < 0 || !(stop.revents & (POLLIN | POLLHUP)))
+            ;
+        stopOnvif();
+        return 0;
+    }
     VoskSim::SimFleet fleet(options);
     QString error;
     if (!fleet.open(error)) {
         std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
+        stopOnvif();
         return 1;
     }
     fleet.run(g_stopPipe[0]);
+    stopOnvif();
     return 0;
 }

@@ -1,0 +1,64 @@
+#pragma once
+
+// How one simulated ONVIF device departs from the ordinary: which
+// authentication it takes, how far its clock is off, whether it is in
+// factory state, needs a reboot for network changes, answers slowly or not
+// at all, answers changes with faults, or answers with hostile XML (only
+// when a rule asks for it). Seeded per device, and set by
+// rules (vosk-devsim --onvif-behaviour) for tests.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace VoskSim {
+
+struct OnvifBehaviour
+{
+    enum class Auth {
+        Both,           // HTTP digest and WS-UsernameToken
+        Digest,         // HTTP digest only
+        UsernameToken,  // WS-UsernameToken only
+    };
+    Auth auth = Auth::Both;
+    qint64 clockOffsetSeconds = 0;  // the device's clock minus the true time
+    bool factory = false;           // no users yet
+    bool rebootNeeded = false;      // SetNetworkInterfaces takes effect at the next reboot
+    int delayMs = 0;                // every HTTP answer this late
+    bool silent = false;            // accepts HTTP connections, never answers
+    bool faults = false;            // every change answered with a Receiver fault
+    // Answers (successful HTTP answers and ProbeMatches) a client must
+    // refuse: never seeded, only for the tests of clients.
+    enum class Hostile {
+        None,
+        Oversized,  // 2 MiB over HTTP, a datagram of nearly 64 KiB
+        Nested,     // elements nested 100000 deep (5000 in a datagram)
+        Entities,   // a DTD whose entities expand a billion times
+        Namespace,  // the same prefixes bound to namespaces of its own making
+    };
+    Hostile hostile = Hostile::None;
+
+    // The behaviour of device index of the fleet made with seed: the same
+    // every time. Device 0 is always ordinary.
+    static OnvifBehaviour seeded(quint64 seed, int index);
+
+    // One rule: "[FIRST[-LAST]:]ITEM,ITEM,..." applied to the devices it
+    // names (all without a range). Items: plain (everything ordinary),
+    // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot,
+    // slow=MS, silent, faults, hostile=oversized|nested|entities|namespace.
+    struct Rule
+    {
+        int first = 0;
+        int last = -1;  // -1: to the end
+        QStringList items;
+
+        bool covers(int index) const { return index >= first && (last < 0 || index <= last); }
+        void apply(OnvifBehaviour &behaviour) const;
+    };
+    // A rule from its text; nothing, with a reason in error, when it is
+    // not one.
+    static std::optional<Rule> parseRule(const QString &text, QString &error);
+};
+
+} // namespace VoskSim
