@@ -123,7 +123,7 @@ void DeviceClient::read(const DeviceRequest &request, bool (*reader)(const SoapE
         Result<T> result;
         result.error = error;
         if (error.isOk() && !reader(*answer, &result.value))
-            result.error = Error::make(ErrorKind::BadAnswer, QStringLiteral("not the expected answer"));
+            result.error = Error::make(ErrorKind::BadAnswer, QStringLiteral("not the expected answer"), error.httpStatus);
         done(result);
     });
 }
@@ -135,7 +135,7 @@ void DeviceClient::plain(const DeviceRequest &request, Callback<NoValue> done)
         Result<NoValue> result;
         result.error = error;
         if (error.isOk() && !DeviceAnswers::empty(*answer, operation))
-            result.error = Error::make(ErrorKind::BadAnswer, QStringLiteral("not the expected answer"));
+            result.error = Error::make(ErrorKind::BadAnswer, QStringLiteral("not the expected answer"), error.httpStatus);
         done(result);
     });
 }
@@ -417,6 +417,14 @@ void DeviceClient::finished(quint64 id)
         return;
     }
     const QByteArray data = reply->readAll();
+    // A connection closed before the promised length is no answer, even
+    // when what came is a whole envelope.
+    const QVariant promised = reply->header(QNetworkRequest::ContentLengthHeader);
+    if ((promised.isValid() && promised.toLongLong() > data.size())
+        || reply->error() == QNetworkReply::RemoteHostClosedError) {
+        done(Error::make(ErrorKind::BadAnswer, QStringLiteral("answer cut short"), status), nullptr);
+        return;
+    }
     if (data.size() > m_answerLimit) {
         done(Error::make(ErrorKind::BadAnswer, QStringLiteral("answer too large"), status), nullptr);
         return;
@@ -489,7 +497,9 @@ void DeviceClient::finished(quint64 id)
         done(Error::make(ErrorKind::BadAnswer, QStringLiteral("HTTP %1 without a fault").arg(status), status), nullptr);
         return;
     }
-    done(Error(), &envelope);
+    Error ok;
+    ok.httpStatus = status;
+    done(ok, &envelope);
 }
 
 } // namespace Onvif
