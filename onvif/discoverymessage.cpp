@@ -109,6 +109,16 @@ bool parse(const QByteArray &datagram, DiscoveryMessage *out, const XmlLimits &l
     const QString &name = t.node(payload).name;
     if (name == QLatin1String("Probe")) {
         message.kind = DiscoveryMessage::Kind::Probe;
+        DiscoveryTarget wanted;
+        const int types = t.child(payload, Ns::Discovery, u"Types");
+        for (const QString &qname : words(t.text(types))) {
+            QString ns;
+            QString local;
+            if (t.resolveQName(types, qname, &ns, &local))
+                wanted.types.append(clark(ns, local));
+        }
+        wanted.scopes = words(t.childText(payload, Ns::Discovery, u"Scopes"));
+        message.targets.append(wanted);
     } else if (name == QLatin1String("ProbeMatches")) {
         message.kind = DiscoveryMessage::Kind::ProbeMatches;
         for (const int match : t.children(payload, Ns::Discovery, u"ProbeMatch")) {

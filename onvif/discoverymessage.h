@@ -31,7 +31,9 @@ struct DiscoveryMessage
     Kind kind = Kind::Probe;
     QString messageId;
     QString relatesTo;  // ProbeMatches: the Probe's MessageID
-    QList<DiscoveryTarget> targets;  // ProbeMatches: each match; Hello and Bye: one
+    // ProbeMatches: each match; Hello and Bye: one; Probe: one without an
+    // endpoint, holding the types and scopes asked for (none: any).
+    QList<DiscoveryTarget> targets;
 };
 
 namespace DiscoveryMessages {
