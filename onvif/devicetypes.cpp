@@ -38,7 +38,15 @@ QStringList scopeValues(const QStringList &scopes, QStringView category)
 
 bool isFactoryDefault(const QStringList &scopes)
 {
-    return scopeValues(scopes, u"Profile").contains(QLatin1String("Q/FactoryDefault"), Qt::CaseInsensitive);
+    if (scopeValues(scopes, u"Profile").contains(QLatin1String("Q/FactoryDefault"), Qt::CaseInsensitive))
+        return true;
+    // Some firmware drops the profile part of the path.
+    for (const QString &scope : scopes) {
+        if (scope.startsWith(kScopePrefix, Qt::CaseInsensitive)
+            && QStringView(scope).mid(kScopePrefix.size()).compare(u"FactoryDefault", Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
 }
 
 QString userLevelName(UserLevel level)

@@ -145,7 +145,8 @@ int httpPort(const QList<NetworkProtocol> &protocols);
 // Scope helpers: the values of every onvif://www.onvif.org/<category>/...
 // scope, percent-decoded ("name" -> {"Front Door"}).
 QStringList scopeValues(const QStringList &scopes, QStringView category);
-// Whether the scopes mark a device that has no user yet.
+// Whether the scopes mark a device that has no user yet: Profile Q's
+// "onvif://www.onvif.org/Profile/Q/FactoryDefault" (also without "Profile/Q/").
 bool isFactoryDefault(const QStringList &scopes);
 
 QString userLevelName(UserLevel level);

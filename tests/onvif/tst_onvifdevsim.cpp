@@ -1,0 +1,222 @@
+// The ONVIF library end to end against the simulator's ONVIF devices:
+// discovery with loss and duplicates, sign-in whatever the device's clock
+// and scheme, a wrong password, and a device in factory state activated.
+
+#include "onvif/deviceclient.h"
+#include "onvif/discoveryclient.h"
+#include "onvifsim.h"
+
+#include <QNetworkAccessManager>
+#include <QtTest>
+
+using namespace Onvif;
+
+namespace {
+
+const QString kPassword = QStringLiteral("Admin12345");
+
+// The simulator of this build; VOSK_DEVSIM names another one to try.
+QString simulator()
+{
+    return qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH));
+}
+
+template <typename T>
+struct Outcome
+{
+    bool called = false;
+    Result<T> result;
+    DeviceClient::Callback<T> callback()
+    {
+        return [this](const Result<T> &r) {
+            called = true;
+            result = r;
+        };
+    }
+    bool wait() { return QTest::qWaitFor([this] { return called; }, 15000); }
+};
+
+DiscoveryOptions loopback(quint16 port)
+{
+    DiscoveryOptions o;
+    o.port = port;
+    o.interfaces = {"lo"};
+    return o;
+}
+
+QUrl serviceOf(int device, const char *block, quint16 httpPort)
+{
+    return QUrl(QStringLiteral("http://%1.%2:%3/onvif/device_service")
+                    .arg(QString::fromLatin1(block))
+                    .arg(device + 1)
+                    .arg(httpPort));
+}
+
+} // namespace
+
+class tst_OnvifDevsim : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void discoveryWithLoss();
+    void signsIn_data();
+    void signsIn();
+    void factoryStateActivated();
+
+private:
+    TestSupport::OnvifSim m_auth;  // the fleet of signsIn, started once
+};
+
+void tst_OnvifDevsim::initTestCase()
+{
+    // A build whose simulator has no ONVIF devices yet has nothing to test.
+    QProcess help;
+    help.start(simulator(), {QStringLiteral("--help")});
+    QVERIFY(help.waitForFinished(10000));
+    if (!help.readAllStandardOutput().contains("--onvif"))
+        QSKIP("this simulator has no ONVIF devices");
+}
+
+// 10% of datagrams lost each way, two Probes a round and three rounds: all
+// 60 found, each once, however often it answered.
+void tst_OnvifDevsim::discoveryWithLoss()
+{
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator(), 60, 34701, 18101, QStringLiteral("127.41.0.1"),
+                      {QStringLiteral("--drop"), QStringLiteral("0.1")}));
+    DiscoveryClient client(loopback(34701));
+    QSignalSpy found(&client, &DiscoveryClient::deviceFound);
+    QSignalSpy finished(&client, &DiscoveryClient::probeFinished);
+    QVERIFY(client.start());
+    client.probe();
+    QVERIFY(finished.wait(10000));
+    QTRY_COMPARE_WITH_TIMEOUT(client.devices().size(), 60, 5000);
+    QCOMPARE(found.size(), 60);
+    QSet<QString> hosts;
+    for (const DiscoveredDevice &d : client.devices()) {
+        QVERIFY(d.isNetworkVideoTransmitter());
+        QVERIFY(d.endpoint.startsWith(QLatin1String("urn:uuid:")));
+        hosts.insert(d.serviceAddress().host());
+    }
+    QCOMPARE(hosts.size(), 60);
+    QCOMPARE(client.malformedCount(), 0);
+
+    // Bye at stop: every device leaves the list.
+    QSignalSpy lost(&client, &DiscoveryClient::deviceLost);
+    QVERIFY(sim.stop());
+    QTRY_VERIFY_WITH_TIMEOUT(lost.size() >= 50, 5000);  // Byes are lost too
+}
+
+void tst_OnvifDevsim::signsIn_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<DeviceClient::AuthMethod>("method");
+    QTest::newRow("both, clock right") << 0 << DeviceClient::AuthMethod::UsernameToken;
+    QTest::newRow("digest only") << 1 << DeviceClient::AuthMethod::HttpDigest;
+    QTest::newRow("UsernameToken only") << 2 << DeviceClient::AuthMethod::UsernameToken;
+    QTest::newRow("UsernameToken only, clock 7 h ahead") << 3 << DeviceClient::AuthMethod::UsernameToken;
+    QTest::newRow("both, clock 9 h behind") << 4 << DeviceClient::AuthMethod::UsernameToken;
+    QTest::newRow("digest only, clock 5 h ahead") << 5 << DeviceClient::AuthMethod::HttpDigest;
+}
+
+// Device information and interfaces with the right password; NotAuthorized
+// with a wrong one, on every kind of device.
+void tst_OnvifDevsim::signsIn()
+{
+    QFETCH(int, device);
+    QFETCH(DeviceClient::AuthMethod, method);
+    static bool started = false;
+    if (!started) {
+        QVERIFY(m_auth.start(simulator(), 6, 34702, 18102, QStringLiteral("127.42.0.1"),
+                             {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                              QStringLiteral("--onvif-behaviour"), QStringLiteral("1:auth=digest"),
+                              QStringLiteral("--onvif-behaviour"), QStringLiteral("2:auth=wsse"),
+                              QStringLiteral("--onvif-behaviour"), QStringLiteral("3:auth=wsse,clock=+7h"),
+                              QStringLiteral("--onvif-behaviour"), QStringLiteral("4:auth=both,clock=-9h"),
+                              QStringLiteral("--onvif-behaviour"), QStringLiteral("5:auth=digest,clock=+5h")}));
+        started = true;
+    }
+    QNetworkAccessManager *network = DeviceClient::makeNetworkManager(this);
+    DeviceClient client(serviceOf(device, "127.42.0", 18102), network);
+    client.setCredentials(QStringLiteral("admin"), kPassword);
+    Outcome<DeviceInformation> info;
+    Outcome<QList<NetworkInterface>> interfaces;
+    client.getDeviceInformation(info.callback());
+    client.getNetworkInterfaces(interfaces.callback());
+    QVERIFY(info.wait() && interfaces.wait());
+    QVERIFY2(info.result.ok(), qPrintable(errorKindName(info.result.error.kind) + u' ' + info.result.error.reason));
+    QVERIFY(!info.result.value.serialNumber.isEmpty());
+    QVERIFY(interfaces.result.ok());
+    QCOMPARE(interfaces.result.value.size(), 1);
+    QCOMPARE(interfaces.result.value.constFirst().ipv4->manual.constFirst().address, serviceOf(device, "127.42.0", 0).host());
+    QCOMPARE(client.authMethod(), method);
+
+    DeviceClient wrong(serviceOf(device, "127.42.0", 18102), network);
+    wrong.setCredentials(QStringLiteral("admin"), QStringLiteral("not-the-password"));
+    Outcome<DeviceInformation> refused;
+    wrong.getDeviceInformation(refused.callback());
+    QVERIFY(refused.wait());
+    QCOMPARE(errorKindName(refused.result.error.kind), errorKindName(ErrorKind::NotAuthorized));
+    delete network;
+}
+
+// No user yet: discovery says FactoryDefault, GetUsers answers anyone;
+// CreateUsers makes the administrator; from then on anonymous calls are
+// refused and the new credentials sign in.
+void tst_OnvifDevsim::factoryStateActivated()
+{
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator(), 2, 34703, 18103, QStringLiteral("127.43.0.1"),
+                      {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                       QStringLiteral("--onvif-behaviour"), QStringLiteral("1:factory,clock=-3h")}));
+    DiscoveryClient discovery(loopback(34703));
+    QVERIFY(discovery.start());
+    discovery.probe();
+    QTRY_COMPARE_WITH_TIMEOUT(discovery.devices().size(), 2, 5000);
+    const QUrl url = serviceOf(1, "127.43.0", 18103);
+    bool factory = false;
+    for (const DiscoveredDevice &d : discovery.devices()) {
+        if (d.serviceAddress() == url)
+            factory = isFactoryDefault(d.scopes);
+        else
+            QVERIFY(!isFactoryDefault(d.scopes));
+    }
+    QVERIFY(factory);
+
+    QNetworkAccessManager *network = DeviceClient::makeNetworkManager(this);
+    DeviceClient anonymous(url, network);
+    Outcome<QList<User>> none;
+    anonymous.getUsers(none.callback());
+    QVERIFY(none.wait());
+    QVERIFY2(none.result.ok(), qPrintable(none.result.error.reason));
+    QVERIFY(none.result.value.isEmpty());
+
+    const QString password = QStringLiteral("Fresh-Passw0rd");
+    Outcome<NoValue> created;
+    anonymous.createUsers({{QStringLiteral("admin"), password, UserLevel::Administrator}}, created.callback());
+    QVERIFY(created.wait());
+    QVERIFY2(created.result.ok(), qPrintable(created.result.error.reason));
+
+    Outcome<QList<User>> refused;
+    anonymous.getUsers(refused.callback());
+    QVERIFY(refused.wait());
+    QCOMPARE(errorKindName(refused.result.error.kind), errorKindName(ErrorKind::NotAuthorized));
+
+    DeviceClient admin(url, network);
+    admin.setCredentials(QStringLiteral("admin"), password);
+    Outcome<QList<User>> users;
+    admin.getUsers(users.callback());
+    QVERIFY(users.wait());
+    QVERIFY2(users.result.ok(), qPrintable(users.result.error.reason));
+    QCOMPARE(users.result.value.size(), 1);
+    QCOMPARE(users.result.value.constFirst().username, QStringLiteral("admin"));
+    QCOMPARE(users.result.value.constFirst().level, UserLevel::Administrator);
+    // Its clock is hours off: the token was signed on it.
+    QVERIFY(qAbs(admin.clockOffsetMs() + 3 * 3600 * 1000) < 5000);
+    delete network;
+}
+
+QTEST_GUILESS_MAIN(tst_OnvifDevsim)
+#include "tst_onvifdevsim.moc"
