@@ -11,9 +11,16 @@
 #include <QUdpSocket>
 #include <QVariant>
 
+#include <sys/socket.h>
+
 namespace Onvif {
 
 namespace {
+
+// Room for the answers of a large site arriving together (a thousand
+// devices answer both Probes of a round within half a second, about 1.5 KB
+// each) while the event loop is busy; the kernel doubles the figure.
+constexpr int kReceiveBuffer = 8 * 1024 * 1024;
 
 // Directed probes go out in small bursts so that a range of a few thousand
 // addresses does not overflow the socket's send queue.
@@ -91,6 +98,11 @@ bool DiscoveryClient::start()
             continue;
         socket->setSocketOption(QAbstractSocket::MulticastLoopbackOption, QVariant(1));
         socket->setSocketOption(QAbstractSocket::MulticastTtlOption, QVariant(1));
+        // FORCE works with the capability (tests, namespaces), the plain
+        // one up to the system's maximum elsewhere.
+        const int fd = int(socket->socketDescriptor());
+        if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &kReceiveBuffer, sizeof kReceiveBuffer) != 0)
+            setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
         connect(socket, &QUdpSocket::readyRead, this, [this, socket] { drain(socket); });
     }
     m_running = true;
