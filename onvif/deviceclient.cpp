@@ -441,8 +441,11 @@ void DeviceClient::finished(quint64 id)
             if (!challenges.isEmpty() && (exchange->digestAttempts == 0 || challenges.constFirst().stale)
                 && exchange->digestAttempts < 3) {
                 ++exchange->digestAttempts;
+                // Calls in flight together may all be challenged with the
+                // same nonce: its count keeps rising, never starts over.
+                if (!m_useDigest || challenges.constFirst().nonce != m_challenge.nonce)
+                    m_nonceCount = 0;
                 m_challenge = challenges.constFirst();
-                m_nonceCount = 0;
                 m_useDigest = true;
                 send(exchange);
                 return;

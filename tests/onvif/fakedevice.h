@@ -16,6 +16,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUrl>
@@ -43,7 +44,8 @@ public:
     QString password = QStringLiteral("secret");
     qint64 clockOffsetMs = 0;
     QByteArray digestAlgorithm = "MD5";
-    QByteArray nonce = "n0nce";
+    // Every challenge with the same nonce (a device whose nonce is timed).
+    bool oneNonce = false;
     // Set by a test to answer one operation its own way; null: the default.
     std::function<std::optional<Reply>(const QString &operation, const Onvif::XmlTree &request)> answerWith;
     // What the default answers hold, per operation: the Body's content.
@@ -66,6 +68,16 @@ public:
             }
         });
     }
+
+    // A fresh nonce, valid from now on, as a device gives with each
+    // challenge; revokeNonces() makes the earlier ones stale.
+    QByteArray issueNonce()
+    {
+        const QByteArray n = "nonce" + QByteArray::number(oneNonce && m_nonces ? m_nonces : ++m_nonces);
+        m_issued.insert(n);
+        return n;
+    }
+    void revokeNonces() { m_issued.clear(); }
 
     QUrl url() const
     {
@@ -158,14 +170,20 @@ private:
                 v = v.mid(1, v.size() - 2);
             params.insert(part.left(eq).trimmed(), v);
         }
-        if (params.value("username") != username.toUtf8() || params.value("nonce") != nonce)
+        const QByteArray nonce = params.value("nonce");
+        if (params.value("username") != username.toUtf8() || !m_issued.contains(nonce))
             return false;
         const QList<Onvif::HttpDigest::Challenge> c =
             Onvif::HttpDigest::parse("Digest realm=\"fake\", qop=\"auth\", nonce=\"" + nonce + "\", algorithm=" + digestAlgorithm);
         const QByteArray expected = Onvif::HttpDigest::response(c.constFirst(), username, password, "POST", p.path,
                                                                 params.value("cnonce"),
                                                                 params.value("nc").toUInt(nullptr, 16));
-        return params.value("response") == expected && params.value("uri") == p.path;
+        // A nonce count used once is a replay.
+        const QByteArray used = nonce + ':' + params.value("nc");
+        if (params.value("response") != expected || params.value("uri") != p.path || m_usedCounts.contains(used))
+            return false;
+        m_usedCounts.insert(used);
+        return true;
     }
 
     void respond(QTcpSocket *s, const Parsed &p)
@@ -194,8 +212,8 @@ private:
             if (auth == Auth::Digest || auth == Auth::Both) {
                 ++challenges;
                 reply.status = 401;
-                reply.headers.append({"WWW-Authenticate", "Digest realm=\"fake\", qop=\"auth\", nonce=\"" + nonce
-                                                              + "\", algorithm=" + digestAlgorithm});
+                reply.headers.append({"WWW-Authenticate", "Digest realm=\"fake\", qop=\"auth\", nonce=\""
+                                                              + issueNonce() + "\", algorithm=" + digestAlgorithm});
                 reply.body = fault("env:Sender", "ter:NotAuthorized", "HTTP 401");
             } else {
                 reply.status = 400;
@@ -241,6 +259,9 @@ private:
 
     QTcpServer m_server;
     QHash<QTcpSocket *, QByteArray> m_buffers;
+    QSet<QByteArray> m_usedCounts;
+    QSet<QByteArray> m_issued;
+    int m_nonces = 0;
 };
 
 } // namespace TestSupport

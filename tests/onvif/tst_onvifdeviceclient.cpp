@@ -200,15 +200,33 @@ void tst_OnvifDeviceClient::digestGoesFirstOnceLearned()
     }
     QCOMPARE(device.challenges, 1);
 
+    // Calls in flight together, each challenged, all with the same nonce:
+    // none reuses a count.
+    FakeDevice timed;
+    timed.auth = FakeDevice::Auth::Digest;
+    timed.oneNonce = true;
+    DeviceClient together(timed.url(), m_network);
+    together.setCredentials(QStringLiteral("admin"), QStringLiteral("secret"));
+    QList<std::shared_ptr<Outcome<DeviceInformation>>> calls;
+    for (int i = 0; i < 6; ++i) {
+        calls.append(std::make_shared<Outcome<DeviceInformation>>());
+        together.getDeviceInformation(calls.constLast()->callback());
+    }
+    for (const auto &call : std::as_const(calls)) {
+        QVERIFY(call->wait());
+        QVERIFY2(call->result.ok(), qPrintable(errorKindName(call->result.error.kind)));
+    }
+
     // The device moves to a new nonce and says the old one is stale.
-    device.nonce = "fresh";
-    device.answerWith = [&device](const QString &, const Onvif::XmlTree &) -> std::optional<FakeDevice::Reply> {
+    device.revokeNonces();
+    const QByteArray fresh = device.issueNonce();
+    device.answerWith = [&device, fresh](const QString &, const Onvif::XmlTree &) -> std::optional<FakeDevice::Reply> {
         if (device.authenticated.constLast())
             return std::nullopt;
         FakeDevice::Reply r;
         r.status = 401;
         r.headers.append({QByteArray("WWW-Authenticate"),
-                          QByteArray("Digest realm=\"fake\", qop=\"auth\", nonce=\"fresh\", stale=true, algorithm=SHA-256")});
+                          "Digest realm=\"fake\", qop=\"auth\", nonce=\"" + fresh + "\", stale=true, algorithm=SHA-256"});
         return r;
     };
     Outcome<DeviceInformation> info;
