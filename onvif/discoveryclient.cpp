@@ -11,6 +11,7 @@
 #include <QUdpSocket>
 #include <QVariant>
 
+#include <netinet/in.h>
 #include <sys/socket.h>
 
 namespace Onvif {
@@ -105,6 +106,15 @@ bool DiscoveryClient::start()
             setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBuffer, sizeof kReceiveBuffer);
         connect(socket, &QUdpSocket::readyRead, this, [this, socket] { drain(socket); });
     }
+    // Without this Linux hands a socket the group's datagrams from every
+    // interface where any socket on the host joined it (a simulator's), not
+    // only from the interfaces this client uses.
+    const int zero = 0;
+    setsockopt(int(m_listen4->socketDescriptor()), IPPROTO_IP, IP_MULTICAST_ALL, &zero, sizeof zero);
+#ifdef IPV6_MULTICAST_ALL
+    if (m_listen6)
+        setsockopt(int(m_listen6->socketDescriptor()), IPPROTO_IPV6, IPV6_MULTICAST_ALL, &zero, sizeof zero);
+#endif
     m_running = true;
     refreshInterfaces();
     if (m_indexes4.isEmpty() && m_indexes6.isEmpty()) {
@@ -113,7 +123,8 @@ bool DiscoveryClient::start()
         return false;
     }
     m_sweepTimer->start(m_options.sweepIntervalMs);
-    qCInfo(lcOnvif).noquote() << "WS-Discovery on" << (m_joined4 + m_joined6).join(QStringLiteral(", "));
+    qCInfo(lcOnvif).noquote() << "WS-Discovery on IPv4:" << m_joined4.join(QStringLiteral(", "))
+                              << "IPv6:" << m_joined6.join(QStringLiteral(", "));
     return true;
 }
 
