@@ -64,6 +64,8 @@ private slots:
     void signsIn_data();
     void signsIn();
     void factoryStateActivated();
+    void newAddress_data();
+    void newAddress();
 
 private:
     TestSupport::OnvifSim m_auth;  // the fleet of signsIn, started once
@@ -215,6 +217,85 @@ void tst_OnvifDevsim::factoryStateActivated()
     QCOMPARE(users.result.value.constFirst().level, UserLevel::Administrator);
     // Its clock is hours off: the token was signed on it.
     QVERIFY(qAbs(admin.clockOffsetMs() + 3 * 3600 * 1000) < 5000);
+    delete network;
+}
+
+void tst_OnvifDevsim::newAddress_data()
+{
+    QTest::addColumn<bool>("reboot");
+    QTest::newRow("applied at once") << false;
+    QTest::newRow("RebootNeeded") << true;
+}
+
+// SetNetworkInterfaces to a new address: with RebootNeeded the device
+// keeps its address until SystemReboot, says Bye, and comes back with a
+// Hello at the new one; without, it moves at once. The same client, told
+// the new address, signs in there (its clock and scheme kept).
+void tst_OnvifDevsim::newAddress()
+{
+    QFETCH(bool, reboot);
+    const quint16 port = reboot ? 34705 : 34704;
+    const quint16 http = reboot ? 18105 : 18104;
+    const QString block = reboot ? QStringLiteral("127.46.0.") : QStringLiteral("127.45.0.");
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator(), 1, port, http, block + u'1',
+                      {QStringLiteral("--onvif-reboot-ms"), QStringLiteral("200"), QStringLiteral("--onvif-behaviour"),
+                       reboot ? QStringLiteral("0:auth=digest,clock=+2h,reboot") : QStringLiteral("0:auth=wsse,clock=-2h")}));
+    DiscoveryClient discovery(loopback(port));
+    QSignalSpy found(&discovery, &DiscoveryClient::deviceFound);
+    QSignalSpy changed(&discovery, &DiscoveryClient::deviceChanged);
+    QSignalSpy lost(&discovery, &DiscoveryClient::deviceLost);
+    QVERIFY(discovery.start());
+    discovery.probe();
+    QTRY_COMPARE_WITH_TIMEOUT(discovery.devices().size(), 1, 5000);
+    const QString endpoint = discovery.devices().constFirst().endpoint;
+    const QUrl oldUrl = discovery.devices().constFirst().serviceAddress();
+
+    QNetworkAccessManager *network = DeviceClient::makeNetworkManager(this);
+    DeviceClient client(oldUrl, network);
+    client.setCredentials(QStringLiteral("admin"), kPassword);
+    Outcome<QList<NetworkInterface>> interfaces;
+    client.getNetworkInterfaces(interfaces.callback());
+    QVERIFY(interfaces.wait());
+    QVERIFY2(interfaces.result.ok(), qPrintable(interfaces.result.error.reason));
+    const NetworkInterface nic = interfaces.result.value.constFirst();
+    const QString newAddress = block + QStringLiteral("200");
+    NetworkInterfaceSettings settings;
+    settings.ipv4Enabled = true;
+    settings.ipv4Dhcp = false;
+    settings.ipv4Manual = {{newAddress, nic.ipv4->manual.constFirst().prefixLength}};
+    Outcome<bool> set;
+    client.setNetworkInterfaces(nic.token, settings, set.callback());
+    QVERIFY(set.wait());
+    QVERIFY2(set.result.ok(), qPrintable(set.result.error.reason));
+    QCOMPARE(set.result.value, reboot);
+
+    if (reboot) {
+        // Still at the old address until the reboot.
+        Outcome<DeviceInformation> before;
+        client.getDeviceInformation(before.callback());
+        QVERIFY(before.wait());
+        QVERIFY(before.result.ok());
+        Outcome<QString> rebooted;
+        client.systemReboot(rebooted.callback());
+        QVERIFY(rebooted.wait());
+        QVERIFY(rebooted.result.ok());
+        QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 1, 5000);
+    }
+    // Heard again (Hello) with the new service address.
+    QTRY_VERIFY_WITH_TIMEOUT(discovery.device(endpoint)
+                                 && discovery.device(endpoint)->serviceAddress().host() == newAddress,
+                             10000);
+    QVERIFY(found.size() + changed.size() >= 2);
+
+    QUrl newUrl = oldUrl;
+    newUrl.setHost(newAddress);
+    client.setServiceAddress(newUrl);
+    Outcome<DeviceInformation> after;
+    client.getDeviceInformation(after.callback());
+    QVERIFY(after.wait());
+    QVERIFY2(after.result.ok(), qPrintable(after.result.error.reason));
+    QCOMPARE(client.authMethod(), reboot ? DeviceClient::AuthMethod::HttpDigest : DeviceClient::AuthMethod::UsernameToken);
     delete network;
 }
 
