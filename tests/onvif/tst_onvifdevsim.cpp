@@ -3,11 +3,15 @@
 // and scheme, a wrong password, and a device in factory state activated.
 
 #include "onvif/deviceclient.h"
+#include "onvif/devicesession.h"
 #include "onvif/discoveryclient.h"
 #include "onvifsim.h"
 
 #include <QNetworkAccessManager>
 #include <QtTest>
+
+#include <atomic>
+#include <thread>
 
 using namespace Onvif;
 
@@ -64,6 +68,7 @@ private slots:
     void signsIn_data();
     void signsIn();
     void factoryStateActivated();
+    void sessionsOnWorkerThreads();
     void newAddress_data();
     void newAddress();
 
@@ -218,6 +223,37 @@ void tst_OnvifDevsim::factoryStateActivated()
     // Its clock is hours off: the token was signed on it.
     QVERIFY(qAbs(admin.clockOffsetMs() + 3 * 3600 * 1000) < 5000);
     delete network;
+}
+
+// Blocking sessions on plain threads, several at once, as a thread pool
+// runs a batch: each signs in and reads; a wrong password fails alone.
+void tst_OnvifDevsim::sessionsOnWorkerThreads()
+{
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator(), 8, 34706, 18106, QStringLiteral("127.47.0.1"),
+                      {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                       QStringLiteral("--onvif-behaviour"), QStringLiteral("0-3:auth=digest"),
+                       QStringLiteral("--onvif-behaviour"), QStringLiteral("4-7:auth=wsse,clock=+4h")}));
+    std::atomic<int> signedIn{0};
+    std::atomic<int> refused{0};
+    std::vector<std::thread> pool;
+    for (int i = 0; i < 9; ++i) {
+        pool.emplace_back([i, &signedIn, &refused] {
+            const bool wrong = i == 8;
+            DeviceSession session(serviceOf(wrong ? 5 : i, "127.47.0", 18106), QStringLiteral("admin"),
+                                  wrong ? QStringLiteral("nope") : kPassword);
+            const Result<DeviceInformation> info = session.getDeviceInformation();
+            const Result<QList<NetworkInterface>> nics = session.getNetworkInterfaces();
+            if (info.ok() && nics.ok() && !nics.value.isEmpty())
+                ++signedIn;
+            if (info.error.kind == ErrorKind::NotAuthorized && nics.error.kind == ErrorKind::NotAuthorized)
+                ++refused;
+        });
+    }
+    for (std::thread &t : pool)
+        t.join();
+    QCOMPARE(signedIn.load(), 8);
+    QCOMPARE(refused.load(), 1);
 }
 
 void tst_OnvifDevsim::newAddress_data()
