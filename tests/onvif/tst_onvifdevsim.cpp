@@ -69,6 +69,7 @@ private slots:
     void signsIn();
     void factoryStateActivated();
     void sessionsOnWorkerThreads();
+    void settingsReadBack();
     void newAddress_data();
     void newAddress();
 
@@ -254,6 +255,46 @@ void tst_OnvifDevsim::sessionsOnWorkerThreads()
         t.join();
     QCOMPARE(signedIn.load(), 8);
     QCOMPARE(refused.load(), 1);
+}
+
+// Gateway, DNS and HTTP port set and read back; a new HTTP port moves the
+// service there.
+void tst_OnvifDevsim::settingsReadBack()
+{
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator(), 1, 34707, 18107, QStringLiteral("127.48.0.1"),
+                      {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain")}));
+    DeviceSession session(serviceOf(0, "127.48.0", 18107), QStringLiteral("admin"), kPassword);
+    QVERIFY(session.setNetworkDefaultGateway({{QStringLiteral("127.48.0.254")}, {}}).ok());
+    const Result<NetworkGateway> gateway = session.getNetworkDefaultGateway();
+    QVERIFY(gateway.ok());
+    QCOMPARE(gateway.value.ipv4, QStringList{QStringLiteral("127.48.0.254")});
+
+    DnsInformation dns;
+    dns.searchDomains = {QStringLiteral("site.example")};
+    dns.manualServers = {QStringLiteral("192.0.2.53"), QStringLiteral("2001:db8::53")};
+    const Result<NoValue> setDns = session.setDns(dns);
+    QVERIFY2(setDns.ok(), qPrintable(setDns.error.reason));
+    const Result<DnsInformation> readDns = session.getDns();
+    QVERIFY(readDns.ok());
+    QVERIFY(!readDns.value.fromDhcp);
+    QCOMPARE(readDns.value.manualServers, dns.manualServers);
+    QCOMPARE(readDns.value.searchDomains, dns.searchDomains);
+
+    const Result<QList<NetworkProtocol>> protocols = session.getNetworkProtocols();
+    QVERIFY(protocols.ok());
+    QCOMPARE(httpPort(protocols.value), 18107);
+    QList<NetworkProtocol> changed = protocols.value;
+    for (NetworkProtocol &p : changed) {
+        if (p.name == QLatin1String("HTTP"))
+            p.ports = {18117};
+    }
+    const Result<NoValue> setProtocols = session.setNetworkProtocols(changed);
+    QVERIFY2(setProtocols.ok(), qPrintable(setProtocols.error.reason));
+    DeviceSession moved(serviceOf(0, "127.48.0", 18117), QStringLiteral("admin"), kPassword);
+    Result<QList<NetworkProtocol>> after;
+    QTRY_VERIFY_WITH_TIMEOUT((after = moved.getNetworkProtocols()).ok(), 5000);
+    QCOMPARE(httpPort(after.value), 18117);
 }
 
 void tst_OnvifDevsim::newAddress_data()
