@@ -88,11 +88,13 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         d.metadataVersion = target.metadataVersion;
     } else if (target.metadataVersion == d.metadataVersion) {
         // The same metadata seen through another interface or address.
-        changed = merge(d.types, target.types) | merge(d.scopes, target.scopes) | merge(d.xaddrs, target.xaddrs);
+        changed = merge(d.types, target.types);
+        changed = merge(d.scopes, target.scopes) || changed;
+        changed = merge(d.xaddrs, target.xaddrs) || changed;
     }
     // An older version (a late duplicate) changes nothing but the time.
-    changed = merge(d.sources, {source}) | changed;
-    changed = merge(d.interfaces, {interfaceName}) | changed;
+    changed = merge(d.sources, {source}) || changed;
+    changed = merge(d.interfaces, {interfaceName}) || changed;
     return changed ? Change::Updated : Change::None;
 }
 
