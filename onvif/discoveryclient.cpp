@@ -47,6 +47,7 @@ DiscoveryClient::DiscoveryClient(const Options &options, QObject *parent)
     , m_options(options)
     , m_roundTimer(new QTimer(this))
     , m_sweepTimer(new QTimer(this))
+    , m_reprobeTimer(new QTimer(this))
     , m_directedTimer(new QTimer(this))
     , m_table(options.maxDevices, options.silenceLimitMs)
 {
@@ -60,6 +61,7 @@ DiscoveryClient::DiscoveryClient(const Options &options, QObject *parent)
         }
     });
     connect(m_sweepTimer, &QTimer::timeout, this, &DiscoveryClient::sweep);
+    connect(m_reprobeTimer, &QTimer::timeout, this, &DiscoveryClient::probe);
     m_directedTimer->setSingleShot(true);
     connect(m_directedTimer, &QTimer::timeout, this, &DiscoveryClient::sendDirected);
 }
@@ -123,6 +125,8 @@ bool DiscoveryClient::start()
         return false;
     }
     m_sweepTimer->start(m_options.sweepIntervalMs);
+    if (m_options.reprobeIntervalMs > 0)
+        m_reprobeTimer->start(m_options.reprobeIntervalMs);
     qCInfo(lcOnvif).noquote() << "WS-Discovery on IPv4:" << m_joined4.join(QStringLiteral(", "))
                               << "IPv6:" << m_joined6.join(QStringLiteral(", "));
     return true;
@@ -133,6 +137,7 @@ void DiscoveryClient::stop()
     m_running = false;
     m_roundTimer->stop();
     m_sweepTimer->stop();
+    m_reprobeTimer->stop();
     m_directedTimer->stop();
     m_directedQueue.clear();
     m_roundsLeft = 0;

@@ -12,7 +12,8 @@
 // start and again at each round interval, since datagrams get lost and
 // devices wait a random 0..500 ms before they answer. Every device heard
 // (ProbeMatch or Hello) stays listed until its Bye or until it has been
-// silent for the silence limit. One device per endpoint reference, however
+// silent for the silence limit (five minutes by default, while a window is
+// opened every minute). One device per endpoint reference, however
 // many interfaces and addresses it answers on. Datagrams over the size
 // limit or not readable as discovery messages are counted and dropped; the
 // list holds at most maxDevices.
@@ -47,6 +48,10 @@ struct DiscoveryOptions
     int listenTailMs = 600;  // after the last round
     qsizetype maxDatagram = 32 * 1024;
     int maxDevices = 4096;
+    // While running, a listening window every so often (0: only when
+    // probe() is called), so that a device still there is heard again
+    // long before the silence limit forgets it.
+    int reprobeIntervalMs = 60 * 1000;
     qint64 silenceLimitMs = 5 * 60 * 1000;
     int sweepIntervalMs = 5000;
     int maxDirectedAddresses = 4096;
@@ -123,6 +128,7 @@ private:
     bool m_running = false;
     QTimer *m_roundTimer;
     QTimer *m_sweepTimer;
+    QTimer *m_reprobeTimer;
     QTimer *m_directedTimer;
     int m_roundsLeft = 0;
     QList<QHostAddress> m_directedQueue;
