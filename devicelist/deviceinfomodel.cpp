@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <numeric>
 #include <optional>
+#include <vector>
 
 namespace VoskTool {
 
@@ -257,6 +258,7 @@ bool DeviceInfoModel::setData(const QModelIndex &index, const QVariant &value, i
     Row &row = m_rows[static_cast<std::size_t>(index.row())];
     if (row.check == state)
         return true;
+    m_checkedRows += (state == Qt::Checked) - (row.check == Qt::Checked);
     row.check = static_cast<Qt::CheckState>(state);
     Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
     return true;
@@ -277,6 +279,13 @@ QVariant DeviceInfoModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= DeviceColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == HeaderCheckStateRole) {
+        if (m_logicalOf.at(section) != ColumnCheck)
+            return QVariant();
+        if (m_checkedRows == 0)
+            return static_cast<int>(Qt::Unchecked);
+        return static_cast<int>(m_checkedRows == rowCount() ? Qt::Checked : Qt::PartiallyChecked);
+    }
     return m_headers.at(section).value(role == Qt::EditRole ? Qt::DisplayRole : role);
 }
 
@@ -316,11 +325,38 @@ int DeviceInfoModel::columnIndex(int id) const
     return m_columnMap.at(id);
 }
 
+QString DeviceInfoModel::sharedText(int logical, QString text) const
+{
+    // A fleet repeats a few types, versions, masks, gateways and ports over
+    // thousands of rows; a text of its own in every cell was most of a row's
+    // memory. Texts that identify one device are not worth a pool entry, and
+    // the pool stops growing where a fleet stops repeating itself.
+    static constexpr int kLimit = 4096;
+    switch (logical) {
+    case ColumnSerialNumber:
+    case ColumnMac:
+    case ColumnIpv4Address:
+    case ColumnIpv6Address:
+    case ColumnStartTime:
+        return text;
+    default:
+        break;
+    }
+    if (text.isEmpty())
+        return text;
+    const auto it = m_sharedTexts.constFind(text);
+    if (it != m_sharedTexts.constEnd())
+        return *it;
+    if (m_sharedTexts.size() < kLimit)
+        m_sharedTexts.insert(text);
+    return text;
+}
+
 void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
 {
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
         if (std::optional<QString> text = cellText(logical, record, m_texts)) {
-            row.texts[logical] = std::move(*text);
+            row.texts[logical] = sharedText(logical, std::move(*text));
             row.filled |= 1u << logical;
         }
     }
@@ -330,9 +366,12 @@ void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
 DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, int id) const
 {
     Row row;
-    row.key = DeviceKey::fromRecord(record);
     row.id = id;
     setTexts(row, record);
+    // The key is the serial number and MAC texts the row shows: the same
+    // buffers, not a second copy of each.
+    row.key = DeviceKey{row.texts[ColumnSerialNumber], row.texts[ColumnMac]};
+    Q_ASSERT(row.key == DeviceKey::fromRecord(record));
     return row;
 }
 
@@ -373,7 +412,14 @@ bool DeviceInfoModel::removeRows(int row, int count, const QModelIndex &parent)
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
     unindexRows(row, row + count - 1);
+    m_checkedRows -= static_cast<int>(std::count_if(m_rows.begin() + row, m_rows.begin() + row + count,
+                                                    [](const Row &r) { return r.check == Qt::Checked; }));
     m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    if (m_rows.empty()) {
+        // A refresh starts a fleet afresh; so does the pool.
+        m_sharedTexts.clear();
+        std::deque<Row>().swap(m_rows);
+    }
     endRemoveRows();
     return true;
 }
@@ -427,8 +473,7 @@ void DeviceInfoModel::sort(int column, Qt::SortOrder order)
     else
         std::stable_sort(permutation.begin(), permutation.end(), [&less](int a, int b) { return less(b, a); });
 
-    std::vector<Row> sorted;
-    sorted.reserve(static_cast<std::size_t>(rows));
+    std::deque<Row> sorted;
     std::vector<int> newRowOf(static_cast<std::size_t>(rows));
     for (int i = 0; i < rows; ++i) {
         sorted.push_back(std::move(m_rows[permutation[i]]));

@@ -7,11 +7,12 @@
 #include <QAbstractTableModel>
 #include <QDomDocument>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
+#include <deque>
 #include <functional>
-#include <vector>
 
 namespace VoskTool {
 
@@ -48,6 +49,11 @@ public:
     // Role on the check column's header: 1 asks the toolkit's table view to
     // draw a check box there that checks or unchecks every row.
     static constexpr int HeaderCheckRole = 162;
+    // Role on the check column's header: the state of all rows' check boxes
+    // together (Unchecked when none is checked or there are no rows, Checked
+    // when all are, else PartiallyChecked), kept as rows change rather than
+    // counted on every repaint of the header's box.
+    static constexpr int HeaderCheckStateRole = 163;
     // Role on each row's check-column cell: the row's DeviceKey (read only).
     static constexpr int DeviceKeyRole = Qt::UserRole + 1;
 
@@ -170,6 +176,7 @@ private:
     };
 
     void setUp();
+    QString sharedText(int logical, QString text) const;
     Row makeRow(const VOSK_DEVICE_INFO &record, int id) const;
     void setTexts(Row &row, const VOSK_DEVICE_INFO &record) const;
     void indexRows(int first, int last) const;
@@ -189,9 +196,17 @@ private:
     QVector<int> m_logicalOf;
     std::function<bool()> m_beforeCommit;
     CellTexts m_texts;
-    std::vector<Row> m_rows;
+    // A deque rather than a vector: a vector of 16,000 rows doubles its
+    // array as it grows and holds the old and the new one at once, 15 MB at
+    // that moment, and up to half of it spare afterwards.
+    std::deque<Row> m_rows;
+    int m_checkedRows = 0; // rows whose check box is Checked
     // Horizontal header data by model column and role.
     QVector<QHash<int, QVariant>> m_headers;
+    // Texts that many rows repeat (types, versions, masks, gateways, ports),
+    // held once: each row's cell shares the pooled copy's buffer. Bounded
+    // (see sharedText()), and emptied with the table.
+    mutable QSet<QString> m_sharedTexts;
     // Key -> rows; rebuilt on demand after a sort.
     mutable QHash<DeviceKey, KeySlot> m_rowIndex;
     mutable bool m_indexStale = false;
