@@ -1,11 +1,11 @@
 #pragma once
 
+#include "devicelist/columnconfig.h"
 #include "devicelist/devicecolumn.h"
 #include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QAbstractTableModel>
-#include <QDomDocument>
 #include <QHash>
 #include <QSet>
 #include <QString>
@@ -32,13 +32,10 @@ namespace VoskTool {
 // number and MAC in red and bold, and every cell of it explains why in its
 // tool tip.
 //
-// The model column of each logical column comes from ColumnConfig.xml,
-// read once at construction; moveColumn() rewrites that file for a header
-// drag, so the new order takes effect at the next start. The model always
-// has 22 valid, distinct columns: unusable entries of the file fall back to
-// their logical id (or, when that is taken, the first free column).
-// Construction and every save remove the temporaries that an interrupted
-// save left beside the file ("ColumnConfig.xml.XXXXXX").
+// The model column of each logical column comes from ColumnConfig.xml
+// (ColumnConfig), read once at construction; moveColumn() rewrites that
+// file for a header drag, so the new order takes effect at the next start.
+// The model always has 22 valid, distinct columns (see ColumnConfig).
 //
 // GUI thread only.
 class DeviceInfoModel final : public QAbstractTableModel
@@ -136,14 +133,14 @@ public:
     // until the program ends). The model's columns do not move.
     bool moveColumn(int logicalIndex, int from, int to);
 
-    QString configPath() const { return m_configPath; }
+    QString configPath() const { return m_config.path(); }
     // The column map as loaded (model column of each logical column).
     QVector<int> columnMap() const { return m_columnMap; }
 
     // Called after a save has written the new content and before it replaces
     // the old file; returning false abandons the save, as a crash at that
     // moment would. For tests.
-    void setBeforeCommitHook(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
+    void setBeforeCommitHook(std::function<bool()> hook) { m_config.setBeforeCommitHook(std::move(hook)); }
 
     // Where ColumnConfig.xml lives: TarnGUIToolkit::GetUserFilePath(), beside
     // a portable program whose folder is writable, otherwise in the per-user
@@ -184,17 +181,10 @@ private:
     void rebuildIndex() const;
     void setHeaders();
     void renumberFrom(int row);
-    void rebuildDocument(const QVector<int> &map);
-    bool saveDocument();
-    QDomElement indexValueElement(const QDomElement &child) const;
-
-    QString m_configPath;
-    QDomDocument m_document;
-    QDomElement m_root;
+    ColumnConfig m_config;
     QVector<int> m_columnMap;
     // The logical column of each model column: m_columnMap inverted.
     QVector<int> m_logicalOf;
-    std::function<bool()> m_beforeCommit;
     CellTexts m_texts;
     // A deque rather than a vector: a vector of 16,000 rows doubles its
     // array as it grows and holds the old and the new one at once, 15 MB at

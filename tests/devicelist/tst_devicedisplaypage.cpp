@@ -5,7 +5,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 #include "tests/double/voskdouble.h"
 
 #include <QBrush>
