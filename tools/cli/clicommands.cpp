@@ -8,6 +8,7 @@
 #include "password/recoveryfiles.h"
 #include "password/resetpasswordthread.h"
 #include "tools/cli/batchplan.h"
+#include "tools/cli/clihelp.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
 
@@ -68,11 +69,12 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
 {
     parser.addOptions({common.interfaces, common.wait, common.help});
     if (!parser.parse(QStringList{command} + arguments)) {
-        writeErr(parser.errorText());
+        writeErr(CliHelp::parserError(parser.errorText()));
+        std::fputs(CliHelp::hint(command).toLocal8Bit().constData(), stderr);
         return Parsed::Bad;
     }
     if (parser.isSet(common.help)) {
-        writeOut(usage());
+        writeOut(CliHelp::commandHelp(command));
         return Parsed::Help;
     }
     bool ok = false;
@@ -281,49 +283,6 @@ bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &opti
 }
 
 } // namespace
-
-QString usage()
-{
-    return QStringLiteral(
-        "Usage: vosktool-cli COMMAND [OPTIONS]\n"
-        "\n"
-        "Commands:\n"
-        "  list [--json|--csv] [--watch] [--expect N]\n"
-        "      The devices on the network; --watch prints online, updated and\n"
-        "      offline events until interrupted; --expect N stops listening once\n"
-        "      N devices are seen.\n"
-        "  activate SERIAL... --password-file FILE\n"
-        "      Activates the devices with the new administrator password on the\n"
-        "      first line of FILE ('-' reads standard input).\n"
-        "  set SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P]\n"
-        "      [--dhcp on|off] --password-file FILE\n"
-        "      Changes the network parameters of one device; what is not given\n"
-        "      keeps the device's value. FILE holds the administrator password.\n"
-        "  batch PLAN.csv [--start A] [--mask M] [--gateway G] [--port P]\n"
-        "      [--http-port P] [--dhcp] --password-file FILE [--dry-run]\n"
-        "      Changes many devices: one line per device,\n"
-        "      serial,ip,mask,gateway,port,http_port; an empty cell takes the\n"
-        "      option's value, an empty ip the next address from --start. The\n"
-        "      whole plan is checked before anything is sent; --dry-run prints\n"
-        "      what would be sent.\n"
-        "  restore SERIAL --code-file FILE\n"
-        "      Restores the default password of a device with the security code\n"
-        "      the reset service gave for it (first line of FILE).\n"
-        "  export-keys [SERIAL...] [--expect N]\n"
-        "      Writes the reset key file of each device (default: every device\n"
-        "      found) to the working folder of the batch reset, for the reset\n"
-        "      service; keys that cannot be read are listed in out_error.txt.\n"
-        "  reset --answers DIR --password-file FILE [SERIAL...] [--expect N]\n"
-        "      Resets the devices with the reset service's answer files in DIR to\n"
-        "      the new password on the first line of FILE; refusals go to\n"
-        "      in_error.txt, devices without an answer to mismatch.txt.\n"
-        "\n"
-        "Every command: --interfaces NAMES (else VOSK_INTERFACES, else every\n"
-        "interface), --wait MS (how long to listen for devices, default 3000).\n"
-        "Results go to standard output, one line per device (serial number, a\n"
-        "tab, the result); progress and errors to standard error.\n"
-        "Exit codes: 0 every device done, 1 some device failed, 2 bad input.\n");
-}
 
 int list(const QStringList &arguments)
 {
