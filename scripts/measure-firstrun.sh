@@ -4,7 +4,9 @@
 # (Xvfb); then ends the tool, which ends the fleet. Prints the wall time,
 # the processor time of the build, and the load of the machine meanwhile
 # (a shared machine's figure is only as good as its quiet).
-#   scripts/measure-firstrun.sh
+#   scripts/measure-firstrun.sh [BUILD_DIR]
+# BUILD_DIR (default: a temporary folder, removed afterwards) is kept; a
+# folder that holds a build already gives a warm figure, said so.
 # Everything runs in a private network namespace with only loopback up, so
 # neither the tool nor the simulator can reach a network, and with a home
 # and runtime folder of its own (no clash with a tool the user runs).
@@ -57,14 +59,27 @@ until xwininfo -display "$display" -root >/dev/null 2>&1; do
     sleep 0.2
 done
 
+build="${1:-$work/build}"
+if [ -e "$build/CMakeCache.txt" ]; then
+    echo "note: $build holds a build already: not a cold first run" >&2
+fi
+
 read -r load_before _ < /proc/loadavg
 start=$(date +%s.%N)
-env CCACHE_DISABLE=1 VOSKTOOL_BUILD="$work/build" DISPLAY="$display" HOME="$work/home" \
+env CCACHE_DISABLE=1 VOSKTOOL_BUILD="$build" DISPLAY="$display" HOME="$work/home" \
     XDG_RUNTIME_DIR="$work/run" XDG_STATE_HOME="$work/home/state" XDG_CONFIG_HOME="$work/home/config" \
     "$root/run.sh" >"$work/run.log" 2>&1 &
 run_pid=$!
-# The main window is the first top-level window with a size of its own.
-until xwininfo -display "$display" -root -children 2>/dev/null | grep -q '"VOSKTool'; do
+# The main window: a top-level window of the program's class, mapped.
+window_up() {
+    local id
+    for id in $(xwininfo -display "$display" -root -children 2>/dev/null \
+                | awk '/\("vosktool" "VOSKTool"\)/ { print $1 }'); do
+        xwininfo -display "$display" -id "$id" 2>/dev/null | grep -q 'Map State: IsViewable' && return 0
+    done
+    return 1
+}
+until window_up; do
     if ! kill -0 "$run_pid" 2>/dev/null; then
         cat "$work/run.log" >&2
         echo "error: run.sh ended before its window appeared" >&2

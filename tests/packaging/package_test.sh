@@ -87,6 +87,7 @@ changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
 # a complaint of man's): no error, no warning. Pedantic and informational
 # tags are shown for the log; of those, a hardening tag fails (a binary
 # built without RELRO, BIND_NOW, FORTIFY or the stack protector).
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/packages.txt lists it)"
 lintian_status=0
 lintian --fail-on error,warning --pedantic --display-info --tag-display-limit 0 "$deb" \
     >"$work/lintian.log" 2>&1 || lintian_status=$?

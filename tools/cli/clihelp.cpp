@@ -145,19 +145,19 @@ const Command *findCommand(const QString &name)
     return found == table.cend() ? nullptr : &*found;
 }
 
-// Words of `text` in lines of at most `width` columns after `indent`
-// spaces; the first line starts at `firstColumn` (where a caller has
-// already written something). A word longer than a line gets one of its own.
+// Words of `text` in lines of at most kLineWidth columns, each after
+// `indent` spaces; the first line starts at `firstColumn` instead when
+// given (a caller has written that much of it). A word longer than a line
+// gets one of its own.
 QString wrap(const QString &text, int indent, int firstColumn = -1)
 {
-    const int width = kLineWidth - indent;
     QString out;
     int column = firstColumn < 0 ? indent : firstColumn;
     if (firstColumn < 0)
         out += QString(indent, QLatin1Char(' '));
     bool lineEmpty = true;
     for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!lineEmpty && column + 1 + word.size() > indent + width) {
+        if (!lineEmpty && column + 1 + word.size() > kLineWidth) {
             out += QLatin1Char('\n') + QString(indent, QLatin1Char(' '));
             column = indent;
             lineEmpty = true;
