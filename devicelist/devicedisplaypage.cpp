@@ -13,6 +13,7 @@
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
 #include "password/batchreset.h"
+#include "password/identityquestion.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -164,25 +165,38 @@ bool DeviceDisplayPage::storeUnlessListed(const VOSK_DEVICE_INFO &record)
     DeviceStore *store = DeviceStore::instance();
     {
         const DeviceStore::Locker locker(store);
-        // A device is listed once, by MAC, whatever its serial number says.
-        if (store->containsMac(VOSK::fieldText(record.mac)))
+        // A device is listed once, by its whole key. Another device that
+        // announces the same MAC (or serial number) is listed too: merging
+        // the two would send what is meant for one to the other.
+        if (store->indexOf(DeviceKey::fromRecord(record)) >= 0)
             return false;
     }
     store->addDevice(record);
     return true;
 }
 
+void DeviceDisplayPage::markIdentity(const DeviceKey &key)
+{
+    DeviceStore *store = DeviceStore::instance();
+    const QVector<DeviceKey> others = store->sharingIdentity(key);
+    m_model->setAmbiguous(key, !others.isEmpty());
+    for (const DeviceKey &other : others)
+        m_model->setAmbiguous(other, store->isAmbiguous(other));
+}
+
 void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
 {
-    if (storeUnlessListed(struDevInfo))
+    if (storeUnlessListed(struDevInfo)) {
         m_model->addDevice(struDevInfo);
+        markIdentity(DeviceKey::fromRecord(struDevInfo));
+    }
     updateCountLabel();
     // A new row is never checked: the selection stays as it is.
 }
 
 void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
 {
-    // Stored one by one, so that a MAC repeated within the run is listed
+    // Stored one by one, so that a device repeated within the run is listed
     // once; the new rows then join the table as one insertion.
     QVector<VOSK_DEVICE_INFO> added;
     added.reserve(records.size());
@@ -191,6 +205,8 @@ void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
             added << record;
     }
     m_model->addDevices(added);
+    for (const VOSK_DEVICE_INFO &record : std::as_const(added))
+        markIdentity(DeviceKey::fromRecord(record));
     updateCountLabel();
 }
 
@@ -198,6 +214,8 @@ void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
 {
     m_model->removeDevice(struDevInfo);
     DeviceStore::instance()->removeDevice(struDevInfo);
+    // The devices that shared its identity may stand alone now.
+    markIdentity(DeviceKey::fromRecord(struDevInfo));
     updateCountLabel();
     // Sent even when the count stays: the device may have been checked and
     // replaced in the count by another.
@@ -331,12 +349,16 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    runConfigReset(this, checkedDevices());
+    const QVector<DeviceKey> devices = checkedDevices();
+    if (IdentityQuestion::confirm(this, devices))
+        runConfigReset(this, devices);
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    runConfigExport(this, checkedDevices());
+    const QVector<DeviceKey> devices = checkedDevices();
+    if (IdentityQuestion::confirm(this, devices))
+        runConfigExport(this, devices);
 }
 
 QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const

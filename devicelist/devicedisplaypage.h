@@ -105,9 +105,12 @@ private:
     void setUp();
     void updateCountLabel();
     void setActionButtonsEnabled(bool enabled);
-    // Stores the record unless its MAC is listed already; true when it did
-    // (the caller then adds its row).
+    // Stores the record unless its key (serial number and MAC) is listed
+    // already; true when it did (the caller then adds its row).
     bool storeUnlessListed(const VOSK_DEVICE_INFO &record);
+    // Brings the ambiguity marks of the key's row and of every row sharing
+    // its MAC or serial number up to date with the store.
+    void markIdentity(const DeviceKey &key);
     // Sends the selection when the checked count differs from the last one
     // sent, or always when forced.
     void evaluateSelection(bool forced);

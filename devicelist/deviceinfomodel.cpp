@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFont>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QTextCodec>
@@ -131,6 +132,11 @@ const QBrush &redBrush()
     return brush;
 }
 
+bool isIdentityColumn(int logical)
+{
+    return logical == ColumnSerialNumber || logical == ColumnMac;
+}
+
 bool isAddressColumn(int logical)
 {
     return logical == ColumnIpv4Address || logical == ColumnIpv4Mask || logical == ColumnIpv4Gateway;
@@ -181,7 +187,9 @@ void DeviceInfoModel::setUp()
     removeStaleSaveTemporaries(m_configPath);
     // The language is chosen before the window is built; a cell text that
     // followed a later change would not match the headers anyway.
-    m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated")};
+    m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated"),
+               tr("Another device announces the same MAC address or serial number. No password is sent to this "
+                  "device until you confirm that it is the one you mean.")};
     loadColumnConfig();
     m_logicalOf.fill(-1, DeviceColumnCount);
     for (int id = 0; id < DeviceColumnCount; ++id)
@@ -215,7 +223,18 @@ QVariant DeviceInfoModel::data(const QModelIndex &index, int role) const
             return row.texts[logical];
         return QVariant();
     case Qt::ForegroundRole:
+        if (row.ambiguous && isIdentityColumn(logical))
+            return redBrush();
         return logical == ColumnActivation && row.notActivated ? redBrush() : greyBrush();
+    case Qt::FontRole:
+        if (row.ambiguous && isIdentityColumn(logical)) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return QVariant();
+    case Qt::ToolTipRole:
+        return row.ambiguous ? QVariant(m_texts.ambiguous) : QVariant();
     case Qt::CheckStateRole:
         return logical == ColumnCheck ? QVariant(static_cast<int>(row.check)) : QVariant();
     case DeviceKeyRole:
@@ -509,6 +528,21 @@ Qt::CheckState DeviceInfoModel::checkState(int row) const
     if (row < 0 || row >= rowCount())
         return Qt::Unchecked;
     return m_rows[static_cast<std::size_t>(row)].check;
+}
+
+void DeviceInfoModel::setAmbiguous(const DeviceKey &key, bool ambiguous)
+{
+    const int row = rowOf(key);
+    if (row < 0 || m_rows[static_cast<std::size_t>(row)].ambiguous == ambiguous)
+        return;
+    m_rows[static_cast<std::size_t>(row)].ambiguous = ambiguous;
+    Q_EMIT dataChanged(index(row, 0), index(row, DeviceColumnCount - 1),
+                       {Qt::ForegroundRole, Qt::FontRole, Qt::ToolTipRole});
+}
+
+bool DeviceInfoModel::isAmbiguous(int row) const
+{
+    return row >= 0 && row < rowCount() && m_rows[static_cast<std::size_t>(row)].ambiguous;
 }
 
 bool DeviceInfoModel::setCheckState(int row, Qt::CheckState state)

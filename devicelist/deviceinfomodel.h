@@ -26,7 +26,10 @@ namespace VoskTool {
 // DisplayRole and EditRole (a cell the record never filled has no value at
 // all, not an empty text), the grey foreground (red for the activation of
 // a device that is not activated), a user-checkable check box on the check
-// column; no cell is editable.
+// column; no cell is editable. A row marked ambiguous (another device
+// announces its MAC or serial number, setAmbiguous()) shows its serial
+// number and MAC in red and bold, and every cell of it explains why in its
+// tool tip.
 //
 // The model column of each logical column comes from ColumnConfig.xml,
 // read once at construction; moveColumn() rewrites that file for a header
@@ -53,6 +56,7 @@ public:
     struct CellTexts
     {
         QString yes, no, on, off, notAvailable, activated, notActivated;
+        QString ambiguous; // the tool tip of an ambiguous row
     };
 
     // Uses defaultConfigPath().
@@ -105,6 +109,10 @@ public:
     QString text(int row, int logical) const;
     // The row's check box; Unchecked out of range.
     Qt::CheckState checkState(int row) const;
+    // Marks the row with that key as one whose identity another device
+    // shares (or clears the mark). An unknown key changes nothing.
+    void setAmbiguous(const DeviceKey &key, bool ambiguous);
+    bool isAmbiguous(int row) const;
     // setData() on the row's check box.
     bool setCheckState(int row, Qt::CheckState state);
 
@@ -158,6 +166,7 @@ private:
         int id = 0;
         Qt::CheckState check = Qt::Unchecked;
         bool notActivated = false;
+        bool ambiguous = false;
     };
 
     void setUp();

@@ -24,6 +24,20 @@ void DeviceStore::unlock()
     PELT_MutexUnlock(m_mutex);
 }
 
+namespace {
+
+void forgetIdentity(QHash<QString, QVector<DeviceKey>> &index, const QString &half, const DeviceKey &key)
+{
+    const auto it = index.find(half);
+    if (it == index.end())
+        return;
+    it->removeOne(key);
+    if (it->isEmpty())
+        index.erase(it);
+}
+
+} // namespace
+
 int DeviceStore::indexOfLocked(const DeviceKey &key) const
 {
     const auto it = m_slots.constFind(key);
@@ -43,6 +57,8 @@ void DeviceStore::removeAtLocked(int index)
     KeySlot &slot = m_slots[key];
     if (--slot.count == 0) {
         m_slots.remove(key);
+        forgetIdentity(m_keysByMac, key.mac, key);
+        forgetIdentity(m_keysBySerial, key.serialNumber, key);
     } else if (slot.first == index) {
         // The removed element was the first of a repeated key: the next one
         // of that key, further back, answers from now on.
@@ -63,8 +79,11 @@ void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
     const Locker locker(this);
     DeviceKey key = DeviceKey::fromRecord(record);
     KeySlot &slot = m_slots[key];
-    if (slot.count++ == 0)
+    if (slot.count++ == 0) {
         slot.first = static_cast<int>(m_devices.size());
+        m_keysByMac[key.mac].append(key);
+        m_keysBySerial[key.serialNumber].append(key);
+    }
     ++m_macCounts[key.mac];
     m_devices.append(record);
     m_keys.append(std::move(key));
@@ -189,6 +208,28 @@ bool DeviceStore::containsMac(const QString &mac) const
     return m_macCounts.contains(mac);
 }
 
+bool DeviceStore::isAmbiguous(const DeviceKey &key)
+{
+    const Locker locker(this);
+    return !sharingIdentity(key).isEmpty();
+}
+
+QVector<DeviceKey> DeviceStore::sharingIdentity(const DeviceKey &key)
+{
+    const Locker locker(this);
+    QVector<DeviceKey> others;
+    for (const DeviceKey &other : m_keysByMac.value(key.mac)) {
+        if (other != key)
+            others.append(other);
+    }
+    // One that shares both halves is the key itself.
+    for (const DeviceKey &other : m_keysBySerial.value(key.serialNumber)) {
+        if (other != key)
+            others.append(other);
+    }
+    return others;
+}
+
 int DeviceStore::count()
 {
     const Locker locker(this);
@@ -202,4 +243,6 @@ void DeviceStore::clear()
     m_keys.clear();
     m_slots.clear();
     m_macCounts.clear();
+    m_keysByMac.clear();
+    m_keysBySerial.clear();
 }

@@ -11,6 +11,10 @@
 
 // The latest VOSK_DEVICE_INFO of every online device, in order of arrival,
 // keyed by DeviceKey (serialNumber, mac) compared as text. One per process.
+// Two devices that announce the same MAC with different serial numbers (or
+// the same serial number with different MACs) are two elements; both are
+// ambiguous (isAmbiguous()) for as long as both are stored, since a MAC or a
+// serial number alone does not tell them apart.
 // Lookups by key or MAC go through hash indexes; adding is amortised
 // constant time, removing linear in the count (the order is kept).
 //
@@ -65,6 +69,12 @@ public:
     bool setActivated(const QString &serialNumber, const QString &mac, quint8 value);
     // Whether an element has that MAC. Takes no lock: call under lock().
     bool containsMac(const QString &mac) const;
+    // Whether another stored device has the key's MAC or its serial number.
+    bool isAmbiguous(const DeviceKey &key);
+    // The other stored devices that share the key's MAC or serial number,
+    // each once, in no particular order; empty for an unambiguous key (and
+    // for one not stored, unless others carry its halves).
+    QVector<DeviceKey> sharingIdentity(const DeviceKey &key);
     int count();
     void clear();
 
@@ -90,4 +100,7 @@ private:
     QVector<DeviceKey> m_keys;          // key of m_devices[i], decoded once
     QHash<DeviceKey, KeySlot> m_slots;  // every key in m_keys
     QHash<QString, int> m_macCounts;    // elements per MAC text
+    // The distinct keys stored under each MAC and each serial number.
+    QHash<QString, QVector<DeviceKey>> m_keysByMac;
+    QHash<QString, QVector<DeviceKey>> m_keysBySerial;
 };

@@ -126,6 +126,42 @@ bool VoskHandler::resetDefaultPasswd(const QByteArray &serialNumber, const QByte
     return VOSK_ResetDefaultPasswd(serialNumber.constData(), securityCode.constData()) >= 1;
 }
 
+bool VoskHandler::modifyDeviceNetParam(const DeviceKey &device, const QByteArray &password, VOSK_NET_PARAM *param)
+{
+    return VOSK_ModifyDeviceNetParam_ByPair(device.serialNumber.toLatin1().constData(),
+                                            device.mac.toLatin1().constData(), password.constData(), param)
+        >= 1;
+}
+
+bool VoskHandler::activateDevice(const DeviceKey &device, const QByteArray &password)
+{
+    return VOSK_ActivateDevice_ByPair(device.serialNumber.toLatin1().constData(), device.mac.toLatin1().constData(),
+                                      password.constData())
+        >= 1;
+}
+
+bool VoskHandler::getDeviceConfig(const DeviceKey &device, unsigned int command, void *answer,
+                                  unsigned int answerSize)
+{
+    return VOSK_GetDeviceConfig_ByPair(device.serialNumber.toLatin1().constData(), device.mac.toLatin1().constData(),
+                                       command, nullptr, 0, answer, answerSize)
+        >= 1;
+}
+
+bool VoskHandler::resetPasswd(const DeviceKey &device, const VOSK_RESET_PASSWD_PARAM *param)
+{
+    return VOSK_ResetPasswd_ByPair(device.serialNumber.toLatin1().constData(), device.mac.toLatin1().constData(),
+                                   param)
+        >= 1;
+}
+
+bool VoskHandler::resetDefaultPasswd(const DeviceKey &device, const QByteArray &securityCode)
+{
+    return VOSK_ResetDefaultPasswd_ByPair(device.serialNumber.toLatin1().constData(),
+                                          device.mac.toLatin1().constData(), securityCode.constData())
+        >= 1;
+}
+
 int VoskHandler::getLastError()
 {
     return VOSK_GetLastError();

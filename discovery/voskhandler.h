@@ -50,6 +50,19 @@ public:
                          unsigned int inSize, void *answer, unsigned int answerSize);
     bool resetPasswd(const QByteArray &serialNumber, const VOSK_RESET_PASSWD_PARAM *param);
     bool resetDefaultPasswd(const QByteArray &serialNumber, const QByteArray &securityCode);
+
+    // The same operations for exactly the device with that key (serial
+    // number and MAC, sent as Latin-1): the *_ByPair calls of the library.
+    // Every operation that sends a secret for a device the user picked goes
+    // this way, so that a second device announcing the same MAC or serial
+    // number can neither answer nor open it. A key no device has reported
+    // fails with VOSK_ERR_NO_SUCH_DEVICE.
+    bool modifyDeviceNetParam(const DeviceKey &device, const QByteArray &password, VOSK_NET_PARAM *param);
+    bool activateDevice(const DeviceKey &device, const QByteArray &password);
+    bool getDeviceConfig(const DeviceKey &device, unsigned int command, void *answer, unsigned int answerSize);
+    bool resetPasswd(const DeviceKey &device, const VOSK_RESET_PASSWD_PARAM *param);
+    bool resetDefaultPasswd(const DeviceKey &device, const QByteArray &securityCode);
+
     // The calling thread's last library error, as the library returns it.
     int getLastError();
 

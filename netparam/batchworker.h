@@ -1,5 +1,6 @@
 #pragma once
 
+#include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
@@ -19,12 +20,14 @@ class BatchWorker final : public QThread
 
 public:
     enum class Kind {
-        Modify,   // VOSK_ModifyDeviceNetParam: target is the MAC
-        Activate, // VOSK_ActivateDevice: target is the serial number
+        Modify,   // VOSK_ModifyDeviceNetParam_ByPair
+        Activate, // VOSK_ActivateDevice_ByPair
     };
     struct Job
     {
-        QByteArray target;
+        // The device, by both halves of its key: a second device sharing
+        // its MAC or serial number can neither answer nor read the request.
+        DeviceKey target;
         VOSK_NET_PARAM param; // Modify only
     };
     struct Outcome

@@ -13,6 +13,7 @@
 #include "netparam/netparamlog.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
+#include "password/identityquestion.h"
 #include "password/recoverydialogs.h"
 
 #include <QFrame>
@@ -56,6 +57,15 @@ QLabel *makeHint(QWidget *parent, const char *name)
     QLabel *hint = makeLabel(parent, name);
     hint->setFixedSize(16, 16);
     return hint;
+}
+
+QVector<DeviceKey> keysOf(const QVector<DeviceInfo> &devices)
+{
+    QVector<DeviceKey> keys;
+    keys.reserve(devices.size());
+    for (const DeviceInfo &device : devices)
+        keys << device.key();
+    return keys;
 }
 
 } // namespace
@@ -402,8 +412,10 @@ void DeviceModifyPage::modifySingle()
         return;
     VOSK_NET_PARAM param = m_netParaPage->collectNetParam();
     DeviceInfo &device = m_selection.first();
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->modifyDeviceNetParam(device.mac.toLatin1(), password, &param)) {
+    if (handler->modifyDeviceNetParam(device.key(), password, &param)) {
         {
             DeviceStore::Locker locker(DeviceStore::instance());
             DeviceStore::instance()->setNetParam(device.serialNumber, device.mac, param);
@@ -448,13 +460,15 @@ void DeviceModifyPage::modifyBatch()
     // The selection may be replaced while the batch runs (a device going
     // offline re-evaluates the table's check boxes): work on this copy.
     QVector<DeviceInfo> devices = m_selection;
+    if (!IdentityQuestion::confirm(window(), keysOf(devices)))
+        return;
     DeviceStore *store = DeviceStore::instance();
     QVector<BatchWorker::Job> jobs(devices.size());
     for (int i = 0; i < devices.size(); ++i) {
         BatchWorker::Job &job = jobs[i];
         std::memset(&job.param, 0, sizeof job.param);
         store->getNetParam(devices[i].serialNumber, devices[i].mac, job.param);
-        job.target = devices[i].mac.toLatin1();
+        job.target = devices[i].key();
         VOSK_NET_PARAM &param = job.param;
         if (newAddresses) {
             VOSK::setFieldText(param.ipv4Address, nextAddress(values.startIp, i));
@@ -546,8 +560,10 @@ void DeviceModifyPage::activateSingle()
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     DeviceInfo &device = m_selection.first();
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->activateDevice(device.serialNumber.toLatin1(), password)) {
+    if (handler->activateDevice(device.key(), password)) {
         {
             DeviceStore::Locker locker(DeviceStore::instance());
             DeviceStore::instance()->setActivated(device.serialNumber, device.mac, 0);
@@ -568,10 +584,12 @@ void DeviceModifyPage::activateBatch()
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     QVector<DeviceInfo> devices = m_selection;
+    if (!IdentityQuestion::confirm(window(), keysOf(devices)))
+        return;
     QVector<BatchWorker::Job> jobs(devices.size());
     for (int i = 0; i < devices.size(); ++i) {
         std::memset(&jobs[i].param, 0, sizeof jobs[i].param);
-        jobs[i].target = devices[i].serialNumber.toLatin1();
+        jobs[i].target = devices[i].key();
     }
     const QVector<BatchWorker::Outcome> outcomes = runBatch(BatchWorker::Kind::Activate, password, jobs);
     DeviceStore *store = DeviceStore::instance();
@@ -643,6 +661,8 @@ void DeviceModifyPage::onForgetPassword()
         return;
     }
     const DeviceInfo device = m_selection.first();
+    if (!IdentityQuestion::confirm(window(), {device.key()}))
+        return;
     Q_EMIT signalCoverMainPage();
     runRecoveryDialog(window(), device.serialNumber, device.deviceType, device.mac);
     Q_EMIT signalDisCoverMainPage();

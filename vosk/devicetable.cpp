@@ -52,7 +52,8 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
                               Events &events)
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    auto it = m_devices.find(m.record.mac);
+    const DeviceId id{m.record.mac, m.record.serialNumber};
+    auto it = m_devices.find(id);
     // (boot, seq) orders one device's reports: a late one is stale.
     if (it != m_devices.end() && it->boot == m.boot && m.seq <= it->seq)
         return;
@@ -75,7 +76,7 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
             forgetSilentDevices();
         if (m_devices.size() >= kCapacity)
             return;
-        it = m_devices.insert(m.record.mac, Device());
+        it = m_devices.insert(id, Device());
     }
     Device &device = *it;
     const bool changed = device.record != m.record;
@@ -142,20 +143,52 @@ void DeviceTable::forgetSilentDevices()
     }
 }
 
-bool DeviceTable::findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const
+int DeviceTable::route(const QByteArray *serial, const QByteArray *mac, Route &route) const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    for (const Device &device : m_devices) {
-        if ((mac && device.record.mac == *mac) || (serial && device.record.serialNumber == *serial)) {
-            route.interfaceIndex = device.interfaceIndex;
-            route.family = device.family;
-            route.publicKey = device.publicKey;
-            route.serial = device.record.serialNumber;
-            route.mac = device.record.mac;
-            return true;
+    const Device *found = nullptr;
+    if (serial && mac) {
+        const auto it = m_devices.constFind(DeviceId{*mac, *serial});
+        if (it == m_devices.cend())
+            return VOSK_ERR_NO_SUCH_DEVICE;
+        found = &*it;
+    } else {
+        // A device that left (bye, or offline by silence) keeps its entry
+        // for a while; it does not make the one the caller was told is
+        // online ambiguous. Among entries none of which is reported (after
+        // a clearup), two still are. Whichever is chosen, the request is
+        // sealed to that entry's own key.
+        int matching = 0, live = 0;
+        const Device *anyMatch = nullptr;
+        for (const Device &device : m_devices) {
+            if (!((mac && device.record.mac == *mac) || (serial && device.record.serialNumber == *serial)))
+                continue;
+            ++matching;
+            anyMatch = &device;
+            if (device.reported) {
+                ++live;
+                found = &device;
+            }
         }
+        if (matching == 0)
+            return VOSK_ERR_NO_SUCH_DEVICE;
+        if (live > 1 || (live == 0 && matching > 1))
+            return VOSK_ERR_AMBIGUOUS_DEVICE;
+        if (!found)
+            found = anyMatch;
     }
-    return false;
+    route.interfaceIndex = found->interfaceIndex;
+    route.family = found->family;
+    route.publicKey = found->publicKey;
+    route.serial = found->record.serialNumber;
+    route.mac = found->record.mac;
+    route.byPair = serial && mac;
+    return VOSK_OK;
+}
+
+bool DeviceTable::findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const
+{
+    return this->route(serial, mac, route) == VOSK_OK;
 }
 
 QList<QByteArray> DeviceTable::heardSince(qint64 since) const
@@ -164,7 +197,7 @@ QList<QByteArray> DeviceTable::heardSince(qint64 since) const
     QList<QByteArray> macs;
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
         if (it->lastHeardMs >= since)
-            macs.append(it.key());
+            macs.append(it->record.mac);
     }
     return macs;
 }

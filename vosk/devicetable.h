@@ -1,8 +1,11 @@
 #pragma once
 
-// The library's table of devices, keyed by MAC: what each device last
-// reported, where it was heard, and whether the caller has been told it is
-// online. The library thread feeds it reports and inquiry rounds and turns
+// The library's table of devices, keyed by the pair (MAC, serial number):
+// what each device last reported, where it was heard, and whether the
+// caller has been told it is online. Two devices that announce one MAC (or
+// one serial number) are two entries, each with its own public key; an
+// operation that names only the shared half cannot tell them apart and is
+// refused rather than sent to either. The library thread feeds it reports and inquiry rounds and turns
 // what it returns into callbacks; operations on other threads look up the
 // route to a device. Thread-safe.
 
@@ -14,6 +17,7 @@
 #include <QList>
 
 #include <mutex>
+#include <utility>
 #include <vector>
 
 namespace VoskNet {
@@ -26,6 +30,11 @@ struct Route
     QByteArray publicKey;
     QByteArray serial;
     QByteArray mac;
+    // The route was asked for by both halves: the request names both, so
+    // that only that device answers it (a second device with the same MAC
+    // or serial number stays silent, and its nonce cannot be taken for this
+    // one's).
+    bool byPair = false;
 };
 
 class DeviceTable final
@@ -49,7 +58,12 @@ public:
     // Forgets what the caller was told, so every device is reported online
     // again when it next answers.
     void clearup();
-    // The device with that MAC or serial number (whichever is given).
+    // The device an operation is for. Both given: exactly the device that
+    // reported that pair. One given: the one device with that MAC or serial
+    // number; VOSK_ERR_AMBIGUOUS_DEVICE when two or more devices reported
+    // online (or, if none of them is, two or more at all) carry it. VOSK_OK, VOSK_ERR_NO_SUCH_DEVICE or VOSK_ERR_AMBIGUOUS_DEVICE.
+    int route(const QByteArray *serial, const QByteArray *mac, Route &route) const;
+    // route() == VOSK_OK.
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const;
     // The MACs of the devices heard at or after that time (steady clock, ms).
     QList<QByteArray> heardSince(qint64 since) const;
@@ -75,8 +89,11 @@ private:
     void forgetSilentDevices();
     bool silent(const Device &device) const;
 
+    // (MAC, serial number): neither holds a zero byte.
+    using DeviceId = std::pair<QByteArray, QByteArray>;
+
     mutable std::mutex m_mutex;
-    QHash<QByteArray, Device> m_devices;  // by MAC
+    QHash<DeviceId, Device> m_devices;
     qint64 m_round = 0;
     qint64 m_lastSweepRound = -1;
 };

@@ -100,6 +100,20 @@ int finish(int code)
     return code == VOSK_OK ? 1 : fail(code);
 }
 
+// Which halves of a device's identity a call names.
+enum class Names { Serial, Mac, Both };
+
+// The device a call is for, from the caller's texts; false for a null,
+// empty or overlong one among those it names.
+bool readAddress(Names names, const char *serialNumber, const char *mac, VoskClient::Address &address)
+{
+    if (names != Names::Mac && !boundedText(serialNumber, TextWidth::serialNumber, address.serial))
+        return false;
+    if (names != Names::Serial && !boundedText(mac, TextWidth::mac, address.mac))
+        return false;
+    return true;
+}
+
 } // namespace
 
 int VOSK_SetLogToFile(int level, int target, int truncate)
@@ -191,10 +205,17 @@ int VOSK_Stop(void)
     return 1;
 }
 
-int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param)
+namespace {
+
+// The operations behind both forms of each call: by the one half of the
+// identity that call names, or (ByPair) by both.
+int modifyDevice(Names names, const char *serialNumber, const char *mac, const char *password,
+                 VOSK_NET_PARAM *param)
 {
-    QByteArray macBytes, passwordBytes;
-    if (!boundedText(mac, TextWidth::mac, macBytes) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes) || !param)
+    VoskClient::Address device;
+    QByteArray passwordBytes;
+    if (!readAddress(names, serialNumber, mac, device) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes)
+        || !param)
         return fail(VOSK_ERR_INVALID_ARG);
     VoskNet::WireRecord params;
     params.ipv4Address = fieldBytes(param->ipv4Address);
@@ -216,26 +237,27 @@ int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PA
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);
-    return finish(client->modify(macBytes, passwordBytes, params));
+    return finish(client->modify(device, passwordBytes, params));
 }
 
-int VOSK_ActivateDevice(const char *serialNumber, const char *password)
+int activateDevice(Names names, const char *serialNumber, const char *mac, const char *password)
 {
-    QByteArray serial, passwordBytes;
-    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
+    VoskClient::Address device;
+    QByteArray passwordBytes;
+    if (!readAddress(names, serialNumber, mac, device) || !boundedText(password, VoskNet::kMaxSecret, passwordBytes))
         return fail(VOSK_ERR_INVALID_ARG);
     const SecretWiper wiper{{&passwordBytes}};
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);
-    return finish(client->activate(serial, passwordBytes));
+    return finish(client->activate(device, passwordBytes));
 }
 
-int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const void *inBuf, unsigned int inSize,
-                         void *outBuf, unsigned int outSize)
+int getDeviceConfig(Names names, const char *serialNumber, const char *mac, unsigned int command,
+                    const void *inBuf, unsigned int inSize, void *outBuf, unsigned int outSize)
 {
-    QByteArray serial;
-    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || inBuf || inSize != 0 || !outBuf)
+    VoskClient::Address device;
+    if (!readAddress(names, serialNumber, mac, device) || inBuf || inSize != 0 || !outBuf)
         return fail(VOSK_ERR_INVALID_ARG);
     if (!(command == VOSK_CMD_EXPORT_KEY && outSize >= VOSK_KEY_ANSWER_SIZE_V1)
         && !(command == VOSK_CMD_EXPORT_KEY_V2 && outSize >= VOSK_KEY_ANSWER_SIZE_V2))
@@ -244,7 +266,7 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const v
     if (const int error = operationClient(client))
         return fail(error);
     QByteArray key;
-    const int result = client->exportKey(serial, int(command), key);
+    const int result = client->exportKey(device, int(command), key);
     if (result != VOSK_OK)
         return fail(result);
     const std::size_t room = command == VOSK_CMD_EXPORT_KEY ? VOSK_KEY_ANSWER_SIZE_V1 : VOSK_KEY_ANSWER_SIZE_V2;
@@ -256,10 +278,10 @@ int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const v
     return 1;
 }
 
-int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param)
+int resetPasswd(Names names, const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param)
 {
-    QByteArray serial;
-    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !param)
+    VoskClient::Address device;
+    if (!readAddress(names, serialNumber, mac, device) || !param)
         return fail(VOSK_ERR_INVALID_ARG);
     // The block's texts end at the zero fill or at their field's end.
     QByteArray keyText = fieldBytes(param->keyText);
@@ -284,19 +306,75 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);
-    return finish(client->resetWithAnswer(serial, answer, newPassword, param->resetCameras == 1));
+    return finish(client->resetWithAnswer(device, answer, newPassword, param->resetCameras == 1));
 }
 
-int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
+int resetDefaultPasswd(Names names, const char *serialNumber, const char *mac, const char *securityCode)
 {
-    QByteArray serial, code;
-    if (!boundedText(serialNumber, TextWidth::serialNumber, serial) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
+    VoskClient::Address device;
+    QByteArray code;
+    if (!readAddress(names, serialNumber, mac, device) || !boundedText(securityCode, VoskNet::kMaxSecret, code))
         return fail(VOSK_ERR_INVALID_ARG);
     const SecretWiper wiper{{&code}};
     std::shared_ptr<VoskClient> client;
     if (const int error = operationClient(client))
         return fail(error);
-    return finish(client->restoreDefault(serial, code));
+    return finish(client->restoreDefault(device, code));
+}
+
+} // namespace
+
+int VOSK_ModifyDeviceNetParam(const char *mac, const char *password, VOSK_NET_PARAM *param)
+{
+    return modifyDevice(Names::Mac, nullptr, mac, password, param);
+}
+
+int VOSK_ActivateDevice(const char *serialNumber, const char *password)
+{
+    return activateDevice(Names::Serial, serialNumber, nullptr, password);
+}
+
+int VOSK_GetDeviceConfig(const char *serialNumber, unsigned int command, const void *inBuf, unsigned int inSize,
+                         void *outBuf, unsigned int outSize)
+{
+    return getDeviceConfig(Names::Serial, serialNumber, nullptr, command, inBuf, inSize, outBuf, outSize);
+}
+
+int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *param)
+{
+    return resetPasswd(Names::Serial, serialNumber, nullptr, param);
+}
+
+int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
+{
+    return resetDefaultPasswd(Names::Serial, serialNumber, nullptr, securityCode);
+}
+
+int VOSK_ModifyDeviceNetParam_ByPair(const char *serialNumber, const char *mac, const char *password,
+                                     VOSK_NET_PARAM *param)
+{
+    return modifyDevice(Names::Both, serialNumber, mac, password, param);
+}
+
+int VOSK_ActivateDevice_ByPair(const char *serialNumber, const char *mac, const char *password)
+{
+    return activateDevice(Names::Both, serialNumber, mac, password);
+}
+
+int VOSK_GetDeviceConfig_ByPair(const char *serialNumber, const char *mac, unsigned int command,
+                                const void *inBuf, unsigned int inSize, void *outBuf, unsigned int outSize)
+{
+    return getDeviceConfig(Names::Both, serialNumber, mac, command, inBuf, inSize, outBuf, outSize);
+}
+
+int VOSK_ResetPasswd_ByPair(const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param)
+{
+    return resetPasswd(Names::Both, serialNumber, mac, param);
+}
+
+int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, const char *securityCode)
+{
+    return resetDefaultPasswd(Names::Both, serialNumber, mac, securityCode);
 }
 
 int VOSK_GetLastError(void)

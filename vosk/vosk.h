@@ -49,6 +49,7 @@ enum {
     VOSK_ERR_ALREADY_STARTED = 2004, /* VOSK_Start_V30 while discovery runs */
     VOSK_ERR_NO_SUCH_DEVICE = 2005,  /* no device with that serial number or MAC has been seen */
     VOSK_ERR_WRONG_THREAD = 2006,    /* VOSK_Stop or a blocking operation called from inside the report callback */
+    VOSK_ERR_AMBIGUOUS_DEVICE = 2007, /* two or more devices announce that MAC or serial number: name both (the *_ByPair calls) */
     VOSK_ERR_DEVICE_DENY = 2009,     /* the device refused: wrong password, locked out, bad key/answer/code */
     VOSK_ERR_TIMEOUT = 2011,         /* the device did not answer in time */
     VOSK_ERR_REACTIVE = 2021         /* activation of a device that is already active */
@@ -205,13 +206,17 @@ int VOSK_Stop(void);
 
 /* Sends new network parameters to the device with that MAC, authorised by
  * its administrator password (1..64 bytes). The password travels sealed to
- * the device's key. Blocks until the device answers, at most 3 s. Any
+ * the device's key. A MAC that two devices heard lately announce names
+ * neither: the call fails with VOSK_ERR_AMBIGUOUS_DEVICE and sends nothing
+ * (the same holds for the serial number of the calls below; the *_ByPair
+ * calls at the end address one of such devices). Blocks until the device answers, at most 3 s. Any
  * thread but the callback's. Returns 1 when the device has taken them (it then reports itself
  * as updated); 0 with
  * - VOSK_ERR_INVALID_ARG: a null argument, a password or MAC too long, a
  *   text field without its terminator, or parameters the device finds
  *   malformed (bad address or mask, port 0, DHCP it does not support);
  * - VOSK_ERR_NOT_STARTED, VOSK_ERR_NO_SUCH_DEVICE (never seen);
+ * - VOSK_ERR_AMBIGUOUS_DEVICE: another device announces the same MAC;
  * - VOSK_ERR_WRONG_THREAD: called from inside the report callback;
  * - VOSK_ERR_DEVICE_DENY: wrong password, device not activated, or locked
  *   out (60 s after 5 failures, also with the right password);
@@ -257,6 +262,21 @@ int VOSK_ResetPasswd(const char *serialNumber, const VOSK_RESET_PASSWD_PARAM *pa
  * any thread but the callback's. Returns 1; 0 with VOSK_ERR_DEVICE_DENY for a wrong, expired
  * or already used code, or the errors of VOSK_ModifyDeviceNetParam. */
 int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode);
+
+/* The operations above addressed to exactly one device: the one whose
+ * reports carry both this serial number and this MAC. The request names
+ * both, so a second device that shares either half neither answers it nor
+ * could open it (it is sealed to the chosen device's key). Arguments,
+ * blocking and results as the call of the same name, and
+ * VOSK_ERR_NO_SUCH_DEVICE when no device has reported that pair;
+ * VOSK_ERR_AMBIGUOUS_DEVICE never happens here. */
+int VOSK_ModifyDeviceNetParam_ByPair(const char *serialNumber, const char *mac, const char *password,
+                                     VOSK_NET_PARAM *param);
+int VOSK_ActivateDevice_ByPair(const char *serialNumber, const char *mac, const char *password);
+int VOSK_GetDeviceConfig_ByPair(const char *serialNumber, const char *mac, unsigned int command,
+                                const void *inBuf, unsigned int inSize, void *outBuf, unsigned int outSize);
+int VOSK_ResetPasswd_ByPair(const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param);
+int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, const char *securityCode);
 
 /* The code of the calling thread's last failure (VOSK_OK if none); a
  * success does not reset it. */

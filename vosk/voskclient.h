@@ -48,13 +48,24 @@ public:
     void requestInquiry();
     void clearup();
 
+    // Which device an operation is for: the one with that serial number or
+    // MAC (the one the operation names by default), or, with both set,
+    // exactly the device that reported the pair (DeviceTable::route()).
+    struct Address
+    {
+        QByteArray serial;
+        QByteArray mac;
+    };
+
     // Operations: VOSK_OK or an error code. Any thread, blocking.
-    int modify(const QByteArray &mac, const QByteArray &password, const WireRecord &params);
-    int activate(const QByteArray &serial, const QByteArray &password);
-    int exportKey(const QByteArray &serial, int command, QByteArray &key);
-    int resetWithAnswer(const QByteArray &serial, const QByteArray &answer, const QByteArray &newPassword,
+    // modify() names the device by MAC, the others by serial number, unless
+    // the address carries both.
+    int modify(const Address &device, const QByteArray &password, const WireRecord &params);
+    int activate(const Address &device, const QByteArray &password);
+    int exportKey(const Address &device, int command, QByteArray &key);
+    int resetWithAnswer(const Address &device, const QByteArray &answer, const QByteArray &newPassword,
                         bool resetCameras);
-    int restoreDefault(const QByteArray &serial, const QByteArray &securityCode);
+    int restoreDefault(const Address &device, const QByteArray &securityCode);
 
 private:
     // The receive loop (voskclient.cpp).
@@ -67,8 +78,11 @@ private:
     bool remember(const QByteArray &id);
     void deliver(const DeviceTable::Events &events);
 
+    // The route of an operation's device, or the error (voskoperations.cpp).
+    int findDevice(const Address &device, Route &route) const;
     // Challenge, then the sealed operation, within one deadline
-    // (voskoperations.cpp).
+    // (voskoperations.cpp). A route found by pair names both halves;
+    // otherwise byMac chooses which one the request names.
     int sealedOperation(const Route &route, Op op, bool byMac, SealedPayload &payload,
                         WireMessage *response = nullptr);
 

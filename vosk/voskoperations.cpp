@@ -35,18 +35,43 @@ void logResult(const QString &what, const QByteArray &target, int result)
             QStringLiteral("%1 %2: %3").arg(what, QString::fromLatin1(target)).arg(result));
 }
 
+// What a request names: both halves for a route found by pair, so that a
+// device sharing one of them ignores it; else the one the operation uses.
+template <typename Message>
+void setTargets(Message &message, const Route &route, bool byMac)
+{
+    if (route.byPair || byMac)
+        message.targetMac = route.mac;
+    if (route.byPair || !byMac)
+        message.targetSerial = route.serial;
+}
+
+QByteArray logTarget(const VoskClient::Address &device)
+{
+    if (device.serial.isEmpty())
+        return device.mac;
+    if (device.mac.isEmpty())
+        return device.serial;
+    return device.serial + '/' + device.mac;
+}
+
 } // namespace
+
+int VoskClient::findDevice(const Address &device, Route &route) const
+{
+    return m_table.route(device.serial.isEmpty() ? nullptr : &device.serial,
+                         device.mac.isEmpty() ? nullptr : &device.mac, route);
+}
 
 int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPayload &payload,
                                 WireMessage *responseOut)
 {
     const qint64 deadline = nowMs() + kOperationTimeout;
-    const QByteArray &target = byMac ? route.mac : route.serial;
     WireMessage challenge;
     challenge.type = MessageType::Request;
     challenge.id = WireMessage::newId();
     challenge.op = Op::Challenge;
-    (byMac ? challenge.targetMac : challenge.targetSerial) = target;
+    setTargets(challenge, route, byMac);
     int error = VOSK_OK;
     const std::optional<WireMessage> nonce = m_exchange.exchange(route, challenge, deadline - kOperationWindow, error);
     if (!nonce)
@@ -60,10 +85,10 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     request.type = MessageType::Request;
     request.id = WireMessage::newId();
     request.op = op;
-    (byMac ? request.targetMac : request.targetSerial) = target;
+    setTargets(request, route, byMac);
     payload.id = request.id;
     payload.op = op;
-    (byMac ? payload.targetMac : payload.targetSerial) = target;
+    setTargets(payload, route, byMac);
     payload.nonce = nonce->nonce;
     request.sealed = payload.seal(route.publicKey);
     payload.wipe();
@@ -77,42 +102,42 @@ int VoskClient::sealedOperation(const Route &route, Op op, bool byMac, SealedPay
     return statusToError(response->status);
 }
 
-int VoskClient::modify(const QByteArray &mac, const QByteArray &password, const WireRecord &params)
+int VoskClient::modify(const Address &device, const QByteArray &password, const WireRecord &params)
 {
     Route route;
-    if (!m_table.findRoute(nullptr, &mac, route))
-        return VOSK_ERR_NO_SUCH_DEVICE;
+    if (const int error = findDevice(device, route))
+        return error;
     SealedPayload payload;
     payload.password = password;
     payload.hasNetParams = true;
     payload.netParams = params;
     const int result = sealedOperation(route, Op::Modify, true, payload);
-    logResult(QStringLiteral("modify"), mac, result);
+    logResult(QStringLiteral("modify"), logTarget(device), result);
     return result;
 }
 
-int VoskClient::activate(const QByteArray &serial, const QByteArray &password)
+int VoskClient::activate(const Address &device, const QByteArray &password)
 {
     Route route;
-    if (!m_table.findRoute(&serial, nullptr, route))
-        return VOSK_ERR_NO_SUCH_DEVICE;
+    if (const int error = findDevice(device, route))
+        return error;
     SealedPayload payload;
     payload.password = password;
     const int result = sealedOperation(route, Op::Activate, false, payload);
-    logResult(QStringLiteral("activate"), serial, result);
+    logResult(QStringLiteral("activate"), logTarget(device), result);
     return result;
 }
 
-int VoskClient::exportKey(const QByteArray &serial, int command, QByteArray &key)
+int VoskClient::exportKey(const Address &device, int command, QByteArray &key)
 {
     Route route;
-    if (!m_table.findRoute(&serial, nullptr, route))
-        return VOSK_ERR_NO_SUCH_DEVICE;
+    if (const int error = findDevice(device, route))
+        return error;
     WireMessage request;
     request.type = MessageType::Request;
     request.id = WireMessage::newId();
     request.op = Op::ExportKey;
-    request.targetSerial = route.serial;
+    setTargets(request, route, false);
     request.keyCommand = quint8(command);
     int error = VOSK_OK;
     const std::optional<WireMessage> response = m_exchange.exchange(route, request, nowMs() + kOperationTimeout, error);
@@ -126,34 +151,34 @@ int VoskClient::exportKey(const QByteArray &serial, int command, QByteArray &key
     if (response->key.isEmpty() || response->key.size() > room || response->key.contains('\0'))
         return VOSK_ERR_DEVICE_DENY;
     key = response->key;
-    logLine(LogLevel::Info, QStringLiteral("key %1 of %2 exported").arg(command).arg(QString::fromLatin1(serial)));
+    logLine(LogLevel::Info, QStringLiteral("key %1 of %2 exported").arg(command).arg(QString::fromLatin1(logTarget(device))));
     return VOSK_OK;
 }
 
-int VoskClient::resetWithAnswer(const QByteArray &serial, const QByteArray &answer, const QByteArray &newPassword,
+int VoskClient::resetWithAnswer(const Address &device, const QByteArray &answer, const QByteArray &newPassword,
                                 bool resetCameras)
 {
     Route route;
-    if (!m_table.findRoute(&serial, nullptr, route))
-        return VOSK_ERR_NO_SUCH_DEVICE;
+    if (const int error = findDevice(device, route))
+        return error;
     SealedPayload payload;
     payload.answer = answer;
     payload.newPassword = newPassword;
     payload.resetCameras = resetCameras;
     const int result = sealedOperation(route, Op::ResetWithAnswer, false, payload);
-    logResult(QStringLiteral("password reset"), serial, result);
+    logResult(QStringLiteral("password reset"), logTarget(device), result);
     return result;
 }
 
-int VoskClient::restoreDefault(const QByteArray &serial, const QByteArray &securityCode)
+int VoskClient::restoreDefault(const Address &device, const QByteArray &securityCode)
 {
     Route route;
-    if (!m_table.findRoute(&serial, nullptr, route))
-        return VOSK_ERR_NO_SUCH_DEVICE;
+    if (const int error = findDevice(device, route))
+        return error;
     SealedPayload payload;
     payload.securityCode = securityCode;
     const int result = sealedOperation(route, Op::RestoreDefault, false, payload);
-    logResult(QStringLiteral("default password restore"), serial, result);
+    logResult(QStringLiteral("default password restore"), logTarget(device), result);
     return result;
 }
 

@@ -54,6 +54,21 @@
     </message>
 </context>
 <context>
+    <name>VOSK::DeviceIdentity</name>
+    <message>
+        <source>%1 (MAC %2)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 shares its MAC address or serial number with %2.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>A password could reach the wrong device: nothing is sent to these devices until you choose the one you mean.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VOSKToolMainPage</name>
     <message>
         <source>VOSKToolMainPage</source>
@@ -273,6 +288,10 @@
     </message>
     <message>
         <source>IPv4 DHCP</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Another device announces the same MAC address or serial number. No password is sent to this device until you confirm that it is the one you mean.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -600,6 +619,17 @@
     </message>
     <message>
         <source>Device Serial Number</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::IdentityQuestion</name>
+    <message>
+        <source>Confirm only if the checked devices are the ones you mean: what is sent goes to each of them sealed to its own key, and no other device can read it. Close this message to send nothing.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Devices with a shared identity</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -54,6 +54,21 @@
     </message>
 </context>
 <context>
+    <name>VOSK::DeviceIdentity</name>
+    <message>
+        <source>%1 (MAC %2)</source>
+        <translation>%1（MAC %2）</translation>
+    </message>
+    <message>
+        <source>%1 shares its MAC address or serial number with %2.</source>
+        <translation>%1 与 %2 使用相同的 MAC 地址或序列号。</translation>
+    </message>
+    <message>
+        <source>A password could reach the wrong device: nothing is sent to these devices until you choose the one you mean.</source>
+        <translation>密码可能被发送到错误的设备：在您明确选择目标设备之前，不会向这些设备发送任何内容。</translation>
+    </message>
+</context>
+<context>
     <name>VOSKToolMainPage</name>
     <message>
         <source>VOSKToolMainPage</source>
@@ -274,6 +289,10 @@
     <message>
         <source>IPv4 DHCP</source>
         <translation>IPv4 DHCP</translation>
+    </message>
+    <message>
+        <source>Another device announces the same MAC address or serial number. No password is sent to this device until you confirm that it is the one you mean.</source>
+        <translation>另一台设备声明了相同的 MAC 地址或序列号。在您确认这就是目标设备之前，不会向其发送任何密码。</translation>
     </message>
 </context>
 <context>
@@ -601,6 +620,17 @@
     <message>
         <source>Device Serial Number</source>
         <translation>设备序列号</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::IdentityQuestion</name>
+    <message>
+        <source>Confirm only if the checked devices are the ones you mean: what is sent goes to each of them sealed to its own key, and no other device can read it. Close this message to send nothing.</source>
+        <translation>仅当勾选的设备正是您要操作的设备时才确认：发送的内容将使用各设备自己的密钥加密后发给该设备，其他设备无法读取。关闭此消息则不发送任何内容。</translation>
+    </message>
+    <message>
+        <source>Devices with a shared identity</source>
+        <translation>身份相同的设备</translation>
     </message>
 </context>
 <context>

@@ -5,8 +5,11 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "password/identityquestion.h"
 #include "tests/double/voskdouble.h"
 
+#include <QBrush>
+#include <QColor>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -159,16 +162,69 @@ private Q_SLOTS:
         QCOMPARE(lastKind(), ModifySingle);
     }
 
-    void duplicateMacGivesOneRow()
+    // A device is listed once per key; another that announces the same MAC
+    // or serial number gets its own row, and both are marked while both
+    // are there.
+    void sharedIdentityListsBothAndMarksThem_data()
+    {
+        QTest::addColumn<QByteArray>("serial");
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("marked");
+        QTest::newRow("same device again") << QByteArray("SN1") << QByteArray("m1") << 1 << false;
+        QTest::newRow("same MAC, other serial") << QByteArray("SN-other") << QByteArray("m1") << 2 << true;
+        QTest::newRow("same serial, other MAC") << QByteArray("SN1") << QByteArray("m9") << 2 << true;
+        QTest::newRow("unrelated") << QByteArray("SN2") << QByteArray("m2") << 2 << false;
+    }
+
+    void sharedIdentityListsBothAndMarksThem()
+    {
+        QFETCH(QByteArray, serial);
+        QFETCH(QByteArray, mac);
+        QFETCH(int, rows);
+        QFETCH(bool, marked);
+        const VOSK_DEVICE_INFO first = makeRecord("SN1", "m1");
+        const VOSK_DEVICE_INFO second = makeRecord(serial, mac);
+        m_page->onDeviceLogin(first);
+        // The second arrives in a run of reports, as the queue delivers them.
+        m_page->onDevicesLogin({second, makeRecord("SN3", "m3")});
+        QCOMPARE(model()->rowCount(), rows + 1);
+        QCOMPARE(DeviceStore::instance()->count(), rows + 1);
+        QCOMPARE(countText(), QString::number(rows + 1));
+        const int firstRow = model()->rowOf(DeviceKey::fromRecord(first));
+        const int secondRow = model()->rowOf(DeviceKey::fromRecord(second));
+        QCOMPARE(model()->isAmbiguous(firstRow), marked);
+        QCOMPARE(model()->isAmbiguous(secondRow), marked);
+        QVERIFY(!model()->isAmbiguous(model()->rowOf(DeviceKey{QStringLiteral("SN3"), QStringLiteral("m3")})));
+        const QModelIndex macCell = model()->index(firstRow, model()->columnIndex(ColumnMac));
+        QCOMPARE(model()->data(macCell, Qt::ToolTipRole).isValid(), marked);
+        QCOMPARE(model()->data(macCell, Qt::ForegroundRole).value<QBrush>().color() == QColor(Qt::red), marked);
+        if (rows == 1)
+            return;
+        // The other one leaves: the one that stays stands alone again.
+        m_page->onDeviceLogout(second);
+        QVERIFY(!model()->isAmbiguous(model()->rowOf(DeviceKey::fromRecord(first))));
+        QVERIFY(!model()->data(model()->index(model()->rowOf(DeviceKey::fromRecord(first)), 0), Qt::ToolTipRole)
+                     .isValid());
+    }
+
+    // Config Export with a device of a shared identity checked: the
+    // question comes first, and a "no" sends nothing.
+    void sharedIdentityExportAsksFirst()
     {
         m_page->onDeviceLogin(makeRecord("SN1", "m1"));
-        m_page->onDeviceLogin(makeRecord("SN-other", "m1"));
-        QCOMPARE(model()->rowCount(), 1);
-        QCOMPARE(DeviceStore::instance()->count(), 1);
-        QCOMPARE(countText(), QStringLiteral("1"));
-        m_page->onDeviceLogin(makeRecord("SN2", "m2"));
-        QCOMPARE(countText(), QStringLiteral("2"));
-        QCOMPARE(m_spy->count(), 0);
+        m_page->onDeviceLogin(makeRecord("SN2", "m1"));
+        check(1, true);
+        QString asked;
+        IdentityQuestion::setAsker([&asked](QWidget *, const QString &text) {
+            asked = text;
+            return false;
+        });
+        m_page->onConfigExportFile();
+        IdentityQuestion::setAsker({});
+        QVERIFY(asked.contains(QStringLiteral("SN2")) && asked.contains(QStringLiteral("SN1")));
+        QCOMPARE(VoskDouble::callCount(QStringLiteral("VOSK_GetDeviceConfig")), 0);
+        QCOMPARE(VoskDouble::callCount(QStringLiteral("VOSK_GetDeviceConfig_ByPair")), 0);
     }
 
     void selectionSequence()

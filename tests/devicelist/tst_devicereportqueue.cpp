@@ -226,15 +226,18 @@ private Q_SLOTS:
     }
 
     // The page fed through its queue ends with the same rows, in the same
-    // order, the same count and the same selection as the page fed one
-    // direct call per report: repeated MACs, an offline report between two
-    // runs and updates included.
+    // order, the same count, the same identity marks and the same selection
+    // as the page fed one direct call per report: repeated devices, other
+    // devices with a repeated MAC, an offline report between two runs and
+    // updates included.
     void pageThroughQueueMatchesDirectCalls()
     {
         const QString config = m_dir.filePath(QStringLiteral("ColumnConfig.xml"));
         QList<QPair<int, VOSK_DEVICE_INFO>> reports;
+        // 0..249 once; then 25 of them again (dropped) and 25 other devices
+        // announcing one of their MACs (listed, and marked with it).
         for (int i = 0; i < 300; ++i)
-            reports.append({VOSK_EVENT_ONLINE, makeRecord(i, i % 250)});  // MACs 0..49 repeat
+            reports.append({VOSK_EVENT_ONLINE, makeRecord(i >= 250 && i % 2 ? i % 250 : i, i % 250)});
         reports.append({VOSK_EVENT_OFFLINE, makeRecord(7, 7)});
         reports.append({VOSK_EVENT_UPDATED, makeRecord(8, 8, "10.9.9.9")});
         for (int i = 300; i < 320; ++i)
@@ -252,7 +255,15 @@ private Q_SLOTS:
         }
         const QStringList expectedRows = tableRows(*direct.model());
         const QString expectedCount = direct.findChild<QLabel *>(QStringLiteral("m_labelDeviceCountValue"))->text();
-        QCOMPARE(expectedRows.size(), 270);
+        QCOMPARE(expectedRows.size(), 295);
+        const auto marks = [](const DeviceInfoModel &model) {
+            QVector<bool> marked;
+            for (int row = 0; row < model.rowCount(); ++row)
+                marked << model.isAmbiguous(row);
+            return marked;
+        };
+        const QVector<bool> expectedMarks = marks(*direct.model());
+        QCOMPARE(expectedMarks.count(true), 50);
 
         DeviceStore::instance()->clear();
         DeviceDisplayPage queued(config, nullptr);
@@ -266,6 +277,7 @@ private Q_SLOTS:
         }
         QTRY_COMPARE(queued.reportQueue()->pending(), 0);
         QCOMPARE(tableRows(*queued.model()), expectedRows);
+        QCOMPARE(marks(*queued.model()), expectedMarks);
         QCOMPARE(queued.findChild<QLabel *>(QStringLiteral("m_labelDeviceCountValue"))->text(), expectedCount);
         // One offline report: one selection, the empty one.
         QCOMPARE(selections.count(), 1);

@@ -2,6 +2,7 @@
 #include "discovery/recordfields.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <QTest>
 
 #include <algorithm>
@@ -117,7 +118,9 @@ private Q_SLOTS:
 
     // The hash indexes against a linear scan of the records, through adds
     // (keys and MACs repeated too), removals from anywhere, updates and
-    // clears: every lookup answers with the first element of a key.
+    // clears: every lookup answers with the first element of a key, and a
+    // key is ambiguous exactly while another key with its MAC or serial
+    // number is stored.
     void indexesAgreeWithScan_data()
     {
         QTest::addColumn<quint32>("seed");
@@ -133,6 +136,8 @@ private Q_SLOTS:
         QVector<DeviceKey> keys;
         for (int i = 0; i < 10; ++i)
             keys << DeviceKey{QStringLiteral("SN%1").arg(i), QStringLiteral("m%1").arg(i % 7)};
+        // One serial number under two MACs as well.
+        keys << DeviceKey{QStringLiteral("SN3"), QStringLiteral("m9")};
         const auto scan = [&oracle](const DeviceKey &key) {
             for (int i = 0; i < oracle.size(); ++i) {
                 if (DeviceKey::fromRecord(oracle.at(i)) == key)
@@ -178,6 +183,17 @@ private Q_SLOTS:
                 const bool macPresent = std::any_of(oracle.cbegin(), oracle.cend(), [&probe](const VOSK_DEVICE_INFO &r) {
                     return VOSK::fieldText(r.mac) == probe.mac;
                 });
+                QSet<DeviceKey> sharing;
+                for (const VOSK_DEVICE_INFO &r : std::as_const(oracle)) {
+                    const DeviceKey other = DeviceKey::fromRecord(r);
+                    if (other != probe && (other.mac == probe.mac || other.serialNumber == probe.serialNumber))
+                        sharing.insert(other);
+                }
+                const QVector<DeviceKey> reported = store->sharingIdentity(probe);
+                QCOMPARE(QSet<DeviceKey>(reported.cbegin(), reported.cend()), sharing);
+                QCOMPARE(reported.size(), sharing.size());
+                if (expected >= 0)
+                    QCOMPARE(store->isAmbiguous(probe), !sharing.isEmpty());
                 const DeviceStore::Locker locker(store);
                 QCOMPARE(store->containsMac(probe.mac), macPresent);
             }

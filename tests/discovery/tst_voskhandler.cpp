@@ -150,7 +150,10 @@ private Q_SLOTS:
         QFETCH(int, libraryResult);
         QFETCH(bool, expected);
         for (const char *f : {"VOSK_ModifyDeviceNetParam", "VOSK_ActivateDevice", "VOSK_GetDeviceConfig",
-                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_SendInquiry", "VOSK_Clearup"})
+                              "VOSK_ResetPasswd", "VOSK_ResetDefaultPasswd", "VOSK_SendInquiry", "VOSK_Clearup",
+                              "VOSK_ModifyDeviceNetParam_ByPair", "VOSK_ActivateDevice_ByPair",
+                              "VOSK_GetDeviceConfig_ByPair", "VOSK_ResetPasswd_ByPair",
+                              "VOSK_ResetDefaultPasswd_ByPair"})
             VoskDouble::setResult(QString::fromLatin1(f), libraryResult);
 
         VOSK_NET_PARAM param;
@@ -185,6 +188,29 @@ private Q_SLOTS:
                  (QVariantList{QByteArray("SN-1"), QByteArray("CODE")}));
         QCOMPARE(handler->sendInquiry(), expected);
         QCOMPARE(handler->clearup(), expected);
+
+        // By the pair: both halves as Latin-1, in the library's order.
+        const DeviceKey device{QStringLiteral("SN-\u00e9"), QStringLiteral("00:11:22:33:44:55")};
+        const QByteArray serial("SN-\xe9"), mac("00:11:22:33:44:55");
+        QCOMPARE(handler->modifyDeviceNetParam(device, "pw", &param), expected);
+        args = VoskDouble::lastArgs(QStringLiteral("VOSK_ModifyDeviceNetParam_ByPair"));
+        QCOMPARE(args.mid(0, 3), (QVariantList{serial, mac, QByteArray("pw")}));
+        QCOMPARE(args.at(3).toByteArray(), QByteArray(reinterpret_cast<const char *>(&param), sizeof param));
+        QCOMPARE(handler->activateDevice(device, "Secret123"), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ActivateDevice_ByPair")),
+                 (QVariantList{serial, mac, QByteArray("Secret123")}));
+        std::memset(&answer, 0, sizeof answer);
+        QCOMPARE(handler->getDeviceConfig(device, 2, &answer, VOSK_KEY_ANSWER_SIZE_V2), expected);
+        args = VoskDouble::lastArgs(QStringLiteral("VOSK_GetDeviceConfig_ByPair"));
+        QCOMPARE(args.mid(0, 3), (QVariantList{serial, mac, 2u}));
+        QCOMPARE(args.at(5).toUInt(), 388u);
+        if (expected)
+            QCOMPARE(answer.length, 3u);
+        QCOMPARE(handler->resetPasswd(device, &reset), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ResetPasswd_ByPair")).mid(0, 2), (QVariantList{serial, mac}));
+        QCOMPARE(handler->resetDefaultPasswd(device, "CODE"), expected);
+        QCOMPARE(VoskDouble::lastArgs(QStringLiteral("VOSK_ResetDefaultPasswd_ByPair")),
+                 (QVariantList{serial, mac, QByteArray("CODE")}));
 
         VoskDouble::setLastError(2011);
         QCOMPARE(handler->getLastError(), 2011);

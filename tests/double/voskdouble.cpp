@@ -233,6 +233,46 @@ int VOSK_ResetDefaultPasswd(const char *serialNumber, const char *securityCode)
     return record(QStringLiteral("VOSK_ResetDefaultPasswd"), {text(serialNumber), text(securityCode)});
 }
 
+int VOSK_ModifyDeviceNetParam_ByPair(const char *serialNumber, const char *mac, const char *password,
+                                     VOSK_NET_PARAM *param)
+{
+    const QByteArray block = param ? QByteArray(reinterpret_cast<const char *>(param), sizeof(*param)) : QByteArray();
+    return record(QStringLiteral("VOSK_ModifyDeviceNetParam_ByPair"),
+                  {text(serialNumber), text(mac), text(password), block});
+}
+
+int VOSK_ActivateDevice_ByPair(const char *serialNumber, const char *mac, const char *password)
+{
+    return record(QStringLiteral("VOSK_ActivateDevice_ByPair"), {text(serialNumber), text(mac), text(password)});
+}
+
+int VOSK_GetDeviceConfig_ByPair(const char *serialNumber, const char *mac, unsigned int command,
+                                const void *inBuf, unsigned int inSize, void *outBuf, unsigned int outSize)
+{
+    const int result = record(QStringLiteral("VOSK_GetDeviceConfig_ByPair"),
+                              {text(serialNumber), text(mac), command, QVariant::fromValue(inBuf != nullptr), inSize,
+                               outSize});
+    if (result >= 1 && outBuf) {
+        State &s = state();
+        QMutexLocker locker(&s.mutex);
+        const auto n = std::min<qsizetype>(s.configAnswer.size(), outSize);
+        std::memcpy(outBuf, s.configAnswer.constData(), static_cast<size_t>(n));
+    }
+    return result;
+}
+
+int VOSK_ResetPasswd_ByPair(const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param)
+{
+    const QByteArray block = param ? QByteArray(reinterpret_cast<const char *>(param), sizeof(*param)) : QByteArray();
+    return record(QStringLiteral("VOSK_ResetPasswd_ByPair"), {text(serialNumber), text(mac), block});
+}
+
+int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, const char *securityCode)
+{
+    return record(QStringLiteral("VOSK_ResetDefaultPasswd_ByPair"),
+                  {text(serialNumber), text(mac), text(securityCode)});
+}
+
 int VOSK_GetLastError(void)
 {
     State &s = state();

@@ -1,5 +1,6 @@
 #include "tools/cli/clicommands.h"
 
+#include "discovery/deviceidentity.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
@@ -15,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -35,6 +37,9 @@ constexpr int kMaxWaitMs = 3600 * 1000;
 // A password file holds one line; anything longer is not one.
 constexpr qint64 kMaxPasswordFileBytes = 4096;
 constexpr int kMaxSecurityCodeLength = 32;
+// How long the library's first inquiry and its repeats take to be
+// answered (the last repeat 840 ms after the start, plus its window).
+constexpr qint64 kIdentityGraceMs = 1000;
 
 void writeOut(const QString &text)
 {
@@ -59,7 +64,13 @@ struct CommonOptions
                             QStringLiteral("How long to listen for devices, in milliseconds (default 3000)."),
                             QStringLiteral("ms"), QString::number(kDefaultWaitMs)};
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show the usage.")};
+    QCommandLineOption pick{QStringLiteral("pick"),
+                            QStringLiteral("The device meant by SERIAL is the one announcing MAC, although another "
+                                           "device shares its serial number or MAC (repeatable)."),
+                            QStringLiteral("SERIAL@MAC")};
     int waitMs = kDefaultWaitMs;
+    // The devices the user chose by both halves of their key.
+    QSet<DeviceKey> picks;
 };
 
 enum class Parsed { Ok, Help, Bad };
@@ -67,7 +78,7 @@ enum class Parsed { Ok, Help, Bad };
 Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &command,
              const QStringList &arguments)
 {
-    parser.addOptions({common.interfaces, common.wait, common.help});
+    parser.addOptions({common.interfaces, common.wait, common.help, common.pick});
     if (!parser.parse(QStringList{command} + arguments)) {
         writeErr(CliHelp::parserError(parser.errorText()));
         std::fputs(CliHelp::hint(command).toLocal8Bit().constData(), stderr);
@@ -82,6 +93,15 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
     if (!ok || common.waitMs < 0 || common.waitMs > kMaxWaitMs) {
         writeErr(QStringLiteral("--wait must be 0..%1 milliseconds").arg(kMaxWaitMs));
         return Parsed::Bad;
+    }
+    for (const QString &pick : parser.values(common.pick)) {
+        // A MAC text has no '@'; a serial number might.
+        const int at = int(pick.lastIndexOf(QLatin1Char('@')));
+        if (at <= 0 || at == pick.size() - 1) {
+            writeErr(QStringLiteral("--pick takes SERIAL@MAC, not %1").arg(pick));
+            return Parsed::Bad;
+        }
+        common.picks.insert(DeviceKey{pick.left(at), pick.mid(at + 1)});
     }
     // The library reads its interfaces when discovery starts.
     if (parser.isSet(common.interfaces))
@@ -150,6 +170,68 @@ QString notFoundText()
     return QStringLiteral("Device not found.");
 }
 
+// The identity refusal quotes texts the devices sent: control characters
+// (an escape sequence in a serial number) must not reach the terminal.
+// Its own line breaks stay.
+QString terminalSafe(const QString &text)
+{
+    QString safe;
+    safe.reserve(text.size());
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        if (u != '\n' && (u < 0x20 || (u >= 0x7f && u <= 0x9f)))
+            safe += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            safe += c;
+    }
+    return safe;
+}
+
+QString ambiguousText()
+{
+    return QStringLiteral("Identity shared with another device: nothing sent.");
+}
+
+enum class Lookup { Found, NotFound, Ambiguous };
+
+// The device a command means by a serial number: the one online with that
+// serial number, or the one --pick names with it. A device whose serial
+// number or MAC another one announces too is refused unless picked (the
+// window asks the same question; VOSK::DeviceIdentity is the rule), and
+// its reason goes to standard error. GUI-less, main thread.
+Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record)
+{
+    // A serial number the user picked a MAC for means that pair only.
+    bool picked = false;
+    for (const DeviceKey &pick : picks)
+        picked = picked || pick.serialNumber == serial;
+    QVector<DeviceKey> candidates;
+    for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
+        const DeviceKey candidate = DeviceKey::fromRecord(device);
+        if (candidate.serialNumber != serial || (picked && !picks.contains(candidate)))
+            continue;
+        if (record && candidates.isEmpty())
+            *record = device;
+        candidates << candidate;
+    }
+    if (candidates.isEmpty())
+        return Lookup::NotFound;
+    const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked(candidates, picks);
+    if (!conflicts.isEmpty()) {
+        writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
+        writeErr(QStringLiteral("name the device you mean with --pick SERIAL@MAC"));
+        return Lookup::Ambiguous;
+    }
+    *key = candidates.first();
+    return Lookup::Found;
+}
+
+// The result line of a device that was not looked up as Found.
+QString lookupFailureText(Lookup lookup)
+{
+    return lookup == Lookup::Ambiguous ? ambiguousText() : notFoundText();
+}
+
 void writeResult(const QString &serial, const QString &result)
 {
     writeOut(serial + QLatin1Char('\t') + result + QLatin1Char('\n'));
@@ -168,7 +250,17 @@ bool discover(DeviceFinder &finder, const QStringList &serials, int count, int w
         writeErr(QStringLiteral("discovery did not start, error %1 (no usable interface?)").arg(finder.lastError()));
         return false;
     }
+    QElapsedTimer listening;
+    listening.start();
     finder.waitFor(serials, count, waitMs);
+    // A named device may be the first of two that share its serial number
+    // or MAC: listen to the end of the first inquiry's repeats, so that the
+    // second is heard too and the identity check can see both.
+    if (!serials.isEmpty()) {
+        const qint64 rest = std::min<qint64>(kIdentityGraceMs, waitMs) - listening.elapsed();
+        if (rest > 0)
+            finder.waitFor({}, 0, int(rest));
+    }
     std::fprintf(stderr, "vosktool-cli: %d device(s) found\n", int(finder.devices().size()));
     return true;
 }
@@ -241,24 +333,38 @@ bool readNewPassword(const QString &path, QByteArray *bytes)
 // (the others get their result line and count as failed), or every device
 // found, in order of serial number. False when discovery did not start.
 bool recoveryDevices(DeviceFinder &finder, const QStringList &serials, int expect, int waitMs,
-                     QVector<DeviceKey> *devices, int *notFound)
+                     const QSet<DeviceKey> &picks, QVector<DeviceKey> *devices, int *notFound)
 {
     if (!discover(finder, serials, serials.isEmpty() ? expect : 0, waitMs))
         return false;
     *notFound = 0;
     if (serials.isEmpty()) {
+        QVector<DeviceKey> found;
         for (const VOSK_DEVICE_INFO &record : finder.devices())
-            devices->append(DeviceKey::fromRecord(record));
-        std::sort(devices->begin(), devices->end(),
+            found.append(DeviceKey::fromRecord(record));
+        std::sort(found.begin(), found.end(),
                   [](const DeviceKey &a, const DeviceKey &b) { return a.serialNumber < b.serialNumber; });
+        // Every device found, but those whose identity another shares
+        // unless picked: nothing goes to them unasked.
+        for (const DeviceKey &device : std::as_const(found)) {
+            const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked({device}, picks);
+            if (conflicts.isEmpty()) {
+                devices->append(device);
+                continue;
+            }
+            writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
+            writeResult(device.serialNumber, ambiguousText());
+            ++*notFound;
+        }
         return true;
     }
     for (const QString &serial : serials) {
-        VOSK_DEVICE_INFO record;
-        if (finder.find(serial, &record)) {
-            devices->append(DeviceKey::fromRecord(record));
+        DeviceKey key;
+        const Lookup lookup = lookUp(serial, picks, &key, nullptr);
+        if (lookup == Lookup::Found) {
+            devices->append(key);
         } else {
-            writeResult(serial, notFoundText());
+            writeResult(serial, lookupFailureText(lookup));
             ++*notFound;
         }
     }
@@ -359,9 +465,11 @@ int activate(const QStringList &arguments)
         const QString &serial = serials.at(i);
         writeProgress(i + 1, int(serials.size()), serial);
         QString result;
-        if (!finder.find(serial, nullptr))
-            result = notFoundText();
-        else if (handler->activateDevice(serial.toLatin1(), passwordBytes))
+        DeviceKey key;
+        const Lookup lookup = lookUp(serial, common.picks, &key, nullptr);
+        if (lookup != Lookup::Found)
+            result = lookupFailureText(lookup);
+        else if (handler->activateDevice(key, passwordBytes))
             result = succeedText();
         else
             result = failureText(Operation::Activate, batch, handler->getLastError());
@@ -476,8 +584,9 @@ int set(const QStringList &arguments)
     if (!discover(finder, {serial}, 0, common.waitMs))
         return SomeFailed;
     VOSK_DEVICE_INFO record;
-    if (!finder.find(serial, &record)) {
-        writeResult(serial, notFoundText());
+    DeviceKey key;
+    if (const Lookup lookup = lookUp(serial, common.picks, &key, &record); lookup != Lookup::Found) {
+        writeResult(serial, lookupFailureText(lookup));
         return SomeFailed;
     }
     if (parser.isSet(dhcp) && !(record.capabilities & VOSK_CAP_DHCP)) {
@@ -530,7 +639,7 @@ int set(const QStringList &arguments)
 
     writeProgress(1, 1, serial);
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (!handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
+    if (!handler->modifyDeviceNetParam(key, password, &param)) {
         writeResult(serial, failureText(Operation::Modify, false, handler->getLastError()));
         return SomeFailed;
     }
@@ -592,8 +701,9 @@ int batch(const QStringList &arguments)
     for (int i = 0; i < plan.size(); ++i) {
         const BatchPlan::Line &line = plan.at(i);
         VOSK_DEVICE_INFO record;
-        if (!finder.find(line.serial, &record)) {
-            writeResult(line.serial, notFoundText());
+        DeviceKey key;
+        if (const Lookup lookup = lookUp(line.serial, common.picks, &key, &record); lookup != Lookup::Found) {
+            writeResult(line.serial, lookupFailureText(lookup));
             ++failed;
             continue;
         }
@@ -624,7 +734,7 @@ int batch(const QStringList &arguments)
         }
         writeProgress(i + 1, int(plan.size()), line.serial);
         QString result;
-        if (handler->modifyDeviceNetParam(mac.toLatin1(), password, &param)) {
+        if (handler->modifyDeviceNetParam(key, password, &param)) {
             result = succeedText();
             DeviceStore::instance()->setNetParam(line.serial, mac, param);
         } else {
@@ -676,14 +786,15 @@ int restore(const QStringList &arguments)
     DeviceFinder finder;
     if (!discover(finder, {serial}, 0, common.waitMs))
         return SomeFailed;
-    if (!finder.find(serial, nullptr)) {
-        writeResult(serial, notFoundText());
+    DeviceKey key;
+    if (const Lookup lookup = lookUp(serial, common.picks, &key, nullptr); lookup != Lookup::Found) {
+        writeResult(serial, lookupFailureText(lookup));
         return SomeFailed;
     }
     writeProgress(1, 1, serial);
     // The window shows no error code here either: the device says only
     // that it refused.
-    if (!VOSK::VoskHandler::instance()->resetDefaultPasswd(serial.toLatin1(), code.toLatin1())) {
+    if (!VOSK::VoskHandler::instance()->resetDefaultPasswd(key, code.toLatin1())) {
         writeResult(serial, QStringLiteral("Restore password failed."));
         return SomeFailed;
     }
@@ -707,7 +818,7 @@ int exportKeys(const QStringList &arguments)
     DeviceFinder finder;
     QVector<DeviceKey> devices;
     int failed = 0;
-    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, &devices, &failed))
+    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, common.picks, &devices, &failed))
         return SomeFailed;
     if (devices.isEmpty()) {
         writeErr(QStringLiteral("no device to export"));
@@ -777,7 +888,8 @@ int reset(const QStringList &arguments)
     DeviceFinder finder;
     QVector<DeviceKey> devices;
     int failed = 0;
-    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, &devices, &failed)) {
+    if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, common.picks, &devices,
+                         &failed)) {
         password.fill('\0');
         return SomeFailed;
     }

@@ -43,6 +43,9 @@ const QList<Option> &commonOptions()
         {QStringLiteral("--wait MS"),
          QStringLiteral("how long to listen for devices, in milliseconds (default 3000); listening ends "
                         "sooner once the devices named are seen")},
+        {QStringLiteral("--pick SERIAL@MAC"),
+         QStringLiteral("the device meant by SERIAL is the one announcing MAC (repeatable); a device whose "
+                        "serial number or MAC another device announces too gets nothing without it")},
         {QStringLiteral("-h, --help"), QStringLiteral("show this help")},
     };
     return options;
