@@ -315,7 +315,7 @@ bool readNewPassword(const QString &path, QByteArray *bytes)
         writeErr(QStringLiteral("The password can not be empty."));
         return false;
     case VoskTool::NewPasswordCheck::NotRepresentable:
-        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
         return false;
     case VoskTool::NewPasswordCheck::Mismatch:
     case VoskTool::NewPasswordCheck::TooLong:
@@ -500,10 +500,10 @@ bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOptio
     case VoskTool::PasswordEncoding::Ok:
         return true;
     case VoskTool::PasswordEncoding::NotRepresentable:
-        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
         return false;
     case VoskTool::PasswordEncoding::TooLong:
-        writeErr(QStringLiteral("The password is longer than a device takes."));
+        writeErr(QStringLiteral("the password is longer than a device takes"));
         return false;
     }
     return false;
