@@ -62,14 +62,16 @@ void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
     ResetPasswordThread worker;
     worker.setType(ResetPasswordThread::TypeReset);
     worker.setResetParams(plan.blocks);
+    worker.setAnswerFiles(plan.answerFiles);
     worker.setSoftVersions(plan.versions);
     // The worker holds the only copy now, and wipes it when it is done.
     for (ResetPasswdParam &block : plan.blocks)
         std::memset(&block, 0, sizeof block);
     plan.blocks.clear();
+    // Known before anything is sent: on disk before, should the run be cut.
+    writeMismatchList(plan.mismatched);
     runBehindWaitingDialog(page, worker);
 
-    writeMismatchList(plan.mismatched);
     if (worker.errorOccurred() || !plan.mismatched.isEmpty()) {
         RecoveryUi::showMessage(page, hintTitle(),
                                 QCoreApplication::translate("VoskTool::BatchReset",

@@ -21,10 +21,9 @@ namespace VoskTool {
 void runConfigExport(QWidget *page, const QVector<DeviceKey> &devices);
 
 // Reset phase: asks for the new password and the folder of answer files,
-// matches every device to the first answer file (folder listing in name
-// order, letter case ignored) whose name holds its serial number (with each
-// '_' read as '/' or as '\', as key file names write them), resets the
-// matched devices and lists the others in mismatch.txt.
+// matches every device to the answer file named after exactly its serial
+// number (matchAnswerFiles()), resets the matched devices and lists the
+// others in mismatch.txt.
 void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices);
 
 } // namespace VoskTool

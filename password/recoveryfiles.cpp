@@ -5,19 +5,31 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "password/serialfilename.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace VoskTool {
 
 namespace {
 
-constexpr qint64 kMaxAnswerRead = 1 << 20;
+// An answer token: the service's marker, then base64url.
+constexpr char kAnswerMarker[] = "RA1.";
+constexpr int kMinAnswerTokenLength = 16;
 constexpr char kAnswerCopyName[] = "copy.xml";
 constexpr char kMismatch[] = "mismatch.txt";
 
@@ -43,29 +55,139 @@ StoredTexts storedTexts(const DeviceKey &device)
     return {VOSK::fieldText(record.startTime), VOSK::fieldText(record.softwareVersion)};
 }
 
-// An answer file as the matching reads it: key file names write '/' and
-// '\' of a serial number as '_', so its name is read back both ways.
+bool isBase64Url(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
+}
+
+// An answer file of the folder: its path and what its name says.
 struct AnswerFile
 {
     QString path;
-    QString withSlashes;
-    QString withBackslashes;
+    SerialFileName::KeyFileName name;
 };
 
-QVector<AnswerFile> listAnswerFiles(const QString &folder)
+// The folder's files that are named like key files, newest export first
+// (the service names each answer after its key file). Whether a file is a
+// regular one is left to readAnswerFile(): the listing follows links.
+QHash<QString, QVector<AnswerFile>> listAnswerFiles(const QString &folder)
 {
     QVector<AnswerFile> files;
-    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files, QDir::Name | QDir::IgnoreCase)) {
-        QString slashes = info.fileName();
-        QString backslashes = slashes;
-        slashes.replace(QLatin1Char('_'), QLatin1Char('/'));
-        backslashes.replace(QLatin1Char('_'), QLatin1Char('\\'));
-        files.append({info.absoluteFilePath(), slashes, backslashes});
+    for (const QFileInfo &info : QDir(folder).entryInfoList(QDir::Files | QDir::System | QDir::Hidden,
+                                                            QDir::Name | QDir::IgnoreCase)) {
+        if (const auto name = SerialFileName::parseKeyFileName(info.fileName()))
+            files.append({info.absoluteFilePath(), *name});
     }
-    return files;
+    // Newest first; for one stamp, this version's names before old ones.
+    std::stable_sort(files.begin(), files.end(), [](const AnswerFile &a, const AnswerFile &b) {
+        if (a.name.stamp != b.name.stamp)
+            return a.name.stamp > b.name.stamp;
+        return !a.name.legacy && b.name.legacy;
+    });
+    QHash<QString, QVector<AnswerFile>> bySerial;
+    for (const AnswerFile &file : std::as_const(files))
+        bySerial[file.name.serialNumber].append(file);
+    return bySerial;
 }
 
 } // namespace
+
+AnswerFileCheck readAnswerFile(const QString &path, QByteArray *content)
+{
+    content->clear();
+#ifdef Q_OS_UNIX
+    const QByteArray native = QFile::encodeName(path);
+    // Looked at before it is opened: opening a FIFO blocks, and opening a
+    // device may already act on it.
+    struct stat before;
+    if (::stat(native.constData(), &before) != 0)
+        return AnswerFileCheck::Unreadable;
+    if (!S_ISREG(before.st_mode))
+        return AnswerFileCheck::NotRegular;
+    // O_NONBLOCK: should the name be swapped for a FIFO in between, the
+    // open returns instead of waiting for a writer; fstat below refuses it.
+    const int fd = ::open(native.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return AnswerFileCheck::Unreadable;
+    struct stat opened;
+    if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode) || opened.st_dev != before.st_dev
+        || opened.st_ino != before.st_ino) {
+        ::close(fd);
+        return AnswerFileCheck::NotRegular;
+    }
+    QByteArray bytes(int(kMaxAnswerFileBytes) + 1, Qt::Uninitialized);
+    qsizetype got = 0;
+    while (got < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + got, std::size_t(bytes.size() - got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            ::close(fd);
+            return AnswerFileCheck::Unreadable;
+        }
+        if (n == 0)
+            break;
+        got += n;
+    }
+    ::close(fd);
+    bytes.truncate(got);
+#else
+    const QFileInfo info(path);
+    if (!info.exists())
+        return AnswerFileCheck::Unreadable;
+    if (!info.isFile())
+        return AnswerFileCheck::NotRegular;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return AnswerFileCheck::Unreadable;
+    QByteArray bytes = file.read(kMaxAnswerFileBytes + 1);
+#endif
+    if (bytes.isEmpty())
+        return AnswerFileCheck::Empty;
+    if (bytes.size() > kMaxAnswerFileBytes)
+        return AnswerFileCheck::TooLarge;
+    if (!looksLikeAnswer(bytes))
+        return AnswerFileCheck::NotAnAnswer;
+    *content = bytes;
+    return AnswerFileCheck::Ok;
+}
+
+bool looksLikeAnswer(const QByteArray &text)
+{
+    for (const char c : text) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t' && c != '\r' && c != '\n') || u == 0x7F)
+            return false;
+    }
+    constexpr qsizetype markerLength = qsizetype(sizeof kAnswerMarker) - 1;
+    for (qsizetype at = text.indexOf(kAnswerMarker); at >= 0; at = text.indexOf(kAnswerMarker, at + 1)) {
+        qsizetype end = at + markerLength;
+        while (end < text.size() && isBase64Url(text.at(end)))
+            ++end;
+        if (end - at - markerLength >= kMinAnswerTokenLength)
+            return true;
+    }
+    return false;
+}
+
+QString answerFileProblem(AnswerFileCheck check)
+{
+    switch (check) {
+    case AnswerFileCheck::Ok:
+        break;
+    case AnswerFileCheck::Unreadable:
+        return QStringLiteral("the answer file cannot be read");
+    case AnswerFileCheck::NotRegular:
+        return QStringLiteral("the answer file is not a regular file");
+    case AnswerFileCheck::Empty:
+        return QStringLiteral("the answer file is empty");
+    case AnswerFileCheck::TooLarge:
+        return QStringLiteral("the answer file is larger than %1 bytes").arg(kMaxAnswerFileBytes);
+    case AnswerFileCheck::NotAnAnswer:
+        return QStringLiteral("the answer file holds no answer");
+    }
+    return QString();
+}
 
 QString resetWorkingFolder()
 {
@@ -78,12 +200,13 @@ QString resetWorkingFolder()
 
 QString deviceKeyFileName(const QString &folder, const QString &serialNumber, const QDateTime &when)
 {
-    QString name = folder;
-    if (!name.isEmpty() && !name.endsWith(QLatin1Char('/')) && !name.endsWith(QLatin1Char('\\')))
-        name += QLatin1Char('/');
-    QString serial = serialNumber;
-    serial.replace(QLatin1Char('\\'), QLatin1Char('_')).replace(QLatin1Char('/'), QLatin1Char('_'));
-    return name + serial + QLatin1Char('-') + when.toString(QStringLiteral("yyyyMMddHHmm")) + QStringLiteral(".xml");
+    const QString name = SerialFileName::keyFileName(serialNumber, when);
+    if (name.isEmpty())
+        return {};
+    QString path = folder;
+    if (!path.isEmpty() && !path.endsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('\\')))
+        path += QLatin1Char('/');
+    return path + name;
 }
 
 bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key)
@@ -101,12 +224,28 @@ bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key)
     return true;
 }
 
-bool writeDeviceKeyFile(const QString &path, const QByteArray &key)
+bool writeDeviceKeyFile(const QString &path, const QByteArray &key, QString *error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (path.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no file name");
         return false;
-    return file.write(key) == key.size();
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    // A full disk shows only when the data leaves the buffer.
+    if (file.write(key) != key.size() || !file.flush()) {
+        if (error)
+            *error = file.errorString();
+        file.close();
+        QFile::remove(path);
+        return false;
+    }
+    return true;
 }
 
 QString answerCopyPath()
@@ -121,10 +260,9 @@ QString answerCopyPath()
 AnswerCopy makeAnswerCopy(const QString &source, const QString &target)
 {
     QFile::remove(target);
-    QFile in(source);
-    if (!in.open(QIODevice::ReadOnly))
+    QByteArray content;
+    if (readAnswerFile(source, &content) != AnswerFileCheck::Ok)
         return AnswerCopy::SourceUnreadable;
-    QByteArray content = in.read(kMaxAnswerRead);
     while (content.endsWith('\n') || content.endsWith('\r'))
         content.chop(1);
     // NewOnly: created by us just now, so nobody else's file or link is
@@ -164,7 +302,7 @@ ExportList exportListFor(const QVector<DeviceKey> &devices)
     ExportList list;
     for (const DeviceKey &device : devices) {
         const StoredTexts texts = storedTexts(device);
-        list.entries << device.serialNumber + QLatin1Char('+') + texts.startTime;
+        list.entries.append({device.serialNumber, texts.startTime});
         list.versions.insert(device.serialNumber, texts.softwareVersion);
     }
     return list;
@@ -175,41 +313,56 @@ ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &ans
 {
     ResetPlan plan;
     // Listed once: the same listing serves every device.
-    const QVector<AnswerFile> files = listAnswerFiles(answersFolder);
+    const QHash<QString, QVector<AnswerFile>> files = listAnswerFiles(answersFolder);
     for (const DeviceKey &device : devices) {
         const QString serial = device.serialNumber;
         plan.versions.insert(serial, storedTexts(device).softwareVersion);
+        QString problem;
         bool matched = false;
-        for (const AnswerFile &file : files) {
-            if (!file.withSlashes.contains(serial) && !file.withBackslashes.contains(serial))
+        for (const AnswerFile &file : files.value(serial)) {
+            QByteArray content;
+            const AnswerFileCheck check = readAnswerFile(file.path, &content);
+            content.fill('\0');
+            if (check != AnswerFileCheck::Ok) {
+                // The newest file's reason is the one worth telling.
+                if (problem.isEmpty())
+                    problem = answerFileProblem(check);
                 continue;
+            }
             ResetPasswdParam block;
             // A path the library's field cannot hold is no usable answer.
             if (fillResetBlock(&block, QString(), file.path, newPassword, false, TarnGUIToolkit::GuiTextCodec())
-                != ResetBlockCheck::Ok)
+                != ResetBlockCheck::Ok) {
+                if (problem.isEmpty())
+                    problem = QStringLiteral("the answer file's path is longer than 260 bytes");
                 continue;
+            }
             plan.blocks.insert(serial, block);
+            plan.answerFiles.insert(serial, file.path);
             std::memset(&block, 0, sizeof block);
             matched = true;
             break;
         }
-        if (!matched)
+        if (!matched) {
             plan.mismatched << serial;
+            if (!problem.isEmpty())
+                plan.problems.insert(serial, problem);
+        }
     }
     return plan;
 }
 
-void writeMismatchList(const QStringList &serialNumbers)
+bool writeMismatchList(const QStringList &serialNumbers)
 {
     const QDir folder(resetWorkingFolder());
     const QString path = folder.filePath(QLatin1String(kMismatch));
     QFile::remove(path);
     if (serialNumbers.isEmpty())
-        return;
+        return true;
     folder.mkpath(QStringLiteral("."));
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(serialNumbers.join(QStringLiteral("\r\n")).toUtf8() + "\r\n");
+    QSaveFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(serialNumbers.join(QStringLiteral("\r\n")).toUtf8() + "\r\n") >= 0
+        && file.commit();
 }
 
 } // namespace VoskTool

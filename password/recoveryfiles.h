@@ -11,6 +11,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QMap>
+#include <QMetaType>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -29,9 +30,11 @@ using ResetPasswdParam = VOSK_RESET_PASSWD_PARAM;
 // In '/' separators, without a trailing one. Any thread.
 QString resetWorkingFolder();
 
-// The name of a device key file: the folder (a '/' is added when it ends in
-// neither '/' nor '\'), the serial number with every '\' and '/' turned into
-// '_', '-', the local time as "yyyyMMddHHmm", ".xml".
+// The path of a device key file: the folder (a '/' is added when it ends in
+// neither '/' nor '\'), then SerialFileName::keyFileName(): the serial
+// number escaped so that no two serial numbers share a name, '-', the local
+// time as "yyyyMMddHHmm", ".xml". Empty when the serial number cannot be
+// named (see SerialFileName::encode).
 QString deviceKeyFileName(const QString &folder, const QString &serialNumber, const QDateTime &when);
 
 // Fetches the device's reset key through the discovery handler: command 2
@@ -42,8 +45,36 @@ QString deviceKeyFileName(const QString &folder, const QString &serialNumber, co
 // the library's callback.
 bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key);
 
-// Writes the key data byte for byte to `path` (created or truncated).
-bool writeDeviceKeyFile(const QString &path, const QByteArray &key);
+// Writes the key data byte for byte to `path` (created or truncated). False
+// when the file cannot be written whole; `error` then says why.
+bool writeDeviceKeyFile(const QString &path, const QByteArray &key, QString *error = nullptr);
+
+// The most an answer file holds: the library reads no more than this.
+constexpr qint64 kMaxAnswerFileBytes = 1000;
+
+// Why a file is no usable answer.
+enum class AnswerFileCheck {
+    Ok,
+    Unreadable,   // missing, or cannot be opened
+    NotRegular,   // a folder, FIFO, socket or device (also behind a link)
+    Empty,
+    TooLarge,     // more than kMaxAnswerFileBytes
+    NotAnAnswer,  // binary, or holds no answer of the reset service
+};
+
+// Reads an answer file without trusting it: only a regular file (a link is
+// followed only to one) of 1..kMaxAnswerFileBytes bytes, opened so that it
+// never blocks (a FIFO is refused before it is opened), whose text holds an
+// answer of the reset service ("RA1." and at least 16 base64url
+// characters) and no binary byte. `content` gets the file's bytes on Ok.
+// Blocking only on the disk; any thread.
+AnswerFileCheck readAnswerFile(const QString &path, QByteArray *content);
+
+// Whether a text holds an answer, as readAnswerFile() requires.
+bool looksLikeAnswer(const QByteArray &text);
+
+// The reason for a result line ("the answer file is ...").
+QString answerFileProblem(AnswerFileCheck check);
 
 // Where the answer copy "copy.xml" goes: TarnGUIToolkit::GetUserFilePath(),
 // the program's folder of a portable copy when writable, else (and always
@@ -59,8 +90,9 @@ enum class AnswerCopy {
 };
 
 // Recreates the answer copy at `target` from the user's answer file: the
-// whole content (at most 1 MiB is read: an answer is a few hundred bytes)
-// with every CR and LF at its end removed. The copy holds a reset secret:
+// whole content, read by readAnswerFile() (anything that is not an answer
+// is SourceUnreadable, so junk never reaches the device and its lockout
+// count), with every CR and LF at its end removed. The copy holds a reset secret:
 // it is created new, readable and writable by its owner only; an existing
 // copy is deleted first.
 AnswerCopy makeAnswerCopy(const QString &source, const QString &target);
@@ -80,34 +112,65 @@ enum class ResetBlockCheck {
 ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, const QString &answerFilePath,
                                const QByteArray &newPassword, bool resetCameras, QTextCodec *codec = nullptr);
 
+// One device of the export phase: its serial number and the text of its
+// start time. The error line names it as entry(): serial "+" start time.
+struct ExportEntry
+{
+    QString serialNumber;
+    QString startTime;
+    QString entry() const { return serialNumber + QLatin1Char('+') + startTime; }
+};
+
 // What the export phase of the batch reset is given for `devices`, read
-// from their stored records: one entry "serial+start time" per device and
-// the software version of each serial number. GUI thread (the store's).
+// from their stored records: one entry per device and the software version
+// of each serial number. GUI thread (the store's).
 struct ExportList
 {
-    QStringList entries;
+    QVector<ExportEntry> entries;
     QMap<QString, QString> versions;
 };
 ExportList exportListFor(const QVector<DeviceKey> &devices);
 
 // What the reset phase is given for `devices`: the reset block of every
-// device with an answer file in `answersFolder`, the software versions, and
-// the serial numbers without a usable answer (in the order of `devices`).
-// A file answers a device when its name, with each '_' read as '/' or as
-// '\', contains the serial number; the first such file in name order
-// (case ignored) is taken, unless its path does not fit the block. The
-// blocks hold the new password: wipe them when done. GUI thread.
+// device with a usable answer file in `answersFolder`, the answer file of
+// each block, the software versions, the serial numbers without a usable
+// answer (in the order of `devices`) and, for those that had a file under
+// their name that is no usable answer, why.
+//
+// A file answers a device when its name, read by
+// SerialFileName::parseKeyFileName(), stands for exactly the device's
+// serial number. Of several, the newest export (the latest stamp in the
+// name) that readAnswerFile() accepts is taken, and only when its path fits
+// the block. The blocks hold the new password: wipe them when done. GUI
+// thread.
 struct ResetPlan
 {
     QMap<QString, ResetPasswdParam> blocks;
+    QMap<QString, QString> answerFiles;
     QMap<QString, QString> versions;
     QStringList mismatched;
+    QMap<QString, QString> problems;
 };
 ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &answersFolder,
                            const QByteArray &newPassword);
 
+// What became of one device in a phase of the batch reset.
+struct RecoveryOutcome
+{
+    QString serialNumber;
+    bool done = false;
+    // The library's error when it refused; 0 when nothing was sent or the
+    // failure came after (a key file not written).
+    int errorCode = 0;
+    // Why, when the failure is not the library's.
+    QString problem;
+};
+
 // Replaces the working folder's mismatch.txt with the serial numbers, one a
-// line (UTF-8, CR LF); with none it only deletes the old list. Any thread.
-void writeMismatchList(const QStringList &serialNumbers);
+// line (UTF-8, CR LF), whole or not at all; with none it only deletes the
+// old list. False when the list could not be written. Any thread.
+bool writeMismatchList(const QStringList &serialNumbers);
 
 } // namespace VoskTool
+
+Q_DECLARE_METATYPE(VoskTool::RecoveryOutcome)

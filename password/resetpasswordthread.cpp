@@ -5,6 +5,8 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QSaveFile>
+#include <QSet>
 
 #include <cstring>
 
@@ -14,48 +16,53 @@ constexpr char kOutError[] = "out_error.txt";
 constexpr char kInError[] = "in_error.txt";
 
 // A phase's error file: removed when the phase starts, one CR LF line per
-// failed device, removed again at the end when no line was written.
+// failed device, removed again at the end when no line was written. Every
+// line rewrites the file whole through a temporary that replaces it: a run
+// killed at any moment leaves the lines written so far, complete.
 class PhaseErrorFile final
 {
 public:
     PhaseErrorFile(const QDir &folder, const char *name)
-        : m_folder(folder), m_file(folder.filePath(QLatin1String(name)))
+        : m_folder(folder), m_path(folder.filePath(QLatin1String(name)))
     {
-        QFile::remove(m_file.fileName());
+        QFile::remove(m_path);
     }
     ~PhaseErrorFile()
     {
-        m_file.close();
-        if (!m_written)
-            QFile::remove(m_file.fileName());
+        if (m_lines.isEmpty())
+            QFile::remove(m_path);
     }
 
-    // Called once the phase has work to do.
-    void open()
+    // False when the file could not be written; the line is kept for the
+    // next try all the same.
+    bool addLine(const QString &line)
     {
+        m_lines += (line + QStringLiteral("\r\n")).toUtf8();
         m_folder.mkpath(QStringLiteral("."));
-        m_open = m_file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        QSaveFile file(m_path);
+        return file.open(QIODevice::WriteOnly) && file.write(m_lines) == m_lines.size() && file.commit();
     }
-    void addLine(const QString &line)
-    {
-        if (m_open)
-            m_file.write((line + QStringLiteral("\r\n")).toUtf8());
-        m_written = true;
-    }
-    bool written() const { return m_written; }
+    bool written() const { return !m_lines.isEmpty(); }
 
 private:
     QDir m_folder;
-    QFile m_file;
-    bool m_open = false;
-    bool m_written = false;
+    QString m_path;
+    QByteArray m_lines;
 };
+
+// The serial number as the library is given it: Latin-1. A serial number
+// that is not Latin-1 would reach the library as another one.
+bool sendable(const QString &serial)
+{
+    return !serial.isEmpty() && QString::fromLatin1(serial.toLatin1()) == serial;
+}
 
 } // namespace
 
 ResetPasswordThread::ResetPasswordThread(QObject *parent)
     : QThread(parent)
 {
+    qRegisterMetaType<VoskTool::RecoveryOutcome>();
 }
 
 ResetPasswordThread::~ResetPasswordThread()
@@ -71,61 +78,104 @@ QString ResetPasswordThread::workingFolder()
 
 void ResetPasswordThread::run()
 {
+    m_bErrorOccurred = false;
+    m_errorFileWritten = true;
+    m_outcomes.clear();
     if (m_iType == TypeExport)
         runExport();
     else
         runReset();
 }
 
+void ResetPasswordThread::finishDevice(const VoskTool::RecoveryOutcome &outcome)
+{
+    m_outcomes.append(outcome);
+    Q_EMIT signalDeviceDone(outcome);
+}
+
 void ResetPasswordThread::runExport()
 {
-    m_bErrorOccurred = false;
-    m_failures.clear();
     const QDir folder(workingFolder());
     PhaseErrorFile errors(folder, kOutError);
     if (m_listExport.isEmpty())
         return;
-    errors.open();
+    folder.mkpath(QStringLiteral("."));
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    for (const QString &entry : std::as_const(m_listExport)) {
-        const QString serial = entry.section(QLatin1Char('+'), 0, 0);
+    QSet<QString> seen;
+    for (const VoskTool::ExportEntry &entry : std::as_const(m_listExport)) {
+        VoskTool::RecoveryOutcome outcome;
+        outcome.serialNumber = entry.serialNumber;
+        const QString path =
+            VoskTool::deviceKeyFileName(folder.path(), entry.serialNumber, QDateTime::currentDateTime());
         QByteArray key;
-        if (VoskTool::fetchDeviceKey(serial, false, &key)) {
-            // A key file that cannot be written is passed over: the device's
-            // key is still there to export again.
-            VoskTool::writeDeviceKeyFile(
-                VoskTool::deviceKeyFileName(folder.path(), serial, QDateTime::currentDateTime()), key);
-            continue;
+        if (!sendable(entry.serialNumber) || path.isEmpty()) {
+            outcome.problem = QStringLiteral("the serial number cannot be written in a file name");
+        } else if (seen.contains(entry.serialNumber)) {
+            // One serial number, one key file: a second device under the
+            // same serial number would overwrite the first one's key.
+            outcome.problem = QStringLiteral("the serial number is listed twice");
+        } else if (!VoskTool::fetchDeviceKey(entry.serialNumber, false, &key)) {
+            outcome.errorCode = handler->getLastError();
+        } else if (key.isEmpty()) {
+            outcome.problem = QStringLiteral("the device gave an empty key");
+        } else {
+            QString error;
+            outcome.done = VoskTool::writeDeviceKeyFile(path, key, &error);
+            if (!outcome.done)
+                outcome.problem = QStringLiteral("the key file was not written: %1").arg(error);
         }
-        const int code = handler->getLastError();
-        m_failures.insert(serial, code);
-        errors.addLine(entry + QStringLiteral(" software: ") + m_mapSoftVersion.value(serial)
-                       + QStringLiteral(" error code: ") + QString::number(code));
+        seen.insert(entry.serialNumber);
+        if (!outcome.done) {
+            const QString why = outcome.problem.isEmpty()
+                ? QStringLiteral(" error code: ") + QString::number(outcome.errorCode)
+                : QStringLiteral(" error: ") + outcome.problem;
+            m_errorFileWritten &= errors.addLine(entry.entry() + QStringLiteral(" software: ")
+                                                 + m_mapSoftVersion.value(entry.serialNumber) + why);
+        }
+        finishDevice(outcome);
     }
     m_bErrorOccurred = errors.written();
 }
 
 void ResetPasswordThread::runReset()
 {
-    m_bErrorOccurred = false;
-    m_failures.clear();
     const QDir folder(workingFolder());
     PhaseErrorFile errors(folder, kInError);
     if (m_mapResetParam.isEmpty())
         return;
-    errors.open();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     // QMap walks its keys in ascending order of their character codes.
     for (auto it = m_mapResetParam.cbegin(); it != m_mapResetParam.cend(); ++it) {
-        VoskTool::ResetPasswdParam block = it.value();
-        const bool done = handler->resetPasswd(it.key().toLatin1(), &block);
-        std::memset(&block, 0, sizeof block);
-        if (done)
-            continue;
-        const int code = handler->getLastError();
-        m_failures.insert(it.key(), code);
-        errors.addLine(it.key() + QStringLiteral(" + software: ") + m_mapSoftVersion.value(it.key())
-                       + QStringLiteral(" error code: ") + QString::number(code));
+        VoskTool::RecoveryOutcome outcome;
+        outcome.serialNumber = it.key();
+        // Read again: the folder is the user's and may have changed since
+        // the files were matched, and a file that is no answer must never
+        // reach the device (it would count toward its lockout).
+        const auto answer = m_answerFiles.constFind(it.key());
+        QByteArray content;
+        const VoskTool::AnswerFileCheck check = answer == m_answerFiles.cend()
+            ? VoskTool::AnswerFileCheck::Ok
+            : VoskTool::readAnswerFile(answer.value(), &content);
+        content.fill('\0');
+        if (!sendable(it.key())) {
+            outcome.problem = QStringLiteral("the serial number cannot be sent to the device");
+        } else if (check != VoskTool::AnswerFileCheck::Ok) {
+            outcome.problem = VoskTool::answerFileProblem(check);
+        } else {
+            VoskTool::ResetPasswdParam block = it.value();
+            outcome.done = handler->resetPasswd(it.key().toLatin1(), &block);
+            std::memset(&block, 0, sizeof block);
+            if (!outcome.done)
+                outcome.errorCode = handler->getLastError();
+        }
+        if (!outcome.done) {
+            const QString why = outcome.problem.isEmpty()
+                ? QStringLiteral(" error code: ") + QString::number(outcome.errorCode)
+                : QStringLiteral(" error: ") + outcome.problem;
+            m_errorFileWritten &= errors.addLine(it.key() + QStringLiteral(" + software: ")
+                                                 + m_mapSoftVersion.value(it.key()) + why);
+        }
+        finishDevice(outcome);
     }
     m_bErrorOccurred = errors.written();
     wipeParams();

@@ -6,22 +6,32 @@
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <QVector>
 
 // The worker of the batch password reset, one per phase. Set the members,
-// start(), read errorOccurred() after finished(); nothing is shared while it
-// runs. Its files go to the working folder (resetWorkingFolder()):
+// start(), read errorOccurred() and outcomes() after finished(); nothing is
+// shared while it runs but signalDeviceDone. Its files go to the working
+// folder (resetWorkingFolder()):
 //
-// - type 1, export: the device key (command 1) of every export entry
-//   ("serial+start time") into a key file; a key that cannot be fetched
-//   makes a line of out_error.txt: entry " software: " version
-//   " error code: " code.
+// - type 1, export: the device key (command 1) of every export entry into
+//   its key file (deviceKeyFileName()). A device fails when its serial
+//   number cannot be named or is listed twice (nothing is asked of it),
+//   when the library refuses the key, or when the key is empty or its file
+//   cannot be written. Each failure makes a line of out_error.txt: entry
+//   " software: " version " error code: " code for the library's refusals,
+//   entry " software: " version " error: " reason for the others.
 // - type 0, reset: VOSK_ResetPasswd for every prepared block, in ascending
-//   order of the serial numbers; a refusal makes a line of in_error.txt:
-//   serial " + software: " version " error code: " code.
+//   order of the serial numbers. The answer file given for a block
+//   (setAnswerFiles) is read again just before it is sent, and a file that
+//   is no longer a usable answer is not sent. Each failure makes a line of
+//   in_error.txt: serial " + software: " version " error code: " code, or
+//   serial " + software: " version " error: " reason.
 //
 // Lines are UTF-8 and end in CR LF. The phase's error file is deleted when
-// the phase starts and again at its end when it received no line; key files
-// and the other phase's files are left alone.
+// the phase starts and rewritten whole (a temporary renamed into place) as
+// each failure happens, so that a killed run leaves every failure it knew
+// and never half a line; it is deleted at the end when it received no line.
+// Key files and the other phase's files are left alone.
 class ResetPasswordThread final : public QThread
 {
     Q_OBJECT
@@ -36,16 +46,25 @@ public:
 
     void setType(int type) { m_iType = type; }
     void setResetParams(const QMap<QString, VoskTool::ResetPasswdParam> &params) { m_mapResetParam = params; }
-    void setExportList(const QStringList &entries) { m_listExport = entries; }
+    // Reset phase: the answer file of each block, serial number → path.
+    void setAnswerFiles(const QMap<QString, QString> &paths) { m_answerFiles = paths; }
+    void setExportList(const QVector<VoskTool::ExportEntry> &entries) { m_listExport = entries; }
     void setSoftVersions(const QMap<QString, QString> &versions) { m_mapSoftVersion = versions; }
 
     bool errorOccurred() const { return m_bErrorOccurred; }
-    // The serial numbers of the last run whose key or reset failed, with the
-    // library's error code (the lines of the phase's error file). Read after
+    // Every device of the last run in the order it was worked on. Read after
     // finished().
-    QMap<QString, int> failures() const { return m_failures; }
+    QVector<VoskTool::RecoveryOutcome> outcomes() const { return m_outcomes; }
+    // False when the phase's error file could not be written (the failures
+    // are still in outcomes()). Read after finished().
+    bool errorFileWritten() const { return m_errorFileWritten; }
     // The working folder, "/" separators.
     static QString workingFolder();
+
+Q_SIGNALS:
+    // One device is finished, its error line (if any) on disk. Emitted on
+    // the worker's thread: connect it queued.
+    void signalDeviceDone(const VoskTool::RecoveryOutcome &outcome);
 
 protected:
     void run() override;
@@ -54,11 +73,14 @@ private:
     void runExport();
     void runReset();
     void wipeParams();
+    void finishDevice(const VoskTool::RecoveryOutcome &outcome);
 
     int m_iType = TypeReset;
     QMap<QString, VoskTool::ResetPasswdParam> m_mapResetParam;
-    QStringList m_listExport;
+    QMap<QString, QString> m_answerFiles;
+    QVector<VoskTool::ExportEntry> m_listExport;
     QMap<QString, QString> m_mapSoftVersion;
     bool m_bErrorOccurred = false;
-    QMap<QString, int> m_failures;
+    bool m_errorFileWritten = true;
+    QVector<VoskTool::RecoveryOutcome> m_outcomes;
 };

@@ -11,6 +11,7 @@
 #include "discovery/voskhandler.h"
 #include "password/recoverydialogs.h"
 #include "password/recoveryfiles.h"
+#include "password/serialfilename.h"
 #include "password/recoveryui.h"
 #include "password/resetpassworddialog.h"
 #include "password/restorepassworddialog.h"
@@ -315,7 +316,7 @@ private Q_SLOTS:
         QCOMPARE(exportHint, QStringLiteral("Exported."));
         const QFileInfoList keyFiles = QDir(keyFolder).entryInfoList(QDir::Files);
         QCOMPARE(keyFiles.size(), 1);
-        QVERIFY(keyFiles.first().fileName().startsWith(serialOf(index).replace(QLatin1Char('/'), QLatin1Char('_'))));
+        QVERIFY(keyFiles.first().fileName().startsWith(SerialFileName::encode(serialOf(index)) + QLatin1Char('-')));
         QCOMPARE(readFile(keyFiles.first().filePath()), decoded.mid(decoded.indexOf("**") + 2));
         QCOMPARE(pathShown, answerFile);
         QCOMPARE(lastHint(), QStringLiteral("Reset password Succeed."));
@@ -435,8 +436,7 @@ private Q_SLOTS:
                  serialOf(noKey).toLatin1() + '+' + QByteArray(stored.startTime) + " software: "
                      + QByteArray(stored.softwareVersion) + " error code: 2009\r\n");
         for (int index : {a, b, c}) {
-            QString serial = serialOf(index);
-            serial.replace(QLatin1Char('/'), QLatin1Char('_'));
+            const QString serial = SerialFileName::encode(serialOf(index));
             const QStringList files = work.entryList({serial + QStringLiteral("-*.xml")}, QDir::Files);
             QCOMPARE(files.size(), 1);
             QVERIFY(QRegularExpression(QStringLiteral("-\\d{12}\\.xml$")).match(files.first()).hasMatch());
@@ -455,14 +455,11 @@ private Q_SLOTS:
         QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), work.path(),
                                QStringLiteral("--out-dir"), answers})
                      .isEmpty());
-        QString aName = serialOf(a);
-        aName.replace(QLatin1Char('/'), QLatin1Char('_'));
+        const QString aName = SerialFileName::encode(serialOf(a));
         const QStringList aAnswers = QDir(answers).entryList({aName + QStringLiteral("-*.xml")}, QDir::Files);
         QVERIFY(!aAnswers.isEmpty());
-        QString dName = serialOf(d);
-        dName.replace(QLatin1Char('/'), QLatin1Char('_'));
         QVERIFY(QFile::copy(QDir(answers).filePath(aAnswers.first()),
-                            QDir(answers).filePath(dName + QStringLiteral("-forged.xml"))));
+                            QDir(answers).filePath(SerialFileName::keyFileName(serialOf(d), QDateTime::currentDateTime()))));
 
         uncheckAll();
         for (int index : {a, b, c, d, e})

@@ -1,6 +1,9 @@
 #include "tools/cli/batchplan.h"
 
 #include "netparam/rules/netparamrules.h"
+#include "password/serialfilename.h"
+#include "tools/cli/linereader.h"
+#include "tools/cli/terminaltext.h"
 
 #include <QHash>
 #include <QIODevice>
@@ -16,6 +19,24 @@ using VoskTool::NetField;
 // the simulator makes.
 constexpr int kMaxLines = 100000;
 constexpr int kColumns = 6;
+// A line is a serial number and five addresses or ports: a few dozen bytes.
+constexpr int kMaxLineBytes = 1024;
+// A plan that is wrong throughout needs its first faults shown, not all.
+constexpr int kMaxFaults = 100;
+// How much of a serial number a message quotes.
+constexpr int kQuotedSerial = VoskTool::SerialFileName::kMaxSerialLength;
+
+// A line holds text: a NUL, another control character but the tab, or DEL
+// says it is binary data (and a NUL would cut the serial number short).
+bool isBinary(const QByteArray &line)
+{
+    for (const char c : line) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && c != '\t') || u == 0x7F)
+            return true;
+    }
+    return false;
+}
 
 // One CSV record of one line: cells split at commas, a quoted cell may hold
 // commas and doubled quotes. False for an unterminated quote.
@@ -105,6 +126,12 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
     auto fault = [errors](int number, const QString &text) {
         *errors << QStringLiteral("line %1: %2").arg(number).arg(text);
     };
+    auto tooManyFaults = [errors]() {
+        if (errors->size() < kMaxFaults)
+            return false;
+        *errors << QStringLiteral("more than %1 faults: the rest of the plan was not read").arg(kMaxFaults);
+        return true;
+    };
 
     bool startUsable = !defaults.start.isEmpty();
     if (startUsable) {
@@ -118,15 +145,26 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
     QHash<QString, int> addressLines;
     int number = 0;
     bool first = true;
-    while (!in.atEnd()) {
+    LineReader reader(in, kMaxLineBytes);
+    QByteArray bytes;
+    for (LineReader::Status status; (status = reader.next(&bytes)) != LineReader::Status::End;) {
         ++number;
         if (number > kMaxLines) {
             *errors << QStringLiteral("more than %1 lines").arg(kMaxLines);
             return false;
         }
-        QString text = QString::fromUtf8(in.readLine());
-        while (text.endsWith(QLatin1Char('\n')) || text.endsWith(QLatin1Char('\r')))
-            text.chop(1);
+        if (tooManyFaults())
+            return false;
+        // Neither kind of line is quoted back: it is no plan line.
+        if (status == LineReader::Status::TooLong) {
+            fault(number, QStringLiteral("longer than %1 bytes (not read)").arg(kMaxLineBytes));
+            continue;
+        }
+        if (isBinary(bytes)) {
+            fault(number, QStringLiteral("binary data or a NUL byte (not read)"));
+            continue;
+        }
+        QString text = QString::fromUtf8(bytes);
         if (first && text.startsWith(QChar(0xFEFF)))
             text.remove(0, 1); // a spreadsheet's byte-order mark
         if (text.trimmed().isEmpty() || text.trimmed().startsWith(QLatin1Char('#')))
@@ -158,9 +196,13 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
         line.port = pick(cells.at(4), defaults.port);
         line.httpPort = pick(cells.at(5), defaults.httpPort);
 
-        const QString who = line.serial + QStringLiteral(": ");
+        const QString who = TerminalText::excerpt(line.serial, kQuotedSerial) + QStringLiteral(": ");
         if (line.serial.isEmpty()) {
             fault(number, QStringLiteral("no serial number"));
+            continue;
+        }
+        if (line.serial.size() > kQuotedSerial) {
+            fault(number, who + QStringLiteral("longer than any serial number (%1 characters)").arg(kQuotedSerial));
             continue;
         }
         if (serialLines.contains(line.serial)) {
@@ -215,7 +257,8 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
             const QString address = parts.join(QLatin1Char('.'));
             if (addressLines.contains(address))
                 fault(number, who + QStringLiteral("address %1 is planned on line %2 already")
-                                        .arg(line.ip).arg(addressLines.value(address)));
+                                        .arg(TerminalText::excerpt(line.ip, kQuotedSerial))
+                                        .arg(addressLines.value(address)));
             addressLines.insert(address, number);
         }
         lines->append(line);

@@ -11,6 +11,11 @@ class QIODevice;
 // header; blank lines and lines starting with '#' are skipped). An empty
 // cell takes the command line's value (--mask, ...), the address the batch
 // address rule from --start; what is still empty keeps the device's value.
+// A line is text of at most 1024 bytes: a longer one, or one with a NUL or
+// another control character (tab aside), is a fault of its own, and is
+// never quoted back. Messages quote a serial number escaped
+// (TerminalText::excerpt) and at most as long as a serial number can be;
+// after 100 faults the rest of the plan is not read.
 namespace BatchPlan {
 
 struct Defaults

@@ -12,11 +12,14 @@
 #include "tools/cli/clihelp.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
+#include "tools/cli/terminaltext.h"
+#include "tools/cli/watchoutput.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -26,6 +29,7 @@
 #include <cstring>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <unistd.h>
 
 namespace CliCommands {
@@ -37,6 +41,8 @@ constexpr int kMaxWaitMs = 3600 * 1000;
 // A password file holds one line; anything longer is not one.
 constexpr qint64 kMaxPasswordFileBytes = 4096;
 constexpr int kMaxSecurityCodeLength = 32;
+// How long the watch mode's last lines wait for a stalled reader at the end.
+constexpr int kWatchFlushMs = 2000;
 // How long the library's first inquiry and its repeats take to be
 // answered (the last repeat 840 ms after the start, plus its window).
 constexpr qint64 kIdentityGraceMs = 1000;
@@ -232,14 +238,16 @@ QString lookupFailureText(Lookup lookup)
     return lookup == Lookup::Ambiguous ? ambiguousText() : notFoundText();
 }
 
+// A serial number is the device's own text: escaped, it can neither reach
+// the terminal as a command nor add a tab or a line to the result lines.
 void writeResult(const QString &serial, const QString &result)
 {
-    writeOut(serial + QLatin1Char('\t') + result + QLatin1Char('\n'));
+    writeOut(TerminalText::escape(serial) + QLatin1Char('\t') + TerminalText::escape(result) + QLatin1Char('\n'));
 }
 
 void writeProgress(int done, int total, const QString &serial)
 {
-    std::fprintf(stderr, "[%d/%d] %s\n", done, total, serial.toLocal8Bit().constData());
+    std::fprintf(stderr, "[%d/%d] %s\n", done, total, TerminalText::escape(serial).toLocal8Bit().constData());
 }
 
 // Starts discovery and listens until the serial numbers (or `count`
@@ -275,7 +283,7 @@ void onStopSignal(int)
     [[maybe_unused]] const ssize_t n = ::write(g_stopPipe[1], &byte, 1);
 }
 
-int watch(DeviceFinder &finder, DeviceFormat::Style style)
+int watch(DeviceFinder &finder, DeviceFormat::Style style, bool raw)
 {
     if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return SomeFailed;
@@ -287,17 +295,46 @@ int watch(DeviceFinder &finder, DeviceFormat::Style style)
     QSocketNotifier stop(g_stopPipe[0], QSocketNotifier::Read);
     QObject::connect(&stop, &QSocketNotifier::activated, qApp, &QCoreApplication::quit);
 
-    writeOut(DeviceFormat::watchHeader(style));
-    QObject::connect(&finder, &DeviceFinder::deviceEvent, &finder,
-                     [style](const VOSK_DEVICE_INFO &record, int event) {
-                         writeOut(DeviceFormat::watchLine(record, event, style));
-                     });
+    // Written past stdio from here on: a reader that stalls must not stop
+    // this thread, which takes in the reports.
+    std::fflush(stdout);
+    WatchOutput output(STDOUT_FILENO, DeviceFormat::watchHeader(style).toLocal8Bit(),
+                       [style, raw](const VOSK_DEVICE_INFO &record, int event) {
+                           return DeviceFormat::watchLine(record, event, style, raw).toLocal8Bit();
+                       });
+    QObject::connect(&finder, &DeviceFinder::deviceEvent, &output, &WatchOutput::post);
     if (!finder.start()) {
         writeErr(QStringLiteral("discovery did not start, error %1 (no usable interface?)").arg(finder.lastError()));
         return SomeFailed;
     }
     QCoreApplication::exec();
+    if (!output.flush(kWatchFlushMs))
+        writeErr(QStringLiteral("the last events were not written: the output was not read"));
     return AllDone;
+}
+
+// Runs a batch reset worker, writing each device's result line as soon as
+// the device is finished: a run that is killed has written every result it
+// had. The discovery reports go on meanwhile. Returns how many failed.
+int runRecoveryWorker(ResetPasswordThread &worker,
+                      const std::function<QString(const VoskTool::RecoveryOutcome &)> &resultText)
+{
+    int failed = 0;
+    QEventLoop loop;
+    QObject::connect(&worker, &ResetPasswordThread::signalDeviceDone, &loop,
+                     [&failed, &resultText](const VoskTool::RecoveryOutcome &outcome) {
+                         failed += outcome.done ? 0 : 1;
+                         writeResult(outcome.serialNumber, resultText(outcome));
+                     }, Qt::QueuedConnection);
+    // Queued after the last device's signal, so it ends the loop after it.
+    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    worker.start();
+    loop.exec();
+    worker.wait();
+    if (!worker.errorFileWritten())
+        writeErr(QStringLiteral("the error list could not be written in %1")
+                     .arg(QDir::toNativeSeparators(ResetPasswordThread::workingFolder())));
+    return failed;
 }
 
 // A new administrator password from its file, checked by the window's
@@ -397,8 +434,10 @@ int list(const QStringList &arguments)
     const QCommandLineOption json(QStringLiteral("json"), QStringLiteral("JSON output."));
     const QCommandLineOption csv(QStringLiteral("csv"), QStringLiteral("CSV output."));
     const QCommandLineOption watchOption(QStringLiteral("watch"), QStringLiteral("Print events as they come."));
+    const QCommandLineOption rawOption(QStringLiteral("raw"),
+                                       QStringLiteral("CSV cells as the devices sent them, unguarded."));
     const QCommandLineOption expect = expectOption();
-    parser.addOptions({json, csv, watchOption, expect});
+    parser.addOptions({json, csv, watchOption, rawOption, expect});
     const Parsed parsed = parse(parser, common, QStringLiteral("list"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
@@ -410,6 +449,11 @@ int list(const QStringList &arguments)
         writeErr(QStringLiteral("--json and --csv exclude each other"));
         return BadInput;
     }
+    if (parser.isSet(rawOption) && !parser.isSet(csv)) {
+        writeErr(QStringLiteral("--raw goes with --csv"));
+        return BadInput;
+    }
+    const bool raw = parser.isSet(rawOption);
     int count = 0;
     if (!readExpect(parser, expect, &count))
         return BadInput;
@@ -419,7 +463,7 @@ int list(const QStringList &arguments)
 
     DeviceFinder finder;
     if (parser.isSet(watchOption))
-        return watch(finder, style);
+        return watch(finder, style, raw);
     if (!discover(finder, {}, count, common.waitMs))
         return SomeFailed;
     QList<VOSK_DEVICE_INFO> devices = finder.devices();
@@ -427,7 +471,7 @@ int list(const QStringList &arguments)
     std::sort(devices.begin(), devices.end(), [](const VOSK_DEVICE_INFO &a, const VOSK_DEVICE_INFO &b) {
         return VOSK::fieldText(a.serialNumber) < VOSK::fieldText(b.serialNumber);
     });
-    writeOut(DeviceFormat::list(devices, style));
+    writeOut(DeviceFormat::list(devices, style, raw));
     return AllDone;
 }
 
@@ -729,7 +773,9 @@ int batch(const QStringList &arguments)
         param.dhcpEnabled = defaults.dhcp ? 1 : 0;
 
         if (parser.isSet(dryRun)) {
-            writeOut(line.serial + QStringLiteral("\twould send ") + paramText(param) + QLatin1Char('\n'));
+            // The values kept come from the device's own record.
+            writeOut(TerminalText::escape(line.serial) + QStringLiteral("\twould send ")
+                     + TerminalText::escape(paramText(param)) + QLatin1Char('\n'));
             continue;
         }
         writeProgress(i + 1, int(plan.size()), line.serial);
@@ -829,24 +875,16 @@ int exportKeys(const QStringList &arguments)
     worker.setType(ResetPasswordThread::TypeExport);
     worker.setExportList(list.entries);
     worker.setSoftVersions(list.versions);
-    // The worker blocks on the library; its reports queue up for this
-    // thread meanwhile, which no one here needs before the end.
-    worker.start();
-    worker.wait();
-
-    const QMap<QString, int> failures = worker.failures();
-    for (const DeviceKey &device : devices) {
-        const auto failure = failures.constFind(device.serialNumber);
-        if (failure == failures.cend()) {
-            writeResult(device.serialNumber, QStringLiteral("Exported"));
-        } else {
-            writeResult(device.serialNumber, QStringLiteral("Error%1").arg(failure.value()));
-            ++failed;
-        }
-    }
+    failed += runRecoveryWorker(worker, [](const VoskTool::RecoveryOutcome &outcome) {
+        if (outcome.done)
+            return QStringLiteral("Exported");
+        if (!outcome.problem.isEmpty())
+            return QStringLiteral("Not exported: %1.").arg(outcome.problem);
+        return QStringLiteral("Error%1").arg(outcome.errorCode);
+    });
     const QString folder = QDir::toNativeSeparators(ResetPasswordThread::workingFolder());
     std::fprintf(stderr, "vosktool-cli: key files in %s%s\n", folder.toLocal8Bit().constData(),
-                 failures.isEmpty() ? "" : " (see out_error.txt)");
+                 worker.errorOccurred() ? " (see out_error.txt)" : "");
     return failed == 0 ? AllDone : SomeFailed;
 }
 
@@ -895,29 +933,34 @@ int reset(const QStringList &arguments)
     }
     VoskTool::ResetPlan plan = VoskTool::matchAnswerFiles(devices, answersFolder, password);
     password.fill('\0');
+    // Known before anything is sent: written first, so that a cut run
+    // still has them.
+    for (const QString &serial : std::as_const(plan.mismatched)) {
+        const QString problem = plan.problems.value(serial);
+        writeResult(serial, problem.isEmpty() ? QStringLiteral("No answer file.")
+                                              : QStringLiteral("No usable answer file: %1.").arg(problem));
+        ++failed;
+    }
+    if (!VoskTool::writeMismatchList(plan.mismatched))
+        writeErr(QStringLiteral("mismatch.txt could not be written in %1")
+                     .arg(QDir::toNativeSeparators(ResetPasswordThread::workingFolder())));
     ResetPasswordThread worker;
     worker.setType(ResetPasswordThread::TypeReset);
     worker.setResetParams(plan.blocks);
+    worker.setAnswerFiles(plan.answerFiles);
     worker.setSoftVersions(plan.versions);
     // The worker holds the only copy now, and wipes it when it is done.
     for (VoskTool::ResetPasswdParam &block : plan.blocks)
         std::memset(&block, 0, sizeof block);
     plan.blocks.clear();
-    worker.start();
-    worker.wait();
-    VoskTool::writeMismatchList(plan.mismatched);
-
-    const QMap<QString, int> failures = worker.failures();
-    for (const DeviceKey &device : devices) {
-        QString result = succeedText();
-        if (plan.mismatched.contains(device.serialNumber))
-            result = QStringLiteral("No answer file.");
-        else if (failures.contains(device.serialNumber))
-            result = failureText(Operation::Modify, true, failures.value(device.serialNumber));
-        failed += result == succeedText() ? 0 : 1;
-        writeResult(device.serialNumber, result);
-    }
-    if (!failures.isEmpty() || !plan.mismatched.isEmpty()) {
+    failed += runRecoveryWorker(worker, [](const VoskTool::RecoveryOutcome &outcome) {
+        if (outcome.done)
+            return succeedText();
+        if (!outcome.problem.isEmpty())
+            return QStringLiteral("Not reset: %1.").arg(outcome.problem);
+        return failureText(Operation::Modify, true, outcome.errorCode);
+    });
+    if (worker.errorOccurred() || !plan.mismatched.isEmpty()) {
         const QString folder = QDir::toNativeSeparators(ResetPasswordThread::workingFolder());
         std::fprintf(stderr, "vosktool-cli: see in_error.txt or mismatch.txt in %s\n",
                      folder.toLocal8Bit().constData());

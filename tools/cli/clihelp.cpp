@@ -54,14 +54,17 @@ const QList<Option> &commonOptions()
 const QList<Command> &commands()
 {
     static const QList<Command> table = {
-        {QStringLiteral("list"), QStringLiteral("[--json|--csv] [--watch] [--expect N]"),
+        {QStringLiteral("list"), QStringLiteral("[--json|--csv [--raw]] [--watch] [--expect N]"),
          QStringLiteral("print the devices on the network"),
          QStringLiteral("Listens for devices and prints them in order of serial number: a table, or CSV or "
-                        "JSON for scripts."),
+                        "JSON for scripts. Control characters in device fields are escaped, and a CSV cell "
+                        "starting with = + - @ gets a ' before it."),
          {{QStringLiteral("--json"), QStringLiteral("JSON output, an array of objects")},
           {QStringLiteral("--csv"), QStringLiteral("CSV output with a header line")},
+          {QStringLiteral("--raw"), QStringLiteral("with --csv: the cells as the devices sent them")},
           {QStringLiteral("--watch"),
-           QStringLiteral("print online, updated and offline events as they come, until interrupted")},
+           QStringLiteral("print online, updated and offline events as they come, until interrupted; a "
+                          "reader that falls behind gets each device's latest event")},
           {QStringLiteral("--expect N"), QStringLiteral("stop listening once N devices are seen")}}},
         {QStringLiteral("activate"), QStringLiteral("SERIAL... --password-file FILE"),
          QStringLiteral("give new devices their first administrator password"),

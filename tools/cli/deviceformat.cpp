@@ -1,6 +1,7 @@
 #include "tools/cli/deviceformat.h"
 
 #include "discovery/recordfields.h"
+#include "tools/cli/terminaltext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -66,9 +67,42 @@ QJsonObject jsonObject(const VOSK_DEVICE_INFO &record)
     return object;
 }
 
-// RFC 4180: quoted when it holds a separator, quote or line break. A text
-// a spreadsheet would run as a formula is left as it is: these are device
-// reports, and the columns are addresses and versions.
+// JSON as QJsonDocument writes it escapes only C0 controls; DEL, C1
+// controls (U+009B starts a terminal command like ESC [) and invisible
+// format characters are escaped too. They can stand only inside strings, so
+// the text stays the same JSON.
+QString jsonText(const QByteArray &json)
+{
+    const QString text = QString::fromUtf8(json);
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const QChar::Category category = c.category();
+        if (c.unicode() >= 0x7F
+            && (category == QChar::Other_Control || category == QChar::Other_Format
+                || category == QChar::Separator_Line || category == QChar::Separator_Paragraph))
+            out += QStringLiteral("\\u") + QString::number(c.unicode(), 16).rightJustified(4, QLatin1Char('0'));
+        else
+            out += c;
+    }
+    return out;
+}
+
+// A cell as a spreadsheet should read it: escaped like the table, and a
+// text that would start a formula ("=1+1", "=HYPERLINK(...)", "@SUM")
+// behind a "'", the usual guard against formulas in CSV. Negative numbers
+// do not occur in these columns.
+QString guardedCell(const QString &text)
+{
+    QString cell = TerminalText::escape(text);
+    if (!cell.isEmpty()
+        && (cell.front() == QLatin1Char('=') || cell.front() == QLatin1Char('+') || cell.front() == QLatin1Char('-')
+            || cell.front() == QLatin1Char('@')))
+        cell.prepend(QLatin1Char('\''));
+    return cell;
+}
+
+// RFC 4180: quoted when it holds a separator, quote or line break.
 QString csvCell(const QString &text)
 {
     if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
@@ -79,11 +113,11 @@ QString csvCell(const QString &text)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
-QString csvRow(const QStringList &cells)
+QString csvRow(const QStringList &cells, bool raw = true)
 {
     QStringList quoted;
     for (const QString &cell : cells)
-        quoted << csvCell(cell);
+        quoted << csvCell(raw ? cell : guardedCell(cell));
     return quoted.join(QLatin1Char(',')) + QLatin1Char('\n');
 }
 
@@ -117,7 +151,7 @@ QStringList tableCells(const VOSK_DEVICE_INFO &record)
     for (const char *key : kTableKeys) {
         const auto it = std::find_if(all.cbegin(), all.cend(),
                                      [key](const Field &field) { return qstrcmp(field.key, key) == 0; });
-        cells << plainText(it->value);
+        cells << TerminalText::escape(plainText(it->value));
     }
     return cells;
 }
@@ -148,19 +182,19 @@ QString eventName(int event)
     }
 }
 
-QString list(const QList<VOSK_DEVICE_INFO> &devices, Style style)
+QString list(const QList<VOSK_DEVICE_INFO> &devices, Style style, bool raw)
 {
     switch (style) {
     case Style::Json: {
         QJsonArray array;
         for (const VOSK_DEVICE_INFO &record : devices)
             array.append(jsonObject(record));
-        return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Indented));
+        return jsonText(QJsonDocument(array).toJson(QJsonDocument::Indented));
     }
     case Style::Csv: {
         QString text = csvRow(csvKeys());
         for (const VOSK_DEVICE_INFO &record : devices)
-            text += csvRow(csvValues(record));
+            text += csvRow(csvValues(record), raw);
         return text;
     }
     case Style::Table:
@@ -189,16 +223,16 @@ QString watchHeader(Style style)
     return style == Style::Csv ? csvRow(QStringList{QStringLiteral("event")} + csvKeys()) : QString();
 }
 
-QString watchLine(const VOSK_DEVICE_INFO &record, int event, Style style)
+QString watchLine(const VOSK_DEVICE_INFO &record, int event, Style style, bool raw)
 {
     switch (style) {
     case Style::Json: {
         QJsonObject object = jsonObject(record);
         object.insert(QStringLiteral("event"), eventName(event));
-        return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
+        return jsonText(QJsonDocument(object).toJson(QJsonDocument::Compact)) + QLatin1Char('\n');
     }
     case Style::Csv:
-        return csvRow(QStringList{eventName(event)} + csvValues(record));
+        return csvRow(QStringList{eventName(event)} + csvValues(record), raw);
     case Style::Table:
         break;
     }
