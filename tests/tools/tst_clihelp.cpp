@@ -65,6 +65,35 @@ private Q_SLOTS:
                     .out.contains(QStringLiteral("\nThe %1 command:\n  vosktool-cli %1").arg(command)));
     }
 
+    // The help texts live apart from the commands' parsers: every option a
+    // command's help names must be one its parser takes (an unknown option
+    // fails before --help is looked at).
+    void documentedOptionsAreTaken_data()
+    {
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QStringList>("option");
+        static const QRegularExpression line(QStringLiteral("^  (--[a-z][a-z-]*)( \\S+)?(  |$)"),
+                                             QRegularExpression::MultilineOption);
+        for (const QString &command : CliHelp::commandNames()) {
+            for (auto it = line.globalMatch(CliHelp::commandHelp(command)); it.hasNext();) {
+                const QRegularExpressionMatch match = it.next();
+                QStringList option{match.captured(1)};
+                if (match.capturedLength(2) > 0)
+                    option << QStringLiteral("x");
+                QTest::addRow("%s %s", qPrintable(command), qPrintable(option.first())) << command << option;
+            }
+        }
+    }
+
+    void documentedOptionsAreTaken()
+    {
+        QFETCH(QString, command);
+        QFETCH(QStringList, option);
+        const Run run = cli(QStringList{command} + option + QStringList{QStringLiteral("--help")});
+        QVERIFY2(run.code == 0, qPrintable(run.err));
+        QVERIFY(run.out.startsWith(QStringLiteral("Usage: vosktool-cli %1").arg(command)));
+    }
+
     void overviewIsShort()
     {
         for (const QStringList &arguments : {QStringList{QStringLiteral("help")}, QStringList{QStringLiteral("--help")},
