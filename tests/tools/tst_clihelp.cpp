@@ -4,6 +4,8 @@
 
 #include "tools/cli/clihelp.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -92,6 +94,27 @@ private Q_SLOTS:
         const Run run = cli(QStringList{command} + option + QStringList{QStringLiteral("--help")});
         QVERIFY2(run.code == 0, qPrintable(run.err));
         QVERIFY(run.out.startsWith(QStringLiteral("Usage: vosktool-cli %1").arg(command)));
+    }
+
+    // And the other way round: an option a parser declares (in any source
+    // file of the program) that no help names is a fault of the help.
+    void declaredOptionsAreDocumented()
+    {
+        const QString help = CliHelp::allCommands();
+        static const QRegularExpression declared(
+            QStringLiteral("QCommandLineOption(?:\\s+\\w+)?\\s*[({]\\s*QStringLiteral\\(\"([a-z][a-z-]*)\"\\)"));
+        const QDir sources(QStringLiteral(VOSKTOOL_CLI_SOURCES));
+        int found = 0;
+        for (const QString &name : sources.entryList({QStringLiteral("*.cpp")}, QDir::Files)) {
+            QFile file(sources.filePath(name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            for (auto it = declared.globalMatch(QString::fromUtf8(file.readAll())); it.hasNext(); ++found) {
+                const QString option = QStringLiteral("--") + it.next().captured(1);
+                QVERIFY2(help.contains(QRegularExpression(QRegularExpression::escape(option) + QStringLiteral("\\b(?!-)"))),
+                         qPrintable(name + QStringLiteral(" declares ") + option + QStringLiteral(", no help names it")));
+            }
+        }
+        QVERIFY2(found > 10, "the option declarations were not found: has their form changed?");
     }
 
     void overviewIsShort()
