@@ -4,6 +4,7 @@
 
 #include <QLabel>
 #include <QMovie>
+#include <QPushButton>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -47,6 +48,30 @@ QString CChaseDialog::text() const
     return m_textLabel->text();
 }
 
+void CChaseDialog::setText(const QString &text)
+{
+    m_textLabel->setText(text);
+}
+
+void CChaseDialog::setCancelText(const QString &text)
+{
+    if (!m_cancelButton) {
+        m_cancelButton = new QPushButton(this);
+        m_cancelButton->setObjectName(QStringLiteral("m_btnChaseCancel"));
+        layout()->addWidget(m_cancelButton);
+        connect(m_cancelButton, &QPushButton::clicked, this, &CChaseDialog::requestCancel);
+    }
+    m_cancelButton->setText(text);
+}
+
+void CChaseDialog::requestCancel()
+{
+    if (!m_cancelButton || !m_cancelButton->isEnabled())
+        return;
+    m_cancelButton->setEnabled(false);
+    Q_EMIT signalCancelRequested();
+}
+
 QMovie *CChaseDialog::movie() const
 {
     return m_movie;
@@ -81,6 +106,8 @@ void CChaseDialog::reject()
 {
     if (m_userCanClose || m_stopRequested)
         QDialog::reject();
+    else if (m_cancelButton)
+        requestCancel();
 }
 
 void CChaseDialog::showEvent(QShowEvent *event)

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QLabel;
+class QPushButton;
 class QMovie;
 
 namespace TarnGUIToolkit {
@@ -24,8 +25,18 @@ public:
     ~CChaseDialog() override;
 
     QString text() const;
+    void setText(const QString &text);
+    // Offers a button with this text under the animation (none unless
+    // set): pressing it, or Escape, emits signalCancelRequested() once and
+    // disables the button. The dialog stays until the work has ended
+    // (OnImmediatelyStopChase), so whatever is in flight is still reported.
+    void setCancelText(const QString &text);
+    QPushButton *cancelButton() const { return m_cancelButton; }
     // The animation, or null when `animationPath` was empty.
     QMovie *movie() const;
+
+Q_SIGNALS:
+    void signalCancelRequested();
 
 public Q_SLOTS:
     // Returns at once when the stop was already requested.
@@ -41,6 +52,8 @@ private:
     QLabel *m_animationLabel = nullptr;
     QLabel *m_textLabel = nullptr;
     QMovie *m_movie = nullptr;
+    QPushButton *m_cancelButton = nullptr;
+    void requestCancel();
     bool m_userCanClose = false;
     bool m_stopRequested = false;
 };

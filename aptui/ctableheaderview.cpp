@@ -21,13 +21,26 @@ void CTableHeaderView::setModel(QAbstractItemModel *newModel)
     QHeaderView::setModel(newModel);
     if (!newModel)
         return;
-    // The check box mirrors the rows, so any change of them may change it.
-    auto repaint = [this] { viewport()->update(); };
+    // The check box mirrors the rows, so any change of them may change it;
+    // nothing else the header shows depends on the rows.
+    auto repaint = [this] { updateCheckBoxSections(); };
     m_modelConnections << connect(newModel, &QAbstractItemModel::dataChanged, this, repaint)
                        << connect(newModel, &QAbstractItemModel::rowsInserted, this, repaint)
                        << connect(newModel, &QAbstractItemModel::rowsRemoved, this, repaint)
                        << connect(newModel, &QAbstractItemModel::modelReset, this, repaint)
                        << connect(newModel, &QAbstractItemModel::layoutChanged, this, repaint);
+}
+
+void CTableHeaderView::updateCheckBoxSections()
+{
+    // Only the check-box sections: a header with a style sheet costs about a
+    // millisecond to paint whole, and rows arriving in a burst repaint it on
+    // every turn of the event loop.
+    const int sections = count();
+    for (int logicalIndex = 0; logicalIndex < sections; ++logicalIndex) {
+        if (hasCheckBox(logicalIndex))
+            updateSection(logicalIndex);
+    }
 }
 
 bool CTableHeaderView::hasCheckBox(int logicalIndex) const
@@ -41,6 +54,10 @@ Qt::CheckState CTableHeaderView::columnCheckState(int logicalIndex) const
     const QAbstractItemModel *m = model();
     if (!m || orientation() != Qt::Horizontal)
         return Qt::Unchecked;
+    bool known = false;
+    const int state = m->headerData(logicalIndex, Qt::Horizontal, ColumnCheckStateRole).toInt(&known);
+    if (known && state >= Qt::Unchecked && state <= Qt::Checked)
+        return static_cast<Qt::CheckState>(state);
     const int rows = m->rowCount(rootIndex());
     int checked = 0;
     for (int row = 0; row < rows; ++row) {

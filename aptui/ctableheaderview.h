@@ -15,12 +15,19 @@ namespace TarnGUIToolkit {
 // (QStandardItemModel::itemChanged) hear of the change once, not once per
 // row, and see every row already in its new state. The header's own view
 // is repainted; other views of the same model hear of the last row only.
+//
+// Counting the rows costs a pass over the whole column on every repaint of
+// the check box, and the box is repainted whenever rows come or change. A
+// model that keeps that count itself answers the column's state (a
+// Qt::CheckState as int) under ColumnCheckStateRole on the section's
+// header, and the header takes it from there.
 class CTableHeaderView final : public QHeaderView
 {
     Q_OBJECT
 
 public:
     static constexpr int CheckAllRole = 162;
+    static constexpr int ColumnCheckStateRole = 163;
 
     explicit CTableHeaderView(Qt::Orientation orientation, QWidget *parent = nullptr);
 
@@ -29,7 +36,8 @@ public:
     // Whether that section carries the check box.
     bool hasCheckBox(int logicalIndex) const;
     // Unchecked with no rows or none checked, Checked when all are,
-    // PartiallyChecked otherwise.
+    // PartiallyChecked otherwise: the model's ColumnCheckStateRole answer
+    // when it gives one, else a count over the rows.
     Qt::CheckState columnCheckState(int logicalIndex) const;
     // Sets every row of that column to state (see the class comment).
     void setColumnCheckState(int logicalIndex, Qt::CheckState state);
@@ -46,6 +54,7 @@ protected:
 
 private:
     bool toggleAt(const QPoint &position);
+    void updateCheckBoxSections();
 
     QList<QMetaObject::Connection> m_modelConnections;
     bool m_swallowRelease = false;

@@ -11,9 +11,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "export/devicesinfosavepage.h"
-#include "password/batchreset.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -152,12 +150,7 @@ void DeviceDisplayPage::updateCountLabel()
 
 void DeviceDisplayPage::onSaveDeviceInfoToExcel()
 {
-    DevicesInfoSavePage dialog(m_model, this);
-    dialog.setRows(checkedRows());
-    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
-    emit signalCoverMainPage();
-    dialog.exec();
-    emit signalDisCoverMainPage();
+    emit signalExportRequested();
 }
 
 bool DeviceDisplayPage::storeUnlessListed(const VOSK_DEVICE_INFO &record)
@@ -351,14 +344,14 @@ void DeviceDisplayPage::onConfigResetPassword()
 {
     const QVector<DeviceKey> devices = checkedDevices();
     if (IdentityQuestion::confirm(this, devices))
-        runConfigReset(this, devices);
+        emit signalConfigResetRequested(devices);
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
     const QVector<DeviceKey> devices = checkedDevices();
     if (IdentityQuestion::confirm(this, devices))
-        runConfigExport(this, devices);
+        emit signalConfigExportRequested(devices);
 }
 
 QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "devicelist/modifypage.h"
+#include "discovery/modifypage.h"
 #include "discovery/deviceinfo.h"
 #include "vosk/vosk.h"
 
@@ -63,6 +63,8 @@ public:
     void setUrlOpener(UrlOpener opener);
     // Model rows whose check box is fully checked, top to bottom.
     QVector<int> checkedRows() const;
+    // The keys of the checked rows, top to bottom.
+    QVector<DeviceKey> checkedDevices() const;
     // Takes the handler's reports through the page's report queue: a burst
     // of reports becomes runs of rows added at once, delivered a few
     // milliseconds per turn of the event loop, with the same rows, order
@@ -78,6 +80,13 @@ Q_SIGNALS:
     // (the main window) dims itself meanwhile.
     void signalCoverMainPage();
     void signalDisCoverMainPage();
+    // The page's buttons ask for dialogs of other features; whoever holds
+    // the page (the main window) opens them. Export works on the model's
+    // checked rows (checkedRows()), the two phases of the batch reset on
+    // the checked devices, top to bottom.
+    void signalExportRequested();
+    void signalConfigExportRequested(QVector<DeviceKey> devices);
+    void signalConfigResetRequested(QVector<DeviceKey> devices);
 
 public Q_SLOTS:
     void onSaveDeviceInfoToExcel();
@@ -116,8 +125,6 @@ private:
     void evaluateSelection(bool forced);
     void sendSelection(const QVector<int> &rows);
     DeviceInfo deviceInfoOfRow(int row) const;
-    // The keys of the checked rows, top to bottom.
-    QVector<DeviceKey> checkedDevices() const;
     // The stored record's notActivated byte; 0 (activated) when the device is
     // not in the store.
     quint8 activationOf(const DeviceInfo &info) const;

@@ -1,44 +1,23 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
-#include "aptui/targetpath.h"
 #include "devicelist/devicelistlog.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
 #include <QCoreApplication>
 #include <QColor>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QFont>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QTextCodec>
 
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
 #include <optional>
+#include <vector>
 
 namespace VoskTool {
 
 namespace {
-
-const QLatin1String kConfigFileName("ColumnConfig.xml");
-const QLatin1String kIndexValue("IndexValue");
-const char kFileCodec[] = "GB2312";
-
-// Element names of the columns in files this program writes. Only the order
-// of the children matters when reading.
-const char *const kColumnElementNames[DeviceColumnCount] = {
-    "ColumnCheck", "ColumnId", "ColumnDeviceType", "ColumnActivation", "ColumnIpv4Address",
-    "ColumnPort", "ColumnSoftwareVersion", "ColumnIpv4Gateway", "ColumnHttpPort",
-    "ColumnSerialNumber", "ColumnIpv4Mask", "ColumnMac", "ColumnChannelCount",
-    "ColumnDspVersion", "ColumnStartTime", "ColumnIpv6Address", "ColumnIpv6Gateway",
-    "ColumnIpv6PrefixLength", "ColumnSupportIpv6", "ColumnSupportModifyIpv6",
-    "ColumnSupportDhcp", "ColumnIpv4Dhcp",
-};
 
 // One number through C's printf: the same text as QString::asprintf, at a
 // fraction of its cost, which showed in the profile of thousands of rows.
@@ -147,25 +126,6 @@ QString idText(int id)
     return formatted("%03d", id);
 }
 
-// QSaveFile writes beside the target under "<name>.XXXXXX" (six letters or
-// digits) and renames that over the target. A kill between the two leaves
-// the temporary behind: remove such leftovers of the target's own saves,
-// nothing else in the folder.
-void removeStaleSaveTemporaries(const QString &target)
-{
-    const QFileInfo info(target);
-    QDir dir = info.absoluteDir();
-    static const QRegularExpression suffix(QStringLiteral("^[A-Za-z0-9]{6}$"));
-    const QString prefix = info.fileName() + QLatin1Char('.');
-    const QStringList names = dir.entryList({prefix + QStringLiteral("??????")}, QDir::Files | QDir::Hidden);
-    for (const QString &name : names) {
-        if (!name.startsWith(prefix) || !suffix.match(name.mid(prefix.size())).hasMatch())
-            continue;
-        if (dir.remove(name))
-            qCInfo(lcDeviceList) << "[DeviceInfoModel] removed an interrupted save" << dir.filePath(name);
-    }
-}
-
 } // namespace
 
 DeviceInfoModel::DeviceInfoModel(QObject *parent)
@@ -175,7 +135,7 @@ DeviceInfoModel::DeviceInfoModel(QObject *parent)
 
 DeviceInfoModel::DeviceInfoModel(const QString &configPath, QObject *parent)
     : QAbstractTableModel(parent)
-    , m_configPath(configPath)
+    , m_config(configPath)
 {
     setUp();
 }
@@ -184,7 +144,6 @@ DeviceInfoModel::~DeviceInfoModel() = default;
 
 void DeviceInfoModel::setUp()
 {
-    removeStaleSaveTemporaries(m_configPath);
     // The language is chosen before the window is built; a cell text that
     // followed a later change would not match the headers anyway.
     m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated"),
@@ -257,6 +216,7 @@ bool DeviceInfoModel::setData(const QModelIndex &index, const QVariant &value, i
     Row &row = m_rows[static_cast<std::size_t>(index.row())];
     if (row.check == state)
         return true;
+    m_checkedRows += (state == Qt::Checked) - (row.check == Qt::Checked);
     row.check = static_cast<Qt::CheckState>(state);
     Q_EMIT dataChanged(index, index, {Qt::CheckStateRole});
     return true;
@@ -277,6 +237,13 @@ QVariant DeviceInfoModel::headerData(int section, Qt::Orientation orientation, i
 {
     if (orientation != Qt::Horizontal || section < 0 || section >= DeviceColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
+    if (role == HeaderCheckStateRole) {
+        if (m_logicalOf.at(section) != ColumnCheck)
+            return QVariant();
+        if (m_checkedRows == 0)
+            return static_cast<int>(Qt::Unchecked);
+        return static_cast<int>(m_checkedRows == rowCount() ? Qt::Checked : Qt::PartiallyChecked);
+    }
     return m_headers.at(section).value(role == Qt::EditRole ? Qt::DisplayRole : role);
 }
 
@@ -316,11 +283,38 @@ int DeviceInfoModel::columnIndex(int id) const
     return m_columnMap.at(id);
 }
 
+QString DeviceInfoModel::sharedText(int logical, QString text) const
+{
+    // A fleet repeats a few types, versions, masks, gateways and ports over
+    // thousands of rows; a text of its own in every cell was most of a row's
+    // memory. Texts that identify one device are not worth a pool entry, and
+    // the pool stops growing where a fleet stops repeating itself.
+    static constexpr int kLimit = 4096;
+    switch (logical) {
+    case ColumnSerialNumber:
+    case ColumnMac:
+    case ColumnIpv4Address:
+    case ColumnIpv6Address:
+    case ColumnStartTime:
+        return text;
+    default:
+        break;
+    }
+    if (text.isEmpty())
+        return text;
+    const auto it = m_sharedTexts.constFind(text);
+    if (it != m_sharedTexts.constEnd())
+        return *it;
+    if (m_sharedTexts.size() < kLimit)
+        m_sharedTexts.insert(text);
+    return text;
+}
+
 void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
 {
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
         if (std::optional<QString> text = cellText(logical, record, m_texts)) {
-            row.texts[logical] = std::move(*text);
+            row.texts[logical] = sharedText(logical, std::move(*text));
             row.filled |= 1u << logical;
         }
     }
@@ -330,9 +324,12 @@ void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
 DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, int id) const
 {
     Row row;
-    row.key = DeviceKey::fromRecord(record);
     row.id = id;
     setTexts(row, record);
+    // The key is the serial number and MAC texts the row shows: the same
+    // buffers, not a second copy of each.
+    row.key = DeviceKey{row.texts[ColumnSerialNumber], row.texts[ColumnMac]};
+    Q_ASSERT(row.key == DeviceKey::fromRecord(record));
     return row;
 }
 
@@ -373,7 +370,14 @@ bool DeviceInfoModel::removeRows(int row, int count, const QModelIndex &parent)
         return false;
     beginRemoveRows(QModelIndex(), row, row + count - 1);
     unindexRows(row, row + count - 1);
+    m_checkedRows -= static_cast<int>(std::count_if(m_rows.begin() + row, m_rows.begin() + row + count,
+                                                    [](const Row &r) { return r.check == Qt::Checked; }));
     m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
+    if (m_rows.empty()) {
+        // A refresh starts a fleet afresh; so does the pool.
+        m_sharedTexts.clear();
+        std::deque<Row>().swap(m_rows);
+    }
     endRemoveRows();
     return true;
 }
@@ -427,8 +431,7 @@ void DeviceInfoModel::sort(int column, Qt::SortOrder order)
     else
         std::stable_sort(permutation.begin(), permutation.end(), [&less](int a, int b) { return less(b, a); });
 
-    std::vector<Row> sorted;
-    sorted.reserve(static_cast<std::size_t>(rows));
+    std::deque<Row> sorted;
     std::vector<int> newRowOf(static_cast<std::size_t>(rows));
     for (int i = 0; i < rows; ++i) {
         sorted.push_back(std::move(m_rows[permutation[i]]));
@@ -563,193 +566,32 @@ void DeviceInfoModel::renumberFrom(int row)
     Q_EMIT dataChanged(index(row, column), index(rows - 1, column), {Qt::DisplayRole, Qt::EditRole});
 }
 
-QDomElement DeviceInfoModel::indexValueElement(const QDomElement &child) const
-{
-    return child.elementsByTagName(kIndexValue).item(0).toElement();
-}
-
 bool DeviceInfoModel::loadColumnConfig()
 {
-    QVector<int> raw(DeviceColumnCount, -1);
-    bool parsed = false;
-    bool whole = false;
-    QDomDocument document;
-    QFile file(m_configPath);
-    if (!m_configPath.isEmpty() && file.open(QIODevice::ReadOnly)) {
-        // The file is GB2312 (an ASCII superset); decoding it ourselves keeps
-        // the result independent of the XML parser's codec support.
-        const QTextCodec *codec = QTextCodec::codecForName(kFileCodec);
-        const QByteArray bytes = file.readAll();
-        const QString text = codec ? codec->toUnicode(bytes) : QString::fromLatin1(bytes);
-        QString error;
-        int line = 0;
-        parsed = document.setContent(text, &error, &line);
-        if (!parsed)
-            qCWarning(lcDeviceList) << "[DeviceInfoModel] ColumnConfig.xml is not valid XML, line" << line << error;
-    } else {
-        qCInfo(lcDeviceList) << "[DeviceInfoModel] cannot open" << m_configPath << "- default column order";
-    }
-
-    int children = 0;
-    if (parsed) {
-        for (QDomElement child = document.documentElement().firstChildElement(); !child.isNull();
-             child = child.nextSiblingElement(), ++children) {
-            if (children >= DeviceColumnCount)
-                continue;
-            bool ok = false;
-            const int value = indexValueElement(child).text().trimmed().toInt(&ok);
-            if (ok)
-                raw[children] = value;
-        }
-        whole = children == DeviceColumnCount;
-    }
-
-    // Every logical column needs its own model column, and the check and ID
-    // columns keep positions 0 and 1. Valid entries are taken first come,
-    // first served; the others get their logical id, or the first free
-    // column when that is taken.
-    QVector<int> map(DeviceColumnCount, -1);
-    QVector<bool> used(DeviceColumnCount, false);
-    map[ColumnCheck] = 0;
-    map[ColumnId] = 1;
-    used[0] = used[1] = true;
-    whole = whole && raw[ColumnCheck] == 0 && raw[ColumnId] == 1;
-    for (int id = 2; id < DeviceColumnCount; ++id) {
-        const int value = raw.at(id);
-        if (value >= 2 && value < DeviceColumnCount && !used.at(value)) {
-            map[id] = value;
-            used[value] = true;
-        } else {
-            whole = false;
-        }
-    }
-    for (int id = 2; id < DeviceColumnCount; ++id) {
-        if (map.at(id) >= 0)
-            continue;
-        int column = id;
-        if (used.at(column))
-            column = static_cast<int>(used.indexOf(false));
-        map[id] = column;
-        used[column] = true;
-    }
+    const bool parsed = m_config.load();
     // The model's columns never move while it exists: a later re-read only
     // refreshes the document that drags rewrite, or every cell would land
     // under another column's header.
     if (m_columnMap.isEmpty())
-        m_columnMap = map;
-
-    if (whole) {
-        m_document = document;
-        m_root = m_document.documentElement();
-        // The declaration is written by saveDocument(): what we write is
-        // GB2312 whatever the file declared, and Qt's serialiser only knows
-        // the Unicode encodings.
-        QDomNode first = m_document.firstChild();
-        if (first.isProcessingInstruction() && first.nodeName() == QLatin1String("xml"))
-            m_document.removeChild(first);
-    } else {
-        if (parsed)
-            qCWarning(lcDeviceList) << "[DeviceInfoModel] ColumnConfig.xml has unusable entries; repaired order"
-                                    << map;
-        rebuildDocument(map);
-    }
+        m_columnMap = m_config.map();
     return parsed;
-}
-
-void DeviceInfoModel::rebuildDocument(const QVector<int> &map)
-{
-    // A complete document from a column map, so that the next save writes a
-    // whole, consistent file.
-    m_document = QDomDocument();
-    m_root = m_document.createElement(QStringLiteral("ColumnConfig"));
-    m_document.appendChild(m_root);
-    for (int id = 0; id < DeviceColumnCount; ++id) {
-        QDomElement child = m_document.createElement(QLatin1String(kColumnElementNames[id]));
-        QDomElement value = m_document.createElement(kIndexValue);
-        value.appendChild(m_document.createTextNode(QString::number(map.at(id))));
-        child.appendChild(value);
-        m_root.appendChild(child);
-    }
 }
 
 bool DeviceInfoModel::moveColumn(int logicalIndex, int from, int to)
 {
     Q_UNUSED(logicalIndex)
-    // Positions 0 and 1 belong to the check and ID columns for good.
-    if (from < 2 || to < 2 || from >= DeviceColumnCount || to >= DeviceColumnCount)
-        return false;
-    if (from == to)
-        return true;
-    for (QDomElement child = m_root.firstChildElement(); !child.isNull(); child = child.nextSiblingElement()) {
-        QDomElement valueElement = indexValueElement(child);
-        bool ok = false;
-        const int g = valueElement.text().trimmed().toInt(&ok);
-        if (!ok)
-            continue;
-        int next = g;
-        if (from < to) {
-            if (from < g && g <= to)
-                next = g - 1;
-            else if (g == from)
-                next = to;
-        } else {
-            if (to <= g && g < from)
-                next = g + 1;
-            else if (g == from)
-                next = to;
-        }
-        if (next == g)
-            continue;
-        while (valueElement.hasChildNodes())
-            valueElement.removeChild(valueElement.firstChild());
-        valueElement.appendChild(m_document.createTextNode(QString::number(next)));
-    }
-    return saveDocument();
-}
-
-bool DeviceInfoModel::saveDocument()
-{
-    const QTextCodec *codec = QTextCodec::codecForName(kFileCodec);
-    if (!codec) {
-        qCWarning(lcDeviceList) << "[DeviceInfoModel] no GB2312 codec; ColumnConfig.xml not saved";
-        return false;
-    }
-    QDir().mkpath(QFileInfo(m_configPath).absolutePath());
-    removeStaleSaveTemporaries(m_configPath);
-    // Written to a temporary file and renamed into place: an interrupted save
-    // leaves the old file or the new one, never a torn one.
-    QSaveFile file(m_configPath);
-    if (!file.open(QIODevice::WriteOnly)) {
-        qCWarning(lcDeviceList) << "[DeviceInfoModel] cannot write" << m_configPath << file.errorString();
-        return false;
-    }
-    const QByteArray bytes = codec->fromUnicode(QStringLiteral("<?xml version=\"1.0\" encoding=\"GB2312\"?>\n")
-                                                 + m_document.toString(0));
-    if (file.write(bytes) != bytes.size()) {
-        qCWarning(lcDeviceList) << "[DeviceInfoModel] cannot write" << m_configPath << file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    if (m_beforeCommit && !m_beforeCommit()) {
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        qCWarning(lcDeviceList) << "[DeviceInfoModel] cannot save" << m_configPath << file.errorString();
-        return false;
-    }
-    return true;
+    return m_config.moveColumn(from, to);
 }
 
 QString DeviceInfoModel::defaultConfigPath()
 {
-    return TarnGUIToolkit::GetUserFilePath(kConfigFileName);
+    return ColumnConfig::defaultPath();
 }
 
 QString DeviceInfoModel::resolveConfigPath(const QString &programDir, bool programDirWritable,
                                            const QString &userDir)
 {
-    return TarnGUIToolkit::ResolveUserFilePath(programDir, programDirWritable, userDir, kConfigFileName);
+    return ColumnConfig::resolvePath(programDir, programDirWritable, userDir);
 }
 
 } // namespace VoskTool

@@ -1,17 +1,18 @@
 #pragma once
 
+#include "devicelist/columnconfig.h"
 #include "devicelist/devicecolumn.h"
 #include "discovery/devicekey.h"
 #include "vosk/vosk.h"
 
 #include <QAbstractTableModel>
-#include <QDomDocument>
 #include <QHash>
+#include <QSet>
 #include <QString>
 #include <QVector>
 
+#include <deque>
 #include <functional>
-#include <vector>
 
 namespace VoskTool {
 
@@ -31,13 +32,10 @@ namespace VoskTool {
 // number and MAC in red and bold, and every cell of it explains why in its
 // tool tip.
 //
-// The model column of each logical column comes from ColumnConfig.xml,
-// read once at construction; moveColumn() rewrites that file for a header
-// drag, so the new order takes effect at the next start. The model always
-// has 22 valid, distinct columns: unusable entries of the file fall back to
-// their logical id (or, when that is taken, the first free column).
-// Construction and every save remove the temporaries that an interrupted
-// save left beside the file ("ColumnConfig.xml.XXXXXX").
+// The model column of each logical column comes from ColumnConfig.xml
+// (ColumnConfig), read once at construction; moveColumn() rewrites that
+// file for a header drag, so the new order takes effect at the next start.
+// The model always has 22 valid, distinct columns (see ColumnConfig).
 //
 // GUI thread only.
 class DeviceInfoModel final : public QAbstractTableModel
@@ -48,6 +46,11 @@ public:
     // Role on the check column's header: 1 asks the toolkit's table view to
     // draw a check box there that checks or unchecks every row.
     static constexpr int HeaderCheckRole = 162;
+    // Role on the check column's header: the state of all rows' check boxes
+    // together (Unchecked when none is checked or there are no rows, Checked
+    // when all are, else PartiallyChecked), kept as rows change rather than
+    // counted on every repaint of the header's box.
+    static constexpr int HeaderCheckStateRole = 163;
     // Role on each row's check-column cell: the row's DeviceKey (read only).
     static constexpr int DeviceKeyRole = Qt::UserRole + 1;
 
@@ -130,14 +133,14 @@ public:
     // until the program ends). The model's columns do not move.
     bool moveColumn(int logicalIndex, int from, int to);
 
-    QString configPath() const { return m_configPath; }
+    QString configPath() const { return m_config.path(); }
     // The column map as loaded (model column of each logical column).
     QVector<int> columnMap() const { return m_columnMap; }
 
     // Called after a save has written the new content and before it replaces
     // the old file; returning false abandons the save, as a crash at that
     // moment would. For tests.
-    void setBeforeCommitHook(std::function<bool()> hook) { m_beforeCommit = std::move(hook); }
+    void setBeforeCommitHook(std::function<bool()> hook) { m_config.setBeforeCommitHook(std::move(hook)); }
 
     // Where ColumnConfig.xml lives: TarnGUIToolkit::GetUserFilePath(), beside
     // a portable program whose folder is writable, otherwise in the per-user
@@ -170,6 +173,7 @@ private:
     };
 
     void setUp();
+    QString sharedText(int logical, QString text) const;
     Row makeRow(const VOSK_DEVICE_INFO &record, int id) const;
     void setTexts(Row &row, const VOSK_DEVICE_INFO &record) const;
     void indexRows(int first, int last) const;
@@ -177,21 +181,22 @@ private:
     void rebuildIndex() const;
     void setHeaders();
     void renumberFrom(int row);
-    void rebuildDocument(const QVector<int> &map);
-    bool saveDocument();
-    QDomElement indexValueElement(const QDomElement &child) const;
-
-    QString m_configPath;
-    QDomDocument m_document;
-    QDomElement m_root;
+    ColumnConfig m_config;
     QVector<int> m_columnMap;
     // The logical column of each model column: m_columnMap inverted.
     QVector<int> m_logicalOf;
-    std::function<bool()> m_beforeCommit;
     CellTexts m_texts;
-    std::vector<Row> m_rows;
+    // A deque rather than a vector: a vector of 16,000 rows doubles its
+    // array as it grows and holds the old and the new one at once, 15 MB at
+    // that moment, and up to half of it spare afterwards.
+    std::deque<Row> m_rows;
+    int m_checkedRows = 0; // rows whose check box is Checked
     // Horizontal header data by model column and role.
     QVector<QHash<int, QVariant>> m_headers;
+    // Texts that many rows repeat (types, versions, masks, gateways, ports),
+    // held once: each row's cell shares the pooled copy's buffer. Bounded
+    // (see sharedText()), and emptied with the table.
+    mutable QSet<QString> m_sharedTexts;
     // Key -> rows; rebuilt on demand after a sort.
     mutable QHash<DeviceKey, KeySlot> m_rowIndex;
     mutable bool m_indexStale = false;

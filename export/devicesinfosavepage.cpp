@@ -2,8 +2,8 @@
 
 #include "aptui/filepathbutton.h"
 #include "aptui/multistatelineedit.h"
+#include "aptui/warningdialog.h"
 #include "export/excelmanager.h"
-#include "shell/warningdialog.h"
 
 #include <QDir>
 #include <QEvent>
@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QAbstractItemModel>
 #include <QToolButton>
@@ -115,6 +116,14 @@ void DevicesInfoSavePage::buildForm()
     grid->setRowStretch(2, 1);
     grid->setColumnStretch(1, 1);
     setCenterWidget(centre);
+}
+
+void DevicesInfoSavePage::exportRows(QAbstractItemModel *model, const QList<int> &rows, QWidget *parent)
+{
+    DevicesInfoSavePage dialog(model, parent);
+    dialog.setRows(rows);
+    dialog.setWindowIcon(QIcon(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png")));
+    dialog.exec();
 }
 
 QString DevicesInfoSavePage::fileName() const

@@ -56,6 +56,11 @@ public:
 
     void setFolderChooser(FolderChooser chooser);
 
+    // Runs the dialog modally for these rows of the model, with the
+    // program's icon; returns when it closes. The caller covers its window
+    // around the call.
+    static void exportRows(QAbstractItemModel *model, const QList<int> &rows, QWidget *parent);
+
     // The remembered folder (empty until one is given).
     static QString lastFolder();
     static void setLastFolder(const QString &folder);

@@ -3,18 +3,17 @@
 #include "aptui/cchasedialog.h"
 #include "aptui/guitextcodec.h"
 #include "aptui/multistatelineedit.h"
-#include "aptui/passwordstrengthmeter.h"
+#include "aptui/newpasswordrows.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
-#include "discovery/voskhandler.h"
 #include "netparam/deviceactivepage.h"
 #include "netparam/devicemodifyresultpage.h"
 #include "netparam/devicenetparapage.h"
 #include "netparam/netparamlog.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
-#include "password/identityquestion.h"
-#include "password/recoverydialogs.h"
+#include "operations/changeconfirmer.h"
+#include "aptui/identityquestion.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -59,19 +58,13 @@ QLabel *makeHint(QWidget *parent, const char *name)
     return hint;
 }
 
-QVector<DeviceKey> keysOf(const QVector<DeviceInfo> &devices)
-{
-    QVector<DeviceKey> keys;
-    keys.reserve(devices.size());
-    for (const DeviceInfo &device : devices)
-        keys << device.key();
-    return keys;
-}
-
 } // namespace
 
 DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     : QWidget(parent)
+    , m_runner(new OperationRunner(this))
+    , m_confirmer(new ChangeConfirmer(this))
+    , m_confirmWaitMs(ChangeConfirmer::kDefaultWaitMs)
 {
     setObjectName(QStringLiteral("DeviceModifyPage"));
     setFixedWidth(kPaneWidth);
@@ -123,41 +116,19 @@ void DeviceModifyPage::buildActiveFrame()
     grid->setContentsMargins(16, 8, 16, 16);
     grid->setVerticalSpacing(10);
 
-    m_lineEditNewPassword = makePasswordEdit(m_frameActive, "m_lineEditNewPassword");
-    m_labelHintNewPassword = makeHint(m_frameActive, "m_labelHintNewPassword");
-    m_lineEditConfirmPassword = makePasswordEdit(m_frameActive, "m_lineEditConfirmPassword");
-    m_labelHintConfirmPassword = makeHint(m_frameActive, "m_labelHintConfirmPassword");
-    grid->addWidget(makeLabel(m_frameActive, "m_labelNewPassword", tr("New Password:")), 0, 0);
-    grid->addWidget(m_lineEditNewPassword, 0, 1);
-    grid->addWidget(m_labelHintNewPassword, 0, 2);
-
-    auto *meterRow = new QHBoxLayout;
-    meterRow->setSpacing(2);
-    m_labelLevel1 = makeLabel(m_frameActive, "m_labelLevel1");
-    m_labelLevel2 = makeLabel(m_frameActive, "m_labelLevel2");
-    m_labelLevel3 = makeLabel(m_frameActive, "m_labelLevel3");
-    m_labelLevel = makeLabel(m_frameActive, "m_labelLevel");
-    m_labelHintLevel = makeLabel(m_frameActive, "m_labelHintLevel");
-    for (QLabel *bar : {m_labelLevel1, m_labelLevel2, m_labelLevel3}) {
-        bar->setScaledContents(true);
-        bar->setFixedSize(36, 6);
-        meterRow->addWidget(bar);
-    }
-    meterRow->addSpacing(6);
-    meterRow->addWidget(m_labelLevel, 1);
-    meterRow->addWidget(m_labelHintLevel);
-    grid->addLayout(meterRow, 1, 1, 1, 2);
-
-    grid->addWidget(makeLabel(m_frameActive, "m_labelConfirmPasswoed", tr("Confirm Password:")), 2, 0);
-    grid->addWidget(m_lineEditConfirmPassword, 2, 1);
-    grid->addWidget(m_labelHintConfirmPassword, 2, 2);
+    // The rows of the reset dialogs; the confirmation caption keeps the
+    // name the style sheet knows for this form.
+    m_passwordRows = new NewPasswordRows(m_frameActive, "m_labelConfirmPasswoed");
+    m_passwordRows->addTo(grid, 0, 0);
+    m_lineEditNewPassword = m_passwordRows->newPassword();
+    m_labelHintNewPassword = m_passwordRows->newPasswordHint();
+    m_lineEditConfirmPassword = m_passwordRows->confirmPassword();
+    m_labelHintConfirmPassword = m_passwordRows->confirmPasswordHint();
 
     m_btnActive = new QPushButton(tr("Active"), m_frameActive);
     m_btnActive->setObjectName(QStringLiteral("m_btnActive"));
     grid->addWidget(m_btnActive, 3, 0, 1, 3);
 
-    m_meter = std::make_unique<aptui::PasswordStrengthMeter>(m_labelLevel1, m_labelLevel2, m_labelLevel3,
-                                                              m_labelLevel);
     for (QWidget *edit : {static_cast<QWidget *>(m_lineEditNewPassword), static_cast<QWidget *>(m_lineEditConfirmPassword)})
         edit->installEventFilter(this);
 }
@@ -195,6 +166,17 @@ void DeviceModifyPage::setMessenger(PaneMessenger messenger)
 void DeviceModifyPage::setDialogRunner(DialogRunner runner)
 {
     m_dialogRunner = std::move(runner);
+}
+
+void DeviceModifyPage::setMaxInFlight(int count)
+{
+    m_maxInFlightSetting = count >= 1 && count <= OperationRunner::kMaxInFlight ? count
+                                                                                : OperationRunner::kDefaultInFlight;
+}
+
+int DeviceModifyPage::maxInFlight() const
+{
+    return m_maxInFlightSetting;
 }
 
 QPoint DeviceModifyPage::hintPosition() const
@@ -277,11 +259,9 @@ void DeviceModifyPage::enterModify(bool batch)
 void DeviceModifyPage::enterActivation(bool batch)
 {
     m_stackedWidget->setCurrentIndex(1);
-    // Emptying the new password resets the meter through textChanged.
-    m_lineEditNewPassword->clear();
-    m_lineEditConfirmPassword->clear();
+    // Emptying the new password resets the meter.
+    m_passwordRows->clear();
     m_frameActive->show();
-    m_meter->showStrength(0, QString());
     m_frameModifyPara->hide();
     clearPasswordMarks();
     if (batch)
@@ -303,6 +283,7 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
     if (struDeviceInfo.isEmpty()) {
         m_selection = struDeviceInfo;
         enterNothingSelected();
+        setBusy(m_busy);
         return;
     }
     m_netParaPage->enableAllFields();
@@ -327,6 +308,9 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
         enterMixed();
         break;
     }
+    // A one-device operation still under way keeps the buttons off,
+    // whatever the new state enabled.
+    setBusy(m_busy);
 }
 
 void DeviceModifyPage::onDhcpStateChanged(int iState)
@@ -346,9 +330,7 @@ void DeviceModifyPage::onBatchDhcpStateChanged(int iState)
 
 void DeviceModifyPage::onNewPasswordTextChanged(const QString &strNewPassword)
 {
-    const int level = adminPasswordLevel(strNewPassword, TarnGUIToolkit::GuiTextCodec());
-    const QString words[] = {QString(), tr("Weak"), tr("Medium"), tr("Strong")};
-    m_meter->showStrength(level, words[qBound(0, level, 3)]);
+    m_passwordRows->showStrength(strNewPassword);
 }
 
 void DeviceModifyPage::message(int kind, const QString &text, aptui::MultiStateLineEdit *field, QLabel *hint,
@@ -405,253 +387,25 @@ void DeviceModifyPage::onModifyNetParas()
     }
 }
 
-void DeviceModifyPage::modifySingle()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
-        return;
-    VOSK_NET_PARAM param = m_netParaPage->collectNetParam();
-    DeviceInfo &device = m_selection.first();
-    if (!IdentityQuestion::confirm(window(), {device.key()}))
-        return;
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->modifyDeviceNetParam(device.key(), password, &param)) {
-        {
-            DeviceStore::Locker locker(DeviceStore::instance());
-            DeviceStore::instance()->setNetParam(device.serialNumber, device.mac, param);
-        }
-        device.result = tr("Succeed");
-        Q_EMIT signalModifyResult(m_selection);
-        message(MessageSuccess, tr("Modify network parameters succeed."));
-        return;
-    }
-    reportSingleFailure(device, "modification");
-}
-
-// A one-device operation failed: the library's last error, worded for the
-// bubble; only an error without words of its own goes into the result.
-void DeviceModifyPage::reportSingleFailure(DeviceInfo &device, const char *operation)
-{
-    const int error = VOSK::VoskHandler::instance()->getLastError();
-    qCInfo(lcNetParam) << "[DeviceModifyPage]" << operation << "failed, error" << error;
-    if (error == VOSK_ERR_DEVICE_DENY) {
-        message(MessageError, tr("Device deny."));
-    } else if (error == VOSK_ERR_TIMEOUT) {
-        message(MessageError, tr("Time out."));
-    } else {
-        device.result = tr("Error%1:others").arg(error);
-        message(MessageError, device.result);
-    }
-}
-
-void DeviceModifyPage::modifyBatch()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
-        return;
-    const DeviceNetParaPage::BatchValues values = m_netParaPage->batchValues();
-    const bool isStatic = m_netParaPage->isBatchStatic();
-    // Without a start address to count from (a batch of devices whose address
-    // the form cannot set) every device keeps its stored address.
-    const bool newAddresses = isStatic && values.startIpEnabled;
-    if (newAddresses && !m_netParaPage->checkBatchRoom(hintPosition(), int(m_selection.size())))
-        return;
-
-    // The selection may be replaced while the batch runs (a device going
-    // offline re-evaluates the table's check boxes): work on this copy.
-    QVector<DeviceInfo> devices = m_selection;
-    if (!IdentityQuestion::confirm(window(), keysOf(devices)))
-        return;
-    DeviceStore *store = DeviceStore::instance();
-    QVector<BatchWorker::Job> jobs(devices.size());
-    for (int i = 0; i < devices.size(); ++i) {
-        BatchWorker::Job &job = jobs[i];
-        std::memset(&job.param, 0, sizeof job.param);
-        store->getNetParam(devices[i].serialNumber, devices[i].mac, job.param);
-        job.target = devices[i].key();
-        VOSK_NET_PARAM &param = job.param;
-        if (newAddresses) {
-            VOSK::setFieldText(param.ipv4Address, nextAddress(values.startIp, i));
-            if (values.subnetMaskEnabled)
-                VOSK::setFieldText(param.ipv4Mask, values.subnetMask);
-            if (values.gatewayEnabled)
-                VOSK::setFieldText(param.ipv4Gateway, values.gateway);
-        }
-        if (values.port != 0)
-            param.port = quint16(values.port);
-        if (values.httpPort != 0)
-            param.httpPort = quint16(values.httpPort);
-        param.dhcpEnabled = isStatic ? 0 : 1;
-    }
-
-    const QVector<BatchWorker::Outcome> outcomes = runBatch(BatchWorker::Kind::Modify, password, jobs);
-    for (int i = 0; i < devices.size(); ++i) {
-        DeviceInfo &device = devices[i];
-        const BatchWorker::Outcome &outcome = outcomes.at(i);
-        if (outcome.ok) {
-            device.result = tr("Succeed");
-            if (newAddresses)
-                device.ipv4Address = VOSK::fieldText(jobs[i].param.ipv4Address);
-            DeviceStore::Locker locker(store);
-            store->setNetParam(device.serialNumber, device.mac, jobs[i].param);
-        } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
-            device.result = tr("Error%1:device deny").arg(outcome.error);
-        } else if (outcome.error == VOSK_ERR_TIMEOUT) {
-            device.result = tr("Error%1:time out").arg(outcome.error);
-        } else {
-            device.result = tr("Error%1:others").arg(outcome.error);
-        }
-    }
-    if (m_selection.size() == devices.size()) {
-        bool same = true;
-        for (int i = 0; same && i < devices.size(); ++i)
-            same = m_selection[i].serialNumber == devices[i].serialNumber && m_selection[i].mac == devices[i].mac;
-        if (same)
-            m_selection = devices;
-    }
-    Q_EMIT signalModifyResult(devices);
-    showResults(devices, false);
-}
-
 void DeviceModifyPage::onActiveDevices()
 {
     if (m_selection.isEmpty()) {
         message(MessageError, tr("Please select a device."));
         return;
     }
-    QString text;
-    bool tall = false;
-    switch (checkNewPassword(m_lineEditNewPassword->text(), m_lineEditConfirmPassword->text(),
-                             TarnGUIToolkit::GuiTextCodec())) {
-    case NewPasswordCheck::Accepted:
-        break;
-    case NewPasswordCheck::Empty:
-        text = tr("The password can not be empty.");
-        break;
-    case NewPasswordCheck::Mismatch:
-        text = tr("The password you typed do not match.");
-        break;
-    case NewPasswordCheck::NotRepresentable:
-        text = tr("The password contains a character that cannot be sent to the device. Please use other characters.");
-        tall = true;
-        break;
-    case NewPasswordCheck::TooLong:
-        text = tr("The password is too long: the device takes at most 16 bytes.");
-        break;
-    case NewPasswordCheck::TooWeak:
-        text = tr("Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and "
-                  "special character for your password with at least two kinds of them contained.");
-        tall = true;
-        break;
-    }
-    if (!text.isEmpty()) {
-        message(MessageError, text, m_lineEditNewPassword, m_labelHintNewPassword, tall);
+    QByteArray password;
+    const bool accepted = m_passwordRows->check(NewPasswordRows::Wording::Activation,
+                                                [this](const QString &text, bool tall) {
+                                                    message(MessageError, text, m_lineEditNewPassword,
+                                                            m_labelHintNewPassword, tall);
+                                                },
+                                                &password);
+    if (!accepted)
         return;
-    }
     if (m_selection.size() == 1)
         activateSingle();
     else
         activateBatch();
-}
-
-void DeviceModifyPage::activateSingle()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
-        return;
-    DeviceInfo &device = m_selection.first();
-    if (!IdentityQuestion::confirm(window(), {device.key()}))
-        return;
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->activateDevice(device.key(), password)) {
-        {
-            DeviceStore::Locker locker(DeviceStore::instance());
-            DeviceStore::instance()->setActivated(device.serialNumber, device.mac, 0);
-        }
-        device.result = tr("Succeed");
-        // The table sends the selection again: the pane moves on to the
-        // modification form before the bubble shows.
-        Q_EMIT signalActiveResult(m_selection);
-        message(MessageSuccess, tr("Activate Succeed."));
-        return;
-    }
-    reportSingleFailure(device, "activation");
-}
-
-void DeviceModifyPage::activateBatch()
-{
-    QByteArray password;
-    if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
-        return;
-    QVector<DeviceInfo> devices = m_selection;
-    if (!IdentityQuestion::confirm(window(), keysOf(devices)))
-        return;
-    QVector<BatchWorker::Job> jobs(devices.size());
-    for (int i = 0; i < devices.size(); ++i) {
-        std::memset(&jobs[i].param, 0, sizeof jobs[i].param);
-        jobs[i].target = devices[i].key();
-    }
-    const QVector<BatchWorker::Outcome> outcomes = runBatch(BatchWorker::Kind::Activate, password, jobs);
-    DeviceStore *store = DeviceStore::instance();
-    for (int i = 0; i < devices.size(); ++i) {
-        DeviceInfo &device = devices[i];
-        const BatchWorker::Outcome &outcome = outcomes.at(i);
-        if (outcome.ok) {
-            device.result = tr("Succeed");
-            DeviceStore::Locker locker(store);
-            store->setActivated(device.serialNumber, device.mac, 0);
-        } else if (outcome.error == VOSK_ERR_DEVICE_DENY) {
-            device.result = tr("Error%1:Device deny.").arg(outcome.error);
-        } else if (outcome.error == VOSK_ERR_REACTIVE) {
-            device.result = tr("Error%1:reactive").arg(outcome.error);
-        } else {
-            device.result = tr("Error%1:others").arg(outcome.error);
-        }
-    }
-    m_selection = devices;
-    // The table sends the selection again, which replaces m_selection.
-    Q_EMIT signalActiveResult(devices);
-    showResults(devices, true);
-}
-
-QVector<BatchWorker::Outcome> DeviceModifyPage::runBatch(BatchWorker::Kind kind, const QByteArray &password,
-                                                         const QVector<BatchWorker::Job> &jobs)
-{
-    const int total = int(jobs.size());
-    auto progressText = [](int done, int all) { return QStringLiteral("%1 / %2").arg(done).arg(all); };
-    BatchWorker worker(kind, password, jobs);
-    TarnGUIToolkit::CChaseDialog chase(window(), QLatin1String(kLoadingAnimation), progressText(0, total));
-    chase.setObjectName(QStringLiteral("BatchChaseDialog"));
-    auto *text = chase.findChild<QLabel *>(QStringLiteral("m_labelChaseText"));
-    connect(&worker, &BatchWorker::signalProgress, &chase, [text, progressText](int done, int all) {
-        if (text)
-            text->setText(progressText(done, all));
-    });
-    connect(&worker, &QThread::finished, &chase, &TarnGUIToolkit::CChaseDialog::OnImmediatelyStopChase);
-    qCInfo(lcNetParam) << "[DeviceModifyPage] batch of" << total << "devices";
-    Q_EMIT signalCoverMainPage();
-    worker.start();
-    chase.exec();
-    worker.wait();
-    Q_EMIT signalDisCoverMainPage();
-    return worker.outcomes();
-}
-
-void DeviceModifyPage::showResults(const QVector<DeviceInfo> &devices, bool activation)
-{
-    DeviceModifyResultPage results;
-    if (activation) {
-        results.setResultColumnTitle(DeviceModifyResultPage::ColumnResult, tr("Activation"));
-        results.setTotalLabelText(tr("Batch activate devices"));
-        results.setFailedLabelText(tr("Activate fail numbers"));
-    }
-    results.setResults(devices);
-    Q_EMIT signalCoverMainPage();
-    if (m_dialogRunner)
-        m_dialogRunner(results);
-    else
-        results.exec();
-    Q_EMIT signalDisCoverMainPage();
 }
 
 void DeviceModifyPage::onForgetPassword()
@@ -663,9 +417,7 @@ void DeviceModifyPage::onForgetPassword()
     const DeviceInfo device = m_selection.first();
     if (!IdentityQuestion::confirm(window(), {device.key()}))
         return;
-    Q_EMIT signalCoverMainPage();
-    runRecoveryDialog(window(), device.serialNumber, device.deviceType, device.mac);
-    Q_EMIT signalDisCoverMainPage();
+    Q_EMIT signalForgetPasswordRequested(device);
 }
 
 } // namespace VoskTool

@@ -1,10 +1,12 @@
 #pragma once
 
-#include "devicelist/modifypage.h"
+#include "discovery/modifypage.h"
 #include "discovery/deviceinfo.h"
-#include "netparam/batchworker.h"
 #include "netparam/panemessage.h"
+#include "operations/netparams.h"
+#include "operations/operationrunner.h"
 
+#include <QHash>
 #include <QVector>
 #include <QWidget>
 
@@ -19,11 +21,12 @@ class QStackedWidget;
 
 namespace aptui {
 class MultiStateLineEdit;
-class PasswordStrengthMeter;
 }
 
 namespace VoskTool {
 
+class ChangeConfirmer;
+class NewPasswordRows;
 class DeviceActivePage;
 class DeviceNetParaPage;
 
@@ -33,11 +36,17 @@ class DeviceNetParaPage;
 // activation form for one or several devices that are not activated, or a
 // notice for a selection that mixes both.
 //
-// Operations check their fields first and send nothing when a check fails.
-// One device is handled on the GUI thread and reported in a bubble; a batch
-// makes its library calls on a worker thread behind a waiting dialog that
-// counts the devices, then, on the GUI thread, writes the store, emits the
-// results and shows the result list. Results go to the table page as
+// Operations check their fields first and send nothing when a check fails,
+// nor when a new address is held by another listed device or given twice
+// (the message lists each clash). Every device operation runs off the GUI
+// thread through the operations core (OperationRunner): one device while
+// the pane shows it is busy (its buttons disabled, "Please wait..."),
+// reported in a bubble; a batch, up to maxInFlight() devices at once,
+// behind a waiting dialog that counts them and offers Cancel, then the
+// result list in table order ("Retry failed", "Save"). After new network
+// parameters were taken the pane waits for each device's report of them
+// ("applied" or "sent, not seen since"); the stored records and the table
+// show only what the devices report. Results go to the table page as
 // signalModifyResult / signalActiveResult, each device's `result` being
 // tr("Succeed") or an error text.
 //
@@ -59,6 +68,13 @@ public:
     void setMessenger(PaneMessenger messenger);
     // Test seam: how the result list runs.
     void setDialogRunner(DialogRunner runner);
+    // How many operations a batch keeps in flight (the TaskThread setting).
+    void setMaxInFlight(int count);
+    int maxInFlight() const;
+    // How long to wait for a device's report of new parameters.
+    void setConfirmWait(int milliseconds) { m_confirmWaitMs = milliseconds; }
+    // Whether a one-device operation is under way.
+    bool isBusy() const { return m_busy; }
 
     // Global point where every message of the pane opens: centred over it.
     QPoint hintPosition() const;
@@ -75,6 +91,9 @@ Q_SIGNALS:
     void signalCoverMainPage();
     void signalDisCoverMainPage();
     void signalExportExcel();
+    // "Forget Password" for this device (the first checked one); the main
+    // window opens the recovery dialog that suits it.
+    void signalForgetPasswordRequested(DeviceInfo device);
 
 public Q_SLOTS:
     void onForgetPassword();
@@ -101,18 +120,37 @@ private:
     bool passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, QByteArray *bytes);
 
     void modifySingle();
-    void reportSingleFailure(DeviceInfo &device, const char *operation);
     void modifyBatch();
     void activateSingle();
     void activateBatch();
-    // Runs the jobs on a worker behind the waiting dialog; returns their
-    // outcomes once all are done.
-    QVector<BatchWorker::Outcome> runBatch(BatchWorker::Kind kind, const QByteArray &password,
-                                           const QVector<BatchWorker::Job> &jobs);
-    void showResults(const QVector<DeviceInfo> &devices, bool activation);
+    // Refuses (with a message on `field`) a change that gives an address
+    // held by another listed device, or one address to two devices.
+    bool refuseClashes(const QVector<DeviceKey> &devices, const QVector<NetParams> &params,
+                       aptui::MultiStateLineEdit *field, QLabel *hint);
+    // One device, off the GUI thread; the pane is busy until its bubble.
+    void startSingle(OperationKind kind, const DeviceInfo &device, const OperationJob &job,
+                     const QByteArray &password);
+    void finishSingle(OperationKind kind, DeviceInfo device, const OperationOutcome &outcome, int confirmed);
+    void setBusy(bool busy);
+    // A batch: runs the jobs behind the waiting dialog (Cancel skips the
+    // devices not yet reached), waits for the reports of new parameters,
+    // words every device's result, and shows the list, again for the
+    // failed and cancelled devices as long as "Retry failed" is pressed.
+    void runBatch(OperationKind kind, QVector<DeviceInfo> devices, const QVector<OperationJob> &jobs,
+                  const QByteArray &password);
+    // Runs the jobs behind the waiting dialog; their outcomes in order, and
+    // for each success of new parameters whether the device reported them.
+    QVector<OperationOutcome> runBehindDialog(OperationKind kind, const QVector<OperationJob> &jobs,
+                                              const QByteArray &password, QHash<DeviceKey, bool> *applied);
+    int showResults(const QVector<DeviceInfo> &devices, const QHash<DeviceKey, QString> &notes, bool activation);
 
     PaneMessenger m_messenger;
     DialogRunner m_dialogRunner;
+    OperationRunner *m_runner;      // child
+    ChangeConfirmer *m_confirmer;   // child
+    int m_confirmWaitMs;
+    int m_maxInFlightSetting = OperationRunner::kDefaultInFlight;
+    bool m_busy = false;
     QVector<DeviceInfo> m_selection;
 
     QWidget *m_widgetModifyPage;
@@ -121,17 +159,12 @@ private:
     DeviceActivePage *m_activePage;   // page 1
 
     QFrame *m_frameActive;
+    NewPasswordRows *m_passwordRows; // its widgets are the frame's
     aptui::MultiStateLineEdit *m_lineEditNewPassword;
     QLabel *m_labelHintNewPassword;
     aptui::MultiStateLineEdit *m_lineEditConfirmPassword;
     QLabel *m_labelHintConfirmPassword;
-    QLabel *m_labelLevel;
-    QLabel *m_labelLevel1;
-    QLabel *m_labelLevel2;
-    QLabel *m_labelLevel3;
-    QLabel *m_labelHintLevel;
     QPushButton *m_btnActive;
-    std::unique_ptr<aptui::PasswordStrengthMeter> m_meter;
 
     QFrame *m_frameModifyPara;
     aptui::MultiStateLineEdit *m_lineEditAdminPassword;

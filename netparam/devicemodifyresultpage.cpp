@@ -2,12 +2,18 @@
 
 #include "aptui/ctableview.h"
 #include "aptui/treeviewwithleftpixmapdelegate.h"
+#include "aptui/warningdialog.h"
+#include "operations/resultcsv.h"
 
+#include <QFile>
+#include <QFileDialog>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
 #include <QLabel>
+#include <QPushButton>
+#include <QSaveFile>
 #include <QStandardItemModel>
 #include <QVBoxLayout>
 
@@ -48,6 +54,19 @@ DeviceModifyResultPage::DeviceModifyResultPage(QWidget *parent)
     m_tableViewResult = new TarnGUIToolkit::CTableView(content);
     m_tableViewResult->setObjectName(QStringLiteral("m_tableViewResult"));
     layout->addWidget(m_tableViewResult);
+
+    auto *actions = new QHBoxLayout;
+    m_btnRetry = new QPushButton(tr("Retry failed"), content);
+    m_btnRetry->setObjectName(QStringLiteral("m_btnRetryFailed"));
+    m_btnRetry->setEnabled(false);
+    m_btnSave = new QPushButton(tr("Save"), content);
+    m_btnSave->setObjectName(QStringLiteral("m_btnSaveResults"));
+    actions->addStretch(1);
+    actions->addWidget(m_btnRetry);
+    actions->addWidget(m_btnSave);
+    layout->addLayout(actions);
+    connect(m_btnRetry, &QPushButton::clicked, this, [this] { done(RetryFailed); });
+    connect(m_btnSave, &QPushButton::clicked, this, &DeviceModifyResultPage::onSave);
 
     m_model = new QStandardItemModel(0, ColumnCount, this);
     const QString headers[ColumnCount] = {tr("ID"), tr("Device Type"), tr("IPv4 Address"), tr("Serial Number"),
@@ -108,9 +127,11 @@ void DeviceModifyResultPage::setResults(const QVector<DeviceInfo> &devices)
             item->setForeground(textColour);
             item->setEditable(false);
             if (column == ColumnResult) {
-                if (device.result == succeed) {
+                const bool succeeded = device.result == succeed;
+                item->setData(succeeded, SucceededRole);
+                if (succeeded) {
                     item->setIcon(QIcon(QLatin1String(kOkIcon)));
-                    item->setText(QString());
+                    item->setText(m_notes.value(device.key()));
                 } else {
                     item->setIcon(QIcon(QLatin1String(kErrorIcon)));
                     ++failed;
@@ -120,6 +141,40 @@ void DeviceModifyResultPage::setResults(const QVector<DeviceInfo> &devices)
         }
     }
     m_labelDeviceFail->setText(m_labelDeviceFail->text() + QLatin1Char(' ') + QString::number(failed));
+    m_btnRetry->setEnabled(failed > 0);
+}
+
+void DeviceModifyResultPage::setSavePathChooser(SavePathChooser chooser)
+{
+    m_savePathChooser = std::move(chooser);
+}
+
+bool DeviceModifyResultPage::saveTo(const QString &path)
+{
+    QVector<ResultLine> lines;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const QStandardItem *result = m_model->item(row, ColumnResult);
+        QString outcome = result->text();
+        if (outcome.isEmpty() && result->data(SucceededRole).toBool())
+            outcome = tr("Succeed");
+        lines.append({m_model->item(row, ColumnSerial)->text(), m_model->item(row, ColumnIpv4)->text(), outcome});
+    }
+    // Written whole or not at all: a half list would read as a shorter batch.
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && writeResultCsv(file, lines) && file.commit())
+        return true;
+    WarningDialog::showWarning(mapToGlobal(QPoint(width() / 2 - 155, height() / 2 - 60)), WarningDialog::KindError,
+                               tr("The list could not be saved: %1").arg(file.errorString()), this);
+    return false;
+}
+
+void DeviceModifyResultPage::onSave()
+{
+    const QString path = m_savePathChooser
+        ? m_savePathChooser(this)
+        : QFileDialog::getSaveFileName(this, tr("Save"), QString(), tr("CSV files (*.csv)"));
+    if (!path.isEmpty())
+        saveTo(path);
 }
 
 } // namespace VoskTool

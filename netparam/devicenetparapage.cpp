@@ -22,9 +22,6 @@ namespace {
 
 constexpr int kAddressLength = 15;
 constexpr int kIpv6Length = 64;
-// Type codes of devices whose address the batch form cannot set.
-constexpr int kFixedAddressTypeFirst = 0x9D00;
-constexpr int kFixedAddressTypeLast = 0x9FFF;
 
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = QString())
 {
@@ -280,34 +277,20 @@ void DeviceNetParaPage::applyDhcpOn()
 void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 {
     DeviceStore *store = DeviceStore::instance();
-    auto recordOf = [store](const DeviceInfo &info) {
+    QVector<VOSK_DEVICE_INFO> records;
+    for (const DeviceInfo &info : devices) {
         VOSK_DEVICE_INFO record;
         std::memset(&record, 0, sizeof record);
         store->getDevice(info.serialNumber, info.mac, record);
-        return record;
-    };
-    const qint32 firstPort = devices.isEmpty() ? 0 : recordOf(devices.first()).port;
-
-    bool addressEditable = false, gatewayEditable = false, portEditable = true, httpEditable = true;
-    for (const DeviceInfo &info : devices) {
-        const VOSK_DEVICE_INFO record = recordOf(info);
-        if (record.deviceTypeCode < kFixedAddressTypeFirst || record.deviceTypeCode > kFixedAddressTypeLast)
-            addressEditable = true;
-        if (record.port != firstPort)
-            portEditable = false;
-        if (record.addressInfoValid == 1)
-            gatewayEditable = true;
-        if (record.httpPort == 0)
-            httpEditable = false;
-        if (addressEditable && gatewayEditable && !portEditable && !httpEditable)
-            break;
+        records.append(record);
     }
+    // The console applies the same rules to its batch.
+    const BatchFieldRules rules = batchFieldRules(records);
+    const bool addressEditable = rules.addressEditable, gatewayEditable = rules.gatewayEditable;
+    const bool portEditable = rules.portEditable, httpEditable = rules.httpPortEditable;
 
     for (const Row &row : {m_startIp, m_port, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix, m_httpPort})
         row.edit->clear();
-    // Without a start address every device keeps its address, so a gateway
-    // typed for it would be asked for and then not sent.
-    gatewayEditable = gatewayEditable && addressEditable;
     m_batchAddressEditable = addressEditable;
     m_batchGatewayEditable = gatewayEditable;
     m_startIp.edit->setEnabled(addressEditable);
@@ -372,6 +355,49 @@ VOSK_NET_PARAM DeviceNetParaPage::collectNetParam() const
     VOSK::setFieldText(param.ipv6Gateway, m_ipv6Gateway.edit->text().trimmed());
     param.ipv6PrefixLength = quint8(m_prefix.edit->text().trimmed().toUInt());
     return param;
+}
+
+NetChange DeviceNetParaPage::collectChange() const
+{
+    NetChange change;
+    auto given = [](const Row &row) -> std::optional<QString> {
+        if (!row.edit->isEnabled())
+            return std::nullopt;
+        return row.edit->text().trimmed();
+    };
+    change.ipv4Address = given(m_ip);
+    change.ipv4Mask = given(m_mask);
+    change.ipv4Gateway = given(m_gateway);
+    change.ipv6Address = given(m_ipv6);
+    change.ipv6Gateway = given(m_ipv6Gateway);
+    if (m_prefix.edit->isEnabled())
+        change.ipv6PrefixLength = m_prefix.edit->text().trimmed().toInt();
+    if (m_port.edit->isEnabled())
+        change.port = portValue(m_port.edit->text());
+    if (m_httpPort.edit->isEnabled())
+        change.httpPort = portValue(m_httpPort.edit->text());
+    if (m_checkBoxDHCP->isEnabled())
+        change.dhcp = m_checkBoxDHCP->isChecked();
+    return change;
+}
+
+BatchSettings DeviceNetParaPage::batchSettings() const
+{
+    const BatchValues values = batchValues();
+    BatchSettings settings;
+    settings.dhcp = !isBatchStatic();
+    if (!settings.dhcp && values.startIpEnabled) {
+        settings.start = values.startIp;
+        if (values.subnetMaskEnabled)
+            settings.mask = values.subnetMask;
+        if (values.gatewayEnabled)
+            settings.gateway = values.gateway;
+    }
+    if (values.port != 0)
+        settings.port = values.port;
+    if (values.httpPort != 0)
+        settings.httpPort = values.httpPort;
+    return settings;
 }
 
 void DeviceNetParaPage::clearHint(const Row &row)

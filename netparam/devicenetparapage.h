@@ -3,6 +3,7 @@
 #include "discovery/deviceinfo.h"
 #include "netparam/panemessage.h"
 #include "netparam/rules/netparamrules.h"
+#include "operations/netparams.h"
 #include "vosk/vosk.h"
 
 #include <QVector>
@@ -62,6 +63,15 @@ public:
     BatchValues batchValues() const;
     // A zero-filled block with the single form's texts (Latin-1) and numbers.
     VOSK_NET_PARAM collectNetParam() const;
+    // What the single form gives: the trimmed text of every enabled field
+    // and the DHCP box while it is enabled; a disabled field gives nothing,
+    // so that the device keeps its value.
+    NetChange collectChange() const;
+    // What the batch form gives its devices (its enabled fields; the start
+    // address only without batch DHCP).
+    BatchSettings batchSettings() const;
+    aptui::MultiStateLineEdit *startIpEdit() const { return m_startIp.edit; }
+    QLabel *startIpHint() const { return m_startIp.hint; }
     void clearHints();
 
     // The checks; a failure is reported at `position` and returns false

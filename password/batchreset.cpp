@@ -1,9 +1,9 @@
 #include "password/batchreset.h"
 
 #include "aptui/cchasedialog.h"
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 #include "password/recoveryui.h"
-#include "password/resetpasswordthread.h"
+#include "operations/resetpasswordthread.h"
 #include "password/resetpasswordwidget.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
 #include "password/recoveryui.h"
 
 #include "aptui/cwarningdlg.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 
 #include <QDesktopServices>
 #include <QFileDialog>
@@ -39,6 +39,19 @@ RecoveryUi::FolderOpener &folderOpener()
 }
 
 } // namespace
+
+NewPasswordRows::Reporter RecoveryUi::newPasswordReporter(QWidget *dialog, NewPasswordRows *rows)
+{
+    return [dialog, rows](const QString &text, bool tall) {
+        Hint hint;
+        hint.dialog = dialog;
+        hint.text = text;
+        hint.field = rows->newPassword();
+        hint.hintLabel = rows->newPasswordHint();
+        hint.tall = tall;
+        showHint(hint);
+    };
+}
 
 void RecoveryUi::showHint(const Hint &hint)
 {

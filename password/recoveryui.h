@@ -1,5 +1,7 @@
 #pragma once
 
+#include "aptui/newpasswordrows.h"
+
 // The recovery dialogs' ways out to the user and the desktop, each behind a
 // replaceable function so that tests drive them without bubbles, file
 // choosers, message boxes or a file browser. Replace with set…(); an empty
@@ -48,6 +50,9 @@ public:
     using FolderOpener = std::function<bool(const QString &)>;
 
     static void showHint(const Hint &hint);
+    // What a dialog's NewPasswordRows reports through: the hint on the rows'
+    // new-password field, centred over `dialog`.
+    static NewPasswordRows::Reporter newPasswordReporter(QWidget *dialog, NewPasswordRows *rows);
     static QString chooseFile(QWidget *parent, const QString &start);
     static QString chooseFolder(QWidget *parent, const QString &start);
     static void showMessage(QWidget *parent, const QString &title, const QString &text);

@@ -3,9 +3,9 @@
 #include "aptui/guitextcodec.h"
 #include "aptui/multistatelineedit.h"
 #include "discovery/voskhandler.h"
-#include "password/newpasswordrows.h"
+#include "aptui/newpasswordrows.h"
 #include "password/passwordlog.h"
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 #include "password/recoveryui.h"
 #include "password/recoverywidgets.h"
 
@@ -226,7 +226,7 @@ void ResetPasswordDialog::onResetPassword()
         return;
     }
     QByteArray password;
-    if (!m_passwordRows->check(this, &password))
+    if (!m_passwordRows->check(NewPasswordRows::Wording::ResetDialogs, RecoveryUi::newPasswordReporter(this, m_passwordRows), &password))
         return;
 
     const bool fromFile = m_radioBtnAutoInput->isChecked();

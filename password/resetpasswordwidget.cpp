@@ -1,7 +1,7 @@
 #include "password/resetpasswordwidget.h"
 
 #include "aptui/multistatelineedit.h"
-#include "password/newpasswordrows.h"
+#include "aptui/newpasswordrows.h"
 #include "password/recoveryui.h"
 #include "password/recoverywidgets.h"
 
@@ -95,7 +95,8 @@ void ResetPasswordWidget::onResetPassword()
         RecoveryUi::showHint(hint);
         return;
     }
-    if (!m_passwordRows->check(this, &m_passwordBytes))
+    if (!m_passwordRows->check(VoskTool::NewPasswordRows::Wording::ResetDialogs,
+                                 RecoveryUi::newPasswordReporter(this, m_passwordRows), &m_passwordBytes))
         return;
     accept();
 }

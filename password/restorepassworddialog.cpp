@@ -2,7 +2,7 @@
 
 #include "aptui/multistatelineedit.h"
 #include "discovery/voskhandler.h"
-#include "password/newpasswordrows.h"
+#include "aptui/newpasswordrows.h"
 #include "password/passwordlog.h"
 #include "password/recoveryui.h"
 #include "password/recoverywidgets.h"

@@ -9,14 +9,18 @@
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
+#include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicereportqueue.h"
 #include "discovery/deviceinfo.h"
 #include "discovery/voskhandler.h"
+#include "export/devicesinfosavepage.h"
 #include "netparam/devicemodifypage.h"
+#include "password/batchreset.h"
+#include "password/recoverydialogs.h"
 #include "shell/aboutdialog.h"
 #include "shell/shelllog.h"
 #include "shell/tipdialog.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -116,6 +120,17 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_deviceDisplayPage->listenTo(handler);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
+    // The features meet here: the table asks, the window opens the dialog.
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalExportRequested, this, [this] {
+        enableCover();
+        DevicesInfoSavePage::exportRows(m_deviceDisplayPage->model(), m_deviceDisplayPage->checkedRows(),
+                                        m_deviceDisplayPage);
+        disableCover();
+    });
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalConfigExportRequested, this,
+            [this](const QVector<DeviceKey> &devices) { runConfigExport(m_deviceDisplayPage, devices); });
+    connect(m_deviceDisplayPage, &DeviceDisplayPage::signalConfigResetRequested, this,
+            [this](const QVector<DeviceKey> &devices) { runConfigReset(m_deviceDisplayPage, devices); });
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onMovePinButtion);
     connect(m_pinButton, &aptui::PinButton::pinButtonClicked, this, &VOSKToolMainPage::onShowOrHideRightSpace);
 
@@ -128,11 +143,20 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
         else
             WarningDialog::showWarning(m.position, m.kind, m.text, this, m.field, m.hint);
     });
+    // Setup.xml's TaskThread: how many devices a batch asks at once.
+    const int inFlight = apt::ConfigureManager::GetInstance()->getTaskThread();
+    if (inFlight > 0)
+        pane->setMaxInFlight(inFlight);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCurrentSelectionModelChange, pane,
             &DeviceModifyPage::onCurrentSelectionChange, Qt::DirectConnection);
     connect(pane, &DeviceModifyPage::signalModifyResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesModifyResult);
     connect(pane, &DeviceModifyPage::signalActiveResult, m_deviceDisplayPage, &DeviceDisplayPage::onDevicesActiveResult);
     connect(pane, &DeviceModifyPage::signalExportExcel, m_deviceDisplayPage, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
+    connect(pane, &DeviceModifyPage::signalForgetPasswordRequested, this, [this](const DeviceInfo &device) {
+        enableCover();
+        runRecoveryDialog(this, device.serialNumber, device.deviceType, device.mac);
+        disableCover();
+    });
     connect(pane, &DeviceModifyPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(pane, &DeviceModifyPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     setRightPane(pane);

@@ -2,9 +2,12 @@
 // A batch modification of N simulated devices through the right-hand pane
 // of the main window, with the real library on loopback: the time from the
 // Modify click to the result list, all devices answering and with S of them
-// silent (their simulator killed after discovery). One line per run, then
-// the median (one run with silent devices, which the library drops after
-// about a minute). Run it in a private network namespace (see bench/README.md).
+// silent (their simulator killed after discovery), the longest stall of the
+// GUI event loop meanwhile, the time from Cancel to the dialog's end in a
+// batch with silent devices, and the stall during a one-device change of a
+// silent device. One line per run, then the median (the runs with silent
+// devices are made once each, within the minute before the library drops
+// them). Run it in a private network namespace (see bench/README.md).
 
 #include "aptui/guitextcodec.h"
 #include "devicelist/devicecolumn.h"
@@ -24,6 +27,7 @@
 #include <QStandardItemModel>
 #include <QTextCodec>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <csignal>
@@ -58,16 +62,52 @@ void waitFor(const std::function<bool()> &done, int limitMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
 }
 
+// The longest gap between two turns of the GUI event loop while it runs:
+// a zero timer fires on every turn.
+class StallMeter final
+{
+public:
+    StallMeter()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, &m_timer, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longest = std::max(m_longest, now - m_last);
+            m_last = now;
+        });
+    }
+    void start()
+    {
+        m_longest = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    double stopMs()
+    {
+        m_timer.stop();
+        return double(m_longest) / 1e6;
+    }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longest = 0;
+};
+
 struct Run
 {
     qint64 ms = 0;
     int devices = 0;
     int failed = 0;
+    double stallMs = 0;
+    qint64 cancelMs = -1; // Cancel pressed to the dialog's end
 };
 
 // Checks the activated rows, `fromSilent` of them from the second fleet
 // (MACs 02-5e-02-...), and modifies them as one batch.
-Run runBatch(VOSKToolMainPage &window, int count, int fromSilent, int startThird)
+Run runBatch(VOSKToolMainPage &window, int count, int fromSilent, int startThird, int cancelAfterMs = -1)
 {
     DeviceDisplayPage *table = window.deviceDisplayPage();
     DeviceInfoModel *model = table->model();
@@ -103,20 +143,73 @@ Run runBatch(VOSKToolMainPage &window, int count, int fromSilent, int startThird
 
     Run run;
     QElapsedTimer timer;
+    QElapsedTimer cancelClock;
+    StallMeter stalls;
     pane->setDialogRunner([&](QDialog &dialog) {
         run.ms = timer.elapsed();
+        run.stallMs = stalls.stopMs();
+        if (cancelClock.isValid())
+            run.cancelMs = cancelClock.elapsed();
         if (auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog)) {
             run.devices = page->model()->rowCount();
             for (int row = 0; row < run.devices; ++row)
-                run.failed += page->model()->item(row, DeviceModifyResultPage::ColumnResult)->text().isEmpty() ? 0 : 1;
+                run.failed += page->model()
+                                  ->item(row, DeviceModifyResultPage::ColumnResult)
+                                  ->data(DeviceModifyResultPage::SucceededRole)
+                                  .toBool()
+                    ? 0
+                    : 1;
         }
         return 1;
     });
     pane->setMessenger([](const PaneMessage &message) {
         std::fprintf(stderr, "bench_netparam: message: %s\n", qPrintable(message.text));
     });
+    if (cancelAfterMs >= 0) {
+        QTimer::singleShot(cancelAfterMs, [&cancelClock] {
+            auto *chase = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            if (auto *cancel = chase ? chase->findChild<QPushButton *>(QStringLiteral("m_btnChaseCancel")) : nullptr) {
+                cancelClock.start();
+                cancel->click();
+            }
+        });
+    }
     timer.start();
+    stalls.start();
     pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
+    return run;
+}
+
+// One device of the second (silent) fleet changed alone: the pane works
+// off the GUI thread until the library gives up; the longest stall of the
+// event loop meanwhile and the time to the message.
+Run runSingleSilent(VOSKToolMainPage &window)
+{
+    DeviceDisplayPage *table = window.deviceDisplayPage();
+    DeviceInfoModel *model = table->model();
+    auto *pane = qobject_cast<DeviceModifyPage *>(window.rightPane());
+    for (int row = 0; row < model->rowCount(); ++row)
+        model->setCheckState(row, Qt::Unchecked);
+    for (int row = 0; row < model->rowCount(); ++row) {
+        if (model->text(row, ColumnMac).startsWith(QLatin1String("02-5e-02"))
+            && model->text(row, ColumnActivation).trimmed() == DeviceInfoModel::tr("Activated")) {
+            model->setCheckState(row, Qt::Checked);
+            break;
+        }
+    }
+    pane->findChild<QLineEdit *>(QStringLiteral("m_lineEditAdminPassword"))->setText(QStringLiteral("Admin12345"));
+    Run run;
+    bool said = false;
+    pane->setMessenger([&said](const PaneMessage &) { said = true; });
+    StallMeter stalls;
+    QElapsedTimer timer;
+    timer.start();
+    stalls.start();
+    pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
+    waitFor([&] { return said; }, 20000);
+    run.ms = timer.elapsed();
+    run.stallMs = stalls.stopMs();
+    run.devices = 1;
     return run;
 }
 
@@ -133,7 +226,7 @@ int main(int argc, char **argv)
     const QCommandLineOption countOption(QStringLiteral("count"), QStringLiteral("Devices in the batch."),
                                          QStringLiteral("n"), QStringLiteral("250"));
     const QCommandLineOption silentOption(QStringLiteral("silent"), QStringLiteral("Silent devices among them."),
-                                          QStringLiteral("n"), QStringLiteral("10"));
+                                          QStringLiteral("n"), QStringLiteral("25"));
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("Runs of each kind."),
                                         QStringLiteral("n"), QStringLiteral("3"));
     parser.addOptions({countOption, silentOption, runsOption});
@@ -158,26 +251,36 @@ int main(int argc, char **argv)
     std::printf("devices found: %d of %d\n", window.deviceDisplayPage()->model()->rowCount(), expected);
 
     int third = 1;
-    for (const bool withSilent : {false, true}) {
-        if (withSilent) {
-            // Gone without a word: still in the table, silent to requests.
-            silent.kill();
-            silent.waitForFinished(5000);
-        }
-        QList<qint64> times;
-        // Silent devices go offline after three unanswered inquiry rounds
-        // (about a minute): one run with them.
-        for (int r = 0; r < (withSilent ? 1 : runs); ++r) {
-            const Run run = runBatch(window, count, withSilent ? silentCount : 0, third++);
-            times << run.ms;
-            std::printf("%-18s run %d: %d devices, %d failed, %lld ms\n", withSilent ? "with silent" : "all answering",
-                        r + 1, run.devices, run.failed, static_cast<long long>(run.ms));
-            std::fflush(stdout);
-        }
-        std::sort(times.begin(), times.end());
-        std::printf("%-18s median: %lld ms\n", withSilent ? "with silent" : "all answering",
-                    static_cast<long long>(times.at(times.size() / 2)));
+    QList<qint64> times;
+    QList<double> stallsAll;
+    for (int r = 0; r < runs; ++r) {
+        const Run run = runBatch(window, count, 0, third++);
+        times << run.ms;
+        stallsAll << run.stallMs;
+        std::printf("all answering      run %d: %d devices, %d failed, %lld ms, longest stall %.1f ms\n", r + 1,
+                    run.devices, run.failed, static_cast<long long>(run.ms), run.stallMs);
+        std::fflush(stdout);
     }
+    std::sort(times.begin(), times.end());
+    std::sort(stallsAll.begin(), stallsAll.end());
+    std::printf("all answering      median: %lld ms, longest stall %.1f ms\n",
+                static_cast<long long>(times.at(times.size() / 2)), stallsAll.at(stallsAll.size() / 2));
+
+    // Gone without a word: still in the table, silent to requests. The
+    // library drops them after about a minute: these runs follow at once.
+    silent.kill();
+    silent.waitForFinished(5000);
+    Run run = runBatch(window, count, silentCount, third++);
+    std::printf("with silent        %d devices (%d silent), %d failed, %lld ms, longest stall %.1f ms\n", run.devices,
+                silentCount, run.failed, static_cast<long long>(run.ms), run.stallMs);
+    run = runBatch(window, count, silentCount, third++, 300);
+    std::printf("cancel at 300 ms   %d devices (%d silent), %d not done, dialog ended %lld ms after Cancel, "
+                "longest stall %.1f ms\n",
+                run.devices, silentCount, run.failed, static_cast<long long>(run.cancelMs), run.stallMs);
+    run = runSingleSilent(window);
+    std::printf("one silent device  message after %lld ms, longest stall %.1f ms\n", static_cast<long long>(run.ms),
+                run.stallMs);
+    std::fflush(stdout);
     answering.terminate();
     answering.waitForFinished(5000);
     return 0;

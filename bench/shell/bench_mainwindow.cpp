@@ -1,4 +1,4 @@
-// bench_mainwindow [--runs R] [COUNT...]
+// bench_mainwindow [--runs R] [--offscreen] [COUNT...]
 // The real main window against a simulated fleet: for each COUNT (default
 // 1000 and 5000) it starts vosk-devsim with that many devices, builds the
 // window (which starts discovery), shows it, and prints the time from
@@ -16,16 +16,26 @@
 // its own (unshare(2); a user namespace too when not root) with only
 // loopback up, and pins discovery to it (VOSK_INTERFACES=lo): the simulated
 // devices never reach a real network.
+//
+// The window runs as the program runs it: on an X server (an Xvfb the bench
+// starts inside its namespace), with the program's application object, its
+// skin plug-in, style and style sheet. The offscreen platform with Qt's
+// default style (--offscreen, what this bench measured until then) paints
+// and flushes differently, and its figures are not what a user sees.
 
 #include "app/appwarningdialog.h"
+#include "app/toolsapplication.h"
+#include "aptui/targetpath.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
 #include "shell/vosktoolmainpage.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QProcess>
+#include <QScreen>
 #include <QThread>
 #include <QTimer>
 #include <QWindow>
@@ -195,7 +205,12 @@ int runOnce(int count, int limitSeconds)
             if ((allRowsAt >= 0 && now - allRowsAt > 200'000'000) || now > limitSeconds * 1'000'000'000LL)
                 loop.quit();
         });
+        // Placed as the program places it.
         window.resize(1280, 800);
+        if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+            const auto placement = apt::ToolsApplication::mainWindowPlacement(screen->availableGeometry());
+            window.resize(placement.size);
+        }
         window.winId(); // the window handle, to watch before it is shown
         window.windowHandle()->installEventFilter(&expose);
         shownAt = clock.nsecsElapsed();
@@ -221,6 +236,30 @@ int runOnce(int count, int limitSeconds)
     return 0;
 }
 
+// An X server of our own, started inside the private namespace (its
+// abstract socket is the namespace's): the display name (":N"), empty when it
+// did not start. Xvfb picks a free display and writes its number to the
+// descriptor -displayfd names, here its standard output.
+QString startXvfb(QProcess &xvfb)
+{
+    xvfb.setProgram(QStringLiteral("Xvfb"));
+    xvfb.setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                       QStringLiteral("0"), QStringLiteral("1920x1080x24"), QStringLiteral("-nolisten"),
+                       QStringLiteral("tcp"), QStringLiteral("-noreset")});
+    xvfb.setProcessChannelMode(QProcess::SeparateChannels);
+    xvfb.setStandardErrorFile(QProcess::nullDevice());
+    xvfb.start();
+    if (!xvfb.waitForStarted(5000))
+        return QString();
+    QByteArray out;
+    while (!out.contains('\n')) {
+        if (!xvfb.waitForReadyRead(10000))
+            return QString();
+        out += xvfb.readAllStandardOutput();
+    }
+    return QLatin1Char(':') + QString::fromLatin1(out.trimmed());
+}
+
 double median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -233,14 +272,25 @@ double median(std::vector<double> values)
 int main(int argc, char **argv)
 {
     // A run of one fleet, started by the loop below inside its namespace.
-    if (argc == 4 && std::strcmp(argv[1], "--child") == 0) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        QApplication app(argc, argv);
+    if (argc == 5 && std::strcmp(argv[1], "--child") == 0) {
         // A failed start would otherwise wait for a click on a message box.
         apt::AppWarningDialog::setHook([](const QString &text, bool) {
             std::fprintf(stderr, "bench_mainwindow: %s\n", qPrintable(text));
             return false;
         });
+        if (std::strcmp(argv[4], "offscreen") == 0) {
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            QApplication app(argc, argv);
+            return runOnce(std::atoi(argv[2]), std::atoi(argv[3]));
+        }
+        // As main() does, with the program's folder (its plug-ins, Setup.xml
+        // and ColumnConfig.xml) and an instance name of this run's own.
+        qputenv("QT_QPA_PLATFORM", "xcb");
+        apt::ToolsApplication app(QStringLiteral("VOSKToolBench%1").arg(::getpid()), argc, argv);
+        TarnGUIToolkit::SetTargetPath(QStringLiteral(VOSKTOOL_PROGRAM_DIR));
+        QCoreApplication::addLibraryPath(QDir::toNativeSeparators(TarnGUIToolkit::GetPluginPath()));
+        if (!app.init())
+            return 1;
         return runOnce(std::atoi(argv[2]), std::atoi(argv[3]));
     }
 
@@ -249,22 +299,36 @@ int main(int argc, char **argv)
     qputenv("VOSK_INTERFACES", "lo");
     QCoreApplication app(argc, argv);
     int runs = 3;
+    bool offscreen = false;
     QList<int> counts;
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         if (args.at(i) == QLatin1String("--runs") && i + 1 < args.size())
             runs = args.at(++i).toInt();
+        else if (args.at(i) == QLatin1String("--offscreen"))
+            offscreen = true;
         else
             counts << args.at(i).toInt();
     }
     if (counts.isEmpty())
         counts = {1000, 5000};
     if (runs < 1 || std::any_of(counts.cbegin(), counts.cend(), [](int n) { return n < 1 || n > 16384; })) {
-        std::fprintf(stderr, "usage: bench_mainwindow [--runs R] [COUNT...]\n");
+        std::fprintf(stderr, "usage: bench_mainwindow [--runs R] [--offscreen] [COUNT...]\n");
         return 2;
     }
+    QProcess xvfb;
+    QString display;
+    if (!offscreen) {
+        display = startXvfb(xvfb);
+        if (display.isEmpty()) {
+            std::fprintf(stderr, "bench_mainwindow: Xvfb did not start\n");
+            return 1;
+        }
+    }
 
-    std::printf("the main window against vosk-devsim over loopback, %d run(s) each: median (worst)\n", runs);
+    std::printf("the main window against vosk-devsim over loopback, %s, %d run(s) each: median (worst)\n",
+                offscreen ? "offscreen, Qt's default style" : "Xvfb, the program's skin, style and style sheet",
+                runs);
     std::printf("%7s  %-18s  %-18s  %-18s  %-18s  %-18s  %-14s\n", "devices", "all rows listed", "first frame",
                 "longest stall", "longest busy", "peak memory", "CPU time");
     const auto worst = [](const std::vector<double> &v) { return v.empty() ? 0 : *std::max_element(v.begin(), v.end()); };
@@ -277,10 +341,13 @@ int main(int argc, char **argv)
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
             // Each run on its own port: nothing late from the last one.
             environment.insert(QStringLiteral("VOSK_PORT"), QString::number(port++));
+            if (!offscreen)
+                environment.insert(QStringLiteral("DISPLAY"), display);
             child.setProcessEnvironment(environment);
             child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
             child.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--child"), QString::number(count), QStringLiteral("30")});
+                        {QStringLiteral("--child"), QString::number(count), QStringLiteral("30"),
+                         offscreen ? QStringLiteral("offscreen") : QStringLiteral("xcb")});
             child.waitForFinished(120000);
             const QList<QByteArray> fields = child.readAllStandardOutput().trimmed().split(' ');
             if (child.exitCode() != 0 || fields.size() != 8) {
@@ -306,6 +373,10 @@ int main(int argc, char **argv)
         if (missing)
             std::printf("         * %d run(s) did not list every device within 30 s\n", missing);
         std::fflush(stdout);
+    }
+    if (xvfb.state() != QProcess::NotRunning) {
+        xvfb.terminate();
+        xvfb.waitForFinished(5000);
     }
     return 0;
 }

@@ -76,6 +76,17 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::AddressClashes</name>
+    <message>
+        <source>%1 would get %2, given to %3 too</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>%1 would get %2, held by %3</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::BatchReset</name>
     <message>
         <source>Hint</source>
@@ -298,14 +309,6 @@
 <context>
     <name>VoskTool::DeviceModifyPage</name>
     <message>
-        <source>New Password:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Confirm Password:</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Active</source>
         <translation type="unfinished"></translation>
     </message>
@@ -319,18 +322,6 @@
     </message>
     <message>
         <source>Forget Password</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Weak</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Strong</source>
         <translation type="unfinished"></translation>
     </message>
     <message>
@@ -382,18 +373,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>The password can not be empty.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>The password you typed do not match.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
-        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Activate Succeed.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -415,6 +394,50 @@
     </message>
     <message>
         <source>Activate fail numbers</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Not supported by this device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Change password succeed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>applied</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>sent, not seen since (%1 s)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing was sent: an address would be given twice.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please wait...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device took the new parameters but has not reported them: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cancelling: waiting for the devices already asked...</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Waiting for the devices to report the new parameters...</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -454,6 +477,22 @@
     </message>
     <message>
         <source>Succeed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Retry failed</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The list could not be saved: %1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -673,6 +712,10 @@
     </message>
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -76,6 +76,17 @@
     </message>
 </context>
 <context>
+    <name>VoskTool::AddressClashes</name>
+    <message>
+        <source>%1 would get %2, given to %3 too</source>
+        <translation>%1 将获得 %2，该地址也分配给了 %3</translation>
+    </message>
+    <message>
+        <source>%1 would get %2, held by %3</source>
+        <translation>%1 将获得 %2，该地址已被 %3 占用</translation>
+    </message>
+</context>
+<context>
     <name>VoskTool::BatchReset</name>
     <message>
         <source>Hint</source>
@@ -298,14 +309,6 @@
 <context>
     <name>VoskTool::DeviceModifyPage</name>
     <message>
-        <source>New Password:</source>
-        <translation>新密码：</translation>
-    </message>
-    <message>
-        <source>Confirm Password:</source>
-        <translation>确认密码：</translation>
-    </message>
-    <message>
         <source>Active</source>
         <translation>激活</translation>
     </message>
@@ -320,18 +323,6 @@
     <message>
         <source>Forget Password</source>
         <translation>忘记密码</translation>
-    </message>
-    <message>
-        <source>Weak</source>
-        <translation>弱</translation>
-    </message>
-    <message>
-        <source>Medium</source>
-        <translation>中</translation>
-    </message>
-    <message>
-        <source>Strong</source>
-        <translation>强</translation>
     </message>
     <message>
         <source>The password contains a character that cannot be sent to the device. Please use other characters.</source>
@@ -382,18 +373,6 @@
         <translation>请选择一台设备。</translation>
     </message>
     <message>
-        <source>The password can not be empty.</source>
-        <translation>密码不能为空。</translation>
-    </message>
-    <message>
-        <source>The password you typed do not match.</source>
-        <translation>两次输入的密码不一致。</translation>
-    </message>
-    <message>
-        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
-        <translation>密码长度范围为 [8-16] 位。密码可由数字、小写字母、大写字母和特殊字符组合而成，且至少包含其中两种。</translation>
-    </message>
-    <message>
         <source>Activate Succeed.</source>
         <translation>激活成功。</translation>
     </message>
@@ -416,6 +395,50 @@
     <message>
         <source>Activate fail numbers</source>
         <translation>激活失败数：</translation>
+    </message>
+    <message>
+        <source>Cancelled</source>
+        <translation>已取消</translation>
+    </message>
+    <message>
+        <source>Not supported by this device</source>
+        <translation>此设备不支持该操作</translation>
+    </message>
+    <message>
+        <source>Change password succeed.</source>
+        <translation>修改密码成功。</translation>
+    </message>
+    <message>
+        <source>applied</source>
+        <translation>已生效</translation>
+    </message>
+    <message>
+        <source>sent, not seen since (%1 s)</source>
+        <translation>已发送，%1 秒内未见设备上报</translation>
+    </message>
+    <message>
+        <source>Nothing was sent: an address would be given twice.</source>
+        <translation>未发送任何内容：有地址会被重复分配。</translation>
+    </message>
+    <message>
+        <source>Please wait...</source>
+        <translation>请稍候...</translation>
+    </message>
+    <message>
+        <source>The device took the new parameters but has not reported them: %1</source>
+        <translation>设备已接受新参数，但尚未上报：%1</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>Cancelling: waiting for the devices already asked...</source>
+        <translation>正在取消：等待已发出请求的设备...</translation>
+    </message>
+    <message>
+        <source>Waiting for the devices to report the new parameters...</source>
+        <translation>正在等待设备上报新参数...</translation>
     </message>
 </context>
 <context>
@@ -455,6 +478,22 @@
     <message>
         <source>Succeed</source>
         <translation>成功</translation>
+    </message>
+    <message>
+        <source>Retry failed</source>
+        <translation>重试失败项</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>The list could not be saved: %1</source>
+        <translation>列表无法保存：%1</translation>
+    </message>
+    <message>
+        <source>CSV files (*.csv)</source>
+        <translation>CSV 文件 (*.csv)</translation>
     </message>
 </context>
 <context>
@@ -674,6 +713,10 @@
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation>密码长度范围为[8-16]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
+    </message>
+    <message>
+        <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation>密码长度范围为 [8-16] 位。密码可由数字、小写字母、大写字母和特殊字符组合而成，且至少包含其中两种。</translation>
     </message>
 </context>
 <context>

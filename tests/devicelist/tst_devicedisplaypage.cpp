@@ -5,7 +5,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 #include "tests/double/voskdouble.h"
 
 #include <QBrush>
@@ -313,13 +313,26 @@ private Q_SLOTS:
             m_page->onDeviceLogin(makeRecord("SN" + n, "m" + n));
         }
         auto *header = static_cast<TarnGUIToolkit::CTableHeaderView *>(m_page->tableView()->horizontalHeader());
-        header->setColumnCheckState(model()->columnIndex(ColumnCheck), Qt::Checked);
+        const int column = model()->columnIndex(ColumnCheck);
+        QCOMPARE(header->columnCheckState(column), Qt::Unchecked);
+        header->setColumnCheckState(column, Qt::Checked);
         QCOMPARE(m_spy->count(), 1);
         QCOMPARE(lastKind(), ModifyBatch);
         QCOMPARE(lastDevices().size(), 1000);
-        header->setColumnCheckState(model()->columnIndex(ColumnCheck), Qt::Unchecked);
-        QCOMPARE(m_spy->count(), 2);
+        // The box follows rows that come and go after a check-all.
+        QCOMPARE(header->columnCheckState(column), Qt::Checked);
+        m_page->onDevicesLogin({makeRecord("SNX", "mx")});
+        QCOMPARE(header->columnCheckState(column), Qt::PartiallyChecked);
+        m_page->onDeviceLogout(makeRecord("SNX", "mx"));
+        QCOMPARE(header->columnCheckState(column), Qt::Checked);
+        m_spy->clear();
+        header->setColumnCheckState(column, Qt::Unchecked);
+        QCOMPARE(m_spy->count(), 1);
         QVERIFY(lastDevices().isEmpty());
+        QCOMPARE(header->columnCheckState(column), Qt::Unchecked);
+        check(3, true);
+        m_page->onDeviceLogout(makeRecord("SN3", "m3"));
+        QCOMPARE(header->columnCheckState(column), Qt::Unchecked);
     }
 
     void offlineAlwaysResendsSelection()

@@ -342,7 +342,7 @@ private Q_SLOTS:
         for (int step = 0; step < 300; ++step) {
             const DeviceKey &key = keys.at(random.bounded(keys.size()));
             const int rows = model.rowCount();
-            switch (random.bounded(8)) {
+            switch (random.bounded(10)) {
             case 0: case 1: case 2:
                 model.addDevice(recordOf(key));
                 break;
@@ -363,9 +363,29 @@ private Q_SLOTS:
             case 7:
                 model.updateDevice(recordOf(key));
                 break;
+            case 8: case 9:
+                if (rows > 0)
+                    model.setCheckState(random.bounded(rows),
+                                        static_cast<Qt::CheckState>(random.bounded(3)));
+                break;
             }
             for (const DeviceKey &probe : keys)
                 QCOMPARE(model.rowOf(probe), scanRowOf(model, probe));
+            // The header's box is kept, not counted: it must agree with the
+            // rows after every change. A row's key is its serial number and
+            // MAC texts.
+            int checked = 0;
+            for (int row = 0; row < model.rowCount(); ++row) {
+                checked += model.checkState(row) == Qt::Checked;
+                QCOMPARE(model.keyAt(row), (DeviceKey{model.text(row, ColumnSerialNumber),
+                                                      model.text(row, ColumnMac)}));
+            }
+            const Qt::CheckState expected = checked == 0 ? Qt::Unchecked
+                                          : checked == model.rowCount() ? Qt::Checked
+                                                                        : Qt::PartiallyChecked;
+            QCOMPARE(model.headerData(model.columnIndex(ColumnCheck), Qt::Horizontal,
+                                      DeviceInfoModel::HeaderCheckStateRole).toInt(),
+                     static_cast<int>(expected));
         }
         model.removeRows(0, model.rowCount());
         QCOMPARE(model.rowOf(keys.first()), -1);

@@ -6,7 +6,7 @@
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
 #include "export/excelmanager.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 #include "tests/double/voskdouble.h"
 #include "tests/support/modaldriver.h"
 
@@ -269,6 +269,12 @@ private Q_SLOTS:
         DeviceDisplayPage page(dir.filePath(QStringLiteral("ColumnConfig.xml")), &host);
         connect(&page, &DeviceDisplayPage::signalCoverMainPage, &host, &CoverHost::enableCover);
         connect(&page, &DeviceDisplayPage::signalDisCoverMainPage, &host, &CoverHost::disableCover);
+        // What the main window does with the page's request.
+        connect(&page, &DeviceDisplayPage::signalExportRequested, &host, [&] {
+            host.enableCover();
+            DevicesInfoSavePage::exportRows(page.model(), page.checkedRows(), &page);
+            host.disableCover();
+        });
         for (const char *serial : {"SN-A", "SN-B", "SN-C"}) {
             VOSK_DEVICE_INFO record;
             std::memset(&record, 0, sizeof record);

@@ -6,7 +6,7 @@
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 #include "tests/support/modaldriver.h"
 #include "tests/support/tablepage.h"
 #include "tests/vosk/voskfixture.h"
@@ -55,6 +55,9 @@ private Q_SLOTS:
         m_host = std::make_unique<QWidget>();
         m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
         QVERIFY(m_page);
+        // What the main window does with the page's request.
+        connect(m_page, &DeviceDisplayPage::signalExportRequested, m_page,
+                [this] { DevicesInfoSavePage::exportRows(m_page->model(), m_page->checkedRows(), m_page); });
         VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
         QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kCount), QStringLiteral("--seed"),
                                 QStringLiteral("31")}));

@@ -11,6 +11,8 @@
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
 #include "netparam/devicemodifyresultpage.h"
+#include "operations/devicekinds.h"
+#include "operations/voskdeviceoperations.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/vosk/voskfixture.h"
 
@@ -25,6 +27,8 @@
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
 #include <QTextCodec>
 
 #include <functional>
@@ -36,7 +40,7 @@ using VoskNet::WireRecord;
 namespace {
 
 constexpr quint64 kSeed = 11;
-constexpr int kCount = 48;
+constexpr int kCount = 96;
 const QByteArray kAdminPassword = QByteArrayLiteral("Admin12345");
 const QString kNewPassword = QStringLiteral("Abcd1234!x");
 constexpr int kFixedFirst = 0x9D00, kFixedLast = 0x9FFF;
@@ -46,6 +50,46 @@ struct Seen
     int kind;
     QString text;
     QString field; // object name of the marked field, empty when none
+};
+
+// Our devices, each answer held back a while: a second kind of device
+// as the pane sees one, and time for Cancel to come first.
+class SlowKind final : public DeviceOperations
+{
+public:
+    explicit SlowKind(QSet<QString> serials) : m_serials(std::move(serials)) {}
+    QString kindName() const override { return QStringLiteral("slow"); }
+    bool handles(const DeviceKey &device) const override { return m_serials.contains(device.serialNumber); }
+    OperationOutcome setNetParams(const DeviceKey &device, const QByteArray &password, const NetParams &params) override
+    {
+        QThread::msleep(150);
+        return m_vosk.setNetParams(device, password, params);
+    }
+    OperationOutcome activate(const DeviceKey &device, const QByteArray &password) override
+    {
+        return m_vosk.activate(device, password);
+    }
+    OperationOutcome changePassword(const DeviceKey &device, const QByteArray &oldPassword,
+                                    const QByteArray &newPassword) override
+    {
+        return m_vosk.changePassword(device, oldPassword, newPassword);
+    }
+    OperationOutcome exportKey(const DeviceKey &device, bool newStyle, QByteArray *key) override
+    {
+        return m_vosk.exportKey(device, newStyle, key);
+    }
+    OperationOutcome resetPassword(const DeviceKey &device, const ResetPasswdParam &block) override
+    {
+        return m_vosk.resetPassword(device, block);
+    }
+    OperationOutcome restoreDefaultPassword(const DeviceKey &device, const QByteArray &code) override
+    {
+        return m_vosk.restoreDefaultPassword(device, code);
+    }
+
+private:
+    QSet<QString> m_serials;
+    VoskDeviceOperations m_vosk;
 };
 
 struct ResultRow
@@ -69,6 +113,8 @@ private:
     QList<ResultRow> m_results;
     QStringList m_resultCaptions;
     QSet<int> m_used; // fleet indices a test has changed
+    // How the result list is answered (exec()'s result); by default 1.
+    std::function<int(DeviceModifyResultPage &)> m_resultAnswer;
 
     QString statePath() const { return m_dir.filePath(QStringLiteral("state.json")); }
     DeviceModifyPage *pane() const { return qobject_cast<DeviceModifyPage *>(m_window->rightPane()); }
@@ -194,9 +240,9 @@ private Q_SLOTS:
                 QStandardItem *result = rows->item(row, DeviceModifyResultPage::ColumnResult);
                 m_results.append({rows->item(row, DeviceModifyResultPage::ColumnIpv4)->text(),
                                   rows->item(row, DeviceModifyResultPage::ColumnSerial)->text(), result->text(),
-                                  result->text().isEmpty() && !result->icon().isNull()});
+                                  result->data(DeviceModifyResultPage::SucceededRole).toBool()});
             }
-            return 1;
+            return m_resultAnswer ? m_resultAnswer(*page) : 1;
         });
         QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), kCount, 15000);
     }
@@ -332,8 +378,7 @@ private Q_SLOTS:
                                       "uppercase and special character for your password with at least two kinds of "
                                       "them contained.";
         QTest::newRow("not Latin-1") << "Abcd1234\u4e2d" << "Abcd1234\u4e2d"
-                                     << "The password contains a character that cannot be sent to the device. "
-                                        "Please use other characters.";
+                                     << "The password contains a character that cannot be sent to the device.";
     }
 
     // Each refusal marks the new password and sends nothing.
@@ -375,7 +420,7 @@ private Q_SLOTS:
 
         setText("m_lineEditConfirmPassword", kNewPassword);
         click("m_btnActive");
-        QCOMPARE(lastMessage(), QStringLiteral("Activate Succeed."));
+        QTRY_COMPARE_WITH_TIMEOUT(lastMessage(), QStringLiteral("Activate Succeed."), 10000);
         QCOMPARE(m_messages.last().kind, int(MessageSuccess));
         QCOMPARE(cell(one.first(), ColumnActivation), DeviceInfoModel::tr("Activated"));
         // The table sent the selection again: the pane offers modification.
@@ -435,7 +480,7 @@ private Q_SLOTS:
         setText("m_lineEditPort", QStringLiteral("8123"));
         setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
         click("m_btnModify");
-        QCOMPARE(lastMessage(), QStringLiteral("Modify network parameters succeed."));
+        QTRY_COMPARE_WITH_TIMEOUT(lastMessage(), QStringLiteral("Modify network parameters succeed."), 10000);
 
         QTRY_COMPARE(stateOf(one.first()).value(QLatin1String("ipv4Address")).toString(), QStringLiteral("172.16.9.9"));
         QCOMPARE(stateOf(one.first()).value(QLatin1String("port")).toInt(), 8123);
@@ -459,7 +504,7 @@ private Q_SLOTS:
         setText("m_lineEditIpAddress", QStringLiteral("172.16.9.10"));
         setText("m_lineEditAdminPassword", QStringLiteral("Wrong12345"));
         click("m_btnModify");
-        QCOMPARE(lastMessage(), QStringLiteral("Device deny."));
+        QTRY_COMPARE_WITH_TIMEOUT(lastMessage(), QStringLiteral("Device deny."), 10000);
         QCOMPARE(stateOf(one.first()), before);
         QCOMPARE(cell(one.first(), ColumnIpv4Address), address);
         check({});
@@ -584,6 +629,160 @@ private Q_SLOTS:
         check({});
     }
 
+    // A new address held by a listed device is refused before anything
+    // is sent, and so is one address for two devices.
+    void batchThatWouldClashIsRefused()
+    {
+        QList<int> two = pick(2, [](const WireRecord &r) {
+            return !r.notActivated && (int(r.deviceTypeCode) < kFixedFirst || int(r.deviceTypeCode) > kFixedLast);
+        });
+        QCOMPARE(two.size(), 2);
+        // A device outside the batch whose address the batch would reuse.
+        const QList<int> holder = pick(1, [](const WireRecord &r) {
+            const int last = r.ipv4Address.mid(r.ipv4Address.lastIndexOf('.') + 1).toInt();
+            return last >= 2 && last <= 250;
+        });
+        QCOMPARE(holder.size(), 1);
+        check(two);
+        QMap<int, QJsonObject> before;
+        for (int index : two + holder)
+            before.insert(index, stateOf(index));
+        // The batch's two addresses end on the holder's.
+        const QString held = cell(holder.first(), ColumnIpv4Address);
+        QStringList parts = held.split(QLatin1Char('.'));
+        parts.last() = QString::number(parts.last().toInt() - 1);
+        const QString start = parts.join(QLatin1Char('.'));
+        setText("m_lineEditStartIp", start);
+        setText("m_lineEditSubnetMask", QStringLiteral("255.255.255.0"));
+        if (child<QLineEdit>("m_lineEditGateway")->isEnabled())
+            setText("m_lineEditGateway", QStringLiteral("0.0.0.0"));
+        fillSharedPorts();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QCOMPARE(m_messages.size(), 1);
+        const QString holderSerial = QString::fromLatin1(record(holder.first()).serialNumber);
+        QVERIFY2(lastMessage().contains(QStringLiteral(", held by ") + holderSerial), qPrintable(lastMessage()));
+        QVERIFY(lastMessage().contains(held));
+        QVERIFY(m_results.isEmpty());
+        for (int index : two + holder)
+            QCOMPARE(stateOf(index), before.value(index));
+        check({});
+    }
+
+    // After a batch, each device checked alone shows its own record, as
+    // the device reports it, nothing the batch form held.
+    void singleFormShowsTheDeviceAfterABatch()
+    {
+        // One device that keeps no gateway beside one that does.
+        QList<int> two = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && !r.addressInfoValid && !r.dhcpEnabled
+                && (int(r.deviceTypeCode) < kFixedFirst || int(r.deviceTypeCode) > kFixedLast);
+        });
+        two += pick(1, [](const WireRecord &r) { return !r.notActivated && r.addressInfoValid && !r.dhcpEnabled; });
+        QCOMPARE(two.size(), 2);
+        check(two);
+        setText("m_lineEditStartIp", QStringLiteral("10.77.1.10"));
+        setText("m_lineEditSubnetMask", QStringLiteral("255.255.255.0"));
+        QVERIFY(child<QLineEdit>("m_lineEditGateway")->isEnabled());
+        setText("m_lineEditGateway", QStringLiteral("10.77.1.1"));
+        fillSharedPorts();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QVERIFY2(m_messages.isEmpty(), qPrintable(lastMessage()));
+        QCOMPARE(m_results.size(), 2);
+        for (const ResultRow &row : std::as_const(m_results)) {
+            QVERIFY2(row.ok, qPrintable(row.result));
+            // Both reported what they took.
+            QCOMPARE(row.result, QStringLiteral("applied"));
+        }
+        for (int index : two) {
+            QTRY_COMPARE(cell(index, ColumnIpv4Address).startsWith(QStringLiteral("10.77.1.")), true);
+            check({index});
+            const QJsonObject state = stateOf(index);
+            QCOMPARE(edit("m_lineEditIpAddress"), state.value(QLatin1String("ipv4Address")).toString());
+            QCOMPARE(edit("m_lineEditGateway"), state.value(QLatin1String("ipv4Gateway")).toString());
+            QCOMPARE(edit("m_lineEditSerialNumber"), QString::fromLatin1(record(index).serialNumber));
+        }
+        // The device without address information kept no gateway.
+        QVERIFY(stateOf(two.first()).value(QLatin1String("ipv4Gateway")).toString().isEmpty());
+        QCOMPARE(stateOf(two.last()).value(QLatin1String("ipv4Gateway")).toString(), QStringLiteral("10.77.1.1"));
+        check({});
+    }
+
+    // Cancel skips the devices not yet asked; "Retry failed" sends them
+    // the same parameters; "Save" writes the list.
+    void cancelMidBatchThenRetry()
+    {
+        const QList<int> six = pick(6, [](const WireRecord &r) {
+            return !r.notActivated && r.httpPort != 0
+                && (int(r.deviceTypeCode) < kFixedFirst || int(r.deviceTypeCode) > kFixedLast);
+        });
+        QCOMPARE(six.size(), 6);
+        QSet<QString> serials;
+        for (int index : six)
+            serials.insert(QString::fromLatin1(record(index).serialNumber));
+        auto slow = std::make_shared<SlowKind>(serials);
+        DeviceKinds::instance().add(slow);
+        check(six);
+        pane()->setMaxInFlight(1);
+        setText("m_lineEditStartIp", QStringLiteral("10.88.1.20"));
+        setText("m_lineEditSubnetMask", QStringLiteral("255.255.255.0"));
+        if (child<QLineEdit>("m_lineEditGateway")->isEnabled())
+            setText("m_lineEditGateway", QStringLiteral("10.88.1.1"));
+        fillSharedPorts();
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+
+        // Cancel as soon as the waiting dialog is up: one device at a time,
+        // so the first is asked and the others not yet.
+        bool cancelled = false;
+        std::function<void()> pressCancel = [&] {
+            auto *chase = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            auto *cancel = chase ? chase->findChild<QPushButton *>(QStringLiteral("m_btnChaseCancel")) : nullptr;
+            if (!cancel) {
+                QTimer::singleShot(1, pressCancel);
+                return;
+            }
+            cancel->click();
+            cancelled = true;
+        };
+        QTimer::singleShot(0, pressCancel);
+        QList<QList<ResultRow>> lists;
+        const QString csv = m_dir.filePath(QStringLiteral("results.csv"));
+        m_resultAnswer = [&](DeviceModifyResultPage &page) {
+            lists << m_results;
+            m_results.clear();
+            if (lists.size() == 1)
+                return int(DeviceModifyResultPage::RetryFailed);
+            page.setSavePathChooser([csv](QWidget *) { return csv; });
+            page.saveButton()->click();
+            return 1;
+        };
+        click("m_btnModify");
+        m_resultAnswer = nullptr;
+        pane()->setMaxInFlight(16);
+        DeviceKinds::instance().remove(slow.get());
+        QVERIFY(cancelled);
+        QCOMPARE(lists.size(), 2);
+        int cancelledRows = 0;
+        for (const ResultRow &row : lists.first())
+            cancelledRows += row.result == QStringLiteral("Cancelled") ? 1 : 0;
+        // One device at a time, each held back: the first was in flight.
+        QVERIFY2(cancelledRows >= 4 && cancelledRows <= 5, qPrintable(QString::number(cancelledRows)));
+        // The retry sent the cancelled ones the addresses of their places.
+        QCOMPARE(lists.last().size(), 6);
+        for (int i = 0; i < 6; ++i) {
+            QVERIFY2(lists.last().at(i).ok, qPrintable(lists.last().at(i).result));
+            QCOMPARE(lists.last().at(i).ipv4, QStringLiteral("10.88.1.%1").arg(20 + i));
+        }
+        QFile saved(csv);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = saved.readAll().split('\n');
+        QCOMPARE(lines.first(), QByteArray("device,address,outcome\r"));
+        QCOMPARE(lines.size(), 1 + 6 + 1); // the last line end leaves an empty part
+        QVERIFY(lines.at(1).contains(",10.88.1.20,"));
+        check({});
+    }
+
     // Last: the simulator goes away without a word.
     void silentDeviceTimesOut()
     {
@@ -596,7 +795,7 @@ private Q_SLOTS:
         m_devsim.kill();
         setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
         click("m_btnModify");
-        QCOMPARE(lastMessage(), QStringLiteral("Time out."));
+        QTRY_COMPARE_WITH_TIMEOUT(lastMessage(), QStringLiteral("Time out."), 10000);
         check({});
     }
 };

@@ -2,9 +2,9 @@
 // library's test double as the device: which file a device is matched to,
 // what the library is asked for and sent, and what is reported.
 
-#include "password/recoveryfiles.h"
-#include "password/resetpasswordthread.h"
-#include "password/serialfilename.h"
+#include "operations/recoveryfiles.h"
+#include "operations/resetpasswordthread.h"
+#include "operations/serialfilename.h"
 #include "tests/double/voskdouble.h"
 
 #include <QDir>

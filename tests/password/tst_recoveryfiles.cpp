@@ -3,7 +3,7 @@
 // of dialog.
 
 #include "password/recoverydialogs.h"
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 #include "password/restorepassworddialog.h"
 #include "tools/devsim/simdevice.h"
 #include "vosk/vosk.h"

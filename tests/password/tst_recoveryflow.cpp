@@ -9,9 +9,10 @@
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/devicestore.h"
 #include "discovery/voskhandler.h"
+#include "password/batchreset.h"
 #include "password/recoverydialogs.h"
-#include "password/recoveryfiles.h"
-#include "password/serialfilename.h"
+#include "operations/recoveryfiles.h"
+#include "operations/serialfilename.h"
 #include "password/recoveryui.h"
 #include "password/resetpassworddialog.h"
 #include "password/restorepassworddialog.h"
@@ -166,6 +167,11 @@ private Q_SLOTS:
 
         m_host = std::make_unique<QWidget>();
         m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
+        // What the main window does with the page's requests.
+        connect(m_page, &DeviceDisplayPage::signalConfigExportRequested, m_page,
+                [this](const QVector<DeviceKey> &devices) { runConfigExport(m_page, devices); });
+        connect(m_page, &DeviceDisplayPage::signalConfigResetRequested, m_page,
+                [this](const QVector<DeviceKey> &devices) { runConfigReset(m_page, devices); });
         QVERIFY(m_page);
         VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
 

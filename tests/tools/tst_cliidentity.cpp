@@ -165,7 +165,7 @@ private Q_SLOTS:
                              QStringLiteral("--password-file"), file("admin.txt", "Admin12345\n"),
                              QStringLiteral("--pick"), m_serialB + QLatin1Char('@') + m_mac});
         QCOMPARE(run.code, 0);
-        QCOMPARE(run.out, (m_serialB + QStringLiteral("\tSucceed\n")).toLatin1());
+        QCOMPARE(run.out, (m_serialB + QStringLiteral("\tSucceed\tapplied\n")).toLatin1());
         QTRY_COMPARE(stateOf('b', m_serialB).value(QLatin1String("port")).toInt(), 8001);
         QCOMPARE(stateOf('a', m_serialA), before);
     }

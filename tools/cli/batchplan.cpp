@@ -1,7 +1,8 @@
 #include "tools/cli/batchplan.h"
 
 #include "netparam/rules/netparamrules.h"
-#include "password/serialfilename.h"
+#include "operations/operationwords.h"
+#include "operations/serialfilename.h"
 #include "tools/cli/linereader.h"
 #include "tools/cli/terminaltext.h"
 
@@ -88,29 +89,8 @@ VoskTool::NetParamTexts textsWith(NetField field, const QString &text)
 
 QString fieldMessage(int field, int error)
 {
-    const bool empty = FieldError(error) == FieldError::Empty;
-    switch (NetField(field)) {
-    case NetField::StartIp:
-    case NetField::IpAddress:
-        return empty ? QStringLiteral("Please input IP Address.") : QStringLiteral("IP Address not correct.");
-    case NetField::SubnetMask:
-        return empty ? QStringLiteral("Subnet mask can not be empty.") : QStringLiteral("Subnet Mask not correct.");
-    case NetField::Gateway:
-        return empty ? QStringLiteral("Gateway can not be empty") : QStringLiteral("Gateway not correct.");
-    case NetField::Port:
-        return QStringLiteral("Device port ranges from 2000 to 65535.");
-    case NetField::HttpPort:
-        return QStringLiteral("Http port ranges from 1 to 65535.");
-    case NetField::Ipv6Address:
-        return QStringLiteral("IPv6 Address not correct.");
-    case NetField::Ipv6Gateway:
-        return QStringLiteral("IPv6 gateway not correct.");
-    case NetField::PrefixLength:
-        return QStringLiteral("IPv6 prefix length ranges from 0 to 127.");
-    case NetField::None:
-        break;
-    }
-    return QString();
+    // The form's own words, in English.
+    return VoskTool::fieldMessage(NetField(field), FieldError(error)).english();
 }
 
 QString checkValue(int field, const QString &text)
@@ -223,7 +203,8 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
                           + QStringLiteral(" (or give --start)"));
             } else if (!startUsable) {
                 // Said once, above.
-            } else if ((line.ip = VoskTool::nextAddress(defaults.start, int(lines->size()))).isEmpty()) {
+            } else if (line.numbered = true;
+                       (line.ip = VoskTool::nextAddress(defaults.start, int(lines->size()))).isEmpty()) {
                 fault(number, who + QStringLiteral("--start %1 leaves no address for this device")
                                         .arg(defaults.start));
             } else if (!checkValue(int(NetField::IpAddress), line.ip).isEmpty()) {

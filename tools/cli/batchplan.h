@@ -30,6 +30,9 @@ struct Line
     QString serial;
     // What to send; empty keeps the device's current value.
     QString ip, mask, gateway, port, httpPort;
+    // The address comes from --start: the command numbers it again over the
+    // devices it will send to (a device left out uses up no address).
+    bool numbered = false;
 };
 
 // Reads the plan and checks every value with the window's rules before

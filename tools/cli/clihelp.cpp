@@ -66,18 +66,21 @@ const QList<Command> &commands()
            QStringLiteral("print online, updated and offline events as they come, until interrupted; a "
                           "reader that falls behind gets each device's latest event")},
           {QStringLiteral("--expect N"), QStringLiteral("stop listening once N devices are seen")}}},
-        {QStringLiteral("activate"), QStringLiteral("SERIAL... --password-file FILE"),
+        {QStringLiteral("activate"), QStringLiteral("SERIAL... --password-file FILE [--parallel N]"),
          QStringLiteral("give new devices their first administrator password"),
          QStringLiteral("Activates the devices with the new administrator password on the first line of FILE "
                         "('-' reads standard input). The password follows the window's rule: 8 to 16 "
                         "characters of at least two kinds (digits, lower-case, upper-case, others)."),
-         {{QStringLiteral("--password-file FILE"), QStringLiteral("the new password, on the first line of FILE")}}},
+         {{QStringLiteral("--password-file FILE"), QStringLiteral("the new password, on the first line of FILE")},
+          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")}}},
         {QStringLiteral("set"),
          QStringLiteral("SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp on|off] "
-                        "--password-file FILE"),
+                        "--password-file FILE [--allow-conflicts] [--confirm-wait MS]"),
          QStringLiteral("change the network parameters of one device"),
          QStringLiteral("Changes the network parameters of one device; what is not given keeps the device's "
-                        "value. Every value is checked as the window checks it before anything is sent."),
+                        "value. Every value is checked as the window checks it before anything is sent, and an "
+                        "address another device found holds is refused. The result says whether the device "
+                        "then reported the new values (applied)."),
          {{QStringLiteral("--ip A"), QStringLiteral("new IPv4 address")},
           {QStringLiteral("--mask M"), QStringLiteral("new subnet mask")},
           {QStringLiteral("--gateway G"), QStringLiteral("new IPv4 gateway")},
@@ -88,16 +91,22 @@ const QList<Command> &commands()
                           "server: not with --ip)")},
           {QStringLiteral("--password-file FILE"),
            QStringLiteral("the device's administrator password, on the first line of FILE ('-' reads "
-                          "standard input)")}}},
+                          "standard input)")},
+          {QStringLiteral("--allow-conflicts"), QStringLiteral("send even when an address would be given twice")},
+          {QStringLiteral("--confirm-wait MS"),
+           QStringLiteral("how long to wait for the device's report of the new values, in milliseconds "
+                          "(default 5000)")}}},
         {QStringLiteral("batch"),
          QStringLiteral("PLAN.csv [--start A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp] "
-                        "--password-file FILE [--dry-run]"),
+                        "--password-file FILE [--dry-run] [--skip-missing] [--parallel N] [--allow-conflicts] "
+                        "[--confirm-wait MS]"),
          QStringLiteral("change the network parameters of many devices from a plan"),
          QStringLiteral("PLAN.csv has one line per device: serial,ip,mask,gateway,port,http_port. A first "
                         "line starting with \"serial\" is a header; blank lines and lines starting with '#' "
                         "are skipped. An empty cell takes the option's value, an empty ip the next address "
                         "from --start; what is still empty keeps the device's value. The whole plan is "
-                        "checked before anything is sent."),
+                        "checked before anything is sent; a device not found refuses it unless "
+                        "--skip-missing."),
          {{QStringLiteral("--start A"), QStringLiteral("first address of the batch, counted up for each device "
                                                        "whose ip is empty")},
           {QStringLiteral("--mask M"), QStringLiteral("subnet mask where the plan gives none")},
@@ -108,7 +117,15 @@ const QList<Command> &commands()
           {QStringLiteral("--password-file FILE"),
            QStringLiteral("the devices' administrator password, on the first line of FILE; not needed with "
                           "--dry-run")},
-          {QStringLiteral("--dry-run"), QStringLiteral("print what would be sent to each device, send nothing")}}},
+          {QStringLiteral("--dry-run"), QStringLiteral("print what would be sent to each device, send nothing")},
+          {QStringLiteral("--skip-missing"),
+           QStringLiteral("leave out the devices not found (they use up no address) instead of refusing the "
+                          "plan")},
+          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")},
+          {QStringLiteral("--allow-conflicts"), QStringLiteral("send even when an address would be given twice")},
+          {QStringLiteral("--confirm-wait MS"),
+           QStringLiteral("how long to wait for each device's report of the new values, in milliseconds "
+                          "(default 5000)")}}},
         {QStringLiteral("restore"), QStringLiteral("SERIAL --code-file FILE"),
          QStringLiteral("restore a device's default password with a security code"),
          QStringLiteral("Restores the default password of one device with the security code the reset "

@@ -1,4 +1,4 @@
-#include "password/serialfilename.h"
+#include "operations/serialfilename.h"
 
 #include <QByteArray>
 #include <QRegularExpression>

@@ -1,4 +1,4 @@
-#include "password/resetpasswordthread.h"
+#include "operations/resetpasswordthread.h"
 
 #include "discovery/voskhandler.h"
 

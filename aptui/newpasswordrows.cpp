@@ -1,16 +1,17 @@
-#include "password/newpasswordrows.h"
+#include "aptui/newpasswordrows.h"
 
 #include "aptui/guitextcodec.h"
 #include "aptui/multistatelineedit.h"
 #include "aptui/passwordstrengthmeter.h"
 #include "netparam/rules/passwordpolicy.h"
-#include "password/recoveryui.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
+
+#include <algorithm>
 
 namespace VoskTool {
 
@@ -48,12 +49,12 @@ void clearFieldMark(aptui::MultiStateLineEdit *field, QLabel *hint)
     hint->clear();
 }
 
-NewPasswordRows::NewPasswordRows(QWidget *owner)
+NewPasswordRows::NewPasswordRows(QWidget *owner, const char *confirmCaptionName)
     : QObject(owner)
     , m_lineEditNewPassword(makePasswordField(owner, "m_lineEditNewPassword"))
     , m_lineEditConfirmPassword(makePasswordField(owner, "m_lineEditConfirmPassword"))
     , m_labelNewPassword(makeLabel(owner, "m_labelNewPassword", tr("New Password:")))
-    , m_labelConfirmPassword(makeLabel(owner, "m_labelConfirmPassword", tr("Confirm Password:")))
+    , m_labelConfirmPassword(makeLabel(owner, confirmCaptionName, tr("Confirm Password:")))
     , m_labelHintNewPassword(makeLabel(owner, "m_labelHintNewPassword"))
     , m_labelHintConfirmPassword(makeLabel(owner, "m_labelHintConfirmPassword"))
     , m_labelLevel1(makeBar(owner, "m_labelLevel1"))
@@ -94,39 +95,50 @@ void NewPasswordRows::showStrength(const QString &password)
     m_meter->showStrength(level, words[std::clamp(level, 0, 3)]);
 }
 
-bool NewPasswordRows::check(QWidget *dialog, QByteArray *bytes)
+bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray *bytes)
 {
     const QString password = m_lineEditNewPassword->text();
     const NewPasswordCheck result =
         checkNewPassword(password, m_lineEditConfirmPassword->text(), TarnGUIToolkit::GuiTextCodec());
-    RecoveryUi::Hint hint;
-    hint.dialog = dialog;
-    hint.field = m_lineEditNewPassword;
-    hint.hintLabel = m_labelHintNewPassword;
+    QString text;
+    bool tall = false;
     switch (result) {
     case NewPasswordCheck::Accepted:
         return encodePassword(password, TarnGUIToolkit::GuiTextCodec(), bytes) == PasswordEncoding::Ok;
     case NewPasswordCheck::Empty:
-        m_lineEditNewPassword->setFocus();
-        hint.text = tr("The password can not be empty.");
+        if (wording == Wording::ResetDialogs)
+            m_lineEditNewPassword->setFocus();
+        text = tr("The password can not be empty.");
         break;
     case NewPasswordCheck::Mismatch:
-        hint.text = tr("The password you typed do not match.");
+        text = tr("The password you typed do not match.");
         break;
     case NewPasswordCheck::NotRepresentable:
-        hint.text = tr("The password contains a character that cannot be sent to the device.");
+        text = tr("The password contains a character that cannot be sent to the device.");
         break;
     case NewPasswordCheck::TooLong:
-        hint.text = tr("The password is too long: at most 16 bytes.");
+        text = tr("The password is too long: at most 16 bytes.");
         break;
     case NewPasswordCheck::TooWeak:
-        hint.tall = true;
-        hint.text = tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
-                       "and special character for your password with at least two kinds of them contained.");
+        tall = true;
+        text = wording == Wording::ResetDialogs
+            ? tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
+                 "and special character for your password with at least two kinds of them contained.")
+            : tr("Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and "
+                 "special character for your password with at least two kinds of them contained.");
         break;
     }
-    RecoveryUi::showHint(hint);
+    if (report)
+        report(text, tall);
     return false;
+}
+
+void NewPasswordRows::clear()
+{
+    m_lineEditNewPassword->clear();
+    m_lineEditConfirmPassword->clear();
+    m_meter->showStrength(0, QString());
+    clearMarks();
 }
 
 bool NewPasswordRows::filter(QObject *watched, QEvent *event)

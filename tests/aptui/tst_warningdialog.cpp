@@ -5,7 +5,7 @@ class SomePage;
 }
 
 #include "aptui/multistatelineedit.h"
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 #include "tests/support/modaldriver.h"
 
 #include <QLabel>

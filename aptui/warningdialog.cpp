@@ -1,7 +1,7 @@
-#include "shell/warningdialog.h"
+#include "aptui/warningdialog.h"
 
 #include "aptui/multistatelineedit.h"
-#include "shell/shelllog.h"
+#include "aptui/aptuilog.h"
 #include "ui_warningdialog.h"
 
 #include <QGuiApplication>
@@ -44,7 +44,7 @@ WarningDialog::WarningDialog(int kind, const QString &text, QWidget *owner)
     if (!iconPath.isEmpty()) {
         const QPixmap icon(iconPath);
         if (icon.isNull())
-            qCWarning(lcShell) << "[WarningDialog] missing icon" << iconPath;
+            qCWarning(lcAptui) << "[WarningDialog] missing icon" << iconPath;
         else
             m_ui->m_labelWarnPicture->setPixmap(icon.scaled(32, 32, Qt::IgnoreAspectRatio, Qt::FastTransformation));
     }

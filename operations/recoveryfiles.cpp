@@ -1,11 +1,11 @@
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 
 #include "aptui/guitextcodec.h"
 #include "aptui/targetpath.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
-#include "password/serialfilename.h"
+#include "operations/serialfilename.h"
 
 #include <QDir>
 #include <QFile>

@@ -2,7 +2,9 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QString>
 
+#include <functional>
 #include <memory>
 
 class QEvent;
@@ -17,18 +19,28 @@ class PasswordStrengthMeter;
 
 namespace VoskTool {
 
-// The new-password rows of the reset dialogs: "New Password:" with its field
-// and hint, the strength bars with their word, "Confirm Password:" with its
-// field and hint. The widgets carry the object names the style sheet and
-// the tests know (m_lineEditNewPassword, m_labelLevel1, ...) and belong to
-// `owner`. Both fields: password echo, at most 16 characters, no context
-// menu. GUI thread only.
+// The new-password rows of the reset dialogs and the pane's activation:
+// "New Password:" with its field and hint, the strength bars with their
+// word, "Confirm Password:" with its field and hint. The widgets carry the
+// object names the style sheet and the tests know (m_lineEditNewPassword,
+// m_labelLevel1, ...; the confirmation caption's name is the owner's
+// choice) and belong to `owner`. Both fields: password echo, at most 16
+// characters, no context menu. GUI thread only.
 class NewPasswordRows final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit NewPasswordRows(QWidget *owner);
+    // How a refusal reads: the reset dialogs' policy text has a blank after
+    // "numbers," that the activation form's has not (two texts of the
+    // design, translated each on its own).
+    enum class Wording { ResetDialogs, Activation };
+
+    // A refused password: the message, and whether it needs the tall
+    // bubble. It concerns the new-password field and its hint label.
+    using Reporter = std::function<void(const QString &text, bool tall)>;
+
+    explicit NewPasswordRows(QWidget *owner, const char *confirmCaptionName = "m_labelConfirmPassword");
     ~NewPasswordRows() override;
 
     // Puts the rows into `grid` from `row` on, in three columns from
@@ -40,6 +52,7 @@ public:
     aptui::MultiStateLineEdit *confirmPassword() const { return m_lineEditConfirmPassword; }
     QLabel *newPasswordHint() const { return m_labelHintNewPassword; }
     QLabel *confirmPasswordHint() const { return m_labelHintConfirmPassword; }
+    QLabel *levelText() const { return m_labelLevel; }
 
     // Rates the text against "admin" and shows bars and word.
     void showStrength(const QString &password);
@@ -47,9 +60,11 @@ public:
     // The acceptance checks in their order: empty (the focus moves to the
     // new password), mismatch, a character the 8-bit conversion cannot
     // carry, more than 16 bytes, too weak (the tall policy bubble). Reports
-    // the first failure on the new-password field through RecoveryUi and
-    // returns false; on success fills `bytes` with the converted password.
-    bool check(QWidget *dialog, QByteArray *bytes);
+    // the first failure through `report` and returns false; on success
+    // fills `bytes` with the converted password.
+    bool check(Wording wording, const Reporter &report, QByteArray *bytes);
+    // Empties both fields (which resets the meter) and clears their marks.
+    void clear();
 
     // Event filter part shared by the dialogs: true (swallowed) for Cut, Copy
     // and Paste in a password field; a mouse press in one clears its mark.

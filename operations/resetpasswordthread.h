@@ -1,6 +1,6 @@
 #pragma once
 
-#include "password/recoveryfiles.h"
+#include "operations/recoveryfiles.h"
 
 #include <QMap>
 #include <QString>

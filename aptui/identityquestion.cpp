@@ -1,8 +1,8 @@
-#include "password/identityquestion.h"
+#include "aptui/identityquestion.h"
 
 #include "aptui/cwarningdlg.h"
 #include "discovery/deviceidentity.h"
-#include "password/passwordlog.h"
+#include "aptui/aptuilog.h"
 
 namespace VoskTool {
 
@@ -31,7 +31,7 @@ bool IdentityQuestion::confirm(QWidget *parent, const QVector<DeviceKey> &target
         TarnGUIToolkit::CWarningDlg dialog(tr("Devices with a shared identity"), text, parent);
         confirmed = dialog.exec() == QDialog::Accepted;
     }
-    qCInfo(lcPassword) << "[IdentityQuestion]" << conflicts.size() << "device(s) with a shared identity,"
+    qCInfo(lcAptui) << "[IdentityQuestion]" << conflicts.size() << "device(s) with a shared identity,"
                        << (confirmed ? "confirmed" : "nothing sent");
     return confirmed;
 }

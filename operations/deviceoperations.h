@@ -1,0 +1,84 @@
+#pragma once
+
+#include "discovery/devicekey.h"
+#include "operations/netparams.h"
+#include "vosk/vosk.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace VoskTool {
+
+// How one operation on one device ended, in words every kind of device
+// shares. The pane, the batch worker and the console word it through
+// operationwords.h; `code` is the kind's own error number, shown in those
+// words ("Error2011:time out").
+enum class OperationStatus {
+    Done,          // the device took it
+    Denied,        // wrong password, not activated, locked out, bad key/answer/code
+    TimedOut,      // no answer in time
+    AlreadyActive, // activation of a device that is active already
+    NotFound,      // the kind does not know the device (never seen, or gone)
+    Unsupported,   // this kind of device does not offer the operation
+    Cancelled,     // never sent: the batch was cancelled before its turn
+    Failed,        // anything else; see `code`
+};
+
+struct OperationOutcome
+{
+    OperationStatus status = OperationStatus::Failed;
+    int code = 0; // 0 for Done and Cancelled
+
+    bool ok() const { return status == OperationStatus::Done; }
+    static OperationOutcome done() { return {OperationStatus::Done, 0}; }
+    static OperationOutcome cancelled() { return {OperationStatus::Cancelled, 0}; }
+};
+
+// The new-password block of a key reset: the reset service's answer (a
+// typed key, or the path of an answer file) and the new password. The
+// library's own layout, which a second kind of device reads as plain fields.
+using ResetPasswdParam = VOSK_RESET_PASSWD_PARAM;
+
+// The operations one kind of device offers, each asked of one device.
+//
+// Every call blocks until the device has answered or its time-out has
+// passed, and may be made from any thread (the pane and the batch worker
+// call from a thread pool, several at once), never from the thread that
+// delivers the kind's device reports. An implementation keeps no state
+// between calls that a concurrent call could disturb. Secrets (passwords,
+// keys, codes) are never logged.
+//
+// One batch may hold devices of several kinds: the caller asks DeviceKinds
+// for the implementation of each device, so a new kind joins by
+// registering itself there, without a change in the pane, the batch worker
+// or the console.
+class DeviceOperations
+{
+public:
+    virtual ~DeviceOperations() = default;
+
+    // A short name of the kind for logs ("vosk").
+    virtual QString kindName() const = 0;
+    // Whether this kind answers for the device (asked by DeviceKinds; the
+    // discovery library's kind answers for every device of the store).
+    virtual bool handles(const DeviceKey &device) const = 0;
+
+    // New network parameters, authorised by the administrator password.
+    virtual OperationOutcome setNetParams(const DeviceKey &device, const QByteArray &password,
+                                          const NetParams &params) = 0;
+    // The first administrator password of a device that is not activated.
+    virtual OperationOutcome activate(const DeviceKey &device, const QByteArray &password) = 0;
+    // A new administrator password, authorised by the current one; the old
+    // one is refused afterwards.
+    virtual OperationOutcome changePassword(const DeviceKey &device, const QByteArray &oldPassword,
+                                            const QByteArray &newPassword) = 0;
+    // The device's reset key: the new-style one (384 bytes of key space)
+    // when `newStyle`, else the old one (256). Fills `key` on Done.
+    virtual OperationOutcome exportKey(const DeviceKey &device, bool newStyle, QByteArray *key) = 0;
+    // A new password through the reset service's answer for the key.
+    virtual OperationOutcome resetPassword(const DeviceKey &device, const ResetPasswdParam &block) = 0;
+    // The default password back, with the reset service's security code.
+    virtual OperationOutcome restoreDefaultPassword(const DeviceKey &device, const QByteArray &securityCode) = 0;
+};
+
+} // namespace VoskTool

@@ -1,0 +1,146 @@
+#include "operations/operationrunner.h"
+
+#include "operations/devicekinds.h"
+#include "operations/operationslog.h"
+
+#include <QEventLoop>
+#include <QMetaObject>
+
+#include <atomic>
+
+namespace VoskTool {
+
+// What the pool's tasks read while the run lasts: the secrets and the
+// cancel flag. Shared so that no task reads the runner itself.
+struct OperationRunner::Shared
+{
+    OperationKind kind = OperationKind::SetNetParams;
+    QByteArray password;
+    QByteArray newPassword;
+    std::atomic<bool> cancelled{false};
+
+    ~Shared()
+    {
+        password.fill('\0');
+        newPassword.fill('\0');
+    }
+};
+
+namespace {
+
+OperationOutcome perform(OperationKind kind, const OperationJob &job, const QByteArray &password,
+                         const QByteArray &newPassword)
+{
+    const std::shared_ptr<DeviceOperations> operations = DeviceKinds::instance().operationsFor(job.device);
+    switch (kind) {
+    case OperationKind::SetNetParams:
+        return operations->setNetParams(job.device, password, job.params);
+    case OperationKind::Activate:
+        return operations->activate(job.device, password);
+    case OperationKind::ChangePassword:
+        return operations->changePassword(job.device, password, newPassword);
+    }
+    return {OperationStatus::Unsupported, 0};
+}
+
+} // namespace
+
+OperationRunner::OperationRunner(QObject *parent)
+    : QObject(parent)
+{
+    m_pool.setMaxThreadCount(m_maxInFlight);
+}
+
+OperationRunner::~OperationRunner()
+{
+    if (m_shared)
+        m_shared->cancelled = true;
+    m_pool.clear();
+    m_pool.waitForDone();
+}
+
+void OperationRunner::setMaxInFlight(int count)
+{
+    m_maxInFlight = count >= 1 && count <= kMaxInFlight ? count : kDefaultInFlight;
+}
+
+bool OperationRunner::isCancelled() const
+{
+    return m_shared && m_shared->cancelled;
+}
+
+bool OperationRunner::start(OperationKind kind, const QVector<OperationJob> &jobs, const QByteArray &password,
+                            const QByteArray &newPassword)
+{
+    if (m_running)
+        return false;
+    m_running = true;
+    m_kind = kind;
+    m_jobs = jobs;
+    m_outcomes = QVector<OperationOutcome>(jobs.size(), OperationOutcome::cancelled());
+    m_done = 0;
+    m_shared = std::make_shared<Shared>();
+    m_shared->kind = kind;
+    m_shared->password = password;
+    m_shared->newPassword = newPassword;
+    m_pool.setMaxThreadCount(m_maxInFlight);
+    qCDebug(lcOperations) << "[OperationRunner]" << jobs.size() << "devices," << m_maxInFlight << "at once";
+
+    if (jobs.isEmpty()) {
+        QMetaObject::invokeMethod(this, [this] {
+            m_running = false;
+            m_shared.reset();
+            Q_EMIT finished();
+        }, Qt::QueuedConnection);
+        return true;
+    }
+    // Queued in job order: the pool takes them first in, first out, so
+    // the devices are reached in table order.
+    for (int i = 0; i < jobs.size(); ++i) {
+        std::shared_ptr<Shared> shared = m_shared;
+        const OperationJob job = jobs.at(i);
+        m_pool.start([this, shared, job, i] {
+            const OperationOutcome outcome = shared->cancelled
+                ? OperationOutcome::cancelled()
+                : perform(shared->kind, job, shared->password, shared->newPassword);
+            QMetaObject::invokeMethod(this, [this, i, outcome] { onOutcome(i, outcome); }, Qt::QueuedConnection);
+        });
+    }
+    return true;
+}
+
+void OperationRunner::cancel()
+{
+    if (!m_running || !m_shared)
+        return;
+    qCDebug(lcOperations) << "[OperationRunner] cancelled after" << m_done << "of" << m_jobs.size();
+    m_shared->cancelled = true;
+}
+
+void OperationRunner::onOutcome(int index, OperationOutcome outcome)
+{
+    if (!m_running || index < 0 || index >= m_outcomes.size())
+        return;
+    m_outcomes[index] = outcome;
+    ++m_done;
+    Q_EMIT outcomeReady(index);
+    Q_EMIT progress(m_done, int(m_jobs.size()));
+    if (m_done < m_jobs.size())
+        return;
+    m_running = false;
+    // The tasks hold the last references to the secrets until they end;
+    // the runner lets go of its own now.
+    m_shared.reset();
+    Q_EMIT finished();
+}
+
+void OperationRunner::waitForFinished()
+{
+    if (!m_running)
+        return;
+    QEventLoop loop;
+    connect(this, &OperationRunner::finished, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+} // namespace VoskTool

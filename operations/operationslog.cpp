@@ -1,0 +1,3 @@
+#include "operations/operationslog.h"
+
+Q_LOGGING_CATEGORY(lcOperations, "vosktool.operations", QtInfoMsg)

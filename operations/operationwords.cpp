@@ -1,0 +1,154 @@
+#include "operations/operationwords.h"
+
+#include <QCoreApplication>
+
+namespace VoskTool {
+
+namespace {
+
+// The words of the pane keep the pane's context: the translations made
+// for it there serve the window unchanged.
+const char kPane[] = "VoskTool::DeviceModifyPage";
+const char kForm[] = "VoskTool::DeviceNetParaPage";
+
+LocalText text(const char *context, const char *source, QStringList arguments = {})
+{
+    return {context, source, std::move(arguments)};
+}
+
+// All at once: an argument holding "%1" (a serial number may) must not be
+// filled again by the next one.
+QString fill(const QString &text, const QStringList &arguments)
+{
+    switch (arguments.size()) {
+    case 0: return text;
+    case 1: return text.arg(arguments.at(0));
+    case 2: return text.arg(arguments.at(0), arguments.at(1));
+    case 3: return text.arg(arguments.at(0), arguments.at(1), arguments.at(2));
+    default: return text.arg(arguments.at(0), arguments.at(1), arguments.at(2), arguments.at(3));
+    }
+}
+
+} // namespace
+
+QString LocalText::translated() const
+{
+    if (!source)
+        return QString();
+    return fill(QCoreApplication::translate(context, source), arguments);
+}
+
+QString LocalText::english() const
+{
+    if (!source)
+        return QString();
+    return fill(QString::fromUtf8(source), arguments);
+}
+
+LocalText successWord()
+{
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Succeed"));
+}
+
+LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
+{
+    const QStringList code{QString::number(outcome.code)};
+    switch (outcome.status) {
+    case OperationStatus::Done:
+        return successWord();
+    case OperationStatus::Cancelled:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Cancelled"));
+    case OperationStatus::Unsupported:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Not supported by this device"));
+    default:
+        break;
+    }
+    if (kind == OperationKind::Activate) {
+        if (outcome.status == OperationStatus::Denied)
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device deny."), code);
+        if (outcome.status == OperationStatus::AlreadyActive)
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:reactive"), code);
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:others"), code);
+    }
+    if (outcome.status == OperationStatus::Denied)
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:device deny"), code);
+    if (outcome.status == OperationStatus::TimedOut)
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:time out"), code);
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:others"), code);
+}
+
+LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
+{
+    switch (outcome.status) {
+    case OperationStatus::Done:
+        switch (kind) {
+        case OperationKind::SetNetParams:
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Modify network parameters succeed."));
+        case OperationKind::Activate:
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Activate Succeed."));
+        case OperationKind::ChangePassword:
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Change password succeed."));
+        }
+        break;
+    case OperationStatus::Denied:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device deny."));
+    case OperationStatus::TimedOut:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Time out."));
+    case OperationStatus::Cancelled:
+    case OperationStatus::Unsupported:
+        return batchResultWord(kind, outcome);
+    default:
+        break;
+    }
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:others"),
+                {QString::number(outcome.code)});
+}
+
+bool singleFailureKeepsCode(const OperationOutcome &outcome)
+{
+    return !outcome.ok() && outcome.status != OperationStatus::Denied && outcome.status != OperationStatus::TimedOut;
+}
+
+LocalText fieldMessage(NetField field, FieldError error)
+{
+    const bool empty = error == FieldError::Empty;
+    switch (field) {
+    case NetField::StartIp:
+    case NetField::IpAddress:
+        return empty ? text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Please input IP Address."))
+                     : text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "IP Address not correct."));
+    case NetField::SubnetMask:
+        return empty ? text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Subnet mask can not be empty."))
+                     : text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Subnet Mask not correct."));
+    case NetField::Gateway:
+        return empty ? text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Gateway can not be empty"))
+                     : text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Gateway not correct."));
+    case NetField::Port:
+        return text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Device port ranges from 2000 to 65535."));
+    case NetField::HttpPort:
+        return text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "Http port ranges from 1 to 65535."));
+    case NetField::Ipv6Address:
+        return text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "IPv6 Address not correct."));
+    case NetField::Ipv6Gateway:
+        return text(kForm, QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "IPv6 gateway not correct."));
+    case NetField::PrefixLength:
+        return text(kForm,
+                    QT_TRANSLATE_NOOP("VoskTool::DeviceNetParaPage", "IPv6 prefix length ranges from 0 to 127."));
+    case NetField::None:
+        break;
+    }
+    return {};
+}
+
+LocalText appliedWord()
+{
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "applied"));
+}
+
+LocalText notSeenWord(int seconds)
+{
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "sent, not seen since (%1 s)"),
+                {QString::number(seconds)});
+}
+
+} // namespace VoskTool

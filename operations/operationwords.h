@@ -1,0 +1,63 @@
+#pragma once
+
+#include "netparam/rules/netparamrules.h"
+#include "operations/deviceoperations.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace VoskTool {
+
+// A text of the program, kept as its English source with its translation
+// context (marked with QT_TRANSLATE_NOOP where it is made): the window shows
+// translated(), the console english(). Arguments replace %1, %2, ... in
+// order. Any thread (translated() reads the installed translators).
+struct LocalText
+{
+    const char *context = nullptr;
+    const char *source = nullptr;
+    QStringList arguments;
+
+    bool isEmpty() const { return !source; }
+    QString translated() const;
+    QString english() const;
+};
+
+// The operations the pane, the batch and the console word results of.
+enum class OperationKind {
+    SetNetParams,
+    Activate,
+    ChangePassword,
+};
+
+// "Succeed": the result of a device that took the operation. The table
+// refreshes the rows whose result is this word (translated).
+LocalText successWord();
+
+// The result of one device in a batch's result list: "Succeed", or the
+// error word of the operation ("Error2011:time out" for a modification,
+// "Error2021:reactive" for an activation, ...), "Cancelled" for a device
+// the batch never reached, "Not supported by this device".
+LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome);
+
+// The message of one device's operation: on success "Modify network
+// parameters succeed." / "Activate Succeed." / "Change password
+// succeed.", on failure "Device deny.", "Time out." or
+// "Error%1:others" with the code.
+LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome);
+
+// Whether a failed single operation also puts its words into the device's
+// result (only the words that carry the code do).
+bool singleFailureKeepsCode(const OperationOutcome &outcome);
+
+// The message of a network field that failed its check, as the form words
+// it ("IP Address not correct.", ...).
+LocalText fieldMessage(NetField field, FieldError error);
+
+// What became of a change the device took, once the tool waited for its
+// report: "applied" (it reported the new values), "sent, not seen since"
+// (it did not within `seconds`).
+LocalText appliedWord();
+LocalText notSeenWord(int seconds);
+
+} // namespace VoskTool

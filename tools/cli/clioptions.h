@@ -1,0 +1,99 @@
+#pragma once
+
+// What every command of vosktool-cli shares: the common options and their
+// parse, the password and code files, discovery and the lookup of a named
+// device, and the result lines (serial number, a tab, the result) with
+// progress and errors on standard error. Main thread of the console
+// program only.
+
+#include "discovery/devicekey.h"
+#include "vosk/vosk.h"
+
+#include <QByteArray>
+#include <QCommandLineOption>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+class DeviceFinder;
+class QCommandLineParser;
+
+namespace CliCommands {
+
+inline constexpr int kDefaultWaitMs = 3000;
+inline constexpr int kMaxWaitMs = 3600 * 1000;
+// A password file holds one line; anything longer is not one.
+inline constexpr qint64 kMaxPasswordFileBytes = 4096;
+inline constexpr int kMaxSecurityCodeLength = 32;
+// How long the watch mode's last lines wait for a stalled reader at the end.
+inline constexpr int kWatchFlushMs = 2000;
+// How long the library's first inquiry and its repeats take to be
+// answered (the last repeat 840 ms after the start, plus its window).
+inline constexpr qint64 kIdentityGraceMs = 1000;
+
+void writeOut(const QString &text);
+void writeErr(const QString &text);
+
+// The options every command shares, and the parse that reports a bad
+// command line as bad input.
+struct CommonOptions
+{
+    QCommandLineOption interfaces{QStringLiteral("interfaces"),
+                                  QStringLiteral("Comma-separated interfaces to use (default: VOSK_INTERFACES, "
+                                                 "else every interface)."),
+                                  QStringLiteral("names")};
+    QCommandLineOption wait{QStringLiteral("wait"),
+                            QStringLiteral("How long to listen for devices, in milliseconds (default 3000)."),
+                            QStringLiteral("ms"), QString::number(kDefaultWaitMs)};
+    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show the usage.")};
+    QCommandLineOption pick{QStringLiteral("pick"),
+                            QStringLiteral("The device meant by SERIAL is the one announcing MAC, although another "
+                                           "device shares its serial number or MAC (repeatable)."),
+                            QStringLiteral("SERIAL@MAC")};
+    int waitMs = kDefaultWaitMs;
+    // The devices the user chose by both halves of their key.
+    QSet<DeviceKey> picks;
+};
+
+enum class Parsed { Ok, Help, Bad };
+
+// Adds the common options and parses; Help after printing the command's
+// help, Bad after saying why on standard error (with a hint to the help).
+Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &command,
+             const QStringList &arguments);
+
+// The first line of a password file ("-" reads standard input), without
+// its line end; false (said on standard error) when it cannot be read.
+bool readPasswordFile(const QString &path, QString *password);
+// A new administrator password from its file, checked by the window's
+// policy and converted for the device.
+bool readNewPassword(const QString &path, QByteArray *bytes);
+
+// The device's answer worded as the window words it (the operations
+// core's words, in English).
+enum class Operation { Modify, Activate };
+QString succeedText();
+QString failureText(Operation operation, bool batch, int code);
+QString notFoundText();
+QString ambiguousText();
+// Control characters and the like made visible, for texts from the network.
+QString terminalSafe(const QString &text);
+
+// The device a command means by a serial number (see lookUp() in the .cpp).
+enum class Lookup { Found, NotFound, Ambiguous };
+Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record);
+QString lookupFailureText(Lookup lookup);
+
+void writeResult(const QString &serial, const QString &result);
+// With a third column when `note` is not empty.
+void writeResult(const QString &serial, const QString &result, const QString &note);
+void writeProgress(int done, int total, const QString &serial);
+
+// Starts discovery and listens until the serial numbers (or `count`
+// devices) are seen or the window ends.
+bool discover(DeviceFinder &finder, const QStringList &serials, int count, int waitMs);
+
+QCommandLineOption expectOption();
+bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &option, int *count);
+
+} // namespace CliCommands

@@ -1,0 +1,556 @@
+// The network commands of vosktool-cli: activate, set and batch, through
+// the operations core as the window's pane does.
+
+#include "tools/cli/clicommands.h"
+
+#include "tools/cli/clioptions.h"
+
+#include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+#include "netparam/rules/netparamrules.h"
+#include "netparam/rules/passwordpolicy.h"
+#include "operations/addressclashes.h"
+#include "operations/changeconfirmer.h"
+#include "operations/netparams.h"
+#include "operations/operationrunner.h"
+#include "operations/operationwords.h"
+#include "tools/cli/batchplan.h"
+#include "tools/cli/devicefinder.h"
+#include "tools/cli/terminaltext.h"
+
+#include <QCommandLineParser>
+#include <QEventLoop>
+#include <QFile>
+#include <QHash>
+
+#include <algorithm>
+#include <limits>
+#include <optional>
+
+namespace CliCommands {
+
+namespace {
+
+constexpr int kDefaultParallel = VoskTool::OperationRunner::kDefaultInFlight;
+
+// Runs the jobs through the operations core, the window's way: up to
+// `parallel` devices at once, each through its kind's operations. The
+// progress lines follow the order of the devices whatever order their
+// answers come in.
+QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const QVector<VoskTool::OperationJob> &jobs,
+                                            const QByteArray &password, int parallel,
+                                            const QByteArray &newPassword = QByteArray())
+{
+    VoskTool::OperationRunner runner;
+    runner.setMaxInFlight(parallel);
+    QVector<bool> ready(jobs.size(), false);
+    int printed = 0;
+    QObject::connect(&runner, &VoskTool::OperationRunner::outcomeReady, &runner, [&](int index) {
+        ready[index] = true;
+        while (printed < ready.size() && ready.at(printed)) {
+            writeProgress(printed + 1, int(jobs.size()), jobs.at(printed).device.serialNumber);
+            ++printed;
+        }
+    });
+    runner.start(kind, jobs, password, newPassword);
+    runner.waitForFinished();
+    return runner.outcomes();
+}
+
+// After new parameters were taken: which devices reported them within
+// `waitMs` (the device finder keeps the store current meanwhile).
+QHash<DeviceKey, bool> confirmChanges(const QVector<VoskTool::OperationJob> &jobs,
+                                      const QVector<VoskTool::OperationOutcome> &outcomes, int waitMs)
+{
+    QVector<DeviceKey> devices;
+    QVector<VoskTool::NetParams> sent;
+    for (int i = 0; i < jobs.size(); ++i) {
+        if (outcomes.value(i).ok()) {
+            devices.append(jobs.at(i).device);
+            sent.append(jobs.at(i).params);
+        }
+    }
+    QHash<DeviceKey, bool> applied;
+    if (devices.isEmpty())
+        return applied;
+    VoskTool::ChangeConfirmer confirmer;
+    QEventLoop loop;
+    QObject::connect(&confirmer, &VoskTool::ChangeConfirmer::finished, &loop, &QEventLoop::quit);
+    confirmer.expect(devices, sent, waitMs);
+    loop.exec();
+    for (const DeviceKey &device : std::as_const(devices))
+        applied.insert(device, confirmer.applied(device));
+    return applied;
+}
+
+// A changed device's result: the result, and for a success whether the
+// device reported the new values (the third column).
+QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied, int waitMs)
+{
+    if (!outcome.ok()) {
+        return {batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
+                      : failureText(Operation::Modify, false, outcome.code),
+                QString()};
+    }
+    return {succeedText(), (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english()};
+}
+
+// Refuses a change that gives an address held by another device found, or
+// one address twice; false when there is none (or they are allowed).
+// Discovery stopped listening once the named devices were seen: it first
+// listens on a little (at most kClashListenMs, within --wait) so that the
+// other devices, which answer the same inquiry, are known too.
+constexpr int kClashListenMs = 1000;
+
+bool refuseClashes(const QVector<VoskTool::OperationJob> &jobs, DeviceFinder &finder, bool allowed, int waitMs)
+{
+    finder.waitFor({}, std::numeric_limits<int>::max(), std::min(waitMs, kClashListenMs));
+    QVector<VoskTool::PlannedAddress> planned;
+    for (const VoskTool::OperationJob &job : jobs)
+        planned.append({job.device, job.params.dhcp ? QString() : job.params.ipv4Address});
+    QVector<VoskTool::HeldAddress> listed;
+    for (const VOSK_DEVICE_INFO &record : finder.devices())
+        listed.append({DeviceKey::fromRecord(record), VOSK::fieldText(record.ipv4Address)});
+    const QVector<VoskTool::AddressClash> clashes = VoskTool::findAddressClashes(planned, listed);
+    if (clashes.isEmpty())
+        return false;
+    for (const QString &line : VoskTool::clashMessage(clashes, false).split(QLatin1Char('\n')))
+        writeErr(TerminalText::escape(line) + (allowed ? QStringLiteral(" (allowed)") : QString()));
+    if (allowed)
+        return false;
+    writeErr(QStringLiteral("nothing was sent: an address would be given twice (--allow-conflicts sends anyway)"));
+    return true;
+}
+
+bool readCount(const QCommandLineParser &parser, const QCommandLineOption &option, int low, int high, int *value)
+{
+    bool ok = false;
+    *value = parser.value(option).toInt(&ok);
+    if (!ok || *value < low || *value > high) {
+        writeErr(QStringLiteral("--%1 must be %2..%3").arg(option.names().first()).arg(low).arg(high));
+        return false;
+    }
+    return true;
+}
+
+struct RunOptions
+{
+    QCommandLineOption parallel{QStringLiteral("parallel"),
+                                QStringLiteral("Devices asked at once (default 16)."), QStringLiteral("n"),
+                                QString::number(kDefaultParallel)};
+    QCommandLineOption confirmWait{QStringLiteral("confirm-wait"),
+                                   QStringLiteral("How long to wait for a changed device's report of the new "
+                                                  "values, in milliseconds (default 5000)."),
+                                   QStringLiteral("ms"), QString::number(VoskTool::ChangeConfirmer::kDefaultWaitMs)};
+    QCommandLineOption allowConflicts{QStringLiteral("allow-conflicts"),
+                                      QStringLiteral("Send even when an address would be given twice.")};
+};
+
+} // namespace
+
+int activate(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    RunOptions run;
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("File whose first line is the new password."),
+                                          QStringLiteral("file"));
+    parser.addOptions({passwordFile, run.parallel});
+    const Parsed parsed = parse(parser, common, QStringLiteral("activate"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    const QStringList serials = parser.positionalArguments();
+    if (serials.isEmpty()) {
+        writeErr(QStringLiteral("activate needs the serial numbers of the devices"));
+        return BadInput;
+    }
+    if (!parser.isSet(passwordFile)) {
+        writeErr(QStringLiteral("activate needs --password-file"));
+        return BadInput;
+    }
+    int parallel = kDefaultParallel;
+    if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel))
+        return BadInput;
+    QByteArray passwordBytes;
+    if (!readNewPassword(parser.value(passwordFile), &passwordBytes))
+        return BadInput;
+
+    DeviceFinder finder;
+    if (!discover(finder, serials, 0, common.waitMs))
+        return SomeFailed;
+    const bool batch = serials.size() > 1;
+    QVector<VoskTool::OperationJob> jobs;
+    QVector<int> jobOf(serials.size(), -1);
+    QVector<Lookup> lookups;
+    for (int i = 0; i < serials.size(); ++i) {
+        DeviceKey key;
+        lookups.append(lookUp(serials.at(i), common.picks, &key, nullptr));
+        if (lookups.last() == Lookup::Found) {
+            jobOf[i] = int(jobs.size());
+            jobs.append({key, {}});
+        }
+    }
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::Activate, jobs, passwordBytes, parallel);
+    passwordBytes.fill('\0');
+    int failed = 0;
+    for (int i = 0; i < serials.size(); ++i) {
+        QString result;
+        if (jobOf.at(i) < 0)
+            result = lookupFailureText(lookups.at(i));
+        else if (outcomes.at(jobOf.at(i)).ok())
+            result = succeedText();
+        else
+            result = failureText(Operation::Activate, batch, outcomes.at(jobOf.at(i)).code);
+        failed += result == succeedText() ? 0 : 1;
+        writeResult(serials.at(i), result);
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
+
+namespace {
+
+// The administrator password of a modification: only required, as the
+// window requires it, and convertible for the device.
+bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOption &option, QByteArray *bytes)
+{
+    if (!parser.isSet(option)) {
+        writeErr(QStringLiteral("Sorry, please enter the administrator password. (--password-file)"));
+        return false;
+    }
+    QString password;
+    if (!readPasswordFile(parser.value(option), &password))
+        return false;
+    if (password.isEmpty()) {
+        writeErr(QStringLiteral("Sorry, please enter the administrator password."));
+        return false;
+    }
+    switch (VoskTool::encodePassword(password, nullptr, bytes)) {
+    case VoskTool::PasswordEncoding::Ok:
+        return true;
+    case VoskTool::PasswordEncoding::NotRepresentable:
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
+        return false;
+    case VoskTool::PasswordEncoding::TooLong:
+        writeErr(QStringLiteral("the password is longer than a device takes"));
+        return false;
+    }
+    return false;
+}
+
+QString paramText(const VoskTool::NetParams &params)
+{
+    return QStringLiteral("ip=%1 mask=%2 gateway=%3 port=%4 http=%5 dhcp=%6")
+        .arg(params.ipv4Address, params.ipv4Mask, params.ipv4Gateway)
+        .arg(params.port)
+        .arg(params.httpPort)
+        .arg(params.dhcp ? QStringLiteral("on") : QStringLiteral("off"));
+}
+
+struct NetOptions
+{
+    QCommandLineOption ip{QStringLiteral("ip"), QStringLiteral("New IPv4 address."), QStringLiteral("address")};
+    QCommandLineOption start{QStringLiteral("start"), QStringLiteral("First address of a batch."),
+                             QStringLiteral("address")};
+    QCommandLineOption mask{QStringLiteral("mask"), QStringLiteral("New subnet mask."), QStringLiteral("mask")};
+    QCommandLineOption gateway{QStringLiteral("gateway"), QStringLiteral("New gateway."), QStringLiteral("address")};
+    QCommandLineOption port{QStringLiteral("port"), QStringLiteral("New device port."), QStringLiteral("port")};
+    QCommandLineOption httpPort{QStringLiteral("http-port"), QStringLiteral("New HTTP port."),
+                                QStringLiteral("port")};
+    QCommandLineOption passwordFile{QStringLiteral("password-file"),
+                                    QStringLiteral("File whose first line is the administrator password."),
+                                    QStringLiteral("file")};
+};
+
+} // namespace
+
+int set(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    NetOptions net;
+    RunOptions run;
+    const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("DHCP on or off."), QStringLiteral("on|off"));
+    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile,
+                       run.confirmWait, run.allowConflicts});
+    const Parsed parsed = parse(parser, common, QStringLiteral("set"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (parser.positionalArguments().size() != 1) {
+        writeErr(QStringLiteral("set takes the serial number of one device"));
+        return BadInput;
+    }
+    const QString serial = parser.positionalArguments().first();
+    if (parser.isSet(dhcp) && parser.value(dhcp) != QLatin1String("on") && parser.value(dhcp) != QLatin1String("off")) {
+        writeErr(QStringLiteral("--dhcp takes on or off"));
+        return BadInput;
+    }
+    const bool dhcpOn = parser.value(dhcp) == QLatin1String("on");
+    if (dhcpOn && parser.isSet(net.ip)) {
+        writeErr(QStringLiteral("with DHCP on the device keeps its address: --ip and --dhcp on exclude each other"));
+        return BadInput;
+    }
+    int confirmWait = 0;
+    if (!readCount(parser, run.confirmWait, 0, kMaxWaitMs, &confirmWait))
+        return BadInput;
+    // Every value given is checked before the network is touched.
+    const struct
+    {
+        VoskTool::NetField field;
+        const QCommandLineOption &option;
+    } given[] = {{VoskTool::NetField::IpAddress, net.ip}, {VoskTool::NetField::Port, net.port},
+                 {VoskTool::NetField::SubnetMask, net.mask}, {VoskTool::NetField::Gateway, net.gateway},
+                 {VoskTool::NetField::HttpPort, net.httpPort}};
+    for (const auto &value : given) {
+        if (!parser.isSet(value.option))
+            continue;
+        const QString message = BatchPlan::checkValue(int(value.field), parser.value(value.option));
+        if (!message.isEmpty()) {
+            writeErr(QStringLiteral("--%1: %2").arg(value.option.names().first(), message));
+            return BadInput;
+        }
+    }
+    QByteArray password;
+    if (!readAdminPassword(parser, net.passwordFile, &password))
+        return BadInput;
+
+    DeviceFinder finder;
+    if (!discover(finder, {serial}, 0, common.waitMs))
+        return SomeFailed;
+    VOSK_DEVICE_INFO record;
+    DeviceKey key;
+    if (const Lookup lookup = lookUp(serial, common.picks, &key, &record); lookup != Lookup::Found) {
+        writeResult(serial, lookupFailureText(lookup));
+        return SomeFailed;
+    }
+    if (parser.isSet(dhcp) && !(record.capabilities & VOSK_CAP_DHCP)) {
+        writeErr(QStringLiteral("%1: the device does not support DHCP").arg(serial));
+        return BadInput;
+    }
+    if (parser.isSet(net.httpPort) && record.httpPort == 0) {
+        writeErr(QStringLiteral("%1: the device has no HTTP port").arg(serial));
+        return BadInput;
+    }
+
+    // The device's own values with what was given over them, checked as a
+    // whole in the window's order.
+    VoskTool::NetChange change;
+    auto givenText = [&parser](const QCommandLineOption &option) -> std::optional<QString> {
+        return parser.isSet(option) ? std::optional<QString>(parser.value(option).trimmed()) : std::nullopt;
+    };
+    change.ipv4Address = givenText(net.ip);
+    change.ipv4Mask = givenText(net.mask);
+    change.ipv4Gateway = givenText(net.gateway);
+    if (parser.isSet(net.port))
+        change.port = VoskTool::portValue(parser.value(net.port));
+    if (parser.isSet(net.httpPort))
+        change.httpPort = VoskTool::portValue(parser.value(net.httpPort));
+    if (parser.isSet(dhcp))
+        change.dhcp = dhcpOn;
+    VoskTool::NetParams params = VoskTool::applyChange(VoskTool::netParamsOf(record), change);
+    if (params.httpPort == 0)
+        params.httpPort = 80; // as the window sends it for a device without one
+
+    VoskTool::NetParamTexts texts;
+    texts.ipAddress = params.ipv4Address;
+    texts.subnetMask = params.ipv4Mask;
+    texts.gateway = params.ipv4Gateway;
+    texts.port = QString::number(params.port);
+    texts.httpPort = QString::number(params.httpPort);
+    texts.httpPortEnabled = record.httpPort != 0;
+    texts.ipv6Enabled = false; // the IPv6 values are sent back as they are
+    const VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
+    if (!failure.ok()) {
+        writeErr(QStringLiteral("%1: %2").arg(serial, BatchPlan::fieldMessage(int(failure.field), int(failure.error))));
+        return BadInput;
+    }
+    const QVector<VoskTool::OperationJob> jobs{{key, params}};
+    if (refuseClashes(jobs, finder, parser.isSet(run.allowConflicts), common.waitMs))
+        return BadInput;
+
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, 1);
+    password.fill('\0');
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
+    const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
+    writeResult(serial, result, note);
+    return outcomes.at(0).ok() ? AllDone : SomeFailed;
+}
+
+int batch(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    NetOptions net;
+    RunOptions run;
+    const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("Every device to DHCP."));
+    const QCommandLineOption dryRun(QStringLiteral("dry-run"),
+                                    QStringLiteral("Print what would be sent, send nothing."));
+    const QCommandLineOption skipMissing(QStringLiteral("skip-missing"),
+                                         QStringLiteral("Leave out the devices not found instead of refusing "
+                                                        "the plan."));
+    parser.addOptions({net.start, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile, dryRun,
+                       skipMissing, run.parallel, run.confirmWait, run.allowConflicts});
+    const Parsed parsed = parse(parser, common, QStringLiteral("batch"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    if (parser.positionalArguments().size() != 1) {
+        writeErr(QStringLiteral("batch takes one plan file"));
+        return BadInput;
+    }
+    int parallel = kDefaultParallel, confirmWait = 0;
+    if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel)
+        || !readCount(parser, run.confirmWait, 0, kMaxWaitMs, &confirmWait))
+        return BadInput;
+    const QString planPath = parser.positionalArguments().first();
+    BatchPlan::Defaults defaults;
+    defaults.start = parser.value(net.start).trimmed();
+    defaults.mask = parser.value(net.mask).trimmed();
+    defaults.gateway = parser.value(net.gateway).trimmed();
+    defaults.port = parser.value(net.port).trimmed();
+    defaults.httpPort = parser.value(net.httpPort).trimmed();
+    defaults.dhcp = parser.isSet(dhcp);
+
+    QFile planFile(planPath);
+    if (!planFile.open(QIODevice::ReadOnly)) {
+        writeErr(QStringLiteral("cannot read the plan %1: %2").arg(planPath, planFile.errorString()));
+        return BadInput;
+    }
+    QList<BatchPlan::Line> plan;
+    QStringList errors;
+    if (!BatchPlan::read(planFile, defaults, &plan, &errors)) {
+        for (const QString &error : errors)
+            writeErr(planPath + QStringLiteral(": ") + error);
+        writeErr(QStringLiteral("nothing was sent"));
+        return BadInput;
+    }
+    QByteArray password;
+    if (!parser.isSet(dryRun) && !readAdminPassword(parser, net.passwordFile, &password))
+        return BadInput;
+
+    QStringList serials;
+    for (const BatchPlan::Line &line : plan)
+        serials << line.serial;
+    DeviceFinder finder;
+    if (!discover(finder, serials, 0, common.waitMs))
+        return SomeFailed;
+
+    // The whole plan is checked against the devices found before anything
+    // is sent: a device not found refuses it (or is left out, and then
+    // uses up no address).
+    QVector<VOSK_DEVICE_INFO> records;
+    QList<BatchPlan::Line> found;
+    QStringList missing, ambiguous;
+    for (const BatchPlan::Line &line : std::as_const(plan)) {
+        VOSK_DEVICE_INFO record;
+        DeviceKey key;
+        const Lookup lookup = lookUp(line.serial, common.picks, &key, &record);
+        if (lookup == Lookup::Found) {
+            records.append(record);
+            found.append(line);
+        } else if (lookup == Lookup::Ambiguous) {
+            // Said on standard error by lookUp(); never sent, whatever the
+            // options: the user names the device with --pick.
+            ambiguous << line.serial;
+        } else {
+            missing << line.serial;
+            writeErr(QStringLiteral("%1: line %2: %3: not found").arg(planPath).arg(line.lineNumber).arg(TerminalText::escape(line.serial)));
+        }
+    }
+    if (!ambiguous.isEmpty()) {
+        // Refused as a device that failed, not as bad input: the plan may
+        // be right, the network holds two devices of one identity.
+        for (const QString &serial : std::as_const(ambiguous))
+            writeResult(serial, lookupFailureText(Lookup::Ambiguous));
+        writeErr(QStringLiteral("nothing was sent"));
+        return SomeFailed;
+    }
+    if (!missing.isEmpty() && !parser.isSet(skipMissing)) {
+        writeErr(QStringLiteral("nothing was sent (--skip-missing leaves the devices not found out)"));
+        return BadInput;
+    }
+    // The window's rules for what a batch may give: no address to devices
+    // that keep theirs, no HTTP port when a device has none, one port only
+    // to devices that share one.
+    const VoskTool::BatchFieldRules rules = VoskTool::batchFieldRules(records);
+    QStringList refused;
+    if (!defaults.dhcp && !rules.addressEditable
+        && std::any_of(found.cbegin(), found.cend(), [](const BatchPlan::Line &line) {
+               return !line.ip.isEmpty() || !line.mask.isEmpty();
+           }))
+        refused << QStringLiteral("these devices keep their addresses (device types 0x9D00..0x9FFF): "
+                                  "give no ip, mask or --start");
+    if (!rules.httpPortEditable && !defaults.httpPort.isEmpty())
+        refused << QStringLiteral("--http-port: a device of the plan has no HTTP port");
+    if (!rules.portEditable && !defaults.port.isEmpty())
+        refused << QStringLiteral("--port: the devices of the plan do not share one port; give it per line");
+    // Addresses from --start are numbered over the devices that will be
+    // sent something, in plan order.
+    int numbered = 0;
+    for (BatchPlan::Line &line : found) {
+        if (!line.numbered)
+            continue;
+        line.ip = VoskTool::nextAddress(defaults.start, numbered++);
+        if (line.ip.isEmpty() || !BatchPlan::checkValue(int(VoskTool::NetField::IpAddress), line.ip).isEmpty())
+            refused << QStringLiteral("line %1: %2: --start %3 leaves no host address for this device")
+                           .arg(line.lineNumber).arg(line.serial, defaults.start);
+    }
+    for (const QString &reason : std::as_const(refused))
+        writeErr(planPath + QStringLiteral(": ") + reason);
+    if (!refused.isEmpty()) {
+        writeErr(QStringLiteral("nothing was sent"));
+        return BadInput;
+    }
+
+    QVector<VoskTool::OperationJob> jobs;
+    for (int i = 0; i < found.size(); ++i) {
+        const BatchPlan::Line &line = found.at(i);
+        const VOSK_DEVICE_INFO &record = records.at(i);
+        VoskTool::NetChange change;
+        if (!defaults.dhcp) {
+            if (!line.ip.isEmpty())
+                change.ipv4Address = line.ip;
+            if (!line.mask.isEmpty())
+                change.ipv4Mask = line.mask;
+            if (!line.gateway.isEmpty())
+                change.ipv4Gateway = line.gateway;
+        }
+        if (VoskTool::portValue(line.port) != 0)
+            change.port = VoskTool::portValue(line.port);
+        if (VoskTool::portValue(line.httpPort) != 0)
+            change.httpPort = VoskTool::portValue(line.httpPort);
+        change.dhcp = defaults.dhcp;
+        jobs.append({DeviceKey::fromRecord(record), VoskTool::applyChange(VoskTool::netParamsOf(record), change)});
+    }
+    if (refuseClashes(jobs, finder, parser.isSet(run.allowConflicts), common.waitMs))
+        return BadInput;
+
+    if (parser.isSet(dryRun)) {
+        for (const VoskTool::OperationJob &job : std::as_const(jobs))
+            writeOut(TerminalText::escape(job.device.serialNumber) + QStringLiteral("\twould send ")
+                     + TerminalText::escape(paramText(job.params)) + QLatin1Char('\n'));
+        return AllDone;
+    }
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, parallel);
+    password.fill('\0');
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
+    int failed = int(missing.size());
+    int next = 0;
+    for (const BatchPlan::Line &line : std::as_const(plan)) {
+        if (missing.contains(line.serial)) {
+            writeResult(line.serial, notFoundText());
+            continue;
+        }
+        const VoskTool::OperationOutcome &outcome = outcomes.at(next);
+        failed += outcome.ok() ? 0 : 1;
+        const auto [result, note] = changeResult(outcome, true, applied.value(jobs.at(next).device), confirmWait);
+        writeResult(line.serial, result, note);
+        ++next;
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
+
+
+} // namespace CliCommands
