@@ -22,7 +22,10 @@ int main(int argc, char *argv[])
 
     // Building the window starts discovery.
     VoskTool::VOSKToolMainPage window;
-    if (const QScreen *screen = QGuiApplication::primaryScreen()) {
+    // The size and state the user left it in; the first start sizes it
+    // from the screen.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    if (!window.restoreWindowState() && screen) {
         const auto placement = apt::ToolsApplication::mainWindowPlacement(screen->availableGeometry());
         window.resize(placement.size);
         if (placement.position)

@@ -192,7 +192,11 @@ std::optional<QString> ToolsApplication::toolTipTextFor(const QObject *receiver)
 {
     if (!receiver || qobject_cast<const QLineEdit *>(receiver))
         return std::nullopt;
-    if (!isSetText(receiver->property("toolTip")))
+    const QVariant toolTip = receiver->property("toolTip");
+    if (!isSetText(toolTip))
+        return std::nullopt;
+    // A greyed control says why it is greyed; its own text would not.
+    if (!toolTip.toString().isEmpty() && !receiver->property("enabled").toBool())
         return std::nullopt;
     const QVariant text = receiver->property("text");
     if (isSetText(text))

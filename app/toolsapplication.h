@@ -59,7 +59,8 @@ public:
     // The text a tool-tip event on `receiver` shows instead of its tool tip:
     // for anything but a line edit whose "toolTip" is set (even to an empty
     // text), its "text" property, else its "currentText" property, when
-    // that property exists and is set. None: deliver the event normally.
+    // that property exists and is set. None: deliver the event normally,
+    // also for a disabled widget with a tool tip (the reason it is greyed).
     static std::optional<QString> toolTipTextFor(const QObject *receiver);
 
     // The whole application style sheet: every file of the toolkit folder

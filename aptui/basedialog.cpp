@@ -4,8 +4,11 @@
 #include "ui_basedialog.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
+#include <QScreen>
 
 namespace aptui {
 
@@ -174,6 +177,35 @@ void BaseDialog::restoreWindow()
         factory->ShowNormal(this);
     else
         factory->ShowMaximized(this);
+}
+
+void BaseDialog::setVisible(bool visible)
+{
+    // Messages and questions are built without a parent (the exit question,
+    // the manual's hints) and Qt centres those on the screen, which on a
+    // wide screen puts them far from the window they speak about.
+    QWidget *anchor = QApplication::activeWindow();
+    if (visible && !isVisible() && !parentWidget() && !testAttribute(Qt::WA_Moved) && anchor && anchor != this) {
+        // The size it will show at: style sheet and layout applied first.
+        ensurePolished();
+        if (QLayout *outer = layout())
+            outer->activate();
+        if (!testAttribute(Qt::WA_Resized))
+            adjustSize();
+        const QRect over = anchor->frameGeometry();
+        QRect placed(QPoint(0, 0), frameGeometry().size());
+        placed.moveCenter(over.center());
+        // Wholly on the window's screen, title bar first.
+        if (const QScreen *screen = anchor->screen()) {
+            const QRect area = screen->availableGeometry();
+            placed.moveRight(qMin(placed.right(), area.right()));
+            placed.moveBottom(qMin(placed.bottom(), area.bottom()));
+            placed.moveLeft(qMax(placed.left(), area.left()));
+            placed.moveTop(qMax(placed.top(), area.top()));
+        }
+        move(placed.topLeft());
+    }
+    QDialog::setVisible(visible);
 }
 
 void BaseDialog::setFixedSize(int width, int height)

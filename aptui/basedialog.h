@@ -87,6 +87,12 @@ public Q_SLOTS:
     // Maximised becomes normal, anything else maximised.
     void restoreWindow();
 
+public:
+    // A dialog without a parent opens centred on the application's active
+    // window (the main window behind it), not on the screen, unless it was
+    // moved before; with no active window, on the screen as before.
+    void setVisible(bool visible) override;
+
 private:
     void applyCentreSize();
 

@@ -65,4 +65,15 @@ void CWidgetSizeFactory::ShowNormal(QWidget *window, const QSize &size)
         window->resize(size);
 }
 
+QRect CWidgetSizeFactory::NormalGeometry(const QWidget *window) const
+{
+    if (!window)
+        return QRect();
+    if (m_maximized && m_window == window)
+        return m_normalGeometry;
+    if (window->windowState() & (Qt::WindowMaximized | Qt::WindowFullScreen))
+        return window->normalGeometry();
+    return window->geometry();
+}
+
 } // namespace TarnGUIToolkit

@@ -31,6 +31,11 @@ public:
     // On a window that is not maximised, a valid `size` only resizes it.
     void ShowNormal(QWidget *window, const QSize &size = QSize());
 
+    // The geometry the window has when not maximised: the remembered one
+    // while this factory keeps it maximised, the window system's normal
+    // geometry while that keeps it maximised, else its geometry now.
+    QRect NormalGeometry(const QWidget *window) const;
+
 private:
     QPointer<QWidget> m_window;
     QRect m_normalGeometry;

@@ -5,6 +5,7 @@
 #include "aptui/ctableheaderview.h"
 #include "aptui/ctableview.h"
 #include "aptui/treeviewwithleftpixmapdelegate.h"
+#include "devicelist/devicecolumnwidths.h"
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicelistlog.h"
 #include "devicelist/devicereportqueue.h"
@@ -16,18 +17,18 @@
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QHoverEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
+#include <algorithm>
 #include <cstring>
 
 namespace VoskTool {
 
 namespace {
 
-// Column widths in pixels, by logical column.
-constexpr int kColumnWidths[DeviceColumnCount] = {30,  70,  160, 100, 120, 80,  120, 100, 80,  230, 100,
-                                                  120, 130, 110, 130, 100, 100, 130, 130, 130, 130, 130};
+constexpr int kButtonMinimumWidth = 90;
 
 // A dotted IPv4 address and nothing else. The text comes from the device
 // over the network; anything else must not reach the browser as a URL.
@@ -109,11 +110,13 @@ void DeviceDisplayPage::setUp()
     // and each time its width steps (at 10, 100, 1,000 rows) the whole table
     // is laid out and repainted in the middle of a discovery burst.
     table->verticalHeader()->hide();
-    for (int id = 0; id < DeviceColumnCount; ++id)
-        table->setColumnWidth(m_model->columnIndex(id), kColumnWidths[id]);
+    // One line per row: a cell too narrow is elided, not wrapped into a
+    // second line that the row height cuts off.
+    table->setWordWrap(false);
 
     table->setSortingEnabled(true);
     table->sortByColumn(m_model->columnIndex(ColumnId), Qt::AscendingOrder);
+    DeviceColumnWidths::apply(*table, *m_model);
 
     QHeaderView *header = table->horizontalHeader();
     connect(m_ui->m_btnExportDeviceInfo, &QPushButton::clicked, this, &DeviceDisplayPage::onSaveDeviceInfoToExcel);
@@ -132,6 +135,26 @@ void DeviceDisplayPage::setUp()
     table->viewport()->setMouseTracking(true);
     table->setAlternatingRowColors(true);
     table->ShowGridLine(false);
+
+    // The buttons are at least 90 pixels wide and never narrower than their
+    // text (longer in some languages): a minimum below the text would let
+    // the layout squeeze them and cut the text on both sides.
+    for (QPushButton *button : {m_ui->m_btnConfigReset, m_ui->m_btnExportDeviceInfo, m_ui->m_btnRefreshDeviceInfo,
+                                m_ui->m_btnConfigExportFile}) {
+        button->ensurePolished();
+        button->setMinimumWidth(std::max(kButtonMinimumWidth, button->sizeHint().width()));
+    }
+
+    // The count's caption (word-wrapped in the form) keeps one line wherever
+    // there is room for it, and wraps only where the window is too narrow
+    // for it and the buttons side by side (a 1024-pixel screen in English).
+    QLabel *caption = m_ui->m_labelDeiceCount;
+    caption->ensurePolished();
+    caption->setMaximumWidth(caption->fontMetrics().horizontalAdvance(caption->text()) + 2 * caption->margin() + 2);
+    caption->setSizePolicy(QSizePolicy::Expanding, caption->sizePolicy().verticalPolicy());
+    // Room goes to the caption first (up to its one line), then to the gap
+    // before the buttons.
+    m_ui->horizontalLayout->setStretchFactor(m_ui->verticalLayoutCount, 1);
 
     setActionButtonsEnabled(false);
 }

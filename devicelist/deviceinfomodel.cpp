@@ -269,6 +269,8 @@ void DeviceInfoModel::setHeaders()
     for (int id = 0; id < DeviceColumnCount; ++id) {
         const int column = columnIndex(id);
         setHeaderData(column, Qt::Horizontal, headers[id], Qt::DisplayRole);
+        // The whole title, also when the user narrows the column.
+        setHeaderData(column, Qt::Horizontal, headers[id], Qt::ToolTipRole);
         setHeaderData(column, Qt::Horizontal, alignment, Qt::TextAlignmentRole);
     }
     const int checkColumn = columnIndex(ColumnCheck);

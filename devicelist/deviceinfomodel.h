@@ -89,6 +89,9 @@ public:
     // so equal rows keep their order both ways.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
+    // The translated words the cells show (for measuring columns).
+    const CellTexts &cellTexts() const { return m_texts; }
+
     // The model column showing logical column id (0..21); -1 for any other id.
     int columnIndex(int id) const;
 

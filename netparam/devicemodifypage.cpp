@@ -30,7 +30,9 @@ namespace VoskTool {
 
 namespace {
 
-constexpr int kPaneWidth = 340;
+// Wide enough for a global IPv6 address in its field, and narrow enough
+// that the window still fits a 1024-pixel-wide screen.
+constexpr int kPaneWidth = 400;
 constexpr int kPasswordLength = 16;
 const char kLoadingAnimation[] = ":/CommonSkin/Loading/Images/Public/Control/Loading/Loading.gif";
 

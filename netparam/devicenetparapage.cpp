@@ -23,6 +23,13 @@ namespace {
 constexpr int kAddressLength = 15;
 constexpr int kIpv6Length = 64;
 
+// A greyed field says why in its tool tip; an enabled one says nothing.
+void setEnabledFor(QWidget *widget, bool enabled, const QString &reasonWhenDisabled)
+{
+    widget->setEnabled(enabled);
+    widget->setToolTip(enabled ? QString() : reasonWhenDisabled);
+}
+
 QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = QString())
 {
     auto *label = new QLabel(text, parent);
@@ -189,23 +196,24 @@ void DeviceNetParaPage::showBatchForm()
 
 void DeviceNetParaPage::clearAndDisable()
 {
+    const QString reason = tr("Check a device in the table first.");
     for (const Row &row : {m_serial, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix}) {
         row.edit->clear();
-        row.edit->setEnabled(false);
+        setEnabledFor(row.edit, false, reason);
     }
     {
         const QSignalBlocker blocker(m_checkBoxDHCP);
         m_checkBoxDHCP->setChecked(false);
     }
-    m_checkBoxDHCP->setEnabled(false);
+    setEnabledFor(m_checkBoxDHCP, false, reason);
     clearHints();
 }
 
 void DeviceNetParaPage::enableAllFields()
 {
     for (const Row &row : {m_serial, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix})
-        row.edit->setEnabled(true);
-    m_checkBoxDHCP->setEnabled(true);
+        setEnabledFor(row.edit, true, QString());
+    setEnabledFor(m_checkBoxDHCP, true, QString());
 }
 
 void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &mac, bool forceDhcpOff)
@@ -229,11 +237,12 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
     m_mask.edit->setText(VOSK::fieldText(param.ipv4Mask));
     m_gateway.edit->setText(VOSK::fieldText(param.ipv4Gateway));
     for (const Row &row : {m_ip, m_port, m_mask, m_gateway})
-        row.edit->setEnabled(true);
+        setEnabledFor(row.edit, true, QString());
 
     const QString http = QString::number(param.httpPort);
     m_httpPort.edit->setText(http);
-    m_httpPort.edit->setEnabled(http != QLatin1String("0"));
+    setEnabledFor(m_httpPort.edit, http != QLatin1String("0"),
+                  tr("The device reports no HTTP port, so it cannot be changed here."));
 
     if (record.addressInfoValid == 1) {
         m_ipv6.edit->setText(VOSK::fieldText(param.ipv6Address));
@@ -241,11 +250,11 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
         m_prefix.edit->setText(QString::number(param.ipv6PrefixLength));
         const bool modifiable = record.capabilities & VOSK_CAP_IPV6_MODIFIABLE;
         for (const Row &row : {m_ipv6, m_ipv6Gateway, m_prefix})
-            row.edit->setEnabled(modifiable);
+            setEnabledFor(row.edit, modifiable, tr("This device does not allow its IPv6 parameters to be changed."));
     } else {
         for (const Row &row : {m_ipv6, m_ipv6Gateway, m_prefix}) {
             row.edit->clear();
-            row.edit->setEnabled(false);
+            setEnabledFor(row.edit, false, tr("This device reports no IPv6 parameters."));
         }
     }
 
@@ -253,14 +262,14 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
     // this fill decides the box itself.
     const QSignalBlocker blocker(m_checkBoxDHCP);
     if (record.capabilities & VOSK_CAP_DHCP) {
-        m_checkBoxDHCP->setEnabled(true);
+        setEnabledFor(m_checkBoxDHCP, true, QString());
         if (!forceDhcpOff && param.dhcpEnabled == 1) {
             applyDhcpOn();
             m_port.edit->setFocus();
             return;
         }
     } else {
-        m_checkBoxDHCP->setEnabled(false);
+        setEnabledFor(m_checkBoxDHCP, false, tr("This device does not support DHCP."));
     }
     m_checkBoxDHCP->setChecked(false);
     m_ip.edit->setFocus();
@@ -271,7 +280,7 @@ void DeviceNetParaPage::applyDhcpOn()
     const QSignalBlocker blocker(m_checkBoxDHCP);
     m_checkBoxDHCP->setChecked(true);
     for (const Row &row : {m_ip, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix})
-        row.edit->setEnabled(false);
+        setEnabledFor(row.edit, false, tr("DHCP is on: the device gets its addresses from the DHCP server."));
 }
 
 void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
@@ -291,15 +300,22 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 
     for (const Row &row : {m_startIp, m_port, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix, m_httpPort})
         row.edit->clear();
+    // Without a start address every device keeps its address, so the rules
+    // grey the gateway too; its tool tip says which of the two reasons holds.
+    m_batchAddressReason = tr("The checked devices are of types with a fixed address, which a batch cannot set.");
+    m_batchGatewayReason = addressEditable
+        ? tr("None of the checked devices reports a gateway that can be changed.")
+        : tr("Without a start address every device keeps its address and gateway.");
     m_batchAddressEditable = addressEditable;
     m_batchGatewayEditable = gatewayEditable;
-    m_startIp.edit->setEnabled(addressEditable);
-    m_mask.edit->setEnabled(addressEditable);
-    m_port.edit->setEnabled(portEditable);
-    m_gateway.edit->setEnabled(gatewayEditable);
-    m_httpPort.edit->setEnabled(httpEditable);
+    setEnabledFor(m_startIp.edit, addressEditable, m_batchAddressReason);
+    setEnabledFor(m_mask.edit, addressEditable, m_batchAddressReason);
+    setEnabledFor(m_port.edit, portEditable, tr("The checked devices use different ports, so each keeps its own."));
+    setEnabledFor(m_gateway.edit, gatewayEditable, m_batchGatewayReason);
+    setEnabledFor(m_httpPort.edit, httpEditable,
+                  tr("One of the checked devices reports no HTTP port, so every device keeps its own."));
     for (const Row &row : {m_ipv6, m_ipv6Gateway, m_prefix})
-        row.edit->setEnabled(false);
+        setEnabledFor(row.edit, false, tr("IPv6 parameters are changed one device at a time."));
     {
         const QSignalBlocker blocker(m_checkBoxBatchDHCP);
         m_checkBoxBatchDHCP->setChecked(false);
@@ -311,13 +327,20 @@ void DeviceNetParaPage::setBatchAddressFieldsEnabled(bool enabled)
 {
     // Unchecking batch DHCP must not open a field to devices that cannot
     // take its value.
-    const std::pair<Row, bool> rows[] = {{m_startIp, m_batchAddressEditable},
-                                         {m_mask, m_batchAddressEditable},
-                                         {m_gateway, m_batchGatewayEditable}};
-    for (const auto &[row, allowed] : rows) {
+    struct Allowed
+    {
+        Row row;
+        bool allowed;
+        QString reason;
+    };
+    const Allowed rows[] = {{m_startIp, m_batchAddressEditable, m_batchAddressReason},
+                            {m_mask, m_batchAddressEditable, m_batchAddressReason},
+                            {m_gateway, m_batchGatewayEditable, m_batchGatewayReason}};
+    const QString dhcpReason = tr("DHCP is on: the devices get their addresses from the DHCP server.");
+    for (const Allowed &entry : rows) {
         if (!enabled)
-            row.edit->clear();
-        row.edit->setEnabled(enabled && allowed);
+            entry.row.edit->clear();
+        setEnabledFor(entry.row.edit, enabled && entry.allowed, enabled ? entry.reason : dhcpReason);
     }
 }
 

@@ -112,9 +112,11 @@ private:
     void clearHint(const Row &row);
 
     PaneMessenger m_messenger;
-    // What fillBatch found the selected devices can take.
+    // What fillBatch found the selected devices can take, and why not.
     bool m_batchAddressEditable = false;
     bool m_batchGatewayEditable = false;
+    QString m_batchAddressReason;
+    QString m_batchGatewayReason;
     QLabel *m_labelNetParaPicture;
     QLabel *m_labelDeviceNetPara;
     QPushButton *m_btnImportDevice;

@@ -46,8 +46,10 @@ void runConfigExport(QWidget *page, const QVector<DeviceKey> &devices)
     const QString text = worker.errorOccurred()
         ? QCoreApplication::translate("VoskTool::BatchReset", "Part failed.Please check\"out_error\" file")
         : QCoreApplication::translate("VoskTool::BatchReset", "Exported");
-    RecoveryUi::showMessage(page, hintTitle(), text);
-    RecoveryUi::openFolder(ResetPasswordThread::workingFolder());
+    // The key files and the error list lie in the working folder: the
+    // message names it and opens it on request, also where no file browser
+    // can be started.
+    RecoveryUi::showFolderMessage(page, hintTitle(), text, ResetPasswordThread::workingFolder());
 }
 
 void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
@@ -73,10 +75,10 @@ void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
     runBehindWaitingDialog(page, worker);
 
     if (worker.errorOccurred() || !plan.mismatched.isEmpty()) {
-        RecoveryUi::showMessage(page, hintTitle(),
-                                QCoreApplication::translate("VoskTool::BatchReset",
-                                                            "Part failed.Please check\"in_error\" or \"mismatch\" file"));
-        RecoveryUi::openFolder(ResetPasswordThread::workingFolder());
+        RecoveryUi::showFolderMessage(
+            page, hintTitle(),
+            QCoreApplication::translate("VoskTool::BatchReset", "Part failed.Please check\"in_error\" or \"mismatch\" file"),
+            ResetPasswordThread::workingFolder());
     } else {
         RecoveryUi::showMessage(page, hintTitle(), QCoreApplication::translate("VoskTool::BatchReset", "Successed"));
     }

@@ -3,9 +3,9 @@
 // The two phases of the batch password reset behind the device table's
 // "Config Export" and "Config Reset" buttons. Both run a ResetPasswordThread
 // behind the toolkit's waiting dialog, report through a message box and
-// leave their failures in the working folder (resetWorkingFolder()), which
-// they open in the file browser (RecoveryUi::openFolder) when there is
-// something to look at. GUI thread only; each returns when its phase is over.
+// leave their failures in the working folder (resetWorkingFolder()), whose
+// path the message shows beside an "Open Folder" button when there is
+// something to look at (RecoveryUi::showFolderMessage). GUI thread only; each returns when its phase is over.
 
 #include "discovery/devicekey.h"
 

@@ -1,6 +1,7 @@
 #include "password/recoveryui.h"
 
 #include "aptui/cwarningdlg.h"
+#include "aptui/foldermessagedialog.h"
 #include "aptui/warningdialog.h"
 
 #include <QDesktopServices>
@@ -36,6 +37,12 @@ RecoveryUi::FolderOpener &folderOpener()
 {
     static RecoveryUi::FolderOpener opener;
     return opener;
+}
+
+RecoveryUi::FolderMessageBox &folderMessageBox()
+{
+    static RecoveryUi::FolderMessageBox box;
+    return box;
 }
 
 } // namespace
@@ -100,6 +107,17 @@ bool RecoveryUi::openFolder(const QString &folder)
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
+void RecoveryUi::showFolderMessage(QWidget *parent, const QString &title, const QString &text, const QString &folder)
+{
+    if (folderMessageBox()) {
+        folderMessageBox()(parent, title, text, folder);
+        return;
+    }
+    aptui::FolderMessageDialog dialog(title, text, folder, parent);
+    dialog.setFolderOpener(&RecoveryUi::openFolder);
+    dialog.exec();
+}
+
 void RecoveryUi::setHintPresenter(HintPresenter presenter)
 {
     hintPresenter() = std::move(presenter);
@@ -123,6 +141,11 @@ void RecoveryUi::setMessageBox(MessageBox box)
 void RecoveryUi::setFolderOpener(FolderOpener opener)
 {
     folderOpener() = std::move(opener);
+}
+
+void RecoveryUi::setFolderMessageBox(FolderMessageBox messageBox)
+{
+    folderMessageBox() = std::move(messageBox);
 }
 
 } // namespace VoskTool

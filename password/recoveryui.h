@@ -48,6 +48,8 @@ public:
     using MessageBox = std::function<void(QWidget *, const QString &, const QString &)>;
     // Shows a folder in the desktop's file browser; whether it could.
     using FolderOpener = std::function<bool(const QString &)>;
+    // A modal message about files in a folder: (parent, title, text, folder).
+    using FolderMessageBox = std::function<void(QWidget *, const QString &, const QString &, const QString &)>;
 
     static void showHint(const Hint &hint);
     // What a dialog's NewPasswordRows reports through: the hint on the rows'
@@ -57,12 +59,18 @@ public:
     static QString chooseFolder(QWidget *parent, const QString &start);
     static void showMessage(QWidget *parent, const QString &title, const QString &text);
     static bool openFolder(const QString &folder);
+    // The text as it stands, then the folder's path and "Open Folder",
+    // which shows it through openFolder() (aptui::FolderMessageDialog).
+    // Returns when it has closed.
+    static void showFolderMessage(QWidget *parent, const QString &title, const QString &text,
+                                  const QString &folder);
 
     static void setHintPresenter(HintPresenter presenter);
     static void setFileChooser(FileChooser chooser);
     static void setFolderChooser(FolderChooser chooser);
     static void setMessageBox(MessageBox messageBox);
     static void setFolderOpener(FolderOpener opener);
+    static void setFolderMessageBox(FolderMessageBox messageBox);
 };
 
 } // namespace VoskTool

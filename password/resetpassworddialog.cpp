@@ -112,15 +112,17 @@ ResetPasswordDialog::ResetPasswordDialog(const QString &serialNumber, const QStr
     radios->addWidget(m_radioBtnAutoInput);
     radios->addStretch();
     grid->addLayout(radios, 2, 1);
-    auto *path = new QHBoxLayout;
-    path->setSpacing(4);
-    path->addWidget(m_lineEditFilePath, 1);
-    path->addWidget(m_btnFilePath);
-    path->addWidget(m_labelHintFilePath);
-    grid->addLayout(path, 3, 1);
     auto *top = new QHBoxLayout;
     top->addLayout(grid, 1);
     top->addWidget(m_labelQcCode, 0, Qt::AlignTop);
+    // The answer field runs under the QR code too: a typed answer is about
+    // 150 characters, and as much of it as fits should be seen to check it.
+    auto *path = new QHBoxLayout;
+    path->setSpacing(4);
+    path->setContentsMargins(20, 0, 0, 0);
+    path->addWidget(m_lineEditFilePath, 1);
+    path->addWidget(m_btnFilePath);
+    path->addWidget(m_labelHintFilePath);
 
     auto *passwordGrid = new QGridLayout;
     passwordGrid->setContentsMargins(0, 0, 0, 0);
@@ -134,10 +136,11 @@ ResetPasswordDialog::ResetPasswordDialog(const QString &serialNumber, const QStr
     body->setContentsMargins(14, 8, 14, 4);
     body->setSpacing(6);
     body->addLayout(top);
+    body->addLayout(path);
     body->addLayout(passwordGrid);
     body->addWidget(retry);
     setCenterWidget(centre);
-    setFixedSize(510, 360);
+    setFixedSize(600, 380);
 
     m_radioBtnManualInput->setChecked(true);
     m_btnFilePath->hide();

@@ -24,7 +24,8 @@ cleanup() {
 }
 trap cleanup EXIT
 
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+# A 1280 x 800 screen: the window at its first-start size, 1228 x 768.
+Xvfb "$display" -screen 0 "${SCREENSHOT_SCREEN:-1280x800}x24" -nolisten tcp >/dev/null 2>&1 &
 bg_pids+=($!)
 sleep 1
 

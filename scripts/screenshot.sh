@@ -25,17 +25,31 @@ cleanup() {
     if [ -f "$work/Setup.xml.saved" ]; then
         mv -f "$work/Setup.xml.saved" "$bin/Setup.xml"
     fi
+    if [ -f "$work/MainWindow.ini.saved" ]; then
+        mv -f "$work/MainWindow.ini.saved" "$bin/MainWindow.ini"
+    fi
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window as at a first start: a size kept by an earlier run is put
+# aside for this one.
+if [ -f "$bin/MainWindow.ini" ]; then
+    mv -f "$bin/MainWindow.ini" "$work/MainWindow.ini.saved"
+fi
 
 if [ -n "$setup" ]; then
     cp "$bin/Setup.xml" "$work/Setup.xml.saved"
     cp "$setup" "$bin/Setup.xml"
 fi
 
-# 1366 x 768: the window takes the whole screen (768 high, same aspect).
-Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+# 1280 x 800 (a common laptop screen): the window opens 768 high with the
+# screen's aspect, 1228 x 768, at the top-left corner, and only the window
+# is saved.
+screen="${SCREENSHOT_SCREEN:-1280x800}"
+read -r sw sh < <(echo "${screen/x/ }")
+window="$(( sw * 768 / sh ))x768"
+Xvfb "$display" -screen 0 "${screen}x24" -nolisten tcp >/dev/null 2>&1 &
 bg_pids+=($!)
 sleep 1
 
@@ -50,5 +64,5 @@ bg_pids+=($!)
 sleep "$settle"
 
 mkdir -p "$(dirname "$out")"
-DISPLAY="$display" "$grab" "$out"
+DISPLAY="$display" "$grab" "$out" "$window"
 echo "wrote $out"

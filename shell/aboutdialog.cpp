@@ -2,20 +2,37 @@
 
 #include "app/configuremanager.h"
 #include "aptui/basedialog.h"
+#include "aptui/foldermessagedialog.h"
 #include "aptui/targetpath.h"
 #include "shell/shelllog.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
 
 #ifndef VOSKTOOL_VERSION
 #define VOSKTOOL_VERSION "1.0.0"
 #endif
 
+namespace {
+
+bool openWithDesktop(const QUrl &url)
+{
+    const bool pdf = url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
+    if (pdf && !AboutDialog::desktopHasPdfViewer()) {
+        qCInfo(lcShell) << "[AboutDialog] the desktop names no program for PDF files";
+        return false;
+    }
+    return QDesktopServices::openUrl(url);
+}
+
+} // namespace
+
 AboutDialog::AboutDialog(QObject *parent)
     : CDlgAbout(parent)
-    , m_urlOpener([](const QUrl &url) { return QDesktopServices::openUrl(url); })
+    , m_urlOpener(openWithDesktop)
 {
     setName(tr("VOSK"));
     setConerBtnText(tr("User Help"));
@@ -36,12 +53,40 @@ QString AboutDialog::chineseManualName()
 
 void AboutDialog::setUrlOpener(UrlOpener opener)
 {
-    m_urlOpener = std::move(opener);
+    m_urlOpener = opener ? std::move(opener) : UrlOpener(openWithDesktop);
+}
+
+void AboutDialog::setHintDialogRunner(DialogRunner runner)
+{
+    m_hintDialogRunner = std::move(runner);
 }
 
 void AboutDialog::setProgramFolder(const QString &folder)
 {
     m_programFolder = folder;
+}
+
+QString AboutDialog::programFolder() const
+{
+    return m_programFolder.isEmpty() ? TarnGUIToolkit::GetTargetPath() : m_programFolder;
+}
+
+bool AboutDialog::desktopHasPdfViewer()
+{
+    // xdg-mime answers from the desktop's own associations (mimeapps.list,
+    // then the installed programs' MimeType lines): the same list xdg-open
+    // chooses from.
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty())
+        return true;
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/pdf")});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit) {
+        query.kill();
+        query.waitForFinished(1000);
+        return true;
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
 QString AboutDialog::manualPath(unsigned int language) const
@@ -57,8 +102,7 @@ QString AboutDialog::manualPath(unsigned int language) const
     // A program started from a desktop launcher runs in the home folder:
     // the manual installed with the program must still be found (beside it
     // in the build folder, in share/vosktool when installed).
-    const QString programFolder = m_programFolder.isEmpty() ? TarnGUIToolkit::GetTargetPath() : m_programFolder;
-    for (const QString &folder : {QDir::currentPath(), programFolder}) {
+    for (const QString &folder : {QDir::currentPath(), programFolder()}) {
         const QString path = QDir(folder).filePath(name);
         if (QFileInfo(path).isFile())
             return path;
@@ -70,18 +114,48 @@ bool AboutDialog::onGetHelp()
 {
     const unsigned int language = apt::ConfigureManager::GetInstance()->getTranslator();
     const QString path = manualPath(language);
-    if (!path.isEmpty() && m_urlOpener && m_urlOpener(QUrl::fromLocalFile(path)))
+    if (!path.isEmpty() && m_urlOpener(QUrl::fromLocalFile(path)))
         return true;
 
-    qCInfo(lcShell) << "[AboutDialog] no user manual for language" << language;
     emit signalCover();
-    aptui::BaseDialog dialog(false, false, false, false, true, false, false, nullptr);
-    dialog.setObjectName(QStringLiteral("APP_WARNINGDLG"));
-    dialog.setTitle(tr("Hint"));
-    dialog.setBottomVisible(false);
-    dialog.setFixedSize(350, 220);
-    dialog.setDefaultText(tr("No user manual found."));
-    dialog.exec();
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        qCInfo(lcShell) << "[AboutDialog] no user manual for language" << language;
+        showNoManual(language == 1 ? chineseManualName() : englishManualName());
+    } else {
+        qCInfo(lcShell) << "[AboutDialog] the user manual did not open:" << path;
+        showNoViewer(path);
+    }
     emit signalDiscover();
     return false;
+}
+
+int AboutDialog::runHint(aptui::BaseDialog &dialog)
+{
+    dialog.setObjectName(QStringLiteral("APP_WARNINGDLG"));
+    dialog.setTitle(tr("Hint"));
+    return m_hintDialogRunner ? m_hintDialogRunner(dialog) : dialog.exec();
+}
+
+void AboutDialog::showNoManual(const QString &name)
+{
+    // The text the user knows stays first; where it was looked for is the
+    // next step (put the file there, or start the program elsewhere).
+    const QString where = tr("\"%1\" is looked for in the working folder (%2) and beside the program (%3).")
+                              .arg(name, QDir::toNativeSeparators(QDir::currentPath()),
+                                   QDir::toNativeSeparators(QDir::cleanPath(programFolder())));
+    aptui::BaseDialog dialog(false, false, false, false, true, false, false, nullptr);
+    dialog.setBottomVisible(false);
+    dialog.setFixedSize(420, 240);
+    dialog.setDefaultText(tr("No user manual found.") + QStringLiteral("\n\n") + where);
+    runHint(dialog);
+}
+
+void AboutDialog::showNoViewer(const QString &manual)
+{
+    const QString text = tr("No program to open PDF files is installed, so the user manual cannot be shown. "
+                            "The manual is \"%1\" in this folder:")
+                             .arg(QFileInfo(manual).fileName());
+    aptui::FolderMessageDialog dialog(tr("Hint"), text, QFileInfo(manual).absolutePath());
+    dialog.setFolderOpener([this](const QString &folder) { return m_urlOpener(QUrl::fromLocalFile(folder)); });
+    runHint(dialog);
 }

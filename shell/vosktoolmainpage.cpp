@@ -5,8 +5,11 @@
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
 #include "aptui/coverwidget.h"
+#include "aptui/cwidgetsizefactory.h"
 #include "aptui/menu.h"
+#include "aptui/multistatelineedit.h"
 #include "aptui/pinbutton.h"
+#include "aptui/targetpath.h"
 #include "aptui/windowtitle.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
@@ -15,6 +18,7 @@
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
 #include "netparam/devicemodifypage.h"
+#include "netparam/panemessage.h"
 #include "password/batchreset.h"
 #include "password/recoverydialogs.h"
 #include "shell/aboutdialog.h"
@@ -24,10 +28,15 @@
 
 #include <QCloseEvent>
 #include <QCursor>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QResizeEvent>
+#include <QScreen>
+#include <QSettings>
 #include <QStyle>
+
+#include <algorithm>
 
 namespace VoskTool {
 
@@ -43,6 +52,11 @@ constexpr int kMenuOffset = 149;
 
 const QString kWindowIcon = QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/SystemInfo/logo_large.png");
 
+// In windowStateFile(): the normal geometry (also while maximised) and
+// whether the window was maximised.
+const QString kGeometryKey = QStringLiteral("MainWindow/geometry");
+const QString kMaximizedKey = QStringLiteral("MainWindow/maximized");
+
 // The style sheet tells the two pin states apart by object name.
 void renameAndRepolish(QWidget *widget, const QString &name)
 {
@@ -52,6 +66,21 @@ void renameAndRepolish(QWidget *widget, const QString &name)
     widget->style()->unpolish(widget);
     widget->style()->polish(widget);
     widget->update();
+}
+
+// The pane's bubbles open left of the pane, over the table, level with the
+// field they speak about: over the pane they would hide that very field
+// (and its neighbours) while the user reads what to correct there.
+QPoint paneBubblePosition(const QWidget *pane, const PaneMessage &message)
+{
+    constexpr int kBubbleWidth = 310;
+    constexpr int kGap = 8;
+    const int height = message.tall ? 160 : 120;
+    const QPoint paneTopLeft = pane->mapToGlobal(QPoint(0, 0));
+    int y = message.position.y();
+    if (message.field && message.field->isVisible())
+        y = message.field->mapToGlobal(QPoint(0, message.field->height() / 2)).y() - height / 2;
+    return QPoint(paneTopLeft.x() - kBubbleWidth - kGap, y);
 }
 
 } // namespace
@@ -73,6 +102,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     m_rightSpacer->setObjectName(QStringLiteral("m_rightSpacer"));
     m_rightSpacer->setFixedWidth(kSpacerWidth);
     m_contentLayout->addWidget(m_deviceDisplayPage, 0);
+    // A gutter as wide as the pin button right of the table page: the button
+    // and its border stand there, pane folded or not, instead of over the
+    // table's last column.
+    m_contentLayout->addSpacing(kPinWidth);
     m_contentLayout->addWidget(m_rightSpacer, 0);
     m_ui->verticalLayout->addWidget(m_title);
     m_ui->verticalLayout->addLayout(m_contentLayout);
@@ -137,11 +170,12 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     // The right-hand pane acts on the table's checked devices and hands its
     // results back to the table.
     auto *pane = new DeviceModifyPage(this);
-    pane->setMessenger([this](const PaneMessage &m) {
+    pane->setMessenger([this, pane](const PaneMessage &m) {
+        const QPoint position = paneBubblePosition(pane, m);
         if (m.tall)
-            WarningDialog::showWarningTall(m.position, m.kind, m.text, this, m.field, m.hint);
+            WarningDialog::showWarningTall(position, m.kind, m.text, this, m.field, m.hint);
         else
-            WarningDialog::showWarning(m.position, m.kind, m.text, this, m.field, m.hint);
+            WarningDialog::showWarning(position, m.kind, m.text, this, m.field, m.hint);
     });
     // Setup.xml's TaskThread: how many devices a batch asks at once.
     const int inFlight = apt::ConfigureManager::GetInstance()->getTaskThread();
@@ -212,6 +246,61 @@ void VOSKToolMainPage::setExitDialogRunner(DialogRunner runner)
     m_exitDialogRunner = std::move(runner);
 }
 
+QString VOSKToolMainPage::windowStateFile()
+{
+    return TarnGUIToolkit::GetUserFilePath(QStringLiteral("MainWindow.ini"));
+}
+
+QRect VOSKToolMainPage::placeOnScreens(const QRect &geometry, const QList<QRect> &availableAreas)
+{
+    if (availableAreas.isEmpty() || !geometry.isValid())
+        return geometry;
+    QRect area = availableAreas.first();
+    QRect placed = geometry;
+    const auto holder = std::find_if(availableAreas.cbegin(), availableAreas.cend(),
+                                     [&](const QRect &candidate) { return candidate.contains(geometry.topLeft()); });
+    if (holder != availableAreas.cend())
+        area = *holder;
+    else
+        placed.moveTopLeft(area.topLeft());
+    placed.setWidth(qMin(placed.width(), area.width()));
+    placed.setHeight(qMin(placed.height(), area.height()));
+    // Shrunk or not, the whole window stays on its area.
+    placed.moveRight(qMin(placed.right(), area.right()));
+    placed.moveBottom(qMin(placed.bottom(), area.bottom()));
+    return placed;
+}
+
+bool VOSKToolMainPage::restoreWindowState()
+{
+    const QSettings settings(windowStateFile(), QSettings::IniFormat);
+    const QRect geometry = settings.value(kGeometryKey).toRect();
+    if (!geometry.isValid() || geometry.width() < minimumWidth() || geometry.height() < minimumHeight())
+        return false;
+    QList<QRect> areas;
+    if (const QScreen *primary = QGuiApplication::primaryScreen())
+        areas << primary->availableGeometry();
+    for (const QScreen *screen : QGuiApplication::screens())
+        areas << screen->availableGeometry();
+    setGeometry(placeOnScreens(geometry, areas));
+    // Through the title, whose button shows the state and which keeps the
+    // normal geometry to go back to.
+    if (settings.value(kMaximizedKey).toBool() && !m_title->GetWidgetSizeFactory()->IsMaximized(this))
+        m_title->maxOrRestoreWindow();
+    return true;
+}
+
+void VOSKToolMainPage::saveWindowState()
+{
+    TarnGUIToolkit::CWidgetSizeFactory *factory = m_title->GetWidgetSizeFactory();
+    QSettings settings(windowStateFile(), QSettings::IniFormat);
+    settings.setValue(kGeometryKey, factory->NormalGeometry(this));
+    settings.setValue(kMaximizedKey, factory->IsMaximized(this));
+    settings.sync();
+    if (settings.status() != QSettings::NoError)
+        qCWarning(lcShell) << "[VOSKToolMainPage] the window state cannot be kept in" << settings.fileName();
+}
+
 void VOSKToolMainPage::onMovePinButtion()
 {
     if (!m_rightPane || !m_pinButton)
@@ -247,7 +336,15 @@ void VOSKToolMainPage::OnBtnSystemMenu()
     // An empty menu would pop up as a bare frame.
     if (m_menu->actions().isEmpty())
         return;
-    m_menu->popup(QCursor::pos() - QPoint(kMenuOffset, 0));
+    // Below the title bar, so that the title's buttons stay visible, and
+    // wholly inside the window: from the cursor, the panel would run past
+    // a window whose menu button sits near its right edge.
+    const QSize menuSize = m_menu->sizeHint();
+    const QRect area = rect().adjusted(0, m_title->mapTo(this, QPoint(0, m_title->height())).y(), 0, 0);
+    QPoint topLeft = mapFromGlobal(QCursor::pos()) - QPoint(kMenuOffset, 0);
+    topLeft.setY(area.top());
+    topLeft.setX(qBound(area.left(), topLeft.x(), qMax(area.left(), area.right() + 1 - menuSize.width())));
+    m_menu->popup(mapToGlobal(topLeft));
 }
 
 void VOSKToolMainPage::setCover(bool coverIt)
@@ -292,6 +389,7 @@ void VOSKToolMainPage::closeEvent(QCloseEvent *event)
     setCover(true);
     const int result = m_exitDialogRunner ? m_exitDialogRunner(dialog) : dialog.exec();
     if (result == QDialog::Accepted) {
+        saveWindowState();
         event->accept();
         return;
     }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QList>
 #include <QPointer>
+#include <QRect>
 
 #include <functional>
 #include <memory>
@@ -65,6 +67,23 @@ public:
     // window already covered.
     using DialogRunner = std::function<int(TipDialog &dialog)>;
     void setExitDialogRunner(DialogRunner runner);
+
+    // The window's size, place and maximised state are kept from one start
+    // to the next in windowStateFile(): written when the user confirms the
+    // exit question, read by restoreWindowState() before the window is
+    // first shown. False when nothing usable was kept (first start, file
+    // unreadable), and the caller places the window itself. A place on a
+    // screen that is gone is moved back onto the screens there are.
+    bool restoreWindowState();
+    void saveWindowState();
+    // "MainWindow.ini" where the program keeps what the user changes
+    // (TarnGUIToolkit::GetUserFilePath).
+    static QString windowStateFile();
+    // Where a kept normal geometry goes among the screens' available areas
+    // now: unchanged when its top-left corner lies on one of them, at the
+    // first area's corner otherwise; then made no larger than the area it
+    // lies on. An empty list leaves it as it is.
+    static QRect placeOnScreens(const QRect &geometry, const QList<QRect> &availableAreas);
 
 Q_SIGNALS:
     // F1 was pressed in the window.

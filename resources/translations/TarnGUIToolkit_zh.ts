@@ -107,4 +107,19 @@
         <translation>版本：</translation>
     </message>
 </context>
+<context>
+    <name>aptui::FolderMessageDialog</name>
+    <message>
+        <source>Open Folder</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No program to open folders is installed.</source>
+        <translation>没有安装可以打开文件夹的程序。</translation>
+    </message>
+</context>
 </TS>

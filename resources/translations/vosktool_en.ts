@@ -34,6 +34,14 @@
         <source>No user manual found.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is looked for in the working folder (%2) and beside the program (%3).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program to open PDF files is installed, so the user manual cannot be shown. The manual is &quot;%1&quot; in this folder:</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>AppWarningDialog</name>
@@ -610,6 +618,58 @@
         <source>The start address %1 leaves room for %2 devices only, but %3 are selected. Please choose a lower start address.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Check a device in the table first.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The device reports no HTTP port, so it cannot be changed here.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This device does not allow its IPv6 parameters to be changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This device reports no IPv6 parameters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>This device does not support DHCP.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DHCP is on: the device gets its addresses from the DHCP server.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The checked devices are of types with a fixed address, which a batch cannot set.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>None of the checked devices reports a gateway that can be changed.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Without a start address every device keeps its address and gateway.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The checked devices use different ports, so each keeps its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>One of the checked devices reports no HTTP port, so every device keeps its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>IPv6 parameters are changed one device at a time.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>DHCP is on: the devices get their addresses from the DHCP server.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -907,6 +967,21 @@
     </message>
     <message>
         <source>Version: </source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>aptui::FolderMessageDialog</name>
+    <message>
+        <source>Open Folder</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No program to open folders is installed.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

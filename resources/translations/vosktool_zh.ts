@@ -34,6 +34,14 @@
         <source>No user manual found.</source>
         <translation>未找到用户手册。</translation>
     </message>
+    <message>
+        <source>&quot;%1&quot; is looked for in the working folder (%2) and beside the program (%3).</source>
+        <translation>“%1”的查找位置：工作文件夹（%2）和程序所在的文件夹（%3）。</translation>
+    </message>
+    <message>
+        <source>No program to open PDF files is installed, so the user manual cannot be shown. The manual is &quot;%1&quot; in this folder:</source>
+        <translation>没有安装可以打开 PDF 文件的程序，因此无法显示用户手册。手册是以下文件夹中的“%1”：</translation>
+    </message>
 </context>
 <context>
     <name>AppWarningDialog</name>
@@ -610,6 +618,58 @@
         <source>The start address %1 leaves room for %2 devices only, but %3 are selected. Please choose a lower start address.</source>
         <translation>起始地址 %1 只能容纳 %2 台设备，但已选择 %3 台。请选择更小的起始地址。</translation>
     </message>
+    <message>
+        <source>Check a device in the table first.</source>
+        <translation>请先在设备表中勾选设备。</translation>
+    </message>
+    <message>
+        <source>The device reports no HTTP port, so it cannot be changed here.</source>
+        <translation>该设备没有报告 HTTP 端口，因此无法在此修改。</translation>
+    </message>
+    <message>
+        <source>This device does not allow its IPv6 parameters to be changed.</source>
+        <translation>该设备不允许修改其 IPv6 参数。</translation>
+    </message>
+    <message>
+        <source>This device reports no IPv6 parameters.</source>
+        <translation>该设备没有报告 IPv6 参数。</translation>
+    </message>
+    <message>
+        <source>This device does not support DHCP.</source>
+        <translation>该设备不支持 DHCP。</translation>
+    </message>
+    <message>
+        <source>DHCP is on: the device gets its addresses from the DHCP server.</source>
+        <translation>DHCP 已启用：设备从 DHCP 服务器获取地址。</translation>
+    </message>
+    <message>
+        <source>The checked devices are of types with a fixed address, which a batch cannot set.</source>
+        <translation>勾选的设备属于固定地址的类型，批量修改无法设置其地址。</translation>
+    </message>
+    <message>
+        <source>None of the checked devices reports a gateway that can be changed.</source>
+        <translation>勾选的设备都没有报告可修改的网关。</translation>
+    </message>
+    <message>
+        <source>Without a start address every device keeps its address and gateway.</source>
+        <translation>没有起始地址时，每台设备保留自己的地址和网关。</translation>
+    </message>
+    <message>
+        <source>The checked devices use different ports, so each keeps its own.</source>
+        <translation>勾选的设备端口各不相同，因此每台设备保留自己的端口。</translation>
+    </message>
+    <message>
+        <source>One of the checked devices reports no HTTP port, so every device keeps its own.</source>
+        <translation>勾选的设备中有一台没有报告 HTTP 端口，因此每台设备保留自己的 HTTP 端口。</translation>
+    </message>
+    <message>
+        <source>IPv6 parameters are changed one device at a time.</source>
+        <translation>IPv6 参数只能逐台设备修改。</translation>
+    </message>
+    <message>
+        <source>DHCP is on: the devices get their addresses from the DHCP server.</source>
+        <translation>DHCP 已启用：设备从 DHCP 服务器获取地址。</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -908,6 +968,21 @@
     <message>
         <source>Version: </source>
         <translation>版本：</translation>
+    </message>
+</context>
+<context>
+    <name>aptui::FolderMessageDialog</name>
+    <message>
+        <source>Open Folder</source>
+        <translation>打开文件夹</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message>
+        <source>No program to open folders is installed.</source>
+        <translation>没有安装可以打开文件夹的程序。</translation>
     </message>
 </context>
 </TS>

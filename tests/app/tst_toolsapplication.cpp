@@ -2,6 +2,7 @@
 #include "app/toolsapplication.h"
 #include "aptui/targetpath.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -258,6 +259,15 @@ private Q_SLOTS:
         QPushButton noText;
         noText.setToolTip(QStringLiteral("tip"));
         QCOMPARE(ToolsApplication::toolTipTextFor(&noText), std::nullopt);
+
+        // A greyed box shows why it is greyed, not its own text; without a
+        // reason it keeps showing its text.
+        QCheckBox greyed(QStringLiteral("Enable DHCP"));
+        greyed.setEnabled(false);
+        greyed.setToolTip(QStringLiteral("This device does not support DHCP."));
+        QCOMPARE(ToolsApplication::toolTipTextFor(&greyed), std::nullopt);
+        greyed.setToolTip(QStringLiteral(""));
+        QCOMPARE(ToolsApplication::toolTipTextFor(&greyed), std::optional<QString>(QStringLiteral("Enable DHCP")));
     }
 
     void notifyShowsTheButtonTextAsToolTip()

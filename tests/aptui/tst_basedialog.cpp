@@ -8,6 +8,7 @@ class SomeForm;
 #include "aptui/basetitle.h"
 #include "tests/support/modaldriver.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -260,6 +261,29 @@ private Q_SLOTS:
         QVERIFY(dialog.findChild<QWidget *>(QStringLiteral("m_BaseDialogBottom"))->isAncestorOf(bottom));
         delete dialog.title();
         QVERIFY(!custom);
+    }
+
+    // A message without a parent opens over the window the user works in,
+    // not in the middle of the screen; one that was placed stays placed.
+    void parentlessDialogCentresOnTheActiveWindow()
+    {
+        QWidget window;
+        window.setGeometry(40, 60, 500, 400);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+
+        aptui::BaseDialog dialog(false, false, false, false, true, false, false, nullptr);
+        dialog.setFixedSize(200, 120);
+        dialog.show();
+        QCOMPARE(dialog.frameGeometry().center(), window.frameGeometry().center());
+        dialog.hide();
+
+        aptui::BaseDialog placed(false, false, false, false, true, false, false, nullptr);
+        placed.setFixedSize(200, 120);
+        placed.move(5, 7);
+        placed.show();
+        QCOMPARE(placed.pos(), QPoint(5, 7));
     }
 };
 

@@ -784,6 +784,71 @@ private Q_SLOTS:
     }
 
     // Last: the simulator goes away without a word.
+    // A greyed field or box says why in its tool tip; an enabled one has
+    // none. The devices are only looked at, not changed.
+    void greyedFieldsSayWhy()
+    {
+        const auto find = [this](int n, const std::function<bool(const WireRecord &)> &pred) {
+            QList<int> found;
+            for (int i = 0; i < kCount && found.size() < n; ++i) {
+                if (!m_used.contains(i) && pred(record(i)))
+                    found << i;
+            }
+            return found;
+        };
+        const auto fixed = [](const WireRecord &r) {
+            return int(r.deviceTypeCode) >= kFixedFirst && int(r.deviceTypeCode) <= kFixedLast;
+        };
+        const auto tip = [this](const char *name) { return child<QWidget>(name)->toolTip(); };
+        const auto says = [&](const char *name, const char *words) {
+            return !child<QWidget>(name)->isEnabled() && tip(name).contains(QLatin1String(words));
+        };
+
+        // Ports differ: each keeps its own; the addresses stay open.
+        QList<int> pair = find(1, [&](const WireRecord &r) { return !r.notActivated && !fixed(r); });
+        QCOMPARE(pair.size(), 1);
+        const quint16 firstPort = record(pair.first()).port;
+        pair << find(1, [&](const WireRecord &r) { return !r.notActivated && r.port != firstPort; });
+        QCOMPARE(pair.size(), 2);
+        check(pair);
+        QVERIFY2(says("m_lineEditPort", "different ports"), qPrintable(tip("m_lineEditPort")));
+        QVERIFY(child<QLineEdit>("m_lineEditStartIp")->isEnabled());
+        QVERIFY(tip("m_lineEditStartIp").isEmpty());
+        QVERIFY(says("m_lineEditIPV6Address", "one device at a time"));
+        // Batch DHCP on: the addresses come from the server.
+        child<QCheckBox>("m_checkBoxBatchDHCP")->click();
+        QVERIFY2(says("m_lineEditStartIp", "DHCP is on"), qPrintable(tip("m_lineEditStartIp")));
+        child<QCheckBox>("m_checkBoxBatchDHCP")->click();
+        QVERIFY(tip("m_lineEditStartIp").isEmpty());
+
+        // Fixed-address types: no start address, so no gateway either.
+        const QList<int> fixedPair = find(2, [&](const WireRecord &r) { return !r.notActivated && fixed(r); });
+        QCOMPARE(fixedPair.size(), 2);
+        check(fixedPair);
+        QVERIFY2(says("m_lineEditStartIp", "fixed address"), qPrintable(tip("m_lineEditStartIp")));
+        QVERIFY(says("m_lineEditSubnetMask", "fixed address"));
+        QVERIFY2(says("m_lineEditGateway", "Without a start address"), qPrintable(tip("m_lineEditGateway")));
+
+        // One device without an HTTP port among the checked ones.
+        QList<int> withoutHttp = find(1, [](const WireRecord &r) { return !r.notActivated && r.httpPort == 0; });
+        withoutHttp << find(1, [](const WireRecord &r) { return !r.notActivated && r.httpPort != 0; });
+        QCOMPARE(withoutHttp.size(), 2);
+        check(withoutHttp);
+        QVERIFY2(says("m_lineEditHttpPort", "no HTTP port"), qPrintable(tip("m_lineEditHttpPort")));
+
+        // One device without DHCP: the box says so, not its own text.
+        const QList<int> noDhcp = find(1, [](const WireRecord &r) {
+            return !r.notActivated && !(r.capabilities & VOSK_CAP_DHCP);
+        });
+        if (!noDhcp.isEmpty()) {
+            check(noDhcp);
+            QVERIFY2(says("m_checkBoxDHCP", "does not support DHCP"), qPrintable(tip("m_checkBoxDHCP")));
+        }
+        // Nothing checked: every field asks for a device.
+        check({});
+        QVERIFY(says("m_lineEditIpAddress", "Check a device"));
+    }
+
     void silentDeviceTimesOut()
     {
         const QList<int> one = pick(1, [](const WireRecord &r) {

@@ -101,7 +101,7 @@ private:
     DeviceDisplayPage *m_page = nullptr;
     QList<RecoveryUi::Hint> m_hints;
     QStringList m_messages;
-    QStringList m_openedFolders;
+    QStringList m_namedFolders;
     QString m_chosenFile;
     QList<int> m_used;
 
@@ -160,10 +160,13 @@ private Q_SLOTS:
         RecoveryUi::setFileChooser([this](QWidget *, const QString &) { return m_chosenFile; });
         RecoveryUi::setFolderChooser([](QWidget *, const QString &) { return QString(); });
         RecoveryUi::setMessageBox([this](QWidget *, const QString &, const QString &text) { m_messages << text; });
-        RecoveryUi::setFolderOpener([this](const QString &folder) {
-            m_openedFolders << folder;
-            return true;
-        });
+        RecoveryUi::setFolderOpener([](const QString &) { return true; });
+        // The batch phases' messages name the working folder.
+        RecoveryUi::setFolderMessageBox(
+            [this](QWidget *, const QString &, const QString &text, const QString &folder) {
+                m_messages << text;
+                m_namedFolders << folder;
+            });
 
         m_host = std::make_unique<QWidget>();
         m_page = TestSupport::listeningTablePage(m_dir, QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), m_host.get());
@@ -192,7 +195,7 @@ private Q_SLOTS:
     {
         m_hints.clear();
         m_messages.clear();
-        m_openedFolders.clear();
+        m_namedFolders.clear();
     }
 
     // New-style device: the QR code carries "type**key"; a forged and a
@@ -435,7 +438,7 @@ private Q_SLOTS:
         QVERIFY(pageButton("m_btnConfigExportFile")->isEnabled());
         pageButton("m_btnConfigExportFile")->click();
         QCOMPARE(m_messages, QStringList(QStringLiteral("Part failed.Please check\"out_error\" file")));
-        QCOMPARE(m_openedFolders, QStringList(resetWorkingFolder()));
+        QCOMPARE(m_namedFolders, QStringList(resetWorkingFolder()));
         VOSK_DEVICE_INFO stored;
         QVERIFY(DeviceStore::instance()->getDevice(serialOf(noKey), macOf(noKey), stored));
         QCOMPARE(readFile(workFile("out_error.txt")),
@@ -471,7 +474,7 @@ private Q_SLOTS:
         for (int index : {a, b, c, d, e})
             checkRow(index, true);
         m_messages.clear();
-        m_openedFolders.clear();
+        m_namedFolders.clear();
         TestSupport::onModal([&](QDialog *dialog) {
             child<QLineEdit>(dialog, "m_lineEditNewPassword")->setText(QStringLiteral("Batch#Reset7"));
             child<QLineEdit>(dialog, "m_lineEditConfirmPassword")->setText(QStringLiteral("Batch#Reset7"));
@@ -481,7 +484,7 @@ private Q_SLOTS:
         pageButton("m_btnConfigReset")->click();
         QCOMPARE(m_messages,
                  QStringList(QStringLiteral("Part failed.Please check\"in_error\" or \"mismatch\" file")));
-        QCOMPARE(m_openedFolders, QStringList(resetWorkingFolder()));
+        QCOMPARE(m_namedFolders, QStringList(resetWorkingFolder()));
         QVERIFY(DeviceStore::instance()->getDevice(serialOf(d), macOf(d), stored));
         QCOMPARE(readFile(workFile("in_error.txt")),
                  serialOf(d).toLatin1() + " + software: " + QByteArray(stored.softwareVersion)

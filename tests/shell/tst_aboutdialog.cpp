@@ -1,5 +1,6 @@
 #include "app/configuremanager.h"
 #include "aptui/basedialog.h"
+#include "aptui/foldermessagedialog.h"
 #include "aptui/menu.h"
 #include "aptui/widget.h"
 #include "shell/aboutdialog.h"
@@ -187,19 +188,95 @@ private Q_SLOTS:
         QCOMPARE(cover.count(), 0);
     }
 
-    // A manual that is there but will not open (no viewer) is reported too.
-    void viewerMissing()
+    // The three ways "User Help" ends: the viewer shows the manual; no
+    // program opens PDF files (the cause, the manual's path and its folder
+    // on request); no manual at all (where it was looked for).
+    void helpCases_data()
     {
+        QTest::addColumn<bool>("manualThere");
+        QTest::addColumn<bool>("pdfOpens");
+        QTest::addColumn<bool>("folderOpens");
+        QTest::addColumn<QStringList>("textHas"); // "" for no hint at all
+        QTest::addColumn<bool>("folderAsked");
+
+        QTest::newRow("viewer") << true << true << true << QStringList() << false;
+        QTest::newRow("no viewer, folder opens")
+            << true << false << true
+            << QStringList{QStringLiteral("No program to open PDF files is installed"), QStringLiteral("<cwd>")}
+            << true;
+        QTest::newRow("no viewer, no file browser either")
+            << true << false << false
+            << QStringList{QStringLiteral("No program to open PDF files is installed"), QStringLiteral("<cwd>"),
+                           QStringLiteral("No program to open folders is installed.")}
+            << true;
+        QTest::newRow("no manual") << false << true << true
+                                   << QStringList{QStringLiteral("No user manual found."),
+                                                  AboutDialog::englishManualName(), QStringLiteral("<cwd>"),
+                                                  QStringLiteral("<prog>")}
+                                   << false;
+    }
+
+    void helpCases()
+    {
+        QFETCH(bool, manualThere);
+        QFETCH(bool, pdfOpens);
+        QFETCH(bool, folderOpens);
+        QFETCH(QStringList, textHas);
+        QFETCH(bool, folderAsked);
+
         setLanguage("0");
         QTemporaryDir cwd;
-        touch(cwd.filePath(AboutDialog::englishManualName()));
+        QTemporaryDir program;
+        const QString manual = QDir(cwd.path()).filePath(AboutDialog::englishManualName());
+        if (manualThere)
+            touch(manual);
         QVERIFY(QDir::setCurrent(cwd.path()));
+
         AboutDialog about;
-        about.setUrlOpener([](const QUrl &) { return false; });
-        bool shown = false;
-        TestSupport::onModal([&](QDialog *dialog) { shown = dialog->objectName() == QLatin1String("APP_WARNINGDLG"); });
-        QVERIFY(!about.onGetHelp());
-        QVERIFY(shown);
+        about.setProgramFolder(program.path());
+        QList<QUrl> opened;
+        about.setUrlOpener([&](const QUrl &url) {
+            opened.append(url);
+            return url.toLocalFile().endsWith(QLatin1String(".pdf")) ? pdfOpens : folderOpens;
+        });
+        QSignalSpy cover(&about, &AboutDialog::signalCover);
+        QSignalSpy discover(&about, &AboutDialog::signalDiscover);
+        QString text;
+        bool coveredMeanwhile = false;
+        bool stillOpen = false;
+        about.setHintDialogRunner([&](aptui::BaseDialog &dialog) {
+            coveredMeanwhile = cover.count() == 1 && discover.count() == 0;
+            if (auto *folderDialog = qobject_cast<aptui::FolderMessageDialog *>(&dialog)) {
+                folderDialog->confirmButton()->click();
+                text = folderDialog->text();
+                stillOpen = !folderDialog->folderOpened();
+                return folderDialog->result();
+            }
+            text = dialog.findChild<QLabel *>(QString(), Qt::FindChildrenRecursively)->text();
+            return int(QDialog::Rejected);
+        });
+
+        QCOMPARE(about.onGetHelp(), textHas.isEmpty());
+
+        QList<QUrl> expectedOpened;
+        if (manualThere)
+            expectedOpened << QUrl::fromLocalFile(manual);
+        if (folderAsked)
+            expectedOpened << QUrl::fromLocalFile(QDir::currentPath());
+        QCOMPARE(opened, expectedOpened);
+        if (textHas.isEmpty()) {
+            QVERIFY(text.isEmpty());
+            QCOMPARE(cover.count(), 0);
+            return;
+        }
+        for (QString part : textHas) {
+            part.replace(QStringLiteral("<cwd>"), QDir::toNativeSeparators(QDir::currentPath()))
+                .replace(QStringLiteral("<prog>"), QDir::toNativeSeparators(QDir::cleanPath(program.path())));
+            QVERIFY2(text.contains(part), qPrintable(text + QStringLiteral(" lacks ") + part));
+        }
+        QVERIFY(coveredMeanwhile);
+        QCOMPARE(discover.count(), 1);
+        QCOMPARE(stillOpen, folderAsked && !folderOpens);
     }
 
     // The window's menu holds the panel; F1 without a manual shows the
@@ -223,7 +300,7 @@ private Q_SLOTS:
         });
         QTest::keyClick(&window, Qt::Key_F1);
         QVERIFY(coveredMeanwhile);
-        QCOMPARE(text, QStringLiteral("No user manual found."));
+        QVERIFY2(text.startsWith(QStringLiteral("No user manual found.")), qPrintable(text));
         QVERIFY(!window.isCovered());
     }
 };

@@ -1,6 +1,9 @@
 #include "app/appwarningdialog.h"
 #include "app/configuremanager.h"
+#include "app/toolsapplication.h"
 #include "aptui/coverwidget.h"
+#include "aptui/cwidgetsizefactory.h"
+#include "aptui/targetpath.h"
 #include "aptui/menu.h"
 #include "aptui/pinbutton.h"
 #include "aptui/windowtitle.h"
@@ -15,6 +18,8 @@
 #include "tests/double/voskdouble.h"
 
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QCursor>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -66,10 +71,19 @@ private:
         QCOMPARE(window.size(), QSize(1000, 700));
     }
 
+    static QWidget *narrowPane()
+    {
+        auto *pane = new QWidget;
+        pane->setFixedWidth(100);
+        return pane;
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
+        // The window keeps its state where the program keeps user files.
+        TarnGUIToolkit::SetTargetPath(m_dir.path());
         apt::AppWarningDialog::setHook([this](const QString &text, bool) {
             m_hints.append(text);
             return false;
@@ -164,6 +178,11 @@ private Q_SLOTS:
         QCOMPARE(window.pinButton()->geometry(), QRect(681, 190, 20, 80));
         QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pUnSpreadButton"));
         QVERIFY(window.rightSpacer()->isHidden());
+        // The pin stands beside the table, not over its last column.
+        const auto besideTable = [&window] {
+            return window.deviceDisplayPage()->geometry().right() < window.pinBorder()->x();
+        };
+        QVERIFY(besideTable());
 
         QTest::mouseClick(window.pinButton(), Qt::LeftButton);
         QVERIFY(pane->isHidden());
@@ -171,6 +190,7 @@ private Q_SLOTS:
         QCOMPARE(window.pinBorder()->pos(), QPoint(969, title));
         QCOMPARE(window.pinButton()->pos(), QPoint(969, 190));
         QCOMPARE(window.pinButton()->objectName(), QStringLiteral("m_pSpreadButton"));
+        QTRY_VERIFY(besideTable());
 
         QTest::mouseClick(window.pinButton(), Qt::LeftButton);
         QVERIFY(!pane->isHidden());
@@ -241,6 +261,123 @@ private Q_SLOTS:
         QCOMPARE(window.isVisible(), !closes);
         // Closing keeps the cover to the end; staying removes it.
         QCOMPARE(window.isCovered(), closes);
+    }
+
+    // Size, place and maximised state outlive the window: a second window
+    // (the next start) opens as the first was left.
+    void windowStateKeptAcrossStarts_data()
+    {
+        QTest::addColumn<QRect>("normal");
+        QTest::addColumn<bool>("maximized");
+        // Within the test screen (800 x 600) and above the window's minimum
+        // width with a narrow pane.
+        QTest::newRow("normal") << QRect(20, 30, 775, 520) << false;
+        QTest::newRow("maximised") << QRect(10, 20, 780, 480) << true;
+    }
+
+    void windowStateKeptAcrossStarts()
+    {
+        QFETCH(QRect, normal);
+        QFETCH(bool, maximized);
+        QFile::remove(VOSKToolMainPage::windowStateFile());
+        QVERIFY(VOSKToolMainPage::windowStateFile().startsWith(m_dir.path()));
+        {
+            VOSKToolMainPage first;
+            first.setRightPane(narrowPane());
+            QVERIFY(!first.restoreWindowState());
+            first.setGeometry(normal);
+            first.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&first));
+            if (maximized)
+                first.windowTitleBar()->maxOrRestoreWindow();
+            first.setExitDialogRunner([](VoskTool::TipDialog &) { return int(QDialog::Accepted); });
+            QVERIFY(first.close());
+        }
+        VOSKToolMainPage second;
+        second.setRightPane(narrowPane());
+        QVERIFY(second.restoreWindowState());
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        TarnGUIToolkit::CWidgetSizeFactory *factory = second.windowTitleBar()->GetWidgetSizeFactory();
+        QCOMPARE(factory->IsMaximized(&second), maximized);
+        QCOMPARE(factory->NormalGeometry(&second), normal);
+        // Restoring a window that opened maximised goes back to its size.
+        if (maximized) {
+            second.windowTitleBar()->maxOrRestoreWindow();
+            QCOMPARE(second.geometry(), normal);
+        }
+    }
+
+    void windowStateIgnoresGarbage()
+    {
+        QFile file(VOSKToolMainPage::windowStateFile());
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[MainWindow]\ngeometry=nonsense\n");
+        file.close();
+        VOSKToolMainPage window;
+        QVERIFY(!window.restoreWindowState());
+    }
+
+    // A kept place on a screen that is gone comes back onto one there is.
+    void placeOnScreens_data()
+    {
+        QTest::addColumn<QRect>("kept");
+        QTest::addColumn<QList<QRect>>("areas");
+        QTest::addColumn<QRect>("placed");
+        const QRect primary(0, 0, 1280, 770);
+        const QRect right(1280, 0, 1920, 1050);
+        QTest::newRow("on its screen") << QRect(100, 50, 1000, 700) << QList<QRect>{primary} << QRect(100, 50, 1000, 700);
+        QTest::newRow("on the second screen") << QRect(1400, 100, 1600, 900) << QList<QRect>{primary, right}
+                                              << QRect(1400, 100, 1600, 900);
+        QTest::newRow("second screen gone") << QRect(1400, 100, 1000, 700) << QList<QRect>{primary}
+                                            << QRect(0, 0, 1000, 700);
+        QTest::newRow("larger than the screen") << QRect(1400, 100, 1600, 900) << QList<QRect>{primary}
+                                                << QRect(0, 0, 1280, 770);
+        QTest::newRow("hanging past the edge") << QRect(900, 500, 1000, 700) << QList<QRect>{primary}
+                                               << QRect(280, 70, 1000, 700);
+        QTest::newRow("no screens") << QRect(5, 5, 10, 10) << QList<QRect>{} << QRect(5, 5, 10, 10);
+    }
+
+    void placeOnScreens()
+    {
+        QFETCH(QRect, kept);
+        QFETCH(QList<QRect>, areas);
+        QFETCH(QRect, placed);
+        QCOMPARE(VOSKToolMainPage::placeOnScreens(kept, areas), placed);
+    }
+
+    // The about panel opens below the title bar and wholly inside the
+    // window, even from a menu button at the window's right edge.
+    void aboutMenuStaysInsideTheWindow()
+    {
+        VOSKToolMainPage window;
+        window.setRightPane(narrowPane());
+        window.setGeometry(0, 0, 790, 560);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCursor::setPos(window.mapToGlobal(QPoint(window.width() - 60, 10)));
+        window.OnBtnSystemMenu();
+        QTRY_VERIFY(window.menu()->isVisible());
+        const QRect menu = window.menu()->geometry();
+        const QRect inside = QRect(window.mapToGlobal(QPoint(0, 0)), window.size());
+        QVERIFY2(inside.contains(menu), qPrintable(QStringLiteral("%1,%2 %3x%4").arg(menu.x()).arg(menu.y()).arg(menu.width()).arg(menu.height())));
+        QVERIFY(menu.top() >= window.windowTitleBar()->mapToGlobal(QPoint(0, window.windowTitleBar()->height())).y());
+        window.menu()->hide();
+    }
+
+    // Under the program's style sheet the window, real pane and all, fits
+    // the smallest screen the program accepts without a question (1024
+    // pixels wide): nothing of it is pushed off the screen.
+    void fitsTheSmallestScreen()
+    {
+        qApp->setStyleSheet(apt::ToolsApplication::applicationStyleSheet());
+        {
+            VOSKToolMainPage window;
+            window.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&window));
+            QVERIFY2(window.minimumSizeHint().width() <= 1024, qPrintable(QString::number(window.minimumSizeHint().width())));
+        }
+        qApp->setStyleSheet(QString());
     }
 
     void f1AsksForHelp()

@@ -1,9 +1,10 @@
-// vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png
+// vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png [BUBBLE.png]
 // Starts like the tool (settings, style sheets, translations of the program
 // in PROGRAM_DIR), waits for the demo fleet and saves three pictures: the
 // main window with one activated device checked (the modification form),
 // with one device that is not activated checked and a strong password typed
-// twice, and the result list of a batch modification of five devices. Run
+// twice, and the result list of a batch modification of five devices;
+// optionally the screen while a field's message bubble is up. Run
 // on a display with discovery pinned (VOSK_INTERFACES). Exit code 0 on
 // success.
 
@@ -16,13 +17,16 @@
 #include "netparam/devicemodifypage.h"
 #include "shell/vosktoolmainpage.h"
 
+#include <QApplication>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QScreen>
 #include <QStandardItemModel>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -47,8 +51,8 @@ int main(int argc, char *argv[])
 {
     apt::ToolsApplication app(QStringLiteral("VOSKToolPaneShot"), argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 5) {
-        std::fprintf(stderr, "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png\n");
+    if (args.size() != 5 && args.size() != 6) {
+        std::fprintf(stderr, "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png [BUBBLE.png]\n");
         return 1;
     }
     TarnGUIToolkit::SetTargetPath(args.at(1));
@@ -57,7 +61,12 @@ int main(int argc, char *argv[])
         return 1;
 
     VoskTool::VOSKToolMainPage window;
-    window.resize(1366, 768);
+    // The size of a first start on this screen (the program's own rule),
+    // whatever an earlier run of the program kept.
+    const QScreen *screen = QGuiApplication::primaryScreen();
+    const auto placement = apt::ToolsApplication::mainWindowPlacement(
+        screen ? screen->availableGeometry() : QRect(0, 0, 1366, 768));
+    window.resize(placement.size);
     window.move(0, 0);
     window.show();
     window.onMovePinButtion();
@@ -88,6 +97,22 @@ int main(int argc, char *argv[])
     auto field = [pane](const char *name) { return pane->findChild<QLineEdit *>(QLatin1String(name)); };
 
     bool saved = checkRows(true, 1) && save(&window, args.at(2));
+
+    if (saved && args.size() == 6) {
+        // Modify without the administrator password: the bubble over the
+        // window, taken from the screen (it is a window of its own).
+        field("m_lineEditAdminPassword")->clear();
+        bool shown = false;
+        QTimer::singleShot(900, &app, [&] {
+            if (QWidget *bubble = QApplication::activeModalWidget()) {
+                shown = QGuiApplication::primaryScreen()->grabWindow(0).save(args.at(5), "PNG");
+                bubble->close();
+            }
+        });
+        pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
+        settle(300);
+        saved = shown;
+    }
 
     saved = saved && checkRows(false, 1);
     if (saved) {

@@ -1,6 +1,7 @@
-// vosk-screengrab OUT.png
-// Saves the primary screen of the current display as a PNG file. Exit code
-// 0 on success, 1 on a usage or save error, 2 without a screen.
+// vosk-screengrab OUT.png [WIDTHxHEIGHT]
+// Saves the primary screen of the current display as a PNG file, or only
+// its top-left WIDTH x HEIGHT (a window placed there). Exit code 0 on
+// success, 1 on a usage or save error, 2 without a screen.
 
 #include <QGuiApplication>
 #include <QPixmap>
@@ -12,8 +13,14 @@ int main(int argc, char *argv[])
 {
     QGuiApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 2) {
-        std::fprintf(stderr, "usage: vosk-screengrab OUT.png\n");
+    QSize crop;
+    if (args.size() == 3) {
+        const QStringList parts = args.at(2).split(QLatin1Char('x'));
+        if (parts.size() == 2)
+            crop = QSize(parts.at(0).toInt(), parts.at(1).toInt());
+    }
+    if (args.size() < 2 || args.size() > 3 || (args.size() == 3 && crop.isEmpty())) {
+        std::fprintf(stderr, "usage: vosk-screengrab OUT.png [WIDTHxHEIGHT]\n");
         return 1;
     }
     QScreen *screen = QGuiApplication::primaryScreen();
@@ -21,7 +28,9 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "vosk-screengrab: no screen\n");
         return 2;
     }
-    const QPixmap shot = screen->grabWindow(0);
+    QPixmap shot = screen->grabWindow(0);
+    if (crop.isValid())
+        shot = shot.copy(QRect(QPoint(0, 0), crop));
     if (shot.isNull() || !shot.save(args.at(1), "PNG")) {
         std::fprintf(stderr, "vosk-screengrab: cannot save %s\n", qPrintable(args.at(1)));
         return 1;
