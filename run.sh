@@ -9,7 +9,7 @@ set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 
 install_packages
-build_project
+build_demo
 
 bin="$VOSKTOOL_BUILD/bin"
 if [ ! -x "$bin/vosktool" ]; then

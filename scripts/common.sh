@@ -38,8 +38,8 @@ install_packages() {
     fi
 }
 
-# Configures once, then rebuilds only what changed.
-build_project() {
+# Configures once; later calls only prepare a rebuild of what changed.
+configure_project() {
     if [ ! -f "$VOSKTOOL_BUILD/CMakeCache.txt" ]; then
         cmake -S "$VOSKTOOL_ROOT" -B "$VOSKTOOL_BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@"
     fi
@@ -52,8 +52,26 @@ build_project() {
     if [ "$(cat "$VOSKTOOL_BUILD/.source-list" 2>/dev/null)" != "$list_sig" ]; then
         find "$VOSKTOOL_BUILD" -path '*_autogen/timestamp' -delete 2>/dev/null || true
     fi
+    VOSKTOOL_LIST_SIG=$list_sig
+}
+
+# Configures once (further arguments go to that first cmake), then
+# rebuilds everything that changed: programs, tests, benchmarks.
+build_project() {
+    configure_project "$@"
     cmake --build "$VOSKTOOL_BUILD" --parallel "$(nproc)"
-    echo "$list_sig" > "$VOSKTOOL_BUILD/.source-list"
+    echo "$VOSKTOOL_LIST_SIG" > "$VOSKTOOL_BUILD/.source-list"
+}
+
+# Configures once, then builds only what ./run.sh starts (the program,
+# its plug-ins, translations and manuals, the simulator and the reset
+# service): a first run shows the window without waiting for the tests.
+build_demo() {
+    configure_project
+    cmake --build "$VOSKTOOL_BUILD" --parallel "$(nproc)" --target vosktool_demo
+    # The stamps are gone already; the targets left out regenerate theirs
+    # when ./test.sh builds them.
+    echo "$VOSKTOOL_LIST_SIG" > "$VOSKTOOL_BUILD/.source-list"
 }
 
 # Installs the npm packages of the test oracles (tests/onvif-oracle: an

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # package_test.sh BUILD_DIR DEVSIM
-# Builds the Debian package with cpack, unpacks it into a scratch root with
-# dpkg -x, checks the installed tree and runs the installed program
-# headless against the simulator, for two users at once when it can switch
-# users (root in the test namespace): each has its own instance lock and
+# Builds the Debian package with cpack, has lintian check it, unpacks it
+# into a scratch root with dpkg -x, checks the installed tree (manual
+# pages, shell completion, copyright and changelog) and runs the installed
+# program headless against the simulator, for two users at once when it
+# can switch users (root in the test namespace): each has its own instance lock and
 # per-user files, a second start of the same user is refused, and nothing
 # is written into the installed tree. Exit 77: skipped.
 set -euo pipefail
@@ -63,7 +64,10 @@ for file in usr/bin/vosktool usr/bin/vosktool-cli \
             usr/share/vosktool/translations/vosktool_zh.qm usr/share/vosktool/translations/qt_zh_CN.qm \
             usr/share/applications/org.vosktool.VoskTool.desktop \
             usr/share/icons/hicolor/scalable/apps/org.vosktool.VoskTool.svg \
-            usr/share/metainfo/org.vosktool.VoskTool.metainfo.xml; do
+            usr/share/metainfo/org.vosktool.VoskTool.metainfo.xml \
+            usr/share/man/man1/vosktool.1.gz usr/share/man/man1/vosktool-cli.1.gz \
+            usr/share/bash-completion/completions/vosktool-cli \
+            usr/share/doc/vosktool/copyright usr/share/doc/vosktool/changelog.gz; do
     [ -e "$root/$file" ] || fail "the package lacks /$file"
 done
 # The manuals, whichever the build made.
@@ -72,6 +76,41 @@ for pdf in "$build"/bin/*.pdf; do
     [ -e "$root/usr/share/vosktool/$(basename "$pdf")" ] || fail "the package lacks the manual $(basename "$pdf")"
 done
 desktop-file-validate "$root/usr/share/applications/org.vosktool.VoskTool.desktop"
+
+# The changelog's latest entry is the package's version.
+zcat "$root/usr/share/doc/vosktool/changelog.gz" >"$work/changelog"
+changelog_version=$(dpkg-parsechangelog -l "$work/changelog" -S Version)
+[ "$changelog_version" = "$(dpkg-deb -f "$deb" Version)" ] \
+    || fail "changelog names $changelog_version, the package is $(dpkg-deb -f "$deb" Version)"
+
+# Debian's own checks (among them, that the manual pages render without
+# a complaint of man's): no error, no warning. Pedantic and informational
+# tags are shown for the log; of those, a hardening tag fails (a binary
+# built without RELRO, BIND_NOW, FORTIFY or the stack protector).
+command -v lintian >/dev/null || fail "lintian is not installed (scripts/packages.txt lists it)"
+lintian_status=0
+lintian --fail-on error,warning --pedantic --display-info --tag-display-limit 0 "$deb" \
+    >"$work/lintian.log" 2>&1 || lintian_status=$?
+cat "$work/lintian.log"
+[ "$lintian_status" -eq 0 ] || fail "lintian reports errors or warnings"
+! grep -q ' hardening-' "$work/lintian.log" || fail "lintian: a binary lacks a hardening flag"
+
+# Bash completion, from the installed program's own help.
+complete_words() {
+    (
+        set +eu
+        PATH="$root/usr/bin:$PATH"
+        source "$root/usr/share/bash-completion/completions/vosktool-cli"
+        COMP_WORDS=("$@")
+        COMP_CWORD=$(($# - 1))
+        _vosktool_cli vosktool-cli "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD - 1]}"
+        echo "${COMPREPLY[*]}"
+    )
+}
+[ "$(complete_words vosktool-cli ba)" = batch ] || fail "completion of a command: '$(complete_words vosktool-cli ba)'"
+[ "$(complete_words vosktool-cli batch plan.csv --dr)" = --dry-run ] \
+    || fail "completion of an option: '$(complete_words vosktool-cli batch plan.csv --dr)'"
+[ "$(complete_words vosktool-cli set X --dhcp o)" = "on off" ] || fail "completion of --dhcp"
 installed_sums=$(cd "$root" && find . -type f -exec md5sum {} + | sort)
 
 # ---- The installed program against the simulator -----------------------

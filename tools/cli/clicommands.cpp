@@ -88,62 +88,6 @@ int watch(DeviceFinder &finder, DeviceFormat::Style style, bool raw)
 
 } // namespace
 
-QString usage()
-{
-    return QStringLiteral(
-        "Usage: vosktool-cli COMMAND [OPTIONS]\n"
-        "\n"
-        "Commands:\n"
-        "  list [--json|--csv [--raw]] [--watch] [--expect N]\n"
-        "      The devices on the network; --watch prints online, updated and\n"
-        "      offline events until interrupted (a reader that falls behind gets\n"
-        "      each device's latest event); --expect N stops listening once N\n"
-        "      devices are seen. Control characters in device fields are\n"
-        "      escaped, and a CSV cell starting with = + - @ gets a ' before it;\n"
-        "      --raw writes CSV cells as the devices sent them.\n"
-        "  activate SERIAL... --password-file FILE\n"
-        "      Activates the devices with the new administrator password on the\n"
-        "      first line of FILE ('-' reads standard input).\n"
-        "  set SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P]\n"
-        "      [--dhcp on|off] --password-file FILE\n"
-        "      Changes the network parameters of one device; what is not given\n"
-        "      keeps the device's value. FILE holds the administrator password.\n"
-        "      An address held by another device found is refused unless\n"
-        "      --allow-conflicts; the result says whether the device then\n"
-        "      reported the new values (applied) within --confirm-wait MS.\n"
-        "  batch PLAN.csv [--start A] [--mask M] [--gateway G] [--port P]\n"
-        "      [--http-port P] [--dhcp] --password-file FILE [--dry-run]\n"
-        "      Changes many devices: one line per device,\n"
-        "      serial,ip,mask,gateway,port,http_port; an empty cell takes the\n"
-        "      option's value, an empty ip the next address from --start. The\n"
-        "      whole plan is checked before anything is sent; --dry-run prints\n"
-        "      what would be sent. A device not found refuses the plan unless\n"
-        "      --skip-missing (then it uses up no address); --parallel N asks N\n"
-        "      devices at once (default 16); --allow-conflicts and\n"
-        "      --confirm-wait as for set.\n"
-        "  restore SERIAL --code-file FILE\n"
-        "      Restores the default password of a device with the security code\n"
-        "      the reset service gave for it (first line of FILE).\n"
-        "  export-keys [SERIAL...] [--expect N]\n"
-        "      Writes the reset key file of each device (default: every device\n"
-        "      found) to the working folder of the batch reset, for the reset\n"
-        "      service; keys that cannot be read are listed in out_error.txt.\n"
-        "  reset --answers DIR --password-file FILE [SERIAL...] [--expect N]\n"
-        "      Resets the devices with the reset service's answer files in DIR to\n"
-        "      the new password on the first line of FILE; refusals go to\n"
-        "      in_error.txt, devices without an answer to mismatch.txt.\n"
-        "\n"
-        "Every command: --interfaces NAMES (else VOSK_INTERFACES, else every\n"
-        "interface), --wait MS (how long to listen for devices, default 3000),\n"
-        "--pick SERIAL@MAC (repeatable: the device meant by SERIAL is the one\n"
-        "announcing MAC; a device whose serial number or MAC another device\n"
-        "announces too gets nothing without it).\n"
-        "Results go to standard output, one line per device (serial number, a\n"
-        "tab, the result); progress and errors to standard error.\n"
-        "Exit codes: 0 every device done, 1 some device failed, 2 bad input.\n");
-}
-
-
 int list(const QStringList &arguments)
 {
     QCommandLineParser parser;

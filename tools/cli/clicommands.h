@@ -21,7 +21,4 @@ int restore(const QStringList &arguments);
 int exportKeys(const QStringList &arguments);
 int reset(const QStringList &arguments);
 
-// The program's usage text.
-QString usage();
-
 } // namespace CliCommands

@@ -6,6 +6,7 @@
 #include "operations/operationwords.h"
 #include "operations/voskdeviceoperations.h"
 #include "tools/cli/clicommands.h"
+#include "tools/cli/clihelp.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/terminaltext.h"
 
@@ -36,11 +37,12 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
 {
     parser.addOptions({common.interfaces, common.wait, common.help, common.pick});
     if (!parser.parse(QStringList{command} + arguments)) {
-        writeErr(parser.errorText());
+        writeErr(CliHelp::parserError(parser.errorText()));
+        std::fputs(CliHelp::hint(command).toLocal8Bit().constData(), stderr);
         return Parsed::Bad;
     }
     if (parser.isSet(common.help)) {
-        writeOut(usage());
+        writeOut(CliHelp::commandHelp(command));
         return Parsed::Help;
     }
     bool ok = false;
@@ -241,7 +243,7 @@ bool readNewPassword(const QString &path, QByteArray *bytes)
         writeErr(QStringLiteral("The password can not be empty."));
         return false;
     case VoskTool::NewPasswordCheck::NotRepresentable:
-        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
         return false;
     case VoskTool::NewPasswordCheck::Mismatch:
     case VoskTool::NewPasswordCheck::TooLong:

@@ -58,8 +58,8 @@ struct CommonOptions
 
 enum class Parsed { Ok, Help, Bad };
 
-// Adds the common options and parses; Help after printing the usage, Bad
-// after saying why on standard error.
+// Adds the common options and parses; Help after printing the command's
+// help, Bad after saying why on standard error (with a hint to the help).
 Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &command,
              const QStringList &arguments);
 

@@ -230,10 +230,10 @@ bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOptio
     case VoskTool::PasswordEncoding::Ok:
         return true;
     case VoskTool::PasswordEncoding::NotRepresentable:
-        writeErr(QStringLiteral("The password holds a character the device cannot take."));
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
         return false;
     case VoskTool::PasswordEncoding::TooLong:
-        writeErr(QStringLiteral("The password is longer than a device takes."));
+        writeErr(QStringLiteral("the password is longer than a device takes"));
         return false;
     }
     return false;

@@ -63,9 +63,13 @@ int main(int argc, char **argv)
     const QCommandLineOption delay(QStringLiteral("delay"), QStringLiteral("Extra delay of every answer."),
                                    QStringLiteral("ms"), QStringLiteral("0"));
     const QCommandLineOption refuse(QStringLiteral("refuse"), QStringLiteral("Refuse every operation."));
-    const QCommandLineOption password(QStringLiteral("password"),
-                                      QStringLiteral("Administrator password of the active devices."),
-                                      QStringLiteral("text"), QStringLiteral("Admin12345"));
+    // The demo fleet's password is printed in the help: a technician
+    // trying the tool needs it to change anything on an active device.
+    const QString defaultPassword = QString::fromLatin1(VoskSim::FleetOptions().activePassword);
+    const QCommandLineOption password(
+        QStringLiteral("password"),
+        QStringLiteral("Administrator password of the active devices (default: %1).").arg(defaultPassword),
+        QStringLiteral("text"), defaultPassword);
     const QCommandLineOption hostAddress(QStringLiteral("host-address"),
                                          QStringLiteral("Device 0 shows and changes the interface's own address."));
     const QCommandLineOption parent(QStringLiteral("parent"),
