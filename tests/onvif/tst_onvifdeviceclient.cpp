@@ -3,12 +3,15 @@
 // challenged), and every way a call can fail.
 
 #include "fakedevice.h"
+#include "calloutcome.h"
 #include "onvif/deviceclient.h"
 
 #include <QNetworkAccessManager>
 #include <QtTest>
 
 using namespace Onvif;
+template <typename T>
+using Outcome = TestSupport::CallOutcome<T>;
 using TestSupport::FakeDevice;
 
 Q_DECLARE_METATYPE(TestSupport::FakeDevice::Auth)
@@ -44,21 +47,6 @@ QByteArray capturedBody(const QString &file)
     body.insert(body.at(firstTagEnd - 1) == '/' ? firstTagEnd - 1 : firstTagEnd, declarations);
     return body;
 }
-
-template <typename T>
-struct Outcome
-{
-    bool called = false;
-    Result<T> result;
-    DeviceClient::Callback<T> callback()
-    {
-        return [this](const Result<T> &r) {
-            called = true;
-            result = r;
-        };
-    }
-    bool wait() { return QTest::qWaitFor([this] { return called; }, 10000); }
-};
 
 } // namespace
 

@@ -5,6 +5,7 @@
 #include "onvif/deviceclient.h"
 #include "onvif/devicesession.h"
 #include "onvif/discoveryclient.h"
+#include "calloutcome.h"
 #include "onvifsim.h"
 
 #include <QNetworkAccessManager>
@@ -14,6 +15,8 @@
 #include <thread>
 
 using namespace Onvif;
+template <typename T>
+using Outcome = TestSupport::CallOutcome<T>;
 
 namespace {
 
@@ -24,21 +27,6 @@ QString simulator()
 {
     return qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH));
 }
-
-template <typename T>
-struct Outcome
-{
-    bool called = false;
-    Result<T> result;
-    DeviceClient::Callback<T> callback()
-    {
-        return [this](const Result<T> &r) {
-            called = true;
-            result = r;
-        };
-    }
-    bool wait() { return QTest::qWaitFor([this] { return called; }, 15000); }
-};
 
 DiscoveryOptions loopback(quint16 port)
 {

@@ -142,7 +142,7 @@ private:
     };
     enum class Access { PreAuth, ReadSystem, ReadSecret, Write };
 
-    // Fault shapes of the ONVIF core specification's generic faults.
+    // The generic fault shapes every ONVIF device uses (InvalidArgVal, InvalidArgs, OperationProhibited).
     static Fault invalidArgVal(const QString &subcode, const QString &reason);
     static Fault invalidArgs(const QString &reason);
     static Fault prohibited(const QString &subcode, const QString &reason);
