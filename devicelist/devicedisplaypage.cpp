@@ -251,7 +251,8 @@ void DeviceDisplayPage::onOnvifSignIn()
         m_onvif->setCredentials(credentials);
         devices = all;
     }
-    m_signIn = {int(devices.size()), 0, 0, 0};
+    m_signIn = {int(devices.size()), 0, 0, 0, 0};
+    m_signInPending = QSet<DeviceKey>(devices.cbegin(), devices.cend());
     updateSignInStatus();
     qCInfo(lcDeviceList) << "[DeviceDisplayPage] signing in to" << devices.size() << "ONVIF devices";
     m_onvif->signIn(devices);
@@ -259,8 +260,9 @@ void DeviceDisplayPage::onOnvifSignIn()
 
 void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome)
 {
-    Q_UNUSED(device)
-    if (!isSigningIn())
+    // The ONVIF side also reads devices again by itself (one heard at a new
+    // address): only the devices asked here count.
+    if (!isSigningIn() || !m_signInPending.remove(device))
         return;
     ++m_signIn.finished;
     switch (outcome.status) {
@@ -269,6 +271,9 @@ void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const Operatio
     case OperationStatus::Denied:
     case OperationStatus::Locked:
         ++m_signIn.refused;
+        break;
+    case OperationStatus::NotActivated:
+        ++m_signIn.notActivated;
         break;
     default:
         ++m_signIn.unanswered;
@@ -281,16 +286,23 @@ void DeviceDisplayPage::onSignInDone()
 {
     if (!isSigningIn())
         return;
-    const SignInProgress done = m_signIn;
+    // Done means every read under way has ended; a device asked here that
+    // was never reported on could not be read.
+    SignInProgress done = m_signIn;
+    done.unanswered += int(m_signInPending.size());
     m_signIn = {};
+    m_signInPending.clear();
     updateSignInStatus();
-    if (done.refused == 0 && done.unanswered == 0)
+    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0)
         return;
     QStringList lines;
     if (done.refused > 0)
         lines << tr("%n ONVIF device(s) refused the user name or password. Their rows say \"sign-in refused\"; "
                     "check them and sign in to them with their own password.",
                     nullptr, done.refused);
+    if (done.notActivated > 0)
+        lines << tr("%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.",
+                    nullptr, done.notActivated);
     if (done.unanswered > 0)
         lines << tr("%n ONVIF device(s) could not be read (no answer or an error).", nullptr, done.unanswered);
     notify(lines.join(QLatin1Char('\n')), true);

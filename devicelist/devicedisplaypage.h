@@ -6,6 +6,7 @@
 
 #include <QItemSelection>
 #include <QPointer>
+#include <QSet>
 #include <QModelIndex>
 #include <QUrl>
 #include <QVector>
@@ -175,7 +176,7 @@ private:
     // The sign-in under way: how many devices, how many answered and how.
     struct SignInProgress
     {
-        int total = 0, finished = 0, refused = 0, unanswered = 0;
+        int total = 0, finished = 0, refused = 0, notActivated = 0, unanswered = 0;
     };
 
     std::unique_ptr<Ui::DeviceDisplayPage> m_ui;
@@ -190,6 +191,7 @@ private:
     ProbeDialogRunner m_probeRunner;
     Notifier m_notifier;
     SignInProgress m_signIn;
+    QSet<DeviceKey> m_signInPending; // asked, not yet reported on
 };
 
 } // namespace VoskTool

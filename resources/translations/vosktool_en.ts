@@ -235,6 +235,13 @@
         <source>No ONVIF device is listed. &quot;Find by address&quot; finds devices on another subnet.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceInfoModel</name>

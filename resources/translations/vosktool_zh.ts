@@ -232,6 +232,12 @@
         <source>No ONVIF device is listed. &quot;Find by address&quot; finds devices on another subnet.</source>
         <translation>列表中没有 ONVIF 设备。“按地址查找”可找到其他子网中的设备。</translation>
     </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.</source>
+        <translation>
+            <numerusform>%n 台 ONVIF 设备尚未激活，没有可登录的用户：请先激活。</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceInfoModel</name>
