@@ -6,6 +6,7 @@
 #include "devicelist/devicecolumn.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
+#include "devicelist/onvifprobedialog.h"
 #include "devicelist/onvifsignindialog.h"
 #include "discovery/devicestore.h"
 #include "onvif/discoveryclient.h"
@@ -149,6 +150,29 @@ private Q_SLOTS:
         QVERIFY2(m_notices.first().contains(QStringLiteral("refused")), qPrintable(m_notices.first()));
         // The others keep what they were read with.
         QCOMPARE(cell(0, ColumnProtocol), QStringLiteral("ONVIF, signed in"));
+    }
+
+    void directedProbeTakesOnlyGoodInput()
+    {
+        // A reversed range is refused in the dialog and nothing is sent; a
+        // good one goes out (the discovery runs: no notice).
+        QStringList complaints;
+        m_page->setProbeDialogRunner([&complaints](OnvifProbeDialog &dialog) {
+            dialog.setText(QStringLiteral("127.61.0.4-127.61.0.1"));
+            dialog.confirmButton()->click();
+            complaints << dialog.complaint();
+            if (dialog.result() == QDialog::Accepted)
+                return dialog.result();
+            dialog.setText(QStringLiteral("127.61.0.1-127.61.0.4"));
+            dialog.confirmButton()->click();
+            return dialog.result();
+        });
+        m_notices.clear();
+        m_page->onOnvifProbe();
+        QCOMPARE(complaints.size(), 1);
+        QVERIFY(!complaints.first().isEmpty());
+        QVERIFY2(m_notices.isEmpty(), qPrintable(m_notices.join(QLatin1Char('\n'))));
+        QCOMPARE(model()->rowCount(), kDevices);
     }
 };
 
