@@ -15,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QProcess>
 
@@ -51,6 +52,29 @@ bool startSimulator(QProcess &process, int count, double drop)
         out += process.readAllStandardOutput();
     }
     return true;
+}
+
+// Processor time (user + system) so far, seconds: of this process, or of
+// another one of ours by its id.
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
+        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // utime and stime are fields 14 and 15, after the command in parentheses.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return 0;
+    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
 }
 
 // Until every device is listed or the limit: the elapsed ms, or -1.
@@ -124,26 +148,36 @@ int main(int argc, char **argv)
         QList<DeviceClient *> clients;
         int done = 0;
         int failed = 0;
+        qint64 halfAt = -1;
+        const double ownBefore = cpuSeconds();
+        const double simulatorBefore = cpuSeconds(simulator.processId());
         QElapsedTimer timer;
         timer.start();
+        const int calls = int(2 * devices.size());
+        auto answered = [&](bool ok) {
+            ++done;
+            failed += !ok;
+            if (done * 2 >= calls && halfAt < 0)
+                halfAt = timer.elapsed();
+
+        };
         for (const DiscoveredDevice &d : std::as_const(devices)) {
             auto *client = new DeviceClient(d.serviceAddress(), network, &app);
             client->setCredentials(QStringLiteral("admin"), QStringLiteral("Admin12345"));
             client->setTimeout(10000);
             clients.append(client);
-            client->getDeviceInformation([&](const Result<DeviceInformation> &r) {
-                ++done;
-                failed += !r.ok();
-            });
-            client->getNetworkInterfaces([&](const Result<QList<NetworkInterface>> &r) {
-                ++done;
-                failed += !r.ok();
-            });
+            client->getDeviceInformation([&](const Result<DeviceInformation> &r) { answered(r.ok()); });
+            client->getNetworkInterfaces([&](const Result<QList<NetworkInterface>> &r) { answered(r.ok()); });
         }
-        while (done < 2 * devices.size() && timer.elapsed() < 60000)
+        const qint64 sentAt = timer.elapsed();
+        while (done < calls && timer.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        std::printf("sign-in to %d devices (device information + interfaces each): %.2f s, %d of %d calls failed\n",
-                    int(devices.size()), timer.elapsed() / 1000.0, failed, int(2 * devices.size()));
+        std::printf("sign-in to %d devices (device information + interfaces each): %.2f s, %d of %d calls failed "
+                    "(all asked after %.2f s, half answered after %.2f s)\n",
+                    int(devices.size()), timer.elapsed() / 1000.0, failed, calls, sentAt / 1000.0,
+                    halfAt / 1000.0);
+        std::printf("  processor time: client %.2f s, simulator %.2f s\n", cpuSeconds() - ownBefore,
+                    cpuSeconds(simulator.processId()) - simulatorBefore);
     }
     simulator.terminate();
     simulator.waitForFinished(10000);
