@@ -47,7 +47,8 @@ private slots:
     void onvifDevices();
 
 private:
-    QList<DiscoveredDevice> discover(const QByteArray &interface);
+    // Up to `windows` listening windows, until all four are listed.
+    QList<DiscoveredDevice> discover(const QByteArray &interface, int windows);
 
     QTemporaryDir m_home;
     QProcess m_script;
@@ -92,7 +93,7 @@ void tst_DemoFleet::initTestCase()
     QVERIFY(at >= 0);
     m_fleetPid = out.mid(at + 4, out.indexOf('\n', at) - at - 4).toLongLong();
     QVERIFY(m_fleetPid > 0);
-    m_found = discover("lo");
+    m_found = discover("lo", 5);
 }
 
 void tst_DemoFleet::cleanupTestCase()
@@ -103,7 +104,7 @@ void tst_DemoFleet::cleanupTestCase()
     }
 }
 
-QList<DiscoveredDevice> tst_DemoFleet::discover(const QByteArray &interface)
+QList<DiscoveredDevice> tst_DemoFleet::discover(const QByteArray &interface, int windows)
 {
     DiscoveryOptions options;
     options.interfaces = {interface};
@@ -113,8 +114,10 @@ QList<DiscoveredDevice> tst_DemoFleet::discover(const QByteArray &interface)
     QSignalSpy finished(&client, &DiscoveryClient::probeFinished);
     if (!client.start())
         return {};
-    client.probe();
-    finished.wait(10000);
+    for (int i = 0; i < windows && client.devices().size() < 4; ++i) {
+        client.probe();
+        finished.wait(10000);
+    }
     return client.devices();
 }
 
@@ -131,7 +134,7 @@ void tst_DemoFleet::pinnedToLoopback()
     QCOMPARE(arguments.count("--interfaces"), 1);
 
     QCOMPARE(m_found.size(), 4);
-    QVERIFY(discover(kOther).isEmpty());
+    QVERIFY(discover(kOther, 1).isEmpty());
 }
 
 void tst_DemoFleet::onvifDevices_data()
