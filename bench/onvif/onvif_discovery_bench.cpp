@@ -15,7 +15,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QDir>
 #include <QFile>
+#include <QMap>
 #include <QNetworkAccessManager>
 #include <QProcess>
 
@@ -54,27 +56,48 @@ bool startSimulator(QProcess &process, int count, double drop)
     return true;
 }
 
-// Processor time (user + system) so far, seconds: of this process, or of
-// another one of ours by its id.
-double cpuSeconds()
+// Processor time (user + system) so far of every thread of a process of
+// ours, seconds, by "name/thread id": which thread bounds the wall-clock
+// time on an idle machine.
+QMap<QString, double> threadSeconds(qint64 pid)
 {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-        + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+    QMap<QString, double> seconds;
+    const QString tasks = QStringLiteral("/proc/%1/task").arg(pid);
+    for (const QString &tid : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(tasks + QLatin1Char('/') + tid + QStringLiteral("/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        // The name in parentheses, then utime and stime as fields 14 and 15.
+        const QByteArray text = stat.readAll();
+        const qsizetype open = text.indexOf('(');
+        const qsizetype close = text.lastIndexOf(')');
+        const QList<QByteArray> fields = text.mid(close + 2).split(' ');
+        if (open < 0 || close < open || fields.size() < 13)
+            continue;
+        const QString name = QString::fromUtf8(text.mid(open + 1, close - open - 1)) + QLatin1Char('/') + tid;
+        seconds.insert(name, double(fields.at(11).toLongLong() + fields.at(12).toLongLong())
+                                 / double(sysconf(_SC_CLK_TCK)));
+    }
+    return seconds;
 }
 
-double cpuSeconds(qint64 pid)
+// What each thread spent since `before`, the busiest first, leaving out
+// the idle ones.
+QString spentSince(const QMap<QString, double> &before, const QMap<QString, double> &after)
 {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    // utime and stime are fields 14 and 15, after the command in parentheses.
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return double(fields.at(11).toLongLong() + fields.at(12).toLongLong()) / double(sysconf(_SC_CLK_TCK));
+    QList<QPair<double, QString>> spent;
+    double total = 0;
+    for (auto it = after.begin(); it != after.end(); ++it) {
+        const double s = it.value() - before.value(it.key());
+        total += s;
+        if (s >= 0.01)
+            spent.append({s, it.key().section(QLatin1Char('/'), 0, 0)});
+    }
+    std::sort(spent.begin(), spent.end(), [](const auto &a, const auto &b) { return a.first > b.first; });
+    QStringList parts;
+    for (const auto &[s, name] : std::as_const(spent))
+        parts.append(QStringLiteral("%1 %2 s").arg(name).arg(s, 0, 'f', 2));
+    return QStringLiteral("%1 s (%2)").arg(total, 0, 'f', 2).arg(parts.join(QStringLiteral(", ")));
 }
 
 // Until every device is listed or the limit: the elapsed ms, or -1.
@@ -149,8 +172,8 @@ int main(int argc, char **argv)
         int done = 0;
         int failed = 0;
         qint64 halfAt = -1;
-        const double ownBefore = cpuSeconds();
-        const double simulatorBefore = cpuSeconds(simulator.processId());
+        const QMap<QString, double> ownBefore = threadSeconds(QCoreApplication::applicationPid());
+        const QMap<QString, double> simulatorBefore = threadSeconds(simulator.processId());
         QElapsedTimer timer;
         timer.start();
         const int calls = int(2 * devices.size());
@@ -176,8 +199,10 @@ int main(int argc, char **argv)
                     "(all asked after %.2f s, half answered after %.2f s)\n",
                     int(devices.size()), timer.elapsed() / 1000.0, failed, calls, sentAt / 1000.0,
                     halfAt / 1000.0);
-        std::printf("  processor time: client %.2f s, simulator %.2f s\n", cpuSeconds() - ownBefore,
-                    cpuSeconds(simulator.processId()) - simulatorBefore);
+        std::printf("  processor time of the client: %s\n",
+                    qPrintable(spentSince(ownBefore, threadSeconds(QCoreApplication::applicationPid()))));
+        std::printf("  processor time of the simulator: %s\n",
+                    qPrintable(spentSince(simulatorBefore, threadSeconds(simulator.processId()))));
     }
     simulator.terminate();
     simulator.waitForFinished(10000);
