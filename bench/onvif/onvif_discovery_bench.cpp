@@ -1,11 +1,13 @@
-// onvif-bench-discovery [--count N] [--runs R] [--drop P] [--no-signin]
+// onvif-bench-discovery [--count N] [--runs R] [--drop P] [--no-signin] [--table-reads]
 //
 // Starts the simulator with N ONVIF devices on loopback (all ordinary,
 // both authentication schemes), then R times: a fresh discovery client
 // probes and the time until every device is listed is taken (worst and
 // median printed). Then, unless --no-signin, one client per device reads
 // device information and network interfaces with credentials (clock read
-// first, UsernameToken) and the time until all have answered is printed.
+// first, UsernameToken) and the time until all have answered is printed;
+// with --table-reads also the default gateway and the network protocols,
+// the four reads of the device table's sign-in, all at once per device.
 // Run it inside a network namespace of its own (unshare --net) or at
 // least pinned to loopback, as it is.
 
@@ -135,7 +137,9 @@ int main(int argc, char **argv)
     const QCommandLineOption dropOption(QStringLiteral("drop"), QStringLiteral("Datagram loss."), QStringLiteral("P"),
                                         QStringLiteral("0"));
     const QCommandLineOption noSignin(QStringLiteral("no-signin"), QStringLiteral("Discovery only."));
-    parser.addOptions({countOption, runsOption, dropOption, noSignin});
+    const QCommandLineOption tableReads(QStringLiteral("table-reads"),
+                                        QStringLiteral("Sign in with the table's four reads per device."));
+    parser.addOptions({countOption, runsOption, dropOption, noSignin, tableReads});
     parser.addHelpOption();
     parser.process(app);
     const int count = parser.value(countOption).toInt();
@@ -176,7 +180,8 @@ int main(int argc, char **argv)
         const QMap<QString, double> simulatorBefore = threadSeconds(simulator.processId());
         QElapsedTimer timer;
         timer.start();
-        const int calls = int(2 * devices.size());
+        const bool fourReads = parser.isSet(tableReads);
+        const int calls = int((fourReads ? 4 : 2) * devices.size());
         auto answered = [&](bool ok) {
             ++done;
             failed += !ok;
@@ -191,13 +196,19 @@ int main(int argc, char **argv)
             clients.append(client);
             client->getDeviceInformation([&](const Result<DeviceInformation> &r) { answered(r.ok()); });
             client->getNetworkInterfaces([&](const Result<QList<NetworkInterface>> &r) { answered(r.ok()); });
+            if (fourReads) {
+                client->getNetworkDefaultGateway([&](const Result<NetworkGateway> &r) { answered(r.ok()); });
+                client->getNetworkProtocols([&](const Result<QList<NetworkProtocol>> &r) { answered(r.ok()); });
+            }
         }
         const qint64 sentAt = timer.elapsed();
         while (done < calls && timer.elapsed() < 60000)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
-        std::printf("sign-in to %d devices (device information + interfaces each): %.2f s, %d of %d calls failed "
+        std::printf("sign-in to %d devices (%s each): %.2f s, %d of %d calls failed "
                     "(all asked after %.2f s, half answered after %.2f s)\n",
-                    int(devices.size()), timer.elapsed() / 1000.0, failed, calls, sentAt / 1000.0,
+                    int(devices.size()),
+                    fourReads ? "device information, interfaces, gateway, protocols" : "device information + interfaces",
+                    timer.elapsed() / 1000.0, failed, calls, sentAt / 1000.0,
                     halfAt / 1000.0);
         std::printf("  processor time of the client: %s\n",
                     qPrintable(spentSince(ownBefore, threadSeconds(QCoreApplication::applicationPid()))));
