@@ -1,5 +1,6 @@
 #include "tools/cli/deviceformat.h"
 
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "tools/cli/terminaltext.h"
 
@@ -49,6 +50,9 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"supportsIpv6Change", bool(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE)},
         {"supportsDhcp", bool(r.capabilities & VOSK_CAP_DHCP)},
         {"supportsKeyReset", bool(r.capabilities & VOSK_CAP_KEY_RESET)},
+        // Added last: scripts that read the fields above by position keep
+        // working.
+        {"protocol", VOSK::isOnvifRecord(r) ? QStringLiteral("onvif") : QStringLiteral("vosk")},
     };
 }
 
@@ -139,9 +143,9 @@ QStringList csvValues(const VOSK_DEVICE_INFO &record)
 
 // The columns a person reads in a terminal.
 const char *const kTableKeys[] = {"serial", "type", "activated", "ipv4", "mask", "gateway",
-                                  "port", "httpPort", "dhcp", "mac", "softwareVersion"};
+                                  "port", "httpPort", "dhcp", "mac", "softwareVersion", "protocol"};
 const char *const kTableHeaders[] = {"SERIAL", "TYPE", "ACTIVATED", "IPV4", "MASK", "GATEWAY",
-                                     "PORT", "HTTP", "DHCP", "MAC", "SOFTWARE"};
+                                     "PORT", "HTTP", "DHCP", "MAC", "SOFTWARE", "PROTOCOL"};
 constexpr int kTableColumns = int(sizeof kTableKeys / sizeof kTableKeys[0]);
 
 QStringList tableCells(const VOSK_DEVICE_INFO &record)
