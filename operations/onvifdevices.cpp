@@ -54,6 +54,9 @@ struct OnvifDevices::Device
     bool again = false;      // read once more when the running job ends
     bool signedInOnce = false;
     bool gone = false;
+    // The client of a running check: a sign-in asked for meanwhile stops
+    // it rather than wait for a silent device's time-out twice.
+    QPointer<Onvif::DeviceClient> checkClient;
     // signIn() requests waiting for a sign-in that has not started yet,
     // and those the running one answers.
     int waiters = 0;
@@ -78,8 +81,9 @@ OnvifDevices::OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *pare
 
 OnvifDevices::~OnvifDevices()
 {
-    // The clients of running jobs are children of this object and go with
-    // it, without calling back.
+    // The clients of running jobs go first, without calling back: the
+    // network manager they share is a child too, and must outlive them.
+    qDeleteAll(findChildren<Onvif::DeviceClient *>(QString(), Qt::FindDirectChildrenOnly));
     m_discovery.reset();
 }
 
@@ -386,6 +390,13 @@ void OnvifDevices::enqueue(const QString &id, Job job)
             // older than what made this one.
             d->again = true;
             d->queuedSignIn = true;
+            if (d->checkClient) {
+                QPointer<Onvif::DeviceClient> check = d->checkClient;
+                QMetaObject::invokeMethod(this, [check] {
+                    if (check)
+                        check->cancelAll();
+                }, Qt::QueuedConnection);
+            }
             return;
         }
         if (d->queuedSignIn)
@@ -467,8 +478,10 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
     }
     auto *client = new Onvif::DeviceClient(service, m_network, this);
     client->setTimeout(m_timeoutMs);
+    device->checkClient = client;
     client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
         client->deleteLater();
+        device->checkClient.clear();
         if (!device->gone && users.ok() && users.value.isEmpty() && !device->record.notActivated) {
             {
                 QMutexLocker locker(&m_mutex);
