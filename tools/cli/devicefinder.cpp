@@ -9,7 +9,7 @@
 #include <QEventLoop>
 #include <QTimer>
 
-DeviceFinder::DeviceFinder(QObject *parent)
+DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
     : QObject(parent)
 {
     VOSK::registerMetaTypes();
@@ -17,6 +17,8 @@ DeviceFinder::DeviceFinder(QObject *parent)
     connect(handler, &VOSK::VoskHandler::signalDeviceOnline, this, &DeviceFinder::onOnline);
     connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, this, &DeviceFinder::onUpdate);
     connect(handler, &VOSK::VoskHandler::signalDeviceOffline, this, &DeviceFinder::onOffline);
+    if (kinds == Kinds::OursOnly)
+        return;
     // The ONVIF side reports on this thread: direct calls.
     m_onvif = std::make_unique<VoskTool::OnvifDevices>();
     connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceOnline, this, &DeviceFinder::onOnline);
@@ -35,11 +37,14 @@ DeviceFinder::~DeviceFinder()
     // The handler outlives this object (it is a process-wide singleton);
     // stopping here means no report is queued for an object that is gone.
     VOSK::VoskHandler::instance()->stop();
-    m_onvif->stop();
+    if (m_onvif)
+        m_onvif->stop();
 }
 
 void DeviceFinder::setOnvifCredentials(const VoskTool::OnvifCredentials &credentials)
 {
+    if (!m_onvif)
+        return;
     m_onvif->setCredentials(credentials);
     m_signInOnFound = !credentials.isEmpty();
 }
@@ -58,7 +63,7 @@ bool DeviceFinder::start()
     }
     // Our own protocol decides: an interface WS-Discovery cannot use costs
     // the ONVIF devices only.
-    if (m_onvif->start() && !m_probeAddresses.isEmpty())
+    if (m_onvif && m_onvif->start() && !m_probeAddresses.isEmpty())
         m_onvif->probeAddresses(m_probeAddresses);
     return true;
 }

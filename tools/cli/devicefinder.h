@@ -31,7 +31,10 @@ class DeviceFinder final : public QObject
     Q_OBJECT
 
 public:
-    explicit DeviceFinder(QObject *parent = nullptr);
+    // Which devices to listen for: both kinds, or ours only (password
+    // recovery, which ONVIF lacks).
+    enum class Kinds { All, OursOnly };
+    explicit DeviceFinder(Kinds kinds = Kinds::All, QObject *parent = nullptr);
     ~DeviceFinder() override;
 
     // Starts discovery. False (with the library's error code in
@@ -79,7 +82,7 @@ private:
     int m_waitCount = 0;
     QEventLoop *m_waitLoop = nullptr;
     int m_lastError = 0;
-    std::unique_ptr<VoskTool::OnvifDevices> m_onvif;
+    std::unique_ptr<VoskTool::OnvifDevices> m_onvif; // null for ours only
     bool m_signInOnFound = false;
     QList<QHostAddress> m_probeAddresses;
     QSet<QString> m_signingIn; // endpoint ids
