@@ -82,6 +82,7 @@ private slots:
     void cleanupTestCase();
     void setNetParams_data();
     void setNetParams();
+    void httpPortMoves();
     void activateThenAnonymousRefused();
     void passwordChangedOldRefused();
     void mixedBatch();
@@ -255,6 +256,26 @@ void tst_OnvifOperations::setNetParams()
     QCOMPARE(DeviceKey::fromRecord(row), key);
     QCOMPARE(VOSK::fieldText(row.ipv4Address), address);
     QVERIFY(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn);
+}
+
+// A new HTTP port (SetNetworkProtocols): the device answers on it at once;
+// the row reads it back from there. Nothing else is sent: the address
+// stays.
+void tst_OnvifOperations::httpPortMoves()
+{
+    const DeviceKey key = onvifKey(0);
+    NetParams params = netParamsOf(stored(key));
+    const QString address = params.ipv4Address;
+    params.httpPort = kHttpPort + 1;
+    const QVector<OperationJob> jobs{{key, params}};
+    const QVector<OperationOutcome> outcomes = run(OperationKind::SetNetParams, jobs, kPassword);
+    QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
+    OnvifTarget target;
+    QVERIFY(m_devices->target(key, &target));
+    QCOMPARE(target.serviceAddress.port(), kHttpPort + 1);
+    QCOMPARE(target.serviceAddress.host(), address);
+    QVERIFY(confirmed(jobs));
+    QCOMPARE(stored(key).httpPort, kHttpPort + 1);
 }
 
 // Factory state: activation makes the administrator; from then on the
