@@ -225,6 +225,8 @@ QVector<DeviceKey> DeviceStore::sharingIdentity(const DeviceKey &key)
 {
     const Locker locker(this);
     QVector<DeviceKey> others;
+    if (key.isOnvif())
+        return others; // its halves are not what it is known by
     for (const DeviceKey &other : m_keysByMac.value(key.mac)) {
         if (other != key)
             others.append(other);
