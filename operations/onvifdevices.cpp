@@ -323,10 +323,17 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
     }
     if (moved) {
         const QString host = service.host();
-        if (Onvif::DeviceRequests::isIPv4Address(host))
-            VOSK::setFieldText(d->record.ipv4Address, host);
-        if (!(VOSK::onvifFlags(d->record) & VOSK::OnvifSignedIn))
-            d->record.httpPort = quint16(service.port(80));
+        VOSK::setFieldText(d->record.ipv4Address,
+                           Onvif::DeviceRequests::isIPv4Address(host) ? host : QString());
+        d->record.httpPort = quint16(service.port(80));
+        // What the device holds at its new address is known once it is
+        // read there, not from its announcement: until then the cells read
+        // at the old one are empty, so that a change is not taken as
+        // applied by a device that cannot be reached where it says it is.
+        VOSK::setFieldText(d->record.ipv4Mask, QString());
+        VOSK::setFieldText(d->record.ipv4Gateway, QString());
+        d->record.addressInfoValid = 0;
+        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifSignedIn));
         changed = true;
     }
     if (!changed)

@@ -83,6 +83,7 @@ private slots:
     void setNetParams_data();
     void setNetParams();
     void httpPortMoves();
+    void outOfReachNotSeen();
     void activateThenAnonymousRefused();
     void passwordChangedOldRefused();
     void mixedBatch();
@@ -94,7 +95,7 @@ private:
                                   const QByteArray &newPassword = QByteArray());
     bool signIn(const DeviceKey &key);
     // Waits for the store to show what was sent; true when it did.
-    bool confirmed(const QVector<OperationJob> &jobs);
+    bool confirmed(const QVector<OperationJob> &jobs, int waitMs = 8000);
     static NetParams withAddress(const DeviceKey &key, const QString &address);
 
     VoskTest::Devsim m_sim;
@@ -185,7 +186,7 @@ bool tst_OnvifOperations::signIn(const DeviceKey &key)
     return ok;
 }
 
-bool tst_OnvifOperations::confirmed(const QVector<OperationJob> &jobs)
+bool tst_OnvifOperations::confirmed(const QVector<OperationJob> &jobs, int waitMs)
 {
     QVector<DeviceKey> keys;
     QVector<NetParams> sent;
@@ -195,8 +196,8 @@ bool tst_OnvifOperations::confirmed(const QVector<OperationJob> &jobs)
     }
     ChangeConfirmer confirmer;
     QSignalSpy finished(&confirmer, &ChangeConfirmer::finished);
-    confirmer.expect(keys, sent, 8000);
-    if (!finished.wait(10000))
+    confirmer.expect(keys, sent, waitMs);
+    if (!finished.wait(waitMs + 2000))
         return false;
     return std::all_of(keys.cbegin(), keys.cend(), [&](const DeviceKey &k) { return confirmer.applied(k); });
 }
@@ -276,6 +277,26 @@ void tst_OnvifOperations::httpPortMoves()
     QCOMPARE(target.serviceAddress.host(), address);
     QVERIFY(confirmed(jobs));
     QCOMPARE(stored(key).httpPort, kHttpPort + 1);
+}
+
+// A device that takes an address it cannot be reached at (another subnet)
+// announces it, and is not read there: the change was sent, and is not
+// "applied". The row shows the announced address and no cells of the old
+// one.
+void tst_OnvifOperations::outOfReachNotSeen()
+{
+    const DeviceKey key = onvifKey(3);
+    QVERIFY(signIn(key));
+    const QVector<OperationJob> jobs{{key, withAddress(key, QStringLiteral("10.99.0.3"))}};
+    m_kind->setMoveWait(1000);
+    const QVector<OperationOutcome> outcomes = run(OperationKind::SetNetParams, jobs, kPassword);
+    m_kind->setMoveWait(OnvifDeviceOperations::kMoveWaitMs);
+    QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
+    QTRY_COMPARE_WITH_TIMEOUT(VOSK::fieldText(stored(key).ipv4Address), QStringLiteral("10.99.0.3"), 5000);
+    QVERIFY(!confirmed(jobs, 1500));
+    const VOSK_DEVICE_INFO row = stored(key);
+    QVERIFY(VOSK::fieldText(row.ipv4Mask).isEmpty());
+    QVERIFY(!(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn));
 }
 
 // Factory state: activation makes the administrator; from then on the
