@@ -95,16 +95,18 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     const auto protocols = session.getNetworkProtocols();
 
     // The gateway: only with a fixed address (DHCP brings its own), and
-    // only when the device can say what it has.
+    // only when the device can say what it has. An empty one keeps the
+    // device's: a row that was never read (or not since a move) has none
+    // to show, and sending its empty cell would take the device's away.
     if (!params.dhcp && gateway.ok()) {
         const QString now = gateway.value.ipv4.isEmpty() ? QString() : gateway.value.ipv4.constFirst();
         const QString now6 = gateway.value.ipv6.isEmpty() ? QString() : gateway.value.ipv6.constFirst();
-        const bool v4 = differs(now, params.ipv4Gateway);
+        const bool v4 = !params.ipv4Gateway.trimmed().isEmpty() && differs(now, params.ipv4Gateway);
         const bool v6 = nic->ipv6 && !params.ipv6Gateway.isEmpty() && differs(now6, params.ipv6Gateway);
         if (v4 || v6) {
             Onvif::NetworkGateway wanted = gateway.value;
             if (v4)
-                wanted.ipv4 = params.ipv4Gateway.isEmpty() ? QStringList() : QStringList{params.ipv4Gateway.trimmed()};
+                wanted.ipv4 = QStringList{params.ipv4Gateway.trimmed()};
             if (v6)
                 wanted.ipv6 = QStringList{params.ipv6Gateway.trimmed()};
             const auto set = session.setNetworkDefaultGateway(wanted);
@@ -130,7 +132,11 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
 
     // The interface: DHCP, the IPv4 address and prefix, IPv6.
     const Onvif::PrefixedAddress *v4 = onvifIpv4Address(*nic);
-    const int prefix = maskPrefixLength(params.ipv4Mask);
+    // Empty cells keep the device's values, as for the gateway.
+    int prefix = maskPrefixLength(params.ipv4Mask);
+    if (params.ipv4Mask.trimmed().isEmpty() && v4)
+        prefix = v4->prefixLength;
+    const QString address = params.ipv4Address.trimmed().isEmpty() && v4 ? v4->address : params.ipv4Address.trimmed();
     Onvif::NetworkInterfaceSettings settings;
     bool sendInterface = false;
     const bool dhcpNow = nic->ipv4 && nic->ipv4->dhcp;
@@ -139,13 +145,13 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
         sendInterface = true;
     }
     if (!params.dhcp) {
-        const bool addressChanged = !v4 || differs(v4->address, params.ipv4Address);
+        const bool addressChanged = !v4 || differs(v4->address, address);
         const bool prefixChanged = prefix > 0 && (!v4 || v4->prefixLength != prefix);
         if (addressChanged || prefixChanged || sendInterface) {
-            if (prefix <= 0 || QHostAddress(params.ipv4Address.trimmed()).isNull())
+            if (prefix <= 0 || QHostAddress(address).isNull())
                 return {OperationStatus::Failed, kOnvifCodeBase + int(Onvif::ErrorKind::InvalidArgument)};
             settings.ipv4Dhcp = false;
-            settings.ipv4Manual = {{params.ipv4Address.trimmed(), prefix}};
+            settings.ipv4Manual = {{address, prefix}};
             sendInterface = true;
         }
     }
@@ -170,7 +176,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
             rebooted = true;
         }
         if (!params.dhcp)
-            service = movedAddress(service, params.ipv4Address.trimmed(), 0);
+            service = movedAddress(service, address, 0);
     }
 
     // Applied only when the device answers where it now should, with what
@@ -193,7 +199,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
                 if (n.token == nic->token)
                     now = &n;
             }
-            if (now && showsChange(*now, params.dhcp, params.ipv4Address, prefix)) {
+            if (now && showsChange(*now, params.dhcp, address, prefix)) {
                 if (OnvifDevices *devices = OnvifDevices::instance())
                     devices->noteMoved(device, service, {user, password});
                 return outcome;

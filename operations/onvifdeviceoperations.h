@@ -25,7 +25,8 @@ namespace VoskTool {
 // (SetNetworkDefaultGateway), the HTTP port (SetNetworkProtocols), then
 // DHCP, IPv4 address and prefix and, where the device reports IPv6, the
 // IPv6 address (SetNetworkInterfaces; a device port has no ONVIF
-// counterpart and is ignored). A device that answers RebootNeeded is
+// counterpart and is ignored). An empty address, mask or gateway keeps
+// the device's value: a row not read (or not since a move) shows none. A device that answers RebootNeeded is
 // rebooted (SystemReboot; the outcome says so). The call then waits, at
 // most moveWaitMs() (rebootWaitMs() after a reboot), for the device to
 // answer at its new service address with the new settings read back;

@@ -244,7 +244,7 @@ void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
         }
     }
     for (const QString &id : std::as_const(ids)) {
-        ++m_devices[id]->waiters;
+        ++m_devices.value(id)->waiters;
         ++m_signInsOutstanding;
         enqueue(id, Job::SignIn);
     }

@@ -84,6 +84,7 @@ private slots:
     void setNetParams();
     void httpPortMoves();
     void outOfReachNotSeen();
+    void emptyCellsKeepValues();
     void activateThenAnonymousRefused();
     void passwordChangedOldRefused();
     void mixedBatch();
@@ -297,6 +298,23 @@ void tst_OnvifOperations::outOfReachNotSeen()
     const VOSK_DEVICE_INFO row = stored(key);
     QVERIFY(VOSK::fieldText(row.ipv4Mask).isEmpty());
     QVERIFY(!(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn));
+}
+
+// A row without mask and gateway (not read since a move) sends nothing for
+// them: the device keeps its gateway rather than losing it to an empty cell.
+void tst_OnvifOperations::emptyCellsKeepValues()
+{
+    const DeviceKey key = onvifKey(7);
+    QVERIFY(signIn(key));
+    const QString gateway = VOSK::fieldText(stored(key).ipv4Gateway);
+    QVERIFY(!gateway.isEmpty());
+    NetParams params = netParamsOf(stored(key));
+    params.ipv4Gateway.clear();
+    params.ipv4Mask.clear();
+    QCOMPARE(int(run(OperationKind::SetNetParams, {{key, params}}, kPassword).at(0).status), int(OperationStatus::Done));
+    QVERIFY(signIn(key));
+    QCOMPARE(VOSK::fieldText(stored(key).ipv4Gateway), gateway);
+    QVERIFY(!VOSK::fieldText(stored(key).ipv4Mask).isEmpty());
 }
 
 // Factory state: activation makes the administrator; from then on the
