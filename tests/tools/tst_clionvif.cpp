@@ -146,6 +146,7 @@ void TestCliOnvif::listBesideOurs()
         QVERIFY(d[QLatin1String("serial")].toString().isEmpty());
         QVERIFY(d[QLatin1String("mac")].toString().isEmpty());
         QCOMPARE(d[QLatin1String("httpPort")].toInt(), kHttpPort);
+        QVERIFY(d[QLatin1String("port")].isNull());
         QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2);
     }
 

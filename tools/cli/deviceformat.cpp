@@ -28,6 +28,10 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
 {
     const bool info = r.addressInfoValid == 1;
     auto infoText = [info](const QString &text) { return info ? text : QString(); };
+    // ONVIF has no device port and no channel count of ours: empty (JSON
+    // null), never a 0 the device did not say.
+    const bool onvif = VOSK::isOnvifRecord(r);
+    auto ours = [onvif](int value) { return onvif ? QVariant() : QVariant(value); };
     return {
         {"serial", VOSK::fieldText(r.serialNumber)},
         {"mac", VOSK::fieldText(r.mac)},
@@ -36,13 +40,13 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"ipv4", VOSK::fieldText(r.ipv4Address)},
         {"mask", VOSK::fieldText(r.ipv4Mask)},
         {"gateway", infoText(VOSK::fieldText(r.ipv4Gateway))},
-        {"port", static_cast<int>(r.port)},
+        {"port", ours(static_cast<int>(r.port))},
         {"httpPort", static_cast<int>(r.httpPort)},
         {"dhcp", r.dhcpEnabled == 1},
         {"softwareVersion", VOSK::fieldText(r.softwareVersion)},
         {"dspVersion", VOSK::fieldText(r.dspVersion)},
         {"startTime", VOSK::fieldText(r.startTime)},
-        {"channels", static_cast<int>(r.channelCount)},
+        {"channels", ours(static_cast<int>(r.channelCount))},
         {"ipv6", infoText(VOSK::fieldText(r.ipv6Address))},
         {"ipv6Gateway", infoText(VOSK::fieldText(r.ipv6Gateway))},
         {"ipv6PrefixLength", info ? QVariant(static_cast<int>(r.ipv6PrefixLength)) : QVariant()},
