@@ -88,9 +88,18 @@ int NewPasswordRows::addTo(QGridLayout *grid, int row, int column)
     return row + 3;
 }
 
+void NewPasswordRows::setTargets(const PasswordTargets &targets)
+{
+    m_targets = targets;
+    const int length = std::max(targets.local ? kMaxPasswordBytes : 0, targets.utf8MaxCharacters);
+    for (aptui::MultiStateLineEdit *field : {m_lineEditNewPassword, m_lineEditConfirmPassword})
+        field->setMaxLength(length > 0 ? length : kMaxPasswordBytes);
+}
+
 void NewPasswordRows::showStrength(const QString &password)
 {
-    const int level = adminPasswordLevel(password, TarnGUIToolkit::GuiTextCodec());
+    const int level = m_targets.local ? adminPasswordLevel(password, TarnGUIToolkit::GuiTextCodec())
+                                      : passwordLevel(QByteArray(kAdminUserName), password.toUtf8());
     const QString words[] = {QString(), tr("Weak"), tr("Medium"), tr("Strong")};
     m_meter->showStrength(level, words[std::clamp(level, 0, 3)]);
 }
@@ -99,11 +108,13 @@ bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray 
 {
     const QString password = m_lineEditNewPassword->text();
     const NewPasswordCheck result =
-        checkNewPassword(password, m_lineEditConfirmPassword->text(), TarnGUIToolkit::GuiTextCodec());
+        checkNewPassword(password, m_lineEditConfirmPassword->text(), TarnGUIToolkit::GuiTextCodec(), m_targets);
     QString text;
     bool tall = false;
     switch (result) {
     case NewPasswordCheck::Accepted:
+        if (!m_targets.local)
+            return encodeUtf8Password(password, m_targets.utf8MaxCharacters, bytes) == PasswordEncoding::Ok;
         return encodePassword(password, TarnGUIToolkit::GuiTextCodec(), bytes) == PasswordEncoding::Ok;
     case NewPasswordCheck::Empty:
         if (wording == Wording::ResetDialogs)
@@ -117,7 +128,11 @@ bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray 
         text = tr("The password contains a character that cannot be sent to the device.");
         break;
     case NewPasswordCheck::TooLong:
-        text = tr("The password is too long: at most 16 bytes.");
+        // Our devices' limit is the stricter one wherever they are among
+        // the targets.
+        text = m_targets.local ? tr("The password is too long: at most 16 bytes.")
+                               : tr("The password is too long: at most %1 characters.")
+                                     .arg(m_targets.utf8MaxCharacters);
         break;
     case NewPasswordCheck::TooWeak:
         tall = true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "netparam/rules/passwordpolicy.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
@@ -54,14 +56,20 @@ public:
     QLabel *confirmPasswordHint() const { return m_labelHintConfirmPassword; }
     QLabel *levelText() const { return m_labelLevel; }
 
+    // Which devices the password goes to (ours by default): sets the
+    // fields' length to the longest any of them takes, and what check()
+    // and showStrength() rate against.
+    void setTargets(const PasswordTargets &targets);
+
     // Rates the text against "admin" and shows bars and word.
     void showStrength(const QString &password);
 
     // The acceptance checks in their order: empty (the focus moves to the
     // new password), mismatch, a character the 8-bit conversion cannot
-    // carry, more than 16 bytes, too weak (the tall policy bubble). Reports
-    // the first failure through `report` and returns false; on success
-    // fills `bytes` with the converted password.
+    // carry, too long for a target, too weak (the tall policy bubble).
+    // Reports the first failure through `report` and returns false; on
+    // success fills `bytes` with the password as our devices take it (as
+    // UTF-8 when only devices that take UTF-8 are targets).
     bool check(Wording wording, const Reporter &report, QByteArray *bytes);
     // Empties both fields (which resets the meter) and clears their marks.
     void clear();
@@ -85,6 +93,7 @@ private:
     QLabel *m_labelLevel;
     QLabel *m_labelHintLevel;
     std::unique_ptr<aptui::PasswordStrengthMeter> m_meter;
+    PasswordTargets m_targets;
 };
 
 // Clears a field's error mark: state Normal and an empty hint label.

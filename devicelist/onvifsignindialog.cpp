@@ -1,5 +1,7 @@
 #include "devicelist/onvifsignindialog.h"
 
+#include "operations/onvifdevices.h"
+
 #include <QButtonGroup>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -14,7 +16,7 @@ namespace {
 // The standard's own default administrator, and what most devices of every
 // maker ship with; the user changes it where a site differs.
 const char kDefaultUserName[] = "admin";
-constexpr int kMaxFieldLength = 64;
+constexpr int kMaxUserNameLength = 64;
 
 } // namespace
 
@@ -33,11 +35,11 @@ OnvifSignInDialog::OnvifSignInDialog(int checkedOnvif, QWidget *parent)
 
     m_lineEditUserName = new QLineEdit(QLatin1String(kDefaultUserName), centre);
     m_lineEditUserName->setObjectName(QStringLiteral("m_lineEditUserName"));
-    m_lineEditUserName->setMaxLength(kMaxFieldLength);
+    m_lineEditUserName->setMaxLength(kMaxUserNameLength);
     m_lineEditPassword = new QLineEdit(centre);
     m_lineEditPassword->setObjectName(QStringLiteral("m_lineEditPassword"));
     m_lineEditPassword->setEchoMode(QLineEdit::Password);
-    m_lineEditPassword->setMaxLength(kMaxFieldLength);
+    m_lineEditPassword->setMaxLength(OnvifCredentials::kMaxPasswordLength);
     m_lineEditPassword->setContextMenuPolicy(Qt::NoContextMenu);
     m_lineEditPassword->installEventFilter(this);
 

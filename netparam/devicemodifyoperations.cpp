@@ -87,7 +87,7 @@ void DeviceModifyPage::setBusy(bool busy)
 
 void DeviceModifyPage::modifySingle()
 {
-    QByteArray password;
+    PasswordBytes password;
     if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
         return;
     const DeviceInfo device = m_selection.first();
@@ -105,7 +105,7 @@ void DeviceModifyPage::modifySingle()
 
 void DeviceModifyPage::activateSingle()
 {
-    QByteArray password;
+    PasswordBytes password;
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     const DeviceInfo device = m_selection.first();
@@ -115,7 +115,7 @@ void DeviceModifyPage::activateSingle()
 }
 
 void DeviceModifyPage::startSingle(OperationKind kind, const DeviceInfo &device, const OperationJob &job,
-                                   const QByteArray &password)
+                                   const PasswordBytes &password)
 {
     if (m_runner->isRunning())
         return;
@@ -183,7 +183,7 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
 
 void DeviceModifyPage::modifyBatch()
 {
-    QByteArray password;
+    PasswordBytes password;
     if (!passwordBytes(m_lineEditAdminPassword, m_labelHintAdimaPassword, &password))
         return;
     const BatchSettings settings = m_netParaPage->batchSettings();
@@ -213,7 +213,7 @@ void DeviceModifyPage::modifyBatch()
 
 void DeviceModifyPage::activateBatch()
 {
-    QByteArray password;
+    PasswordBytes password;
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     const QVector<DeviceInfo> devices = m_selection;
@@ -229,7 +229,7 @@ void DeviceModifyPage::activateBatch()
 }
 
 void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices, const QVector<OperationJob> &jobs,
-                                const QByteArray &password)
+                                const PasswordBytes &password)
 {
     const bool activation = kind == OperationKind::Activate;
     QHash<DeviceKey, QString> notes;
@@ -288,7 +288,7 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
 }
 
 QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, const QVector<OperationJob> &jobs,
-                                                            const QByteArray &password, QHash<DeviceKey, bool> *applied)
+                                                            const PasswordBytes &password, QHash<DeviceKey, bool> *applied)
 {
     const int total = int(jobs.size());
     auto progressText = [](int done, int all) { return QStringLiteral("%1 / %2").arg(done).arg(all); };

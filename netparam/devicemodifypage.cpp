@@ -14,6 +14,7 @@
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/changeconfirmer.h"
+#include "operations/onvifdevices.h"
 #include "aptui/identityquestion.h"
 
 #include <QFrame>
@@ -25,6 +26,7 @@
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cstring>
 
 namespace VoskTool {
@@ -376,6 +378,8 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
     }
     m_netParaPage->enableAllFields();
     m_labelOnvifNote->hide();
+    m_selection = struDeviceInfo;
+    applyPasswordTargets();
     switch (modifyPageType) {
     case ModifySingle:
         m_selection = struDeviceInfo;
@@ -446,20 +450,60 @@ void DeviceModifyPage::message(int kind, const QString &text, aptui::MultiStateL
     m_messenger(msg);
 }
 
-bool DeviceModifyPage::passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, QByteArray *bytes)
+PasswordTargets DeviceModifyPage::passwordTargets() const
 {
-    switch (encodePassword(field->text(), TarnGUIToolkit::GuiTextCodec(), bytes)) {
+    PasswordTargets targets;
+    targets.local = false;
+    for (const DeviceInfo &device : m_selection) {
+        if (device.endpointId.isEmpty())
+            targets.local = true;
+        else
+            targets.utf8MaxCharacters = OnvifCredentials::kMaxPasswordLength;
+    }
+    if (m_selection.isEmpty())
+        targets.local = true;
+    return targets;
+}
+
+void DeviceModifyPage::applyPasswordTargets()
+{
+    const PasswordTargets targets = passwordTargets();
+    // The longest any device of the selection takes: a longer password
+    // for ONVIF rows must not be cut short by our protocol's 16 bytes.
+    // Where both kinds are checked, the check below refuses what ours
+    // cannot take, with a message instead of a silent cut.
+    m_lineEditAdminPassword->setMaxLength(std::max(targets.local ? kPasswordLength : 0, targets.utf8MaxCharacters));
+    m_passwordRows->setTargets(targets);
+}
+
+bool DeviceModifyPage::passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, PasswordBytes *bytes)
+{
+    const PasswordTargets targets = passwordTargets();
+    const QString text = field->text();
+    PasswordEncoding encoding = PasswordEncoding::Ok;
+    if (targets.local)
+        encoding = encodePassword(text, TarnGUIToolkit::GuiTextCodec(), &bytes->local);
+    // ONVIF devices take the standard's UTF-8, whatever the interface's
+    // conversion: the same text then matches on the device.
+    if (encoding == PasswordEncoding::Ok && targets.utf8MaxCharacters > 0)
+        encoding = encodeUtf8Password(text, targets.utf8MaxCharacters, &bytes->utf8);
+    switch (encoding) {
     case PasswordEncoding::Ok:
         return true;
     case PasswordEncoding::NotRepresentable:
         message(MessageError,
                 tr("The password contains a character that cannot be sent to the device. Please use other characters."),
                 field, hint, true);
-        return false;
+        break;
     case PasswordEncoding::TooLong:
-        message(MessageError, tr("The password is too long: the device takes at most 16 bytes."), field, hint);
-        return false;
+        if (targets.local)
+            message(MessageError, tr("The password is too long: the device takes at most 16 bytes."), field, hint);
+        else
+            message(MessageError, tr("The password is too long: ONVIF devices take at most %1 characters.")
+                                      .arg(targets.utf8MaxCharacters), field, hint);
+        break;
     }
+    bytes->wipe();
     return false;
 }
 

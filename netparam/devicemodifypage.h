@@ -3,6 +3,7 @@
 #include "discovery/modifypage.h"
 #include "discovery/deviceinfo.h"
 #include "netparam/panemessage.h"
+#include "netparam/rules/passwordpolicy.h"
 #include "operations/netparams.h"
 #include "operations/operationrunner.h"
 
@@ -140,9 +141,15 @@ private:
 
     void message(int kind, const QString &text, aptui::MultiStateLineEdit *field = nullptr,
                  QLabel *hint = nullptr, bool tall = false);
-    // The typed password as bytes for the library; false (reported on the
-    // field) when it cannot be sent as typed.
-    bool passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, QByteArray *bytes);
+    // Which devices of the selection a typed password goes to: ours take
+    // the interface's 8-bit conversion and 16 bytes, ONVIF ones UTF-8 and
+    // OnvifCredentials::kMaxPasswordLength characters. Sets the password
+    // fields' lengths to match.
+    PasswordTargets passwordTargets() const;
+    void applyPasswordTargets();
+    // The typed password as each kind of the selection takes it; false
+    // (reported on the field) when it cannot be sent as typed.
+    bool passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, PasswordBytes *bytes);
 
     void modifySingle();
     void modifyBatch();
@@ -154,7 +161,7 @@ private:
                        aptui::MultiStateLineEdit *field, QLabel *hint);
     // One device, off the GUI thread; the pane is busy until its bubble.
     void startSingle(OperationKind kind, const DeviceInfo &device, const OperationJob &job,
-                     const QByteArray &password);
+                     const PasswordBytes &password);
     void finishSingle(OperationKind kind, DeviceInfo device, const OperationOutcome &outcome, int confirmed);
     void setBusy(bool busy);
     // A batch: runs the jobs behind the waiting dialog (Cancel skips the
@@ -162,11 +169,11 @@ private:
     // words every device's result, and shows the list, again for the
     // failed and cancelled devices as long as "Retry failed" is pressed.
     void runBatch(OperationKind kind, QVector<DeviceInfo> devices, const QVector<OperationJob> &jobs,
-                  const QByteArray &password);
+                  const PasswordBytes &password);
     // Runs the jobs behind the waiting dialog; their outcomes in order, and
     // for each success of new parameters whether the device reported them.
     QVector<OperationOutcome> runBehindDialog(OperationKind kind, const QVector<OperationJob> &jobs,
-                                              const QByteArray &password, QHash<DeviceKey, bool> *applied);
+                                              const PasswordBytes &password, QHash<DeviceKey, bool> *applied);
     int showResults(const QVector<DeviceInfo> &devices, const QHash<DeviceKey, QString> &notes, bool activation);
 
     PaneMessenger m_messenger;

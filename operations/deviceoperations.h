@@ -63,6 +63,10 @@ public:
 
     // A short name of the kind for logs ("vosk").
     virtual QString kindName() const = 0;
+    // Whether the passwords given to this kind are UTF-8 (an open
+    // standard's encoding) rather than the front end's 8-bit conversion
+    // (our protocol's); OperationRunner hands each kind its own bytes.
+    virtual bool takesUtf8Passwords() const { return false; }
     // Whether this kind answers for the device (asked by DeviceKinds; the
     // discovery library's kind answers for every device of the store).
     virtual bool handles(const DeviceKey &device) const = 0;

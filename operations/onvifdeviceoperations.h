@@ -56,6 +56,7 @@ public:
     static constexpr int kRebootWaitMs = 30000;
 
     QString kindName() const override;
+    bool takesUtf8Passwords() const override { return true; }
     bool handles(const DeviceKey &device) const override;
     OperationOutcome setNetParams(const DeviceKey &device, const QByteArray &password,
                                   const NetParams &params) override;

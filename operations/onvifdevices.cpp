@@ -44,6 +44,9 @@ struct OnvifDevices::Device
     QString id;
     QUrl service;
     bool factory = false;
+    // Its own credentials were refused at its last sign-in: the next ones
+    // for all devices take their place.
+    bool ownRefused = false;
     // Owner thread only.
     VOSK_DEVICE_INFO record;
     bool factoryScope = false;
@@ -122,6 +125,15 @@ void OnvifDevices::setCredentials(const OnvifCredentials &credentials)
 {
     QMutexLocker locker(&m_mutex);
     m_common = credentials;
+    // A user who signs in "for every device" means every device: own
+    // credentials the device refused would otherwise shadow the right
+    // common ones for good. Own credentials that worked stay.
+    for (const std::shared_ptr<Device> &d : std::as_const(m_devices)) {
+        if (d->ownRefused) {
+            m_own.remove(d->id);
+            d->ownRefused = false;
+        }
+    }
 }
 
 void OnvifDevices::setCredentials(const DeviceKey &device, const OnvifCredentials &credentials)
@@ -133,6 +145,8 @@ void OnvifDevices::setCredentials(const DeviceKey &device, const OnvifCredential
         m_own.remove(device.endpointId);
     else
         m_own.insert(device.endpointId, credentials);
+    if (const std::shared_ptr<Device> d = m_devices.value(device.endpointId))
+        d->ownRefused = false;
 }
 
 OnvifCredentials OnvifDevices::credentialsLocked(const QString &id) const
@@ -600,7 +614,7 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
     client->setCredentials(credentials.username, QString::fromUtf8(credentials.password));
     auto reads = std::make_shared<SignInReads>();
     const QString host = service.host();
-    auto collected = [this, device, client, reads, host] {
+    auto collected = [this, device, client, reads, host, credentials] {
         if (--reads->pending > 0)
             return;
         if (reads->info.ok()) {
@@ -610,6 +624,7 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
             {
                 QMutexLocker locker(&m_mutex);
                 device->factory = false;
+                device->ownRefused = false;
             }
             report(device, VOSK_EVENT_UPDATED);
             finishSignIn(device, OperationOutcome::done());
@@ -626,12 +641,17 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
         // Refused: a device in factory state refuses every user, but lets
         // anyone read its (empty) user list.
         client->clearCredentials();
-        client->getUsers([this, device, client, failure](const Onvif::Result<QList<Onvif::User>> &users) {
+        client->getUsers([this, device, client, failure, credentials](const Onvif::Result<QList<Onvif::User>> &users) {
             client->deleteLater();
             const bool factory = users.ok();
             {
                 QMutexLocker locker(&m_mutex);
                 device->factory = factory;
+                // Only the device's own credentials, and only those this
+                // sign-in used (the user may have given others meanwhile).
+                const auto own = m_own.constFind(device->id);
+                device->ownRefused = !factory && own != m_own.cend() && own->username == credentials.username
+                    && own->password == credentials.password;
             }
             quint8 flags = VOSK::onvifFlags(device->record);
             if (factory) {

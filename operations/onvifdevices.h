@@ -30,8 +30,13 @@ namespace VoskTool {
 // written to a file, a setting or a log.
 struct OnvifCredentials
 {
+    // The longest password the ONVIF side takes, in characters as typed;
+    // it goes to the device as UTF-8, the standard's encoding. One limit
+    // for the sign-in dialog and the pane's forms of ONVIF rows.
+    static constexpr int kMaxPasswordLength = 64;
+
     QString username;
-    QByteArray password;
+    QByteArray password; // UTF-8
     bool isEmpty() const { return username.isEmpty(); }
 };
 

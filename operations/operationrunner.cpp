@@ -15,23 +15,26 @@ namespace VoskTool {
 struct OperationRunner::Shared
 {
     OperationKind kind = OperationKind::SetNetParams;
-    QByteArray password;
-    QByteArray newPassword;
+    PasswordBytes password;
+    PasswordBytes newPassword;
     std::atomic<bool> cancelled{false};
 
     ~Shared()
     {
-        password.fill('\0');
-        newPassword.fill('\0');
+        password.wipe();
+        newPassword.wipe();
     }
 };
 
 namespace {
 
-OperationOutcome perform(OperationKind kind, const OperationJob &job, const QByteArray &password,
-                         const QByteArray &newPassword)
+OperationOutcome perform(OperationKind kind, const OperationJob &job, const PasswordBytes &passwords,
+                         const PasswordBytes &newPasswords)
 {
     const std::shared_ptr<DeviceOperations> operations = DeviceKinds::instance().operationsFor(job.device);
+    const bool utf8 = operations->takesUtf8Passwords();
+    const QByteArray &password = utf8 ? passwords.utf8 : passwords.local;
+    const QByteArray &newPassword = utf8 ? newPasswords.utf8 : newPasswords.local;
     switch (kind) {
     case OperationKind::SetNetParams:
         return operations->setNetParams(job.device, password, job.params);
@@ -71,6 +74,12 @@ bool OperationRunner::isCancelled() const
 
 bool OperationRunner::start(OperationKind kind, const QVector<OperationJob> &jobs, const QByteArray &password,
                             const QByteArray &newPassword)
+{
+    return start(kind, jobs, PasswordBytes::same(password), PasswordBytes::same(newPassword));
+}
+
+bool OperationRunner::start(OperationKind kind, const QVector<OperationJob> &jobs, const PasswordBytes &password,
+                            const PasswordBytes &newPassword)
 {
     if (m_running)
         return false;

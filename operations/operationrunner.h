@@ -21,6 +21,23 @@ struct OperationJob
     NetParams params; // SetNetParams only: the whole block to send
 };
 
+// A password as each kind of device takes it: `local` in the front end's
+// 8-bit conversion (our protocol), `utf8` for the kinds that take UTF-8
+// (DeviceOperations::takesUtf8Passwords(), the ONVIF devices). The two
+// differ only for non-ASCII text where the conversion is not UTF-8.
+struct PasswordBytes
+{
+    QByteArray local;
+    QByteArray utf8;
+
+    static PasswordBytes same(const QByteArray &bytes) { return {bytes, bytes}; }
+    void wipe()
+    {
+        local.fill('\0');
+        utf8.fill('\0');
+    }
+};
+
 // Runs one kind of operation on a list of devices off the calling thread:
 // up to maxInFlight() operations at once on a thread pool of its own, each
 // through the DeviceOperations of its device's kind (DeviceKinds), so
@@ -57,6 +74,9 @@ public:
     // A run of no job finishes at once (finished() still comes, queued).
     bool start(OperationKind kind, const QVector<OperationJob> &jobs, const QByteArray &password,
                const QByteArray &newPassword = QByteArray());
+    // The same, each device given the bytes of its kind (see PasswordBytes).
+    bool start(OperationKind kind, const QVector<OperationJob> &jobs, const PasswordBytes &password,
+               const PasswordBytes &newPassword = PasswordBytes());
     void cancel();
     bool isRunning() const { return m_running; }
     bool isCancelled() const;

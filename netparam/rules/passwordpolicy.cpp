@@ -1,6 +1,7 @@
 #include "netparam/rules/passwordpolicy.h"
 
 #include <QTextCodec>
+#include <QVector>
 
 #include <algorithm>
 
@@ -51,6 +52,17 @@ PasswordEncoding encodePassword(const QString &text, QTextCodec *codec, QByteArr
     return PasswordEncoding::Ok;
 }
 
+PasswordEncoding encodeUtf8Password(const QString &text, int maxCharacters, QByteArray *bytes)
+{
+    if (!text.isValidUtf16())
+        return PasswordEncoding::NotRepresentable;
+    if (text.size() > maxCharacters)
+        return PasswordEncoding::TooLong;
+    if (bytes)
+        *bytes = text.toUtf8();
+    return PasswordEncoding::Ok;
+}
+
 int adminPasswordLevel(const QString &text, QTextCodec *codec)
 {
     if (!codec)
@@ -61,19 +73,29 @@ int adminPasswordLevel(const QString &text, QTextCodec *codec)
 NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation,
                                   QTextCodec *codec)
 {
+    return checkNewPassword(newPassword, confirmation, codec, PasswordTargets());
+}
+
+NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation, QTextCodec *codec,
+                                  const PasswordTargets &targets)
+{
     if (newPassword.isEmpty())
         return NewPasswordCheck::Empty;
     if (newPassword != confirmation)
         return NewPasswordCheck::Mismatch;
-    switch (encodePassword(newPassword, codec, nullptr)) {
-    case PasswordEncoding::NotRepresentable:
+    QVector<PasswordEncoding> encodings;
+    if (targets.local)
+        encodings.append(encodePassword(newPassword, codec, nullptr));
+    if (targets.utf8MaxCharacters > 0)
+        encodings.append(encodeUtf8Password(newPassword, targets.utf8MaxCharacters, nullptr));
+    if (encodings.contains(PasswordEncoding::NotRepresentable))
         return NewPasswordCheck::NotRepresentable;
-    case PasswordEncoding::TooLong:
+    if (encodings.contains(PasswordEncoding::TooLong))
         return NewPasswordCheck::TooLong;
-    case PasswordEncoding::Ok:
-        break;
-    }
-    if (adminPasswordLevel(newPassword, codec) == 0)
+    const int level = targets.local || targets.utf8MaxCharacters <= 0
+        ? adminPasswordLevel(newPassword, codec)
+        : passwordLevel(QByteArray(kAdminUserName), newPassword.toUtf8());
+    if (level == 0)
         return NewPasswordCheck::TooWeak;
     return NewPasswordCheck::Accepted;
 }

@@ -41,6 +41,12 @@ enum class PasswordEncoding {
 // null means the locale's codec). Fills `bytes` only when the result is Ok.
 PasswordEncoding encodePassword(const QString &text, QTextCodec *codec, QByteArray *bytes);
 
+// Converts a typed password to UTF-8, the encoding of open standards such
+// as ONVIF, for devices that take up to `maxCharacters` characters as typed.
+// NotRepresentable for text that is not valid UTF-16 (a lone surrogate
+// would turn into a replacement character). Fills `bytes` only when Ok.
+PasswordEncoding encodeUtf8Password(const QString &text, int maxCharacters, QByteArray *bytes);
+
 // The level of a typed password against "admin", rated on its converted bytes.
 int adminPasswordLevel(const QString &text, QTextCodec *codec);
 
@@ -56,5 +62,16 @@ enum class NewPasswordCheck {
 };
 NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation,
                                   QTextCodec *codec);
+// Which devices a new password goes to: ours (the 8-bit conversion, at most
+// kMaxPasswordBytes), UTF-8 ones (at most `utf8MaxCharacters`), or both, in
+// which case it must suit both. The level is rated on the bytes our devices
+// would get when they are among them, else on the UTF-8 bytes.
+struct PasswordTargets
+{
+    bool local = true;
+    int utf8MaxCharacters = 0; // 0: no device that takes UTF-8
+};
+NewPasswordCheck checkNewPassword(const QString &newPassword, const QString &confirmation, QTextCodec *codec,
+                                  const PasswordTargets &targets);
 
 } // namespace VoskTool

@@ -16,6 +16,8 @@ private Q_SLOTS:
     void level();
     void check_data();
     void check();
+    void targets_data();
+    void targets();
     void encoding_data();
     void encoding();
     void meter_data();
@@ -86,6 +88,49 @@ void tst_PasswordPolicy::check()
     QTextCodec *latin1 = QTextCodec::codecForName("ISO-8859-1");
     QVERIFY(latin1);
     QCOMPARE(int(checkNewPassword(newPassword, confirmation, latin1)), result);
+}
+
+// A password for our devices, for devices that take UTF-8 (ONVIF, 64
+// characters), or for both at once: each kind's limits, the stricter wins.
+void tst_PasswordPolicy::targets_data()
+{
+    QTest::addColumn<bool>("local");
+    QTest::addColumn<int>("utf8Max");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<int>("result");
+
+    const QString seventeen = QStringLiteral("Abcdefgh123456789");
+    QTest::newRow("ours, 17 bytes") << true << 0 << seventeen << int(NewPasswordCheck::TooLong);
+    QTest::newRow("utf8, 17 characters") << false << 64 << seventeen << int(NewPasswordCheck::Accepted);
+    QTest::newRow("both, 17 characters") << true << 64 << seventeen << int(NewPasswordCheck::TooLong);
+    QTest::newRow("utf8, 64 characters") << false << 64 << QString(seventeen + QString(47, QLatin1Char('x')))
+                                         << int(NewPasswordCheck::Accepted);
+    QTest::newRow("utf8, 65 characters") << false << 64 << QString(seventeen + QString(48, QLatin1Char('x')))
+                                         << int(NewPasswordCheck::TooLong);
+    // UTF-8 carries what the 8-bit conversion cannot.
+    QTest::newRow("utf8, chinese") << false << 64 << QStringLiteral("abcd1234\u4e2d") << int(NewPasswordCheck::Accepted);
+    QTest::newRow("both, chinese") << true << 64 << QStringLiteral("abcd1234\u4e2d")
+                                   << int(NewPasswordCheck::NotRepresentable);
+    QTest::newRow("utf8, lone surrogate") << false << 64 << (QStringLiteral("abcd1234") + QChar(0xd800))
+                                          << int(NewPasswordCheck::NotRepresentable);
+    QTest::newRow("utf8, weak") << false << 64 << QStringLiteral("12345678") << int(NewPasswordCheck::TooWeak);
+}
+
+void tst_PasswordPolicy::targets()
+{
+    QFETCH(bool, local);
+    QFETCH(int, utf8Max);
+    QFETCH(QString, password);
+    QFETCH(int, result);
+    PasswordTargets targets;
+    targets.local = local;
+    targets.utf8MaxCharacters = utf8Max;
+    QCOMPARE(int(checkNewPassword(password, password, QTextCodec::codecForName("ISO-8859-1"), targets)), result);
+    QByteArray bytes;
+    if (!local && result == int(NewPasswordCheck::Accepted)) {
+        QCOMPARE(encodeUtf8Password(password, utf8Max, &bytes), PasswordEncoding::Ok);
+        QCOMPARE(bytes, password.toUtf8());
+    }
 }
 
 void tst_PasswordPolicy::encoding_data()

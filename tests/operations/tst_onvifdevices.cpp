@@ -82,6 +82,7 @@ private slots:
     void signIn_data();
     void signIn();
     void ownCredentialsRetried();
+    void signInForAllReplacesRefusedOwnCredentials();
     void byeTakesTheRowAway();
 
 private:
@@ -227,6 +228,39 @@ void tst_OnvifDevices::ownCredentialsRetried()
     const quint8 flags = VOSK::onvifFlags(*m_rows.device(5));
     QVERIFY(flags & VOSK::OnvifSignedIn);
     QVERIFY(!(flags & VOSK::OnvifSignInRefused));
+}
+
+// A device given a wrong password of its own, then "for every device" the
+// right one: the refused own credentials give way, those that worked stay.
+void tst_OnvifDevices::signInForAllReplacesRefusedOwnCredentials()
+{
+    const DeviceKey refused = m_rows.key(5), worked = m_rows.key(0);
+    m_devices->setCredentials(refused, {QStringLiteral("admin"), QByteArrayLiteral("Wrong-Passw0rd")});
+    m_devices->setCredentials(worked, {QStringLiteral("admin"), kPassword.toUtf8()});
+    m_outcomes.clear();
+    int done = m_done;
+    m_devices->signIn({refused, worked});
+    QTRY_COMPARE_WITH_TIMEOUT(m_done, done + 1, 10000);
+    QCOMPARE(int(m_outcomes.value(refused).status), int(OperationStatus::Denied));
+    QCOMPARE(int(m_outcomes.value(worked).status), int(OperationStatus::Done));
+
+    m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
+    m_outcomes.clear();
+    done = m_done;
+    m_devices->signIn({refused});
+    QTRY_COMPARE_WITH_TIMEOUT(m_done, done + 1, 10000);
+    QCOMPARE(int(m_outcomes.value(refused).status), int(OperationStatus::Done));
+    QVERIFY(!(VOSK::onvifFlags(*m_rows.device(5)) & VOSK::OnvifSignInRefused));
+
+    // The next credentials for all reach the once refused device; the one
+    // whose own worked keeps them.
+    m_devices->setCredentials({QStringLiteral("admin"), QByteArrayLiteral("Next-Passw0rd")});
+    OnvifTarget target;
+    QVERIFY(m_devices->target(refused, &target));
+    QCOMPARE(target.credentials.password, QByteArrayLiteral("Next-Passw0rd"));
+    QVERIFY(m_devices->target(worked, &target));
+    QCOMPARE(target.credentials.password, kPassword.toUtf8());
+    m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
 }
 
 // Bye at the simulator's stop: every row goes offline.

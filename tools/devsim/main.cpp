@@ -166,7 +166,9 @@ int main(int argc, char **argv)
     onvifOptions.seed = options.seed;
     onvifOptions.interfaces = options.interfaces;
     onvifOptions.drop = options.drop;
-    onvifOptions.adminPassword = options.activePassword;
+    // The same text, each kind in its own encoding: our devices take the
+    // 8-bit bytes, ONVIF devices the standard's UTF-8.
+    onvifOptions.adminPassword = parser.value(password).toUtf8();
     options.hostAddress = parser.isSet(hostAddress);
     options.legacy = parser.isSet(legacy);
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
