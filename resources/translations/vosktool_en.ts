@@ -405,6 +405,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>The password is too long: ONVIF devices take at most %1 characters.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Sorry, please select the equipment.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -910,6 +914,10 @@
     </message>
     <message>
         <source>The password is too long: at most 16 bytes.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The password is too long: at most %1 characters.</source>
         <translation type="unfinished"></translation>
     </message>
     <message>

@@ -401,6 +401,10 @@
         <translation>密码过长：设备最多接受 16 个字节。</translation>
     </message>
     <message>
+        <source>The password is too long: ONVIF devices take at most %1 characters.</source>
+        <translation>密码过长：ONVIF 设备最多接受 %1 个字符。</translation>
+    </message>
+    <message>
         <source>Sorry, please select the equipment.</source>
         <translation>抱歉，请选择设备。</translation>
     </message>
@@ -905,6 +909,10 @@
     <message>
         <source>The password is too long: at most 16 bytes.</source>
         <translation>密码过长：最多16个字节。</translation>
+    </message>
+    <message>
+        <source>The password is too long: at most %1 characters.</source>
+        <translation>密码过长：最多%1个字符。</translation>
     </message>
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
