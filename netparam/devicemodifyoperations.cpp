@@ -212,6 +212,12 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
             device.result = words.translated();
             keepResult();
         }
+        // A wrong old password is that field's fault, while it is shown.
+        if (kind == OperationKind::ChangePassword && outcome.status == OperationStatus::Denied
+            && !m_frameChangePassword->isHidden()) {
+            message(MessageError, words.translated(), m_lineEditOldPassword, m_labelHintOldPassword);
+            return;
+        }
         message(MessageError, words.translated());
         return;
     }

@@ -277,6 +277,7 @@ private Q_SLOTS:
         fill(QStringLiteral("Wrong#1234"), QStringLiteral("Other#2026"), QStringLiteral("Other#2026"));
         confirm();
         QTRY_COMPARE_WITH_TIMEOUT(m_messages, QStringList{QStringLiteral("The old password is not correct.")}, 10000);
+        QCOMPARE(m_markedField, QStringLiteral("m_lineEditOldPassword"));
         QVERIFY2(!changeFrame()->isHidden(), "the typed passwords stay for another try");
         QCOMPARE(passwordHash(record(index)), hash);
         QVERIFY(passwordWorks(record(index), "Change#2026"));
