@@ -196,15 +196,25 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(statePath(m_restoreSeed)));
     }
 
-    // Config Export and Config Reset of the chosen device: its key file,
-    // the service's answer to it, the reset sent to it alone.
+    // Config Export and Config Reset with both devices of one serial number
+    // checked, the chosen one first: its key file, the service's answer to
+    // it, the reset sent to it alone; the second is refused in both phases
+    // before anything is asked of it (one key file, one answer per serial
+    // number).
     void batchReset()
     {
         const WireRecord chosen = device0(m_keySeed + 1000);
+        const WireRecord other = device0(m_keySeed);
         const QString answers = m_dir.filePath(QStringLiteral("answers"));
-        runConfigExport(m_host.get(), {keyOf(chosen)});
-        QCOMPARE(m_messages, QStringList{QStringLiteral("Exported")});
-        QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), resetWorkingFolder(),
+        const QDir work(resetWorkingFolder());
+        runConfigExport(m_host.get(), {keyOf(chosen), keyOf(other)});
+        QCOMPARE(m_messages, QStringList{QStringLiteral("Part failed.Please check\"out_error\" file")});
+        QFile outError(work.filePath(QStringLiteral("out_error.txt")));
+        QVERIFY(outError.open(QIODevice::ReadOnly));
+        const QByteArray refused = outError.readAll();
+        QCOMPARE(refused.count('\n'), 1);
+        QVERIFY2(refused.startsWith(other.serialNumber + '+') && refused.contains("listed twice"), refused.constData());
+        QVERIFY(!resetService({QStringLiteral("answer"), QStringLiteral("--key-dir"), work.path(),
                                QStringLiteral("--out-dir"), answers})
                      .isEmpty());
         m_messages.clear();
@@ -214,8 +224,13 @@ private Q_SLOTS:
             dialog->findChild<QLineEdit *>(QStringLiteral("m_lineEditFilePath"))->setText(answers);
             confirm(dialog);
         });
-        runConfigReset(m_host.get(), {keyOf(chosen)});
-        QCOMPARE(m_messages, QStringList{QStringLiteral("Successed")});
+        runConfigReset(m_host.get(), {keyOf(chosen), keyOf(other)});
+        QCOMPARE(m_messages,
+                 QStringList{QStringLiteral("Part failed.Please check\"in_error\" or \"mismatch\" file")});
+        QFile mismatch(work.filePath(QStringLiteral("mismatch.txt")));
+        QVERIFY(mismatch.open(QIODevice::ReadOnly));
+        QCOMPARE(mismatch.readAll(), other.serialNumber + "\r\n");
+        QVERIFY(!QFile::exists(work.filePath(QStringLiteral("in_error.txt"))));
         QVERIFY(passwordWorks(chosen, "Batch#Reset8"));
 
         // Nothing ever reached the devices sharing the chosen ones' serial
