@@ -292,7 +292,7 @@ ExportList exportListFor(const QVector<DeviceKey> &devices)
     ExportList list;
     for (const DeviceKey &device : devices) {
         const StoredTexts texts = storedTexts(device);
-        list.entries.append({device.serialNumber, texts.startTime, device.mac});
+        list.entries.append({device.serialNumber, texts.startTime, device});
         list.versions.insert(device.serialNumber, texts.softwareVersion);
     }
     return list;

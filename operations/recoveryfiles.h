@@ -115,15 +115,14 @@ ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, 
                                const QByteArray &newPassword, bool resetCameras, QTextCodec *codec = nullptr);
 
 // One device of the export phase: its serial number, the text of its
-// start time and its MAC (the key is asked of the device with both). The
-// error line names it as entry(): serial "+" start time.
+// start time and its whole key (the key is asked of that device alone).
+// The error line names it as entry(): serial "+" start time.
 struct ExportEntry
 {
     QString serialNumber;
     QString startTime;
-    QString mac;
+    DeviceKey device;
     QString entry() const { return serialNumber + QLatin1Char('+') + startTime; }
-    DeviceKey device() const { return {serialNumber, mac}; }
 };
 
 // What the export phase of the batch reset is given for `devices`, read

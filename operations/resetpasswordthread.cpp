@@ -114,7 +114,7 @@ void ResetPasswordThread::runExport()
             // One serial number, one key file: a second device under the
             // same serial number would overwrite the first one's key.
             outcome.problem = QStringLiteral("the serial number is listed twice");
-        } else if (fetched = VoskTool::fetchDeviceKey(entry.device(), false, &key); !fetched.ok()) {
+        } else if (fetched = VoskTool::fetchDeviceKey(entry.device, false, &key); !fetched.ok()) {
             outcome.errorCode = fetched.code;
         } else if (key.isEmpty()) {
             outcome.problem = QStringLiteral("the device gave an empty key");

@@ -319,7 +319,7 @@ private Q_SLOTS:
         }
         QVector<ExportEntry> entries;
         for (const QString &serial : serials)
-            entries.append({serial, QStringLiteral("2026-12-06 10:20:00"), QStringLiteral("02-00-00-00-00-01")});
+            entries.append({serial, QStringLiteral("2026-12-06 10:20:00"), {serial, QStringLiteral("02-00-00-00-00-01")}});
         ResetPasswordThread worker;
         worker.setType(ResetPasswordThread::TypeExport);
         worker.setExportList(entries);
