@@ -19,7 +19,6 @@
 #include <QFrame>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -61,7 +60,6 @@ private:
     QStringList m_messages;
     QString m_markedField;
     QList<ResultRow> m_results;
-    QString m_resultColumn;
     QList<int> m_used;
 
     DeviceModifyPage *pane() const { return qobject_cast<DeviceModifyPage *>(m_window->rightPane()); }
@@ -181,7 +179,6 @@ private Q_SLOTS:
             if (!page)
                 return 0;
             QStandardItemModel *rows = page->model();
-            m_resultColumn = rows->headerData(DeviceModifyResultPage::ColumnResult, Qt::Horizontal).toString();
             for (int row = 0; row < rows->rowCount(); ++row) {
                 QStandardItem *result = rows->item(row, DeviceModifyResultPage::ColumnResult);
                 m_results.append({rows->item(row, DeviceModifyResultPage::ColumnSerial)->text(), result->text(),
@@ -261,7 +258,6 @@ private Q_SLOTS:
         QVERIFY(index >= 0);
         check({keyOf(record(index))});
         fill(QString::fromLatin1(kAdminPassword), QStringLiteral("Change#2026"), QStringLiteral("Change#2026"));
-        QCOMPARE(changeFrame()->findChild<QLabel *>(QStringLiteral("m_labelLevel"))->text(), QStringLiteral("Strong"));
         confirm();
         QVERIFY(pane()->isBusy());
         QTRY_COMPARE_WITH_TIMEOUT(m_messages, QStringList{QStringLiteral("Change password succeed.")}, 10000);
@@ -300,7 +296,6 @@ private Q_SLOTS:
         fill(QString::fromLatin1(kAdminPassword), QStringLiteral("Batch#2026x"), QStringLiteral("Batch#2026x"));
         confirm();
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(QLatin1Char('\n'))));
-        QCOMPARE(m_resultColumn, QStringLiteral("Password Change"));
         QCOMPARE(m_results.size(), 4);
         for (const ResultRow &row : std::as_const(m_results)) {
             if (row.serial == QString::fromLatin1(m_silent.serialNumber)) {
