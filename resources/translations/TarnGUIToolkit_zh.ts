@@ -62,6 +62,10 @@
         <translation>密码过长：最多16个字节。</translation>
     </message>
     <message>
+        <source>The password is too long: at most %1 characters.</source>
+        <translation>密码过长：最多%1个字符。</translation>
+    </message>
+    <message>
         <source>Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation>密码长度范围为[8-16]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
     </message>

@@ -134,7 +134,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
-        VoskTest::pinToLoopback(47281, "239.255.86.181");
+        VoskTest::pinToLoopback(47291, "239.255.86.191");
         m_fleet = VoskTest::fleet(kSeed, kOurs);
         QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kOurs), QStringLiteral("--seed"),
                                 QString::number(kSeed), QStringLiteral("--state"),
