@@ -56,14 +56,15 @@ private Q_SLOTS:
     {
         constexpr int kLines = 3000;
         // A is running (its first half written) when B starts and asks for a
-        // fresh file: B must append instead. Then both write at once. B
-        // says when it has opened the log: started is not opened, and an A
-        // that had ended by then would leave B a log it may start afresh.
+        // fresh file: B must append instead. Then both write at once.
         QProcess a, b;
         startProbe(a, {QStringLiteral("A"), QString::number(kLines), QStringLiteral("1"),
                        QString::number(kLines / 2)});
         QVERIFY(a.waitForReadyRead(10000));
         QCOMPARE(a.readLine().trimmed(), QByteArray("ready"));
+        // B, too, says when it has opened the log: were A let go before
+        // that, A could finish and close it first, and B would then rightly
+        // start the file afresh.
         startProbe(b, {QStringLiteral("B"), QString::number(kLines), QStringLiteral("1"), QStringLiteral("0")});
         QVERIFY(b.waitForReadyRead(10000));
         QCOMPARE(b.readLine().trimmed(), QByteArray("ready"));
