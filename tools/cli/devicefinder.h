@@ -3,9 +3,13 @@
 #include "vosk/vosk.h"
 
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
+#include <vector>
 
 class QEventLoop;
 
@@ -14,8 +18,10 @@ class QEventLoop;
 // as the device table page does for the window (latest record of each
 // (serial number, MAC), in order of arrival). Starts discovery through
 // VOSK::VoskHandler (the only caller of the library); the handler's reports
-// arrive as queued calls on the thread this object lives on, which must run
-// an event loop (the console program's main thread).
+// are taken on the library's thread into an inbox and handed over on the
+// thread this object lives on, which must run an event loop (the console
+// program's main thread). Make it before start(); the library's thread must
+// not be running yet.
 class DeviceFinder final : public QObject
 {
     Q_OBJECT
@@ -46,10 +52,22 @@ Q_SIGNALS:
     void deviceEvent(const VOSK_DEVICE_INFO &record, int event);
 
 private:
+    // Library thread: copies the report into the inbox.
+    void take(const VOSK_DEVICE_INFO &record);
+    // Owner thread: hands the inbox's reports on, in order.
+    void drain();
     void onOnline(const VOSK_DEVICE_INFO &record);
     void onUpdate(const VOSK_DEVICE_INFO &record);
     void onOffline(const VOSK_DEVICE_INFO &record);
     bool satisfied() const;
+
+    // The reports travel in our own locked inbox, not as a queued signal's
+    // copied argument: the copy and its reader are then ordered by a lock
+    // this program (and ThreadSanitizer) can see. m_drainPosted: one posted
+    // drain at a time.
+    QMutex m_inboxMutex;
+    std::vector<VOSK_DEVICE_INFO> m_inbox;
+    bool m_drainPosted = false;
 
     QStringList m_waitSerials;
     int m_waitCount = 0;
