@@ -8,8 +8,9 @@
 #include <QVector>
 
 // One device the user has checked in the table, and after an operation its
-// result. Built from a table row; (serialNumber, mac) is the key back to the
-// stored VOSK_DEVICE_INFO. Passed by value, in QVector<DeviceInfo>, between
+// result. Built from a table row; key() finds the stored VOSK_DEVICE_INFO
+// again: (serialNumber, mac) for a device of ours, endpointId alone for an
+// ONVIF device (whose serialNumber and mac are the texts its row shows). Passed by value, in QVector<DeviceInfo>, between
 // pages and through queued signals.
 struct DeviceInfo
 {
@@ -19,13 +20,20 @@ struct DeviceInfo
     QString serialNumber;  // "Serial Number" text
     QString mac;           // "MAC" text
     QString result = QStringLiteral("0"); // "0" until an operation sets its result text
+    QString endpointId;    // an ONVIF device's key (DeviceKey), else empty
 
-    DeviceKey key() const { return {serialNumber, mac}; }
+    DeviceKey key() const
+    {
+        if (!endpointId.isEmpty())
+            return {QString(), QString(), endpointId};
+        return {serialNumber, mac, QString()};
+    }
 
     friend bool operator==(const DeviceInfo &a, const DeviceInfo &b)
     {
         return a.id == b.id && a.deviceType == b.deviceType && a.ipv4Address == b.ipv4Address
-            && a.serialNumber == b.serialNumber && a.mac == b.mac && a.result == b.result;
+            && a.serialNumber == b.serialNumber && a.mac == b.mac && a.result == b.result
+            && a.endpointId == b.endpointId;
     }
     friend bool operator!=(const DeviceInfo &a, const DeviceInfo &b) { return !(a == b); }
 };

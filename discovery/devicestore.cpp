@@ -57,8 +57,10 @@ void DeviceStore::removeAtLocked(int index)
     KeySlot &slot = m_slots[key];
     if (--slot.count == 0) {
         m_slots.remove(key);
-        forgetIdentity(m_keysByMac, key.mac, key);
-        forgetIdentity(m_keysBySerial, key.serialNumber, key);
+        if (!key.isOnvif()) {
+            forgetIdentity(m_keysByMac, key.mac, key);
+            forgetIdentity(m_keysBySerial, key.serialNumber, key);
+        }
     } else if (slot.first == index) {
         // The removed element was the first of a repeated key: the next one
         // of that key, further back, answers from now on.
@@ -81,8 +83,13 @@ void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
     KeySlot &slot = m_slots[key];
     if (slot.count++ == 0) {
         slot.first = static_cast<int>(m_devices.size());
-        m_keysByMac[key.mac].append(key);
-        m_keysBySerial[key.serialNumber].append(key);
+        // An ONVIF row's key is its endpoint: the MAC and serial number it
+        // shows are what its device says, and no operation is addressed by
+        // them, so they make no row ambiguous.
+        if (!key.isOnvif()) {
+            m_keysByMac[key.mac].append(key);
+            m_keysBySerial[key.serialNumber].append(key);
+        }
     }
     ++m_macCounts[key.mac];
     m_devices.append(record);
@@ -218,6 +225,8 @@ QVector<DeviceKey> DeviceStore::sharingIdentity(const DeviceKey &key)
 {
     const Locker locker(this);
     QVector<DeviceKey> others;
+    if (key.isOnvif())
+        return others; // its halves are not what it is known by
     for (const DeviceKey &other : m_keysByMac.value(key.mac)) {
         if (other != key)
             others.append(other);

@@ -70,6 +70,7 @@ public:
     // Whether an element has that MAC. Takes no lock: call under lock().
     bool containsMac(const QString &mac) const;
     // Whether another stored device has the key's MAC or its serial number.
+    // Never for an ONVIF key (endpointId set): the endpoint alone is its key.
     bool isAmbiguous(const DeviceKey &key);
     // The other stored devices that share the key's MAC or serial number,
     // each once, in no particular order; empty for an unambiguous key (and

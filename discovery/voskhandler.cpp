@@ -1,6 +1,7 @@
 #include "discovery/voskhandler.h"
 
 #include "discovery/discoverylog.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <algorithm>
@@ -192,6 +193,10 @@ void VoskHandler::callback(const VOSK_DEVICE_INFO *record, void *user)
     if (!record || !user)
         return;
     if (!hasSaneText(*record))
+        return;
+    // The ONVIF side's mark: a record of ours never carries it, and one
+    // that did would be keyed as somebody's ONVIF row.
+    if (isOnvifRecord(*record))
         return;
     auto *handler = static_cast<VoskHandler *>(user);
     switch (record->event) {

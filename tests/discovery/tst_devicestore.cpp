@@ -1,4 +1,5 @@
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <QRandomGenerator>
@@ -121,6 +122,46 @@ private Q_SLOTS:
     // clears: every lookup answers with the first element of a key, and a
     // key is ambiguous exactly while another key with its MAC or serial
     // number is stored.
+    // ONVIF rows are keyed by their endpoint: before sign-in their serial
+    // number and MAC are empty, afterwards two of them may report one MAC;
+    // neither makes a row ambiguous or merges two rows, and an endpoint
+    // reference too long for any text field keys as well as a short one.
+    void onvifRowsKeyedByEndpoint()
+    {
+        const QString longReference = QStringLiteral("urn:uuid:") + QString(200, QLatin1Char('a'));
+        VOSK_DEVICE_INFO first = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:1"));
+        VOSK_DEVICE_INFO second = VOSK::makeOnvifRecord(longReference);
+        const DeviceKey firstKey = DeviceKey::fromRecord(first);
+        const DeviceKey secondKey = DeviceKey::fromRecord(second);
+        QVERIFY(firstKey.isOnvif());
+        QCOMPARE(firstKey.endpointId, VOSK::onvifEndpointId(QStringLiteral("urn:uuid:1")));
+        QCOMPARE(secondKey.endpointId, VOSK::onvifEndpointId(longReference));
+        QVERIFY(firstKey != secondKey);
+        store->addDevice(first);
+        store->addDevice(second);
+        store->addDevice(makeRecord("", ""));
+        QCOMPARE(store->count(), 3);
+        QVERIFY(!store->isAmbiguous(firstKey));
+        QVERIFY(!store->isAmbiguous(DeviceKey(QString(), QString())));
+
+        // Signed in: the same MAC and serial number as a device of ours.
+        VOSK::setFieldBytes(first.serialNumber, "A");
+        VOSK::setFieldBytes(first.mac, "00:00:00:00:00:01");
+        store->updateDevice(first);
+        store->addDevice(makeRecord("A", "00:00:00:00:00:01"));
+        QCOMPARE(DeviceKey::fromRecord(first), firstKey);
+        QVERIFY(!store->isAmbiguous(firstKey));
+        QVERIFY(!store->isAmbiguous(DeviceKey(s("A"), s("00:00:00:00:00:01"))));
+        VOSK_DEVICE_INFO read;
+        QVERIFY(store->getDevice(firstKey, read));
+        QCOMPARE(VOSK::fieldText(read.serialNumber), s("A"));
+        QCOMPARE(VOSK::onvifFlags(read), quint8(0));
+
+        store->removeDevice(first);
+        QCOMPARE(store->indexOf(firstKey), -1);
+        QVERIFY(store->indexOf(secondKey) >= 0);
+    }
+
     void indexesAgreeWithScan_data()
     {
         QTest::addColumn<quint32>("seed");

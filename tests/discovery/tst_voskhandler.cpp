@@ -282,6 +282,20 @@ private Q_SLOTS:
         QCOMPARE(onlineSpy.count(), delivered ? 1 : 0);
     }
 
+    // Only the ONVIF side makes rows marked ONVIF: a device of ours that
+    // says so in its leading text would otherwise be keyed as an ONVIF row.
+    void recordMarkedOnvifIsDropped()
+    {
+        QVERIFY(handler->start());
+        QSignalSpy onlineSpy(handler, &VoskHandler::signalDeviceOnline);
+        VOSK_DEVICE_INFO record = makeRecord(1);
+        VOSK::setFieldBytes(record.leadingText, QByteArrayLiteral("ONVIF"));
+        VoskDouble::fire(record);
+        VOSK::setFieldBytes(record.leadingText, QByteArrayLiteral("ONVIF2"));
+        VoskDouble::fire(record);
+        QCOMPARE(onlineSpy.count(), 1);
+    }
+
     void nullRecordOrUserIsDropped()
     {
         QVERIFY(handler->start());

@@ -62,9 +62,14 @@ private Q_SLOTS:
                        QString::number(kLines / 2)});
         QVERIFY(a.waitForReadyRead(10000));
         QCOMPARE(a.readLine().trimmed(), QByteArray("ready"));
-        startProbe(b, {QStringLiteral("B"), QString::number(kLines), QStringLiteral("1")});
-        QVERIFY(b.waitForStarted(10000));
+        // B, too, says when it has opened the log: were A let go before
+        // that, A could finish and close it first, and B would then rightly
+        // start the file afresh.
+        startProbe(b, {QStringLiteral("B"), QString::number(kLines), QStringLiteral("1"), QStringLiteral("0")});
+        QVERIFY(b.waitForReadyRead(10000));
+        QCOMPARE(b.readLine().trimmed(), QByteArray("ready"));
         a.write("go\n");
+        b.write("go\n");
         QVERIFY(finished(a));
         QVERIFY(finished(b));
 

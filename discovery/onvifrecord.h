@@ -1,0 +1,48 @@
+#pragma once
+
+// An ONVIF device's row in the store and the table is a VOSK_DEVICE_INFO
+// like ours, filled by the ONVIF side (never by the discovery library) and
+// marked so:
+// - leadingText holds "ONVIF" (the library writes "VOSK1" there in every
+//   record it reports, and VOSK::VoskHandler refuses a record that says
+//   "ONVIF", so a device of our protocol cannot pose as an ONVIF row);
+// - the 20 bytes at the start of reserved438 hold the SHA-1 of the
+//   device's WS-Discovery endpoint reference: the row's key (DeviceKey's
+//   endpointId is their 40 lower-case hex digits). The endpoint reference
+//   is stable by the standard and may be longer than any text field here.
+// - the first byte of reserved460 holds the OnvifRowFlags below.
+// Every other field holds what the device said, or stays zero.
+//
+// Values only; any thread.
+
+#include "vosk/vosk.h"
+
+#include <QByteArray>
+#include <QString>
+
+namespace VOSK {
+
+// The leading text of an ONVIF row.
+inline constexpr char OnvifLeadingText[] = "ONVIF";
+
+// What the ONVIF side knows of a row beyond the record's own fields.
+enum OnvifRowFlag : quint8 {
+    OnvifSignedIn = 0x01,         // the cells were read with credentials
+    OnvifSignInRefused = 0x02,    // the last sign-in's credentials were refused
+    OnvifMakersActivation = 0x04, // not activated, and the standard's way (CreateUsers) is refused: it needs its maker's own tool
+    OnvifIpv6Reported = 0x08,     // the device reported IPv6 settings: the form may offer them
+};
+quint8 onvifFlags(const VOSK_DEVICE_INFO &record);
+void setOnvifFlags(VOSK_DEVICE_INFO &record, quint8 flags);
+
+// Whether the record is an ONVIF row (its leading text says so).
+bool isOnvifRecord(const VOSK_DEVICE_INFO &record);
+// The endpoint id of an endpoint reference: 40 lower-case hex digits of
+// its SHA-1 over the UTF-8 text as the device sent it.
+QString onvifEndpointId(const QString &endpointReference);
+// The endpoint id a record carries (empty for a record of ours).
+QString onvifEndpointId(const VOSK_DEVICE_INFO &record);
+// A zeroed record marked as the ONVIF row of that endpoint reference.
+VOSK_DEVICE_INFO makeOnvifRecord(const QString &endpointReference);
+
+} // namespace VOSK
