@@ -359,13 +359,14 @@ QByteArray DeviceInfoModel::packKey(const DeviceKey &key)
     QByteArray packed;
     PackedTexts::append(packed, key.serialNumber);
     PackedTexts::append(packed, key.mac);
+    PackedTexts::append(packed, key.endpointId);
     packed.squeeze();
     return packed;
 }
 
 DeviceKey DeviceInfoModel::unpackKey(const QByteArray &packed)
 {
-    return DeviceKey{PackedTexts::at(packed, 0), PackedTexts::at(packed, 1)};
+    return DeviceKey{PackedTexts::at(packed, 0), PackedTexts::at(packed, 1), PackedTexts::at(packed, 2)};
 }
 
 void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
@@ -386,8 +387,9 @@ DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, in
     Row row;
     row.id = id;
     std::fill(std::begin(row.cells), std::end(row.cells), kNoText);
-    // The key is the serial number and MAC texts the row shows, and the
-    // cells show them from the key.
+    // The key of a row of ours is the serial number and MAC texts it shows,
+    // and the cells show them from the key (an ONVIF row's key is its
+    // endpoint, and its cells keep their own texts).
     row.key = packKey(DeviceKey::fromRecord(record));
     setTexts(row, record);
     return row;

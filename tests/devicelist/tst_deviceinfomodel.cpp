@@ -1,4 +1,5 @@
 #include "devicelist/deviceinfomodel.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <QAbstractItemModelTester>
@@ -561,14 +562,22 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("mac");
         QTest::addColumn<QByteArray>("fill"); // every other text field; empty: the usual texts
         QTest::addColumn<int>("addressInfoValid");
-        QTest::newRow("usual texts") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 1;
-        QTest::newRow("every text empty") << QByteArray("SNX") << QByteArray("mx") << QByteArray("") << 1;
-        QTest::newRow("no address info") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 0;
+        QTest::addColumn<bool>("onvif");
+        QTest::newRow("usual texts") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 1 << false;
+        QTest::newRow("every text empty") << QByteArray("SNX") << QByteArray("mx") << QByteArray("") << 1 << false;
+        QTest::newRow("no address info") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 0 << false;
         QTest::newRow("longest texts, beyond ASCII")
-            << QByteArray(47, '\xe9') << QByteArray(19, '\xff') << QByteArray(47, '\xfe') << 1;
-        QTest::newRow("serial number equal to the MAC") << QByteArray("same") << QByteArray("same") << QByteArray() << 1;
-        QTest::newRow("serial number another row's MAC") << QByteArray("m7") << QByteArray("SN7") << QByteArray() << 1;
-        QTest::newRow("key of an earlier row") << QByteArray("SN7") << QByteArray("m7") << QByteArray("T") << 1;
+            << QByteArray(47, '\xe9') << QByteArray(19, '\xff') << QByteArray(47, '\xfe') << 1 << false;
+        QTest::newRow("serial number equal to the MAC")
+            << QByteArray("same") << QByteArray("same") << QByteArray() << 1 << false;
+        QTest::newRow("serial number another row's MAC")
+            << QByteArray("m7") << QByteArray("SN7") << QByteArray() << 1 << false;
+        QTest::newRow("key of an earlier row") << QByteArray("SN7") << QByteArray("m7") << QByteArray("T") << 1 << false;
+        // Keyed by its endpoint; its serial number and MAC are texts like
+        // any other, here those of a row of ours.
+        QTest::newRow("ONVIF row") << QByteArray("SN7") << QByteArray("m7") << QByteArray() << 1 << true;
+        QTest::newRow("ONVIF row, no serial number or MAC")
+            << QByteArray() << QByteArray() << QByteArray() << 1 << true;
     }
 
     void rowTextsDoNotDependOnOtherRows()
@@ -577,8 +586,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, mac);
         QFETCH(QByteArray, fill);
         QFETCH(int, addressInfoValid);
+        QFETCH(bool, onvif);
 
         VOSK_DEVICE_INFO x = makeRecord(serial, mac);
+        if (onvif) {
+            const VOSK_DEVICE_INFO marked = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:x"));
+            std::memcpy(x.leadingText, marked.leadingText, sizeof x.leadingText);
+            std::memcpy(x.reserved438, marked.reserved438, sizeof x.reserved438);
+        }
         if (!fill.isNull()) {
             for (auto *field : {x.ipv4Address, x.ipv4Mask, x.ipv4Gateway})
                 std::memcpy(field, fill.left(15).leftJustified(16, '\0').constData(), 16);
