@@ -1,23 +1,87 @@
 #include "operations/onvifdevices.h"
 
+#include "discovery/onvifrecord.h"
+#include "discovery/recordfields.h"
+#include "onvif/deviceclient.h"
+#include "onvif/devicerequests.h"
+#include "onvif/discoveryclient.h"
+#include "operations/onvifnetview.h"
+#include "operations/onvifoutcome.h"
+#include "operations/operationslog.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QMutexLocker>
+#include <QNetworkAccessManager>
 #include <QPointer>
 
-// A first cut that keeps the contract and lists nothing: discovery and
-// sign-in are filled in with the ONVIF device kind.
+#include <cstring>
 
 namespace VoskTool {
 
 namespace {
-QPointer<OnvifDevices> g_instance;
-} // namespace
 
-OnvifDevices::OnvifDevices(QObject *parent)
-    : QObject(parent)
+QPointer<OnvifDevices> g_instance;
+
+constexpr int kMaxInFlight = 256;
+
+Onvif::DiscoveryOptions defaultOptions()
 {
-    g_instance = this;
+    Onvif::DiscoveryOptions options;
+    bool ok = false;
+    const int port = qEnvironmentVariableIntValue("VOSK_ONVIF_PORT", &ok);
+    if (ok && port > 0 && port < 65536)
+        options.port = quint16(port);
+    return options;
 }
 
-OnvifDevices::~OnvifDevices() = default;
+} // namespace
+
+struct OnvifDevices::Device
+{
+    // Guarded by the mutex (target() reads them on other threads).
+    QString endpoint;
+    QString id;
+    QUrl service;
+    bool factory = false;
+    // Owner thread only.
+    VOSK_DEVICE_INFO record;
+    bool factoryScope = false;
+    bool checked = false;    // asked GetUsers without credentials once
+    bool queuedSignIn = false;
+    bool queuedCheck = false;
+    bool busy = false;       // a job runs
+    bool again = false;      // read once more when the running job ends
+    bool signedInOnce = false;
+    bool gone = false;
+    // signIn() requests waiting for a sign-in that has not started yet,
+    // and those the running one answers.
+    int waiters = 0;
+    int runningWaiters = 0;
+};
+
+OnvifDevices::OnvifDevices(QObject *parent)
+    : OnvifDevices(defaultOptions(), parent)
+{
+}
+
+OnvifDevices::OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *parent)
+    : QObject(parent)
+    , m_discovery(std::make_unique<Onvif::DiscoveryClient>(options))
+    , m_network(Onvif::DeviceClient::makeNetworkManager(this))
+{
+    g_instance = this;
+    connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceFound, this, &OnvifDevices::onFound);
+    connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceChanged, this, &OnvifDevices::onChanged);
+    connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceLost, this, &OnvifDevices::onLost);
+}
+
+OnvifDevices::~OnvifDevices()
+{
+    // The clients of running jobs are children of this object and go with
+    // it, without calling back.
+    m_discovery.reset();
+}
 
 OnvifDevices *OnvifDevices::instance()
 {
@@ -26,30 +90,564 @@ OnvifDevices *OnvifDevices::instance()
 
 bool OnvifDevices::start()
 {
-    return false;
+    if (m_discovery->isRunning())
+        return true;
+    if (!m_discovery->start())
+        return false;
+    m_discovery->probe();
+    return true;
 }
 
-void OnvifDevices::stop() {}
-
-void OnvifDevices::probe() {}
-
-bool OnvifDevices::probeAddresses(const QList<QHostAddress> &)
+void OnvifDevices::stop()
 {
-    return false;
+    m_discovery->stop();
 }
 
-void OnvifDevices::setCredentials(const OnvifCredentials &) {}
-
-void OnvifDevices::setCredentials(const DeviceKey &, const OnvifCredentials &) {}
-
-void OnvifDevices::signIn(const QVector<DeviceKey> &)
+void OnvifDevices::probe()
 {
-    Q_EMIT signInDone();
+    if (m_discovery->isRunning())
+        m_discovery->probe();
 }
 
-bool OnvifDevices::target(const DeviceKey &, OnvifTarget *) const
+bool OnvifDevices::probeAddresses(const QList<QHostAddress> &addresses)
 {
-    return false;
+    return m_discovery->probeAddresses(addresses);
+}
+
+void OnvifDevices::setCredentials(const OnvifCredentials &credentials)
+{
+    QMutexLocker locker(&m_mutex);
+    m_common = credentials;
+}
+
+void OnvifDevices::setCredentials(const DeviceKey &device, const OnvifCredentials &credentials)
+{
+    if (!device.isOnvif())
+        return;
+    QMutexLocker locker(&m_mutex);
+    if (credentials.isEmpty())
+        m_own.remove(device.endpointId);
+    else
+        m_own.insert(device.endpointId, credentials);
+}
+
+OnvifCredentials OnvifDevices::credentialsLocked(const QString &id) const
+{
+    const auto own = m_own.constFind(id);
+    return own != m_own.cend() ? *own : m_common;
+}
+
+void OnvifDevices::setSignInsInFlight(int count)
+{
+    m_maxInFlight = qBound(1, count, kMaxInFlight);
+}
+
+void OnvifDevices::setCallTimeout(int milliseconds)
+{
+    m_timeoutMs = qMax(1, milliseconds);
+}
+
+bool OnvifDevices::target(const DeviceKey &device, OnvifTarget *target) const
+{
+    if (!device.isOnvif())
+        return false;
+    QMutexLocker locker(&m_mutex);
+    const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+    if (!d)
+        return false;
+    if (target) {
+        target->endpointReference = d->endpoint;
+        target->serviceAddress = d->service;
+        target->credentials = credentialsLocked(d->id);
+        target->factoryState = d->factory;
+    }
+    return true;
+}
+
+void OnvifDevices::noteMoved(const DeviceKey &device, const QUrl &serviceAddress,
+                             const OnvifCredentials &credentials)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+        if (!d || !serviceAddress.isValid())
+            return;
+        d->service = serviceAddress;
+        const OnvifCredentials now = credentialsLocked(d->id);
+        if (!credentials.isEmpty()
+            && (now.username != credentials.username || now.password != credentials.password))
+            m_own.insert(d->id, credentials);
+    }
+    const QString id = device.endpointId;
+    QMetaObject::invokeMethod(this, [this, id, serviceAddress] {
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!d)
+            return;
+        const QString host = serviceAddress.host();
+        if (Onvif::DeviceRequests::isIPv4Address(host))
+            VOSK::setFieldText(d->record.ipv4Address, host);
+        report(d, VOSK_EVENT_UPDATED);
+        enqueue(id, Job::SignIn);
+    }, Qt::QueuedConnection);
+}
+
+void OnvifDevices::noteActivated(const DeviceKey &device, const OnvifCredentials &credentials)
+{
+    {
+        QMutexLocker locker(&m_mutex);
+        const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+        if (!d)
+            return;
+        d->factory = false;
+        if (!credentials.isEmpty())
+            m_own.insert(d->id, credentials);
+    }
+    const QString id = device.endpointId;
+    QMetaObject::invokeMethod(this, [this, id] {
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!d)
+            return;
+        d->record.notActivated = 0;
+        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~(VOSK::OnvifMakersActivation | VOSK::OnvifSignInRefused)));
+        report(d, VOSK_EVENT_UPDATED);
+        enqueue(id, Job::SignIn);
+    }, Qt::QueuedConnection);
+}
+
+void OnvifDevices::noteMakersActivation(const DeviceKey &device)
+{
+    const QString id = device.endpointId;
+    QMetaObject::invokeMethod(this, [this, id] {
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!d)
+            return;
+        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) | VOSK::OnvifMakersActivation));
+        report(d, VOSK_EVENT_UPDATED);
+    }, Qt::QueuedConnection);
+}
+
+void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
+{
+    QStringList ids;
+    if (devices.isEmpty()) {
+        ids = m_devices.keys();
+    } else {
+        for (const DeviceKey &key : devices) {
+            if (key.isOnvif() && m_devices.contains(key.endpointId))
+                ids << key.endpointId;
+            else
+                Q_EMIT signInFinished(key, {OperationStatus::NotFound, 0});
+        }
+    }
+    for (const QString &id : std::as_const(ids)) {
+        ++m_devices[id]->waiters;
+        ++m_signInsOutstanding;
+        enqueue(id, Job::SignIn);
+    }
+    if (m_signInsOutstanding == 0) {
+        // Nothing to read: done at once, but after the caller's return, as
+        // every other sign-in ends.
+        QMetaObject::invokeMethod(this, [this] {
+            if (m_signInsOutstanding == 0)
+                Q_EMIT signInDone();
+        }, Qt::QueuedConnection);
+    }
+}
+
+// --- discovery ---------------------------------------------------------
+
+void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
+{
+    const QString id = VOSK::onvifEndpointId(found.endpoint);
+    if (m_devices.contains(id)) {
+        onChanged(found);
+        return;
+    }
+    auto d = std::make_shared<Device>();
+    d->endpoint = found.endpoint;
+    d->id = id;
+    d->service = found.serviceAddress();
+    d->factoryScope = Onvif::isFactoryDefault(found.scopes);
+    d->factory = d->factoryScope;
+    d->record = VOSK::makeOnvifRecord(found.endpoint);
+    // Before anyone signs in a row shows what discovery said, and nothing
+    // else: the address and HTTP port of the service, and the hardware the
+    // scopes name in the Device Type cell (the record's device type text).
+    const QString host = d->service.host();
+    if (Onvif::DeviceRequests::isIPv4Address(host))
+        VOSK::setFieldText(d->record.ipv4Address, host);
+    if (d->service.isValid())
+        d->record.httpPort = quint16(d->service.port(80));
+    const QStringList hardware = Onvif::scopeValues(found.scopes, u"hardware");
+    if (!hardware.isEmpty())
+        VOSK::setFieldText(d->record.deviceDescription, hardware.constFirst());
+    d->record.notActivated = d->factory ? 1 : 0;
+    {
+        QMutexLocker locker(&m_mutex);
+        m_devices.insert(id, d);
+    }
+    report(d, VOSK_EVENT_ONLINE);
+    if (!d->factory)
+        enqueue(id, Job::Check);
+}
+
+void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
+{
+    const std::shared_ptr<Device> d = m_devices.value(VOSK::onvifEndpointId(found.endpoint));
+    if (!d)
+        return;
+    const QUrl service = found.serviceAddress();
+    const bool factoryScope = Onvif::isFactoryDefault(found.scopes);
+    const bool moved = service.isValid() && service != d->service;
+    bool changed = false;
+    {
+        QMutexLocker locker(&m_mutex);
+        if (moved)
+            d->service = service;
+        if (factoryScope != d->factoryScope) {
+            d->factory = factoryScope;
+            changed = true;
+        }
+    }
+    d->factoryScope = factoryScope;
+    if (changed) {
+        d->record.notActivated = factoryScope ? 1 : 0;
+        // Out of factory state by the device's own word: the maker's tool
+        // or another client made its first user.
+        if (!factoryScope)
+            VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifMakersActivation));
+    }
+    if (moved) {
+        const QString host = service.host();
+        if (Onvif::DeviceRequests::isIPv4Address(host))
+            VOSK::setFieldText(d->record.ipv4Address, host);
+        if (!(VOSK::onvifFlags(d->record) & VOSK::OnvifSignedIn))
+            d->record.httpPort = quint16(service.port(80));
+        changed = true;
+    }
+    if (!changed)
+        return;
+    report(d, VOSK_EVENT_UPDATED);
+    if (moved && d->signedInOnce)
+        enqueue(d->id, Job::SignIn);
+}
+
+void OnvifDevices::onLost(const QString &endpoint)
+{
+    const QString id = VOSK::onvifEndpointId(endpoint);
+    std::shared_ptr<Device> d;
+    {
+        QMutexLocker locker(&m_mutex);
+        d = m_devices.take(id);
+    }
+    if (!d)
+        return;
+    d->gone = true;
+    report(d, VOSK_EVENT_OFFLINE);
+    const int waiting = d->waiters + d->runningWaiters;
+    d->waiters = d->runningWaiters = 0;
+    if (waiting > 0) {
+        Q_EMIT signInFinished(DeviceKey(QString(), QString(), id), {OperationStatus::NotFound, 0});
+        m_signInsOutstanding -= waiting;
+        if (m_signInsOutstanding == 0)
+            Q_EMIT signInDone();
+    }
+}
+
+void OnvifDevices::report(const std::shared_ptr<Device> &device, int event)
+{
+    // An answer that comes after the device left brings no row back.
+    if (device->gone && event != VOSK_EVENT_OFFLINE)
+        return;
+    device->record.event = event;
+    switch (event) {
+    case VOSK_EVENT_ONLINE:
+        Q_EMIT signalDeviceOnline(device->record);
+        break;
+    case VOSK_EVENT_OFFLINE:
+        Q_EMIT signalDeviceOffline(device->record);
+        break;
+    default:
+        Q_EMIT signalDeviceUpdate(device->record);
+        break;
+    }
+}
+
+// --- the jobs ----------------------------------------------------------
+
+void OnvifDevices::enqueue(const QString &id, Job job)
+{
+    const std::shared_ptr<Device> d = m_devices.value(id);
+    if (!d)
+        return;
+    if (job == Job::SignIn) {
+        if (d->busy && !d->queuedSignIn) {
+            // Read again once the running job ends: what it reads may be
+            // older than what made this one.
+            d->again = true;
+            d->queuedSignIn = true;
+            return;
+        }
+        if (d->queuedSignIn)
+            return;
+        d->queuedSignIn = true;
+        // Sign-ins go before the checks of discovery: the user waits for them.
+        int at = 0;
+        while (at < m_queue.size() && m_queue.at(at).second == Job::SignIn)
+            ++at;
+        m_queue.insert(at, {id, job});
+    } else {
+        if (d->checked || d->queuedCheck || d->queuedSignIn)
+            return;
+        d->queuedCheck = true;
+        m_queue.append({id, job});
+    }
+    pump();
+}
+
+void OnvifDevices::pump()
+{
+    while (m_running < m_maxInFlight && !m_queue.isEmpty()) {
+        const auto [id, job] = m_queue.takeFirst();
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!d)
+            continue; // gone: its waiters were answered then
+        if (d->busy) {
+            // Another job of the device is running; this one follows it.
+            if (job == Job::SignIn)
+                d->again = true;
+            else
+                d->queuedCheck = false;
+            continue;
+        }
+        d->busy = true;
+        ++m_running;
+        if (job == Job::SignIn) {
+            d->queuedSignIn = false;
+            d->runningWaiters = d->waiters;
+            d->waiters = 0;
+            runSignIn(d);
+        } else {
+            d->queuedCheck = false;
+            runCheck(d);
+        }
+    }
+}
+
+void OnvifDevices::jobDone(const std::shared_ptr<Device> &device, Job job)
+{
+    device->busy = false;
+    --m_running;
+    if (job == Job::SignIn && !device->gone) {
+        const int answered = device->runningWaiters;
+        device->runningWaiters = 0;
+        if (answered > 0) {
+            m_signInsOutstanding -= answered;
+            if (m_signInsOutstanding == 0)
+                Q_EMIT signInDone();
+        }
+    }
+    if ((device->again || device->waiters > 0) && !device->gone) {
+        device->again = false;
+        device->queuedSignIn = false;
+        enqueue(device->id, Job::SignIn);
+    }
+    pump();
+}
+
+// Factory state without the scope: a device with no user yet answers
+// GetUsers to anyone; one with users refuses.
+void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
+{
+    device->checked = true;
+    QUrl service;
+    {
+        QMutexLocker locker(&m_mutex);
+        service = device->service;
+    }
+    auto *client = new Onvif::DeviceClient(service, m_network, this);
+    client->setTimeout(m_timeoutMs);
+    client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
+        client->deleteLater();
+        if (!device->gone && users.ok() && users.value.isEmpty() && !device->record.notActivated) {
+            {
+                QMutexLocker locker(&m_mutex);
+                device->factory = true;
+            }
+            device->record.notActivated = 1;
+            report(device, VOSK_EVENT_UPDATED);
+        }
+        jobDone(device, Job::Check);
+    });
+}
+
+namespace {
+
+// What one sign-in collects from its four calls.
+struct SignInReads
+{
+    int pending = 4;
+    Onvif::Result<Onvif::DeviceInformation> info;
+    Onvif::Result<QList<Onvif::NetworkInterface>> interfaces;
+    Onvif::Result<Onvif::NetworkGateway> gateway;
+    Onvif::Result<QList<Onvif::NetworkProtocol>> protocols;
+};
+
+// The record's cells from what the device said; what it left out stays as
+// it was (an empty cell, or what discovery gave).
+void fill(VOSK_DEVICE_INFO &record, const SignInReads &reads, const QString &host)
+{
+    const Onvif::DeviceInformation &info = reads.info.value;
+    VOSK::setFieldText(record.serialNumber, info.serialNumber);
+    VOSK::setFieldText(record.softwareVersion, info.firmwareVersion);
+    if (!info.model.isEmpty())
+        VOSK::setFieldText(record.deviceDescription, info.model);
+    quint8 flags = quint8((VOSK::onvifFlags(record) | VOSK::OnvifSignedIn) & ~VOSK::OnvifSignInRefused);
+    quint8 capabilities = 0;
+    if (reads.interfaces.ok()) {
+        if (const Onvif::NetworkInterface *nic = onvifMainInterface(reads.interfaces.value, host)) {
+            VOSK::setFieldText(record.mac, nic->hwAddress);
+            if (nic->ipv4) {
+                // Every ONVIF IPv4 configuration carries the DHCP switch.
+                capabilities |= VOSK_CAP_DHCP;
+                record.dhcpEnabled = nic->ipv4->dhcp ? 1 : 0;
+                if (const Onvif::PrefixedAddress *a = onvifIpv4Address(*nic)) {
+                    VOSK::setFieldText(record.ipv4Address, a->address);
+                    VOSK::setFieldText(record.ipv4Mask, dottedMask(a->prefixLength));
+                }
+            }
+            record.addressInfoValid = 1;
+            if (nic->ipv6) {
+                // SetNetworkInterfaces takes IPv6 wherever it is reported.
+                capabilities |= VOSK_CAP_IPV6 | VOSK_CAP_IPV6_MODIFIABLE;
+                flags |= VOSK::OnvifIpv6Reported;
+                const Onvif::PrefixedAddress *a = onvifIpv6Address(*nic);
+                VOSK::setFieldText(record.ipv6Address, a ? a->address : QString());
+                record.ipv6PrefixLength = a ? quint8(qBound(0, a->prefixLength, 128)) : 0;
+            } else {
+                flags = quint8(flags & ~VOSK::OnvifIpv6Reported);
+            }
+        }
+    }
+    record.capabilities = capabilities;
+    if (reads.gateway.ok()) {
+        const Onvif::NetworkGateway &g = reads.gateway.value;
+        VOSK::setFieldText(record.ipv4Gateway, g.ipv4.isEmpty() ? QString() : g.ipv4.constFirst());
+        VOSK::setFieldText(record.ipv6Gateway, g.ipv6.isEmpty() ? QString() : g.ipv6.constFirst());
+    }
+    if (reads.protocols.ok()) {
+        if (const int port = Onvif::httpPort(reads.protocols.value))
+            record.httpPort = quint16(port);
+    }
+    record.notActivated = 0;
+    VOSK::setOnvifFlags(record, flags);
+}
+
+} // namespace
+
+void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
+{
+    QUrl service;
+    OnvifCredentials credentials;
+    {
+        QMutexLocker locker(&m_mutex);
+        service = device->service;
+        credentials = credentialsLocked(device->id);
+    }
+    auto *client = new Onvif::DeviceClient(service, m_network, this);
+    client->setTimeout(m_timeoutMs);
+    if (credentials.isEmpty()) {
+        // Without credentials only factory state can be learnt.
+        client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
+            client->deleteLater();
+            if (users.ok()) {
+                {
+                    QMutexLocker locker(&m_mutex);
+                    device->factory = true;
+                }
+                device->record.notActivated = 1;
+                report(device, VOSK_EVENT_UPDATED);
+                finishSignIn(device, {OperationStatus::NotActivated, 0});
+            } else {
+                OperationOutcome outcome = onvifOutcome(users.error);
+                if (outcome.status == OperationStatus::Denied)
+                    outcome.code = kOnvifCodeBase + int(Onvif::ErrorKind::NotAuthorized);
+                finishSignIn(device, outcome);
+            }
+        });
+        return;
+    }
+    client->setCredentials(credentials.username, QString::fromUtf8(credentials.password));
+    auto reads = std::make_shared<SignInReads>();
+    const QString host = service.host();
+    auto collected = [this, device, client, reads, host] {
+        if (--reads->pending > 0)
+            return;
+        if (reads->info.ok()) {
+            client->deleteLater();
+            fill(device->record, *reads, host);
+            device->signedInOnce = true;
+            {
+                QMutexLocker locker(&m_mutex);
+                device->factory = false;
+            }
+            report(device, VOSK_EVENT_UPDATED);
+            finishSignIn(device, OperationOutcome::done());
+            return;
+        }
+        const OperationOutcome failure = onvifOutcome(reads->info.error);
+        if (failure.status != OperationStatus::Denied) {
+            client->deleteLater();
+            qCInfo(lcOperations) << "ONVIF sign-in to" << host << "failed:"
+                                 << Onvif::errorKindName(reads->info.error.kind);
+            finishSignIn(device, failure);
+            return;
+        }
+        // Refused: a device in factory state refuses every user, but lets
+        // anyone read its (empty) user list.
+        client->clearCredentials();
+        client->getUsers([this, device, client, failure](const Onvif::Result<QList<Onvif::User>> &users) {
+            client->deleteLater();
+            const bool factory = users.ok();
+            {
+                QMutexLocker locker(&m_mutex);
+                device->factory = factory;
+            }
+            quint8 flags = VOSK::onvifFlags(device->record);
+            if (factory) {
+                device->record.notActivated = 1;
+                flags = quint8(flags & ~VOSK::OnvifSignInRefused);
+            } else {
+                flags |= VOSK::OnvifSignInRefused;
+            }
+            VOSK::setOnvifFlags(device->record, flags);
+            report(device, VOSK_EVENT_UPDATED);
+            finishSignIn(device, factory ? OperationOutcome{OperationStatus::NotActivated, 0} : failure);
+        });
+    };
+    client->getDeviceInformation([reads, collected](const Onvif::Result<Onvif::DeviceInformation> &r) {
+        reads->info = r;
+        collected();
+    });
+    client->getNetworkInterfaces([reads, collected](const Onvif::Result<QList<Onvif::NetworkInterface>> &r) {
+        reads->interfaces = r;
+        collected();
+    });
+    client->getNetworkDefaultGateway([reads, collected](const Onvif::Result<Onvif::NetworkGateway> &r) {
+        reads->gateway = r;
+        collected();
+    });
+    client->getNetworkProtocols([reads, collected](const Onvif::Result<QList<Onvif::NetworkProtocol>> &r) {
+        reads->protocols = r;
+        collected();
+    });
+}
+
+void OnvifDevices::finishSignIn(const std::shared_ptr<Device> &device, const OperationOutcome &outcome)
+{
+    if (!device->gone)
+        Q_EMIT signInFinished(DeviceKey(QString(), QString(), device->id), outcome);
+    jobDone(device, Job::SignIn);
 }
 
 } // namespace VoskTool

@@ -4,19 +4,24 @@
 #include "operations/deviceoperations.h"
 #include "vosk/vosk.h"
 
+#include <QHash>
 #include <QHostAddress>
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QPair>
 #include <QString>
 #include <QUrl>
 #include <QVector>
 
 #include <memory>
 
+class QNetworkAccessManager;
+
 namespace Onvif {
 class DiscoveryClient;
 struct DiscoveredDevice;
+struct DiscoveryOptions;
 } // namespace Onvif
 
 namespace VoskTool {
@@ -54,17 +59,34 @@ struct OnvifTarget
 // factory state (the FactoryDefault scope, or GetUsers answered without
 // credentials) has notActivated set.
 //
+// Sign-in runs on the owner thread with Onvif::DeviceClient, up to
+// signInsInFlight() devices at once, so that silent devices time out
+// together and a thousand devices are read within seconds. A device whose
+// credentials are refused gets the OnvifSignInRefused flag and keeps the
+// cells it had; one that refuses them but answers GetUsers without any is
+// in factory state (listed as not activated). Devices without a
+// FactoryDefault scope are also asked GetUsers without credentials once
+// when first heard, for the makers that leave the scope out.
+//
+// A device heard at a new service address keeps its row (the same key):
+// its address cells follow at once, and a device signed in before is read
+// again there.
+//
 // The object lives on the thread that made it (the GUI thread, or the
 // console's main thread) and needs its event loop; signals are emitted
-// there. target() may be called from any thread:
-// the ONVIF device kind (OnvifDeviceOperations) calls them from the
-// operation threads.
+// there. target(), setCredentials() and the note...() calls may be made
+// from any thread: the ONVIF device kind (OnvifDeviceOperations) calls
+// them from the operation threads.
 class OnvifDevices final : public QObject
 {
     Q_OBJECT
 
 public:
+    // Discovery on the standard's port and group, or on the port
+    // VOSK_ONVIF_PORT names (tests and sites that move it, as VOSK_PORT
+    // moves ours).
     explicit OnvifDevices(QObject *parent = nullptr);
+    explicit OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *parent = nullptr);
     ~OnvifDevices() override;
 
     // The instance the device kind and the pages use; null when none was
@@ -95,6 +117,27 @@ public:
     // not (or no longer) listed.
     bool target(const DeviceKey &device, OnvifTarget *target) const;
 
+    // Thread-safe, for the device kind after a change the device took:
+    // the device now answers at `serviceAddress` (target() says so at
+    // once) and took `credentials`: a device without credentials of its
+    // own keeps these (unless they are the ones for all), and the row is
+    // read again there.
+    void noteMoved(const DeviceKey &device, const QUrl &serviceAddress, const OnvifCredentials &credentials);
+    // The device has its first user now: it leaves factory state, keeps
+    // `credentials` as its own (in memory, as every credential here) and
+    // is read with them.
+    void noteActivated(const DeviceKey &device, const OnvifCredentials &credentials);
+    // The device refused the standard's activation although it has no user:
+    // it needs its maker's own tool (the OnvifMakersActivation flag).
+    void noteMakersActivation(const DeviceKey &device);
+
+    // How many devices are read at once (1..256; default 64), and each
+    // HTTP exchange's time-out in milliseconds (default 4000). For the
+    // next sign-in.
+    void setSignInsInFlight(int count);
+    int signInsInFlight() const { return m_maxInFlight; }
+    void setCallTimeout(int milliseconds);
+
 Q_SIGNALS:
     void signalDeviceOnline(VOSK_DEVICE_INFO record);
     void signalDeviceOffline(VOSK_DEVICE_INFO record);
@@ -103,6 +146,38 @@ Q_SIGNALS:
     // Failed (code: the Onvif::ErrorKind).
     void signInFinished(const DeviceKey &device, const VoskTool::OperationOutcome &outcome);
     void signInDone();
+
+private:
+    struct Device;
+    enum class Job { Check, SignIn };
+
+    void onFound(const Onvif::DiscoveredDevice &found);
+    void onChanged(const Onvif::DiscoveredDevice &found);
+    void onLost(const QString &endpoint);
+    void enqueue(const QString &id, Job job);
+    void pump();
+    void runCheck(const std::shared_ptr<Device> &device);
+    void runSignIn(const std::shared_ptr<Device> &device);
+    void jobDone(const std::shared_ptr<Device> &device, Job job);
+    void finishSignIn(const std::shared_ptr<Device> &device, const OperationOutcome &outcome);
+    void report(const std::shared_ptr<Device> &device, int event);
+    OnvifCredentials credentialsLocked(const QString &id) const;
+
+    std::unique_ptr<Onvif::DiscoveryClient> m_discovery;
+    QNetworkAccessManager *m_network;
+    // Guards what target() and the thread-safe calls read or write: the
+    // devices' addresses and states, and the credentials. The records are
+    // the owner thread's alone.
+    mutable QMutex m_mutex;
+    QHash<QString, std::shared_ptr<Device>> m_devices; // by endpoint id
+    OnvifCredentials m_common;
+    QHash<QString, OnvifCredentials> m_own; // by endpoint id
+    // Owner thread: the jobs waiting, in order, and how many run.
+    QList<QPair<QString, Job>> m_queue;
+    int m_running = 0;
+    int m_signInsOutstanding = 0;
+    int m_maxInFlight = 64;
+    int m_timeoutMs = 4000;
 };
 
 } // namespace VoskTool

@@ -1,0 +1,31 @@
+#include "operations/onvifoutcome.h"
+
+namespace VoskTool {
+
+OperationOutcome onvifOutcome(const Onvif::Error &error)
+{
+    const int code = kOnvifCodeBase + int(error.kind);
+    switch (error.kind) {
+    case Onvif::ErrorKind::None:
+        return OperationOutcome::done();
+    case Onvif::ErrorKind::NotAuthorized:
+        return {OperationStatus::Denied, code};
+    case Onvif::ErrorKind::Timeout:
+    case Onvif::ErrorKind::Unreachable:
+        // Both are a device that did not answer in time, as our library's
+        // time-out is: gone, moved, or not listening.
+        return {OperationStatus::TimedOut, code};
+    case Onvif::ErrorKind::NotSupported:
+        return {OperationStatus::Unsupported, code};
+    case Onvif::ErrorKind::Cancelled:
+        return OperationOutcome::cancelled();
+    case Onvif::ErrorKind::InvalidArgument:
+    case Onvif::ErrorKind::SenderFault:
+    case Onvif::ErrorKind::ReceiverFault:
+    case Onvif::ErrorKind::BadAnswer:
+        break;
+    }
+    return {OperationStatus::Failed, code};
+}
+
+} // namespace VoskTool

@@ -1,0 +1,240 @@
+// The ONVIF side of the device list end to end against the simulator's
+// ONVIF devices: discovery turned into rows that show only what discovery
+// said, then sign-in filling the cells on every kind of device, with the
+// refusals, factory state and a silent device worded as they are.
+
+#include "discovery/deviceinfo.h"
+#include "discovery/onvifrecord.h"
+#include "discovery/recordfields.h"
+#include "onvif/discoveryclient.h"
+#include "operations/onvifdevices.h"
+#include "operations/onvifoutcome.h"
+#include "tests/onvif/onvifsim.h"
+
+#include <QHash>
+#include <QtTest>
+
+using namespace VoskTool;
+
+namespace {
+
+constexpr quint16 kDiscoveryPort = 34751;
+constexpr quint16 kHttpPort = 18151;
+const char kBlock[] = "127.51.0.";
+const QString kPassword = QStringLiteral("Admin12345");
+
+QString simulator()
+{
+    return qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH));
+}
+
+QString addressOf(int device)
+{
+    return QString::fromLatin1(kBlock) + QString::number(device + 1);
+}
+
+// The devices' rows as a table would hold them: the latest record of each,
+// by key, from the three signals.
+struct Rows
+{
+    QHash<QString, VOSK_DEVICE_INFO> byId;
+    int online = 0;
+
+    void watch(OnvifDevices *devices)
+    {
+        QObject::connect(devices, &OnvifDevices::signalDeviceOnline, devices, [this](const VOSK_DEVICE_INFO &r) {
+            ++online;
+            byId.insert(DeviceKey::fromRecord(r).endpointId, r);
+        });
+        QObject::connect(devices, &OnvifDevices::signalDeviceUpdate, devices, [this](const VOSK_DEVICE_INFO &r) {
+            const QString id = DeviceKey::fromRecord(r).endpointId;
+            if (byId.contains(id))
+                byId.insert(id, r);
+        });
+        QObject::connect(devices, &OnvifDevices::signalDeviceOffline, devices,
+                         [this](const VOSK_DEVICE_INFO &r) { byId.remove(DeviceKey::fromRecord(r).endpointId); });
+    }
+    // The row of the simulator's device n (found by its address).
+    std::optional<VOSK_DEVICE_INFO> device(int n) const
+    {
+        for (const VOSK_DEVICE_INFO &r : byId) {
+            if (VOSK::fieldText(r.ipv4Address) == addressOf(n))
+                return r;
+        }
+        return std::nullopt;
+    }
+    DeviceKey key(int n) const
+    {
+        const auto r = device(n);
+        return r ? DeviceKey::fromRecord(*r) : DeviceKey();
+    }
+};
+
+} // namespace
+
+class tst_OnvifDevices : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void discoveryGivesRows();
+    void signIn_data();
+    void signIn();
+    void ownCredentialsRetried();
+    void byeTakesTheRowAway();
+
+private:
+    TestSupport::OnvifSim m_sim;
+    std::unique_ptr<OnvifDevices> m_devices;
+    Rows m_rows;
+    QHash<DeviceKey, OperationOutcome> m_outcomes;
+    QList<DeviceKey> m_finishOrder;
+    int m_done = 0;
+};
+
+// Six devices: both schemes; digest only; UsernameToken only with its
+// clock 7 h ahead; factory state; silent; one the test gives a wrong
+// password of its own.
+void tst_OnvifDevices::initTestCase()
+{
+    QVERIFY(m_sim.start(simulator(), 6, kDiscoveryPort, kHttpPort, addressOf(0),
+                        {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("1:auth=digest"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("2:auth=wsse,clock=+7h"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("3:factory,clock=-3h"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("4:silent")}));
+    Onvif::DiscoveryOptions options;
+    options.port = kDiscoveryPort;
+    options.interfaces = {"lo"};
+    m_devices = std::make_unique<OnvifDevices>(options);
+    m_devices->setCallTimeout(1500);
+    QCOMPARE(OnvifDevices::instance(), m_devices.get());
+    m_rows.watch(m_devices.get());
+    connect(m_devices.get(), &OnvifDevices::signInFinished, this,
+            [this](const DeviceKey &key, const OperationOutcome &outcome) {
+                m_outcomes.insert(key, outcome);
+                m_finishOrder.append(key);
+            });
+    connect(m_devices.get(), &OnvifDevices::signInDone, this, [this] { ++m_done; });
+    QVERIFY(m_devices->start());
+}
+
+// Before sign-in a row holds what discovery said and nothing else: address
+// and HTTP port of the service, the hardware in the Device Type cell;
+// serial number and MAC stay empty. The factory-state device is not
+// activated by its scope.
+void tst_OnvifDevices::discoveryGivesRows()
+{
+    QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 6, 10000);
+    QCOMPARE(m_rows.online, 6);
+    for (int n = 0; n < 6; ++n) {
+        const auto row = m_rows.device(n);
+        QVERIFY2(row, qPrintable(addressOf(n)));
+        QVERIFY(VOSK::isOnvifRecord(*row));
+        const DeviceKey key = DeviceKey::fromRecord(*row);
+        QVERIFY(key.isOnvif());
+        QCOMPARE(row->httpPort, kHttpPort);
+        QVERIFY(!VOSK::fieldText(row->deviceDescription).isEmpty());
+        QVERIFY(VOSK::fieldText(row->serialNumber).isEmpty());
+        QVERIFY(VOSK::fieldText(row->mac).isEmpty());
+        QVERIFY(VOSK::fieldText(row->ipv4Mask).isEmpty());
+        QCOMPARE(row->addressInfoValid, 0);
+        QCOMPARE(row->notActivated, n == 3 ? 1 : 0);
+
+        OnvifTarget target;
+        QVERIFY(m_devices->target(key, &target));
+        QCOMPARE(target.serviceAddress.host(), addressOf(n));
+        QCOMPARE(target.factoryState, n == 3);
+        QVERIFY(target.credentials.isEmpty());
+    }
+    QVERIFY(!m_devices->target(DeviceKey(QStringLiteral("S"), QStringLiteral("M")), nullptr));
+}
+
+void tst_OnvifDevices::signIn_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<OperationStatus>("status");
+    QTest::newRow("both schemes") << 0 << OperationStatus::Done;
+    QTest::newRow("digest only") << 1 << OperationStatus::Done;
+    QTest::newRow("UsernameToken only, clock 7 h ahead") << 2 << OperationStatus::Done;
+    QTest::newRow("factory state") << 3 << OperationStatus::NotActivated;
+    QTest::newRow("silent") << 4 << OperationStatus::TimedOut;
+    QTest::newRow("own wrong password") << 5 << OperationStatus::Denied;
+}
+
+// One sign-in of all: the common credentials, device 5's own (wrong) ones
+// before them. Each device's outcome and cells; the silent device does not
+// hold the others up (it finishes last).
+void tst_OnvifDevices::signIn()
+{
+    QFETCH(int, device);
+    QFETCH(OperationStatus, status);
+    if (m_done == 0) {
+        QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 6, 10000);
+        m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
+        m_devices->setCredentials(m_rows.key(5), {QStringLiteral("admin"), QByteArrayLiteral("Wrong-Passw0rd")});
+        m_devices->signIn();
+        QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 15000);
+        QCOMPARE(m_outcomes.size(), 6);
+        QCOMPARE(m_finishOrder.last(), m_rows.key(4));
+    }
+    const DeviceKey key = m_rows.key(device);
+    QVERIFY(m_outcomes.contains(key));
+    QCOMPARE(int(m_outcomes.value(key).status), int(status));
+    const VOSK_DEVICE_INFO row = *m_rows.device(device);
+    const quint8 flags = VOSK::onvifFlags(row);
+    QCOMPARE(bool(flags & VOSK::OnvifSignedIn), status == OperationStatus::Done);
+    QCOMPARE(bool(flags & VOSK::OnvifSignInRefused), status == OperationStatus::Denied);
+    QCOMPARE(row.notActivated, status == OperationStatus::NotActivated ? 1 : 0);
+    if (status != OperationStatus::Done) {
+        QVERIFY(VOSK::fieldText(row.serialNumber).isEmpty());
+        QCOMPARE(row.addressInfoValid, 0);
+        return;
+    }
+    QVERIFY(!VOSK::fieldText(row.serialNumber).isEmpty());
+    QVERIFY(QRegularExpression(QStringLiteral("^([0-9a-f]{2}:){5}[0-9a-f]{2}$"))
+                .match(VOSK::fieldText(row.mac)).hasMatch());
+    QVERIFY(!VOSK::fieldText(row.softwareVersion).isEmpty());
+    QVERIFY(!VOSK::fieldText(row.deviceDescription).isEmpty());
+    QCOMPARE(VOSK::fieldText(row.ipv4Address), addressOf(device));
+    QVERIFY(VOSK::fieldText(row.ipv4Mask).startsWith(QLatin1String("255.")));
+    QCOMPARE(row.httpPort, kHttpPort);
+    QCOMPARE(row.addressInfoValid, 1);
+    QVERIFY(row.capabilities & VOSK_CAP_DHCP);
+    QCOMPARE(bool(row.capabilities & VOSK_CAP_IPV6), bool(flags & VOSK::OnvifIpv6Reported));
+    QCOMPARE(bool(row.capabilities & VOSK_CAP_IPV6_MODIFIABLE), bool(flags & VOSK::OnvifIpv6Reported));
+    QCOMPARE(row.capabilities & (VOSK_CAP_KEY_RESET | 0x80), 0);
+    // The key stays the endpoint's, whatever serial number and MAC say.
+    QCOMPARE(DeviceKey::fromRecord(row), key);
+}
+
+// The refused device with the right password of its own: signed in, the
+// refusal's flag gone; only the devices named are read.
+void tst_OnvifDevices::ownCredentialsRetried()
+{
+    const DeviceKey key = m_rows.key(5);
+    QVERIFY(key.isOnvif());
+    m_devices->setCredentials(key, {QStringLiteral("admin"), kPassword.toUtf8()});
+    m_outcomes.clear();
+    const int done = m_done;
+    m_devices->signIn({key, DeviceKey(QStringLiteral("NOT"), QStringLiteral("ONVIF"))});
+    QTRY_COMPARE_WITH_TIMEOUT(m_done, done + 1, 10000);
+    QCOMPARE(m_outcomes.size(), 2);
+    QCOMPARE(int(m_outcomes.value(key).status), int(OperationStatus::Done));
+    QCOMPARE(int(m_outcomes.value(DeviceKey(QStringLiteral("NOT"), QStringLiteral("ONVIF"))).status),
+             int(OperationStatus::NotFound));
+    const quint8 flags = VOSK::onvifFlags(*m_rows.device(5));
+    QVERIFY(flags & VOSK::OnvifSignedIn);
+    QVERIFY(!(flags & VOSK::OnvifSignInRefused));
+}
+
+// Bye at the simulator's stop: every row goes offline.
+void tst_OnvifDevices::byeTakesTheRowAway()
+{
+    QVERIFY(m_sim.stop());
+    QTRY_VERIFY_WITH_TIMEOUT(m_rows.byId.size() <= 1, 5000); // a Bye may be lost on loopback too
+}
+
+QTEST_MAIN(tst_OnvifDevices)
+#include "tst_onvifdevices.moc"
