@@ -34,7 +34,12 @@ class DeviceNetParaPage;
 // devices (onCurrentSelectionChange) and shows one of six states: nothing
 // selected, the network-parameter form for one device or for a batch, the
 // activation form for one or several devices that are not activated, or a
-// notice for a selection that mixes both.
+// notice for a selection that mixes both. ONVIF rows (keyed by their
+// endpoint) take the same forms, less what the standard lacks: no device
+// port, no password recovery (the pane says so), nothing before sign-in,
+// and a device that needs its maker's own activation gets a notice instead
+// of the activation form. A batch may mix both kinds: DeviceKinds picks
+// each device's operations.
 //
 // Operations check their fields first and send nothing when a check fails,
 // nor when a new address is held by another listed device or given twice
@@ -73,6 +78,9 @@ public:
     int maxInFlight() const;
     // How long to wait for a device's report of new parameters.
     void setConfirmWait(int milliseconds) { m_confirmWaitMs = milliseconds; }
+    // Shows "Sign in" and "Find by address" for ONVIF devices at the foot
+    // of the pane (the program has the ONVIF side); hidden by default.
+    void setOnvifActionsVisible(bool visible);
     // Whether a one-device operation is under way.
     bool isBusy() const { return m_busy; }
 
@@ -94,6 +102,10 @@ Q_SIGNALS:
     // "Forget Password" for this device (the first checked one); the main
     // window opens the recovery dialog that suits it.
     void signalForgetPasswordRequested(DeviceInfo device);
+    // The ONVIF buttons: the main window hands them to the table page,
+    // which holds the device list they act on.
+    void signalOnvifSignInRequested();
+    void signalOnvifProbeRequested();
 
 public Q_SLOTS:
     void onForgetPassword();
@@ -107,10 +119,23 @@ public Q_SLOTS:
 private:
     void buildActiveFrame();
     void buildModifyFrame();
+    void buildOnvifFrame();
     void enterNothingSelected();
     void enterModify(bool batch);
     void enterActivation(bool batch);
     void enterMixed();
+    // Not activated, and only the maker's own tool can activate them.
+    void enterMakersActivation();
+    // How many of the selected devices are ONVIF rows, not signed in yet,
+    // waiting for their maker's activation (from the stored records).
+    struct OnvifSelection
+    {
+        int onvif = 0, notSignedIn = 0, makersActivation = 0;
+    };
+    OnvifSelection onvifSelection() const;
+    // Says what the pane cannot do for the ONVIF rows among the selection
+    // (recovery; a change before sign-in) and holds back what it cannot.
+    void showOnvifNote(bool batch);
     void clearPasswordMarks();
 
     void message(int kind, const QString &text, aptui::MultiStateLineEdit *field = nullptr,
@@ -171,6 +196,10 @@ private:
     QLabel *m_labelHintAdimaPassword;
     QPushButton *m_btnModify;
     QPushButton *m_btnLostPassword;
+    QLabel *m_labelOnvifNote;
+    QFrame *m_frameOnvif;
+    QPushButton *m_btnOnvifSignIn;
+    QPushButton *m_btnOnvifProbe;
 };
 
 } // namespace VoskTool
