@@ -7,6 +7,7 @@
 
 #include "aptui/cchasedialog.h"
 #include "aptui/multistatelineedit.h"
+#include "aptui/newpasswordrows.h"
 #include "discovery/devicestore.h"
 #include "netparam/devicemodifyresultpage.h"
 #include "netparam/devicenetparapage.h"
@@ -20,6 +21,7 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -72,14 +74,18 @@ void DeviceModifyPage::setBusy(bool busy)
 {
     m_busy = busy;
     if (busy) {
-        m_btnModify->setEnabled(false);
-        m_btnActive->setEnabled(false);
-        m_btnModify->setText(tr("Please wait..."));
-        m_btnActive->setText(tr("Please wait..."));
+        for (QPushButton *button : {m_btnModify, m_btnActive, m_btnChangePassword}) {
+            button->setEnabled(false);
+            button->setText(tr("Please wait..."));
+        }
+        m_btnBackToModify->setEnabled(false);
     } else {
         m_btnModify->setText(tr("Modify"));
         m_btnActive->setText(tr("Active"));
+        m_btnChangePassword->setText(tr("Confirm"));
         m_btnActive->setEnabled(true);
+        m_btnChangePassword->setEnabled(true);
+        m_btnBackToModify->setEnabled(true);
         // ONVIF rows not signed in yet have nothing to start a change from.
         m_btnModify->setEnabled(!m_selection.isEmpty() && onvifSelection().notSignedIn == 0);
     }
@@ -114,8 +120,59 @@ void DeviceModifyPage::activateSingle()
     startSingle(OperationKind::Activate, device, {device.key(), {}}, password);
 }
 
+void DeviceModifyPage::onChangePassword()
+{
+    if (m_selection.isEmpty()) {
+        message(MessageError, tr("Please select a device."));
+        return;
+    }
+    if (m_lineEditOldPassword->text().isEmpty()) {
+        message(MessageError, tr("Sorry, please enter the administrator password."), m_lineEditOldPassword,
+                m_labelHintOldPassword);
+        return;
+    }
+    // The new password under the activation's policy, then the old one as
+    // the device will be sent it: nothing goes out before both pass.
+    QByteArray newPassword;
+    aptui::MultiStateLineEdit *newField = m_changeRows->newPassword();
+    QLabel *newHint = m_changeRows->newPasswordHint();
+    const bool accepted = m_changeRows->check(NewPasswordRows::Wording::Activation,
+                                              [this, newField, newHint](const QString &text, bool tall) {
+                                                  message(MessageError, text, newField, newHint, tall);
+                                              },
+                                              &newPassword);
+    if (!accepted)
+        return;
+    QByteArray oldPassword;
+    if (!passwordBytes(m_lineEditOldPassword, m_labelHintOldPassword, &oldPassword)) {
+        newPassword.fill('\0');
+        return;
+    }
+    if (oldPassword == newPassword) {
+        oldPassword.fill('\0');
+        newPassword.fill('\0');
+        message(MessageError, tr("The new password is the same as the old one."), newField, newHint);
+        return;
+    }
+    const QVector<DeviceInfo> devices = m_selection;
+    QVector<OperationJob> jobs;
+    QVector<DeviceKey> keys;
+    for (const DeviceInfo &device : devices) {
+        jobs.append({device.key(), {}});
+        keys.append(device.key());
+    }
+    if (IdentityQuestion::confirm(window(), keys)) {
+        if (devices.size() == 1)
+            startSingle(OperationKind::ChangePassword, devices.first(), jobs.first(), oldPassword, newPassword);
+        else
+            runBatch(OperationKind::ChangePassword, devices, jobs, oldPassword, newPassword);
+    }
+    oldPassword.fill('\0');
+    newPassword.fill('\0');
+}
+
 void DeviceModifyPage::startSingle(OperationKind kind, const DeviceInfo &device, const OperationJob &job,
-                                   const QByteArray &password)
+                                   const QByteArray &password, const QByteArray &newPassword)
 {
     if (m_runner->isRunning())
         return;
@@ -132,7 +189,7 @@ void DeviceModifyPage::startSingle(OperationKind kind, const DeviceInfo &device,
         m_confirmer->expect({device.key()}, {m_runner->jobs().value(0).params}, m_confirmWaitMs);
     }, Qt::SingleShotConnection);
     m_runner->setMaxInFlight(1);
-    m_runner->start(kind, {job}, password);
+    m_runner->start(kind, {job}, password, newPassword);
 }
 
 // `confirmed`: 1 the device reported the new values, 0 it did not in time,
@@ -156,11 +213,25 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
             device.result = words.translated();
             keepResult();
         }
+        // A wrong old password is that field's fault, while it is shown.
+        if (kind == OperationKind::ChangePassword && outcome.status == OperationStatus::Denied
+            && !m_frameChangePassword->isHidden()) {
+            message(MessageError, words.translated(), m_lineEditOldPassword, m_labelHintOldPassword);
+            return;
+        }
         message(MessageError, words.translated());
         return;
     }
     device.result = successWord().translated();
     keepResult();
+    if (kind == OperationKind::ChangePassword) {
+        // Done with the passwords typed: the form goes, with them, unless
+        // the selection has moved the pane on meanwhile.
+        if (!m_frameChangePassword->isHidden())
+            onHideChangePassword();
+        message(MessageSuccess, words.translated());
+        return;
+    }
     if (kind == OperationKind::Activate) {
         {
             DeviceStore::Locker locker(DeviceStore::instance());
@@ -229,7 +300,7 @@ void DeviceModifyPage::activateBatch()
 }
 
 void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices, const QVector<OperationJob> &jobs,
-                                const QByteArray &password)
+                                const QByteArray &password, const QByteArray &newPassword)
 {
     const bool activation = kind == OperationKind::Activate;
     QHash<DeviceKey, QString> notes;
@@ -243,7 +314,7 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
         for (int i : std::as_const(todo))
             round.append(jobs.at(i));
         QHash<DeviceKey, bool> applied;
-        const QVector<OperationOutcome> outcomes = runBehindDialog(kind, round, password, &applied);
+        const QVector<OperationOutcome> outcomes = runBehindDialog(kind, round, password, newPassword, &applied);
         QVector<DeviceInfo> done;
         for (int r = 0; r < todo.size(); ++r) {
             DeviceInfo &device = devices[todo.at(r)];
@@ -254,7 +325,7 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
             if (activation) {
                 DeviceStore::Locker locker(store);
                 store->setActivated(device.key(), 0);
-            } else {
+            } else if (kind == OperationKind::SetNetParams) {
                 const bool seen = applied.value(device.key());
                 notes.insert(device.key(), seen ? appliedWord().translated()
                                                 : notSeenWord(m_confirmWaitMs / 1000).translated());
@@ -272,10 +343,10 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
             m_selection = devices;
             // The table sends the selection again, which replaces m_selection.
             Q_EMIT signalActiveResult(devices);
-        } else {
+        } else if (kind == OperationKind::SetNetParams) {
             Q_EMIT signalModifyResult(devices);
         }
-        if (showResults(devices, notes, activation) != DeviceModifyResultPage::RetryFailed)
+        if (showResults(devices, notes, kind) != DeviceModifyResultPage::RetryFailed)
             break;
         todo.clear();
         for (int i = 0; i < devices.size(); ++i) {
@@ -285,10 +356,20 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
         if (todo.isEmpty())
             break;
     }
+    if (kind != OperationKind::ChangePassword || m_frameChangePassword->isHidden())
+        return;
+    // Every device has its new password: the typed ones go with the form.
+    // After a failure they stay, for another try.
+    const bool allDone = std::all_of(devices.cbegin(), devices.cend(), [](const DeviceInfo &device) {
+        return device.result == successWord().translated();
+    });
+    if (allDone)
+        onHideChangePassword();
 }
 
 QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, const QVector<OperationJob> &jobs,
-                                                            const QByteArray &password, QHash<DeviceKey, bool> *applied)
+                                                            const QByteArray &password, const QByteArray &newPassword,
+                                                            QHash<DeviceKey, bool> *applied)
 {
     const int total = int(jobs.size());
     auto progressText = [](int done, int all) { return QStringLiteral("%1 / %2").arg(done).arg(all); };
@@ -326,7 +407,7 @@ QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, 
 
     qCInfo(lcNetParam) << "[DeviceModifyPage] batch of" << total << "devices";
     Q_EMIT signalCoverMainPage();
-    m_runner->start(kind, jobs, password);
+    m_runner->start(kind, jobs, password, newPassword);
     chase.exec();
     // The dialog closes once the run and the wait for reports are over;
     // should anything have closed it earlier, their end is awaited here.
@@ -346,13 +427,15 @@ QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, 
 }
 
 int DeviceModifyPage::showResults(const QVector<DeviceInfo> &devices, const QHash<DeviceKey, QString> &notes,
-                                  bool activation)
+                                  OperationKind kind)
 {
     DeviceModifyResultPage results;
-    if (activation) {
+    if (kind == OperationKind::Activate) {
         results.setResultColumnTitle(DeviceModifyResultPage::ColumnResult, tr("Activation"));
         results.setTotalLabelText(tr("Batch activate devices"));
         results.setFailedLabelText(tr("Activate fail numbers"));
+    } else if (kind == OperationKind::ChangePassword) {
+        results.setResultColumnTitle(DeviceModifyResultPage::ColumnResult, tr("Password Change"));
     }
     results.setNotes(notes);
     results.setResults(devices);

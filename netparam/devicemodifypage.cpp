@@ -97,8 +97,10 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     m_labelOnvifNote->setContentsMargins(16, 4, 16, 4);
     m_labelOnvifNote->hide();
     layout->addWidget(m_labelOnvifNote);
+    buildChangePasswordFrame();
     layout->addWidget(m_frameActive);
     layout->addWidget(m_frameModifyPara);
+    layout->addWidget(m_frameChangePassword);
     layout->addStretch(1);
     buildOnvifFrame();
     layout->addWidget(m_frameOnvif);
@@ -111,6 +113,10 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     connect(m_btnModify, &QPushButton::clicked, this, &DeviceModifyPage::onModifyNetParas);
     connect(m_lineEditNewPassword, &QLineEdit::textChanged, this, &DeviceModifyPage::onNewPasswordTextChanged);
     connect(m_btnActive, &QPushButton::clicked, this, &DeviceModifyPage::onActiveDevices);
+    connect(m_btnShowChangePassword, &QPushButton::clicked, this, &DeviceModifyPage::onShowChangePassword);
+    connect(m_btnBackToModify, &QPushButton::clicked, this, &DeviceModifyPage::onHideChangePassword);
+    connect(m_btnChangePassword, &QPushButton::clicked, this, &DeviceModifyPage::onChangePassword);
+    connect(m_changeRows->newPassword(), &QLineEdit::textChanged, m_changeRows, &NewPasswordRows::showStrength);
     connect(m_netParaPage, &DeviceNetParaPage::signalDhcpStateChanged, this, &DeviceModifyPage::onDhcpStateChanged);
     connect(m_netParaPage, &DeviceNetParaPage::signalBatchDhcpStateChanged, this,
             &DeviceModifyPage::onBatchDhcpStateChanged);
@@ -164,7 +170,11 @@ void DeviceModifyPage::buildModifyFrame()
     m_btnLostPassword = new QPushButton(tr("Forget Password"), m_frameModifyPara);
     m_btnLostPassword->setObjectName(QStringLiteral("m_btnLostPassword"));
     m_btnLostPassword->setFlat(true);
+    m_btnShowChangePassword = new QPushButton(tr("Change Password"), m_frameModifyPara);
+    m_btnShowChangePassword->setObjectName(QStringLiteral("m_btnShowChangePassword"));
+    m_btnShowChangePassword->setFlat(true);
     buttons->addWidget(m_btnModify, 1);
+    buttons->addWidget(m_btnShowChangePassword);
     buttons->addWidget(m_btnLostPassword);
     grid->addLayout(buttons, 1, 0, 1, 3);
     m_lineEditAdminPassword->installEventFilter(this);
@@ -197,6 +207,38 @@ void DeviceModifyPage::setOnvifActionsVisible(bool visible)
     m_frameOnvif->setVisible(visible);
 }
 
+void DeviceModifyPage::buildChangePasswordFrame()
+{
+    m_frameChangePassword = new QFrame(this);
+    m_frameChangePassword->setObjectName(QStringLiteral("m_frameChangePassword"));
+    auto *grid = new QGridLayout(m_frameChangePassword);
+    grid->setContentsMargins(16, 8, 16, 16);
+    grid->setVerticalSpacing(10);
+    m_lineEditOldPassword = makePasswordEdit(m_frameChangePassword, "m_lineEditOldPassword");
+    m_labelHintOldPassword = makeHint(m_frameChangePassword, "m_labelHintOldPassword");
+    grid->addWidget(makeLabel(m_frameChangePassword, "m_labelOldPassword", tr("Old Password:")), 0, 0);
+    grid->addWidget(m_lineEditOldPassword, 0, 1);
+    grid->addWidget(m_labelHintOldPassword, 0, 2);
+    // The rows of the activation form; their widgets keep the names the
+    // style sheet knows, inside this frame.
+    m_changeRows = new NewPasswordRows(m_frameChangePassword, "m_labelConfirmNewPassword");
+    const int next = m_changeRows->addTo(grid, 1, 0);
+
+    auto *buttons = new QHBoxLayout;
+    m_btnChangePassword = new QPushButton(tr("Confirm"), m_frameChangePassword);
+    m_btnChangePassword->setObjectName(QStringLiteral("m_btnChangePassword"));
+    m_btnBackToModify = new QPushButton(tr("Back"), m_frameChangePassword);
+    m_btnBackToModify->setObjectName(QStringLiteral("m_btnBackToModify"));
+    m_btnBackToModify->setFlat(true);
+    buttons->addWidget(m_btnChangePassword, 1);
+    buttons->addWidget(m_btnBackToModify);
+    grid->addLayout(buttons, next, 0, 1, 3);
+    for (QWidget *edit : {static_cast<QWidget *>(m_lineEditOldPassword), static_cast<QWidget *>(m_changeRows->newPassword()),
+                          static_cast<QWidget *>(m_changeRows->confirmPassword())})
+        edit->installEventFilter(this);
+    m_frameChangePassword->hide();
+}
+
 void DeviceModifyPage::setMessenger(PaneMessenger messenger)
 {
     m_messenger = std::move(messenger);
@@ -226,6 +268,8 @@ QPoint DeviceModifyPage::hintPosition() const
 
 bool DeviceModifyPage::eventFilter(QObject *target, QEvent *qevent)
 {
+    if (m_changeRows->filter(target, qevent))
+        return true;
     struct Field
     {
         aptui::MultiStateLineEdit *edit;
@@ -233,7 +277,8 @@ bool DeviceModifyPage::eventFilter(QObject *target, QEvent *qevent)
     };
     const Field fields[] = {{m_lineEditAdminPassword, m_labelHintAdimaPassword},
                             {m_lineEditNewPassword, m_labelHintNewPassword},
-                            {m_lineEditConfirmPassword, m_labelHintConfirmPassword}};
+                            {m_lineEditConfirmPassword, m_labelHintConfirmPassword},
+                            {m_lineEditOldPassword, m_labelHintOldPassword}};
     for (const Field &field : fields) {
         if (target != field.edit)
             continue;
@@ -254,16 +299,51 @@ bool DeviceModifyPage::eventFilter(QObject *target, QEvent *qevent)
 
 void DeviceModifyPage::clearPasswordMarks()
 {
-    for (aptui::MultiStateLineEdit *edit : {m_lineEditAdminPassword, m_lineEditNewPassword, m_lineEditConfirmPassword})
+    for (aptui::MultiStateLineEdit *edit : {m_lineEditAdminPassword, m_lineEditNewPassword, m_lineEditConfirmPassword,
+                                            m_lineEditOldPassword})
         edit->setLineEditState(aptui::MultiStateLineEdit::NORMAL);
-    for (QLabel *hint : {m_labelHintAdimaPassword, m_labelHintNewPassword, m_labelHintConfirmPassword})
+    for (QLabel *hint : {m_labelHintAdimaPassword, m_labelHintNewPassword, m_labelHintConfirmPassword,
+                         m_labelHintOldPassword})
         hint->clear();
+    m_changeRows->clearMarks();
+}
+
+void DeviceModifyPage::leaveChangePassword()
+{
+    // The typed passwords go with the form: a change of selection, or a
+    // password changed, leaves none of them behind.
+    m_lineEditOldPassword->clear();
+    m_changeRows->clear();
+    m_frameChangePassword->hide();
+}
+
+void DeviceModifyPage::onShowChangePassword()
+{
+    if (m_selection.isEmpty()) {
+        message(MessageError, tr("Please select a device."));
+        return;
+    }
+    m_frameModifyPara->hide();
+    m_lineEditOldPassword->clear();
+    m_changeRows->clear();
+    clearPasswordMarks();
+    m_frameChangePassword->show();
+    m_lineEditOldPassword->setFocus();
+}
+
+void DeviceModifyPage::onHideChangePassword()
+{
+    leaveChangePassword();
+    clearPasswordMarks();
+    m_frameModifyPara->show();
 }
 
 void DeviceModifyPage::enterNothingSelected()
 {
     m_stackedWidget->setCurrentIndex(0);
     m_frameActive->hide();
+    leaveChangePassword();
+    m_btnShowChangePassword->setEnabled(false);
     m_frameModifyPara->show();
     m_netParaPage->showSingleForm();
     m_netParaPage->fillSingle(QString(), QString(), false);
@@ -281,7 +361,9 @@ void DeviceModifyPage::enterModify(bool batch)
 {
     m_stackedWidget->setCurrentIndex(0);
     m_frameActive->hide();
+    leaveChangePassword();
     m_frameModifyPara->show();
+    m_btnShowChangePassword->setEnabled(true);
     if (batch)
         m_netParaPage->showBatchForm();
     else
@@ -301,6 +383,7 @@ void DeviceModifyPage::enterActivation(bool batch)
     m_stackedWidget->setCurrentIndex(1);
     // Emptying the new password resets the meter.
     m_passwordRows->clear();
+    leaveChangePassword();
     m_frameActive->show();
     m_frameModifyPara->hide();
     clearPasswordMarks();
@@ -363,6 +446,7 @@ void DeviceModifyPage::enterMixed()
     m_stackedWidget->setCurrentIndex(1);
     m_frameActive->hide();
     m_frameModifyPara->hide();
+    leaveChangePassword();
     m_activePage->showMixedSelection();
 }
 

@@ -39,7 +39,9 @@ class DeviceNetParaPage;
 // port, no password recovery (the pane says so), nothing before sign-in,
 // and a device that needs its maker's own activation gets a notice instead
 // of the activation form. A batch may mix both kinds: DeviceKinds picks
-// each device's operations.
+// each device's operations. Under the network-parameter form, "Change
+// Password" opens the password change of the checked devices: the current
+// password, the new one twice under the password policy with its meter.
 //
 // Operations check their fields first and send nothing when a check fails,
 // nor when a new address is held by another listed device or given twice
@@ -112,6 +114,13 @@ public Q_SLOTS:
     void onCurrentSelectionChange(VoskTool::ModifyPage modifyPageType, QVector<DeviceInfo> struDeviceInfo);
     void onModifyNetParas();
     void onActiveDevices();
+    // "Change Password": the change form in place of the modification's.
+    void onShowChangePassword();
+    // "Back": the modification form again, the change form emptied.
+    void onHideChangePassword();
+    // "Confirm" of the change form: checks, then changes the password of
+    // every checked device, authorised by the old one.
+    void onChangePassword();
     void onNewPasswordTextChanged(const QString &strNewPassword);
     void onDhcpStateChanged(int iState);
     void onBatchDhcpStateChanged(int iState);
@@ -120,6 +129,7 @@ private:
     void buildActiveFrame();
     void buildModifyFrame();
     void buildOnvifFrame();
+    void buildChangePasswordFrame();
     void enterNothingSelected();
     void enterModify(bool batch);
     void enterActivation(bool batch);
@@ -148,13 +158,15 @@ private:
     void modifyBatch();
     void activateSingle();
     void activateBatch();
+    // Empties the change form and hides it (the modification form shows).
+    void leaveChangePassword();
     // Refuses (with a message on `field`) a change that gives an address
     // held by another listed device, or one address to two devices.
     bool refuseClashes(const QVector<DeviceKey> &devices, const QVector<NetParams> &params,
                        aptui::MultiStateLineEdit *field, QLabel *hint);
     // One device, off the GUI thread; the pane is busy until its bubble.
     void startSingle(OperationKind kind, const DeviceInfo &device, const OperationJob &job,
-                     const QByteArray &password);
+                     const QByteArray &password, const QByteArray &newPassword = QByteArray());
     void finishSingle(OperationKind kind, DeviceInfo device, const OperationOutcome &outcome, int confirmed);
     void setBusy(bool busy);
     // A batch: runs the jobs behind the waiting dialog (Cancel skips the
@@ -162,12 +174,13 @@ private:
     // words every device's result, and shows the list, again for the
     // failed and cancelled devices as long as "Retry failed" is pressed.
     void runBatch(OperationKind kind, QVector<DeviceInfo> devices, const QVector<OperationJob> &jobs,
-                  const QByteArray &password);
+                  const QByteArray &password, const QByteArray &newPassword = QByteArray());
     // Runs the jobs behind the waiting dialog; their outcomes in order, and
     // for each success of new parameters whether the device reported them.
     QVector<OperationOutcome> runBehindDialog(OperationKind kind, const QVector<OperationJob> &jobs,
-                                              const QByteArray &password, QHash<DeviceKey, bool> *applied);
-    int showResults(const QVector<DeviceInfo> &devices, const QHash<DeviceKey, QString> &notes, bool activation);
+                                              const QByteArray &password, const QByteArray &newPassword,
+                                              QHash<DeviceKey, bool> *applied);
+    int showResults(const QVector<DeviceInfo> &devices, const QHash<DeviceKey, QString> &notes, OperationKind kind);
 
     PaneMessenger m_messenger;
     DialogRunner m_dialogRunner;
@@ -200,6 +213,15 @@ private:
     QFrame *m_frameOnvif;
     QPushButton *m_btnOnvifSignIn;
     QPushButton *m_btnOnvifProbe;
+    QPushButton *m_btnShowChangePassword;
+
+    // The password change, in place of m_frameModifyPara while shown.
+    QFrame *m_frameChangePassword;
+    aptui::MultiStateLineEdit *m_lineEditOldPassword;
+    QLabel *m_labelHintOldPassword;
+    NewPasswordRows *m_changeRows; // its widgets are the frame's
+    QPushButton *m_btnChangePassword;
+    QPushButton *m_btnBackToModify;
 };
 
 } // namespace VoskTool

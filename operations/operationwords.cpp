@@ -73,6 +73,11 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
     default:
         break;
     }
+    if (kind == OperationKind::ChangePassword && outcome.status == OperationStatus::Denied) {
+        // A password change is refused only for its authorisation: the
+        // old password is wrong (a device that is not activated says so).
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:wrong old password"), code);
+    }
     if (kind == OperationKind::Activate) {
         if (outcome.status == OperationStatus::Denied)
             return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device deny."), code);
@@ -101,6 +106,8 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
         }
         break;
     case OperationStatus::Denied:
+        if (kind == OperationKind::ChangePassword)
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "The old password is not correct."));
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device deny."));
     case OperationStatus::Locked:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device locked, try again in %1 s."),

@@ -36,7 +36,8 @@ LocalText successWord();
 
 // The result of one device in a batch's result list: "Succeed", or the
 // error word of the operation ("Error2011:time out" for a modification,
-// "Error2021:reactive" for an activation, ...), "Cancelled" for a device
+// "Error2021:reactive" for an activation, "Error2009:wrong old password"
+// for a password change, ...), "Cancelled" for a device
 // the batch never reached, "Not supported by this device", and for an ONVIF
 // device that needs its maker's activation (Unsupported with
 // kOnvifMakersActivationCode) "Error3100:activate it with its maker's
@@ -45,8 +46,9 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome);
 
 // The message of one device's operation: on success "Modify network
 // parameters succeed." / "Activate Succeed." / "Change password
-// succeed.", on failure "Device deny.", "Time out." or
-// "Error%1:others" with the code.
+// succeed.", on failure "Device deny." ("The old password is not
+// correct." for a password change), "Time out." or "Error%1:others" with
+// the code.
 LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome);
 
 // Whether a failed single operation also puts its words into the device's

@@ -4,7 +4,7 @@
 #include "aptui/targetpath.h"
 #include "discovery/devicestore.h"
 #include "discovery/recordfields.h"
-#include "discovery/voskhandler.h"
+#include "operations/devicekinds.h"
 #include "operations/serialfilename.h"
 
 #include <QDir>
@@ -209,19 +209,9 @@ QString deviceKeyFileName(const QString &folder, const QString &serialNumber, co
     return path + name;
 }
 
-bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key)
+OperationOutcome fetchDeviceKey(const DeviceKey &device, bool newStyle, QByteArray *key)
 {
-    VOSK_KEY_ANSWER answer;
-    std::memset(&answer, 0, sizeof answer);
-    const unsigned command = newStyle ? VOSK_CMD_EXPORT_KEY_V2 : VOSK_CMD_EXPORT_KEY;
-    const unsigned size = newStyle ? VOSK_KEY_ANSWER_SIZE_V2 : VOSK_KEY_ANSWER_SIZE_V1;
-    if (!VOSK::VoskHandler::instance()->getDeviceConfig(serialNumber.toLatin1(), command, nullptr, 0, &answer,
-                                                        size))
-        return false;
-    // A length beyond the key space would read past what the library filled.
-    const quint32 length = std::min<quint32>(answer.length, size - 4);
-    *key = QByteArray(reinterpret_cast<const char *>(answer.keyData), int(length));
-    return true;
+    return DeviceKinds::instance().operationsFor(device)->exportKey(device, newStyle, key);
 }
 
 bool writeDeviceKeyFile(const QString &path, const QByteArray &key, QString *error)
@@ -302,7 +292,7 @@ ExportList exportListFor(const QVector<DeviceKey> &devices)
     ExportList list;
     for (const DeviceKey &device : devices) {
         const StoredTexts texts = storedTexts(device);
-        list.entries.append({device.serialNumber, texts.startTime});
+        list.entries.append({device.serialNumber, texts.startTime, device});
         list.versions.insert(device.serialNumber, texts.softwareVersion);
     }
     return list;
@@ -316,6 +306,16 @@ ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &ans
     const QHash<QString, QVector<AnswerFile>> files = listAnswerFiles(answersFolder);
     for (const DeviceKey &device : devices) {
         const QString serial = device.serialNumber;
+        if (plan.devices.contains(serial)) {
+            // One answer file per serial number, made for one device's key:
+            // sent to the second device it would only be refused, and count
+            // toward that device's lockout.
+            plan.mismatched << serial;
+            plan.problems.insert(serial, QStringLiteral("another device of the list has the same serial number"));
+            continue;
+        }
+        if (plan.mismatched.contains(serial))
+            continue; // listed once, with the first device's reason
         plan.versions.insert(serial, storedTexts(device).softwareVersion);
         QString problem;
         bool matched = false;
@@ -339,6 +339,7 @@ ResetPlan matchAnswerFiles(const QVector<DeviceKey> &devices, const QString &ans
             }
             plan.blocks.insert(serial, block);
             plan.answerFiles.insert(serial, file.path);
+            plan.devices.insert(serial, device);
             std::memset(&block, 0, sizeof block);
             matched = true;
             break;

@@ -6,6 +6,7 @@
 // folder of the batch reset.
 
 #include "discovery/devicekey.h"
+#include "operations/deviceoperations.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
@@ -37,13 +38,14 @@ QString resetWorkingFolder();
 // named (see SerialFileName::encode).
 QString deviceKeyFileName(const QString &folder, const QString &serialNumber, const QDateTime &when);
 
-// Fetches the device's reset key through the discovery handler: command 2
-// with 384 bytes of key space for a new-style device, else command 1 with
-// 256. Fills `key` with the key data (its stated length, at most the key
-// space) and returns true; false when the library refuses (read the
-// handler's getLastError() on the same thread). Blocking; any thread but
-// the library's callback.
-bool fetchDeviceKey(const QString &serialNumber, bool newStyle, QByteArray *key);
+// Fetches the device's reset key through the operations of its kind
+// (DeviceKinds), addressed by both halves of its key, so that a device
+// sharing its serial number neither answers nor is asked: the new-style
+// key (384 bytes of key space) for a new-style device, else the old one
+// (256). Fills `key` with the key data (its stated length, at most the key
+// space) on Done; otherwise the outcome carries the device's error code.
+// Blocking; any thread but the one delivering the device reports.
+OperationOutcome fetchDeviceKey(const DeviceKey &device, bool newStyle, QByteArray *key);
 
 // Writes the key data byte for byte to `path` (created or truncated). False
 // when the file cannot be written whole; `error` then says why.
@@ -112,12 +114,14 @@ enum class ResetBlockCheck {
 ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, const QString &answerFilePath,
                                const QByteArray &newPassword, bool resetCameras, QTextCodec *codec = nullptr);
 
-// One device of the export phase: its serial number and the text of its
-// start time. The error line names it as entry(): serial "+" start time.
+// One device of the export phase: its serial number, the text of its
+// start time and its whole key (the key is asked of that device alone).
+// The error line names it as entry(): serial "+" start time.
 struct ExportEntry
 {
     QString serialNumber;
     QString startTime;
+    DeviceKey device;
     QString entry() const { return serialNumber + QLatin1Char('+') + startTime; }
 };
 
@@ -132,10 +136,13 @@ struct ExportList
 ExportList exportListFor(const QVector<DeviceKey> &devices);
 
 // What the reset phase is given for `devices`: the reset block of every
-// device with a usable answer file in `answersFolder`, the answer file of
-// each block, the software versions, the serial numbers without a usable
-// answer (in the order of `devices`) and, for those that had a file under
-// their name that is no usable answer, why.
+// device with a usable answer file in `answersFolder`, the answer file and
+// the device (both halves of its key) of each block, the software
+// versions, the serial numbers without a usable answer (in the order of
+// `devices`) and, for those that had a file under their name that is no
+// usable answer, why. Of two devices listed under one serial number only
+// the first is given a block: an answer file answers the one key exported
+// under that name, and the export phase exports the first one's.
 //
 // A file answers a device when its name, read by
 // SerialFileName::parseKeyFileName(), stands for exactly the device's
@@ -147,6 +154,7 @@ struct ResetPlan
 {
     QMap<QString, ResetPasswdParam> blocks;
     QMap<QString, QString> answerFiles;
+    QMap<QString, DeviceKey> devices;
     QMap<QString, QString> versions;
     QStringList mismatched;
     QMap<QString, QString> problems;

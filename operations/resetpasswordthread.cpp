@@ -1,6 +1,6 @@
 #include "operations/resetpasswordthread.h"
 
-#include "discovery/voskhandler.h"
+#include "operations/devicekinds.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -100,7 +100,6 @@ void ResetPasswordThread::runExport()
     if (m_listExport.isEmpty())
         return;
     folder.mkpath(QStringLiteral("."));
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     QSet<QString> seen;
     for (const VoskTool::ExportEntry &entry : std::as_const(m_listExport)) {
         VoskTool::RecoveryOutcome outcome;
@@ -108,14 +107,15 @@ void ResetPasswordThread::runExport()
         const QString path =
             VoskTool::deviceKeyFileName(folder.path(), entry.serialNumber, QDateTime::currentDateTime());
         QByteArray key;
+        VoskTool::OperationOutcome fetched;
         if (!sendable(entry.serialNumber) || path.isEmpty()) {
             outcome.problem = QStringLiteral("the serial number cannot be written in a file name");
         } else if (seen.contains(entry.serialNumber)) {
             // One serial number, one key file: a second device under the
             // same serial number would overwrite the first one's key.
             outcome.problem = QStringLiteral("the serial number is listed twice");
-        } else if (!VoskTool::fetchDeviceKey(entry.serialNumber, false, &key)) {
-            outcome.errorCode = handler->getLastError();
+        } else if (fetched = VoskTool::fetchDeviceKey(entry.device, false, &key); !fetched.ok()) {
+            outcome.errorCode = fetched.code;
         } else if (key.isEmpty()) {
             outcome.problem = QStringLiteral("the device gave an empty key");
         } else {
@@ -143,7 +143,6 @@ void ResetPasswordThread::runReset()
     PhaseErrorFile errors(folder, kInError);
     if (m_mapResetParam.isEmpty())
         return;
-    VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     // QMap walks its keys in ascending order of their character codes.
     for (auto it = m_mapResetParam.cbegin(); it != m_mapResetParam.cend(); ++it) {
         VoskTool::RecoveryOutcome outcome;
@@ -157,16 +156,21 @@ void ResetPasswordThread::runReset()
             ? VoskTool::AnswerFileCheck::Ok
             : VoskTool::readAnswerFile(answer.value(), &content);
         content.fill('\0');
+        const auto device = m_resetDevices.constFind(it.key());
         if (!sendable(it.key())) {
             outcome.problem = QStringLiteral("the serial number cannot be sent to the device");
+        } else if (device == m_resetDevices.cend() || device->serialNumber != it.key()) {
+            // Addressed by the serial number alone the block could reach a
+            // device that shares it.
+            outcome.problem = QStringLiteral("the device of the answer is not known");
         } else if (check != VoskTool::AnswerFileCheck::Ok) {
             outcome.problem = VoskTool::answerFileProblem(check);
         } else {
-            VoskTool::ResetPasswdParam block = it.value();
-            outcome.done = handler->resetPasswd(it.key().toLatin1(), &block);
-            std::memset(&block, 0, sizeof block);
+            const VoskTool::OperationOutcome reset =
+                VoskTool::DeviceKinds::instance().operationsFor(*device)->resetPassword(*device, it.value());
+            outcome.done = reset.ok();
             if (!outcome.done)
-                outcome.errorCode = handler->getLastError();
+                outcome.errorCode = reset.code;
         }
         if (!outcome.done) {
             const QString why = outcome.problem.isEmpty()

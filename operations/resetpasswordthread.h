@@ -14,14 +14,18 @@
 // folder (resetWorkingFolder()):
 //
 // - type 1, export: the device key (command 1) of every export entry into
-//   its key file (deviceKeyFileName()). A device fails when its serial
+//   its key file (deviceKeyFileName()), asked of the entry's device by
+//   both halves of its key through its kind (DeviceKinds). A device fails
+//   when its serial
 //   number cannot be named or is listed twice (nothing is asked of it),
 //   when the library refuses the key, or when the key is empty or its file
 //   cannot be written. Each failure makes a line of out_error.txt: entry
 //   " software: " version " error code: " code for the library's refusals,
 //   entry " software: " version " error: " reason for the others.
-// - type 0, reset: VOSK_ResetPasswd for every prepared block, in ascending
-//   order of the serial numbers. The answer file given for a block
+// - type 0, reset: the reset of every prepared block, in ascending order of
+//   the serial numbers, sent to the block's device (setResetDevices) by
+//   both halves of its key through its kind; a block without its device
+//   is not sent. The answer file given for a block
 //   (setAnswerFiles) is read again just before it is sent, and a file that
 //   is no longer a usable answer is not sent. Each failure makes a line of
 //   in_error.txt: serial " + software: " version " error code: " code, or
@@ -48,6 +52,8 @@ public:
     void setResetParams(const QMap<QString, VoskTool::ResetPasswdParam> &params) { m_mapResetParam = params; }
     // Reset phase: the answer file of each block, serial number → path.
     void setAnswerFiles(const QMap<QString, QString> &paths) { m_answerFiles = paths; }
+    // Reset phase: the device of each block, serial number → device.
+    void setResetDevices(const QMap<QString, DeviceKey> &devices) { m_resetDevices = devices; }
     void setExportList(const QVector<VoskTool::ExportEntry> &entries) { m_listExport = entries; }
     void setSoftVersions(const QMap<QString, QString> &versions) { m_mapSoftVersion = versions; }
 
@@ -78,6 +84,7 @@ private:
     int m_iType = TypeReset;
     QMap<QString, VoskTool::ResetPasswdParam> m_mapResetParam;
     QMap<QString, QString> m_answerFiles;
+    QMap<QString, DeviceKey> m_resetDevices;
     QVector<VoskTool::ExportEntry> m_listExport;
     QMap<QString, QString> m_mapSoftVersion;
     bool m_bErrorOccurred = false;

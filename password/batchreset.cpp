@@ -65,6 +65,7 @@ void runConfigReset(QWidget *page, const QVector<DeviceKey> &devices)
     worker.setType(ResetPasswordThread::TypeReset);
     worker.setResetParams(plan.blocks);
     worker.setAnswerFiles(plan.answerFiles);
+    worker.setResetDevices(plan.devices);
     worker.setSoftVersions(plan.versions);
     // The worker holds the only copy now, and wipes it when it is done.
     for (ResetPasswdParam &block : plan.blocks)

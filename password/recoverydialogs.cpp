@@ -26,11 +26,11 @@ void runRecoveryDialog(QWidget *parent, const QString &serialNumber, const QStri
     std::memset(&record, 0, sizeof record);
     DeviceStore::instance()->getDevice(serialNumber, mac, record);
     if (recoveryDialogFor(record.capabilities) == RecoveryDialog::ResetWithKey) {
-        ResetPasswordDialog dialog(serialNumber, deviceType, record.newResetType == 1,
+        ResetPasswordDialog dialog({serialNumber, mac}, deviceType, record.newResetType == 1,
                                    (record.capabilities & VOSK_CAP_RESET_CAMERAS) != 0, parent);
         dialog.exec();
     } else {
-        RestorePasswordDialog dialog(parent, serialNumber, deviceType);
+        RestorePasswordDialog dialog(parent, {serialNumber, mac}, deviceType);
         dialog.exec();
     }
 }

@@ -20,7 +20,9 @@ RecoveryDialog recoveryDialogFor(quint8 capabilities);
 
 // Looks the device up in the device store, opens the dialog that
 // recoveryDialogFor() chooses for it and runs it modally; returns when it
-// closes. The caller covers and uncovers the main window around the call.
+// closes. The dialog addresses the device by serial number and MAC, so
+// that of two devices sharing a serial number only the chosen one is
+// asked and reset. The caller covers and uncovers the main window around the call.
 // GUI thread.
 void runRecoveryDialog(QWidget *parent, const QString &serialNumber, const QString &deviceType,
                        const QString &mac);

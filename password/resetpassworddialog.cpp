@@ -2,7 +2,7 @@
 
 #include "aptui/guitextcodec.h"
 #include "aptui/multistatelineedit.h"
-#include "discovery/voskhandler.h"
+#include "operations/devicekinds.h"
 #include "aptui/newpasswordrows.h"
 #include "password/passwordlog.h"
 #include "operations/recoveryfiles.h"
@@ -46,10 +46,11 @@ QString &lastExportFolder()
 
 } // namespace
 
-ResetPasswordDialog::ResetPasswordDialog(const QString &serialNumber, const QString &deviceType, bool newResetType,
+ResetPasswordDialog::ResetPasswordDialog(const DeviceKey &device, const QString &deviceType, bool newResetType,
                                          bool supportResetIpc, QWidget *parent)
     : aptui::BaseDialog(false, false, false, false, true, true, true, parent)
-    , m_strSerialNo(serialNumber)
+    , m_strSerialNo(device.serialNumber)
+    , m_device(device)
     , m_strDevType(deviceType)
     , m_bNewResetType(newResetType)
     , m_bSupportResetIPC(supportResetIpc)
@@ -194,9 +195,8 @@ void ResetPasswordDialog::onExportFile()
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     QByteArray key;
-    if (!fetchDeviceKey(m_strSerialNo, m_bNewResetType, &key)) {
-        qCInfo(lcPassword) << "[ResetPasswordDialog] key export refused, error"
-                           << VOSK::VoskHandler::instance()->getLastError();
+    if (const OperationOutcome fetched = fetchDeviceKey(m_device, m_bNewResetType, &key); !fetched.ok()) {
+        qCInfo(lcPassword) << "[ResetPasswordDialog] key export refused, error" << fetched.code;
         showError(tr("Get key error."));
         return;
     }
@@ -260,11 +260,10 @@ void ResetPasswordDialog::onResetPassword()
         showError(tr("The path of the answer file copy is too long: at most 260 bytes."));
         return;
     }
-    const bool done = VOSK::VoskHandler::instance()->resetPasswd(m_strSerialNo.toLatin1(), &block);
+    const OperationOutcome reset = DeviceKinds::instance().operationsFor(m_device)->resetPassword(m_device, block);
     std::memset(&block, 0, sizeof block);
-    if (!done) {
-        qCInfo(lcPassword) << "[ResetPasswordDialog] reset refused, error"
-                           << VOSK::VoskHandler::instance()->getLastError();
+    if (!reset.ok()) {
+        qCInfo(lcPassword) << "[ResetPasswordDialog] reset refused, error" << reset.code;
         showError(tr("Reset password failed."));
         return;
     }
@@ -295,9 +294,8 @@ void ResetPasswordDialog::onClearFilePathError()
 void ResetPasswordDialog::onGenerateQRcode()
 {
     QByteArray key;
-    if (!fetchDeviceKey(m_strSerialNo, m_bNewResetType, &key)) {
-        qCInfo(lcPassword) << "[ResetPasswordDialog] no key for the QR code, error"
-                           << VOSK::VoskHandler::instance()->getLastError();
+    if (const OperationOutcome fetched = fetchDeviceKey(m_device, m_bNewResetType, &key); !fetched.ok()) {
+        qCInfo(lcPassword) << "[ResetPasswordDialog] no key for the QR code, error" << fetched.code;
         showError(tr("Generate QR code error."));
         return;
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "aptui/basedialog.h"
+#include "discovery/devicekey.h"
 
 #include <QString>
 
@@ -21,7 +22,10 @@ class NewPasswordRows;
 // Resets a lost administrator password with the maker's reset service: step
 // 1 shows the device key as a QR code ("QR code" button), step 2 takes the
 // service's answer (typed, or an answer file imported through a copy), step
-// 3 the new password; confirm sends it all to the device.
+// 3 the new password; confirm sends it all to the device. The key is asked
+// of the device, and the reset sent to it, by both halves of its key
+// through the operations of its kind (DeviceKinds): a device that shares
+// its serial number neither answers nor is sent anything.
 //
 // newResetType: the device's new-style key (command 2, QR text without the
 // "B:" prefix, typed answers offered); supportResetIpc: the "Reset IPC"
@@ -35,7 +39,7 @@ class ResetPasswordDialog final : public aptui::BaseDialog
     Q_OBJECT
 
 public:
-    ResetPasswordDialog(const QString &serialNumber, const QString &deviceType, bool newResetType,
+    ResetPasswordDialog(const DeviceKey &device, const QString &deviceType, bool newResetType,
                         bool supportResetIpc, QWidget *parent = nullptr);
     ~ResetPasswordDialog() override;
 
@@ -57,6 +61,7 @@ private:
     void showError(const QString &text, aptui::MultiStateLineEdit *field = nullptr, QLabel *hintLabel = nullptr);
 
     QString m_strSerialNo;
+    DeviceKey m_device;
     QString m_strDevType;
     bool m_bNewResetType;
     bool m_bSupportResetIPC;

@@ -1,7 +1,8 @@
 #include "password/restorepassworddialog.h"
 
 #include "aptui/multistatelineedit.h"
-#include "discovery/voskhandler.h"
+#include "operations/devicekinds.h"
+#include "operations/deviceoperations.h"
 #include "aptui/newpasswordrows.h"
 #include "password/passwordlog.h"
 #include "password/recoveryui.h"
@@ -21,10 +22,10 @@ constexpr int kMaxSecurityCodeLength = 32;
 
 } // namespace
 
-RestorePasswordDialog::RestorePasswordDialog(QWidget *parent, const QString &serialNumber,
-                                             const QString &deviceType)
+RestorePasswordDialog::RestorePasswordDialog(QWidget *parent, const DeviceKey &device, const QString &deviceType)
     : aptui::BaseDialog(false, false, false, false, true, true, true, parent)
-    , m_strSerialNo(serialNumber)
+    , m_strSerialNo(device.serialNumber)
+    , m_device(device)
     , m_strDevType(deviceType)
 {
     setEnableDefaultConnections(true, true, true, false, true);
@@ -129,9 +130,10 @@ void RestorePasswordDialog::onRestorePassword()
         RecoveryUi::showHint(hint);
         return;
     }
-    if (!VOSK::VoskHandler::instance()->resetDefaultPasswd(m_strSerialNo.toLatin1(), code.toLatin1())) {
-        qCInfo(lcPassword) << "[RestorePasswordDialog] restore refused, error"
-                           << VOSK::VoskHandler::instance()->getLastError();
+    const OperationOutcome outcome =
+        DeviceKinds::instance().operationsFor(m_device)->restoreDefaultPassword(m_device, code.toLatin1());
+    if (!outcome.ok()) {
+        qCInfo(lcPassword) << "[RestorePasswordDialog] restore refused, error" << outcome.code;
         hint.text = tr("Restore password failed.");
         RecoveryUi::showHint(hint);
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "aptui/basedialog.h"
+#include "discovery/devicekey.h"
 
 #include <QString>
 #include <QStringList>
@@ -16,7 +17,9 @@ namespace VoskTool {
 // Restores the default administrator password of a device that offers no
 // key reset: the QR code (shown at once) carries the device type and serial
 // number to the maker's reset service, which gives a security code; confirm
-// sends the code to the device.
+// sends the code to the device, addressed by both halves of its key
+// through the operations of its kind (DeviceKinds): a device that shares
+// its serial number is not sent the code.
 //
 // The confirm button does not close the dialog; a successful restore
 // accepts it, cancel and the title's close button reject it. Modal, built
@@ -26,7 +29,7 @@ class RestorePasswordDialog final : public aptui::BaseDialog
     Q_OBJECT
 
 public:
-    RestorePasswordDialog(QWidget *parent, const QString &serialNumber, const QString &deviceType);
+    RestorePasswordDialog(QWidget *parent, const DeviceKey &device, const QString &deviceType);
     ~RestorePasswordDialog() override;
 
     // The model-family prefixes (two letters, '-', two digits) whose device
@@ -47,6 +50,7 @@ public Q_SLOTS:
 
 private:
     QString m_strSerialNo;
+    DeviceKey m_device;
     QString m_strDevType;
     QString m_qrText;
 

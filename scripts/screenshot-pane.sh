@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Renders docs/screenshots/pane-modify.png, pane-activate.png and
-# pane-batch-result.png (English) and their -zh variants (Chinese): the
-# right-hand pane for devices of the demo fleet (16 simulated devices,
+# Renders docs/screenshots/pane-modify.png, pane-activate.png,
+# pane-batch-result.png and pane-password.png (English) and their -zh
+# variants (Chinese): the right-hand pane for devices of the demo fleet (16 simulated devices,
 # seed 1), on a virtual display (Xvfb). The simulator and the tool talk
 # over loopback only (VOSK_INTERFACES=lo).
 #   scripts/screenshot-pane.sh [OUT_DIR]
@@ -52,7 +52,8 @@ for lang in en zh; do
     # A private runtime folder: a tool the user runs must not make this one
     # refuse to start as a second instance.
     DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$shot" "$dir" \
-        "$out/pane-modify$suffix.png" "$out/pane-activate$suffix.png" "$out/pane-batch-result$suffix.png"
+        "$out/pane-modify$suffix.png" "$out/pane-activate$suffix.png" "$out/pane-batch-result$suffix.png" \
+        "$out/pane-password$suffix.png"
     kill -TERM "$sim"
     wait "$sim" 2>/dev/null || true
     echo "wrote $out/pane-*$suffix.png"

@@ -576,6 +576,37 @@
     </message>
     <message>
         <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
+    </message>
+    <message>
+        <source>Change Password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Old Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The new password is the same as the old one.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password Change</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Error%1:wrong old password</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The old password is not correct.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

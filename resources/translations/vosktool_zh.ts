@@ -572,6 +572,38 @@
         <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
         <translation>请先登录此 ONVIF 设备（下方的“登录”），再修改其网络参数。</translation>
     </message>
+    <message>
+        <source>Change Password</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <source>Old Password:</source>
+        <translation>旧密码：</translation>
+    </message>
+    <message>
+        <source>Confirm</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>返回</translation>
+    </message>
+    <message>
+        <source>The new password is the same as the old one.</source>
+        <translation>新密码与旧密码相同。</translation>
+    </message>
+    <message>
+        <source>Password Change</source>
+        <translation>修改密码</translation>
+    </message>
+    <message>
+        <source>Error%1:wrong old password</source>
+        <translation>错误%1：旧密码错误</translation>
+    </message>
+    <message>
+        <source>The old password is not correct.</source>
+        <translation>旧密码不正确。</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceModifyResultPage</name>

@@ -309,7 +309,7 @@ private Q_SLOTS:
         QFETCH(QStringList, results);
         VoskDouble::setConfigAnswer(keyAnswer(key));
         if (setup == QLatin1String("refuse")) {
-            VoskDouble::setResult(QStringLiteral("VOSK_GetDeviceConfig"), 0);
+            VoskDouble::setResult(QStringLiteral("VOSK_GetDeviceConfig_ByPair"), 0);
             VoskDouble::setLastError(VOSK_ERR_DEVICE_DENY);
         }
         if (setup == QLatin1String("blocked")) {
@@ -319,7 +319,7 @@ private Q_SLOTS:
         }
         QVector<ExportEntry> entries;
         for (const QString &serial : serials)
-            entries.append({serial, QStringLiteral("2026-12-06 10:20:00")});
+            entries.append({serial, QStringLiteral("2026-12-06 10:20:00"), {serial, QStringLiteral("02-00-00-00-00-01")}});
         ResetPasswordThread worker;
         worker.setType(ResetPasswordThread::TypeExport);
         worker.setExportList(entries);
@@ -334,8 +334,11 @@ private Q_SLOTS:
         QCOMPARE(signalled.size(), serials.size());
         QStringList asked;
         for (const VoskDouble::Call &call : VoskDouble::calls()) {
-            if (call.function == QLatin1String("VOSK_GetDeviceConfig"))
-                asked << QString::fromLatin1(call.args.at(0).toByteArray());
+            if (call.function != QLatin1String("VOSK_GetDeviceConfig_ByPair"))
+                continue;
+            asked << QString::fromLatin1(call.args.at(0).toByteArray());
+            // Addressed by the pair, never by the serial number alone.
+            QCOMPARE(call.args.at(1).toByteArray(), QByteArray("02-00-00-00-00-01"));
         }
         QStringList expectAsked;
         QStringList errorLines;
@@ -407,14 +410,16 @@ private Q_SLOTS:
         worker.setType(ResetPasswordThread::TypeReset);
         worker.setResetParams(plan.blocks);
         worker.setAnswerFiles(plan.answerFiles);
+        worker.setResetDevices(plan.devices);
         worker.start();
         QVERIFY(worker.wait(30000));
 
         QMap<QString, QString> sent;
         for (const VoskDouble::Call &call : VoskDouble::calls()) {
-            if (call.function != QLatin1String("VOSK_ResetPasswd"))
+            if (call.function != QLatin1String("VOSK_ResetPasswd_ByPair"))
                 continue;
-            const QByteArray block = call.args.at(1).toByteArray();
+            QCOMPARE(call.args.at(1).toByteArray(), QByteArray("02-00-00-00-00-01"));
+            const QByteArray block = call.args.at(2).toByteArray();
             sent.insert(QString::fromLatin1(call.args.at(0).toByteArray()),
                         QString::fromLocal8Bit(block.mid(256, 260).constData()));
             QCOMPARE(block.mid(516, 12), QByteArray("Batch#Reset7"));

@@ -207,7 +207,7 @@ private Q_SLOTS:
         const int other = takeKeyDevice(false);
         QVERIFY(index >= 0 && other >= 0);
         QByteArray otherKey;
-        QVERIFY(fetchDeviceKey(serialOf(other), false, &otherKey));
+        QVERIFY(fetchDeviceKey({serialOf(other), macOf(other)}, false, &otherKey).ok());
         const QByteArray foreign = resetService({QStringLiteral("answer"), QStringLiteral("--qr"),
                                                  QStringLiteral("B:") + typeOf(other) + QStringLiteral("**")
                                                      + QString::fromLatin1(otherKey)});

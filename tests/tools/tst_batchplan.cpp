@@ -21,6 +21,38 @@ class TestBatchPlan final : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The device list of passwd: the first cell of each line, so that a
+    // plan or a CSV listing serves; faults by line, never quoted whole.
+    void readSerials_data()
+    {
+        QTest::addColumn<QByteArray>("list");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<QStringList>("expected"); // the serial numbers, or the messages
+
+        QTest::newRow("plan with header and comment")
+            << QByteArray("\xEF\xBB\xBFserial,ip\r\n# site A\r\n\r\nS1,10.0.0.1\r\n\"S,2\"\nS3\n") << true
+            << texts("S1", "S,2", "S3");
+        QTest::newRow("listed twice") << QByteArray("S1\nS2\nS1,x\n") << false
+                                      << texts("line 3: S1: listed already on line 1");
+        QTest::newRow("NUL and too long, not quoted")
+            << (QByteArray("S1\nS\0X\n", 7) + QByteArray(2000, 'A') + "\n") << false
+            << texts("line 2: binary data or a NUL byte (not read)", "line 3: longer than 1024 bytes (not read)");
+        QTest::newRow("no serial number") << QByteArray(",10.0.0.1\n") << false << texts("line 1: no serial number");
+        QTest::newRow("nothing") << QByteArray("serial\n# none\n") << false << texts("the list names no device");
+    }
+
+    void readSerials()
+    {
+        QFETCH(QByteArray, list);
+        QFETCH(bool, ok);
+        QFETCH(QStringList, expected);
+        QBuffer in(&list);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QStringList serials, errors;
+        QCOMPARE(BatchPlan::readSerials(in, &serials, &errors), ok);
+        QCOMPARE(ok ? serials : errors, expected);
+    }
+
     void read_data()
     {
         QTest::addColumn<QByteArray>("plan");

@@ -235,6 +235,21 @@ private Q_SLOTS:
         QTest::newRow("reset, weak password")
             << QStringList{QStringLiteral("reset"), QStringLiteral("--answers"), m_files.path(),
                            QStringLiteral("--password-file"), password(QByteArrayLiteral("12345678\n"))};
+        QTest::newRow("passwd without the old password")
+            << QStringList{QStringLiteral("passwd"), QStringLiteral("ABC"), QStringLiteral("--password-file"),
+                           password(QByteArrayLiteral("Install2026\n"))};
+        QTest::newRow("passwd, both passwords from standard input")
+            << QStringList{QStringLiteral("passwd"), QStringLiteral("ABC"), QStringLiteral("--old-password-file"),
+                           QStringLiteral("-"), QStringLiteral("--password-file"), QStringLiteral("-")};
+        QTest::newRow("passwd, serial numbers and a list")
+            << QStringList{QStringLiteral("passwd"), QStringLiteral("ABC"), QStringLiteral("--devices"),
+                           plan(QByteArrayLiteral("DEF\n")), QStringLiteral("--old-password-file"),
+                           password(QByteArrayLiteral("Admin12345\n")), QStringLiteral("--password-file"),
+                           password(QByteArrayLiteral("Install2026\n"))};
+        QTest::newRow("passwd, a list with a line twice")
+            << QStringList{QStringLiteral("passwd"), QStringLiteral("--devices"), plan(QByteArrayLiteral("DEF\nDEF\n")),
+                           QStringLiteral("--old-password-file"), password(QByteArrayLiteral("Admin12345\n")),
+                           QStringLiteral("--password-file"), password(QByteArrayLiteral("Install2026\n"))};
         QTest::newRow("export, bad expect")
             << QStringList{QStringLiteral("export-keys"), QStringLiteral("--expect"), QStringLiteral("-1")};
     }
@@ -275,6 +290,60 @@ private Q_SLOTS:
         const QRegularExpressionMatch match = locked.match(QString::fromLatin1(run.out));
         QVERIFY2(match.hasMatch(), run.out.constData());
         QVERIFY2(match.captured(1).toInt() >= 1, run.out.constData());
+    }
+
+    // A new password for activated devices: refused before anything is
+    // sent when it breaks the rule; afterwards the old one is refused; a
+    // list names several devices, each with its own result.
+    void passwd()
+    {
+        const QString admin = password(QByteArrayLiteral("Admin12345\n"));
+        const QString fresh = password(QByteArrayLiteral("Change#2026\n"));
+        const QString weak = password(QByteArrayLiteral("abcdefgh\n"));
+        const QString first = m_active.at(0);
+        const QString second = m_active.at(1);
+        const auto command = [](const QStringList &devices, const QString &oldFile, const QString &newFile) {
+            return QStringList{QStringLiteral("passwd")} + devices
+                + QStringList{QStringLiteral("--old-password-file"), oldFile, QStringLiteral("--password-file"),
+                              newFile};
+        };
+
+        for (const QString &bad : {weak, admin}) {
+            const Run run = cli(command({first}, admin, bad) + wait());
+            QCOMPARE(run.code, 2);
+            QVERIFY(run.out.isEmpty());
+            QVERIFY2(!run.err.contains("found"), run.err.constData()); // no discovery at all
+        }
+        Run run = cli(command({first}, admin, fresh) + wait());
+        QCOMPARE(run.code, 0);
+        QCOMPARE(run.out, (first + QStringLiteral("\tSucceed\n")).toLatin1());
+
+        // The old password no longer opens the device, the new one does.
+        const QStringList change{QStringLiteral("set"), first, QStringLiteral("--port"), QStringLiteral("8002")};
+        run = cli(change + QStringList{QStringLiteral("--password-file"), admin} + wait());
+        QCOMPARE(run.out, (first + QStringLiteral("\tDevice deny.\n")).toLatin1());
+        run = cli(change + QStringList{QStringLiteral("--password-file"), fresh} + wait());
+        QCOMPARE(run.code, 0);
+
+        run = cli(command({first}, admin, fresh) + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (first + QStringLiteral("\tThe old password is not correct.\n")).toLatin1());
+
+        // A list (a batch plan serves), the old password from standard
+        // input: the batch words, every device tried.
+        const QString devices = plan((QStringLiteral("serial,ip\n# changed already\n") + first
+                                      + QStringLiteral(",10.1.1.1\n") + second + QStringLiteral("\n"))
+                                         .toLatin1());
+        run = cli(QStringList{QStringLiteral("passwd"), QStringLiteral("--devices"), devices,
+                              QStringLiteral("--old-password-file"), QStringLiteral("-"),
+                              QStringLiteral("--password-file"), fresh} + wait(),
+                  QByteArrayLiteral("Admin12345\n"));
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (first + QStringLiteral("\tError2009:wrong old password\n") + second
+                           + QStringLiteral("\tSucceed\n")).toLatin1());
+        run = cli(QStringList{QStringLiteral("set"), second, QStringLiteral("--port"), QStringLiteral("8003"),
+                              QStringLiteral("--password-file"), fresh} + wait());
+        QCOMPARE(run.code, 0);
     }
 
     void set()

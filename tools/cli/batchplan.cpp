@@ -249,4 +249,67 @@ bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringLi
     return errors->isEmpty();
 }
 
+bool readSerials(QIODevice &in, QStringList *serials, QStringList *errors)
+{
+    serials->clear();
+    errors->clear();
+    QHash<QString, int> serialLines;
+    int number = 0;
+    bool first = true;
+    LineReader reader(in, kMaxLineBytes);
+    QByteArray bytes;
+    for (LineReader::Status status; (status = reader.next(&bytes)) != LineReader::Status::End;) {
+        ++number;
+        if (number > kMaxLines) {
+            *errors << QStringLiteral("more than %1 lines").arg(kMaxLines);
+            return false;
+        }
+        if (errors->size() >= kMaxFaults) {
+            *errors << QStringLiteral("more than %1 faults: the rest of the list was not read").arg(kMaxFaults);
+            return false;
+        }
+        auto fault = [errors, number](const QString &text) {
+            *errors << QStringLiteral("line %1: %2").arg(number).arg(text);
+        };
+        if (status == LineReader::Status::TooLong) {
+            fault(QStringLiteral("longer than %1 bytes (not read)").arg(kMaxLineBytes));
+            continue;
+        }
+        if (isBinary(bytes)) {
+            fault(QStringLiteral("binary data or a NUL byte (not read)"));
+            continue;
+        }
+        QString text = QString::fromUtf8(bytes);
+        if (first && text.startsWith(QChar(0xFEFF)))
+            text.remove(0, 1);
+        if (text.trimmed().isEmpty() || text.trimmed().startsWith(QLatin1Char('#')))
+            continue;
+        QStringList cells;
+        if (!splitCsv(text, &cells)) {
+            fault(QStringLiteral("unterminated quote"));
+            continue;
+        }
+        const QString serial = cells.first();
+        if (first && serial.compare(QLatin1String("serial"), Qt::CaseInsensitive) == 0) {
+            first = false;
+            continue;
+        }
+        first = false;
+        const QString who = TerminalText::excerpt(serial, kQuotedSerial) + QStringLiteral(": ");
+        if (serial.isEmpty()) {
+            fault(QStringLiteral("no serial number"));
+        } else if (serial.size() > kQuotedSerial) {
+            fault(who + QStringLiteral("longer than any serial number (%1 characters)").arg(kQuotedSerial));
+        } else if (serialLines.contains(serial)) {
+            fault(who + QStringLiteral("listed already on line %1").arg(serialLines.value(serial)));
+        } else {
+            serialLines.insert(serial, number);
+            serials->append(serial);
+        }
+    }
+    if (errors->isEmpty() && serials->isEmpty())
+        *errors << QStringLiteral("the list names no device");
+    return errors->isEmpty();
+}
+
 } // namespace BatchPlan

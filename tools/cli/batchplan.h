@@ -40,6 +40,15 @@ struct Line
 // ("line N: ..."), and then `lines` is to be ignored.
 bool read(QIODevice &in, const Defaults &defaults, QList<Line> *lines, QStringList *errors);
 
+// The devices of a command that takes a list of them (passwd --devices):
+// one a line, its serial number the line's first CSV cell, so that a batch
+// plan or the output of `list --csv --raw` serves as it is; a first line
+// starting with "serial" is a header, blank lines and lines starting with
+// '#' are skipped. Lines are bounded and checked as a plan's are; a serial
+// number listed twice is a fault. False with one message per fault
+// ("line N: ..."), and then `serials` is to be ignored.
+bool readSerials(QIODevice &in, QStringList *serials, QStringList *errors);
+
 // The window's message for a network field that failed its check; the
 // field and error are VoskTool::NetField and VoskTool::FieldError.
 QString fieldMessage(int field, int error);

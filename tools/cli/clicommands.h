@@ -15,6 +15,9 @@ int list(const QStringList &arguments);
 int activate(const QStringList &arguments);
 int set(const QStringList &arguments);
 int batch(const QStringList &arguments);
+// A new administrator password for activated devices, authorised by the
+// current one; both read from files, never from the command line.
+int passwd(const QStringList &arguments);
 int restore(const QStringList &arguments);
 // The recovery paths of the batch reset, with the window's working folder
 // and files.

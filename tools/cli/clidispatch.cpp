@@ -69,8 +69,8 @@ int run(const QStringList &arguments)
     } commands[] = {
         {"list", CliCommands::list},       {"activate", CliCommands::activate},
         {"set", CliCommands::set},         {"batch", CliCommands::batch},
-        {"restore", CliCommands::restore}, {"export-keys", CliCommands::exportKeys},
-        {"reset", CliCommands::reset},
+        {"passwd", CliCommands::passwd},   {"restore", CliCommands::restore},
+        {"export-keys", CliCommands::exportKeys}, {"reset", CliCommands::reset},
     };
     for (const auto &entry : commands) {
         if (command == QLatin1String(entry.name))

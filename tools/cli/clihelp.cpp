@@ -148,6 +148,23 @@ const QList<Command> &commands()
            QStringLiteral("how long to wait for each device's report of the new values, in milliseconds "
                           "(default 5000)")},
           kOnvifCredentials, kProbe}},
+        {QStringLiteral("passwd"),
+         QStringLiteral("SERIAL...|--devices FILE --old-password-file FILE --password-file FILE [--parallel N]"),
+         QStringLiteral("change the administrator password of activated devices"),
+         QStringLiteral("Gives the devices the new administrator password on the first line of the "
+                        "--password-file, authorised by their current one on the first line of the "
+                        "--old-password-file ('-' reads standard input, for one of the two). The new password "
+                        "follows the rule of activate and must differ from the old one; a password that breaks "
+                        "the rule sends nothing. Afterwards the devices refuse the old password. A device that "
+                        "refuses the old password reports it as wrong; after five wrong ones it is locked for a "
+                        "while."),
+         {{QStringLiteral("--old-password-file FILE"),
+           QStringLiteral("the devices' current administrator password, on the first line of FILE")},
+          {QStringLiteral("--password-file FILE"), QStringLiteral("the new password, on the first line of FILE")},
+          {QStringLiteral("--devices FILE"),
+           QStringLiteral("the devices, one a line: the serial number is the line's first CSV cell, so a batch "
+                          "plan or the output of 'list --csv --raw' serves as it is")},
+          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")}}},
         {QStringLiteral("restore"), QStringLiteral("SERIAL --code-file FILE"),
          QStringLiteral("restore a device's default password with a security code"),
          QStringLiteral("Restores the default password of one device with the security code the reset "

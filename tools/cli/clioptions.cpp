@@ -166,8 +166,9 @@ QString failureText(Operation operation, bool batch, const VoskTool::OperationOu
 {
     // The operations core's words, in English: the window shows the same
     // ones translated.
-    const VoskTool::OperationKind kind =
-        operation == Operation::Modify ? VoskTool::OperationKind::SetNetParams : VoskTool::OperationKind::Activate;
+    const VoskTool::OperationKind kind = operation == Operation::Modify ? VoskTool::OperationKind::SetNetParams
+        : operation == Operation::Activate                               ? VoskTool::OperationKind::Activate
+                                                                         : VoskTool::OperationKind::ChangePassword;
     return batch ? VoskTool::batchResultWord(kind, outcome).english()
                  : VoskTool::singleResultWord(kind, outcome).english();
 }

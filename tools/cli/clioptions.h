@@ -99,7 +99,7 @@ bool readNewPassword(const QString &path, QByteArray *bytes);
 
 // The device's answer worded as the window words it (the operations
 // core's words, in English).
-enum class Operation { Modify, Activate };
+enum class Operation { Modify, Activate, ChangePassword };
 QString succeedText();
 QString failureText(Operation operation, bool batch, int code);
 // The same from a whole outcome, which also carries a lockout's seconds.

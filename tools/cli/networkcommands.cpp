@@ -641,5 +641,117 @@ int batch(const QStringList &arguments)
     return failed == 0 ? AllDone : SomeFailed;
 }
 
+int passwd(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    CommonOptions common;
+    RunOptions run;
+    const QCommandLineOption oldPasswordFile(QStringLiteral("old-password-file"),
+                                             QStringLiteral("File whose first line is the current administrator "
+                                                            "password."),
+                                             QStringLiteral("file"));
+    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
+                                          QStringLiteral("File whose first line is the new password."),
+                                          QStringLiteral("file"));
+    const QCommandLineOption devicesFile(QStringLiteral("devices"),
+                                         QStringLiteral("File naming the devices, one serial number a line."),
+                                         QStringLiteral("file"));
+    parser.addOptions({oldPasswordFile, passwordFile, devicesFile, run.parallel});
+    const Parsed parsed = parse(parser, common, QStringLiteral("passwd"), arguments);
+    if (parsed != Parsed::Ok)
+        return parsed == Parsed::Help ? AllDone : BadInput;
+    QStringList serials = parser.positionalArguments();
+    if (parser.isSet(devicesFile)) {
+        if (!serials.isEmpty()) {
+            writeErr(QStringLiteral("passwd takes serial numbers or --devices, not both"));
+            return BadInput;
+        }
+        const QString path = parser.value(devicesFile);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            writeErr(QStringLiteral("cannot read the device list %1: %2").arg(path, file.errorString()));
+            return BadInput;
+        }
+        QStringList errors;
+        if (!BatchPlan::readSerials(file, &serials, &errors)) {
+            for (const QString &error : std::as_const(errors))
+                writeErr(path + QStringLiteral(": ") + error);
+            writeErr(QStringLiteral("nothing was sent"));
+            return BadInput;
+        }
+    } else if (serials.isEmpty()) {
+        writeErr(QStringLiteral("passwd needs the serial numbers of the devices, or --devices"));
+        return BadInput;
+    }
+    if (!parser.isSet(oldPasswordFile)) {
+        writeErr(QStringLiteral("passwd needs --old-password-file, the devices' current password"));
+        return BadInput;
+    }
+    if (!parser.isSet(passwordFile)) {
+        writeErr(QStringLiteral("passwd needs --password-file, the new password"));
+        return BadInput;
+    }
+    // Standard input holds one of them: the second read would find the
+    // first one's next line, or nothing.
+    if (parser.value(oldPasswordFile) == QLatin1String("-") && parser.value(passwordFile) == QLatin1String("-")) {
+        writeErr(QStringLiteral("only one of --old-password-file and --password-file can be standard input"));
+        return BadInput;
+    }
+    int parallel = kDefaultParallel;
+    if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel))
+        return BadInput;
+    QByteArray oldPassword, newPassword;
+    if (!readAdminPassword(parser, oldPasswordFile, &oldPassword))
+        return BadInput;
+    if (!readNewPassword(parser.value(passwordFile), &newPassword)) {
+        oldPassword.fill('\0');
+        return BadInput;
+    }
+    // The device would take it and change nothing; said now, nothing is sent.
+    if (newPassword == oldPassword) {
+        oldPassword.fill('\0');
+        newPassword.fill('\0');
+        writeErr(QStringLiteral("the new password is the old one"));
+        return BadInput;
+    }
+
+    DeviceFinder finder;
+    if (!discover(finder, serials, 0, common.waitMs)) {
+        oldPassword.fill('\0');
+        newPassword.fill('\0');
+        return SomeFailed;
+    }
+    const bool batch = serials.size() > 1;
+    QVector<VoskTool::OperationJob> jobs;
+    QStringList names;
+    QVector<int> jobOf(serials.size(), -1);
+    QVector<Lookup> lookups;
+    for (int i = 0; i < serials.size(); ++i) {
+        DeviceKey key;
+        lookups.append(lookUp(serials.at(i), common.picks, &key, nullptr));
+        if (lookups.last() == Lookup::Found) {
+            jobOf[i] = int(jobs.size());
+            jobs.append({key, {}});
+            names.append(serials.at(i));
+        }
+    }
+    const QVector<VoskTool::OperationOutcome> outcomes =
+        runJobs(VoskTool::OperationKind::ChangePassword, jobs, names, oldPassword, parallel, newPassword);
+    oldPassword.fill('\0');
+    newPassword.fill('\0');
+    int failed = 0;
+    for (int i = 0; i < serials.size(); ++i) {
+        QString result;
+        if (jobOf.at(i) < 0)
+            result = lookupFailureText(lookups.at(i));
+        else if (outcomes.at(jobOf.at(i)).ok())
+            result = succeedText();
+        else
+            result = failureText(Operation::ChangePassword, batch, outcomes.at(jobOf.at(i)));
+        failed += result == succeedText() ? 0 : 1;
+        writeResult(serials.at(i), result);
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
 
 } // namespace CliCommands

@@ -7,7 +7,7 @@
 
 #include "discovery/deviceidentity.h"
 #include "discovery/devicestore.h"
-#include "discovery/voskhandler.h"
+#include "operations/devicekinds.h"
 #include "operations/recoveryfiles.h"
 #include "operations/resetpasswordthread.h"
 #include "tools/cli/devicefinder.h"
@@ -61,8 +61,12 @@ bool recoveryDevices(DeviceFinder &finder, const QStringList &serials, int expec
         QVector<DeviceKey> found;
         for (const VOSK_DEVICE_INFO &record : finder.devices())
             found.append(DeviceKey::fromRecord(record));
-        std::sort(found.begin(), found.end(),
-                  [](const DeviceKey &a, const DeviceKey &b) { return a.serialNumber < b.serialNumber; });
+        // By serial number, then MAC: two devices that share a serial number
+        // come in the same order to export-keys and reset, so that the one
+        // whose key was exported is the one its answer is sent to.
+        std::sort(found.begin(), found.end(), [](const DeviceKey &a, const DeviceKey &b) {
+            return a.serialNumber != b.serialNumber ? a.serialNumber < b.serialNumber : a.mac < b.mac;
+        });
         // Every device found, but those whose identity another shares
         // unless picked: nothing goes to them unasked.
         for (const DeviceKey &device : std::as_const(found)) {
@@ -141,7 +145,7 @@ int restore(const QStringList &arguments)
     writeProgress(1, 1, serial);
     // The window shows no error code here either: the device says only
     // that it refused.
-    if (!VOSK::VoskHandler::instance()->resetDefaultPasswd(key, code.toLatin1())) {
+    if (!VoskTool::DeviceKinds::instance().operationsFor(key)->restoreDefaultPassword(key, code.toLatin1()).ok()) {
         writeResult(serial, QStringLiteral("Restore password failed."));
         return SomeFailed;
     }
@@ -249,6 +253,7 @@ int reset(const QStringList &arguments)
     worker.setType(ResetPasswordThread::TypeReset);
     worker.setResetParams(plan.blocks);
     worker.setAnswerFiles(plan.answerFiles);
+    worker.setResetDevices(plan.devices);
     worker.setSoftVersions(plan.versions);
     // The worker holds the only copy now, and wipes it when it is done.
     for (VoskTool::ResetPasswdParam &block : plan.blocks)

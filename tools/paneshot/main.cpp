@@ -1,9 +1,10 @@
-// vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png [BUBBLE.png]
+// vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png PASSWORD.png [BUBBLE.png]
 // Starts like the tool (settings, style sheets, translations of the program
-// in PROGRAM_DIR), waits for the demo fleet and saves three pictures: the
+// in PROGRAM_DIR), waits for the demo fleet and saves four pictures: the
 // main window with one activated device checked (the modification form),
 // with one device that is not activated checked and a strong password typed
-// twice, and the result list of a batch modification of five devices;
+// twice, the result list of a batch modification of five devices, and the
+// password change of one activated device with its passwords typed;
 // optionally the screen while a field's message bubble is up. Run
 // on a display with discovery pinned (VOSK_INTERFACES). Exit code 0 on
 // success.
@@ -51,8 +52,9 @@ int main(int argc, char *argv[])
 {
     apt::ToolsApplication app(QStringLiteral("VOSKToolPaneShot"), argc, argv);
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 5 && args.size() != 6) {
-        std::fprintf(stderr, "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png [BUBBLE.png]\n");
+    if (args.size() != 6 && args.size() != 7) {
+        std::fprintf(stderr,
+                     "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png PASSWORD.png [BUBBLE.png]\n");
         return 1;
     }
     TarnGUIToolkit::SetTargetPath(args.at(1));
@@ -98,20 +100,31 @@ int main(int argc, char *argv[])
 
     bool saved = checkRows(true, 1) && save(&window, args.at(2));
 
-    if (saved && args.size() == 6) {
+    if (saved && args.size() == 7) {
         // Modify without the administrator password: the bubble over the
         // window, taken from the screen (it is a window of its own).
         field("m_lineEditAdminPassword")->clear();
         bool shown = false;
         QTimer::singleShot(900, &app, [&] {
             if (QWidget *bubble = QApplication::activeModalWidget()) {
-                shown = QGuiApplication::primaryScreen()->grabWindow(0).save(args.at(5), "PNG");
+                shown = QGuiApplication::primaryScreen()->grabWindow(0).save(args.at(6), "PNG");
                 bubble->close();
             }
         });
         pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
         settle(300);
         saved = shown;
+    }
+
+    saved = saved && checkRows(true, 1);
+    if (saved) {
+        pane->findChild<QPushButton *>(QStringLiteral("m_btnShowChangePassword"))->click();
+        field("m_lineEditOldPassword")->setText(QStringLiteral("Admin12345"));
+        // The change form's own rows: the activation form's carry the same names.
+        auto *frame = pane->findChild<QWidget *>(QStringLiteral("m_frameChangePassword"));
+        for (const char *name : {"m_lineEditNewPassword", "m_lineEditConfirmPassword"})
+            frame->findChild<QLineEdit *>(QLatin1String(name))->setText(QStringLiteral("Vosk#2026cd"));
+        saved = save(&window, args.at(5));
     }
 
     saved = saved && checkRows(false, 1);

@@ -75,14 +75,14 @@ int main(int argc, char *argv[])
         return 1;
     }
 
-    VoskTool::ResetPasswordDialog reset(VOSK::fieldText(keyDevice->serialNumber),
+    VoskTool::ResetPasswordDialog reset(DeviceKey::fromRecord(*keyDevice),
                                         VOSK::fieldText(keyDevice->deviceDescription), true,
                                         (keyDevice->capabilities & VOSK_CAP_RESET_CAMERAS) != 0);
     reset.findChild<QPushButton *>(QStringLiteral("m_btnQRcode"))->click();
     reset.findChild<QLineEdit *>(QStringLiteral("m_lineEditNewPassword"))->setText(QStringLiteral("Reset#2026ab"));
     reset.findChild<QLineEdit *>(QStringLiteral("m_lineEditConfirmPassword"))
         ->setText(QStringLiteral("Reset#2026ab"));
-    VoskTool::RestorePasswordDialog restore(nullptr, VOSK::fieldText(codeDevice->serialNumber),
+    VoskTool::RestorePasswordDialog restore(nullptr, DeviceKey::fromRecord(*codeDevice),
                                             VOSK::fieldText(codeDevice->deviceDescription));
     const bool saved = save(&reset, args.at(2)) && save(&restore, args.at(3));
     handler->stop();
