@@ -3,10 +3,14 @@
 
 #include "app/toolsapplication.h"
 #include "aptui/targetpath.h"
+#include "operations/devicekinds.h"
+#include "operations/onvifdeviceoperations.h"
 #include "shell/vosktoolmainpage.h"
 
 #include <QDir>
 #include <QScreen>
+
+#include <memory>
 
 int main(int argc, char *argv[])
 {
@@ -19,6 +23,10 @@ int main(int argc, char *argv[])
         QCoreApplication::exit(0);
         return -1;
     }
+
+    // ONVIF devices beside ours: their operations are asked of this kind,
+    // which finds them through the window's OnvifDevices.
+    VoskTool::DeviceKinds::instance().add(std::make_shared<VoskTool::OnvifDeviceOperations>());
 
     // Building the window starts discovery.
     VoskTool::VOSKToolMainPage window;

@@ -31,6 +31,7 @@ struct OperationOutcome
     OperationStatus status = OperationStatus::Failed;
     int code = 0; // 0 for Done and Cancelled
     int lockedSeconds = 0; // with Locked: how long the device stays locked
+    bool rebooted = false; // with Done: the device restarted to apply it (rebootedWord())
 
     bool ok() const { return status == OperationStatus::Done; }
     static OperationOutcome done() { return {OperationStatus::Done, 0}; }

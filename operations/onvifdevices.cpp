@@ -54,6 +54,9 @@ struct OnvifDevices::Device
     bool again = false;      // read once more when the running job ends
     bool signedInOnce = false;
     bool gone = false;
+    // The client of a running check: a sign-in asked for meanwhile stops
+    // it rather than wait for a silent device's time-out twice.
+    QPointer<Onvif::DeviceClient> checkClient;
     // signIn() requests waiting for a sign-in that has not started yet,
     // and those the running one answers.
     int waiters = 0;
@@ -78,8 +81,9 @@ OnvifDevices::OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *pare
 
 OnvifDevices::~OnvifDevices()
 {
-    // The clients of running jobs are children of this object and go with
-    // it, without calling back.
+    // The clients of running jobs go first, without calling back: the
+    // network manager they share is a child too, and must outlive them.
+    qDeleteAll(findChildren<Onvif::DeviceClient *>(QString(), Qt::FindDirectChildrenOnly));
     m_discovery.reset();
 }
 
@@ -240,7 +244,7 @@ void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
         }
     }
     for (const QString &id : std::as_const(ids)) {
-        ++m_devices[id]->waiters;
+        ++m_devices.value(id)->waiters;
         ++m_signInsOutstanding;
         enqueue(id, Job::SignIn);
     }
@@ -319,10 +323,17 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
     }
     if (moved) {
         const QString host = service.host();
-        if (Onvif::DeviceRequests::isIPv4Address(host))
-            VOSK::setFieldText(d->record.ipv4Address, host);
-        if (!(VOSK::onvifFlags(d->record) & VOSK::OnvifSignedIn))
-            d->record.httpPort = quint16(service.port(80));
+        VOSK::setFieldText(d->record.ipv4Address,
+                           Onvif::DeviceRequests::isIPv4Address(host) ? host : QString());
+        d->record.httpPort = quint16(service.port(80));
+        // What the device holds at its new address is known once it is
+        // read there, not from its announcement: until then the cells read
+        // at the old one are empty, so that a change is not taken as
+        // applied by a device that cannot be reached where it says it is.
+        VOSK::setFieldText(d->record.ipv4Mask, QString());
+        VOSK::setFieldText(d->record.ipv4Gateway, QString());
+        d->record.addressInfoValid = 0;
+        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifSignedIn));
         changed = true;
     }
     if (!changed)
@@ -386,6 +397,13 @@ void OnvifDevices::enqueue(const QString &id, Job job)
             // older than what made this one.
             d->again = true;
             d->queuedSignIn = true;
+            if (d->checkClient) {
+                QPointer<Onvif::DeviceClient> check = d->checkClient;
+                QMetaObject::invokeMethod(this, [check] {
+                    if (check)
+                        check->cancelAll();
+                }, Qt::QueuedConnection);
+            }
             return;
         }
         if (d->queuedSignIn)
@@ -467,8 +485,10 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
     }
     auto *client = new Onvif::DeviceClient(service, m_network, this);
     client->setTimeout(m_timeoutMs);
+    device->checkClient = client;
     client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
         client->deleteLater();
+        device->checkClient.clear();
         if (!device->gone && users.ok() && users.value.isEmpty() && !device->record.notActivated) {
             {
                 QMutexLocker locker(&m_mutex);

@@ -1,5 +1,7 @@
 #include "operations/operationwords.h"
 
+#include "operations/onvifoutcome.h"
+
 #include <QCoreApplication>
 
 namespace VoskTool {
@@ -59,6 +61,9 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
     case OperationStatus::Cancelled:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Cancelled"));
     case OperationStatus::Unsupported:
+        if (outcome.code == kOnvifMakersActivationCode)
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:activate it with its maker's tool"),
+                        code);
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Not supported by this device"));
     case OperationStatus::Locked:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device locked, try again in %2 s."),
@@ -161,6 +166,11 @@ LocalText fieldMessage(NetField field, FieldError error)
 LocalText appliedWord()
 {
     return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "applied"));
+}
+
+LocalText rebootedWord()
+{
+    return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "restarted to apply it"));
 }
 
 LocalText notSeenWord(int seconds)

@@ -38,7 +38,10 @@ LocalText successWord();
 // error word of the operation ("Error2011:time out" for a modification,
 // "Error2021:reactive" for an activation, "Error2009:wrong old password"
 // for a password change, ...), "Cancelled" for a device
-// the batch never reached, "Not supported by this device".
+// the batch never reached, "Not supported by this device", and for an ONVIF
+// device that needs its maker's activation (Unsupported with
+// kOnvifMakersActivationCode) "Error3100:activate it with its maker's
+// tool".
 LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome);
 
 // The message of one device's operation: on success "Modify network
@@ -61,5 +64,8 @@ LocalText fieldMessage(NetField field, FieldError error);
 // (it did not within `seconds`).
 LocalText appliedWord();
 LocalText notSeenWord(int seconds);
+// Beside "applied" or "sent, not seen since" for a device that had to
+// restart to apply the change (OperationOutcome::rebooted).
+LocalText rebootedWord();
 
 } // namespace VoskTool

@@ -505,6 +505,14 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>Error%1:activate it with its maker&apos;s tool</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>restarted to apply it</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Nothing was sent: an address would be given twice.</source>
         <translation type="unfinished"></translation>
     </message>

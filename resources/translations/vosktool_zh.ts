@@ -501,6 +501,14 @@
         <translation>已发送，%1 秒内未见设备上报</translation>
     </message>
     <message>
+        <source>Error%1:activate it with its maker&apos;s tool</source>
+        <translation>错误%1：请用设备厂商的工具激活</translation>
+    </message>
+    <message>
+        <source>restarted to apply it</source>
+        <translation>已重启设备以生效</translation>
+    </message>
+    <message>
         <source>Nothing was sent: an address would be given twice.</source>
         <translation>未发送任何内容：有地址会被重复分配。</translation>
     </message>

@@ -98,10 +98,14 @@ int list(const QStringList &arguments)
     const QCommandLineOption rawOption(QStringLiteral("raw"),
                                        QStringLiteral("CSV cells as the devices sent them, unguarded."));
     const QCommandLineOption expect = expectOption();
+    OnvifOptions onvif;
     parser.addOptions({json, csv, watchOption, rawOption, expect});
+    parser.addOptions(onvifOptionList(onvif));
     const Parsed parsed = parse(parser, common, QStringLiteral("list"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
+    if (!readOnvifOptions(parser, onvif))
+        return BadInput;
     if (!parser.positionalArguments().isEmpty()) {
         writeErr(QStringLiteral("list takes no arguments"));
         return BadInput;
@@ -123,14 +127,21 @@ int list(const QStringList &arguments)
                                                           : DeviceFormat::Style::Table;
 
     DeviceFinder finder;
-    if (parser.isSet(watchOption))
+    if (parser.isSet(watchOption)) {
+        finder.setOnvifCredentials(onvif.signIn);
+        finder.setProbeAddresses(onvif.probeAddresses);
         return watch(finder, style, raw);
-    if (!discover(finder, {}, count, common.waitMs))
+    }
+    if (!discover(finder, onvif, {}, count, common.waitMs))
         return SomeFailed;
     QList<VOSK_DEVICE_INFO> devices = finder.devices();
     // Scripts compare lists from run to run: a fixed order, not arrival.
-    std::sort(devices.begin(), devices.end(), [](const VOSK_DEVICE_INFO &a, const VOSK_DEVICE_INFO &b) {
-        return VOSK::fieldText(a.serialNumber) < VOSK::fieldText(b.serialNumber);
+    // ONVIF devices not signed in have no serial number: by address.
+    std::stable_sort(devices.begin(), devices.end(), [](const VOSK_DEVICE_INFO &a, const VOSK_DEVICE_INFO &b) {
+        const QString sa = VOSK::fieldText(a.serialNumber), sb = VOSK::fieldText(b.serialNumber);
+        if (sa != sb)
+            return sa < sb;
+        return VOSK::fieldText(a.ipv4Address) < VOSK::fieldText(b.ipv4Address);
     });
     writeOut(DeviceFormat::list(devices, style, raw));
     return AllDone;

@@ -51,28 +51,45 @@ const QList<Option> &commonOptions()
     return options;
 }
 
+// The commands that reach ONVIF devices take these besides.
+const Option kOnvifCredentials = {
+    QStringLiteral("--onvif-credentials FILE"),
+    QStringLiteral("ONVIF devices are signed in with the user name on the first line of FILE and the password on "
+                   "its second ('-' reads standard input); never on the command line")};
+const Option kProbe = {QStringLiteral("--probe A[-B]"),
+                       QStringLiteral("also ask the address A, or the IPv4 addresses A to B, directly for ONVIF "
+                                      "devices (another subnet, out of multicast's reach; repeatable, 4096 "
+                                      "addresses at most)")};
+
 const QList<Command> &commands()
 {
     static const QList<Command> table = {
         {QStringLiteral("list"), QStringLiteral("[--json|--csv [--raw]] [--watch] [--expect N]"),
          QStringLiteral("print the devices on the network"),
-         QStringLiteral("Listens for devices and prints them in order of serial number: a table, or CSV or "
-                        "JSON for scripts. Control characters in device fields are escaped, and a CSV cell "
-                        "starting with = + - @ gets a ' before it."),
+         QStringLiteral("Listens for devices, ours and ONVIF devices (WS-Discovery), and prints them in order "
+                        "of serial number: a table, or CSV or JSON for scripts; the last field, protocol, says "
+                        "\"vosk\" or \"onvif\". An ONVIF device shows what discovery says of it until it is "
+                        "signed in (--onvif-credentials). Control characters in device fields are escaped, and "
+                        "a CSV cell starting with = + - @ gets a ' before it."),
          {{QStringLiteral("--json"), QStringLiteral("JSON output, an array of objects")},
           {QStringLiteral("--csv"), QStringLiteral("CSV output with a header line")},
           {QStringLiteral("--raw"), QStringLiteral("with --csv: the cells as the devices sent them")},
           {QStringLiteral("--watch"),
            QStringLiteral("print online, updated and offline events as they come, until interrupted; a "
                           "reader that falls behind gets each device's latest event")},
-          {QStringLiteral("--expect N"), QStringLiteral("stop listening once N devices are seen")}}},
+          {QStringLiteral("--expect N"), QStringLiteral("stop listening once N devices are seen")},
+          kOnvifCredentials, kProbe}},
         {QStringLiteral("activate"), QStringLiteral("SERIAL... --password-file FILE [--parallel N]"),
          QStringLiteral("give new devices their first administrator password"),
          QStringLiteral("Activates the devices with the new administrator password on the first line of FILE "
                         "('-' reads standard input). The password follows the window's rule: 8 to 16 "
-                        "characters of at least two kinds (digits, lower-case, upper-case, others)."),
+                        "characters of at least two kinds (digits, lower-case, upper-case, others). An ONVIF "
+                        "device in factory state, which has no serial number yet, is named by its IPv4 address "
+                        "or endpoint (urn:uuid:...); it gets the administrator \"admin\" (or the user of "
+                        "--onvif-credentials)."),
          {{QStringLiteral("--password-file FILE"), QStringLiteral("the new password, on the first line of FILE")},
-          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")}}},
+          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")},
+          kOnvifCredentials, kProbe}},
         {QStringLiteral("set"),
          QStringLiteral("SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp on|off] "
                         "--password-file FILE [--allow-conflicts] [--confirm-wait MS]"),
@@ -80,7 +97,9 @@ const QList<Command> &commands()
          QStringLiteral("Changes the network parameters of one device; what is not given keeps the device's "
                         "value. Every value is checked as the window checks it before anything is sent, and an "
                         "address another device found holds is refused. The result says whether the device "
-                        "then reported the new values (applied)."),
+                        "then reported the new values (applied). An ONVIF device is signed in with "
+                        "--onvif-credentials, else as \"admin\" with the administrator password, and the change "
+                        "is made as that user; one that restarts to apply it is waited for at its new address."),
          {{QStringLiteral("--ip A"), QStringLiteral("new IPv4 address")},
           {QStringLiteral("--mask M"), QStringLiteral("new subnet mask")},
           {QStringLiteral("--gateway G"), QStringLiteral("new IPv4 gateway")},
@@ -95,7 +114,8 @@ const QList<Command> &commands()
           {QStringLiteral("--allow-conflicts"), QStringLiteral("send even when an address would be given twice")},
           {QStringLiteral("--confirm-wait MS"),
            QStringLiteral("how long to wait for the device's report of the new values, in milliseconds "
-                          "(default 5000)")}}},
+                          "(default 5000)")},
+          kOnvifCredentials, kProbe}},
         {QStringLiteral("batch"),
          QStringLiteral("PLAN.csv [--start A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp] "
                         "--password-file FILE [--dry-run] [--skip-missing] [--parallel N] [--allow-conflicts] "
@@ -106,7 +126,8 @@ const QList<Command> &commands()
                         "are skipped. An empty cell takes the option's value, an empty ip the next address "
                         "from --start; what is still empty keeps the device's value. The whole plan is "
                         "checked before anything is sent; a device not found refuses it unless "
-                        "--skip-missing."),
+                        "--skip-missing. ONVIF devices may be in the plan beside ours (no port for them), signed "
+                        "in as with set."),
          {{QStringLiteral("--start A"), QStringLiteral("first address of the batch, counted up for each device "
                                                        "whose ip is empty")},
           {QStringLiteral("--mask M"), QStringLiteral("subnet mask where the plan gives none")},
@@ -125,7 +146,8 @@ const QList<Command> &commands()
           {QStringLiteral("--allow-conflicts"), QStringLiteral("send even when an address would be given twice")},
           {QStringLiteral("--confirm-wait MS"),
            QStringLiteral("how long to wait for each device's report of the new values, in milliseconds "
-                          "(default 5000)")}}},
+                          "(default 5000)")},
+          kOnvifCredentials, kProbe}},
         {QStringLiteral("passwd"),
          QStringLiteral("SERIAL...|--devices FILE --old-password-file FILE --password-file FILE [--parallel N]"),
          QStringLiteral("change the administrator password of activated devices"),

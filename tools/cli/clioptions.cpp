@@ -2,6 +2,8 @@
 
 #include "discovery/deviceidentity.h"
 #include "discovery/devicestore.h"
+#include "discovery/recordfields.h"
+#include "onvif/discoveryclient.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/operationwords.h"
 #include "operations/voskdeviceoperations.h"
@@ -89,6 +91,62 @@ bool readPasswordFile(const QString &path, QString *password)
     return true;
 }
 
+QList<QCommandLineOption> onvifOptionList(const OnvifOptions &onvif)
+{
+    return {onvif.credentials, onvif.probe};
+}
+
+bool readOnvifOptions(const QCommandLineParser &parser, OnvifOptions &onvif)
+{
+    for (const QString &value : parser.values(onvif.probe)) {
+        const QStringList ends = value.split(QLatin1Char('-'));
+        QHostAddress first, last;
+        if (ends.size() > 2 || !first.setAddress(ends.first().trimmed())
+            || !last.setAddress(ends.last().trimmed())) {
+            writeErr(QStringLiteral("--probe takes an address or a range A-B, not %1").arg(terminalSafe(value)));
+            return false;
+        }
+        const QList<QHostAddress> range = ends.size() == 1
+            ? QList<QHostAddress>{first}
+            : Onvif::DiscoveryClient::addressRange(first, last, kMaxProbeAddresses);
+        if (range.isEmpty() || onvif.probeAddresses.size() + range.size() > kMaxProbeAddresses) {
+            writeErr(QStringLiteral("--probe %1: IPv4 ranges from low to high, %2 addresses at most in all")
+                         .arg(terminalSafe(value))
+                         .arg(kMaxProbeAddresses));
+            return false;
+        }
+        onvif.probeAddresses += range;
+    }
+    if (!parser.isSet(onvif.credentials))
+        return true;
+    const QString path = parser.value(onvif.credentials);
+    QFile file(path);
+    const bool opened = path == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly)
+                                                   : file.open(QIODevice::ReadOnly);
+    if (!opened) {
+        writeErr(QStringLiteral("cannot read the ONVIF credentials file %1: %2").arg(path, file.errorString()));
+        return false;
+    }
+    QByteArray lines[2];
+    for (QByteArray &line : lines) {
+        line = file.readLine(kMaxPasswordFileBytes + 1);
+        if (line.size() > kMaxPasswordFileBytes)
+            line.clear();
+        while (line.endsWith('\n') || line.endsWith('\r'))
+            line.chop(1);
+    }
+    onvif.signIn.username = QString::fromUtf8(lines[0]).trimmed();
+    onvif.signIn.password = lines[1];
+    lines[1].fill('\0');
+    if (onvif.signIn.username.isEmpty() || onvif.signIn.password.isEmpty()) {
+        onvif.signIn = {};
+        writeErr(QStringLiteral("the ONVIF credentials file %1 holds no user name on its first line and "
+                                "password on its second").arg(path));
+        return false;
+    }
+    return true;
+}
+
 // The device's answer worded as the window words it: a single device's
 // result differs from a batch row's, and a modification's from an
 // activation's.
@@ -157,15 +215,36 @@ Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *ke
         picked = picked || pick.serialNumber == serial;
     QVector<DeviceKey> candidates;
     for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
+        // An ONVIF device's key is its endpoint: its serial number is in
+        // the record only.
         const DeviceKey candidate = DeviceKey::fromRecord(device);
-        if (candidate.serialNumber != serial || (picked && !picks.contains(candidate)))
+        if (VOSK::fieldText(device.serialNumber) != serial || (picked && !picks.contains(candidate)))
             continue;
         if (record && candidates.isEmpty())
             *record = device;
         candidates << candidate;
     }
-    if (candidates.isEmpty())
-        return Lookup::NotFound;
+    if (candidates.isEmpty()) {
+        // An ONVIF device may be named by its endpoint or address instead:
+        // one in factory state has no serial number yet.
+        for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
+            if (!DeviceFinder::matchesOnvif(device, serial))
+                continue;
+            if (record && candidates.isEmpty())
+                *record = device;
+            candidates << DeviceKey::fromRecord(device);
+        }
+        if (candidates.size() > 1) {
+            writeErr(QStringLiteral("%1 names %2 ONVIF devices; name one by its serial number or endpoint")
+                         .arg(terminalSafe(serial))
+                         .arg(candidates.size()));
+            return Lookup::Ambiguous;
+        }
+        if (candidates.isEmpty())
+            return Lookup::NotFound;
+        *key = candidates.first();
+        return Lookup::Found;
+    }
     const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked(candidates, picks);
     if (!conflicts.isEmpty()) {
         writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
@@ -208,6 +287,16 @@ void writeProgress(int done, int total, const QString &serial)
 
 // Starts discovery and listens until the serial numbers (or `count`
 // devices) are seen or the window ends.
+bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList &serials, int count, int waitMs)
+{
+    finder.setOnvifCredentials(onvif.signIn);
+    finder.setProbeAddresses(onvif.probeAddresses);
+    if (!discover(finder, serials, count, waitMs))
+        return false;
+    finder.waitForSignIns(kSignInWaitMs);
+    return true;
+}
+
 bool discover(DeviceFinder &finder, const QStringList &serials, int count, int waitMs)
 {
     if (!finder.start()) {

@@ -8,10 +8,13 @@
 
 #include "discovery/devicekey.h"
 #include "operations/deviceoperations.h"
+#include "operations/onvifdevices.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
 #include <QCommandLineOption>
+#include <QHostAddress>
+#include <QList>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -56,6 +59,30 @@ struct CommonOptions
     QSet<DeviceKey> picks;
 };
 
+// The ONVIF options of the commands that reach ONVIF devices (list, set,
+// batch, activate): the sign-in credentials, from a file or standard
+// input only (never the command line, where every user of the machine can
+// read them; never echoed or logged), and a directed probe of addresses on
+// another subnet.
+inline constexpr int kMaxProbeAddresses = 4096;
+struct OnvifOptions
+{
+    QCommandLineOption credentials{QStringLiteral("onvif-credentials"),
+                                   QStringLiteral("File with the ONVIF user name on its first line and the "
+                                                  "password on its second ('-': standard input)."),
+                                   QStringLiteral("file")};
+    QCommandLineOption probe{QStringLiteral("probe"),
+                             QStringLiteral("Also ask these addresses directly for ONVIF devices: A or A-B "
+                                            "(repeatable)."),
+                             QStringLiteral("A[-B]")};
+    VoskTool::OnvifCredentials signIn;
+    QList<QHostAddress> probeAddresses;
+};
+QList<QCommandLineOption> onvifOptionList(const OnvifOptions &onvif);
+// After a successful parse: reads the credentials file and the probe
+// ranges; false (said on standard error) when either is unusable.
+bool readOnvifOptions(const QCommandLineParser &parser, OnvifOptions &onvif);
+
 enum class Parsed { Ok, Help, Bad };
 
 // Adds the common options and parses; Help after printing the command's
@@ -95,6 +122,11 @@ void writeProgress(int done, int total, const QString &serial);
 // Starts discovery and listens until the serial numbers (or `count`
 // devices) are seen or the window ends.
 bool discover(DeviceFinder &finder, const QStringList &serials, int count, int waitMs);
+// The same with the ONVIF devices signed in (when credentials were given)
+// and the directed probes sent; waits for the sign-ins begun, at most
+// kSignInWaitMs beyond the listening.
+inline constexpr int kSignInWaitMs = 10000;
+bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList &serials, int count, int waitMs);
 
 QCommandLineOption expectOption();
 bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &option, int *count);

@@ -2,13 +2,14 @@
 
 #include "discovery/deviceinfo.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
-DeviceFinder::DeviceFinder(QObject *parent)
+DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
     : QObject(parent)
 {
     VOSK::registerMetaTypes();
@@ -17,6 +18,19 @@ DeviceFinder::DeviceFinder(QObject *parent)
     for (auto signal : {&VOSK::VoskHandler::signalDeviceOnline, &VOSK::VoskHandler::signalDeviceUpdate,
                         &VOSK::VoskHandler::signalDeviceOffline})
         connect(handler, signal, this, &DeviceFinder::take, Qt::DirectConnection);
+    if (kinds == Kinds::OursOnly)
+        return;
+    // The ONVIF side reports on this thread: direct calls.
+    m_onvif = std::make_unique<VoskTool::OnvifDevices>();
+    connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceOnline, this, &DeviceFinder::onOnline);
+    connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceUpdate, this, &DeviceFinder::onUpdate);
+    connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceOffline, this, &DeviceFinder::onOffline);
+    connect(m_onvif.get(), &VoskTool::OnvifDevices::signInFinished, this,
+            [this](const DeviceKey &device, const VoskTool::OperationOutcome &) {
+                m_signingIn.remove(device.endpointId);
+                if (m_signInLoop && m_signingIn.isEmpty())
+                    m_signInLoop->quit();
+            });
 }
 
 DeviceFinder::~DeviceFinder()
@@ -24,15 +38,49 @@ DeviceFinder::~DeviceFinder()
     // The handler outlives this object (it is a process-wide singleton);
     // stopping here means no report is queued for an object that is gone.
     VOSK::VoskHandler::instance()->stop();
+    if (m_onvif)
+        m_onvif->stop();
+}
+
+void DeviceFinder::setOnvifCredentials(const VoskTool::OnvifCredentials &credentials)
+{
+    if (!m_onvif)
+        return;
+    m_onvif->setCredentials(credentials);
+    m_signInOnFound = !credentials.isEmpty();
+}
+
+void DeviceFinder::setProbeAddresses(const QList<QHostAddress> &addresses)
+{
+    m_probeAddresses = addresses;
 }
 
 bool DeviceFinder::start()
 {
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    if (handler->start())
-        return true;
-    m_lastError = handler->getLastError();
-    return false;
+    if (!handler->start()) {
+        m_lastError = handler->getLastError();
+        return false;
+    }
+    // Our own protocol decides: an interface WS-Discovery cannot use costs
+    // the ONVIF devices only.
+    if (m_onvif && m_onvif->start() && !m_probeAddresses.isEmpty())
+        m_onvif->probeAddresses(m_probeAddresses);
+    return true;
+}
+
+void DeviceFinder::waitForSignIns(int windowMs)
+{
+    if (m_signingIn.isEmpty())
+        return;
+    QEventLoop loop;
+    QTimer window;
+    window.setSingleShot(true);
+    connect(&window, &QTimer::timeout, &loop, &QEventLoop::quit);
+    window.start(windowMs);
+    m_signInLoop = &loop;
+    loop.exec();
+    m_signInLoop = nullptr;
 }
 
 void DeviceFinder::waitFor(const QStringList &serials, int count, int windowMs)
@@ -73,7 +121,7 @@ bool DeviceFinder::find(const QString &serialNumber, VOSK_DEVICE_INFO *record) c
 {
     const QVector<VOSK_DEVICE_INFO> all = DeviceStore::instance()->getAllDevices();
     for (const VOSK_DEVICE_INFO &device : all) {
-        if (VOSK::fieldText(device.serialNumber) == serialNumber) {
+        if (matches(device, serialNumber)) {
             if (record)
                 *record = device;
             return true;
@@ -115,16 +163,35 @@ void DeviceFinder::drain()
     }
 }
 
+bool DeviceFinder::matches(const VOSK_DEVICE_INFO &record, const QString &name)
+{
+    return VOSK::fieldText(record.serialNumber) == name || matchesOnvif(record, name);
+}
+
+bool DeviceFinder::matchesOnvif(const VOSK_DEVICE_INFO &record, const QString &name)
+{
+    if (!VOSK::isOnvifRecord(record) || name.isEmpty())
+        return false;
+    const QString id = VOSK::onvifEndpointId(record);
+    return VOSK::fieldText(record.ipv4Address) == name || id == name.toLower()
+        || id == VOSK::onvifEndpointId(name);
+}
+
 void DeviceFinder::onOnline(const VOSK_DEVICE_INFO &record)
 {
     // A device seen again after a restart replaces its record.
     DeviceStore *store = DeviceStore::instance();
+    const DeviceKey key = DeviceKey::fromRecord(record);
     {
         const DeviceStore::Locker locker(store);
-        if (store->indexOf(VOSK::fieldText(record.serialNumber), VOSK::fieldText(record.mac)) >= 0)
+        if (store->indexOf(key) >= 0)
             store->updateDevice(record);
         else
             store->addDevice(record);
+    }
+    if (key.isOnvif() && m_signInOnFound && !m_signingIn.contains(key.endpointId)) {
+        m_signingIn.insert(key.endpointId);
+        m_onvif->signIn({key});
     }
     Q_EMIT deviceEvent(record, VOSK_EVENT_ONLINE);
     if (m_waitLoop && satisfied())
@@ -135,6 +202,9 @@ void DeviceFinder::onUpdate(const VOSK_DEVICE_INFO &record)
 {
     DeviceStore::instance()->updateDevice(record);
     Q_EMIT deviceEvent(record, VOSK_EVENT_UPDATED);
+    // An ONVIF device's serial number comes with its sign-in's update.
+    if (m_waitLoop && satisfied())
+        m_waitLoop->quit();
 }
 
 void DeviceFinder::onOffline(const VOSK_DEVICE_INFO &record)

@@ -1,13 +1,17 @@
 #pragma once
 
+#include "operations/onvifdevices.h"
 #include "vosk/vosk.h"
 
+#include <QHostAddress>
 #include <QList>
 #include <QMutex>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -16,18 +20,26 @@ class QEventLoop;
 // What the console program knows of the network: keeps the process's
 // DeviceStore up to date with the devices the discovery handler reports,
 // as the device table page does for the window (latest record of each
-// (serial number, MAC), in order of arrival). Starts discovery through
-// VOSK::VoskHandler (the only caller of the library); the handler's reports
-// are taken on the library's thread into an inbox and handed over on the
-// thread this object lives on, which must run an event loop (the console
-// program's main thread). Make it before start(); the library's thread must
-// not be running yet.
+// (serial number, MAC), in order of arrival), and with the ONVIF devices
+// of its own VoskTool::OnvifDevices (keyed by endpoint). Starts discovery
+// through VOSK::VoskHandler (the only caller of the library) and
+// WS-Discovery. The handler's reports are taken on the library's thread
+// into an inbox and handed over on the thread this object lives on, which
+// must run an event loop (the console program's main thread); the ONVIF
+// side reports on that thread itself. Make it before start(); the
+// library's thread must not be running yet.
+//
+// With ONVIF credentials set, each ONVIF device is signed in as soon as it
+// is heard, so that its serial number and network cells are known.
 class DeviceFinder final : public QObject
 {
     Q_OBJECT
 
 public:
-    explicit DeviceFinder(QObject *parent = nullptr);
+    // Which devices to listen for: both kinds, or ours only (password
+    // recovery, which ONVIF lacks).
+    enum class Kinds { All, OursOnly };
+    explicit DeviceFinder(Kinds kinds = Kinds::All, QObject *parent = nullptr);
     ~DeviceFinder() override;
 
     // Starts discovery. False (with the library's error code in
@@ -35,16 +47,30 @@ public:
     bool start();
     int lastError() const { return m_lastError; }
 
-    // Runs the event loop until every serial number in `serials` has been
-    // seen, or `count` devices (when count > 0 and serials is empty), or
-    // `windowMs` has passed, whichever comes first.
+    // ONVIF sign-in credentials (memory only) and addresses to probe
+    // directly (another subnet); before start().
+    void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials);
+    void setProbeAddresses(const QList<QHostAddress> &addresses);
+
+    // Runs the event loop until every name in `serials` has been seen (see
+    // matches()), or `count` devices (when count > 0 and serials is
+    // empty), or `windowMs` has passed, whichever comes first.
     void waitFor(const QStringList &serials, int count, int windowMs);
+    // Runs the event loop until every ONVIF sign-in begun has ended, at
+    // most `windowMs`.
+    void waitForSignIns(int windowMs);
 
     // The devices online now, in order of arrival.
     QList<VOSK_DEVICE_INFO> devices() const;
-    // The latest record of the device with that serial number (the first
-    // to arrive, should two devices share one); false if none is online.
+    // The latest record of the device with that name (the first to arrive,
+    // should two devices share one); false if none is online.
     bool find(const QString &serialNumber, VOSK_DEVICE_INFO *record) const;
+    // Whether a record is the device a command names: its serial number;
+    // for an ONVIF device also its endpoint reference ("urn:uuid:..."),
+    // its endpoint id, or its IPv4 address (a device in factory state has
+    // no serial number to name it by).
+    static bool matches(const VOSK_DEVICE_INFO &record, const QString &name);
+    static bool matchesOnvif(const VOSK_DEVICE_INFO &record, const QString &name);
 
 Q_SIGNALS:
     // Every report, after the list above took it in; `event` is the
@@ -73,4 +99,9 @@ private:
     int m_waitCount = 0;
     QEventLoop *m_waitLoop = nullptr;
     int m_lastError = 0;
+    std::unique_ptr<VoskTool::OnvifDevices> m_onvif; // null for ours only
+    bool m_signInOnFound = false;
+    QList<QHostAddress> m_probeAddresses;
+    QSet<QString> m_signingIn; // endpoint ids
+    QEventLoop *m_signInLoop = nullptr;
 };

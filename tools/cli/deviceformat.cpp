@@ -1,5 +1,6 @@
 #include "tools/cli/deviceformat.h"
 
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "tools/cli/terminaltext.h"
 
@@ -27,6 +28,10 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
 {
     const bool info = r.addressInfoValid == 1;
     auto infoText = [info](const QString &text) { return info ? text : QString(); };
+    // ONVIF has no device port and no channel count of ours: empty (JSON
+    // null), never a 0 the device did not say.
+    const bool onvif = VOSK::isOnvifRecord(r);
+    auto ours = [onvif](int value) { return onvif ? QVariant() : QVariant(value); };
     return {
         {"serial", VOSK::fieldText(r.serialNumber)},
         {"mac", VOSK::fieldText(r.mac)},
@@ -35,13 +40,13 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"ipv4", VOSK::fieldText(r.ipv4Address)},
         {"mask", VOSK::fieldText(r.ipv4Mask)},
         {"gateway", infoText(VOSK::fieldText(r.ipv4Gateway))},
-        {"port", static_cast<int>(r.port)},
+        {"port", ours(static_cast<int>(r.port))},
         {"httpPort", static_cast<int>(r.httpPort)},
         {"dhcp", r.dhcpEnabled == 1},
         {"softwareVersion", VOSK::fieldText(r.softwareVersion)},
         {"dspVersion", VOSK::fieldText(r.dspVersion)},
         {"startTime", VOSK::fieldText(r.startTime)},
-        {"channels", static_cast<int>(r.channelCount)},
+        {"channels", ours(static_cast<int>(r.channelCount))},
         {"ipv6", infoText(VOSK::fieldText(r.ipv6Address))},
         {"ipv6Gateway", infoText(VOSK::fieldText(r.ipv6Gateway))},
         {"ipv6PrefixLength", info ? QVariant(static_cast<int>(r.ipv6PrefixLength)) : QVariant()},
@@ -49,6 +54,9 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"supportsIpv6Change", bool(r.capabilities & VOSK_CAP_IPV6_MODIFIABLE)},
         {"supportsDhcp", bool(r.capabilities & VOSK_CAP_DHCP)},
         {"supportsKeyReset", bool(r.capabilities & VOSK_CAP_KEY_RESET)},
+        // Added last: scripts that read the fields above by position keep
+        // working.
+        {"protocol", VOSK::isOnvifRecord(r) ? QStringLiteral("onvif") : QStringLiteral("vosk")},
     };
 }
 
@@ -139,9 +147,9 @@ QStringList csvValues(const VOSK_DEVICE_INFO &record)
 
 // The columns a person reads in a terminal.
 const char *const kTableKeys[] = {"serial", "type", "activated", "ipv4", "mask", "gateway",
-                                  "port", "httpPort", "dhcp", "mac", "softwareVersion"};
+                                  "port", "httpPort", "dhcp", "mac", "softwareVersion", "protocol"};
 const char *const kTableHeaders[] = {"SERIAL", "TYPE", "ACTIVATED", "IPV4", "MASK", "GATEWAY",
-                                     "PORT", "HTTP", "DHCP", "MAC", "SOFTWARE"};
+                                     "PORT", "HTTP", "DHCP", "MAC", "SOFTWARE", "PROTOCOL"};
 constexpr int kTableColumns = int(sizeof kTableKeys / sizeof kTableKeys[0]);
 
 QStringList tableCells(const VOSK_DEVICE_INFO &record)

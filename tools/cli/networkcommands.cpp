@@ -6,6 +6,7 @@
 #include "tools/cli/clioptions.h"
 
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
@@ -38,7 +39,7 @@ constexpr int kDefaultParallel = VoskTool::OperationRunner::kDefaultInFlight;
 // progress lines follow the order of the devices whatever order their
 // answers come in.
 QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const QVector<VoskTool::OperationJob> &jobs,
-                                            const QByteArray &password, int parallel,
+                                            const QStringList &names, const QByteArray &password, int parallel,
                                             const QByteArray &newPassword = QByteArray())
 {
     VoskTool::OperationRunner runner;
@@ -48,7 +49,7 @@ QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const 
     QObject::connect(&runner, &VoskTool::OperationRunner::outcomeReady, &runner, [&](int index) {
         ready[index] = true;
         while (printed < ready.size() && ready.at(printed)) {
-            writeProgress(printed + 1, int(jobs.size()), jobs.at(printed).device.serialNumber);
+            writeProgress(printed + 1, int(jobs.size()), names.value(printed));
             ++printed;
         }
     });
@@ -92,7 +93,10 @@ QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, 
                       : failureText(Operation::Modify, false, outcome),
                 QString()};
     }
-    return {succeedText(), (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english()};
+    QString note = (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english();
+    if (outcome.rebooted)
+        note += QStringLiteral("; ") + VoskTool::rebootedWord().english();
+    return {succeedText(), note};
 }
 
 // Refuses a change that gives an address held by another device found, or
@@ -133,6 +137,29 @@ bool readCount(const QCommandLineParser &parser, const QCommandLineOption &optio
     return true;
 }
 
+// Standard input holds one file's text only.
+bool oneFromStandardInput(const QCommandLineParser &parser, const OnvifOptions &onvif,
+                          const QCommandLineOption &passwordFile)
+{
+    if (parser.value(onvif.credentials) == QLatin1String("-") && parser.value(passwordFile) == QLatin1String("-")) {
+        writeErr(QStringLiteral("--onvif-credentials and --password-file cannot both read standard input"));
+        return false;
+    }
+    return true;
+}
+
+// Why an ONVIF device found is sent nothing, or empty: one not activated
+// is left to its kind (which says so); one whose sign-in failed has no
+// cells to build its parameters from.
+QString onvifRefusal(const VOSK_DEVICE_INFO &record)
+{
+    if (!VOSK::isOnvifRecord(record) || record.notActivated || (VOSK::onvifFlags(record) & VOSK::OnvifSignedIn))
+        return QString();
+    return (VOSK::onvifFlags(record) & VOSK::OnvifSignInRefused)
+        ? QStringLiteral("ONVIF sign-in refused (--onvif-credentials): nothing sent.")
+        : QStringLiteral("ONVIF sign-in failed: nothing sent.");
+}
+
 struct RunOptions
 {
     QCommandLineOption parallel{QStringLiteral("parallel"),
@@ -156,10 +183,14 @@ int activate(const QStringList &arguments)
     const QCommandLineOption passwordFile(QStringLiteral("password-file"),
                                           QStringLiteral("File whose first line is the new password."),
                                           QStringLiteral("file"));
+    OnvifOptions onvif;
     parser.addOptions({passwordFile, run.parallel});
+    parser.addOptions(onvifOptionList(onvif));
     const Parsed parsed = parse(parser, common, QStringLiteral("activate"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
+    if (!oneFromStandardInput(parser, onvif, passwordFile) || !readOnvifOptions(parser, onvif))
+        return BadInput;
     const QStringList serials = parser.positionalArguments();
     if (serials.isEmpty()) {
         writeErr(QStringLiteral("activate needs the serial numbers of the devices"));
@@ -177,10 +208,11 @@ int activate(const QStringList &arguments)
         return BadInput;
 
     DeviceFinder finder;
-    if (!discover(finder, serials, 0, common.waitMs))
+    if (!discover(finder, onvif, serials, 0, common.waitMs))
         return SomeFailed;
     const bool batch = serials.size() > 1;
     QVector<VoskTool::OperationJob> jobs;
+    QStringList names;
     QVector<int> jobOf(serials.size(), -1);
     QVector<Lookup> lookups;
     for (int i = 0; i < serials.size(); ++i) {
@@ -189,10 +221,11 @@ int activate(const QStringList &arguments)
         if (lookups.last() == Lookup::Found) {
             jobOf[i] = int(jobs.size());
             jobs.append({key, {}});
+            names.append(serials.at(i));
         }
     }
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::Activate, jobs, passwordBytes, parallel);
+        runJobs(VoskTool::OperationKind::Activate, jobs, names, passwordBytes, parallel);
     passwordBytes.fill('\0');
     int failed = 0;
     for (int i = 0; i < serials.size(); ++i) {
@@ -272,11 +305,15 @@ int set(const QStringList &arguments)
     NetOptions net;
     RunOptions run;
     const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("DHCP on or off."), QStringLiteral("on|off"));
+    OnvifOptions onvif;
     parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile,
                        run.confirmWait, run.allowConflicts});
+    parser.addOptions(onvifOptionList(onvif));
     const Parsed parsed = parse(parser, common, QStringLiteral("set"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
+    if (!oneFromStandardInput(parser, onvif, net.passwordFile) || !readOnvifOptions(parser, onvif))
+        return BadInput;
     if (parser.positionalArguments().size() != 1) {
         writeErr(QStringLiteral("set takes the serial number of one device"));
         return BadInput;
@@ -314,15 +351,28 @@ int set(const QStringList &arguments)
     QByteArray password;
     if (!readAdminPassword(parser, net.passwordFile, &password))
         return BadInput;
+    // Without credentials of their own, ONVIF devices are signed in as
+    // the administrator the change is made as.
+    if (onvif.signIn.isEmpty())
+        onvif.signIn = {QStringLiteral("admin"), password};
 
     DeviceFinder finder;
-    if (!discover(finder, {serial}, 0, common.waitMs))
+    if (!discover(finder, onvif, {serial}, 0, common.waitMs))
         return SomeFailed;
     VOSK_DEVICE_INFO record;
     DeviceKey key;
     if (const Lookup lookup = lookUp(serial, common.picks, &key, &record); lookup != Lookup::Found) {
         writeResult(serial, lookupFailureText(lookup));
         return SomeFailed;
+    }
+    const bool isOnvif = key.isOnvif();
+    if (const QString refusal = onvifRefusal(record); !refusal.isEmpty()) {
+        writeResult(serial, refusal);
+        return SomeFailed;
+    }
+    if (isOnvif && parser.isSet(net.port)) {
+        writeErr(QStringLiteral("%1: an ONVIF device has no device port (--http-port is its port)").arg(serial));
+        return BadInput;
     }
     if (parser.isSet(dhcp) && !(record.capabilities & VOSK_CAP_DHCP)) {
         writeErr(QStringLiteral("%1: the device does not support DHCP").arg(serial));
@@ -360,7 +410,21 @@ int set(const QStringList &arguments)
     texts.httpPort = QString::number(params.httpPort);
     texts.httpPortEnabled = record.httpPort != 0;
     texts.ipv6Enabled = false; // the IPv6 values are sent back as they are
-    const VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
+    VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
+    if (isOnvif) {
+        // The window's order without the device port, which ONVIF lacks; a
+        // device may keep no gateway, and then none is sent.
+        failure = {};
+        for (const VoskTool::NetField field : {VoskTool::NetField::IpAddress, VoskTool::NetField::SubnetMask,
+                                               VoskTool::NetField::Gateway, VoskTool::NetField::HttpPort}) {
+            if (field == VoskTool::NetField::Gateway && texts.gateway.isEmpty())
+                continue;
+            if (const VoskTool::FieldError error = VoskTool::checkField(field, texts); error != VoskTool::FieldError::None) {
+                failure = {field, error};
+                break;
+            }
+        }
+    }
     if (!failure.ok()) {
         writeErr(QStringLiteral("%1: %2").arg(serial, BatchPlan::fieldMessage(int(failure.field), int(failure.error))));
         return BadInput;
@@ -370,7 +434,7 @@ int set(const QStringList &arguments)
         return BadInput;
 
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, 1);
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, password, 1);
     password.fill('\0');
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
@@ -390,11 +454,15 @@ int batch(const QStringList &arguments)
     const QCommandLineOption skipMissing(QStringLiteral("skip-missing"),
                                          QStringLiteral("Leave out the devices not found instead of refusing "
                                                         "the plan."));
+    OnvifOptions onvif;
     parser.addOptions({net.start, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile, dryRun,
                        skipMissing, run.parallel, run.confirmWait, run.allowConflicts});
+    parser.addOptions(onvifOptionList(onvif));
     const Parsed parsed = parse(parser, common, QStringLiteral("batch"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
+    if (!oneFromStandardInput(parser, onvif, net.passwordFile) || !readOnvifOptions(parser, onvif))
+        return BadInput;
     if (parser.positionalArguments().size() != 1) {
         writeErr(QStringLiteral("batch takes one plan file"));
         return BadInput;
@@ -428,12 +496,14 @@ int batch(const QStringList &arguments)
     QByteArray password;
     if (!parser.isSet(dryRun) && !readAdminPassword(parser, net.passwordFile, &password))
         return BadInput;
+    if (onvif.signIn.isEmpty() && !password.isEmpty())
+        onvif.signIn = {QStringLiteral("admin"), password};
 
     QStringList serials;
     for (const BatchPlan::Line &line : plan)
         serials << line.serial;
     DeviceFinder finder;
-    if (!discover(finder, serials, 0, common.waitMs))
+    if (!discover(finder, onvif, serials, 0, common.waitMs))
         return SomeFailed;
 
     // The whole plan is checked against the devices found before anything
@@ -442,11 +512,14 @@ int batch(const QStringList &arguments)
     QVector<VOSK_DEVICE_INFO> records;
     QList<BatchPlan::Line> found;
     QStringList missing, ambiguous;
+    QList<QPair<QString, QString>> unreadable; // ONVIF devices not signed in, and why
     for (const BatchPlan::Line &line : std::as_const(plan)) {
         VOSK_DEVICE_INFO record;
         DeviceKey key;
         const Lookup lookup = lookUp(line.serial, common.picks, &key, &record);
-        if (lookup == Lookup::Found) {
+        if (lookup == Lookup::Found && !onvifRefusal(record).isEmpty()) {
+            unreadable.append({line.serial, onvifRefusal(record)});
+        } else if (lookup == Lookup::Found) {
             records.append(record);
             found.append(line);
         } else if (lookup == Lookup::Ambiguous) {
@@ -457,6 +530,14 @@ int batch(const QStringList &arguments)
             missing << line.serial;
             writeErr(QStringLiteral("%1: line %2: %3: not found").arg(planPath).arg(line.lineNumber).arg(TerminalText::escape(line.serial)));
         }
+    }
+    if (!unreadable.isEmpty()) {
+        // As for two devices of one identity: the plan may be right, the
+        // credentials are not.
+        for (const auto &[serial, refusal] : std::as_const(unreadable))
+            writeResult(serial, refusal);
+        writeErr(QStringLiteral("nothing was sent"));
+        return SomeFailed;
     }
     if (!ambiguous.isEmpty()) {
         // Refused as a device that failed, not as bad input: the plan may
@@ -485,6 +566,12 @@ int batch(const QStringList &arguments)
         refused << QStringLiteral("--http-port: a device of the plan has no HTTP port");
     if (!rules.portEditable && !defaults.port.isEmpty())
         refused << QStringLiteral("--port: the devices of the plan do not share one port; give it per line");
+    for (int i = 0; i < found.size(); ++i) {
+        if (VOSK::isOnvifRecord(records.at(i)) && !found.at(i).port.isEmpty())
+            refused << QStringLiteral("line %1: %2: an ONVIF device has no device port")
+                           .arg(found.at(i).lineNumber)
+                           .arg(TerminalText::escape(found.at(i).serial));
+    }
     // Addresses from --start are numbered over the devices that will be
     // sent something, in plan order.
     int numbered = 0;
@@ -504,7 +591,9 @@ int batch(const QStringList &arguments)
     }
 
     QVector<VoskTool::OperationJob> jobs;
+    QStringList names;
     for (int i = 0; i < found.size(); ++i) {
+        names.append(found.at(i).serial);
         const BatchPlan::Line &line = found.at(i);
         const VOSK_DEVICE_INFO &record = records.at(i);
         VoskTool::NetChange change;
@@ -527,13 +616,13 @@ int batch(const QStringList &arguments)
         return BadInput;
 
     if (parser.isSet(dryRun)) {
-        for (const VoskTool::OperationJob &job : std::as_const(jobs))
-            writeOut(TerminalText::escape(job.device.serialNumber) + QStringLiteral("\twould send ")
-                     + TerminalText::escape(paramText(job.params)) + QLatin1Char('\n'));
+        for (int i = 0; i < jobs.size(); ++i)
+            writeOut(TerminalText::escape(names.at(i)) + QStringLiteral("\twould send ")
+                     + TerminalText::escape(paramText(jobs.at(i).params)) + QLatin1Char('\n'));
         return AllDone;
     }
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, password, parallel);
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, password, parallel);
     password.fill('\0');
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     int failed = int(missing.size());
@@ -634,6 +723,7 @@ int passwd(const QStringList &arguments)
     }
     const bool batch = serials.size() > 1;
     QVector<VoskTool::OperationJob> jobs;
+    QStringList names;
     QVector<int> jobOf(serials.size(), -1);
     QVector<Lookup> lookups;
     for (int i = 0; i < serials.size(); ++i) {
@@ -642,10 +732,11 @@ int passwd(const QStringList &arguments)
         if (lookups.last() == Lookup::Found) {
             jobOf[i] = int(jobs.size());
             jobs.append({key, {}});
+            names.append(serials.at(i));
         }
     }
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::ChangePassword, jobs, oldPassword, parallel, newPassword);
+        runJobs(VoskTool::OperationKind::ChangePassword, jobs, names, oldPassword, parallel, newPassword);
     oldPassword.fill('\0');
     newPassword.fill('\0');
     int failed = 0;

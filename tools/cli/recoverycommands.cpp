@@ -143,7 +143,7 @@ int restore(const QStringList &arguments)
         return BadInput;
     }
 
-    DeviceFinder finder;
+    DeviceFinder finder(DeviceFinder::Kinds::OursOnly);
     if (!discover(finder, {serial}, 0, common.waitMs))
         return SomeFailed;
     DeviceKey key;
@@ -175,7 +175,7 @@ int exportKeys(const QStringList &arguments)
     if (!readExpect(parser, expect, &count))
         return BadInput;
 
-    DeviceFinder finder;
+    DeviceFinder finder(DeviceFinder::Kinds::OursOnly);
     QVector<DeviceKey> devices;
     int failed = 0;
     if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, common.picks, &devices, &failed))
@@ -237,7 +237,7 @@ int reset(const QStringList &arguments)
     if (!readNewPassword(parser.value(passwordFile), &password))
         return BadInput;
 
-    DeviceFinder finder;
+    DeviceFinder finder(DeviceFinder::Kinds::OursOnly);
     QVector<DeviceKey> devices;
     int failed = 0;
     if (!recoveryDevices(finder, parser.positionalArguments(), count, common.waitMs, common.picks, &devices,

@@ -1,0 +1,300 @@
+#include "operations/onvifdeviceoperations.h"
+
+#include "onvif/devicesession.h"
+#include "operations/onvifdevices.h"
+#include "operations/onvifnetview.h"
+#include "operations/onvifoutcome.h"
+#include "operations/operationslog.h"
+
+#include <QDeadlineTimer>
+#include <QHostAddress>
+#include <QThread>
+
+namespace VoskTool {
+
+namespace {
+
+const QString kDefaultUser = QStringLiteral("admin");
+// Between two attempts to reach a moved device.
+constexpr int kRetryMs = 200;
+
+bool lookUp(const DeviceKey &device, OnvifTarget *target)
+{
+    OnvifDevices *devices = OnvifDevices::instance();
+    return devices && devices->target(device, target);
+}
+
+QString userOf(const OnvifTarget &target)
+{
+    return target.credentials.isEmpty() ? kDefaultUser : target.credentials.username;
+}
+
+QString sameAddress(const QString &text)
+{
+    const QHostAddress address(text.trimmed());
+    return address.isNull() ? text.trimmed() : address.toString();
+}
+
+bool differs(const QString &a, const QString &b)
+{
+    return sameAddress(a) != sameAddress(b);
+}
+
+// Whether the interface read back shows what was sent.
+bool showsChange(const Onvif::NetworkInterface &nic, bool dhcp, const QString &address, int prefix)
+{
+    if (!nic.ipv4 || nic.ipv4->dhcp != dhcp)
+        return false;
+    if (dhcp)
+        return true;
+    const Onvif::PrefixedAddress *now = onvifIpv4Address(nic);
+    return now && !differs(now->address, address) && (prefix < 0 || now->prefixLength == prefix);
+}
+
+} // namespace
+
+QString OnvifDeviceOperations::kindName() const
+{
+    return QStringLiteral("onvif");
+}
+
+bool OnvifDeviceOperations::handles(const DeviceKey &device) const
+{
+    return device.isOnvif();
+}
+
+QUrl OnvifDeviceOperations::movedAddress(const QUrl &service, const QString &host, int httpPort)
+{
+    QUrl url = service;
+    if (!host.isEmpty())
+        url.setHost(host);
+    if (httpPort > 0)
+        url.setPort(httpPort == 80 ? -1 : httpPort);
+    return url;
+}
+
+OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, const QByteArray &password,
+                                                    const NetParams &params)
+{
+    OnvifTarget target;
+    if (!lookUp(device, &target))
+        return {OperationStatus::NotFound, 0};
+    if (target.factoryState)
+        return {OperationStatus::NotActivated, 0};
+    const QString user = userOf(target);
+    Onvif::DeviceSession session(target.serviceAddress, user, QString::fromUtf8(password), m_callTimeoutMs);
+
+    // What the device holds now: only what differs is sent.
+    const auto interfaces = session.getNetworkInterfaces();
+    if (!interfaces.ok())
+        return onvifOutcome(interfaces.error);
+    const Onvif::NetworkInterface *nic = onvifMainInterface(interfaces.value, target.serviceAddress.host());
+    if (!nic || nic->token.isEmpty())
+        return {OperationStatus::Failed, kOnvifCodeBase + int(Onvif::ErrorKind::BadAnswer)};
+    const auto gateway = session.getNetworkDefaultGateway();
+    const auto protocols = session.getNetworkProtocols();
+
+    // The gateway: only with a fixed address (DHCP brings its own), and
+    // only when the device can say what it has. An empty one keeps the
+    // device's: a row that was never read (or not since a move) has none
+    // to show, and sending its empty cell would take the device's away.
+    if (!params.dhcp && gateway.ok()) {
+        const QString now = gateway.value.ipv4.isEmpty() ? QString() : gateway.value.ipv4.constFirst();
+        const QString now6 = gateway.value.ipv6.isEmpty() ? QString() : gateway.value.ipv6.constFirst();
+        const bool v4 = !params.ipv4Gateway.trimmed().isEmpty() && differs(now, params.ipv4Gateway);
+        const bool v6 = nic->ipv6 && !params.ipv6Gateway.isEmpty() && differs(now6, params.ipv6Gateway);
+        if (v4 || v6) {
+            Onvif::NetworkGateway wanted = gateway.value;
+            if (v4)
+                wanted.ipv4 = QStringList{params.ipv4Gateway.trimmed()};
+            if (v6)
+                wanted.ipv6 = QStringList{params.ipv6Gateway.trimmed()};
+            const auto set = session.setNetworkDefaultGateway(wanted);
+            if (!set.ok())
+                return onvifOutcome(set.error);
+        }
+    }
+
+    // The HTTP port: the device moves to it at once.
+    QUrl service = target.serviceAddress;
+    const int httpNow = protocols.ok() ? Onvif::httpPort(protocols.value) : 0;
+    if (params.httpPort > 0 && httpNow > 0 && params.httpPort != httpNow) {
+        Onvif::NetworkProtocol http;
+        http.name = QStringLiteral("HTTP");
+        http.enabled = true;
+        http.ports = {params.httpPort};
+        const auto set = session.setNetworkProtocols({http});
+        if (!set.ok())
+            return onvifOutcome(set.error);
+        service = movedAddress(service, QString(), params.httpPort);
+        session.client().setServiceAddress(service);
+    }
+
+    // The interface: DHCP, the IPv4 address and prefix, IPv6.
+    const Onvif::PrefixedAddress *v4 = onvifIpv4Address(*nic);
+    // Empty cells keep the device's values, as for the gateway.
+    int prefix = maskPrefixLength(params.ipv4Mask);
+    if (params.ipv4Mask.trimmed().isEmpty() && v4)
+        prefix = v4->prefixLength;
+    const QString address = params.ipv4Address.trimmed().isEmpty() && v4 ? v4->address : params.ipv4Address.trimmed();
+    Onvif::NetworkInterfaceSettings settings;
+    bool sendInterface = false;
+    const bool dhcpNow = nic->ipv4 && nic->ipv4->dhcp;
+    if (params.dhcp != dhcpNow) {
+        settings.ipv4Dhcp = params.dhcp;
+        sendInterface = true;
+    }
+    if (!params.dhcp) {
+        const bool addressChanged = !v4 || differs(v4->address, address);
+        const bool prefixChanged = prefix > 0 && (!v4 || v4->prefixLength != prefix);
+        if (addressChanged || prefixChanged || sendInterface) {
+            if (prefix <= 0 || QHostAddress(address).isNull())
+                return {OperationStatus::Failed, kOnvifCodeBase + int(Onvif::ErrorKind::InvalidArgument)};
+            settings.ipv4Dhcp = false;
+            settings.ipv4Manual = {{address, prefix}};
+            sendInterface = true;
+        }
+    }
+    if (nic->ipv6 && !params.ipv6Address.isEmpty()) {
+        const Onvif::PrefixedAddress *v6 = onvifIpv6Address(*nic);
+        if (!v6 || differs(v6->address, params.ipv6Address) || v6->prefixLength != params.ipv6PrefixLength) {
+            settings.ipv6Manual = {{params.ipv6Address.trimmed(), params.ipv6PrefixLength}};
+            sendInterface = true;
+        }
+    }
+    bool rebooted = false;
+    if (sendInterface) {
+        const auto set = session.setNetworkInterfaces(nic->token, settings);
+        if (!set.ok())
+            return onvifOutcome(set.error);
+        if (set.value) {
+            // The user asked for the change; the device applies it only
+            // after a restart.
+            const auto reboot = session.systemReboot();
+            if (!reboot.ok())
+                return onvifOutcome(reboot.error);
+            rebooted = true;
+        }
+        if (!params.dhcp)
+            service = movedAddress(service, address, 0);
+    }
+
+    // Applied only when the device answers where it now should, with what
+    // was sent: a new session there, the interface read back.
+    OperationOutcome outcome = OperationOutcome::done();
+    outcome.rebooted = rebooted;
+    if (!sendInterface && service == target.serviceAddress) {
+        if (OnvifDevices *devices = OnvifDevices::instance())
+            devices->noteMoved(device, service, {user, password});
+        return outcome;
+    }
+    QDeadlineTimer deadline(rebooted ? m_rebootWaitMs : m_moveWaitMs);
+    const int shortTimeout = qMin(m_callTimeoutMs, 1500);
+    while (!deadline.hasExpired()) {
+        Onvif::DeviceSession moved(service, user, QString::fromUtf8(password), shortTimeout);
+        const auto readBack = moved.getNetworkInterfaces();
+        if (readBack.ok()) {
+            const Onvif::NetworkInterface *now = nullptr;
+            for (const Onvif::NetworkInterface &n : readBack.value) {
+                if (n.token == nic->token)
+                    now = &n;
+            }
+            if (now && showsChange(*now, params.dhcp, address, prefix)) {
+                if (OnvifDevices *devices = OnvifDevices::instance())
+                    devices->noteMoved(device, service, {user, password});
+                return outcome;
+            }
+        } else if (readBack.error.kind == Onvif::ErrorKind::NotAuthorized) {
+            break; // it answers there, and refuses: nothing more to wait for
+        }
+        QThread::msleep(kRetryMs);
+    }
+    qCInfo(lcOperations) << "ONVIF device took new settings and was not seen at" << service.host()
+                         << (rebooted ? "after its reboot" : "");
+    return outcome;
+}
+
+OperationOutcome OnvifDeviceOperations::activate(const DeviceKey &device, const QByteArray &password)
+{
+    OnvifTarget target;
+    if (!lookUp(device, &target))
+        return {OperationStatus::NotFound, 0};
+    const QString user = userOf(target);
+    // Anonymous: a device without users takes its first one from anyone.
+    Onvif::DeviceSession session(target.serviceAddress, QString(), QString(), m_callTimeoutMs);
+    const auto created =
+        session.createUsers({{user, QString::fromUtf8(password), Onvif::UserLevel::Administrator}});
+    if (created.ok()) {
+        if (OnvifDevices *devices = OnvifDevices::instance())
+            devices->noteActivated(device, {user, password});
+        return OperationOutcome::done();
+    }
+    const OperationOutcome failure = onvifOutcome(created.error);
+    if (!target.factoryState) {
+        // It has users: refused as any active device refuses activation.
+        if (failure.status == OperationStatus::Denied || created.error.kind == Onvif::ErrorKind::InvalidArgument)
+            return {OperationStatus::AlreadyActive, failure.code};
+        return failure;
+    }
+    // In factory state, and the standard's way is refused or missing: the
+    // maker's own activation is needed. A refused password (too weak for
+    // the device) is the password's fault, not the device's.
+    const bool passwordRefused = created.error.subcodes.contains(QLatin1String("PasswordTooWeak"))
+        || created.error.subcodes.contains(QLatin1String("Password"));
+    if (!passwordRefused
+        && (failure.status == OperationStatus::Denied || failure.status == OperationStatus::Unsupported
+            || created.error.subcodes.contains(QLatin1String("OperationProhibited")))) {
+        if (OnvifDevices *devices = OnvifDevices::instance())
+            devices->noteMakersActivation(device);
+        return {OperationStatus::Unsupported, kOnvifMakersActivationCode};
+    }
+    return failure;
+}
+
+OperationOutcome OnvifDeviceOperations::changePassword(const DeviceKey &device, const QByteArray &oldPassword,
+                                                      const QByteArray &newPassword)
+{
+    OnvifTarget target;
+    if (!lookUp(device, &target))
+        return {OperationStatus::NotFound, 0};
+    if (target.factoryState)
+        return {OperationStatus::NotActivated, 0};
+    const QString user = userOf(target);
+    Onvif::DeviceSession session(target.serviceAddress, user, QString::fromUtf8(oldPassword), m_callTimeoutMs);
+    // SetUser takes the level too: the user keeps the one it has.
+    Onvif::UserLevel level = Onvif::UserLevel::Administrator;
+    const auto users = session.getUsers();
+    if (!users.ok() && users.error.kind != Onvif::ErrorKind::NotSupported)
+        return onvifOutcome(users.error);
+    for (const Onvif::User &u : users.value) {
+        if (u.username == user)
+            level = u.level;
+    }
+    const auto set = session.setUser({{user, QString::fromUtf8(newPassword), level}});
+    if (!set.ok())
+        return onvifOutcome(set.error);
+    // The device now signs in with the new password only: its own
+    // credentials follow, so the row can be read again.
+    if (OnvifDevices *devices = OnvifDevices::instance()) {
+        if (target.credentials.isEmpty() || target.credentials.password == oldPassword)
+            devices->setCredentials(device, {user, newPassword});
+    }
+    return OperationOutcome::done();
+}
+
+OperationOutcome OnvifDeviceOperations::exportKey(const DeviceKey &, bool, QByteArray *)
+{
+    return {OperationStatus::Unsupported, 0};
+}
+
+OperationOutcome OnvifDeviceOperations::resetPassword(const DeviceKey &, const ResetPasswdParam &)
+{
+    return {OperationStatus::Unsupported, 0};
+}
+
+OperationOutcome OnvifDeviceOperations::restoreDefaultPassword(const DeviceKey &, const QByteArray &)
+{
+    return {OperationStatus::Unsupported, 0};
+}
+
+} // namespace VoskTool

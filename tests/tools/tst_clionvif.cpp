@@ -1,0 +1,272 @@
+// vosktool-cli with ONVIF devices beside ours, as a script runs it: one
+// simulator holding both kinds, the credentials given on standard input.
+
+#include "tests/vosk/voskfixture.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+using namespace VoskTest;
+
+namespace {
+
+constexpr int kPort = 47263;
+const char kGroup[] = "239.255.86.163";
+constexpr int kOnvifPort = 34753;
+constexpr int kHttpPort = 18153;
+constexpr int kOurs = 4;
+constexpr int kOnvif = 4;
+const QByteArray kCredentials = QByteArrayLiteral("admin\nAdmin12345\n");
+
+QString onvifAddress(int n)
+{
+    return QStringLiteral("127.53.0.%1").arg(n + 1);
+}
+
+struct Run
+{
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("VOSK_ONVIF_PORT"), QString::number(kOnvifPort));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
+    Run run;
+    if (!process.waitForStarted(10000))
+        return run;
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(120000);
+    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+QStringList listAll()
+{
+    return {QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--expect"),
+            QString::number(kOurs + kOnvif), QStringLiteral("--wait"), QStringLiteral("60000")};
+}
+
+QJsonObject byAddress(const QJsonArray &devices, const QString &address)
+{
+    for (const QJsonValue &device : devices) {
+        if (device[QLatin1String("ipv4")].toString() == address)
+            return device.toObject();
+    }
+    return {};
+}
+
+} // namespace
+
+class TestCliOnvif final : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void listBesideOurs();
+    void badInput_data();
+    void badInput();
+    void setRebootNeeded();
+    void activateByAddress();
+    void mixedBatch();
+
+private:
+    QString file(const QByteArray &text);
+    QJsonArray list(const QByteArray &credentials = kCredentials);
+
+    Devsim m_sim;
+    QTemporaryDir m_files;
+    int m_fileCount = 0;
+};
+
+// Our devices and four ONVIF ones: 0 ordinary, 1 needs a reboot for a
+// network change, 2 in factory state, 3 digest only.
+void TestCliOnvif::initTestCase()
+{
+    if (!foreignInterfaces().isEmpty())
+        QSKIP("needs the private network namespace of ./test.sh");
+    pinToLoopback(kPort, kGroup);
+    QVERIFY(m_files.isValid());
+    QVERIFY(m_sim.start({QStringLiteral("--count"), QString::number(kOurs), QStringLiteral("--seed"),
+                         QStringLiteral("31"), QStringLiteral("--onvif"), QString::number(kOnvif),
+                         QStringLiteral("--onvif-discovery-port"), QString::number(kOnvifPort),
+                         QStringLiteral("--onvif-port"), QString::number(kHttpPort), QStringLiteral("--onvif-address"),
+                         onvifAddress(0), QStringLiteral("--onvif-reboot-ms"), QStringLiteral("300"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("1:reboot"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("2:factory"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("3:auth=digest")}));
+}
+
+QString TestCliOnvif::file(const QByteArray &text)
+{
+    const QString path = m_files.filePath(QStringLiteral("f%1").arg(++m_fileCount));
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(text);
+    return path;
+}
+
+QJsonArray TestCliOnvif::list(const QByteArray &credentials)
+{
+    const Run run = cli(listAll() + QStringList{QStringLiteral("--onvif-credentials"), QStringLiteral("-")},
+                        credentials);
+    return QJsonDocument::fromJson(run.out).array();
+}
+
+// Both kinds in one list, told apart by the last field. Before sign-in an
+// ONVIF device shows what discovery says (no serial number, no MAC); signed
+// in, its cells; the factory-state device is not activated either way.
+// Wrong credentials still list the devices. The credentials never reach
+// the output.
+void TestCliOnvif::listBesideOurs()
+{
+    Run run = cli(listAll());
+    QCOMPARE(run.code, 0);
+    QJsonArray devices = QJsonDocument::fromJson(run.out).array();
+    QCOMPARE(devices.size(), kOurs + kOnvif);
+    int ours = 0;
+    for (const QJsonValue &d : devices)
+        ours += d[QLatin1String("protocol")].toString() == QLatin1String("vosk");
+    QCOMPARE(ours, kOurs);
+    for (int n = 0; n < kOnvif; ++n) {
+        const QJsonObject d = byAddress(devices, onvifAddress(n));
+        QCOMPARE(d[QLatin1String("protocol")].toString(), QStringLiteral("onvif"));
+        QVERIFY(d[QLatin1String("serial")].toString().isEmpty());
+        QVERIFY(d[QLatin1String("mac")].toString().isEmpty());
+        QCOMPARE(d[QLatin1String("httpPort")].toInt(), kHttpPort);
+        QVERIFY(d[QLatin1String("port")].isNull());
+        QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2);
+    }
+
+    devices = list();
+    QCOMPARE(devices.size(), kOurs + kOnvif);
+    for (int n = 0; n < kOnvif; ++n) {
+        const QJsonObject d = byAddress(devices, onvifAddress(n));
+        QCOMPARE(d[QLatin1String("serial")].toString().isEmpty(), n == 2);
+        QCOMPARE(d[QLatin1String("mac")].toString().isEmpty(), n == 2);
+        QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2);
+        if (n != 2)
+            QVERIFY(d[QLatin1String("mask")].toString().startsWith(QLatin1String("255.")));
+    }
+
+    devices = list(QByteArrayLiteral("admin\nNot-The-0ne\n"));
+    QCOMPARE(devices.size(), kOurs + kOnvif);
+    QVERIFY(byAddress(devices, onvifAddress(0))[QLatin1String("serial")].toString().isEmpty());
+
+    // The table and CSV end with the new column; the rows of ours keep
+    // their fields in their places.
+    run = cli(QStringList{QStringLiteral("list"), QStringLiteral("--csv"), QStringLiteral("--expect"),
+                          QString::number(kOurs + kOnvif), QStringLiteral("--wait"), QStringLiteral("60000"),
+                          QStringLiteral("--probe"), QStringLiteral("127.53.0.1-127.53.0.4"),
+                          QStringLiteral("--onvif-credentials"), file(kCredentials)});
+    QCOMPARE(run.code, 0);
+    QVERIFY(run.out.startsWith("serial,mac,type,activated,ipv4"));
+    QVERIFY(run.out.split('\n').first().endsWith(",supportsKeyReset,protocol"));
+    QVERIFY(!run.out.contains("Admin12345") && !run.err.contains("Admin12345"));
+}
+
+void TestCliOnvif::badInput_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("input");
+    QTest::newRow("reversed range") << QStringList{QStringLiteral("list"), QStringLiteral("--probe"),
+                                                   QStringLiteral("10.0.0.9-10.0.0.1")} << QByteArray();
+    QTest::newRow("no address") << QStringList{QStringLiteral("list"), QStringLiteral("--probe"),
+                                               QStringLiteral("camera")} << QByteArray();
+    QTest::newRow("range too long") << QStringList{QStringLiteral("list"), QStringLiteral("--probe"),
+                                                   QStringLiteral("10.0.0.1-10.1.0.1")} << QByteArray();
+    QTest::newRow("no password line") << QStringList{QStringLiteral("list"), QStringLiteral("--onvif-credentials"),
+                                                     QStringLiteral("-")} << QByteArray("admin\n");
+    QTest::newRow("both from standard input")
+        << QStringList{QStringLiteral("set"), QStringLiteral("X"), QStringLiteral("--ip"), QStringLiteral("10.0.0.2"),
+                       QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--onvif-credentials"),
+                       QStringLiteral("-")}
+        << kCredentials;
+}
+
+// Refused before anything is sent or heard.
+void TestCliOnvif::badInput()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, input);
+    const Run run = cli(arguments, input);
+    QCOMPARE(run.code, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY(!run.err.contains("found"));
+}
+
+// A device that restarts to apply its new address: named by the serial
+// number its sign-in read, signed in as admin with the administrator
+// password, found at its new address afterwards.
+void TestCliOnvif::setRebootNeeded()
+{
+    const QString serial = byAddress(list(), onvifAddress(1))[QLatin1String("serial")].toString();
+    QVERIFY(!serial.isEmpty());
+    Run run = cli({QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8001"),
+                   QStringLiteral("--password-file"), file("Admin12345\n"), QStringLiteral("--wait"),
+                   QStringLiteral("60000")});
+    QCOMPARE(run.code, 2);
+    QVERIFY(run.err.contains("no device port"));
+    run = cli({QStringLiteral("set"), serial, QStringLiteral("--ip"), QStringLiteral("127.53.0.102"),
+               QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--wait"),
+               QStringLiteral("60000")},
+              QByteArrayLiteral("Admin12345\n"));
+    QVERIFY2(run.code == 0, run.err);
+    QCOMPARE(run.out, (serial + QStringLiteral("\tSucceed\tapplied; restarted to apply it\n")).toUtf8());
+    QCOMPARE(byAddress(list(), QStringLiteral("127.53.0.102"))[QLatin1String("serial")].toString(), serial);
+}
+
+// The factory-state device has no serial number: named by its address. It
+// is activated once; the second time it is refused as an active device.
+void TestCliOnvif::activateByAddress()
+{
+    const QString address = onvifAddress(2);
+    const QString good = file("Install2026\n");
+    Run run = cli({QStringLiteral("activate"), address, QStringLiteral("--password-file"), good,
+                   QStringLiteral("--wait"), QStringLiteral("60000")});
+    QVERIFY2(run.code == 0, run.err);
+    QCOMPARE(run.out, (address + QStringLiteral("\tSucceed\n")).toUtf8());
+    run = cli({QStringLiteral("activate"), address, QStringLiteral("--password-file"), good,
+               QStringLiteral("--wait"), QStringLiteral("60000")});
+    QCOMPARE(run.code, 1);
+    QCOMPARE(run.out, (address + QStringLiteral("\tError3001:others\n")).toUtf8());
+    const QJsonObject device = byAddress(list(QByteArrayLiteral("admin\nInstall2026\n")), address);
+    QVERIFY(device[QLatin1String("activated")].toBool());
+    QVERIFY(!device[QLatin1String("serial")].toString().isEmpty());
+}
+
+// One plan, both kinds: each device gets its address and reports it.
+void TestCliOnvif::mixedBatch()
+{
+    const QJsonArray devices = list();
+    QString ours;
+    for (const QJsonValue &d : devices) {
+        if (d[QLatin1String("protocol")].toString() == QLatin1String("vosk") && d[QLatin1String("activated")].toBool())
+            ours = d[QLatin1String("serial")].toString();
+    }
+    QVERIFY2(!ours.isEmpty(), "the fleet needs an activated device of ours");
+    const QString onvif = byAddress(devices, onvifAddress(3))[QLatin1String("serial")].toString();
+    QVERIFY(!onvif.isEmpty());
+    const QString plan = file("serial,ip,mask,gateway,port,http_port\n" + ours.toUtf8() + ",10.7.0.20,255.255.0.0,,,\n"
+                              + onvif.toUtf8() + ",127.53.0.104,255.255.0.0,,,\n");
+    const Run run = cli({QStringLiteral("batch"), plan, QStringLiteral("--password-file"), file("Admin12345\n"),
+                         QStringLiteral("--wait"), QStringLiteral("60000")});
+    QVERIFY2(run.code == 0, run.err + run.out);
+    QCOMPARE(run.out, (ours + QStringLiteral("\tSucceed\tapplied\n") + onvif
+                       + QStringLiteral("\tSucceed\tapplied\n")).toUtf8());
+}
+
+QTEST_MAIN(TestCliOnvif)
+#include "tst_clionvif.moc"
