@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing (Qt, the CJK font the Chinese texts need, ...),
 # builds, and starts the tool.
-#   ./run.sh         a simulated fleet of 16 devices and the tool, both on
-#                    loopback only (VOSK_INTERFACES=lo); the fleet stops
-#                    when the tool exits
+#   ./run.sh         a simulated fleet (16 devices of our own protocol, 4
+#                    ONVIF devices) and the tool, both on loopback only
+#                    (VOSK_INTERFACES=lo); the fleet stops when the tool exits
 #   ./run.sh --lan   only the tool, on every interface, for a real network
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
@@ -38,8 +38,8 @@ stop_fleet() {
 trap stop_fleet EXIT
 state="${XDG_STATE_HOME:-$HOME/.local/state}/vosktool/devsim-demo.json"
 mkdir -p "$(dirname "$state")"
-"$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$state" &
-sim_pid=$!
+start_demo_fleet "$bin" "$state"
+sim_pid=$demo_fleet_pid
 
 status=0
 "$bin/vosktool" || status=$?

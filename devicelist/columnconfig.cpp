@@ -26,8 +26,13 @@ const char *const kColumnElementNames[DeviceColumnCount] = {
     "ColumnSerialNumber", "ColumnIpv4Mask", "ColumnMac", "ColumnChannelCount",
     "ColumnDspVersion", "ColumnStartTime", "ColumnIpv6Address", "ColumnIpv6Gateway",
     "ColumnIpv6PrefixLength", "ColumnSupportIpv6", "ColumnSupportModifyIpv6",
-    "ColumnSupportDhcp", "ColumnIpv4Dhcp",
+    "ColumnSupportDhcp", "ColumnIpv4Dhcp", "ColumnProtocol",
 };
+
+// Files written before the protocol column existed end at ColumnIpv4Dhcp.
+// Users keep such files (their own column order): they load as they are,
+// the protocol column taking the first free place.
+constexpr int kOlderFileColumns = ColumnProtocol;
 
 // QSaveFile writes beside the target under "<name>.XXXXXX" (six letters or
 // digits) and renames that over the target. A kill between the two leaves
@@ -84,6 +89,7 @@ bool ColumnConfig::load()
     }
 
     int children = 0;
+    bool olderFile = false;
     if (parsed) {
         for (QDomElement child = document.documentElement().firstChildElement(); !child.isNull();
              child = child.nextSiblingElement(), ++children) {
@@ -94,7 +100,8 @@ bool ColumnConfig::load()
             if (ok)
                 raw[children] = value;
         }
-        whole = children == DeviceColumnCount;
+        olderFile = children == kOlderFileColumns;
+        whole = children == DeviceColumnCount || olderFile;
     }
 
     // Every logical column needs its own model column, and the check and ID
@@ -112,7 +119,7 @@ bool ColumnConfig::load()
         if (value >= 2 && value < DeviceColumnCount && !used.at(value)) {
             map[id] = value;
             used[value] = true;
-        } else {
+        } else if (!(olderFile && id >= kOlderFileColumns)) {
             whole = false;
         }
     }
@@ -130,6 +137,15 @@ bool ColumnConfig::load()
     if (whole) {
         m_document = document;
         m_root = m_document.documentElement();
+        if (olderFile) {
+            // The columns added since join the user's document, so that a
+            // drag renumbers them with the others and the next save writes
+            // a file of today's length.
+            for (int id = kOlderFileColumns; id < DeviceColumnCount; ++id)
+                m_root.appendChild(columnElement(id, map.at(id)));
+            qCInfo(lcDeviceList) << "[ColumnConfig] ColumnConfig.xml predates the protocol column; it shows at"
+                                 << map.at(ColumnProtocol);
+        }
         // The declaration is written by saveDocument(): what we write is
         // GB2312 whatever the file declared, and Qt's serialiser only knows
         // the Unicode encodings.
@@ -152,13 +168,17 @@ void ColumnConfig::rebuildDocument(const QVector<int> &map)
     m_document = QDomDocument();
     m_root = m_document.createElement(QStringLiteral("ColumnConfig"));
     m_document.appendChild(m_root);
-    for (int id = 0; id < DeviceColumnCount; ++id) {
-        QDomElement child = m_document.createElement(QLatin1String(kColumnElementNames[id]));
-        QDomElement value = m_document.createElement(kIndexValue);
-        value.appendChild(m_document.createTextNode(QString::number(map.at(id))));
-        child.appendChild(value);
-        m_root.appendChild(child);
-    }
+    for (int id = 0; id < DeviceColumnCount; ++id)
+        m_root.appendChild(columnElement(id, map.at(id)));
+}
+
+QDomElement ColumnConfig::columnElement(int id, int column)
+{
+    QDomElement child = m_document.createElement(QLatin1String(kColumnElementNames[id]));
+    QDomElement value = m_document.createElement(kIndexValue);
+    value.appendChild(m_document.createTextNode(QString::number(column)));
+    child.appendChild(value);
+    return child;
 }
 
 bool ColumnConfig::moveColumn(int from, int to)

@@ -15,7 +15,9 @@ namespace VoskTool {
 // of DeviceColumn): what it says, repaired where it says something
 // unusable, and the rewrite that a header drag makes.
 //
-// The map always holds 22 valid, distinct model columns: the check and ID
+// A file of 22 entries (written before the protocol column) is whole: it
+// keeps its order and the protocol column takes the first free column.
+// The map always holds 23 valid, distinct model columns: the check and ID
 // columns keep 0 and 1; unusable entries (out of range, repeated, missing)
 // fall back to their logical id, or, when that is taken, the first free
 // column. Construction and every save remove the temporaries that an
@@ -56,6 +58,8 @@ public:
 
 private:
     void rebuildDocument(const QVector<int> &map);
+    // A column's child element holding its model column.
+    QDomElement columnElement(int id, int column);
     bool saveDocument();
     QDomElement indexValueElement(const QDomElement &child) const;
 

@@ -28,7 +28,11 @@ enum DeviceColumn {
     ColumnSupportModifyIpv6 = 19,
     ColumnSupportDhcp = 20,
     ColumnIpv4Dhcp = 21,
-    DeviceColumnCount = 22
+    // Which discovery found the device: ours or ONVIF. Added after the
+    // others, so that column files written before it still map 0..21 as
+    // they did; ColumnConfig gives it the first free place.
+    ColumnProtocol = 22,
+    DeviceColumnCount = 23
 };
 
 } // namespace VoskTool

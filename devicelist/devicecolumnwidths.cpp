@@ -72,6 +72,8 @@ QString DeviceColumnWidths::widestText(int logical, const DeviceInfoModel::CellT
         return wider(metrics, {texts.yes, texts.no});
     case ColumnIpv4Dhcp:
         return wider(metrics, {texts.on, texts.off});
+    case ColumnProtocol:
+        return wider(metrics, {texts.ownProtocol, texts.onvif, texts.onvifSignedIn, texts.onvifRefused});
     default:
         return QString();
     }

@@ -9,10 +9,15 @@
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicelistlog.h"
 #include "devicelist/devicereportqueue.h"
+#include "devicelist/onvifprobedialog.h"
+#include "devicelist/onvifsignindialog.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "aptui/identityquestion.h"
+#include "aptui/warningdialog.h"
+#include "operations/onvifdevices.h"
 
 #include <QDesktopServices>
 #include <QHeaderView>
@@ -88,9 +93,46 @@ void DeviceDisplayPage::listenTo(VOSK::VoskHandler *handler)
     m_reports->listenTo(handler);
 }
 
+void DeviceDisplayPage::listenTo(OnvifDevices *devices)
+{
+    if (!devices || devices == m_onvif)
+        return;
+    m_onvif = devices;
+    m_reports->listenTo(devices);
+    // Both live on the GUI thread: plain connections, undone with either.
+    connect(devices, &OnvifDevices::signInFinished, this, &DeviceDisplayPage::onSignInFinished);
+    connect(devices, &OnvifDevices::signInDone, this, &DeviceDisplayPage::onSignInDone);
+}
+
 void DeviceDisplayPage::setUrlOpener(UrlOpener opener)
 {
     m_urlOpener = std::move(opener);
+}
+
+void DeviceDisplayPage::setSignInDialogRunner(SignInDialogRunner runner)
+{
+    m_signInRunner = std::move(runner);
+}
+
+void DeviceDisplayPage::setProbeDialogRunner(ProbeDialogRunner runner)
+{
+    m_probeRunner = std::move(runner);
+}
+
+void DeviceDisplayPage::setNotifier(Notifier notifier)
+{
+    m_notifier = std::move(notifier);
+}
+
+void DeviceDisplayPage::notify(const QString &text, bool error)
+{
+    if (m_notifier) {
+        m_notifier(text, error);
+        return;
+    }
+    const QPoint centre = mapToGlobal(rect().center()) - QPoint(155, 80);
+    WarningDialog::showWarningTall(centre, error ? WarningDialog::KindError : WarningDialog::KindInformation, text,
+                                   this);
 }
 
 void DeviceDisplayPage::setUp()
@@ -156,7 +198,137 @@ void DeviceDisplayPage::setUp()
     // before the buttons.
     m_ui->horizontalLayout->setStretchFactor(m_ui->verticalLayoutCount, 1);
 
+    m_labelOnvifStatus = new QLabel(this);
+    m_labelOnvifStatus->setObjectName(QStringLiteral("m_labelOnvifStatus"));
+    // Beside the count, in the room of the gap before the buttons: the
+    // progress text must not widen a window made for a 1024-pixel screen.
+    m_labelOnvifStatus->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    const int countAt = m_ui->horizontalLayout->indexOf(m_ui->m_labelDeviceCountValue);
+    m_ui->horizontalLayout->insertWidget(countAt + 1, m_labelOnvifStatus);
+
     setActionButtonsEnabled(false);
+}
+
+QVector<DeviceKey> DeviceDisplayPage::onvifDevices() const
+{
+    QVector<DeviceKey> keys;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        DeviceKey key = m_model->keyAt(row);
+        if (key.isOnvif())
+            keys << std::move(key);
+    }
+    return keys;
+}
+
+void DeviceDisplayPage::onOnvifSignIn()
+{
+    if (!m_onvif || isSigningIn())
+        return;
+    const QVector<DeviceKey> all = onvifDevices();
+    if (all.isEmpty()) {
+        notify(tr("No ONVIF device is listed. \"Find by address\" finds devices on another subnet."), false);
+        return;
+    }
+    QVector<DeviceKey> checked;
+    for (const DeviceKey &key : checkedDevices()) {
+        if (key.isOnvif())
+            checked << key;
+    }
+    OnvifSignInDialog dialog(int(checked.size()), this);
+    emit signalCoverMainPage();
+    const int result = m_signInRunner ? m_signInRunner(dialog) : dialog.exec();
+    emit signalDisCoverMainPage();
+    if (result != QDialog::Accepted)
+        return;
+    const OnvifCredentials credentials = dialog.credentials();
+    QVector<DeviceKey> devices;
+    if (dialog.checkedOnly() && !checked.isEmpty()) {
+        // These devices' own: they take precedence over the ones for all.
+        for (const DeviceKey &key : std::as_const(checked))
+            m_onvif->setCredentials(key, credentials);
+        devices = checked;
+    } else {
+        m_onvif->setCredentials(credentials);
+        devices = all;
+    }
+    m_signIn = {int(devices.size()), 0, 0, 0, 0};
+    m_signInPending = QSet<DeviceKey>(devices.cbegin(), devices.cend());
+    updateSignInStatus();
+    qCInfo(lcDeviceList) << "[DeviceDisplayPage] signing in to" << devices.size() << "ONVIF devices";
+    m_onvif->signIn(devices);
+}
+
+void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome)
+{
+    // The ONVIF side also reads devices again by itself (one heard at a new
+    // address): only the devices asked here count.
+    if (!isSigningIn() || !m_signInPending.remove(device))
+        return;
+    ++m_signIn.finished;
+    switch (outcome.status) {
+    case OperationStatus::Done:
+        break;
+    case OperationStatus::Denied:
+    case OperationStatus::Locked:
+        ++m_signIn.refused;
+        break;
+    case OperationStatus::NotActivated:
+        ++m_signIn.notActivated;
+        break;
+    default:
+        ++m_signIn.unanswered;
+        break;
+    }
+    updateSignInStatus();
+}
+
+void DeviceDisplayPage::onSignInDone()
+{
+    if (!isSigningIn())
+        return;
+    // Done means every read under way has ended; a device asked here that
+    // was never reported on could not be read.
+    SignInProgress done = m_signIn;
+    done.unanswered += int(m_signInPending.size());
+    m_signIn = {};
+    m_signInPending.clear();
+    updateSignInStatus();
+    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0)
+        return;
+    QStringList lines;
+    if (done.refused > 0)
+        lines << tr("%n ONVIF device(s) refused the user name or password. Their rows say \"sign-in refused\"; "
+                    "check them and sign in to them with their own password.",
+                    nullptr, done.refused);
+    if (done.notActivated > 0)
+        lines << tr("%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.",
+                    nullptr, done.notActivated);
+    if (done.unanswered > 0)
+        lines << tr("%n ONVIF device(s) could not be read (no answer or an error).", nullptr, done.unanswered);
+    notify(lines.join(QLatin1Char('\n')), true);
+}
+
+void DeviceDisplayPage::updateSignInStatus()
+{
+    if (!isSigningIn()) {
+        m_labelOnvifStatus->clear();
+        return;
+    }
+    m_labelOnvifStatus->setText(tr("Signing in: %1 / %2").arg(m_signIn.finished).arg(m_signIn.total));
+}
+
+void DeviceDisplayPage::onOnvifProbe()
+{
+    if (!m_onvif)
+        return;
+    OnvifProbeDialog dialog(this);
+    emit signalCoverMainPage();
+    const int result = m_probeRunner ? m_probeRunner(dialog) : dialog.exec();
+    emit signalDisCoverMainPage();
+    if (result != QDialog::Accepted)
+        return;
+    if (!m_onvif->probeAddresses(dialog.addresses()))
+        notify(tr("The search could not be sent: ONVIF discovery is not running."), true);
 }
 
 void DeviceDisplayPage::setActionButtonsEnabled(bool enabled)
@@ -249,17 +421,32 @@ void DeviceDisplayPage::onManualUpdate()
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     if (!handler->clearup())
         qCInfo(lcDeviceList) << "[DeviceDisplayPage] clearing the library's devices failed:" << handler->getLastError();
+    // The ONVIF rows stay: their discovery keeps its devices until they say
+    // Bye or fall silent, and a new probe reports only what changed. They
+    // come back unchecked, numbered first, with their sign-in kept.
+    QVector<VOSK_DEVICE_INFO> onvifRows;
+    if (m_onvif) {
+        for (const VOSK_DEVICE_INFO &record : DeviceStore::instance()->getAllDevices()) {
+            if (VOSK::isOnvifRecord(record))
+                onvifRows << record;
+        }
+    }
     DeviceStore::instance()->clear();
     // Reports still on their way describe the table being thrown away; the
     // inquiry below has every device report again.
     m_reports->discard();
     m_model->removeRows(0, m_model->rowCount());
-    m_ui->m_labelDeviceCountValue->setText(QStringLiteral("0"));
+    for (const VOSK_DEVICE_INFO &record : std::as_const(onvifRows))
+        DeviceStore::instance()->addDevice(record);
+    m_model->addDevices(onvifRows);
+    updateCountLabel();
     sendSelection({});
     m_lastCheckedCount = 0;
     // Every device answers again as a new, unchecked row.
     if (!handler->sendInquiry())
         qCInfo(lcDeviceList) << "[DeviceDisplayPage] inquiry failed:" << handler->getLastError();
+    if (m_onvif)
+        m_onvif->probe();
 }
 
 void DeviceDisplayPage::onTableviewRowChanged(QItemSelection selected, QItemSelection deselected)
@@ -365,16 +552,37 @@ void DeviceDisplayPage::onHeaderPress(int iLogicalIndex)
 
 void DeviceDisplayPage::onConfigResetPassword()
 {
-    const QVector<DeviceKey> devices = checkedDevices();
-    if (IdentityQuestion::confirm(this, devices))
+    const QVector<DeviceKey> devices = recoverableCheckedDevices();
+    if (!devices.isEmpty() && IdentityQuestion::confirm(this, devices))
         emit signalConfigResetRequested(devices);
 }
 
 void DeviceDisplayPage::onConfigExportFile()
 {
-    const QVector<DeviceKey> devices = checkedDevices();
-    if (IdentityQuestion::confirm(this, devices))
+    const QVector<DeviceKey> devices = recoverableCheckedDevices();
+    if (!devices.isEmpty() && IdentityQuestion::confirm(this, devices))
         emit signalConfigExportRequested(devices);
+}
+
+QVector<DeviceKey> DeviceDisplayPage::recoverableCheckedDevices()
+{
+    // Password recovery through a device key is our protocol's own; ONVIF
+    // has nothing like it. The ONVIF rows stay out, and the user is told.
+    QVector<DeviceKey> devices;
+    int onvif = 0;
+    for (const DeviceKey &key : checkedDevices()) {
+        if (key.isOnvif())
+            ++onvif;
+        else
+            devices << key;
+    }
+    if (onvif > 0) {
+        const QString why = tr("Password recovery is not part of ONVIF: %n checked ONVIF device(s) are left out. "
+                               "Reset their password with the maker's own means.",
+                               nullptr, onvif);
+        notify(devices.isEmpty() ? why : why + QLatin1Char('\n') + tr("The other devices go on."), devices.isEmpty());
+    }
+    return devices;
 }
 
 QVector<DeviceKey> DeviceDisplayPage::checkedDevices() const
@@ -433,10 +641,18 @@ DeviceInfo DeviceDisplayPage::deviceInfoOfRow(int row) const
     info.deviceType = m_model->text(row, ColumnDeviceType);
     info.ipv4Address = m_model->text(row, ColumnIpv4Address);
     // The key comes from the row itself: it is what finds the device again
-    // in the store and the model, whatever the cells show.
+    // in the store and the model, whatever the cells show. An ONVIF row's
+    // key is its endpoint; its serial number and MAC are what it shows
+    // (empty until sign-in).
     DeviceKey key = m_model->keyAt(row);
-    info.serialNumber = std::move(key.serialNumber);
-    info.mac = std::move(key.mac);
+    if (key.isOnvif()) {
+        info.endpointId = std::move(key.endpointId);
+        info.serialNumber = m_model->text(row, ColumnSerialNumber);
+        info.mac = m_model->text(row, ColumnMac);
+    } else {
+        info.serialNumber = std::move(key.serialNumber);
+        info.mac = std::move(key.mac);
+    }
     info.result = QStringLiteral("0");
     return info;
 }

@@ -5,6 +5,8 @@
 #include "vosk/vosk.h"
 
 #include <QItemSelection>
+#include <QPointer>
+#include <QSet>
 #include <QModelIndex>
 #include <QUrl>
 #include <QVector>
@@ -23,6 +25,8 @@ namespace VOSK {
 class VoskHandler;
 }
 
+class QLabel;
+
 namespace VoskTool {
 
 namespace Ui {
@@ -30,6 +34,10 @@ class DeviceDisplayPage;
 }
 class DeviceInfoModel;
 class DeviceReportQueue;
+class OnvifDevices;
+class OnvifProbeDialog;
+class OnvifSignInDialog;
+struct OperationOutcome;
 
 // The left side of the main window: the table of online devices with their
 // count and the "Config Reset", "Export", "Refresh" and "Config Export"
@@ -51,6 +59,13 @@ class DeviceDisplayPage final : public QWidget
 public:
     // Opens a URL in the desktop's browser; returns whether it could.
     using UrlOpener = std::function<bool(const QUrl &)>;
+    // Runs the ONVIF sign-in / directed-probe dialog; by default exec().
+    // Tests answer in the user's place.
+    using SignInDialogRunner = std::function<int(OnvifSignInDialog &dialog)>;
+    using ProbeDialogRunner = std::function<int(OnvifProbeDialog &dialog)>;
+    // Shows a notice of the page (how a sign-in went, why nothing was
+    // done); by default the message bubble. `error` picks its icon.
+    using Notifier = std::function<void(const QString &text, bool error)>;
 
     explicit DeviceDisplayPage(QWidget *parent = nullptr);
     // The same with the model's ColumnConfig.xml at columnConfigPath.
@@ -70,7 +85,21 @@ public:
     // milliseconds per turn of the event loop, with the same rows, order
     // and counts as one call of onDeviceLogin/Logout/Update per report.
     void listenTo(VOSK::VoskHandler *handler);
+    // The same for the ONVIF side's records; from then on onOnvifSignIn()
+    // and onOnvifProbe() act (the pane's "Sign in" and "Find by address"
+    // lead there through the main window), and a refresh probes again and
+    // keeps the ONVIF rows. Null (a program without the ONVIF side) is
+    // ignored.
+    void listenTo(OnvifDevices *devices);
     DeviceReportQueue *reportQueue() const { return m_reports; }
+
+    void setSignInDialogRunner(SignInDialogRunner runner);
+    void setProbeDialogRunner(ProbeDialogRunner runner);
+    void setNotifier(Notifier notifier);
+    // Whether a sign-in started from the page is still under way.
+    bool isSigningIn() const { return m_signIn.total > 0; }
+    // The keys of every ONVIF row, top to bottom.
+    QVector<DeviceKey> onvifDevices() const;
 
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -109,6 +138,13 @@ public Q_SLOTS:
     void onHeaderPress(int iLogicalIndex);
     void onConfigResetPassword();
     void onConfigExportFile();
+    // "Sign in": asks for credentials and signs the ONVIF rows in (the
+    // checked ones or all, as the user chose), without blocking; the
+    // progress shows beside the count, each row's outcome in its protocol
+    // cell, and a notice sums up refusals and silence at the end.
+    void onOnvifSignIn();
+    // "Find by address": asks for addresses or ranges and probes them.
+    void onOnvifProbe();
 
 private:
     void setUp();
@@ -129,6 +165,19 @@ private:
     // not in the store.
     quint8 activationOf(const DeviceInfo &info) const;
     void refreshSucceededRows(const QVector<DeviceInfo> &results);
+    void notify(const QString &text, bool error);
+    // The checked devices a password recovery can act on: ONVIF rows are
+    // left out, with a notice when there were any.
+    QVector<DeviceKey> recoverableCheckedDevices();
+    void onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome);
+    void onSignInDone();
+    void updateSignInStatus();
+
+    // The sign-in under way: how many devices, how many answered and how.
+    struct SignInProgress
+    {
+        int total = 0, finished = 0, refused = 0, notActivated = 0, unanswered = 0;
+    };
 
     std::unique_ptr<Ui::DeviceDisplayPage> m_ui;
     DeviceInfoModel *m_model;                            // child of the page
@@ -136,6 +185,13 @@ private:
     DeviceReportQueue *m_reports;                        // child of the page
     int m_lastCheckedCount = -1;
     UrlOpener m_urlOpener;
+    QPointer<OnvifDevices> m_onvif;
+    QLabel *m_labelOnvifStatus = nullptr;    // beside the count
+    SignInDialogRunner m_signInRunner;
+    ProbeDialogRunner m_probeRunner;
+    Notifier m_notifier;
+    SignInProgress m_signIn;
+    QSet<DeviceKey> m_signInPending; // asked, not yet reported on
 };
 
 } // namespace VoskTool

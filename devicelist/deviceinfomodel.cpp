@@ -2,6 +2,7 @@
 
 #include "aptui/cipstandarditem.h"
 #include "devicelist/devicelistlog.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <QBrush>
@@ -33,10 +34,66 @@ const QString &yesNo(bool yes, const DeviceInfoModel::CellTexts &texts)
     return yes ? texts.yes : texts.no;
 }
 
-// The text of one logical column (2..21) for a record; nullopt where the
+// The protocol cell: ours, or ONVIF with what the last sign-in came to.
+QString protocolText(const VOSK_DEVICE_INFO &r, const DeviceInfoModel::CellTexts &texts)
+{
+    if (!VOSK::isOnvifRecord(r))
+        return texts.ownProtocol;
+    const quint8 flags = VOSK::onvifFlags(r);
+    if (flags & VOSK::OnvifSignInRefused)
+        return texts.onvifRefused;
+    if (flags & VOSK::OnvifSignedIn)
+        return texts.onvifSignedIn;
+    return texts.onvif;
+}
+
+// An ONVIF record holds zeros where the device has not said anything: before
+// sign-in everything but its address, HTTP port, name and activation; the
+// device port and channel count never (the standard has no such values).
+// Those cells stay empty rather than show a zero, "No" or "OFF" that nobody
+// reported. nullopt: the record's own rules decide.
+std::optional<QString> onvifCellText(int logical, const VOSK_DEVICE_INFO &r, const DeviceInfoModel::CellTexts &texts)
+{
+    const quint8 flags = VOSK::onvifFlags(r);
+    const bool signedIn = flags & VOSK::OnvifSignedIn;
+    const bool ipv6 = signedIn && (flags & VOSK::OnvifIpv6Reported);
+    const std::optional<QString> empty = QString();
+    switch (logical) {
+    case ColumnPort:
+    case ColumnChannelCount:
+        return empty;
+    case ColumnHttpPort:
+        return r.httpPort == 0 ? empty : std::nullopt;
+    // What the standard lets a signed-in client see, rather than capability
+    // bits of our protocol: DHCP is part of every network interface's
+    // settings, IPv6 where the device reported it (and then it takes it).
+    case ColumnSupportIpv6:
+    case ColumnSupportModifyIpv6:
+        return signedIn ? std::optional<QString>(yesNo(ipv6, texts)) : empty;
+    case ColumnSupportDhcp:
+        return signedIn ? std::optional<QString>(texts.yes) : empty;
+    case ColumnIpv4Dhcp:
+    case ColumnIpv4Gateway:
+        return signedIn ? std::nullopt : empty;
+    case ColumnIpv6Address:
+    case ColumnIpv6Gateway:
+    case ColumnIpv6PrefixLength:
+        return ipv6 ? std::nullopt : empty;
+    default:
+        return std::nullopt;
+    }
+}
+
+// The text of one logical column (2..22) for a record; nullopt where the
 // record says nothing and the cell keeps what it has.
 std::optional<QString> cellText(int logical, const VOSK_DEVICE_INFO &r, const DeviceInfoModel::CellTexts &texts)
 {
+    if (logical == ColumnProtocol)
+        return protocolText(r, texts);
+    if (VOSK::isOnvifRecord(r)) {
+        if (std::optional<QString> text = onvifCellText(logical, r, texts))
+            return text;
+    }
     const bool infoValid = r.addressInfoValid == 1;
     const bool infoInvalid = r.addressInfoValid == 0;
     switch (logical) {
@@ -148,7 +205,9 @@ void DeviceInfoModel::setUp()
     // followed a later change would not match the headers anyway.
     m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated"),
                tr("Another device announces the same MAC address or serial number. No password is sent to this "
-                  "device until you confirm that it is the one you mean.")};
+                  "device until you confirm that it is the one you mean."),
+               // Our own discovery goes by the product's name.
+               tr("VOSK"), QStringLiteral("ONVIF"), tr("ONVIF, signed in"), tr("ONVIF, sign-in refused")};
     loadColumnConfig();
     m_logicalOf.fill(-1, DeviceColumnCount);
     for (int id = 0; id < DeviceColumnCount; ++id)
@@ -263,7 +322,7 @@ void DeviceInfoModel::setHeaders()
         tr("Soft Vision"), tr("IPv4 GateWay"), tr("HttpPort"), tr("Serial Number"), tr("IPv4 Mask"),
         tr("MAC"), tr("Channel NO"), tr("DSP Vision"), tr("Start Time"), tr("IPv6 Address"),
         tr("IPv6 GateWay"), tr("IPv6 Prefix Length"), tr("Is Support IPv6"), tr("Is Support Mod IPv6"),
-        tr("Is Support DHCP"), tr("IPv4 DHCP"),
+        tr("Is Support DHCP"), tr("IPv4 DHCP"), tr("Protocol"),
     };
     const QVariant alignment(static_cast<int>(Qt::AlignLeft | Qt::AlignVCenter));
     for (int id = 0; id < DeviceColumnCount; ++id) {
@@ -329,8 +388,12 @@ DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, in
     row.id = id;
     setTexts(row, record);
     // The key is the serial number and MAC texts the row shows: the same
-    // buffers, not a second copy of each.
-    row.key = DeviceKey{row.texts[ColumnSerialNumber], row.texts[ColumnMac]};
+    // buffers, not a second copy of each. An ONVIF row is keyed by its
+    // endpoint alone: its serial number and MAC come only with sign-in.
+    if (VOSK::isOnvifRecord(record))
+        row.key = DeviceKey::fromRecord(record);
+    else
+        row.key = DeviceKey{row.texts[ColumnSerialNumber], row.texts[ColumnMac]};
     Q_ASSERT(row.key == DeviceKey::fromRecord(record));
     return row;
 }

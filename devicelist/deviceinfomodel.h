@@ -16,8 +16,11 @@
 
 namespace VoskTool {
 
-// The table model of the online devices: one row per device, 22 columns
-// (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO. Each row carries
+// The table model of the online devices: one row per device, 23 columns
+// (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO, of our protocol
+// or an ONVIF row (discovery/onvifrecord.h; keyed by its endpoint, cells
+// the device has not reported left empty, the protocol column saying
+// "ONVIF" and how the last sign-in went). Each row carries
 // its DeviceKey in DeviceKeyRole on its check column; rows are found by
 // that key through a hash index, never by reading cell texts back.
 //
@@ -35,7 +38,7 @@ namespace VoskTool {
 // The model column of each logical column comes from ColumnConfig.xml
 // (ColumnConfig), read once at construction; moveColumn() rewrites that
 // file for a header drag, so the new order takes effect at the next start.
-// The model always has 22 valid, distinct columns (see ColumnConfig).
+// The model always has 23 valid, distinct columns (see ColumnConfig).
 //
 // GUI thread only.
 class DeviceInfoModel final : public QAbstractTableModel
@@ -60,6 +63,9 @@ public:
     {
         QString yes, no, on, off, notAvailable, activated, notActivated;
         QString ambiguous; // the tool tip of an ambiguous row
+        // The protocol column: our discovery, ONVIF before sign-in, signed
+        // in, credentials refused.
+        QString ownProtocol, onvif, onvifSignedIn, onvifRefused;
     };
 
     // Uses defaultConfigPath().
@@ -92,7 +98,7 @@ public:
     // The translated words the cells show (for measuring columns).
     const CellTexts &cellTexts() const { return m_texts; }
 
-    // The model column showing logical column id (0..21); -1 for any other id.
+    // The model column showing logical column id (0..22); -1 for any other id.
     int columnIndex(int id) const;
 
     // Appends one row, check box unticked, ID = new row count ("%03d").
@@ -111,7 +117,7 @@ public:
     int rowOf(const QString &serialNumber, const QString &mac) const;
     // The key of a row; an empty key for a row out of range.
     DeviceKey keyAt(int row) const;
-    // The text a row shows in a logical column (0..21); empty out of range.
+    // The text a row shows in a logical column (0..22); empty out of range.
     QString text(int row, int logical) const;
     // The row's check box; Unchecked out of range.
     Qt::CheckState checkState(int row) const;

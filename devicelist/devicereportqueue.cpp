@@ -1,6 +1,7 @@
 #include "devicelist/devicereportqueue.h"
 
 #include "discovery/voskhandler.h"
+#include "operations/onvifdevices.h"
 
 #include <QElapsedTimer>
 #include <QMutex>
@@ -102,26 +103,29 @@ struct DeviceReportQueue::Tap
                      queues.end());
     }
 
-    // The tap of a handler, connected on first use. GUI thread.
-    static std::shared_ptr<Tap> of(VOSK::VoskHandler *handler)
+    // The tap of a handler (VoskHandler or OnvifDevices: the same three
+    // signals), connected on first use. GUI thread.
+    template<typename Handler>
+    static std::shared_ptr<Tap> of(Handler *handler)
     {
         // Never destroyed: the handler is a singleton that may be destroyed
         // after this function's statics at exit, and its destroyed() below
         // would then reach a map that is gone.
-        static auto *const taps = new std::map<VOSK::VoskHandler *, std::shared_ptr<Tap>>;
+        static auto *const taps = new std::map<QObject *, std::shared_ptr<Tap>>;
         std::shared_ptr<Tap> &tap = (*taps)[handler];
         if (tap)
             return tap;
         tap = std::make_shared<Tap>();
         const std::shared_ptr<Tap> held = tap;
         // Without a context object: these live as long as the handler.
-        connect(handler, &VOSK::VoskHandler::signalDeviceOnline,
+        connect(handler, &Handler::signalDeviceOnline,
                 [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Online, record); });
-        connect(handler, &VOSK::VoskHandler::signalDeviceOffline,
+        connect(handler, &Handler::signalDeviceOffline,
                 [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Offline, record); });
-        connect(handler, &VOSK::VoskHandler::signalDeviceUpdate,
+        connect(handler, &Handler::signalDeviceUpdate,
                 [held](const VOSK_DEVICE_INFO &record) { held->push(Kind::Update, record); });
-        connect(handler, &QObject::destroyed, [handler] { taps->erase(handler); });
+        QObject *const object = handler;
+        connect(handler, &QObject::destroyed, [object] { taps->erase(object); });
         return tap;
     }
 };
@@ -145,6 +149,15 @@ DeviceReportQueue::~DeviceReportQueue()
 void DeviceReportQueue::listenTo(VOSK::VoskHandler *handler)
 {
     const std::shared_ptr<Tap> tap = Tap::of(handler);
+    tap->add(m_shared);
+    m_taps.push_back(tap);
+}
+
+void DeviceReportQueue::listenTo(OnvifDevices *devices)
+{
+    if (!devices)
+        return;
+    const std::shared_ptr<Tap> tap = Tap::of(devices);
     tap->add(m_shared);
     m_taps.push_back(tap);
 }

@@ -16,6 +16,8 @@ class VoskHandler;
 
 namespace VoskTool {
 
+class OnvifDevices;
+
 // Carries the discovery handler's reports to the GUI thread in runs.
 //
 // The handler reports each device from the library's thread. Delivered as
@@ -51,6 +53,9 @@ public:
     // Takes the handler's three signals from now on: the reporting thread
     // only copies the record into the queue. See stopListening().
     void listenTo(VOSK::VoskHandler *handler);
+    // The same for the ONVIF side's records (its signals come from the GUI
+    // thread, and are then delivered at once). Null is ignored.
+    void listenTo(OnvifDevices *devices);
     // Takes no more reports from the handlers listened to, but for one the
     // handler's thread may be handing over at that moment; what is queued
     // stays queued (discard() drops it). Also done by the destructor, after

@@ -112,4 +112,19 @@ void DeviceActivePage::showMixedSelection()
     setPicture(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/ParamModify/icon_abnormal.png"));
 }
 
+void DeviceActivePage::showMakersActivation()
+{
+    m_labelNetPara->setText(centred(tr("Device active")));
+    m_labelWord1->setTextFormat(Qt::AutoText);
+    m_labelWord1->setText(centred(tr("Device not activated")));
+    m_labelWord2->setText(tr("This ONVIF device does not take the standard's activation. Activate it with its "
+                             "maker's own tool; it can then be signed in to and configured here."));
+    m_labelWord2->show();
+    m_tipWidget->hide();
+    m_labelActiveNow->hide();
+    m_labelGrayline2->hide();
+    m_labelGrayline3->hide();
+    setPicture(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/ParamModify/icon_not_activated.png"));
+}
+
 } // namespace VoskTool

@@ -22,6 +22,9 @@ public:
     void showBatchInactive();
     // Activated and not activated devices together: nothing can be done.
     void showMixedSelection();
+    // ONVIF devices that are not activated and refuse the standard's
+    // activation: only their maker's own tool can activate them.
+    void showMakersActivation();
 
 private:
     void showInactive(const QString &title);

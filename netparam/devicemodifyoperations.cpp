@@ -35,7 +35,7 @@ NetParams storedParams(const DeviceInfo &device)
 {
     VOSK_DEVICE_INFO record;
     std::memset(&record, 0, sizeof record);
-    DeviceStore::instance()->getDevice(device.serialNumber, device.mac, record);
+    DeviceStore::instance()->getDevice(device.key(), record);
     return netParamsOf(record);
 }
 
@@ -86,7 +86,8 @@ void DeviceModifyPage::setBusy(bool busy)
         m_btnActive->setEnabled(true);
         m_btnChangePassword->setEnabled(true);
         m_btnBackToModify->setEnabled(true);
-        m_btnModify->setEnabled(!m_selection.isEmpty());
+        // ONVIF rows not signed in yet have nothing to start a change from.
+        m_btnModify->setEnabled(!m_selection.isEmpty() && onvifSelection().notSignedIn == 0);
     }
 }
 
@@ -234,7 +235,7 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
     if (kind == OperationKind::Activate) {
         {
             DeviceStore::Locker locker(DeviceStore::instance());
-            DeviceStore::instance()->setActivated(device.serialNumber, device.mac, 0);
+            DeviceStore::instance()->setActivated(device.key(), 0);
         }
         // The table sends the selection again: the pane moves on to the
         // modification form before the bubble shows.
@@ -323,7 +324,7 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
                 continue;
             if (activation) {
                 DeviceStore::Locker locker(store);
-                store->setActivated(device.serialNumber, device.mac, 0);
+                store->setActivated(device.key(), 0);
             } else if (kind == OperationKind::SetNetParams) {
                 const bool seen = applied.value(device.key());
                 notes.insert(device.key(), seen ? appliedWord().translated()
@@ -332,7 +333,7 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
                 // one sent while it has not reported yet.
                 VOSK_DEVICE_INFO record;
                 std::memset(&record, 0, sizeof record);
-                const QString reported = store->getDevice(device.serialNumber, device.mac, record)
+                const QString reported = store->getDevice(device.key(), record)
                     ? VOSK::fieldText(record.ipv4Address) : QString();
                 device.ipv4Address = seen && !reported.isEmpty() ? reported : round.at(r).params.ipv4Address;
             }

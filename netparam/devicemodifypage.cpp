@@ -5,6 +5,7 @@
 #include "aptui/multistatelineedit.h"
 #include "aptui/newpasswordrows.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "netparam/deviceactivepage.h"
 #include "netparam/devicemodifyresultpage.h"
@@ -90,10 +91,19 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     buildActiveFrame();
     buildModifyFrame();
     buildChangePasswordFrame();
+    // What the pane cannot do for the ONVIF devices checked, and why.
+    m_labelOnvifNote = new QLabel(this);
+    m_labelOnvifNote->setObjectName(QStringLiteral("m_labelOnvifNote"));
+    m_labelOnvifNote->setWordWrap(true);
+    m_labelOnvifNote->setContentsMargins(16, 4, 16, 4);
+    m_labelOnvifNote->hide();
+    layout->addWidget(m_labelOnvifNote);
     layout->addWidget(m_frameActive);
     layout->addWidget(m_frameModifyPara);
     layout->addWidget(m_frameChangePassword);
     layout->addStretch(1);
+    buildOnvifFrame();
+    layout->addWidget(m_frameOnvif);
 
     m_netParaPage->setMessenger([this](const PaneMessage &msg) {
         message(msg.kind, msg.text, msg.field, msg.hint, msg.tall);
@@ -200,6 +210,33 @@ void DeviceModifyPage::buildChangePasswordFrame()
                           static_cast<QWidget *>(m_changeRows->confirmPassword())})
         edit->installEventFilter(this);
     m_frameChangePassword->hide();
+}
+
+void DeviceModifyPage::buildOnvifFrame()
+{
+    // At the foot of the pane, whatever its state: signing in and finding
+    // devices by address concern the whole list, not only the checked rows.
+    m_frameOnvif = new QFrame(this);
+    m_frameOnvif->setObjectName(QStringLiteral("m_frameOnvif"));
+    auto *row = new QHBoxLayout(m_frameOnvif);
+    row->setContentsMargins(16, 8, 16, 12);
+    row->addWidget(makeLabel(m_frameOnvif, "m_labelOnvif", tr("ONVIF devices:")));
+    m_btnOnvifSignIn = new QPushButton(tr("Sign in"), m_frameOnvif);
+    m_btnOnvifSignIn->setObjectName(QStringLiteral("m_btnOnvifSignIn"));
+    m_btnOnvifSignIn->setToolTip(tr("User name and password for the ONVIF devices: all of them, or the checked ones"));
+    m_btnOnvifProbe = new QPushButton(tr("Find by address"), m_frameOnvif);
+    m_btnOnvifProbe->setObjectName(QStringLiteral("m_btnOnvifProbe"));
+    m_btnOnvifProbe->setToolTip(tr("Search for ONVIF devices on another subnet"));
+    row->addWidget(m_btnOnvifSignIn, 1);
+    row->addWidget(m_btnOnvifProbe, 1);
+    connect(m_btnOnvifSignIn, &QPushButton::clicked, this, &DeviceModifyPage::signalOnvifSignInRequested);
+    connect(m_btnOnvifProbe, &QPushButton::clicked, this, &DeviceModifyPage::signalOnvifProbeRequested);
+    m_frameOnvif->hide();
+}
+
+void DeviceModifyPage::setOnvifActionsVisible(bool visible)
+{
+    m_frameOnvif->setVisible(visible);
 }
 
 void DeviceModifyPage::setMessenger(PaneMessenger messenger)
@@ -316,6 +353,7 @@ void DeviceModifyPage::enterNothingSelected()
     m_btnModify->setEnabled(false);
     m_lineEditAdminPassword->setEnabled(false);
     m_btnLostPassword->setEnabled(false);
+    m_labelOnvifNote->hide();
     clearPasswordMarks();
 }
 
@@ -355,6 +393,55 @@ void DeviceModifyPage::enterActivation(bool batch)
         m_activePage->showSingleInactive();
 }
 
+void DeviceModifyPage::enterMakersActivation()
+{
+    m_stackedWidget->setCurrentIndex(1);
+    m_frameActive->hide();
+    m_frameModifyPara->hide();
+    leaveChangePassword();
+    m_activePage->showMakersActivation();
+}
+
+DeviceModifyPage::OnvifSelection DeviceModifyPage::onvifSelection() const
+{
+    OnvifSelection found;
+    DeviceStore *store = DeviceStore::instance();
+    for (const DeviceInfo &device : m_selection) {
+        if (device.endpointId.isEmpty())
+            continue;
+        ++found.onvif;
+        VOSK_DEVICE_INFO record;
+        std::memset(&record, 0, sizeof record);
+        store->getDevice(device.key(), record);
+        const quint8 flags = VOSK::onvifFlags(record);
+        if (!(flags & VOSK::OnvifSignedIn))
+            ++found.notSignedIn;
+        if (flags & VOSK::OnvifMakersActivation)
+            ++found.makersActivation;
+    }
+    return found;
+}
+
+void DeviceModifyPage::showOnvifNote(bool batch)
+{
+    const OnvifSelection onvif = onvifSelection();
+    QStringList lines;
+    if (onvif.onvif > 0 && !batch) {
+        // Recovery by device key is our protocol's; the standard has none.
+        m_btnLostPassword->hide();
+        lines << tr("Password recovery is not part of ONVIF: reset this device's password with its maker's own means.");
+    }
+    if (onvif.notSignedIn > 0) {
+        lines << (batch ? tr("%n checked ONVIF device(s) are not signed in yet: sign in to them first (\"Sign in\" "
+                             "below).", nullptr, onvif.notSignedIn)
+                        : tr("Sign in to this ONVIF device first (\"Sign in\" below) to change its "
+                             "network parameters."));
+        m_btnModify->setEnabled(false);
+    }
+    m_labelOnvifNote->setText(lines.join(QLatin1Char('\n')));
+    m_labelOnvifNote->setVisible(!lines.isEmpty());
+}
+
 void DeviceModifyPage::enterMixed()
 {
     m_stackedWidget->setCurrentIndex(1);
@@ -373,21 +460,29 @@ void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageT
         return;
     }
     m_netParaPage->enableAllFields();
+    m_labelOnvifNote->hide();
     switch (modifyPageType) {
     case ModifySingle:
         m_selection = struDeviceInfo;
         enterModify(false);
-        m_netParaPage->fillSingle(m_selection.first().serialNumber, m_selection.first().mac, false);
+        m_netParaPage->fillSingle(m_selection.first().key(), false);
+        showOnvifNote(false);
         break;
     case ModifyBatch:
         m_selection = struDeviceInfo;
         enterModify(true);
         m_netParaPage->fillBatch(m_selection);
+        showOnvifNote(true);
         break;
     case ActivateSingle:
     case ActivateBatch:
         m_selection = struDeviceInfo;
-        enterActivation(modifyPageType == ActivateBatch);
+        // Devices whose maker's own tool must activate them: nothing the
+        // standard's activation could do for them.
+        if (onvifSelection().makersActivation == int(m_selection.size()))
+            enterMakersActivation();
+        else
+            enterActivation(modifyPageType == ActivateBatch);
         break;
     case ModifyMixed:
         m_selection = struDeviceInfo;
@@ -406,7 +501,7 @@ void DeviceModifyPage::onDhcpStateChanged(int iState)
     if (iState == Qt::Checked)
         m_netParaPage->applyDhcpOn();
     else
-        m_netParaPage->fillSingle(m_selection.first().serialNumber, m_selection.first().mac, true);
+        m_netParaPage->fillSingle(m_selection.first().key(), true);
 }
 
 void DeviceModifyPage::onBatchDhcpStateChanged(int iState)
@@ -465,6 +560,13 @@ void DeviceModifyPage::onModifyNetParas()
                 m_labelHintAdimaPassword);
         return;
     }
+    if (const int notSignedIn = onvifSelection().notSignedIn; notSignedIn > 0) {
+        // Their mask, gateway and DHCP state are unknown until then: a
+        // change built on zeros would wipe them on the device.
+        message(MessageError, tr("%n checked ONVIF device(s) are not signed in yet. Please sign in to them first.",
+                                 nullptr, notSignedIn), nullptr, nullptr, true);
+        return;
+    }
     if (m_selection.size() == 1) {
         if (m_netParaPage->checkSingleForm(position))
             modifySingle();
@@ -501,6 +603,11 @@ void DeviceModifyPage::onForgetPassword()
         return;
     }
     const DeviceInfo device = m_selection.first();
+    if (!device.endpointId.isEmpty()) {
+        message(MessageError, tr("Password recovery is not part of ONVIF: reset this device's password with its "
+                                 "maker's own means."), nullptr, nullptr, true);
+        return;
+    }
     if (!IdentityQuestion::confirm(window(), {device.key()}))
         return;
     Q_EMIT signalForgetPasswordRequested(device);

@@ -37,7 +37,12 @@ class DeviceNetParaPage;
 // notice for a selection that mixes both. Under the network-parameter
 // form, "Change Password" opens the password change of the checked
 // devices: the current password, the new one twice under the password
-// policy with its meter.
+// policy with its meter. ONVIF rows (keyed by their
+// endpoint) take the same forms, less what the standard lacks: no device
+// port, no password recovery (the pane says so), nothing before sign-in,
+// and a device that needs its maker's own activation gets a notice instead
+// of the activation form. A batch may mix both kinds: DeviceKinds picks
+// each device's operations.
 //
 // Operations check their fields first and send nothing when a check fails,
 // nor when a new address is held by another listed device or given twice
@@ -76,6 +81,9 @@ public:
     int maxInFlight() const;
     // How long to wait for a device's report of new parameters.
     void setConfirmWait(int milliseconds) { m_confirmWaitMs = milliseconds; }
+    // Shows "Sign in" and "Find by address" for ONVIF devices at the foot
+    // of the pane (the program has the ONVIF side); hidden by default.
+    void setOnvifActionsVisible(bool visible);
     // Whether a one-device operation is under way.
     bool isBusy() const { return m_busy; }
 
@@ -97,6 +105,10 @@ Q_SIGNALS:
     // "Forget Password" for this device (the first checked one); the main
     // window opens the recovery dialog that suits it.
     void signalForgetPasswordRequested(DeviceInfo device);
+    // The ONVIF buttons: the main window hands them to the table page,
+    // which holds the device list they act on.
+    void signalOnvifSignInRequested();
+    void signalOnvifProbeRequested();
 
 public Q_SLOTS:
     void onForgetPassword();
@@ -118,10 +130,23 @@ private:
     void buildActiveFrame();
     void buildModifyFrame();
     void buildChangePasswordFrame();
+    void buildOnvifFrame();
     void enterNothingSelected();
     void enterModify(bool batch);
     void enterActivation(bool batch);
     void enterMixed();
+    // Not activated, and only the maker's own tool can activate them.
+    void enterMakersActivation();
+    // How many of the selected devices are ONVIF rows, not signed in yet,
+    // waiting for their maker's activation (from the stored records).
+    struct OnvifSelection
+    {
+        int onvif = 0, notSignedIn = 0, makersActivation = 0;
+    };
+    OnvifSelection onvifSelection() const;
+    // Says what the pane cannot do for the ONVIF rows among the selection
+    // (recovery; a change before sign-in) and holds back what it cannot.
+    void showOnvifNote(bool batch);
     void clearPasswordMarks();
 
     void message(int kind, const QString &text, aptui::MultiStateLineEdit *field = nullptr,
@@ -194,6 +219,10 @@ private:
     NewPasswordRows *m_changeRows; // its widgets are the frame's
     QPushButton *m_btnChangePassword;
     QPushButton *m_btnBackToModify;
+    QLabel *m_labelOnvifNote;
+    QFrame *m_frameOnvif;
+    QPushButton *m_btnOnvifSignIn;
+    QPushButton *m_btnOnvifProbe;
 };
 
 } // namespace VoskTool

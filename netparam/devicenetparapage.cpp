@@ -2,6 +2,7 @@
 
 #include "aptui/multistatelineedit.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <QCheckBox>
@@ -218,7 +219,12 @@ void DeviceNetParaPage::enableAllFields()
 
 void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &mac, bool forceDhcpOff)
 {
-    if (serialNumber.isEmpty() && mac.isEmpty()) {
+    fillSingle(DeviceKey(serialNumber, mac), forceDhcpOff);
+}
+
+void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
+{
+    if (key.serialNumber.isEmpty() && key.mac.isEmpty() && !key.isOnvif()) {
         clearAndDisable();
         return;
     }
@@ -227,28 +233,34 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
     std::memset(&param, 0, sizeof param);
     std::memset(&record, 0, sizeof record);
     DeviceStore *store = DeviceStore::instance();
-    store->getNetParam(serialNumber, mac, param);
-    store->getDevice(serialNumber, mac, record);
+    store->getNetParam(key, param);
+    store->getDevice(key, record);
+    const bool onvif = VOSK::isOnvifRecord(record);
+    const quint8 onvifFlags = onvif ? VOSK::onvifFlags(record) : 0;
 
-    m_serial.edit->setText(serialNumber);
+    m_serial.edit->setText(onvif ? VOSK::fieldText(record.serialNumber) : key.serialNumber);
     m_serial.edit->setCursorPosition(0);
     m_ip.edit->setText(VOSK::fieldText(param.ipv4Address));
-    m_port.edit->setText(QString::number(param.port));
+    m_port.edit->setText(onvif ? QString() : QString::number(param.port));
     m_mask.edit->setText(VOSK::fieldText(param.ipv4Mask));
     m_gateway.edit->setText(VOSK::fieldText(param.ipv4Gateway));
     for (const Row &row : {m_ip, m_port, m_mask, m_gateway})
         setEnabledFor(row.edit, true, QString());
+    if (onvif)
+        setEnabledFor(m_port.edit, false, tr("ONVIF devices have no device port; their HTTP port is the one to change."));
 
     const QString http = QString::number(param.httpPort);
     m_httpPort.edit->setText(http);
     setEnabledFor(m_httpPort.edit, http != QLatin1String("0"),
                   tr("The device reports no HTTP port, so it cannot be changed here."));
 
-    if (record.addressInfoValid == 1) {
+    if (record.addressInfoValid == 1 && (!onvif || (onvifFlags & VOSK::OnvifIpv6Reported))) {
         m_ipv6.edit->setText(VOSK::fieldText(param.ipv6Address));
         m_ipv6Gateway.edit->setText(VOSK::fieldText(param.ipv6Gateway));
         m_prefix.edit->setText(QString::number(param.ipv6PrefixLength));
-        const bool modifiable = record.capabilities & VOSK_CAP_IPV6_MODIFIABLE;
+        // An ONVIF device that reported IPv6 settings takes them back in
+        // SetNetworkInterfaces; ours say so in a capability bit.
+        const bool modifiable = onvif || (record.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
         for (const Row &row : {m_ipv6, m_ipv6Gateway, m_prefix})
             setEnabledFor(row.edit, modifiable, tr("This device does not allow its IPv6 parameters to be changed."));
     } else {
@@ -261,11 +273,14 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
     // The pane reacts to the box's signal by reloading these very fields;
     // this fill decides the box itself.
     const QSignalBlocker blocker(m_checkBoxDHCP);
-    if (record.capabilities & VOSK_CAP_DHCP) {
+    // DHCP is part of every ONVIF device's network interface settings.
+    if (onvif || (record.capabilities & VOSK_CAP_DHCP)) {
         setEnabledFor(m_checkBoxDHCP, true, QString());
         if (!forceDhcpOff && param.dhcpEnabled == 1) {
             applyDhcpOn();
             m_port.edit->setFocus();
+            if (onvif && !(onvifFlags & VOSK::OnvifSignedIn))
+                disableUntilSignedIn();
             return;
         }
     } else {
@@ -273,6 +288,20 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
     }
     m_checkBoxDHCP->setChecked(false);
     m_ip.edit->setFocus();
+    if (onvif && !(onvifFlags & VOSK::OnvifSignedIn))
+        disableUntilSignedIn();
+}
+
+void DeviceNetParaPage::disableUntilSignedIn()
+{
+    // Before sign-in an ONVIF row holds only what discovery said: no mask,
+    // gateway or DHCP state to start a change from, and a form sent like
+    // that would wipe them on the device.
+    const QString reason = tr("Sign in to this ONVIF device first (\"Sign in\" below): its network "
+                              "settings are read with your user name and password.");
+    for (const Row &row : {m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix})
+        setEnabledFor(row.edit, false, reason);
+    setEnabledFor(m_checkBoxDHCP, false, reason);
 }
 
 void DeviceNetParaPage::applyDhcpOn()
@@ -287,16 +316,21 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 {
     DeviceStore *store = DeviceStore::instance();
     QVector<VOSK_DEVICE_INFO> records;
+    bool anyOnvif = false;
     for (const DeviceInfo &info : devices) {
         VOSK_DEVICE_INFO record;
         std::memset(&record, 0, sizeof record);
-        store->getDevice(info.serialNumber, info.mac, record);
+        store->getDevice(info.key(), record);
+        anyOnvif = anyOnvif || VOSK::isOnvifRecord(record);
         records.append(record);
     }
     // The console applies the same rules to its batch.
     const BatchFieldRules rules = batchFieldRules(records);
     const bool addressEditable = rules.addressEditable, gatewayEditable = rules.gatewayEditable;
-    const bool portEditable = rules.portEditable, httpEditable = rules.httpPortEditable;
+    const bool httpEditable = rules.httpPortEditable;
+    // ONVIF devices have no device port: a port typed for the batch could
+    // reach only some of its devices.
+    const bool portEditable = rules.portEditable && !anyOnvif;
 
     for (const Row &row : {m_startIp, m_port, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix, m_httpPort})
         row.edit->clear();
@@ -310,7 +344,9 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
     m_batchGatewayEditable = gatewayEditable;
     setEnabledFor(m_startIp.edit, addressEditable, m_batchAddressReason);
     setEnabledFor(m_mask.edit, addressEditable, m_batchAddressReason);
-    setEnabledFor(m_port.edit, portEditable, tr("The checked devices use different ports, so each keeps its own."));
+    setEnabledFor(m_port.edit, portEditable,
+                  anyOnvif ? tr("ONVIF devices have no device port, so every device keeps its own.")
+                           : tr("The checked devices use different ports, so each keeps its own."));
     setEnabledFor(m_gateway.edit, gatewayEditable, m_batchGatewayReason);
     setEnabledFor(m_httpPort.edit, httpEditable,
                   tr("One of the checked devices reports no HTTP port, so every device keeps its own."));

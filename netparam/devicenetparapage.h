@@ -52,6 +52,11 @@ public:
     // The device's stored values; both texts empty: clearAndDisable. With
     // `forceDhcpOff` the DHCP box stays unchecked whatever the device says.
     void fillSingle(const QString &serialNumber, const QString &mac, bool forceDhcpOff);
+    // The same for any device's key. An ONVIF row has no device port (the
+    // field stays empty and greyed), IPv6 only where it reported IPv6
+    // settings, and nothing to edit before sign-in (every field greyed,
+    // saying so).
+    void fillSingle(const DeviceKey &key, bool forceDhcpOff);
     void fillBatch(const QVector<DeviceInfo> &devices);
     void clearAndDisable();
     void enableAllFields();
@@ -110,6 +115,7 @@ private:
     bool checkOne(NetField field, const QPoint &position);
     void setRowVisible(const Row &row, bool visible);
     void clearHint(const Row &row);
+    void disableUntilSignedIn();
 
     PaneMessenger m_messenger;
     // What fillBatch found the selected devices can take, and why not.

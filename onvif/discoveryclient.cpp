@@ -281,6 +281,15 @@ void DiscoveryClient::drain(QUdpSocket *socket)
         const QNetworkDatagram datagram = socket->receiveDatagram();
         if (!datagram.isValid())
             break;
+        // Linux hands an IPv6 socket a group's datagrams from every
+        // interface where any socket of the host joined it (IPV6_MULTICAST_ALL
+        // does not look at the interface): the group sockets take only what
+        // came in on an interface this client uses.
+        const int index = int(datagram.interfaceIndex());
+        if (index != 0
+            && ((socket == m_listen4.get() && !m_indexes4.contains(index))
+                || (socket == m_listen6.get() && !m_indexes6.contains(index))))
+            continue;
         handle(datagram.data(), datagram.senderAddress(), datagram.interfaceIndex());
     }
 }

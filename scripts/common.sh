@@ -116,6 +116,23 @@ run_suite_in_netns() {
     ' ctest-in-netns "$build" "$@"
 }
 
+# The demo fleet of ./run.sh, in the background (its id in demo_fleet_pid):
+# 16 devices of our own protocol, which keep their changes in STATE from
+# run to run, and 4 ONVIF devices at 127.1.0.1 to 127.1.0.4, HTTP port
+# 8080 (no root needed), which start afresh every time: device 0 ordinary,
+# 1 in factory state (no user yet), 2 HTTP digest only, 3 UsernameToken
+# only with its clock 3 hours ahead and a reboot for network changes.
+# Always pinned to loopback: a simulated device must never show up in the
+# tools of a real network.
+start_demo_fleet() {
+    local bin="$1" state="$2"
+    "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$state" \
+        --onvif 4 --onvif-address 127.1.0.1 --onvif-port 8080 \
+        --onvif-behaviour plain --onvif-behaviour 1:factory --onvif-behaviour 2:auth=digest \
+        --onvif-behaviour 3:auth=wsse,clock=+3h,reboot &
+    demo_fleet_pid=$!
+}
+
 # Background processes of a script (a virtual display, a simulated fleet):
 # add each one's id to bg_pids; stop_background ends them all, TERM first,
 # then waits, so nothing outlives the script.

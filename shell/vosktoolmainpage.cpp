@@ -19,6 +19,7 @@
 #include "export/devicesinfosavepage.h"
 #include "netparam/devicemodifypage.h"
 #include "netparam/panemessage.h"
+#include "operations/onvifdevices.h"
 #include "password/batchreset.h"
 #include "password/recoverydialogs.h"
 #include "shell/aboutdialog.h"
@@ -151,6 +152,11 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     VOSK::registerMetaTypes();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
     m_deviceDisplayPage->listenTo(handler);
+    // ONVIF devices of every maker beside ours: one OnvifDevices per
+    // program, made here unless start-up made it already.
+    if (!OnvifDevices::instance())
+        m_onvifDevices = new OnvifDevices(this);
+    m_deviceDisplayPage->listenTo(OnvifDevices::instance());
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     // The features meet here: the table asks, the window opens the dialog.
@@ -191,6 +197,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
         runRecoveryDialog(this, device.serialNumber, device.deviceType, device.mac);
         disableCover();
     });
+    pane->setOnvifActionsVisible(OnvifDevices::instance() != nullptr);
+    connect(pane, &DeviceModifyPage::signalOnvifSignInRequested, m_deviceDisplayPage,
+            &DeviceDisplayPage::onOnvifSignIn);
+    connect(pane, &DeviceModifyPage::signalOnvifProbeRequested, m_deviceDisplayPage, &DeviceDisplayPage::onOnvifProbe);
     connect(pane, &DeviceModifyPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(pane, &DeviceModifyPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     setRightPane(pane);
@@ -205,6 +215,8 @@ VOSKToolMainPage::~VOSKToolMainPage()
     // nothing should arrive at all).
     disconnect(VOSK::VoskHandler::instance(), nullptr, m_deviceDisplayPage, nullptr);
     m_deviceDisplayPage->reportQueue()->stopListening();
+    if (m_onvifDevices)
+        m_onvifDevices->stop();
 }
 
 void VOSKToolMainPage::startDiscovery()
@@ -215,6 +227,10 @@ void VOSKToolMainPage::startDiscovery()
         qCWarning(lcShell) << "[VOSKToolMainPage] discovery did not start, error" << handler->getLastError();
         apt::AppWarningDialog::show(tr("Initialization failed."), false);
     }
+    // ONVIF discovery on the same interfaces (VOSK_INTERFACES pins both).
+    // Without it the table still lists our own devices: logged, not shown.
+    if (OnvifDevices *onvif = OnvifDevices::instance(); onvif && !onvif->start())
+        qCWarning(lcShell) << "[VOSKToolMainPage] ONVIF discovery did not start";
 }
 
 void VOSKToolMainPage::setRightPane(QWidget *pane)

@@ -25,6 +25,7 @@ class WindowTitle;
 namespace VoskTool {
 
 class DeviceDisplayPage;
+class OnvifDevices;
 class TipDialog;
 
 // The tool's single top-level window: frameless, with its own title bar,
@@ -32,7 +33,8 @@ class TipDialog;
 // pin button on the pane's left edge that folds the pane away and back.
 //
 // Construction wires the discovery handler to the table page, gives the
-// handler the configured device filter and starts discovery; when discovery
+// handler the configured device filter and starts discovery (ours, and ONVIF
+// through the OnvifDevices it makes unless one exists); when discovery
 // cannot start the user is told ("Initialization failed.") and the window
 // still opens, with an empty table. The window dims itself under a cover
 // while modal dialogs run (enableCover/disableCover, also driven by its
@@ -113,6 +115,7 @@ private:
     QHBoxLayout *m_contentLayout = nullptr;          // owned by verticalLayout
     aptui::WindowTitle *m_title = nullptr;            // child
     DeviceDisplayPage *m_deviceDisplayPage = nullptr; // child
+    OnvifDevices *m_onvifDevices = nullptr;           // child, when the window made it
     QPointer<QWidget> m_rightPane;                    // child once set
     QWidget *m_rightSpacer = nullptr;                 // child
     aptui::PinButton *m_pinButton = nullptr;          // child

@@ -199,6 +199,10 @@ FieldError checkField(NetField field, const NetParamTexts &t)
     case NetField::Ipv6Gateway:
         return address(t.ipv6Gateway, isValidIpv6Address);
     case NetField::Port:
+        // A device without a device port (ONVIF has none) shows the field
+        // empty and greyed: nothing to check, nothing is sent.
+        if (!t.portEnabled && t.port.trimmed().isEmpty())
+            return FieldError::None;
         return number(t.port.trimmed(), isValidDevicePort(t.port));
     case NetField::HttpPort:
         if (!t.httpPortEnabled)

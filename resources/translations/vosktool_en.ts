@@ -163,6 +163,10 @@
         <source>to perform other operations</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>This ONVIF device does not take the standard&apos;s activation. Activate it with its maker&apos;s own tool; it can then be signed in to and configured here.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceDisplayPage</name>
@@ -193,6 +197,50 @@
     <message>
         <source>Succeed</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) refused the user name or password. Their rows say &quot;sign-in refused&quot;; check them and sign in to them with their own password.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) could not be read (no answer or an error).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Signing in: %1 / %2</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The search could not be sent: ONVIF discovery is not running.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Password recovery is not part of ONVIF: %n checked ONVIF device(s) are left out. Reset their password with the maker&apos;s own means.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The other devices go on.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>No ONVIF device is listed. &quot;Find by address&quot; finds devices on another subnet.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -311,6 +359,22 @@
     </message>
     <message>
         <source>Another device announces the same MAC address or serial number. No password is sent to this device until you confirm that it is the one you mean.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>VOSK</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ONVIF, signed in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ONVIF, sign-in refused</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Protocol</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -494,6 +558,47 @@
     </message>
     <message>
         <source>The old password is not correct.</source>
+    </message>
+    <message>
+        <source>Password recovery is not part of ONVIF: reset this device&apos;s password with its maker&apos;s own means.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n checked ONVIF device(s) are not signed in yet. Please sign in to them first.</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>ONVIF devices:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Find by address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search for ONVIF devices on another subnet</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n checked ONVIF device(s) are not signed in yet: sign in to them first (&quot;Sign in&quot; below).</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>
@@ -718,6 +823,18 @@
         <source>DHCP is on: the devices get their addresses from the DHCP server.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>ONVIF devices have no device port; their HTTP port is the one to change.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>ONVIF devices have no device port, so every device keeps its own.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below): its network settings are read with your user name and password.</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -824,6 +941,75 @@
     </message>
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::OnvifProbeDialog</name>
+    <message>
+        <source>Find ONVIF devices by address</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Devices on another subnet do not hear the multicast search. Give their addresses or ranges, separated by commas, e.g. 192.168.2.64, 192.168.2.100-192.168.2.150.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter an address or a range.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address or a range of them (first-last).</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>The range &quot;%1&quot; ends before it starts.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too many addresses: one search asks at most %1.</source>
+        <translation type="unfinished"></translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::OnvifSignInDialog</name>
+    <message>
+        <source>Sign in to ONVIF devices</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>For every ONVIF device</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Only for the %n checked ONVIF device(s)</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The password is kept in memory only, until the program ends.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>User name:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Please enter the user name.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

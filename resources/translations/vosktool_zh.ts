@@ -163,6 +163,10 @@
         <source>to perform other operations</source>
         <translation>，再进行其他操作</translation>
     </message>
+    <message>
+        <source>This ONVIF device does not take the standard&apos;s activation. Activate it with its maker&apos;s own tool; it can then be signed in to and configured here.</source>
+        <translation>此 ONVIF 设备不支持标准的激活方式。请使用厂商自己的工具激活；之后即可在此登录并配置。</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceDisplayPage</name>
@@ -193,6 +197,46 @@
     <message>
         <source>Succeed</source>
         <translation>成功</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) refused the user name or password. Their rows say &quot;sign-in refused&quot;; check them and sign in to them with their own password.</source>
+        <translation>
+            <numerusform>%n 台 ONVIF 设备拒绝了用户名或密码。这些设备的行显示“登录被拒绝”；请勾选它们并用各自的密码登录。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) could not be read (no answer or an error).</source>
+        <translation>
+            <numerusform>%n 台 ONVIF 设备无法读取（无应答或出错）。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Signing in: %1 / %2</source>
+        <translation>正在登录：%1 / %2</translation>
+    </message>
+    <message>
+        <source>The search could not be sent: ONVIF discovery is not running.</source>
+        <translation>无法发送搜索：ONVIF 发现未运行。</translation>
+    </message>
+    <message numerus="yes">
+        <source>Password recovery is not part of ONVIF: %n checked ONVIF device(s) are left out. Reset their password with the maker&apos;s own means.</source>
+        <translation>
+            <numerusform>ONVIF 不包含密码找回：已勾选的 %n 台 ONVIF 设备被略过。请使用厂商自己的方式重置其密码。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The other devices go on.</source>
+        <translation>其他设备继续。</translation>
+    </message>
+    <message>
+        <source>No ONVIF device is listed. &quot;Find by address&quot; finds devices on another subnet.</source>
+        <translation>列表中没有 ONVIF 设备。“按地址查找”可找到其他子网中的设备。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) are not activated and have no user to sign in as: activate them first.</source>
+        <translation>
+            <numerusform>%n 台 ONVIF 设备尚未激活，没有可登录的用户：请先激活。</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -312,6 +356,22 @@
     <message>
         <source>Another device announces the same MAC address or serial number. No password is sent to this device until you confirm that it is the one you mean.</source>
         <translation>另一台设备声明了相同的 MAC 地址或序列号。在您确认这就是目标设备之前，不会向其发送任何密码。</translation>
+    </message>
+    <message>
+        <source>VOSK</source>
+        <translation>VOSK</translation>
+    </message>
+    <message>
+        <source>ONVIF, signed in</source>
+        <translation>ONVIF，已登录</translation>
+    </message>
+    <message>
+        <source>ONVIF, sign-in refused</source>
+        <translation>ONVIF，登录被拒绝</translation>
+    </message>
+    <message>
+        <source>Protocol</source>
+        <translation>协议</translation>
     </message>
 </context>
 <context>
@@ -495,6 +555,46 @@
     <message>
         <source>The old password is not correct.</source>
         <translation>旧密码不正确。</translation>
+    </message>
+    <message>
+        <source>Password recovery is not part of ONVIF: reset this device&apos;s password with its maker&apos;s own means.</source>
+        <translation>ONVIF 不包含密码找回：请使用厂商自己的方式重置此设备的密码。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n checked ONVIF device(s) are not signed in yet. Please sign in to them first.</source>
+        <translation>
+            <numerusform>已勾选的 %n 台 ONVIF 设备尚未登录。请先登录。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>ONVIF devices:</source>
+        <translation>ONVIF 设备：</translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
+        <translation>ONVIF 设备的用户名和密码：用于全部设备，或仅用于已勾选的设备</translation>
+    </message>
+    <message>
+        <source>Find by address</source>
+        <translation>按地址查找</translation>
+    </message>
+    <message>
+        <source>Search for ONVIF devices on another subnet</source>
+        <translation>在其他子网中查找 ONVIF 设备</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n checked ONVIF device(s) are not signed in yet: sign in to them first (&quot;Sign in&quot; below).</source>
+        <translation>
+            <numerusform>已勾选的 %n 台 ONVIF 设备尚未登录：请先登录（下方的“登录”）。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
+        <translation>请先登录此 ONVIF 设备（下方的“登录”），再修改其网络参数。</translation>
     </message>
 </context>
 <context>
@@ -718,6 +818,18 @@
         <source>DHCP is on: the devices get their addresses from the DHCP server.</source>
         <translation>DHCP 已启用：设备从 DHCP 服务器获取地址。</translation>
     </message>
+    <message>
+        <source>ONVIF devices have no device port; their HTTP port is the one to change.</source>
+        <translation>ONVIF 设备没有设备端口；可修改的是其 HTTP 端口。</translation>
+    </message>
+    <message>
+        <source>ONVIF devices have no device port, so every device keeps its own.</source>
+        <translation>ONVIF 设备没有设备端口，因此每台设备保留各自的端口。</translation>
+    </message>
+    <message>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below): its network settings are read with your user name and password.</source>
+        <translation>请先登录此 ONVIF 设备（下方的“登录”）：其网络参数需要用您的用户名和密码读取。</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -825,6 +937,74 @@
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation>密码长度范围为 [8-16] 位。密码可由数字、小写字母、大写字母和特殊字符组合而成，且至少包含其中两种。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::OnvifProbeDialog</name>
+    <message>
+        <source>Find ONVIF devices by address</source>
+        <translation>按地址查找 ONVIF 设备</translation>
+    </message>
+    <message>
+        <source>Devices on another subnet do not hear the multicast search. Give their addresses or ranges, separated by commas, e.g. 192.168.2.64, 192.168.2.100-192.168.2.150.</source>
+        <translation>其他子网中的设备收不到组播搜索。请输入它们的地址或地址范围，以逗号分隔，例如 192.168.2.64, 192.168.2.100-192.168.2.150。</translation>
+    </message>
+    <message>
+        <source>Search</source>
+        <translation>搜索</translation>
+    </message>
+    <message>
+        <source>Please enter an address or a range.</source>
+        <translation>请输入地址或地址范围。</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is not an IPv4 address or a range of them (first-last).</source>
+        <translation>“%1”不是 IPv4 地址或地址范围（起始-结束）。</translation>
+    </message>
+    <message>
+        <source>The range &quot;%1&quot; ends before it starts.</source>
+        <translation>范围“%1”的结束地址小于起始地址。</translation>
+    </message>
+    <message>
+        <source>Too many addresses: one search asks at most %1.</source>
+        <translation>地址太多：一次搜索最多 %1 个。</translation>
+    </message>
+</context>
+<context>
+    <name>VoskTool::OnvifSignInDialog</name>
+    <message>
+        <source>Sign in to ONVIF devices</source>
+        <translation>登录 ONVIF 设备</translation>
+    </message>
+    <message>
+        <source>For every ONVIF device</source>
+        <translation>用于所有 ONVIF 设备</translation>
+    </message>
+    <message numerus="yes">
+        <source>Only for the %n checked ONVIF device(s)</source>
+        <translation>
+            <numerusform>仅用于已勾选的 %n 台 ONVIF 设备</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>The password is kept in memory only, until the program ends.</source>
+        <translation>密码只保存在内存中，直到程序退出。</translation>
+    </message>
+    <message>
+        <source>User name:</source>
+        <translation>用户名：</translation>
+    </message>
+    <message>
+        <source>Password:</source>
+        <translation>密码：</translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>Please enter the user name.</source>
+        <translation>请输入用户名。</translation>
     </message>
 </context>
 <context>

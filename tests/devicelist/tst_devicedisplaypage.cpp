@@ -3,7 +3,10 @@
 #include "devicelist/devicecolumn.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
+#include "devicelist/onvifsignindialog.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
+#include "operations/onvifdevices.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "aptui/identityquestion.h"
@@ -53,6 +56,21 @@ DeviceInfo infoOf(const QString &id, const VOSK_DEVICE_INFO &r)
     info.serialNumber = VOSK::fieldText(r.serialNumber);
     info.mac = VOSK::fieldText(r.mac);
     return info;
+}
+
+VOSK_DEVICE_INFO makeOnvif(int number, quint8 flags = 0, int notActivated = 0)
+{
+    VOSK_DEVICE_INFO r = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:onvif-%1").arg(number));
+    VOSK::setFieldBytes(r.ipv4Address, "127.1.0." + QByteArray::number(number));
+    VOSK::setFieldBytes(r.deviceDescription, "Camera " + QByteArray::number(number));
+    r.httpPort = 8080;
+    r.notActivated = static_cast<quint8>(notActivated);
+    VOSK::setOnvifFlags(r, flags);
+    if (flags & VOSK::OnvifSignedIn) {
+        VOSK::setFieldBytes(r.serialNumber, "ONVIF-SN-" + QByteArray::number(number));
+        VOSK::setFieldBytes(r.mac, "02:00:00:00:00:0" + QByteArray::number(number));
+    }
+    return r;
 }
 
 QByteArray readFile(const QString &path)
@@ -637,6 +655,128 @@ private Q_SLOTS:
 
     // However narrow the window makes the page, the buttons keep room for
     // their whole text under the program's button style (padding included).
+    void onvifRowsFromTheOnvifSide()
+    {
+        OnvifDevices onvif;
+        m_page->listenTo(&onvif);
+        m_page->onDeviceLogin(makeRecord("SNA", "ma"));
+        // The ONVIF side reports on the GUI thread: delivered at once.
+        Q_EMIT onvif.signalDeviceOnline(makeOnvif(1));
+        Q_EMIT onvif.signalDeviceOnline(makeOnvif(1)); // heard again: one row
+        QCOMPARE(model()->rowCount(), 2);
+        QCOMPARE(countText(), QStringLiteral("2"));
+        const DeviceKey key = DeviceKey::fromRecord(makeOnvif(1));
+        QCOMPARE(model()->rowOf(key), 1);
+
+        // Checked before sign-in: the key is the endpoint, the texts empty.
+        check(1, true);
+        QCOMPARE(lastKind(), ModifySingle);
+        DeviceInfo info = lastDevices().value(0);
+        QCOMPARE(info.endpointId, key.endpointId);
+        QVERIFY(info.serialNumber.isEmpty());
+        QCOMPARE(info.key(), key);
+
+        // Signed in: the same row shows what was read; the selection, sent
+        // again, carries the shown serial number beside the endpoint.
+        Q_EMIT onvif.signalDeviceUpdate(makeOnvif(1, VOSK::OnvifSignedIn));
+        QCOMPARE(model()->rowCount(), 2);
+        QCOMPARE(model()->text(1, ColumnSerialNumber), QStringLiteral("ONVIF-SN-1"));
+        check(0, true);
+        QCOMPARE(lastKind(), ModifyBatch);
+        info = lastDevices().value(1);
+        QCOMPARE(info.serialNumber, QStringLiteral("ONVIF-SN-1"));
+        QCOMPARE(info.key(), key);
+        QCOMPARE(lastDevices().value(0).key(), (DeviceKey{QStringLiteral("SNA"), QStringLiteral("ma")}));
+
+        // A factory-state ONVIF device joins the activation choice as ours.
+        Q_EMIT onvif.signalDeviceOnline(makeOnvif(2, 0, 1));
+        check(0, false);
+        check(1, false);
+        check(2, true);
+        QCOMPARE(lastKind(), ActivateSingle);
+
+        // Refresh: our devices are asked again, the ONVIF rows stay as their
+        // discovery keeps them (signed in still), unchecked.
+        m_page->onManualUpdate();
+        QCOMPARE(model()->rowCount(), 2);
+        QCOMPARE(countText(), QStringLiteral("2"));
+        QCOMPARE(model()->text(model()->rowOf(key), ColumnSerialNumber), QStringLiteral("ONVIF-SN-1"));
+        QCOMPARE(m_page->checkedRows(), QVector<int>{});
+        QCOMPARE(DeviceStore::instance()->count(), 2);
+
+        Q_EMIT onvif.signalDeviceOffline(makeOnvif(1));
+        QCOMPARE(model()->rowOf(key), -1);
+        QCOMPARE(DeviceStore::instance()->indexOf(key), -1);
+    }
+
+    void onvifSignInFromThePage()
+    {
+        OnvifDevices onvif;
+        m_page->listenTo(&onvif);
+        m_page->onDeviceLogin(makeRecord("SNA", "ma"));
+        for (int n = 1; n <= 3; ++n)
+            Q_EMIT onvif.signalDeviceOnline(makeOnvif(n));
+        check(0, true); // ours: never part of an ONVIF sign-in
+        check(2, true);
+        QStringList notices;
+        m_page->setNotifier([&notices](const QString &text, bool) { notices << text; });
+        bool offeredChecked = false;
+        bool refusedEmptyName = false;
+        m_page->setSignInDialogRunner([&](OnvifSignInDialog &dialog) {
+            offeredChecked = dialog.checkedOnly();
+            dialog.setUserName(QStringLiteral("  "));
+            dialog.confirmButton()->click();
+            refusedEmptyName = dialog.result() != QDialog::Accepted && !dialog.complaint().isEmpty();
+            dialog.setUserName(QStringLiteral("operator"));
+            dialog.setPassword(QStringLiteral("secret"));
+            dialog.confirmButton()->click();
+            return dialog.result();
+        });
+        m_page->onOnvifSignIn();
+        QVERIFY(offeredChecked); // checked ONVIF rows are the first choice
+        QVERIFY(refusedEmptyName);
+        if (m_page->isSigningIn()) {
+            // The ONVIF side answers later: refusals are summed up once.
+            const QVector<DeviceKey> all = m_page->onvifDevices();
+            Q_EMIT onvif.signInFinished(all.at(0), {OperationStatus::Denied, 0});
+            Q_EMIT onvif.signInDone();
+            QCOMPARE(notices.size(), 1);
+        }
+        QVERIFY(!m_page->isSigningIn());
+
+        // No ONVIF row at all: nothing to ask, and the user is told why.
+        for (int n = 1; n <= 3; ++n)
+            Q_EMIT onvif.signalDeviceOffline(makeOnvif(n));
+        notices.clear();
+        m_page->onOnvifSignIn();
+        QCOMPARE(notices.size(), 1);
+    }
+
+    void recoveryLeavesOnvifRowsOut()
+    {
+        OnvifDevices onvif;
+        m_page->listenTo(&onvif);
+        Q_EMIT onvif.signalDeviceOnline(makeOnvif(1, VOSK::OnvifSignedIn));
+        QStringList notices;
+        m_page->setNotifier([&notices](const QString &text, bool) { notices << text; });
+        QSignalSpy exports(m_page, &DeviceDisplayPage::signalConfigExportRequested);
+        QSignalSpy resets(m_page, &DeviceDisplayPage::signalConfigResetRequested);
+        check(0, true);
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigExportFile"))->click();
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigReset"))->click();
+        QCOMPARE(exports.count(), 0);
+        QCOMPARE(resets.count(), 0);
+        QCOMPARE(notices.size(), 2);
+
+        // Beside a device of ours: it alone goes on.
+        m_page->onDeviceLogin(makeRecord("SNA", "ma"));
+        check(1, true);
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnConfigExportFile"))->click();
+        QCOMPARE(exports.count(), 1);
+        QCOMPARE(exports.constLast().at(0).value<QVector<DeviceKey>>(),
+                 (QVector<DeviceKey>{{QStringLiteral("SNA"), QStringLiteral("ma")}}));
+    }
+
     void buttonsKeepTheirText()
     {
         QFile sheet(QStringLiteral(":/TarnDesk/Qss/Qss/TarnGUIToolkit/Common.qss"));

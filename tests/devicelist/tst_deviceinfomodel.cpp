@@ -1,4 +1,5 @@
 #include "devicelist/deviceinfomodel.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
 #include <QAbstractItemModelTester>
@@ -136,7 +137,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("addressInfoValid");
         QTest::addColumn<QStringList>("expected");
         // ID, type, activation, IPv4, port, soft, gateway, http, serial, mask, MAC, channels,
-        // DSP, start, IPv6, IPv6 gateway, prefix, IPv6?, mod IPv6?, DHCP?, DHCP on
+        // DSP, start, IPv6, IPv6 gateway, prefix, IPv6?, mod IPv6?, DHCP?, DHCP on, protocol
         QTest::newRow("address info valid")
             << 1
             << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
@@ -145,7 +146,7 @@ private Q_SLOTS:
                            QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
                            QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QStringLiteral("fe80::1"),
                            QStringLiteral("fe80::fffe"), QStringLiteral("64"), QStringLiteral("Yes"),
-                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("VOSK")};
         QTest::newRow("no address info")
             << 0
             << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
@@ -154,7 +155,7 @@ private Q_SLOTS:
                            QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
                            QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QString(),
                            QString(), QString(), QString(),
-                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("VOSK")};
         QTest::newRow("address info neither 0 nor 1 leaves cells empty")
             << 2
             << QStringList{QString(), QStringLiteral("001"), QStringLiteral("DS-2CD"), QStringLiteral("Activated"),
@@ -163,7 +164,7 @@ private Q_SLOTS:
                            QStringLiteral("255.255.255.0"), QStringLiteral("aa:bb"), QStringLiteral(" 4"),
                            QStringLiteral("V7.3"), QStringLiteral("2026-12-01 08:00:00"), QString(),
                            QString(), QString(), QString(),
-                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON")};
+                           QStringLiteral("No"), QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("VOSK")};
     }
 
     void cellTexts()
@@ -253,7 +254,7 @@ private Q_SLOTS:
     void headers()
     {
         DeviceInfoModel model(configPath());
-        QCOMPARE(model.columnCount(), 22);
+        QCOMPARE(model.columnCount(), 23);
         const QStringList expected{
             QString(), QStringLiteral("ID"), QStringLiteral("Device Type"), QStringLiteral("Activate"),
             QStringLiteral("IPv4 Address"), QStringLiteral("Port"), QStringLiteral("Soft Vision"),
@@ -261,7 +262,8 @@ private Q_SLOTS:
             QStringLiteral("IPv4 Mask"), QStringLiteral("MAC"), QStringLiteral("Channel NO"),
             QStringLiteral("DSP Vision"), QStringLiteral("Start Time"), QStringLiteral("IPv6 Address"),
             QStringLiteral("IPv6 GateWay"), QStringLiteral("IPv6 Prefix Length"), QStringLiteral("Is Support IPv6"),
-            QStringLiteral("Is Support Mod IPv6"), QStringLiteral("Is Support DHCP"), QStringLiteral("IPv4 DHCP")};
+            QStringLiteral("Is Support Mod IPv6"), QStringLiteral("Is Support DHCP"), QStringLiteral("IPv4 DHCP"),
+            QStringLiteral("Protocol")};
         QStringList texts;
         for (int id = 0; id < DeviceColumnCount; ++id)
             texts << model.headerData(model.columnIndex(id), Qt::Horizontal).toString();
@@ -271,7 +273,7 @@ private Q_SLOTS:
         QCOMPARE(model.headerData(3, Qt::Horizontal, Qt::TextAlignmentRole).toInt(),
                  int(Qt::AlignLeft | Qt::AlignVCenter));
         QCOMPARE(model.columnIndex(-1), -1);
-        QCOMPARE(model.columnIndex(22), -1);
+        QCOMPARE(model.columnIndex(23), -1);
     }
 
     void notActivatedIsRed()
@@ -627,7 +629,7 @@ private Q_SLOTS:
         QTest::newRow("duplicate of a swapped pair") << configXml(values).toLatin1() << true << expected;
 
         values = identityValues();
-        values[6] = QStringLiteral("22");
+        values[6] = QStringLiteral("23");
         values[8] = QStringLiteral("-1");
         values[9] = QStringLiteral("x");
         QTest::newRow("out of range and text") << configXml(values).toLatin1() << true << identity;
@@ -653,6 +655,116 @@ private Q_SLOTS:
         values = identityValues();
         values << QStringLiteral("5");
         QTest::newRow("extra child ignored") << configXml(values).toLatin1() << true << identity;
+
+        // Files of users from before the protocol column: 22 entries. Their
+        // order stays; the protocol column takes the free place at the end.
+        const QStringList older = identityValues().mid(0, ColumnProtocol);
+        QTest::newRow("older file") << configXml(older).toLatin1() << true << identity;
+        values = older;
+        values.swapItemsAt(4, 9);
+        values.swapItemsAt(12, 21);
+        expected = identity;
+        expected[4] = 9;
+        expected[9] = 4;
+        expected[12] = 21;
+        expected[21] = 12;
+        QTest::newRow("older file, dragged") << configXml(values).toLatin1() << true << expected;
+        values = older;
+        values[7] = QStringLiteral("4"); // broken as well as old: repaired as any other
+        QTest::newRow("older file with a duplicate") << configXml(values).toLatin1() << true << identity;
+        values = identityValues();
+        values.swapItemsAt(ColumnProtocol, 3);
+        expected = identity;
+        expected[ColumnProtocol] = 3;
+        expected[3] = ColumnProtocol;
+        QTest::newRow("protocol column dragged") << configXml(values).toLatin1() << true << expected;
+    }
+
+    void olderFileTakesDragsOfTheNewColumn()
+    {
+        // An older file's document gains the protocol column's entry, so a
+        // drag of that column is written and a drag of the others counts it.
+        writeFile(configPath(), configXml(identityValues().mid(0, ColumnProtocol)).toLatin1());
+        {
+            DeviceInfoModel model(configPath());
+            QCOMPARE(model.columnIndex(ColumnProtocol), int(ColumnProtocol));
+            QVERIFY(model.moveColumn(ColumnProtocol, ColumnProtocol, 3));
+        }
+        QVector<int> expected = identityMap();
+        for (int id = 3; id < ColumnProtocol; ++id)
+            expected[id] = id + 1;
+        expected[ColumnProtocol] = 3;
+        DeviceInfoModel reloaded(configPath());
+        QCOMPARE(reloaded.columnMap(), expected);
+        QCOMPARE(reloaded.headerData(3, Qt::Horizontal).toString(), QStringLiteral("Protocol"));
+        QCOMPARE(QString::fromLatin1(readFile(configPath())).count(QStringLiteral("<IndexValue>")),
+                 int(DeviceColumnCount));
+    }
+
+    void onvifRowCells_data()
+    {
+        QTest::addColumn<int>("flags");
+        QTest::addColumn<QStringList>("expected"); // logical 2..22
+        // type, activation, IPv4, port, soft, gateway, http, serial, mask, MAC, channels,
+        // DSP, start, IPv6, IPv6 gateway, prefix, IPv6?, mod IPv6?, DHCP?, DHCP on, protocol
+        const QString none;
+        QTest::newRow("before sign-in: what discovery said, nothing invented")
+            << 0
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
+                           none, none, none, none, QStringLiteral("ONVIF")};
+        QTest::newRow("signed in")
+            << int(VOSK::OnvifSignedIn)
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           QStringLiteral("2.4"), QStringLiteral("127.1.0.254"), QStringLiteral("8080"),
+                           QStringLiteral("SN-ONVIF-1"), QStringLiteral("255.0.0.0"), QStringLiteral("02:00:00:00:00:01"),
+                           none, none, none, none, none, none, QStringLiteral("No"), QStringLiteral("No"),
+                           QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("ONVIF, signed in")};
+        QTest::newRow("refused")
+            << int(VOSK::OnvifSignInRefused)
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
+                           none, none, none, none, QStringLiteral("ONVIF, sign-in refused")};
+    }
+
+    void onvifRowCells()
+    {
+        QFETCH(int, flags);
+        QFETCH(QStringList, expected);
+        DeviceInfoModel model(configPath());
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const QString endpoint = QStringLiteral("urn:uuid:6b1c0000-0000-5000-8000-000000000001");
+        VOSK_DEVICE_INFO r = VOSK::makeOnvifRecord(endpoint);
+        VOSK::setFieldBytes(r.ipv4Address, "127.1.0.1");
+        VOSK::setFieldBytes(r.deviceDescription, "Camera 001");
+        r.httpPort = 8080;
+        model.addDevice(makeRecord("SN1", "aa:bb"));
+        model.addDevice(r);
+        // What sign-in reads: the same row, found by its endpoint although
+        // its serial number and MAC change from nothing to something.
+        VOSK::setOnvifFlags(r, static_cast<quint8>(flags));
+        if (flags & VOSK::OnvifSignedIn) {
+            VOSK::setFieldBytes(r.serialNumber, "SN-ONVIF-1");
+            VOSK::setFieldBytes(r.mac, "02:00:00:00:00:01");
+            VOSK::setFieldBytes(r.softwareVersion, "2.4");
+            VOSK::setFieldBytes(r.ipv4Mask, "255.0.0.0");
+            VOSK::setFieldBytes(r.ipv4Gateway, "127.1.0.254");
+            r.addressInfoValid = 1; // but no IPv6 reported: its cells stay empty
+            r.capabilities = 0;
+            r.dhcpEnabled = 1;
+        }
+        model.updateDevice(r);
+        QCOMPARE(model.rowCount(), 2);
+        const DeviceKey key{QString(), QString(), VOSK::onvifEndpointId(endpoint)};
+        QCOMPARE(model.keyAt(1), key);
+        QCOMPARE(model.rowOf(key), 1);
+        QCOMPARE(rowTexts(model, 1).mid(ColumnDeviceType), expected);
+        QCOMPARE(model.text(0, ColumnProtocol), QStringLiteral("VOSK"));
+
+        // Gone by its endpoint alone.
+        model.removeDevice(r);
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.rowOf(key), -1);
     }
 
     void fallback()

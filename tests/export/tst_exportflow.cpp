@@ -4,6 +4,8 @@
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
+#include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
 #include "aptui/warningdialog.h"
@@ -118,6 +120,65 @@ private Q_SLOTS:
                 row.append(model->index(checked.at(i), c).data().toString());
             QCOMPARE(sheet.at(2 + i).toArray(), row);
         }
+    }
+
+    void onvifRowsAsTheTableShowsThem()
+    {
+        // An ONVIF row before sign-in beside the fleet: its cells come out as
+        // the table shows them, empty where the device said nothing, and the
+        // protocol in the column the file has for it at its end.
+        VOSK_DEVICE_INFO onvif = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:export-1"));
+        VOSK::setFieldBytes(onvif.ipv4Address, "127.1.0.9");
+        VOSK::setFieldBytes(onvif.deviceDescription, "Camera 009");
+        onvif.httpPort = 8080;
+        m_page->onDeviceLogin(onvif);
+        DeviceInfoModel *model = m_page->model();
+        for (int row = 0; row < model->rowCount(); ++row)
+            model->setCheckState(row, Qt::Unchecked);
+        const int row = model->rowOf(DeviceKey::fromRecord(onvif));
+        QVERIFY(row >= 0);
+        model->setCheckState(row, Qt::Checked);
+        model->setCheckState(0, Qt::Checked);
+
+        TestSupport::onModal([&](QDialog *dialog) {
+            auto *save = qobject_cast<DevicesInfoSavePage *>(dialog);
+            if (!save)
+                return;
+            save->findChild<QLineEdit *>(QStringLiteral("m_lineEditFilename"))->setText(QStringLiteral("mixed"));
+            save->findChild<QLineEdit *>(QStringLiteral("m_lineEditFilepath"))->setText(m_dir.path());
+            TestSupport::onModal([](QDialog *) {});
+            save->confirmButton()->click();
+        });
+        m_page->findChild<QPushButton *>(QStringLiteral("m_btnExportDeviceInfo"))->click();
+
+        QProcess reader;
+        reader.start(QStringLiteral("/usr/bin/python3"),
+                     {QStringLiteral("-c"), QString::fromUtf8(kReadBack), m_dir.filePath(QStringLiteral("mixed.xls"))});
+        QVERIFY(reader.waitForFinished(60000));
+        QVERIFY2(reader.exitCode() == 0, reader.readAllStandardError().constData());
+        const QJsonArray sheet = QJsonDocument::fromJson(reader.readAllStandardOutput()).array();
+        QCOMPARE(sheet.size(), 4);
+        const QJsonArray header = sheet.at(1).toArray();
+        const QJsonArray ours = sheet.at(2).toArray();
+        const QJsonArray written = sheet.at(3).toArray();
+        auto cell = [&header](const QJsonArray &line, const QString &name) {
+            for (int c = 0; c < header.size(); ++c) {
+                if (header.at(c).toString() == name)
+                    return line.at(c).toString();
+            }
+            return QStringLiteral("<no column %1>").arg(name);
+        };
+        QCOMPARE(header.last().toString(), QStringLiteral("Protocol"));
+        QCOMPARE(cell(ours, QStringLiteral("Protocol")), QStringLiteral("VOSK"));
+        QCOMPARE(cell(written, QStringLiteral("Protocol")), QStringLiteral("ONVIF"));
+        QCOMPARE(cell(written, QStringLiteral("IPv4 Address")), QStringLiteral("127.1.0.9"));
+        QCOMPARE(cell(written, QStringLiteral("HttpPort")), QStringLiteral("8080"));
+        QCOMPARE(cell(written, QStringLiteral("Device Type")), QStringLiteral("Camera 009"));
+        for (const char *empty : {"Device Serial Number", "MAC", "Port", "IPv4 DHCP", "Is Support DHCP"})
+            QCOMPARE(cell(written, QLatin1String(empty)), QString());
+        for (int c = 1; c < model->columnCount(); ++c)
+            QCOMPARE(written.at(c - 1).toString(), model->index(row, c).data().toString());
+        m_page->onDeviceLogout(onvif);
     }
 };
 

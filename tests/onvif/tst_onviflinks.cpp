@@ -1,8 +1,10 @@
 // WS-Discovery over more than one link: a veth pair inside the test's own
-// network namespace gives two interfaces with link-local IPv6. Runs only
-// where the namespace holds nothing but loopback (./test.sh's), never on a
-// host's own interfaces.
+// network namespace gives two interfaces with link-local IPv6, a second
+// pair two with IPv6 alone. Runs only where the namespace holds nothing
+// but loopback (./test.sh's), never on a host's own interfaces.
 
+#include "calloutcome.h"
+#include "onvif/deviceclient.h"
 #include "onvif/discoveryclient.h"
 #include "onvif/discoverymessage.h"
 #include "onvifsim.h"
@@ -20,12 +22,21 @@ namespace {
 
 const char *const kA = "onvA";
 const char *const kB = "onvB";
+// No IPv4 address on either end.
+const char *const kC = "onvC";
+const char *const kD = "onvD";
 
 bool ip(const QStringList &arguments)
 {
     QProcess p;
     p.start(QStringLiteral("ip"), arguments);
     return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool makePair(const char *one, const char *other)
+{
+    return ip({QStringLiteral("link"), QStringLiteral("add"), QString::fromLatin1(one), QStringLiteral("type"),
+               QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QString::fromLatin1(other)});
 }
 
 bool hasLinkLocal(const char *name)
@@ -61,6 +72,7 @@ private slots:
     void cleanupTestCase();
     void ipv6();
     void twoInterfacesWithLoss();
+    void simulatorOverIPv6Only();
 
 private:
     bool m_made = false;
@@ -72,12 +84,12 @@ void tst_OnvifLinks::initTestCase()
         if (!(iface.flags() & QNetworkInterface::IsLoopBack))
             QSKIP("runs only in a network namespace of its own (./test.sh)");
     }
-    if (!ip({QStringLiteral("link"), QStringLiteral("add"), QString::fromLatin1(kA), QStringLiteral("type"),
-             QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QString::fromLatin1(kB)}))
+    if (!makePair(kA, kB))
         QSKIP("cannot make a veth pair here (needs CAP_NET_ADMIN in the namespace)");
     m_made = true;
+    QVERIFY(makePair(kC, kD));
     // Link-local addresses usable at once, without duplicate detection.
-    for (const char *name : {kA, kB}) {
+    for (const char *name : {kA, kB, kC, kD}) {
         QFile dad(QStringLiteral("/proc/sys/net/ipv6/conf/%1/accept_dad").arg(QString::fromLatin1(name)));
         QVERIFY(dad.open(QIODevice::WriteOnly) && dad.write("0") == 1);
     }
@@ -85,15 +97,17 @@ void tst_OnvifLinks::initTestCase()
                 QString::fromLatin1(kA)}));
     QVERIFY(ip({QStringLiteral("addr"), QStringLiteral("add"), QStringLiteral("10.97.0.2/24"), QStringLiteral("dev"),
                 QString::fromLatin1(kB)}));
-    for (const char *name : {kA, kB})
+    for (const char *name : {kA, kB, kC, kD})
         QVERIFY(ip({QStringLiteral("link"), QStringLiteral("set"), QString::fromLatin1(name), QStringLiteral("up")}));
-    QTRY_VERIFY_WITH_TIMEOUT(hasLinkLocal(kA) && hasLinkLocal(kB), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLinkLocal(kA) && hasLinkLocal(kB) && hasLinkLocal(kC) && hasLinkLocal(kD), 5000);
 }
 
 void tst_OnvifLinks::cleanupTestCase()
 {
-    if (m_made)
+    if (m_made) {
         ip({QStringLiteral("link"), QStringLiteral("del"), QString::fromLatin1(kA)});
+        ip({QStringLiteral("link"), QStringLiteral("del"), QString::fromLatin1(kC)});
+    }
 }
 
 // Probe to ff02::c out of one end, answered from the other end's
@@ -179,6 +193,46 @@ void tst_OnvifLinks::twoInterfacesWithLoss()
     QTRY_COMPARE_WITH_TIMEOUT(client.devices().size(), 40, 5000);
     QCOMPARE(found.size(), 40);
     QCOMPARE(client.malformedCount(), 0);
+}
+
+// The simulator and the client on a link with IPv6 alone: Probes to
+// ff02::c, ProbeMatches back to the client's link-local address, Bye to
+// the group; the XAddrs name the devices' loopback service, reachable from
+// this host, and a call there answers.
+void tst_OnvifLinks::simulatorOverIPv6Only()
+{
+    const QString simulator = qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH));
+    TestSupport::OnvifSim sim;
+    QVERIFY(sim.start(simulator, 3, 35703, 18303, QStringLiteral("127.45.0.1"),
+                      {QStringLiteral("--interfaces"), QString::fromLatin1(kD), QStringLiteral("--onvif-behaviour"),
+                       QStringLiteral("plain")}));
+    DiscoveryOptions o;
+    o.port = 35703;
+    o.interfaces = {kC};
+    o.probeRounds = 1;
+    DiscoveryClient client(o);
+    QSignalSpy lost(&client, &DiscoveryClient::deviceLost);
+    QVERIFY(client.start());
+    QVERIFY(client.interfaces4().isEmpty());
+    QCOMPARE(client.interfaces6(), QStringList{QString::fromLatin1(kC)});
+    client.probe();
+    QTRY_COMPARE_WITH_TIMEOUT(client.devices().size(), 3, 5000);
+    for (const DiscoveredDevice &d : client.devices()) {
+        QCOMPARE(d.interfaces.join(u','), QString::fromLatin1(kC));
+        QVERIFY2(d.sources.constFirst().startsWith(QLatin1String("fe80::")), qPrintable(d.sources.constFirst()));
+        QVERIFY2(d.serviceAddress().host().startsWith(QLatin1String("127.45.0.")), qPrintable(d.xaddrs.join(u' ')));
+    }
+
+    QNetworkAccessManager *network = DeviceClient::makeNetworkManager(this);
+    DeviceClient device(client.devices().constFirst().serviceAddress(), network);
+    device.setCredentials(QStringLiteral("admin"), QStringLiteral("Admin12345"));
+    TestSupport::CallOutcome<DeviceInformation> information;
+    device.getDeviceInformation(information.callback());
+    QVERIFY(information.wait());
+    QVERIFY2(information.result.ok(), qPrintable(information.result.error.reason));
+
+    QVERIFY(sim.stop());
+    QTRY_COMPARE_WITH_TIMEOUT(lost.size(), 3, 5000);
 }
 
 QTEST_GUILESS_MAIN(tst_OnvifLinks)

@@ -285,7 +285,7 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
 {
     OnvifDevice device = makeDevice(QStringLiteral("factory"));
     QVERIFY(device.factoryState());
-    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/FactoryDefault")));
+    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")));
     QCOMPARE(anonymousCall(device, op(QStringLiteral("GetDeviceInformation"))).status, 401);
     OnvifDevice::HttpReply users = anonymousCall(device, op(QStringLiteral("GetUsers")));
     QCOMPARE(users.status, 200);
@@ -303,7 +303,8 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
                                                   "<tt:UserLevel>Administrator</tt:UserLevel></tds:User>"));
     QCOMPARE(signedCall(device, createAdmin, QStringLiteral("boss"), "New-Pass1").status, 200);
     QVERIFY(!device.factoryState());
-    QVERIFY(!device.scopes().contains(QStringLiteral("onvif://www.onvif.org/FactoryDefault")));
+    QVERIFY(!device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")));
+    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/Operational")));
 
     QCOMPARE(anonymousCall(device, op(QStringLiteral("GetUsers"))).status, 401);
     QCOMPARE(anonymousCall(device, createOperator).status, 401);
@@ -612,6 +613,11 @@ void tst_OnvifDevice::probeMatching_data()
         << probe(QStringLiteral("<d:Scopes MatchBy=\"http://schemas.xmlsoap.org/ws/2005/04/discovery/strcmp0\">"
                                 "onvif://www.onvif.org/Profile</d:Scopes>"))
         << false;
+    // Profile Q's probe for devices still waiting for their administrator.
+    QTest::newRow("factory-state probe, device in use")
+        << probe(QStringLiteral("<d:Scopes>onvif://www.onvif.org/Profile/Q/FactoryDefault</d:Scopes>")) << false;
+    QTest::newRow("operational probe, device in use")
+        << probe(QStringLiteral("<d:Scopes>onvif://www.onvif.org/Profile/Q/Operational</d:Scopes>")) << true;
     QTest::newRow("unknown rule") << probe(QStringLiteral("<d:Scopes MatchBy=\"urn:regex\">onvif://www.onvif.org/</d:Scopes>"))
                                   << false;
 }

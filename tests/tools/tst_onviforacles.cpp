@@ -312,7 +312,7 @@ void tst_OnvifOracles::npmDiscovers()
     for (const QJsonValue &d : devices) {
         const QJsonArray scopes = d[QStringLiteral("scopes")].toArray();
         const bool factory = d[QStringLiteral("xaddrs")].toString().contains(deviceAddress(2));
-        QCOMPARE(scopes.contains(QStringLiteral("onvif://www.onvif.org/FactoryDefault")), factory);
+        QCOMPARE(scopes.contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")), factory);
     }
 }
 

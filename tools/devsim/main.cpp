@@ -45,6 +45,13 @@ int usageError(const QString &message)
 
 int main(int argc, char **argv)
 {
+    // A fleet of ONVIF devices holds thousands of sockets (a listening and a
+    // discovery socket per device, and their connections). Qt's own event
+    // dispatcher finds a socket's notifier by hash; the GLib one searches a
+    // list for every notifier added or removed, which a thousand devices
+    // signing in at once feel. The choice is made as the application starts.
+    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
+        qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vosk-devsim"));
     QCommandLineParser parser;

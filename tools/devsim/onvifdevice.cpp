@@ -171,8 +171,10 @@ QStringList OnvifDevice::scopes() const
                      base + QStringLiteral("hardware/") + QString::fromLatin1(QUrl::toPercentEncoding(m_model)),
                      base + QStringLiteral("name/") + QString::fromLatin1(QUrl::toPercentEncoding(m_name)),
                      base + QStringLiteral("location/") + QString::fromLatin1(QUrl::toPercentEncoding(m_location))};
-    if (factoryState())
-        list.append(base + QStringLiteral("FactoryDefault"));
+    // The state scopes of Profile Q, as devices in the field announce them:
+    // a client that probes for "Profile/Q/FactoryDefault" finds the devices
+    // still waiting for their first administrator.
+    list.append(base + (factoryState() ? QStringLiteral("Profile/Q/FactoryDefault") : QStringLiteral("Profile/Q/Operational")));
     return list;
 }
 

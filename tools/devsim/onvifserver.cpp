@@ -12,11 +12,15 @@
 #include <QTimer>
 #include <QUdpSocket>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcOnvifSim, "vosk.devsim.onvif", QtInfoMsg)
 
 const QHostAddress kGroup(QStringLiteral("239.255.255.250"));
+const QHostAddress kGroup6(QStringLiteral("ff02::c"));
 constexpr std::size_t kSeenProbes = 256;
 
 QByteArray reasonPhrase(int status)
@@ -34,6 +38,41 @@ QByteArray reasonPhrase(int status)
     case 505: return QByteArrayLiteral("HTTP Version Not Supported");
     default: return QByteArrayLiteral("Internal Server Error");
     }
+}
+
+bool hasIPv4(const QNetworkInterface &iface)
+{
+    const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+    return std::any_of(entries.begin(), entries.end(),
+                       [](const QNetworkAddressEntry &e) { return e.ip().protocol() == QAbstractSocket::IPv4Protocol; });
+}
+
+// ff02::c is link-scoped: it needs a link (loopback has none, only ::1)
+// with a link-local address to send from.
+bool hasLinkLocalIPv6(const QNetworkInterface &iface)
+{
+    if (!iface.flags().testFlag(QNetworkInterface::CanMulticast) || !iface.flags().testFlag(QNetworkInterface::IsUp)
+        || iface.flags().testFlag(QNetworkInterface::IsLoopBack))
+        return false;
+    const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+    return std::any_of(entries.begin(), entries.end(), [](const QNetworkAddressEntry &e) {
+        return e.ip().protocol() == QAbstractSocket::IPv6Protocol && e.ip().isLinkLocal();
+    });
+}
+
+QHostAddress scoped(const QHostAddress &group, const QNetworkInterface &iface)
+{
+    QHostAddress address = group;
+    address.setScopeId(iface.name());
+    return address;
+}
+
+// The sender as an IPv4 address when it is one in IPv6 dress.
+QHostAddress plainSender(const QHostAddress &sender)
+{
+    bool mapped = false;
+    const quint32 v4 = sender.toIPv4Address(&mapped);
+    return mapped ? QHostAddress(v4) : sender;
 }
 
 } // namespace
@@ -111,24 +150,55 @@ bool OnvifServer::open(QString &error)
             error = QStringLiteral("no interface %1").arg(QString::fromLatin1(name));
             return false;
         }
-        m_interfaces.append(iface);
+        const bool v4 = hasIPv4(iface);
+        const bool v6 = hasLinkLocalIPv6(iface);
+        if (!v4 && !v6) {
+            error = QStringLiteral("interface %1 has neither IPv4 nor link-local IPv6").arg(iface.name());
+            return false;
+        }
+        if (v4)
+            m_interfaces4.append(iface);
+        if (v6)
+            m_interfaces6.append(iface);
     }
 
+    const auto shared = QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint;
     m_discovery = new QUdpSocket(this);
-    if (!m_discovery->bind(QHostAddress::AnyIPv4, m_options.discoveryPort,
-                           QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint)) {
+    if (!m_discovery->bind(QHostAddress::AnyIPv4, m_options.discoveryPort, shared)) {
         error = QStringLiteral("cannot bind the WS-Discovery port %1: %2")
                     .arg(m_options.discoveryPort)
                     .arg(m_discovery->errorString());
         return false;
     }
-    for (const QNetworkInterface &iface : std::as_const(m_interfaces)) {
+    for (const QNetworkInterface &iface : std::as_const(m_interfaces4)) {
         if (!m_discovery->joinMulticastGroup(kGroup, iface)) {
             error = QStringLiteral("cannot join the WS-Discovery group on %1").arg(iface.name());
             return false;
         }
     }
     connect(m_discovery, &QUdpSocket::readyRead, this, [this] { onDiscoveryDatagram(m_discovery, nullptr); });
+    if (!m_interfaces6.isEmpty()) {
+        m_discovery6 = new QUdpSocket(this);
+        if (!m_discovery6->bind(QHostAddress::AnyIPv6, m_options.discoveryPort, shared)) {
+            error = QStringLiteral("cannot bind the WS-Discovery port %1 for IPv6: %2")
+                        .arg(m_options.discoveryPort)
+                        .arg(m_discovery6->errorString());
+            return false;
+        }
+        for (const QNetworkInterface &iface : std::as_const(m_interfaces6)) {
+            if (!m_discovery6->joinMulticastGroup(kGroup6, iface)) {
+                error = QStringLiteral("cannot join the IPv6 WS-Discovery group on %1").arg(iface.name());
+                return false;
+            }
+        }
+#ifdef IPV6_MULTICAST_ALL
+        // Only the group on the named interfaces, not wherever another
+        // socket of the host (a client beside us) joined it.
+        const int zero = 0;
+        setsockopt(int(m_discovery6->socketDescriptor()), IPPROTO_IPV6, IPV6_MULTICAST_ALL, &zero, sizeof zero);
+#endif
+        connect(m_discovery6, &QUdpSocket::readyRead, this, [this] { onDiscoveryDatagram(m_discovery6, nullptr); });
+    }
 
     const qint64 bootSeconds = QDateTime::currentSecsSinceEpoch();
     for (int i = 0; i < m_options.count; ++i) {
@@ -187,6 +257,8 @@ void OnvifServer::stop()
     }
     if (m_discovery)
         m_discovery->close();
+    if (m_discovery6)
+        m_discovery6->close();
 }
 
 void OnvifServer::schedule(qint64 at, std::function<void()> task)
@@ -239,13 +311,26 @@ void OnvifServer::unbindDevice(Node &node)
 
 void OnvifServer::announce(Node &node, const QByteArray &message)
 {
-    for (const QNetworkInterface &iface : std::as_const(m_interfaces)) {
-        if (lose())
-            continue;
-        QUdpSocket *socket = senderFor(node, iface.flags().testFlag(QNetworkInterface::IsLoopBack));
-        socket->setMulticastInterface(iface);
-        socket->writeDatagram(message, kGroup, m_options.discoveryPort);
+    for (const QNetworkInterface &iface : std::as_const(m_interfaces4))
+        sendToGroup(node, iface, false, message);
+    for (const QNetworkInterface &iface : std::as_const(m_interfaces6))
+        sendToGroup(node, iface, true, message);
+}
+
+void OnvifServer::sendToGroup(Node &node, const QNetworkInterface &iface, bool v6, const QByteArray &message)
+{
+    if (lose())
+        return;
+    if (v6) {
+        // From the interface's link-local address, the only source a
+        // link-scoped group accepts.
+        m_discovery6->setMulticastInterface(iface);
+        m_discovery6->writeDatagram(message, scoped(kGroup6, iface), m_options.discoveryPort);
+        return;
     }
+    QUdpSocket *socket = senderFor(node, iface.flags().testFlag(QNetworkInterface::IsLoopBack));
+    socket->setMulticastInterface(iface);
+    socket->writeDatagram(message, kGroup, m_options.discoveryPort);
 }
 
 QUdpSocket *OnvifServer::senderFor(Node &node, bool loopback) const
@@ -260,8 +345,9 @@ QUdpSocket *OnvifServer::senderFor(Node &node, bool loopback) const
 
 void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
 {
+    const bool v6 = socket == m_discovery6;
     QSet<int> indexes;
-    for (const QNetworkInterface &iface : std::as_const(m_interfaces))
+    for (const QNetworkInterface &iface : std::as_const(v6 ? m_interfaces6 : m_interfaces4))
         indexes.insert(iface.index());
     std::uniform_int_distribution<int> delay(0, kMaxAnswerDelayMs);
     while (socket->hasPendingDatagrams()) {
@@ -273,7 +359,9 @@ void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
             // to an address where no device lives goes unanswered.
             if (datagram.interfaceIndex() != 0 && !indexes.contains(int(datagram.interfaceIndex())))
                 continue;
-            if (!datagram.destinationAddress().isNull() && datagram.destinationAddress() != kGroup)
+            QHostAddress destination = datagram.destinationAddress();
+            destination.setScopeId(QString());
+            if (!destination.isNull() && destination != (v6 ? kGroup6 : kGroup))
                 continue;
         }
         OnvifSoap::Message message;
@@ -292,13 +380,17 @@ void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
                 m_seenOrder.pop_front();
             }
         }
-        const QHostAddress sender = datagram.senderAddress();
+        const QHostAddress sender = v6 ? datagram.senderAddress() : plainSender(datagram.senderAddress());
         const quint16 senderPort = quint16(datagram.senderPort());
         const bool loopback = sender.isLoopback() || sender == QHostAddress::AnyIPv4;
-        auto answer = [this, sender, senderPort, messageId, loopback](Node *node) {
+        auto answer = [this, sender, senderPort, messageId, loopback, v6](Node *node) {
             if (!node->up || lose())
                 return;
-            senderFor(*node, loopback)->writeDatagram(node->device->probeMatches(messageId), sender, senderPort);
+            // An IPv6 prober is answered from the fleet's IPv6 socket (a
+            // link-local sender carries its interface as scope); the
+            // XAddrs still name where the device serves.
+            QUdpSocket *from = v6 ? m_discovery6 : senderFor(*node, loopback);
+            from->writeDatagram(node->device->probeMatches(messageId), sender, senderPort);
         };
         if (directed) {
             if (directed->up && directed->device->matches(message.payload))

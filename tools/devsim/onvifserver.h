@@ -1,7 +1,8 @@
 #pragma once
 
 // The I/O of the simulated ONVIF devices: WS-Discovery over UDP multicast
-// (239.255.255.250, port 3702 by default) on the named interfaces, and one
+// (239.255.255.250, port 3702 by default) on the named interfaces, and on
+// ff02::c too on those of them with link-local IPv6, and one
 // small HTTP/1.1 server per device on the device's own loopback address
 // (127.0.0.0/8 is all local), so that a device given a new address stops
 // listening on the old one and starts on the new one, as on a real network.
@@ -81,6 +82,8 @@ private:
     void schedule(qint64 at, std::function<void()> task);
     void runDue();
     bool lose();
+    // The group and socket of an interface's family.
+    void sendToGroup(Node &node, const QNetworkInterface &iface, bool v6, const QByteArray &message);
 
     bool bindDevice(Node &node);
     void unbindDevice(Node &node);
@@ -96,9 +99,11 @@ private:
     void afterReply(Node &node, int after, QTcpSocket *socket);
 
     OnvifFleetOptions m_options;
-    QList<QNetworkInterface> m_interfaces;
+    QList<QNetworkInterface> m_interfaces4;  // the named ones with an IPv4 address
+    QList<QNetworkInterface> m_interfaces6;  // the ones with link-local IPv6 and multicast
     std::vector<std::unique_ptr<Node>> m_nodes;
     QUdpSocket *m_discovery = nullptr;
+    QUdpSocket *m_discovery6 = nullptr;  // null without IPv6 on the named interfaces
     QHash<QTcpSocket *, std::shared_ptr<Connection>> m_connections;
     QTimer *m_timer = nullptr;
     QElapsedTimer m_clock;
