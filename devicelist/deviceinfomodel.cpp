@@ -2,6 +2,7 @@
 
 #include "aptui/cipstandarditem.h"
 #include "devicelist/devicelistlog.h"
+#include "devicelist/packedtexts.h"
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
@@ -237,8 +238,8 @@ QVariant DeviceInfoModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         if (logical == ColumnId)
             return idText(row.id);
-        if (row.filled & (1u << logical))
-            return row.texts[logical];
+        if (std::optional<QString> text = storedText(row, logical))
+            return *text;
         return QVariant();
     case Qt::ForegroundRole:
         if (row.ambiguous && isIdentityColumn(logical))
@@ -256,7 +257,7 @@ QVariant DeviceInfoModel::data(const QModelIndex &index, int role) const
     case Qt::CheckStateRole:
         return logical == ColumnCheck ? QVariant(static_cast<int>(row.check)) : QVariant();
     case DeviceKeyRole:
-        return logical == ColumnCheck ? QVariant::fromValue(row.key) : QVariant();
+        return logical == ColumnCheck ? QVariant::fromValue(unpackKey(row.key)) : QVariant();
     default:
         return QVariant();
     }
@@ -344,41 +345,99 @@ int DeviceInfoModel::columnIndex(int id) const
     return m_columnMap.at(id);
 }
 
-QString DeviceInfoModel::sharedText(int logical, QString text) const
+quint16 DeviceInfoModel::pooled(int logical, const QString &text) const
 {
     // A fleet repeats a few types, versions, masks, gateways and ports over
-    // thousands of rows; a text of its own in every cell was most of a row's
-    // memory. Texts that identify one device are not worth a pool entry, and
-    // the pool stops growing where a fleet stops repeating itself.
+    // thousands of rows. Texts that identify one device are not worth a pool
+    // entry, and the pool stops growing where a fleet stops repeating itself.
     static constexpr int kLimit = 4096;
+    static_assert(kLimit <= kKeyText, "pool indexes and marks must not meet");
     switch (logical) {
     case ColumnSerialNumber:
     case ColumnMac:
     case ColumnIpv4Address:
     case ColumnIpv6Address:
     case ColumnStartTime:
-        return text;
+        return kOwnText;
     default:
         break;
     }
-    if (text.isEmpty())
-        return text;
-    const auto it = m_sharedTexts.constFind(text);
-    if (it != m_sharedTexts.constEnd())
+    const auto it = m_poolIndex.constFind(text);
+    if (it != m_poolIndex.constEnd())
         return *it;
-    if (m_sharedTexts.size() < kLimit)
-        m_sharedTexts.insert(text);
-    return text;
+    if (m_pool.size() >= kLimit)
+        return kOwnText;
+    const auto index = static_cast<quint16>(m_pool.size());
+    m_pool.append(text);
+    m_poolIndex.insert(text, index);
+    return index;
+}
+
+void DeviceInfoModel::storeTexts(Row &row, const CellValues &values) const
+{
+    const DeviceKey key = unpackKey(row.key);
+    m_scratch.resize(0);
+    for (int logical = 0; logical < DeviceColumnCount; ++logical) {
+        quint16 &cell = row.cells[logical];
+        if (!values[logical]) {
+            cell = kNoText;
+            continue;
+        }
+        const QString &text = *values[logical];
+        if (logical == ColumnSerialNumber && text == key.serialNumber)
+            cell = kKeyText + 0;
+        else if (logical == ColumnMac && text == key.mac)
+            cell = kKeyText + 1;
+        else
+            cell = pooled(logical, text);
+        if (cell == kOwnText)
+            PackedTexts::append(m_scratch, text);
+    }
+    // A copy at its exact size: appending leaves spare room behind.
+    row.own = m_scratch.isEmpty() ? QByteArray() : QByteArray(m_scratch.constData(), m_scratch.size());
+}
+
+std::optional<QString> DeviceInfoModel::storedText(const Row &row, int logical) const
+{
+    const quint16 cell = row.cells[logical];
+    if (cell == kNoText)
+        return std::nullopt;
+    if (cell == kKeyText + 0 || cell == kKeyText + 1)
+        return PackedTexts::at(row.key, cell - kKeyText);
+    if (cell != kOwnText)
+        return m_pool.at(cell);
+    // Own texts are packed in logical order.
+    int position = 0;
+    for (int before = 0; before < logical; ++before)
+        position += row.cells[before] == kOwnText;
+    return PackedTexts::at(row.own, position);
+}
+
+QByteArray DeviceInfoModel::packKey(const DeviceKey &key)
+{
+    QByteArray packed;
+    PackedTexts::append(packed, key.serialNumber);
+    PackedTexts::append(packed, key.mac);
+    PackedTexts::append(packed, key.endpointId);
+    packed.squeeze();
+    return packed;
+}
+
+DeviceKey DeviceInfoModel::unpackKey(const QByteArray &packed)
+{
+    return DeviceKey{PackedTexts::at(packed, 0), PackedTexts::at(packed, 1), PackedTexts::at(packed, 2)};
 }
 
 void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
 {
+    CellValues values;
     for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical) {
-        if (std::optional<QString> text = cellText(logical, record, m_texts)) {
-            row.texts[logical] = sharedText(logical, std::move(*text));
-            row.filled |= 1u << logical;
-        }
+        values[logical] = cellText(logical, record, m_texts);
+        // Where the record says nothing the cell keeps what it has.
+        if (!values[logical])
+            values[logical] = storedText(row, logical);
     }
+    storeTexts(row, values);
     row.notActivated = record.notActivated != 0;
 }
 
@@ -386,15 +445,13 @@ DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, in
 {
     Row row;
     row.id = id;
+    std::fill(std::begin(row.cells), std::end(row.cells), kNoText);
+    // The key of a row of ours is the serial number and MAC texts it shows,
+    // and the cells show them from the key. An ONVIF row is keyed by its
+    // endpoint alone (its serial number and MAC come only with sign-in), and
+    // its cells keep their own texts.
+    row.key = packKey(DeviceKey::fromRecord(record));
     setTexts(row, record);
-    // The key is the serial number and MAC texts the row shows: the same
-    // buffers, not a second copy of each. An ONVIF row is keyed by its
-    // endpoint alone: its serial number and MAC come only with sign-in.
-    if (VOSK::isOnvifRecord(record))
-        row.key = DeviceKey::fromRecord(record);
-    else
-        row.key = DeviceKey{row.texts[ColumnSerialNumber], row.texts[ColumnMac]};
-    Q_ASSERT(row.key == DeviceKey::fromRecord(record));
     return row;
 }
 
@@ -440,7 +497,8 @@ bool DeviceInfoModel::removeRows(int row, int count, const QModelIndex &parent)
     m_rows.erase(m_rows.begin() + row, m_rows.begin() + row + count);
     if (m_rows.empty()) {
         // A refresh starts a fleet afresh; so does the pool.
-        m_sharedTexts.clear();
+        m_pool.clear();
+        m_poolIndex.clear();
         std::deque<Row>().swap(m_rows);
     }
     endRemoveRows();
@@ -471,22 +529,27 @@ void DeviceInfoModel::sort(int column, Qt::SortOrder order)
     // comparison.
     std::function<bool(int, int)> less;
     std::vector<aptui::CIpStandardItem::SortKey> addresses;
+    std::vector<std::optional<QString>> texts;
     if (logical == ColumnId) {
         less = [this](int a, int b) { return m_rows[a].id < m_rows[b].id; };
     } else if (isAddressColumn(logical)) {
         addresses.reserve(static_cast<std::size_t>(rows));
         for (const Row &row : m_rows)
-            addresses.push_back(aptui::CIpStandardItem::sortKey(row.texts[logical]));
+            addresses.push_back(aptui::CIpStandardItem::sortKey(storedText(row, logical).value_or(QString())));
         less = [&addresses](int a, int b) { return addresses[a] < addresses[b]; };
+    } else if (logical == ColumnCheck) {
+        less = [](int, int) { return false; };
     } else {
-        const quint32 bit = logical == ColumnCheck ? 0 : 1u << logical;
-        less = [this, bit, logical](int a, int b) {
+        texts.reserve(static_cast<std::size_t>(rows));
+        for (const Row &row : m_rows)
+            texts.push_back(storedText(row, logical));
+        less = [&texts](int a, int b) {
             // A cell without text is never less, and more than any text.
-            if (!(m_rows[a].filled & bit))
+            if (!texts[a])
                 return false;
-            if (!(m_rows[b].filled & bit))
+            if (!texts[b])
                 return true;
-            return m_rows[a].texts[logical].compare(m_rows[b].texts[logical]) < 0;
+            return texts[a]->compare(*texts[b]) < 0;
         };
     }
     std::vector<int> permutation(static_cast<std::size_t>(rows));
@@ -566,7 +629,7 @@ int DeviceInfoModel::rowOf(const DeviceKey &key) const
 {
     if (m_indexStale)
         rebuildIndex();
-    int row = m_rowIndex.value(key).row;
+    int row = m_rowIndex.value(packKey(key)).row;
     Q_ASSERT(row < 0 || keyAt(row) == key);
     return row;
 }
@@ -580,7 +643,7 @@ DeviceKey DeviceInfoModel::keyAt(int row) const
 {
     if (row < 0 || row >= rowCount())
         return DeviceKey();
-    return m_rows[static_cast<std::size_t>(row)].key;
+    return unpackKey(m_rows[static_cast<std::size_t>(row)].key);
 }
 
 QString DeviceInfoModel::text(int row, int logical) const

@@ -7,12 +7,12 @@
 
 #include <QAbstractTableModel>
 #include <QHash>
-#include <QSet>
 #include <QString>
 #include <QVector>
 
 #include <deque>
 #include <functional>
+#include <optional>
 
 namespace VoskTool {
 
@@ -24,9 +24,11 @@ namespace VoskTool {
 // its DeviceKey in DeviceKeyRole on its check column; rows are found by
 // that key through a hash index, never by reading cell texts back.
 //
-// A row is one plain structure of texts rather than an item object per
-// cell: a fleet of 16,000 devices would otherwise mean 350,000 cell objects
-// built, signalled and freed one by one. The cells answer texts under
+// A row is one small structure rather than an item object per cell: a
+// fleet of 16,000 devices would otherwise mean 350,000 cell objects built,
+// signalled and freed one by one. Its texts are kept compactly (see Row),
+// about 300 bytes a device, and made into QStrings as they are asked for.
+// The cells answer texts under
 // DisplayRole and EditRole (a cell the record never filled has no value at
 // all, not an empty text), the grey foreground (red for the activation of
 // a device that is not activated), a user-checkable check box on the check
@@ -168,21 +170,40 @@ private:
         int row = -1;
         int count = 0;
     };
-    // One device's row. Texts are by logical column; the check and ID
-    // columns keep theirs in `check` and `id`.
+    // One device's row, compact: 16,000 rows of 22 QStrings each held 600
+    // bytes of string headers a row before any text, and a buffer of its
+    // own for every text that differs per device. Here a cell is a number:
+    // an index into m_pool for the texts that rows repeat, or a mark for a
+    // text of the row's own (packed in `own`, in logical order), for one
+    // of the key's texts, or for no value at all. The check and ID columns
+    // keep theirs in `check` and `id`.
     struct Row
     {
-        DeviceKey key;
-        QString texts[DeviceColumnCount];
-        quint32 filled = 0; // bit per logical column that has a text
+        QByteArray key; // the DeviceKey, packed (see packKey()); also the row index's key
+        QByteArray own; // the texts no other row shares, packed (PackedTexts)
+        quint16 cells[DeviceColumnCount];
         int id = 0;
         Qt::CheckState check = Qt::Unchecked;
         bool notActivated = false;
         bool ambiguous = false;
     };
+    // The marks a cell holds instead of a pool index.
+    static constexpr quint16 kNoText = 0xFFFF;
+    static constexpr quint16 kOwnText = 0xFFFE;
+    static constexpr quint16 kKeyText = 0xFFF0; // + the key's member: 0 serial number, 1 MAC
+    // A text per logical column, or none (the cell has no value).
+    using CellValues = std::optional<QString>[DeviceColumnCount];
 
     void setUp();
-    QString sharedText(int logical, QString text) const;
+    // The pool index of a text that many rows repeat; kOwnText for one the
+    // row keeps itself.
+    quint16 pooled(int logical, const QString &text) const;
+    // Stores the values in the row, whose key is already set.
+    void storeTexts(Row &row, const CellValues &values) const;
+    // The text of a cell, nullopt for a cell without a value.
+    std::optional<QString> storedText(const Row &row, int logical) const;
+    static QByteArray packKey(const DeviceKey &key);
+    static DeviceKey unpackKey(const QByteArray &packed);
     Row makeRow(const VOSK_DEVICE_INFO &record, int id) const;
     void setTexts(Row &row, const VOSK_DEVICE_INFO &record) const;
     void indexRows(int first, int last) const;
@@ -202,12 +223,17 @@ private:
     int m_checkedRows = 0; // rows whose check box is Checked
     // Horizontal header data by model column and role.
     QVector<QHash<int, QVariant>> m_headers;
-    // Texts that many rows repeat (types, versions, masks, gateways, ports),
-    // held once: each row's cell shares the pooled copy's buffer. Bounded
-    // (see sharedText()), and emptied with the table.
-    mutable QSet<QString> m_sharedTexts;
-    // Key -> rows; rebuilt on demand after a sort.
-    mutable QHash<DeviceKey, KeySlot> m_rowIndex;
+    // Texts that many rows repeat (types, versions, masks, gateways, ports,
+    // the translated words), held once and named by their index in a cell.
+    // Bounded (see pooled()), and emptied with the table.
+    mutable QVector<QString> m_pool;
+    mutable QHash<QString, quint16> m_poolIndex;
+    // Where storeTexts() builds a row's texts before copying them out at
+    // their exact size.
+    mutable QByteArray m_scratch;
+    // Packed key -> rows (the key shares the row's bytes); rebuilt on
+    // demand after a sort.
+    mutable QHash<QByteArray, KeySlot> m_rowIndex;
     mutable bool m_indexStale = false;
 };
 

@@ -26,17 +26,72 @@ void DeviceStore::unlock()
 
 namespace {
 
-void forgetIdentity(QHash<QString, QVector<DeviceKey>> &index, const QString &half, const DeviceKey &key)
+enum class HalfOf { Mac, Serial };
+
+// The key whose `half` an index entry is keyed by and whose other half is
+// `other`.
+DeviceKey keyOf(HalfOf which, const QString &half, const QString &other)
 {
-    const auto it = index.find(half);
-    if (it == index.end())
-        return;
-    it->removeOne(key);
-    if (it->isEmpty())
-        index.erase(it);
+    return which == HalfOf::Mac ? DeviceKey{other, half} : DeviceKey{half, other};
 }
 
 } // namespace
+
+void DeviceStore::rememberIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac)
+{
+    const HalfOf which = byMac ? HalfOf::Mac : HalfOf::Serial;
+    const QString &half = byMac ? key.mac : key.serialNumber;
+    const QString &other = byMac ? key.serialNumber : key.mac;
+    Half &entry = index[half];
+    if (entry.keys == 0) {
+        entry.other = other;
+    } else {
+        if (entry.keys == 1) {
+            entry.shared.append(keyOf(which, half, entry.other));
+            entry.other.clear();
+        }
+        entry.shared.append(key);
+    }
+    ++entry.keys;
+}
+
+void DeviceStore::forgetIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac)
+{
+    const auto it = index.find(byMac ? key.mac : key.serialNumber);
+    if (it == index.end())
+        return;
+    // Only a key remembered is forgotten: a single one is this key.
+    if (it->keys <= 1) {
+        index.erase(it);
+        return;
+    }
+    if (!it->shared.removeOne(key))
+        return;
+    if (--it->keys == 1) {
+        const DeviceKey last = it->shared.constFirst();
+        it->other = byMac ? last.serialNumber : last.mac;
+        it->shared = QVector<DeviceKey>();
+    }
+}
+
+void DeviceStore::collectSharing(const QHash<QString, Half> &index, const DeviceKey &key, bool byMac,
+                                 QVector<DeviceKey> &others) const
+{
+    const QString &half = byMac ? key.mac : key.serialNumber;
+    const auto it = index.constFind(half);
+    if (it == index.cend())
+        return;
+    if (it->keys == 1) {
+        const DeviceKey only = keyOf(byMac ? HalfOf::Mac : HalfOf::Serial, half, it->other);
+        if (only != key)
+            others.append(only);
+        return;
+    }
+    for (const DeviceKey &other : it->shared) {
+        if (other != key)
+            others.append(other);
+    }
+}
 
 int DeviceStore::indexOfLocked(const DeviceKey &key) const
 {
@@ -46,9 +101,8 @@ int DeviceStore::indexOfLocked(const DeviceKey &key) const
 
 void DeviceStore::removeAtLocked(int index)
 {
-    const DeviceKey key = m_keys.at(index);
+    const DeviceKey key = DeviceKey::fromRecord(m_devices.at(index));
     m_devices.remove(index);
-    m_keys.remove(index);
     // Every element behind the removed one moved up by one.
     for (KeySlot &slot : m_slots) {
         if (slot.first > index)
@@ -58,14 +112,14 @@ void DeviceStore::removeAtLocked(int index)
     if (--slot.count == 0) {
         m_slots.remove(key);
         if (!key.isOnvif()) {
-            forgetIdentity(m_keysByMac, key.mac, key);
-            forgetIdentity(m_keysBySerial, key.serialNumber, key);
+            forgetIdentity(m_keysByMac, key, true);
+            forgetIdentity(m_keysBySerial, key, false);
         }
     } else if (slot.first == index) {
         // The removed element was the first of a repeated key: the next one
         // of that key, further back, answers from now on.
-        for (int i = index; i < m_keys.size(); ++i) {
-            if (m_keys.at(i) == key) {
+        for (int i = index; i < m_devices.size(); ++i) {
+            if (DeviceKey::fromRecord(m_devices.at(i)) == key) {
                 slot.first = i;
                 break;
             }
@@ -79,7 +133,7 @@ void DeviceStore::removeAtLocked(int index)
 void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
-    DeviceKey key = DeviceKey::fromRecord(record);
+    const DeviceKey key = DeviceKey::fromRecord(record);
     KeySlot &slot = m_slots[key];
     if (slot.count++ == 0) {
         slot.first = static_cast<int>(m_devices.size());
@@ -87,13 +141,12 @@ void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
         // shows are what its device says, and no operation is addressed by
         // them, so they make no row ambiguous.
         if (!key.isOnvif()) {
-            m_keysByMac[key.mac].append(key);
-            m_keysBySerial[key.serialNumber].append(key);
+            rememberIdentity(m_keysByMac, key, true);
+            rememberIdentity(m_keysBySerial, key, false);
         }
     }
     ++m_macCounts[key.mac];
     m_devices.append(record);
-    m_keys.append(std::move(key));
 }
 
 void DeviceStore::removeDevice(const VOSK_DEVICE_INFO &record)
@@ -227,15 +280,9 @@ QVector<DeviceKey> DeviceStore::sharingIdentity(const DeviceKey &key)
     QVector<DeviceKey> others;
     if (key.isOnvif())
         return others; // its halves are not what it is known by
-    for (const DeviceKey &other : m_keysByMac.value(key.mac)) {
-        if (other != key)
-            others.append(other);
-    }
+    collectSharing(m_keysByMac, key, true, others);
     // One that shares both halves is the key itself.
-    for (const DeviceKey &other : m_keysBySerial.value(key.serialNumber)) {
-        if (other != key)
-            others.append(other);
-    }
+    collectSharing(m_keysBySerial, key, false, others);
     return others;
 }
 
@@ -249,7 +296,6 @@ void DeviceStore::clear()
 {
     const Locker locker(this);
     m_devices.clear();
-    m_keys.clear();
     m_slots.clear();
     m_macCounts.clear();
     m_keysByMac.clear();

@@ -93,15 +93,33 @@ private:
         int count = 0;
     };
 
+    // The distinct keys of ours (endpointId empty) that carry one MAC, or
+    // one serial number. Nearly always a single key: `other` is then its
+    // other half, shared with the key in m_slots, and nothing more is
+    // allocated; `shared` lists every key only while two or more carry the
+    // half. (A list per half cost 16,000 allocations for a fleet in which
+    // hardly any device shares either half.)
+    struct Half
+    {
+        QString other;
+        QVector<DeviceKey> shared;
+        int keys = 0;
+    };
+
     int indexOfLocked(const DeviceKey &key) const;
     void removeAtLocked(int index);
+    // The index of MACs (byMac) or of serial numbers, for a key of ours.
+    static void rememberIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac);
+    static void forgetIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac);
+    void collectSharing(const QHash<QString, Half> &index, const DeviceKey &key, bool byMac,
+                        QVector<DeviceKey> &others) const;
 
     PELT_MUTEX *m_mutex;
+    // The records in order of arrival; an element's key is read from it
+    // when needed (DeviceKey::fromRecord()) rather than kept beside it.
     QVector<VOSK_DEVICE_INFO> m_devices;
-    QVector<DeviceKey> m_keys;          // key of m_devices[i], decoded once
-    QHash<DeviceKey, KeySlot> m_slots;  // every key in m_keys
+    QHash<DeviceKey, KeySlot> m_slots;  // the key of every element
     QHash<QString, int> m_macCounts;    // elements per MAC text
-    // The distinct keys stored under each MAC and each serial number.
-    QHash<QString, QVector<DeviceKey>> m_keysByMac;
-    QHash<QString, QVector<DeviceKey>> m_keysBySerial;
+    QHash<QString, Half> m_keysByMac;
+    QHash<QString, Half> m_keysBySerial;
 };

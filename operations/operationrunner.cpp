@@ -5,8 +5,11 @@
 
 #include <QEventLoop>
 #include <QMetaObject>
+#include <QMutex>
 
 #include <atomic>
+#include <utility>
+#include <vector>
 
 namespace VoskTool {
 
@@ -19,6 +22,14 @@ struct OperationRunner::Shared
     PasswordBytes newPassword;
     std::atomic<bool> cancelled{false};
 
+    // Outcomes travel back to the runner's thread through this locked list
+    // and a posted call that carries nothing: the list's lock orders each
+    // outcome's copy and its reader (a posted functor's captures would be
+    // ordered only by the lock inside Qt's event queue).
+    QMutex mutex;
+    std::vector<std::pair<int, OperationOutcome>> finished;
+    bool posted = false;
+
     ~Shared()
     {
         password.wipe();
@@ -27,6 +38,17 @@ struct OperationRunner::Shared
 };
 
 namespace {
+
+// Taken while the tasks are made and queued, and by each task before it
+// reads what it was given. QThreadPool hands a task to its thread under a
+// lock of its own, inside Qt, that ThreadSanitizer cannot see (a thread of
+// the pool that is already running takes the next task that way); this
+// one it sees. Never held across a device call.
+QMutex &taskHandover()
+{
+    static QMutex mutex;
+    return mutex;
+}
 
 OperationOutcome perform(OperationKind kind, const OperationJob &job, const PasswordBytes &passwords,
                          const PasswordBytes &newPasswords)
@@ -105,14 +127,23 @@ bool OperationRunner::start(OperationKind kind, const QVector<OperationJob> &job
     }
     // Queued in job order: the pool takes them first in, first out, so
     // the devices are reached in table order.
+    const QMutexLocker handover(&taskHandover());
     for (int i = 0; i < jobs.size(); ++i) {
         std::shared_ptr<Shared> shared = m_shared;
         const OperationJob job = jobs.at(i);
         m_pool.start([this, shared, job, i] {
+            {
+                const QMutexLocker taken(&taskHandover());
+            }
             const OperationOutcome outcome = shared->cancelled
                 ? OperationOutcome::cancelled()
                 : perform(shared->kind, job, shared->password, shared->newPassword);
-            QMetaObject::invokeMethod(this, [this, i, outcome] { onOutcome(i, outcome); }, Qt::QueuedConnection);
+            const QMutexLocker locker(&shared->mutex);
+            shared->finished.emplace_back(i, outcome);
+            if (!shared->posted) {
+                shared->posted = true;
+                QMetaObject::invokeMethod(this, &OperationRunner::takeOutcomes, Qt::QueuedConnection);
+            }
         });
     }
     return true;
@@ -124,6 +155,22 @@ void OperationRunner::cancel()
         return;
     qCDebug(lcOperations) << "[OperationRunner] cancelled after" << m_done << "of" << m_jobs.size();
     m_shared->cancelled = true;
+}
+
+void OperationRunner::takeOutcomes()
+{
+    if (!m_shared)
+        return;
+    // Held by the local reference: the last outcome resets m_shared.
+    const std::shared_ptr<Shared> shared = m_shared;
+    std::vector<std::pair<int, OperationOutcome>> finished;
+    {
+        const QMutexLocker locker(&shared->mutex);
+        finished.swap(shared->finished);
+        shared->posted = false;
+    }
+    for (const auto &[index, outcome] : finished)
+        onOutcome(index, outcome);
 }
 
 void OperationRunner::onOutcome(int index, OperationOutcome outcome)

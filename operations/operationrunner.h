@@ -99,6 +99,8 @@ Q_SIGNALS:
 
 private:
     struct Shared;
+    // Hands the outcomes the pool's tasks have left in Shared to onOutcome.
+    void takeOutcomes();
     void onOutcome(int index, OperationOutcome outcome);
 
     int m_maxInFlight = kDefaultInFlight;

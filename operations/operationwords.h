@@ -37,9 +37,9 @@ LocalText successWord();
 // The result of one device in a batch's result list: "Succeed", or the
 // error word of the operation ("Error2011:time out" for a modification,
 // "Error2021:reactive" for an activation, "Error2009:wrong old password"
-// for a password change, ...), "Cancelled" for a device the batch never
-// reached, "Not supported by this device", and for an ONVIF device that
-// needs its maker's activation (Unsupported with
+// for a password change, ...), "Cancelled" for a device
+// the batch never reached, "Not supported by this device", and for an ONVIF
+// device that needs its maker's activation (Unsupported with
 // kOnvifMakersActivationCode) "Error3100:activate it with its maker's
 // tool".
 LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome);

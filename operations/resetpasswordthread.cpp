@@ -57,6 +57,14 @@ bool sendable(const QString &serial)
     return !serial.isEmpty() && QString::fromLatin1(serial.toLatin1()) == serial;
 }
 
+// The blocks hold the new password.
+void wipe(QMap<QString, VoskTool::ResetPasswdParam> &params)
+{
+    for (auto it = params.begin(); it != params.end(); ++it)
+        std::memset(&it.value(), 0, sizeof(VoskTool::ResetPasswdParam));
+    params.clear();
+}
+
 } // namespace
 
 ResetPasswordThread::ResetPasswordThread(QObject *parent)
@@ -76,21 +84,60 @@ QString ResetPasswordThread::workingFolder()
     return VoskTool::resetWorkingFolder();
 }
 
+bool ResetPasswordThread::errorOccurred() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_bErrorOccurred;
+}
+
+QVector<VoskTool::RecoveryOutcome> ResetPasswordThread::outcomes() const
+{
+    const QMutexLocker locker(&m_mutex);
+    // A list of its own, not a shared one: once the reader has let go of a
+    // shared list, the worker appends in place, and Qt finds the list
+    // unshared by a relaxed load, which does not order the reader's last
+    // reads before that write.
+    return QVector<VoskTool::RecoveryOutcome>(m_outcomes.cbegin(), m_outcomes.cend());
+}
+
+bool ResetPasswordThread::errorFileWritten() const
+{
+    const QMutexLocker locker(&m_mutex);
+    return m_errorFileWritten;
+}
+
 void ResetPasswordThread::run()
 {
-    m_bErrorOccurred = false;
-    m_errorFileWritten = true;
-    m_outcomes.clear();
+    setResults(false, true);
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_outcomes.clear();
+    }
     if (m_iType == TypeExport)
         runExport();
     else
         runReset();
+    // Under the lock, so that whoever takes it next (a reader of the
+    // results, the destructor after wait()) comes after all this thread
+    // did, the emission included.
+    const QMutexLocker locker(&m_mutex);
+    Q_EMIT signalPhaseEnded();
+}
+
+void ResetPasswordThread::setResults(bool errorOccurred, bool errorFileWritten)
+{
+    const QMutexLocker locker(&m_mutex);
+    m_bErrorOccurred = errorOccurred;
+    m_errorFileWritten = errorFileWritten;
 }
 
 void ResetPasswordThread::finishDevice(const VoskTool::RecoveryOutcome &outcome)
 {
-    m_outcomes.append(outcome);
-    Q_EMIT signalDeviceDone(outcome);
+    {
+        const QMutexLocker locker(&m_mutex);
+        m_outcomes.append(outcome);
+    }
+    Q_EMIT signalDeviceDone();
 }
 
 void ResetPasswordThread::runExport()
@@ -100,6 +147,7 @@ void ResetPasswordThread::runExport()
     if (m_listExport.isEmpty())
         return;
     folder.mkpath(QStringLiteral("."));
+    bool fileWritten = true;
     QSet<QString> seen;
     for (const VoskTool::ExportEntry &entry : std::as_const(m_listExport)) {
         VoskTool::RecoveryOutcome outcome;
@@ -129,22 +177,28 @@ void ResetPasswordThread::runExport()
             const QString why = outcome.problem.isEmpty()
                 ? QStringLiteral(" error code: ") + QString::number(outcome.errorCode)
                 : QStringLiteral(" error: ") + outcome.problem;
-            m_errorFileWritten &= errors.addLine(entry.entry() + QStringLiteral(" software: ")
-                                                 + m_mapSoftVersion.value(entry.serialNumber) + why);
+            fileWritten &= errors.addLine(entry.entry() + QStringLiteral(" software: ")
+                                          + m_mapSoftVersion.value(entry.serialNumber) + why);
         }
         finishDevice(outcome);
     }
-    m_bErrorOccurred = errors.written();
+    setResults(errors.written(), fileWritten);
 }
 
 void ResetPasswordThread::runReset()
 {
     const QDir folder(workingFolder());
     PhaseErrorFile errors(folder, kInError);
-    if (m_mapResetParam.isEmpty())
+    QMap<QString, VoskTool::ResetPasswdParam> params;
+    {
+        const QMutexLocker locker(&m_mutex);
+        params.swap(m_mapResetParam);
+    }
+    if (params.isEmpty())
         return;
+    bool fileWritten = true;
     // QMap walks its keys in ascending order of their character codes.
-    for (auto it = m_mapResetParam.cbegin(); it != m_mapResetParam.cend(); ++it) {
+    for (auto it = params.cbegin(); it != params.cend(); ++it) {
         VoskTool::RecoveryOutcome outcome;
         outcome.serialNumber = it.key();
         // Read again: the folder is the user's and may have changed since
@@ -176,18 +230,17 @@ void ResetPasswordThread::runReset()
             const QString why = outcome.problem.isEmpty()
                 ? QStringLiteral(" error code: ") + QString::number(outcome.errorCode)
                 : QStringLiteral(" error: ") + outcome.problem;
-            m_errorFileWritten &= errors.addLine(it.key() + QStringLiteral(" + software: ")
-                                                 + m_mapSoftVersion.value(it.key()) + why);
+            fileWritten &= errors.addLine(it.key() + QStringLiteral(" + software: ")
+                                          + m_mapSoftVersion.value(it.key()) + why);
         }
         finishDevice(outcome);
     }
-    m_bErrorOccurred = errors.written();
-    wipeParams();
+    setResults(errors.written(), fileWritten);
+    wipe(params);
 }
 
 void ResetPasswordThread::wipeParams()
 {
-    for (auto it = m_mapResetParam.begin(); it != m_mapResetParam.end(); ++it)
-        std::memset(&it.value(), 0, sizeof(VoskTool::ResetPasswdParam));
-    m_mapResetParam.clear();
+    const QMutexLocker locker(&m_mutex);
+    wipe(m_mapResetParam);
 }

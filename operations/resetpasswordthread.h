@@ -3,15 +3,18 @@
 #include "operations/recoveryfiles.h"
 
 #include <QMap>
+#include <QMutex>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QVector>
 
 // The worker of the batch password reset, one per phase. Set the members,
-// start(), read errorOccurred() and outcomes() after finished(); nothing is
-// shared while it runs but signalDeviceDone. Its files go to the working
-// folder (resetWorkingFolder()):
+// then start(); the setters are not to be called while it runs. The results
+// (outcomes(), errorOccurred(), errorFileWritten()) may be read from any
+// thread at any time, under a lock of this object; they are complete after
+// signalPhaseEnded() or wait(). Its files go to the working folder
+// (resetWorkingFolder()):
 //
 // - type 1, export: the device key (command 1) of every export entry into
 //   its key file (deviceKeyFileName()), asked of the entry's device by
@@ -57,20 +60,24 @@ public:
     void setExportList(const QVector<VoskTool::ExportEntry> &entries) { m_listExport = entries; }
     void setSoftVersions(const QMap<QString, QString> &versions) { m_mapSoftVersion = versions; }
 
-    bool errorOccurred() const { return m_bErrorOccurred; }
-    // Every device of the last run in the order it was worked on. Read after
-    // finished().
-    QVector<VoskTool::RecoveryOutcome> outcomes() const { return m_outcomes; }
+    bool errorOccurred() const;
+    // Every device of the last run worked on so far, in that order.
+    QVector<VoskTool::RecoveryOutcome> outcomes() const;
     // False when the phase's error file could not be written (the failures
-    // are still in outcomes()). Read after finished().
-    bool errorFileWritten() const { return m_errorFileWritten; }
+    // are still in outcomes()).
+    bool errorFileWritten() const;
     // The working folder, "/" separators.
     static QString workingFolder();
 
 Q_SIGNALS:
-    // One device is finished, its error line (if any) on disk. Emitted on
-    // the worker's thread: connect it queued.
-    void signalDeviceDone(const VoskTool::RecoveryOutcome &outcome);
+    // One more device is finished: its outcome is the last of outcomes(),
+    // its error line (if any) on disk. Emitted on the worker's thread:
+    // connect it queued. It carries no copy of the outcome: the copy would
+    // cross threads inside Qt's event queue, the results' lock orders it.
+    void signalDeviceDone();
+    // The phase is over and every result is in. The worker's last act,
+    // emitted under the results' lock: connect it queued.
+    void signalPhaseEnded();
 
 protected:
     void run() override;
@@ -80,6 +87,13 @@ private:
     void runReset();
     void wipeParams();
     void finishDevice(const VoskTool::RecoveryOutcome &outcome);
+    void setResults(bool errorOccurred, bool errorFileWritten);
+
+    // Guards the results below and the handover of m_mapResetParam (the
+    // worker takes the blocks, the destructor wipes what was never taken).
+    // A reader after wait() takes it too: QThread's own end is ordered by a
+    // lock inside Qt that ThreadSanitizer cannot see.
+    mutable QMutex m_mutex;
 
     int m_iType = TypeReset;
     QMap<QString, VoskTool::ResetPasswdParam> m_mapResetParam;

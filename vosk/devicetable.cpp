@@ -11,26 +11,110 @@ namespace VoskNet {
 
 namespace {
 
-VOSK_DEVICE_INFO toInfo(const WireRecord &r, int event)
+// The texts of a StoredRecord, in this order, each after its length byte.
+enum StoredText { Ipv4Address, Ipv4Mask, Ipv4Gateway, SoftwareVersion, DspVersion, StartTime, DeviceDescription,
+                  Ipv6Address, Ipv6Gateway, StoredTextCount };
+
+// A text of the packed array, or an empty view past its end.
+QByteArrayView storedText(const QByteArray &texts, StoredText which)
+{
+    qsizetype at = 0;
+    for (int i = 0; at < texts.size(); ++i) {
+        const qsizetype length = static_cast<quint8>(texts.at(at));
+        if (i == which)
+            return QByteArrayView(texts.constData() + at + 1, std::min(length, texts.size() - at - 1));
+        at += 1 + length;
+    }
+    return QByteArrayView();
+}
+
+template <std::size_t N>
+void setField(char (&field)[N], QByteArrayView text)
+{
+    setFieldBytes(field, QByteArray::fromRawData(text.data(), text.size()));
+}
+
+template <typename Array>
+QByteArrayView view(const Array &bytes)
+{
+    return QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()));
+}
+
+// Reports carry exactly as many bytes of boot and key as the arrays hold:
+// the decoder refuses any other length.
+template <typename Array>
+void copyInto(Array &to, const QByteArray &from)
+{
+    to.fill(0);
+    std::memcpy(to.data(), from.constData(), std::min<std::size_t>(to.size(), static_cast<std::size_t>(from.size())));
+}
+
+} // namespace
+
+DeviceTable::DeviceTable()
+{
+    m_devices.reserve(kCapacity);
+}
+
+DeviceTable::StoredRecord DeviceTable::StoredRecord::from(const WireRecord &r)
+{
+    StoredRecord stored;
+    const QByteArray *texts[StoredTextCount] = {&r.ipv4Address, &r.ipv4Mask, &r.ipv4Gateway, &r.softwareVersion,
+                                                &r.dspVersion, &r.startTime, &r.deviceDescription,
+                                                &r.ipv6Address, &r.ipv6Gateway};
+    qsizetype size = 0;
+    for (const QByteArray *text : texts)
+        size += 1 + std::min<qsizetype>(text->size(), 255);
+    stored.texts.reserve(size);
+    for (const QByteArray *text : texts) {
+        // The decoder bounds each text by its record field (at most 47
+        // bytes); the cut only keeps a hand-made record from corrupting the
+        // array.
+        const qsizetype length = std::min<qsizetype>(text->size(), 255);
+        stored.texts.append(static_cast<char>(length));
+        stored.texts.append(text->constData(), length);
+    }
+    stored.deviceTypeCode = r.deviceTypeCode;
+    stored.port = r.port;
+    stored.channelCount = r.channelCount;
+    stored.httpPort = r.httpPort;
+    stored.ipv6PrefixLength = r.ipv6PrefixLength;
+    stored.capabilities = r.capabilities;
+    stored.dhcpEnabled = r.dhcpEnabled;
+    stored.notActivated = r.notActivated;
+    stored.newResetType = r.newResetType;
+    stored.addressInfoValid = r.addressInfoValid;
+    return stored;
+}
+
+bool DeviceTable::StoredRecord::operator==(const StoredRecord &o) const
+{
+    return texts == o.texts && deviceTypeCode == o.deviceTypeCode && port == o.port && channelCount == o.channelCount
+        && httpPort == o.httpPort && ipv6PrefixLength == o.ipv6PrefixLength && capabilities == o.capabilities
+        && dhcpEnabled == o.dhcpEnabled && notActivated == o.notActivated && newResetType == o.newResetType
+        && addressInfoValid == o.addressInfoValid;
+}
+
+VOSK_DEVICE_INFO DeviceTable::toInfo(const DeviceId &id, const StoredRecord &r, int event)
 {
     VOSK_DEVICE_INFO info;
     std::memset(&info, 0, sizeof info);
     setFieldBytes(info.leadingText, QByteArrayLiteral("VOSK1"));
-    setFieldBytes(info.serialNumber, r.serialNumber);
-    setFieldBytes(info.mac, r.mac);
-    setFieldBytes(info.ipv4Address, r.ipv4Address);
-    setFieldBytes(info.ipv4Mask, r.ipv4Mask);
+    setFieldBytes(info.serialNumber, id.second);
+    setFieldBytes(info.mac, id.first);
+    setField(info.ipv4Address, storedText(r.texts, Ipv4Address));
+    setField(info.ipv4Mask, storedText(r.texts, Ipv4Mask));
     info.deviceTypeCode = int32_t(r.deviceTypeCode);
     info.port = r.port;
     info.channelCount = r.channelCount;
-    setFieldBytes(info.softwareVersion, r.softwareVersion);
-    setFieldBytes(info.dspVersion, r.dspVersion);
-    setFieldBytes(info.startTime, r.startTime);
+    setField(info.softwareVersion, storedText(r.texts, SoftwareVersion));
+    setField(info.dspVersion, storedText(r.texts, DspVersion));
+    setField(info.startTime, storedText(r.texts, StartTime));
     info.event = event;
-    setFieldBytes(info.deviceDescription, r.deviceDescription);
-    setFieldBytes(info.ipv4Gateway, r.ipv4Gateway);
-    setFieldBytes(info.ipv6Address, r.ipv6Address);
-    setFieldBytes(info.ipv6Gateway, r.ipv6Gateway);
+    setField(info.deviceDescription, storedText(r.texts, DeviceDescription));
+    setField(info.ipv4Gateway, storedText(r.texts, Ipv4Gateway));
+    setField(info.ipv6Address, storedText(r.texts, Ipv6Address));
+    setField(info.ipv6Gateway, storedText(r.texts, Ipv6Gateway));
     info.ipv6PrefixLength = r.ipv6PrefixLength;
     info.capabilities = r.capabilities;
     info.dhcpEnabled = r.dhcpEnabled ? 1 : 0;
@@ -40,8 +124,6 @@ VOSK_DEVICE_INFO toInfo(const WireRecord &r, int event)
     info.newResetType = r.newResetType ? 1 : 0;
     return info;
 }
-
-} // namespace
 
 bool DeviceTable::silent(const Device &device) const
 {
@@ -55,19 +137,19 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
     const DeviceId id{m.record.mac, m.record.serialNumber};
     auto it = m_devices.find(id);
     // (boot, seq) orders one device's reports: a late one is stale.
-    if (it != m_devices.end() && it->boot == m.boot && m.seq <= it->seq)
+    if (it != m_devices.end() && view(it->boot) == m.boot && m.seq <= it->seq)
         return;
     if (m.event == ReportEvent::Bye) {
         // A bye ends the boot it names; one of an earlier boot (late, or
         // replayed) says nothing about the device as it runs now.
-        if (it == m_devices.end() || it->boot != m.boot)
+        if (it == m_devices.end() || view(it->boot) != m.boot)
             return;
         it->seq = m.seq;
         // The route stays, so an operation on it times out (2011) instead
         // of claiming the device was never seen.
         if (it->reported) {
             it->reported = false;
-            events.push_back(toInfo(it->record, VOSK_EVENT_OFFLINE));
+            events.push_back(toInfo(it.key(), it->record, VOSK_EVENT_OFFLINE));
         }
         return;
     }
@@ -79,10 +161,11 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
         it = m_devices.insert(id, Device());
     }
     Device &device = *it;
-    const bool changed = device.record != m.record;
-    device.record = m.record;
-    device.publicKey = m.publicKey;
-    device.boot = m.boot;
+    StoredRecord record = StoredRecord::from(m.record);
+    const bool changed = device.record != record;
+    device.record = std::move(record);
+    copyInto(device.publicKey, m.publicKey);
+    copyInto(device.boot, m.boot);
     device.seq = m.seq;
     device.interfaceIndex = interfaceIndex;
     device.family = family;
@@ -92,10 +175,10 @@ void DeviceTable::applyReport(const WireMessage &m, int interfaceIndex, Family f
     if (!device.reported) {
         if (visible) {
             device.reported = true;
-            events.push_back(toInfo(device.record, VOSK_EVENT_ONLINE));
+            events.push_back(toInfo(it.key(), device.record, VOSK_EVENT_ONLINE));
         }
     } else if (changed) {
-        events.push_back(toInfo(device.record, VOSK_EVENT_UPDATED));
+        events.push_back(toInfo(it.key(), device.record, VOSK_EVENT_UPDATED));
     }
 }
 
@@ -105,10 +188,10 @@ void DeviceTable::beginRound(Events &events)
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         ++m_round;
-        for (Device &device : m_devices) {
-            if (device.reported && silent(device)) {
-                device.reported = false;
-                events.push_back(toInfo(device.record, VOSK_EVENT_OFFLINE));
+        for (auto it = m_devices.begin(); it != m_devices.end(); ++it) {
+            if (it->reported && silent(*it)) {
+                it->reported = false;
+                events.push_back(toInfo(it.key(), it->record, VOSK_EVENT_OFFLINE));
             }
         }
     }
@@ -152,6 +235,8 @@ int DeviceTable::route(const QByteArray *serial, const QByteArray *mac, Route &r
         if (it == m_devices.cend())
             return VOSK_ERR_NO_SUCH_DEVICE;
         found = &*it;
+        route.serial = it.key().second;
+        route.mac = it.key().first;
     } else {
         // A device that left (bye, or offline by silence) keeps its entry
         // for a while; it does not make the one the caller was told is
@@ -159,29 +244,35 @@ int DeviceTable::route(const QByteArray *serial, const QByteArray *mac, Route &r
         // a clearup), two still are. Whichever is chosen, the request is
         // sealed to that entry's own key.
         int matching = 0, live = 0;
+        const DeviceId *foundId = nullptr;
+        const DeviceId *anyMatchId = nullptr;
         const Device *anyMatch = nullptr;
-        for (const Device &device : m_devices) {
-            if (!((mac && device.record.mac == *mac) || (serial && device.record.serialNumber == *serial)))
+        for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
+            if (!((mac && it.key().first == *mac) || (serial && it.key().second == *serial)))
                 continue;
             ++matching;
-            anyMatch = &device;
-            if (device.reported) {
+            anyMatch = &*it;
+            anyMatchId = &it.key();
+            if (it->reported) {
                 ++live;
-                found = &device;
+                found = &*it;
+                foundId = &it.key();
             }
         }
         if (matching == 0)
             return VOSK_ERR_NO_SUCH_DEVICE;
         if (live > 1 || (live == 0 && matching > 1))
             return VOSK_ERR_AMBIGUOUS_DEVICE;
-        if (!found)
+        if (!found) {
             found = anyMatch;
+            foundId = anyMatchId;
+        }
+        route.serial = foundId->second;
+        route.mac = foundId->first;
     }
     route.interfaceIndex = found->interfaceIndex;
     route.family = found->family;
-    route.publicKey = found->publicKey;
-    route.serial = found->record.serialNumber;
-    route.mac = found->record.mac;
+    route.publicKey = QByteArray(found->publicKey.data(), kPublicKeySize);
     route.byPair = serial && mac;
     return VOSK_OK;
 }
@@ -197,7 +288,7 @@ QList<QByteArray> DeviceTable::heardSince(qint64 since) const
     QList<QByteArray> macs;
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
         if (it->lastHeardMs >= since)
-            macs.append(it->record.mac);
+            macs.append(it.key().first);
     }
     return macs;
 }

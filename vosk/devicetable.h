@@ -16,6 +16,8 @@
 #include <QHash>
 #include <QList>
 
+#include <array>
+
 #include <mutex>
 #include <utility>
 #include <vector>
@@ -46,6 +48,8 @@ public:
     // A device that answered none of this many rounds is offline.
     static constexpr qint64 kMissedRoundsForOffline = 3;
 
+    DeviceTable();
+
     using Events = std::vector<VOSK_DEVICE_INFO>;
 
     // A report heard on that interface. Appends the callbacks it causes
@@ -71,28 +75,57 @@ public:
     int recentlyHeard() const;
 
 private:
+    // What the table keeps of a report's record. A fleet of 16,384 devices
+    // reports 16,384 of them, and the decoded WireRecord holds each of its
+    // eleven texts in an allocation of its own (about 50 bytes apiece, and
+    // 260 bytes of array headers in every entry); here the nine texts
+    // besides the key's are one byte array, each behind its length byte
+    // (the protocol bounds every text to under 256 bytes), and the numbers
+    // sit beside it. The MAC and serial number are the entry's key.
+    struct StoredRecord
+    {
+        QByteArray texts;
+        quint32 deviceTypeCode = 0;
+        quint16 port = 0;
+        quint16 channelCount = 0;
+        quint16 httpPort = 0;
+        quint8 ipv6PrefixLength = 0;
+        quint8 capabilities = 0;
+        bool dhcpEnabled = false;
+        bool notActivated = false;
+        bool newResetType = false;
+        bool addressInfoValid = false;
+
+        static StoredRecord from(const WireRecord &record);
+        bool operator==(const StoredRecord &other) const;
+        bool operator!=(const StoredRecord &other) const { return !(*this == other); }
+    };
+
     struct Device
     {
-        WireRecord record;
-        QByteArray publicKey;
-        QByteArray boot;
+        StoredRecord record;
+        std::array<char, kPublicKeySize> publicKey{};
+        std::array<char, kBootSize> boot{};
         quint32 seq = 0;
         int interfaceIndex = 0;
         Family family = Family::V4;
+        bool reported = false;
         qint64 lastHeardRound = 0;
         qint64 lastHeardMs = 0;
-        bool reported = false;
     };
 
+    // (MAC, serial number): neither holds a zero byte.
+    using DeviceId = std::pair<QByteArray, QByteArray>;
+
+    static VOSK_DEVICE_INFO toInfo(const DeviceId &id, const StoredRecord &record, int event);
     // With m_mutex held: drops the devices that went offline by silence, to
     // make room in a full table.
     void forgetSilentDevices();
     bool silent(const Device &device) const;
 
-    // (MAC, serial number): neither holds a zero byte.
-    using DeviceId = std::pair<QByteArray, QByteArray>;
-
     mutable std::mutex m_mutex;
+    // Reserved for kCapacity at construction (a few tens of KB of buckets):
+    // growing it during a burst held the old and the new nodes at once.
     QHash<DeviceId, Device> m_devices;
     qint64 m_round = 0;
     qint64 m_lastSweepRound = -1;

@@ -552,6 +552,107 @@ private Q_SLOTS:
         QCOMPARE(model.keyAt(0).serialNumber, QStringLiteral("SN1"));
     }
 
+    // A row shows the same texts whatever the rows around it: in a table of
+    // its own, and in one whose pool of shared texts has overflowed (so
+    // that some rows keep types and versions themselves), beside a row of
+    // the same texts or the same key, before and after an update that
+    // leaves some cells as they were.
+    void rowTextsDoNotDependOnOtherRows_data()
+    {
+        QTest::addColumn<QByteArray>("serial");
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<QByteArray>("fill"); // every other text field; empty: the usual texts
+        QTest::addColumn<int>("addressInfoValid");
+        QTest::addColumn<bool>("onvif");
+        QTest::newRow("usual texts") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 1 << false;
+        QTest::newRow("every text empty") << QByteArray("SNX") << QByteArray("mx") << QByteArray("") << 1 << false;
+        QTest::newRow("no address info") << QByteArray("SNX") << QByteArray("mx") << QByteArray() << 0 << false;
+        QTest::newRow("longest texts, beyond ASCII")
+            << QByteArray(47, '\xe9') << QByteArray(19, '\xff') << QByteArray(47, '\xfe') << 1 << false;
+        QTest::newRow("serial number equal to the MAC")
+            << QByteArray("same") << QByteArray("same") << QByteArray() << 1 << false;
+        QTest::newRow("serial number another row's MAC")
+            << QByteArray("m7") << QByteArray("SN7") << QByteArray() << 1 << false;
+        QTest::newRow("key of an earlier row") << QByteArray("SN7") << QByteArray("m7") << QByteArray("T") << 1 << false;
+        // Keyed by its endpoint; its serial number and MAC are texts like
+        // any other, here those of a row of ours.
+        QTest::newRow("ONVIF row") << QByteArray("SN7") << QByteArray("m7") << QByteArray() << 1 << true;
+        QTest::newRow("ONVIF row, no serial number or MAC")
+            << QByteArray() << QByteArray() << QByteArray() << 1 << true;
+    }
+
+    void rowTextsDoNotDependOnOtherRows()
+    {
+        QFETCH(QByteArray, serial);
+        QFETCH(QByteArray, mac);
+        QFETCH(QByteArray, fill);
+        QFETCH(int, addressInfoValid);
+        QFETCH(bool, onvif);
+
+        VOSK_DEVICE_INFO x = makeRecord(serial, mac);
+        if (onvif) {
+            const VOSK_DEVICE_INFO marked = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:x"));
+            std::memcpy(x.leadingText, marked.leadingText, sizeof x.leadingText);
+            std::memcpy(x.reserved438, marked.reserved438, sizeof x.reserved438);
+        }
+        if (!fill.isNull()) {
+            for (auto *field : {x.ipv4Address, x.ipv4Mask, x.ipv4Gateway})
+                std::memcpy(field, fill.left(15).leftJustified(16, '\0').constData(), 16);
+            VOSK::setFieldBytes(x.deviceDescription, fill);
+            VOSK::setFieldBytes(x.softwareVersion, fill);
+            VOSK::setFieldBytes(x.dspVersion, fill);
+            VOSK::setFieldBytes(x.startTime, fill);
+            VOSK::setFieldBytes(x.ipv6Address, fill);
+            VOSK::setFieldBytes(x.ipv6Gateway, fill);
+        }
+        x.addressInfoValid = static_cast<quint8>(addressInfoValid);
+        x.capabilities = VOSK_CAP_IPV6;
+        // The update says nothing of the gateways, IPv6 and its support.
+        VOSK_DEVICE_INFO later = x;
+        later.addressInfoValid = 2;
+        later.port = 8000;
+        VOSK::setFieldBytes(later.deviceDescription, "changed");
+
+        const auto textsFrom = [](const DeviceInfoModel &model, int row) {
+            QStringList texts = rowTexts(model, row);
+            texts.removeAt(ColumnId);
+            return texts;
+        };
+        DeviceInfoModel alone(configPath());
+        alone.addDevice(x);
+        const QStringList expected = textsFrom(alone, 0);
+        alone.updateDevice(later);
+        const QStringList expectedLater = textsFrom(alone, 0);
+
+        DeviceInfoModel crowded(configPath());
+        QAbstractItemModelTester tester(&crowded, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        crowded.addDevice(x);
+        // Three new texts a row: the pool is full well before the last.
+        QVector<VOSK_DEVICE_INFO> others;
+        for (int i = 0; i < 1500; ++i) {
+            VOSK_DEVICE_INFO r = makeRecord("SN" + QByteArray::number(i), "m" + QByteArray::number(i));
+            VOSK::setFieldBytes(r.deviceDescription, "Type " + QByteArray::number(i));
+            VOSK::setFieldBytes(r.softwareVersion, "V" + QByteArray::number(i));
+            VOSK::setFieldBytes(r.dspVersion, "D" + QByteArray::number(i));
+            others << r;
+        }
+        crowded.addDevices(others);
+        crowded.addDevice(x);
+        const int last = crowded.rowCount() - 1;
+        QCOMPARE(textsFrom(crowded, 0), expected);
+        QCOMPARE(textsFrom(crowded, last), expected);
+        QCOMPARE(crowded.text(1499, ColumnDeviceType), QStringLiteral("Type 1498"));
+        QCOMPARE(crowded.text(1499, ColumnDspVersion), QStringLiteral("D1498"));
+
+        // An update reaches the topmost row of a key; its cells that the
+        // record says nothing of keep their texts.
+        crowded.updateDevice(later);
+        const int updated = crowded.rowOf(DeviceKey::fromRecord(x));
+        QCOMPARE(textsFrom(crowded, updated), expectedLater);
+        QCOMPARE(crowded.keyAt(updated), DeviceKey::fromRecord(x));
+        QCOMPARE(textsFrom(crowded, updated == 0 ? last : 0), expected);
+    }
+
     // A run of reports is one insertion; its rows are numbered on from the
     // rows before it.
     void runIsOneInsertion()

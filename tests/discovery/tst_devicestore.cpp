@@ -241,6 +241,57 @@ private Q_SLOTS:
         }
     }
 
+    // Three devices on one MAC, two of them also on one serial number,
+    // leaving in every order: each step's sharing is what the devices
+    // still stored share (the index keeps a list only while a half is
+    // shared, and falls back to the one key left).
+    void sharingFollowsDepartures_data()
+    {
+        QTest::addColumn<QList<int>>("order");
+        QList<int> order{0, 1, 2, 3};
+        do {
+            QString name;
+            for (int i : order)
+                name += QString::number(i);
+            QTest::newRow(qPrintable(name)) << order;
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+
+    void sharingFollowsDepartures()
+    {
+        QFETCH(QList<int>, order);
+        const QVector<DeviceKey> keys{{s("A"), s("m")}, {s("B"), s("m")}, {s("C"), s("m")}, {s("C"), s("n")}};
+        for (const DeviceKey &key : keys)
+            store->addDevice(makeRecord(key.serialNumber.toLatin1().constData(), key.mac.toLatin1().constData()));
+        QVector<DeviceKey> stored = keys;
+        const auto check = [&] {
+            for (const DeviceKey &probe : keys) {
+                QSet<DeviceKey> expected;
+                for (const DeviceKey &other : std::as_const(stored)) {
+                    if (other != probe && (other.mac == probe.mac || other.serialNumber == probe.serialNumber))
+                        expected.insert(other);
+                }
+                const QVector<DeviceKey> reported = store->sharingIdentity(probe);
+                QCOMPARE(QSet<DeviceKey>(reported.cbegin(), reported.cend()), expected);
+                QCOMPARE(reported.size(), expected.size());
+            }
+        };
+        check();
+        for (int i : order) {
+            store->removeDevice(makeRecord(keys.at(i).serialNumber.toLatin1().constData(),
+                                           keys.at(i).mac.toLatin1().constData()));
+            stored.removeOne(keys.at(i));
+            check();
+        }
+        // And back again, one by one.
+        for (int i : order) {
+            store->addDevice(makeRecord(keys.at(i).serialNumber.toLatin1().constData(),
+                                        keys.at(i).mac.toLatin1().constData()));
+            stored.append(keys.at(i));
+            check();
+        }
+    }
+
     void missingKeysChangeNothingAndLeaveMutexFree_data()
     {
         QTest::addColumn<int>("operation");

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -323,15 +324,20 @@ private Q_SLOTS:
         ResetPasswordThread worker;
         worker.setType(ResetPasswordThread::TypeExport);
         worker.setExportList(entries);
-        QVector<RecoveryOutcome> signalled;
-        connect(&worker, &ResetPasswordThread::signalDeviceDone, this,
-                [&signalled](const RecoveryOutcome &outcome) { signalled.append(outcome); }, Qt::DirectConnection);
+        // Each signal finds its device's outcome already in the results.
+        std::atomic<int> signalled{0};
+        std::atomic<bool> inOrder{true};
+        connect(&worker, &ResetPasswordThread::signalDeviceDone, this, [&] {
+            if (worker.outcomes().size() != ++signalled)
+                inOrder = false;
+        }, Qt::DirectConnection);
         worker.start();
         QVERIFY(worker.wait(30000));
 
         const QVector<RecoveryOutcome> outcomes = worker.outcomes();
         QCOMPARE(outcomes.size(), serials.size());
-        QCOMPARE(signalled.size(), serials.size());
+        QCOMPARE(signalled.load(), int(serials.size()));
+        QVERIFY(inOrder);
         QStringList asked;
         for (const VoskDouble::Call &call : VoskDouble::calls()) {
             if (call.function != QLatin1String("VOSK_GetDeviceConfig_ByPair"))

@@ -3,8 +3,11 @@
 // and which device (and key) the others reach.
 
 #include "vosk/devicetable.h"
+#include "vosk/recordtext.h"
 
 #include <QTest>
+
+#include <functional>
 
 using VoskNet::DeviceTable;
 using VoskNet::ReportEvent;
@@ -27,7 +30,64 @@ WireMessage report(const QByteArray &serial, const QByteArray &mac, ReportEvent 
     return m;
 }
 
+// A record with every field set, each text as long as its field allows.
+VoskNet::WireRecord fullRecord()
+{
+    using VoskNet::TextWidth;
+    VoskNet::WireRecord r;
+    r.serialNumber = QByteArray(TextWidth::serialNumber, 'S');
+    r.mac = QByteArray(TextWidth::mac, 'M');
+    r.ipv4Address = "192.168.100.200";
+    r.ipv4Mask = "255.255.255.0";
+    r.ipv4Gateway = "192.168.100.1";
+    r.deviceTypeCode = 0x7fffffff;
+    r.port = 65535;
+    r.channelCount = 4096;
+    r.softwareVersion = QByteArray(TextWidth::softwareVersion, 'v');
+    r.dspVersion = QByteArray(TextWidth::dspVersion, 'd');
+    r.startTime = QByteArray(TextWidth::startTime, 't');
+    r.deviceDescription = QByteArray(TextWidth::deviceDescription, '\xe9'); // Latin-1 beyond ASCII
+    r.ipv6Address = QByteArray(TextWidth::ipv6Address, '6');
+    r.ipv6Gateway = QByteArray(TextWidth::ipv6Gateway, 'g');
+    r.ipv6PrefixLength = 128;
+    r.capabilities = 0xff;
+    r.dhcpEnabled = true;
+    r.httpPort = 65534;
+    r.notActivated = true;
+    r.newResetType = true;
+    r.addressInfoValid = true;
+    return r;
+}
+
+void compareInfo(const VOSK_DEVICE_INFO &info, const VoskNet::WireRecord &r)
+{
+    using VoskNet::fieldBytes;
+    QCOMPARE(fieldBytes(info.serialNumber), r.serialNumber);
+    QCOMPARE(fieldBytes(info.mac), r.mac);
+    QCOMPARE(fieldBytes(info.ipv4Address), r.ipv4Address);
+    QCOMPARE(fieldBytes(info.ipv4Mask), r.ipv4Mask);
+    QCOMPARE(fieldBytes(info.ipv4Gateway), r.ipv4Gateway);
+    QCOMPARE(quint32(info.deviceTypeCode), r.deviceTypeCode);
+    QCOMPARE(info.port, int32_t(r.port));
+    QCOMPARE(info.channelCount, int32_t(r.channelCount));
+    QCOMPARE(fieldBytes(info.softwareVersion), r.softwareVersion);
+    QCOMPARE(fieldBytes(info.dspVersion), r.dspVersion);
+    QCOMPARE(fieldBytes(info.startTime), r.startTime);
+    QCOMPARE(fieldBytes(info.deviceDescription), r.deviceDescription);
+    QCOMPARE(fieldBytes(info.ipv6Address), r.ipv6Address);
+    QCOMPARE(fieldBytes(info.ipv6Gateway), r.ipv6Gateway);
+    QCOMPARE(info.ipv6PrefixLength, r.ipv6PrefixLength);
+    QCOMPARE(info.capabilities, r.capabilities);
+    QCOMPARE(bool(info.dhcpEnabled), r.dhcpEnabled);
+    QCOMPARE(info.httpPort, r.httpPort);
+    QCOMPARE(bool(info.notActivated), r.notActivated);
+    QCOMPARE(bool(info.newResetType), r.newResetType);
+    QCOMPARE(bool(info.addressInfoValid), r.addressInfoValid);
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(std::function<void(VoskNet::WireRecord &)>)
 
 class TestDeviceTable final : public QObject
 {
@@ -107,6 +167,64 @@ private Q_SLOTS:
         QCOMPARE(route.serial + '/' + route.mac, reached);
         QCOMPARE(route.publicKey, report(route.serial, route.mac, ReportEvent::Answer, 0).publicKey);
         QCOMPARE(route.byPair, !serial.isEmpty() && !mac.isEmpty());
+    }
+
+    // What the table keeps of a record comes back whole in its events, and
+    // a report is an update exactly when one field differs from the last.
+    void eventsCarryTheWholeRecord_data()
+    {
+        using Change = std::function<void(VoskNet::WireRecord &)>;
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<bool>("updated");
+        QTest::newRow("nothing changed") << Change([](VoskNet::WireRecord &) {}) << false;
+        QTest::newRow("a text emptied") << Change([](VoskNet::WireRecord &r) { r.ipv4Gateway.clear(); }) << true;
+        QTest::newRow("all texts emptied") << Change([](VoskNet::WireRecord &r) {
+            r.ipv4Address.clear(); r.ipv4Mask.clear(); r.ipv4Gateway.clear(); r.softwareVersion.clear();
+            r.dspVersion.clear(); r.startTime.clear(); r.deviceDescription.clear(); r.ipv6Address.clear();
+            r.ipv6Gateway.clear();
+        }) << true;
+        // The same bytes moved from one text to its neighbour.
+        QTest::newRow("texts shifted") << Change([](VoskNet::WireRecord &r) {
+            r.ipv4Address.chop(1); // "192.168.100.20"
+            r.ipv4Mask.prepend('0'); // "0255.255.255.0"
+        }) << true;
+        QTest::newRow("last text") << Change([](VoskNet::WireRecord &r) { r.ipv6Gateway.chop(1); }) << true;
+        QTest::newRow("a number") << Change([](VoskNet::WireRecord &r) { r.channelCount = 1; }) << true;
+        QTest::newRow("a flag") << Change([](VoskNet::WireRecord &r) { r.addressInfoValid = false; }) << true;
+        QTest::newRow("the reset type") << Change([](VoskNet::WireRecord &r) { r.newResetType = false; }) << true;
+    }
+
+    void eventsCarryTheWholeRecord()
+    {
+        using Change = std::function<void(VoskNet::WireRecord &)>;
+        QFETCH(Change, change);
+        QFETCH(bool, updated);
+
+        DeviceTable table;
+        DeviceTable::Events events;
+        WireMessage first = report("S", "M", ReportEvent::Answer, 1);
+        first.record = fullRecord();
+        table.applyReport(first, 1, VoskNet::Family::V4, false, events);
+        QCOMPARE(events.size(), std::size_t(1));
+        QCOMPARE(events.front().event, int(VOSK_EVENT_ONLINE));
+        compareInfo(events.front(), first.record);
+
+        WireMessage second = first;
+        second.seq = 2;
+        change(second.record);
+        events.clear();
+        table.applyReport(second, 1, VoskNet::Family::V4, false, events);
+        QCOMPARE(events.size(), std::size_t(updated ? 1 : 0));
+        if (updated) {
+            QCOMPARE(events.front().event, int(VOSK_EVENT_UPDATED));
+            compareInfo(events.front(), second.record);
+        }
+
+        // The route still names the device by its own key.
+        Route route;
+        QCOMPARE(table.route(&second.record.serialNumber, nullptr, route), int(VOSK_OK));
+        QCOMPARE(route.mac, second.record.mac);
+        QCOMPARE(route.publicKey, second.publicKey);
     }
 };
 

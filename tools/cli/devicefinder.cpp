@@ -14,9 +14,10 @@ DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
 {
     VOSK::registerMetaTypes();
     VOSK::VoskHandler *handler = VOSK::VoskHandler::instance();
-    connect(handler, &VOSK::VoskHandler::signalDeviceOnline, this, &DeviceFinder::onOnline);
-    connect(handler, &VOSK::VoskHandler::signalDeviceUpdate, this, &DeviceFinder::onUpdate);
-    connect(handler, &VOSK::VoskHandler::signalDeviceOffline, this, &DeviceFinder::onOffline);
+    // Direct: take() runs on the library's thread and only copies.
+    for (auto signal : {&VOSK::VoskHandler::signalDeviceOnline, &VOSK::VoskHandler::signalDeviceUpdate,
+                        &VOSK::VoskHandler::signalDeviceOffline})
+        connect(handler, signal, this, &DeviceFinder::take, Qt::DirectConnection);
     if (kinds == Kinds::OursOnly)
         return;
     // The ONVIF side reports on this thread: direct calls.
@@ -127,6 +128,39 @@ bool DeviceFinder::find(const QString &serialNumber, VOSK_DEVICE_INFO *record) c
         }
     }
     return false;
+}
+
+void DeviceFinder::take(const VOSK_DEVICE_INFO &record)
+{
+    const QMutexLocker locker(&m_inboxMutex);
+    m_inbox.push_back(record);
+    if (m_drainPosted)
+        return;
+    m_drainPosted = true;
+    QMetaObject::invokeMethod(this, &DeviceFinder::drain, Qt::QueuedConnection);
+}
+
+void DeviceFinder::drain()
+{
+    std::vector<VOSK_DEVICE_INFO> reports;
+    {
+        const QMutexLocker locker(&m_inboxMutex);
+        reports.swap(m_inbox);
+        m_drainPosted = false;
+    }
+    for (const VOSK_DEVICE_INFO &record : reports) {
+        switch (record.event) {
+        case VOSK_EVENT_UPDATED:
+            onUpdate(record);
+            break;
+        case VOSK_EVENT_OFFLINE:
+            onOffline(record);
+            break;
+        default:
+            onOnline(record);
+            break;
+        }
+    }
 }
 
 bool DeviceFinder::matches(const VOSK_DEVICE_INFO &record, const QString &name)

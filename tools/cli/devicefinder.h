@@ -5,12 +5,15 @@
 
 #include <QHostAddress>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <memory>
+#include <utility>
+#include <vector>
 
 class QEventLoop;
 
@@ -20,9 +23,11 @@ class QEventLoop;
 // (serial number, MAC), in order of arrival), and with the ONVIF devices
 // of its own VoskTool::OnvifDevices (keyed by endpoint). Starts discovery
 // through VOSK::VoskHandler (the only caller of the library) and
-// WS-Discovery; the reports arrive as queued calls on the thread this
-// object lives on, which must run an event loop (the console program's
-// main thread).
+// WS-Discovery. The handler's reports are taken on the library's thread
+// into an inbox and handed over on the thread this object lives on, which
+// must run an event loop (the console program's main thread); the ONVIF
+// side reports on that thread itself. Make it before start(); the
+// library's thread must not be running yet.
 //
 // With ONVIF credentials set, each ONVIF device is signed in as soon as it
 // is heard, so that its serial number and network cells are known.
@@ -73,10 +78,22 @@ Q_SIGNALS:
     void deviceEvent(const VOSK_DEVICE_INFO &record, int event);
 
 private:
+    // Library thread: copies the report into the inbox.
+    void take(const VOSK_DEVICE_INFO &record);
+    // Owner thread: hands the inbox's reports on, in order.
+    void drain();
     void onOnline(const VOSK_DEVICE_INFO &record);
     void onUpdate(const VOSK_DEVICE_INFO &record);
     void onOffline(const VOSK_DEVICE_INFO &record);
     bool satisfied() const;
+
+    // The reports travel in our own locked inbox, not as a queued signal's
+    // copied argument: the copy and its reader are then ordered by a lock
+    // this program (and ThreadSanitizer) can see. m_drainPosted: one posted
+    // drain at a time.
+    QMutex m_inboxMutex;
+    std::vector<VOSK_DEVICE_INFO> m_inbox;
+    bool m_drainPosted = false;
 
     QStringList m_waitSerials;
     int m_waitCount = 0;

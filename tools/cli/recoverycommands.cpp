@@ -30,17 +30,26 @@ int runRecoveryWorker(ResetPasswordThread &worker,
                       const std::function<QString(const VoskTool::RecoveryOutcome &)> &resultText)
 {
     int failed = 0;
+    int written = 0;
+    // Each device's line as soon as it is finished, read from the worker's
+    // results (the signal carries no copy).
+    const auto writeFinished = [&] {
+        const QVector<VoskTool::RecoveryOutcome> outcomes = worker.outcomes();
+        for (; written < outcomes.size(); ++written) {
+            const VoskTool::RecoveryOutcome &outcome = outcomes.at(written);
+            failed += outcome.done ? 0 : 1;
+            writeResult(outcome.serialNumber, resultText(outcome));
+        }
+    };
     QEventLoop loop;
-    QObject::connect(&worker, &ResetPasswordThread::signalDeviceDone, &loop,
-                     [&failed, &resultText](const VoskTool::RecoveryOutcome &outcome) {
-                         failed += outcome.done ? 0 : 1;
-                         writeResult(outcome.serialNumber, resultText(outcome));
-                     }, Qt::QueuedConnection);
+    QObject::connect(&worker, &ResetPasswordThread::signalDeviceDone, &loop, writeFinished, Qt::QueuedConnection);
     // Queued after the last device's signal, so it ends the loop after it.
-    QObject::connect(&worker, &QThread::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+    QObject::connect(&worker, &ResetPasswordThread::signalPhaseEnded, &loop, &QEventLoop::quit,
+                     Qt::QueuedConnection);
     worker.start();
     loop.exec();
     worker.wait();
+    writeFinished();
     if (!worker.errorFileWritten())
         writeErr(QStringLiteral("the error list could not be written in %1")
                      .arg(QDir::toNativeSeparators(ResetPasswordThread::workingFolder())));

@@ -15,12 +15,16 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QHostAddress>
+#include <QNetworkProxyFactory>
 #include <QThread>
 
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <mutex>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <unistd.h>
@@ -41,6 +45,83 @@ int usageError(const QString &message)
     return 2;
 }
 
+// The ONVIF devices' thread: makes, opens, runs, stops and deletes the
+// server, all on itself. It meets the main thread only under m_mutex: the
+// server's open() answer, the event loop to quit, the end of run(). A
+// posted functor, or QThread::wait() alone, would order the two threads
+// by locks inside Qt that ThreadSanitizer cannot see.
+class OnvifThread final : public QThread
+{
+public:
+    explicit OnvifThread(const VoskSim::OnvifFleetOptions &options) : m_options(options) {}
+    ~OnvifThread() override { stop(); }
+
+    // Blocks until the server has opened; false with the reason if not.
+    bool waitOpened(QString *error)
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_answered; });
+        *error = m_error;
+        return m_opened;
+    }
+
+    // Ends the event loop, stops the server and waits for the thread's
+    // end. Nothing when it never started or has ended.
+    void stop()
+    {
+        {
+            const std::lock_guard<std::mutex> lock(m_mutex);
+            // By name: Qt makes and delivers the call, nothing of ours
+            // travels with it. A quit posted before exec() waits in the
+            // queue, so none is lost.
+            if (m_loop)
+                QMetaObject::invokeMethod(m_loop, "quit", Qt::QueuedConnection);
+        }
+        wait();
+        const std::lock_guard<std::mutex> lock(m_mutex);
+    }
+
+protected:
+    void run() override
+    {
+        {
+            VoskSim::OnvifServer server(m_options);
+            QString error;
+            const bool opened = server.open(error);
+            QEventLoop loop;
+            {
+                const std::lock_guard<std::mutex> lock(m_mutex);
+                m_opened = opened;
+                m_error = error;
+                m_answered = true;
+                m_loop = opened ? &loop : nullptr;
+            }
+            m_changed.notify_all();
+            if (opened) {
+                loop.exec();
+                {
+                    const std::lock_guard<std::mutex> lock(m_mutex);
+                    m_loop = nullptr;
+                }
+                server.stop();
+            }
+        }
+        // Last: whoever takes the lock after wait() comes after all of the
+        // above, the server's destruction included.
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_answered = true;
+    }
+
+private:
+    const VoskSim::OnvifFleetOptions m_options;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    bool m_answered = false;
+    bool m_opened = false;
+    QString m_error;
+    QEventLoop *m_loop = nullptr; // while it runs
+};
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -54,6 +135,10 @@ int main(int argc, char **argv)
         qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vosk-devsim"));
+    // The simulated devices listen on loopback and on the test's own
+    // namespaces: no socket of theirs goes through a proxy, so none asks
+    // the desktop's proxy settings (a lookup on a thread of Qt's) either.
+    QNetworkProxyFactory::setUseSystemConfiguration(false);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Simulates a fleet of network video devices."));
     parser.addHelpOption();
@@ -200,35 +285,20 @@ int main(int argc, char **argv)
 
     // The ONVIF devices run in an event loop of their own (HTTP servers and
     // UDP sockets); our own protocol keeps its poll loop on this thread.
-    QThread onvifThread;
-    VoskSim::OnvifServer *onvifServer = nullptr;
+    OnvifThread onvifThread(onvifOptions);
     if (onvifOptions.count > 0) {
         onvifThread.setObjectName(QStringLiteral("onvif"));
         onvifThread.start();
-        onvifServer = new VoskSim::OnvifServer(onvifOptions);
-        onvifServer->moveToThread(&onvifThread);
-        bool opened = false;
         QString error;
-        QMetaObject::invokeMethod(
-            onvifServer, [&] { opened = onvifServer->open(error); }, Qt::BlockingQueuedConnection);
-        if (!opened) {
+        if (!onvifThread.waitOpened(&error)) {
             std::fprintf(stderr, "vosk-devsim: %s\n", qPrintable(error));
-            onvifServer->deleteLater();  // deleted on its thread as the thread ends
-            onvifThread.quit();
-            onvifThread.wait();
+            onvifThread.stop();
             return 1;
         }
         std::printf("onvif %d\n", onvifOptions.count);
         std::fflush(stdout);
     }
-    auto stopOnvif = [&] {
-        if (!onvifServer)
-            return;
-        QMetaObject::invokeMethod(onvifServer, [&] { onvifServer->stop(); }, Qt::BlockingQueuedConnection);
-        onvifServer->deleteLater();  // deleted on its thread as the thread ends
-        onvifThread.quit();
-        onvifThread.wait();
-    };
+    auto stopOnvif = [&onvifThread] { onvifThread.stop(); };
 
     if (options.count == 0) {
         std::printf("ready 0\n");
