@@ -316,10 +316,13 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
         return;
     const QUrl service = found.serviceAddress();
     const bool factoryScope = Onvif::isFactoryDefault(found.scopes);
-    const bool moved = service.isValid() && service != d->service;
+    bool moved = false;
     bool changed = false;
     {
+        // Under the lock: an operation thread may be writing the address
+        // it moved the device to (noteMoved) at this moment.
         QMutexLocker locker(&m_mutex);
+        moved = service.isValid() && service != d->service;
         if (moved)
             d->service = service;
         if (factoryScope != d->factoryScope) {
