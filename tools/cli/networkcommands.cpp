@@ -173,6 +173,54 @@ struct RunOptions
                                       QStringLiteral("Send even when an address would be given twice.")};
 };
 
+// The devices a command names, each looked up once: the jobs of those
+// found and their names, and for every name its lookup and its job's index
+// (-1 when it was not found).
+struct NamedJobs
+{
+    QVector<VoskTool::OperationJob> jobs;
+    QStringList names;
+    QVector<int> jobOf;
+    QVector<Lookup> lookups;
+};
+
+NamedJobs jobsForNames(const QStringList &serials, const QSet<DeviceKey> &picks)
+{
+    NamedJobs named;
+    named.jobOf.fill(-1, serials.size());
+    for (int i = 0; i < serials.size(); ++i) {
+        DeviceKey key;
+        named.lookups.append(lookUp(serials.at(i), picks, &key, nullptr));
+        if (named.lookups.last() == Lookup::Found) {
+            named.jobOf[i] = int(named.jobs.size());
+            named.jobs.append({key, {}});
+            named.names.append(serials.at(i));
+        }
+    }
+    return named;
+}
+
+// One result line per name, in the order given; the command's exit code.
+int writeNamedResults(const QStringList &serials, const NamedJobs &named,
+                      const QVector<VoskTool::OperationOutcome> &outcomes, Operation operation)
+{
+    const bool batch = serials.size() > 1;
+    int failed = 0;
+    for (int i = 0; i < serials.size(); ++i) {
+        const int job = named.jobOf.at(i);
+        QString result;
+        if (job < 0)
+            result = lookupFailureText(named.lookups.at(i));
+        else if (outcomes.at(job).ok())
+            result = succeedText();
+        else
+            result = failureText(operation, batch, outcomes.at(job));
+        failed += result == succeedText() ? 0 : 1;
+        writeResult(serials.at(i), result);
+    }
+    return failed == 0 ? AllDone : SomeFailed;
+}
+
 } // namespace
 
 int activate(const QStringList &arguments)
@@ -210,36 +258,11 @@ int activate(const QStringList &arguments)
     DeviceFinder finder;
     if (!discover(finder, onvif, serials, 0, common.waitMs))
         return SomeFailed;
-    const bool batch = serials.size() > 1;
-    QVector<VoskTool::OperationJob> jobs;
-    QStringList names;
-    QVector<int> jobOf(serials.size(), -1);
-    QVector<Lookup> lookups;
-    for (int i = 0; i < serials.size(); ++i) {
-        DeviceKey key;
-        lookups.append(lookUp(serials.at(i), common.picks, &key, nullptr));
-        if (lookups.last() == Lookup::Found) {
-            jobOf[i] = int(jobs.size());
-            jobs.append({key, {}});
-            names.append(serials.at(i));
-        }
-    }
+    const NamedJobs named = jobsForNames(serials, common.picks);
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::Activate, jobs, names, passwordBytes, parallel);
+        runJobs(VoskTool::OperationKind::Activate, named.jobs, named.names, passwordBytes, parallel);
     passwordBytes.fill('\0');
-    int failed = 0;
-    for (int i = 0; i < serials.size(); ++i) {
-        QString result;
-        if (jobOf.at(i) < 0)
-            result = lookupFailureText(lookups.at(i));
-        else if (outcomes.at(jobOf.at(i)).ok())
-            result = succeedText();
-        else
-            result = failureText(Operation::Activate, batch, outcomes.at(jobOf.at(i)));
-        failed += result == succeedText() ? 0 : 1;
-        writeResult(serials.at(i), result);
-    }
-    return failed == 0 ? AllDone : SomeFailed;
+    return writeNamedResults(serials, named, outcomes, Operation::Activate);
 }
 
 namespace {
@@ -721,37 +744,12 @@ int passwd(const QStringList &arguments)
         newPassword.fill('\0');
         return SomeFailed;
     }
-    const bool batch = serials.size() > 1;
-    QVector<VoskTool::OperationJob> jobs;
-    QStringList names;
-    QVector<int> jobOf(serials.size(), -1);
-    QVector<Lookup> lookups;
-    for (int i = 0; i < serials.size(); ++i) {
-        DeviceKey key;
-        lookups.append(lookUp(serials.at(i), common.picks, &key, nullptr));
-        if (lookups.last() == Lookup::Found) {
-            jobOf[i] = int(jobs.size());
-            jobs.append({key, {}});
-            names.append(serials.at(i));
-        }
-    }
+    const NamedJobs named = jobsForNames(serials, common.picks);
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::ChangePassword, jobs, names, oldPassword, parallel, newPassword);
+        runJobs(VoskTool::OperationKind::ChangePassword, named.jobs, named.names, oldPassword, parallel, newPassword);
     oldPassword.fill('\0');
     newPassword.fill('\0');
-    int failed = 0;
-    for (int i = 0; i < serials.size(); ++i) {
-        QString result;
-        if (jobOf.at(i) < 0)
-            result = lookupFailureText(lookups.at(i));
-        else if (outcomes.at(jobOf.at(i)).ok())
-            result = succeedText();
-        else
-            result = failureText(Operation::ChangePassword, batch, outcomes.at(jobOf.at(i)));
-        failed += result == succeedText() ? 0 : 1;
-        writeResult(serials.at(i), result);
-    }
-    return failed == 0 ? AllDone : SomeFailed;
+    return writeNamedResults(serials, named, outcomes, Operation::ChangePassword);
 }
 
 } // namespace CliCommands
