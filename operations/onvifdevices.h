@@ -15,6 +15,7 @@
 #include <QVector>
 
 #include <memory>
+#include <vector>
 
 class QNetworkAccessManager;
 
@@ -155,6 +156,14 @@ Q_SIGNALS:
 private:
     struct Device;
     enum class Job { Check, SignIn };
+    // What an operation thread learnt of a device (the note...() calls),
+    // for the owner thread's record.
+    struct Note
+    {
+        enum Kind { Moved, Activated, MakersActivation } kind;
+        QString id;
+        QString host; // Moved: the new service address's host
+    };
 
     void onFound(const Onvif::DiscoveredDevice &found);
     void onChanged(const Onvif::DiscoveredDevice &found);
@@ -167,6 +176,10 @@ private:
     void finishSignIn(const std::shared_ptr<Device> &device, const OperationOutcome &outcome);
     void report(const std::shared_ptr<Device> &device, int event);
     OnvifCredentials credentialsLocked(const QString &id) const;
+    // Any thread, m_mutex held: queues a note and posts one takeNotes().
+    void postNoteLocked(Note note);
+    // Owner thread: applies the notes in order.
+    void takeNotes();
 
     std::unique_ptr<Onvif::DiscoveryClient> m_discovery;
     QNetworkAccessManager *m_network;
@@ -183,6 +196,10 @@ private:
     int m_signInsOutstanding = 0;
     int m_maxInFlight = 64;
     int m_timeoutMs = 4000;
+    // Guarded by m_mutex: the notes waiting for takeNotes(), and whether
+    // one is posted.
+    std::vector<Note> m_notes;
+    bool m_notesPosted = false;
 };
 
 } // namespace VoskTool
