@@ -3,6 +3,7 @@
 #include "aptui/cipstandarditem.h"
 #include "devicelist/devicelistlog.h"
 #include "devicelist/packedtexts.h"
+#include "discovery/devicestore.h"
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 
@@ -581,6 +582,9 @@ void DeviceInfoModel::indexRows(int first, int last) const
 {
     if (m_indexStale)
         return;
+    // Room for a full fleet, as the store has: growing rehashes every key.
+    if (m_rowIndex.capacity() < DeviceStore::kReservedDevices)
+        m_rowIndex.reserve(DeviceStore::kReservedDevices);
     for (int row = first; row <= last; ++row) {
         KeySlot &slot = m_rowIndex[m_rows[static_cast<std::size_t>(row)].key];
         if (slot.count++ == 0 || row < slot.row)

@@ -6,6 +6,20 @@ DeviceStore::DeviceStore()
     : m_mutex(new PELT_MUTEX)
 {
     PELT_MutexCreate(m_mutex, -1);
+    reserveIndexes();
+}
+
+// The indexes are sized for a full fleet from the start: growing rehashes
+// every entry, and the four indexes reached 8,192 entries on one report,
+// which was the GUI thread's longest stretch while a table of 16,384
+// devices filled (about 4 ms of 9). Empty, the room costs about 40 KB an
+// index; entries are only allocated as they come.
+void DeviceStore::reserveIndexes()
+{
+    m_slots.reserve(kReservedDevices);
+    m_macCounts.reserve(kReservedDevices);
+    m_keysByMac.reserve(kReservedDevices);
+    m_keysBySerial.reserve(kReservedDevices);
 }
 
 DeviceStore::~DeviceStore()
@@ -300,4 +314,5 @@ void DeviceStore::clear()
     m_macCounts.clear();
     m_keysByMac.clear();
     m_keysBySerial.clear();
+    reserveIndexes();
 }

@@ -38,6 +38,10 @@ public:
         DeviceStore *m_store;
     };
 
+    // Devices the indexes have room for from the start: the discovery
+    // library lists at most this many of ours.
+    static constexpr int kReservedDevices = 16384;
+
     void lock();
     void unlock();
 
@@ -106,6 +110,7 @@ private:
         int keys = 0;
     };
 
+    void reserveIndexes();
     int indexOfLocked(const DeviceKey &key) const;
     void removeAtLocked(int index);
     // The index of MACs (byMac) or of serial numbers, for a key of ours.

@@ -173,6 +173,7 @@ int runOnce(int count, int limitSeconds)
     // A loop of its own: quitting the application would close the window,
     // and the window asks before it closes.
     QEventLoop loop;
+    const qint64 gapsOverNs = qEnvironmentVariableIntValue("BENCH_GAPS_MS") * 1'000'000LL;
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(1);
@@ -197,6 +198,11 @@ int runOnce(int count, int limitSeconds)
                 lastTickCpu = cpuNow;
                 return;
             }
+            // Where the long gaps fall (BENCH_GAPS_MS=8: every gap over 8 ms,
+            // with the rows listed by then), to find what causes them.
+            if (gapsOverNs > 0 && now - lastTick > gapsOverNs)
+                std::fprintf(stderr, "gap %.1f ms, busy %.1f ms, at %.3f s, %d rows\n", (now - lastTick) / 1e6,
+                             (cpuNow - lastTickCpu) / 1e6, now / 1e9, model->rowCount());
             figures.longestStallMs = std::max(figures.longestStallMs, (now - lastTick) / 1e6);
             figures.longestBusyMs = std::max(figures.longestBusyMs, (cpuNow - lastTickCpu) / 1e6);
             lastTick = now;
