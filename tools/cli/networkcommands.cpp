@@ -275,31 +275,22 @@ int activate(const QStringList &arguments)
 namespace {
 
 // The administrator password of a modification: only required, as the
-// window requires it, and convertible for the device.
-bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOption &option, QByteArray *bytes)
+// window requires it. Its bytes are made once the devices are known
+// (passwordBytes()): ours take the 8-bit conversion and at most 16 bytes,
+// ONVIF devices UTF-8 and up to 64 characters.
+bool readAdminPassword(const QCommandLineParser &parser, const QCommandLineOption &option, QString *password)
 {
     if (!parser.isSet(option)) {
         writeErr(QStringLiteral("Sorry, please enter the administrator password. (--password-file)"));
         return false;
     }
-    QString password;
-    if (!readPasswordFile(parser.value(option), &password))
+    if (!readPasswordFile(parser.value(option), password))
         return false;
-    if (password.isEmpty()) {
+    if (password->isEmpty()) {
         writeErr(QStringLiteral("Sorry, please enter the administrator password."));
         return false;
     }
-    switch (VoskTool::encodePassword(password, nullptr, bytes)) {
-    case VoskTool::PasswordEncoding::Ok:
-        return true;
-    case VoskTool::PasswordEncoding::NotRepresentable:
-        writeErr(QStringLiteral("the password holds a character the device cannot take"));
-        return false;
-    case VoskTool::PasswordEncoding::TooLong:
-        writeErr(QStringLiteral("the password is longer than a device takes"));
-        return false;
-    }
-    return false;
+    return true;
 }
 
 QString paramText(const VoskTool::NetParams &params)
@@ -378,13 +369,13 @@ int set(const QStringList &arguments)
             return BadInput;
         }
     }
-    QByteArray password;
+    QString password;
     if (!readAdminPassword(parser, net.passwordFile, &password))
         return BadInput;
     // Without credentials of their own, ONVIF devices are signed in as
     // the administrator the change is made as.
     if (onvif.signIn.isEmpty())
-        onvif.signIn = {QStringLiteral("admin"), password};
+        onvif.signIn = {QStringLiteral("admin"), password.toUtf8()};
 
     DeviceFinder finder;
     if (!discover(finder, onvif, {serial}, 0, common.waitMs))
@@ -463,9 +454,14 @@ int set(const QStringList &arguments)
     if (refuseClashes(jobs, finder, parser.isSet(run.allowConflicts), common.waitMs))
         return BadInput;
 
+    VoskTool::PasswordBytes adminBytes;
+    const bool encoded = passwordBytes(password, passwordTargets(jobs), &adminBytes);
+    password.fill(QChar(0));
+    if (!encoded)
+        return BadInput;
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, VoskTool::PasswordBytes::same(password), 1);
-    password.fill('\0');
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, adminBytes, 1);
+    adminBytes.wipe();
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
     writeResult(serial, result, note);
@@ -523,11 +519,11 @@ int batch(const QStringList &arguments)
         writeErr(QStringLiteral("nothing was sent"));
         return BadInput;
     }
-    QByteArray password;
+    QString password;
     if (!parser.isSet(dryRun) && !readAdminPassword(parser, net.passwordFile, &password))
         return BadInput;
     if (onvif.signIn.isEmpty() && !password.isEmpty())
-        onvif.signIn = {QStringLiteral("admin"), password};
+        onvif.signIn = {QStringLiteral("admin"), password.toUtf8()};
 
     QStringList serials;
     for (const BatchPlan::Line &line : plan)
@@ -651,9 +647,14 @@ int batch(const QStringList &arguments)
                      + TerminalText::escape(paramText(jobs.at(i).params)) + QLatin1Char('\n'));
         return AllDone;
     }
+    VoskTool::PasswordBytes adminBytes;
+    const bool encoded = passwordBytes(password, passwordTargets(jobs), &adminBytes);
+    password.fill(QChar(0));
+    if (!encoded)
+        return BadInput;
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, VoskTool::PasswordBytes::same(password), parallel);
-    password.fill('\0');
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, adminBytes, parallel);
+    adminBytes.wipe();
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     int failed = int(missing.size());
     int next = 0;
