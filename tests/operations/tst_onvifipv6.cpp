@@ -40,6 +40,7 @@ const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 // Device n of the first fleet serves at fd00:5c::(n+1); the second
 // fleet's one device at fe80::5c:1.
 const QString kMoveTo = QStringLiteral("fd00:5c::99");
+const QString kMoveDualTo = QStringLiteral("fd00:5c::98");
 const QString kOutOfReach = QStringLiteral("fd00:5c::77"); // no interface holds it
 const QString kLinkLocal = QStringLiteral("fe80::5c:1");
 
@@ -101,6 +102,7 @@ private slots:
     void rowsBeforeSignIn();
     void signIn_data();
     void signIn();
+    void ipv6Change_data();
     void ipv6Change();
     void ipv6ChangeOutOfReach();
 
@@ -134,8 +136,8 @@ void tst_OnvifIpv6::initTestCase()
         QFile dad(QStringLiteral("/proc/sys/net/ipv6/conf/%1/accept_dad").arg(QString::fromLatin1(name)));
         QVERIFY(dad.open(QIODevice::WriteOnly) && dad.write("0") == 1);
     }
-    // The devices' addresses and the one device 1 moves to, usable at once.
-    for (const QString &address : {ula(0), ula(1), ula(2), kMoveTo, kLinkLocal}) {
+    // The devices' addresses and those devices 0 and 1 move to, usable at once.
+    for (const QString &address : {ula(0), ula(1), ula(2), kMoveTo, kMoveDualTo, kLinkLocal}) {
         QVERIFY(ip({QStringLiteral("-6"), QStringLiteral("addr"), QStringLiteral("add"), address + QStringLiteral("/64"),
                     QStringLiteral("dev"), QString::fromLatin1(kDevices), QStringLiteral("nodad")}));
     }
@@ -295,26 +297,43 @@ void tst_OnvifIpv6::signIn()
     QCOMPARE(DeviceKey::fromRecord(row), key);
 }
 
-// A new IPv6 address for a device reached over IPv6 alone: the kind sends
-// it (nothing of IPv4, which the device has off), waits for the device at
-// its new address, and the row, read there, shows it: "applied".
+void tst_OnvifIpv6::ipv6Change_data()
+{
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("moveTo");
+    QTest::addColumn<QString>("serviceHost");
+    QTest::addColumn<QString>("ipv4");
+    // Reached at the address it gives up: it is then reached at the new one.
+    QTest::newRow("IPv6 alone") << ula(1) << kMoveTo << kMoveTo << QString();
+    // Reached over IPv4: it stays reached there.
+    QTest::newRow("IPv4 and IPv6") << QStringLiteral("127.53.0.1") << kMoveDualTo << QStringLiteral("127.53.0.1")
+                                   << QStringLiteral("127.53.0.1");
+}
+
+// A new IPv6 address: the kind sends it (nothing of IPv4 to a device that
+// has it off), waits for the device to show it where it is now reached,
+// and the row, read there, shows it: "applied".
 void tst_OnvifIpv6::ipv6Change()
 {
-    const DeviceKey key = m_keys.value(ula(1));
+    QFETCH(QString, address);
+    QFETCH(QString, moveTo);
+    QFETCH(QString, serviceHost);
+    QFETCH(QString, ipv4);
+    const DeviceKey key = m_keys.value(address);
     QVERIFY(signIn(key));
     NetParams params = netParamsOf(stored(key));
-    QVERIFY(params.ipv4Address.isEmpty());
-    params.ipv6Address = kMoveTo;
+    QCOMPARE(params.ipv4Address, ipv4);
+    params.ipv6Address = moveTo;
     const QVector<OperationOutcome> outcomes = run(key, params);
     QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
     OnvifTarget target;
     QVERIFY(m_devices->target(key, &target));
-    QCOMPARE(target.serviceAddress.host(), kMoveTo);
+    QCOMPARE(target.serviceAddress.host(), serviceHost);
     QVERIFY(confirmed(key, params, 8000));
     const VOSK_DEVICE_INFO row = stored(key);
     QCOMPARE(DeviceKey::fromRecord(row), key);
-    QCOMPARE(VOSK::fieldText(row.ipv6Address), kMoveTo);
-    QVERIFY(VOSK::fieldText(row.ipv4Address).isEmpty());
+    QCOMPARE(VOSK::fieldText(row.ipv6Address), moveTo);
+    QCOMPARE(VOSK::fieldText(row.ipv4Address), ipv4);
     QVERIFY(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn);
 }
 
