@@ -28,9 +28,10 @@ namespace VoskTool {
 // counterpart and is ignored). A device with IPv4 off gets no IPv4 part
 // unless the parameters give an address or DHCP. The device is then
 // expected at the new address of the family it was reached by (an IPv6
-// change moves a device reached at the manual IPv6 address it replaces). An empty address, mask or gateway keeps
-// the device's value: a row not read (or not since a move) shows none. A device that answers RebootNeeded is
-// rebooted (SystemReboot; the outcome says so). The call then waits, at
+// change moves a device reached at the manual IPv6 address it replaces).
+// An empty address, mask or gateway keeps the device's value: a row not
+// read (or not since a move) shows none. A device that answers
+// RebootNeeded is rebooted (SystemReboot; the outcome says so). The call then waits, at
 // most moveWaitMs() (rebootWaitMs() after a reboot), for the device to
 // answer at its new service address with the new settings read back;
 // once it has, OnvifDevices hears of the move and reads the row again, so
