@@ -42,10 +42,12 @@ QVector<AddressClash> findAddressClashes(const QVector<PlannedAddress> &planned,
     // Who holds what after the change, apart from the new addresses: every
     // listed device that does not move away.
     QHash<QString, DeviceKey> holders;
+    QHash<DeviceKey, QString> own; // what each listed device holds now
     for (const HeldAddress &held : listed) {
         const QString address = normalised(held.address);
         if (address.isEmpty())
             continue;
+        own.insert(held.device, address);
         const auto moving = newAddress.constFind(held.device);
         if (moving != newAddress.cend() && moving.value() != address)
             continue;
@@ -59,8 +61,13 @@ QVector<AddressClash> findAddressClashes(const QVector<PlannedAddress> &planned,
         const QString address = normalised(plan.address);
         if (address.isEmpty())
             continue;
+        // A device that keeps the address it holds is given nothing: should
+        // another device hold it too, that was so before the change, and
+        // which of them was listed first must not decide whether a change
+        // of, say, its port is refused.
+        const bool keeps = own.value(plan.device) == address;
         const auto holder = holders.constFind(address);
-        if (holder != holders.cend() && holder.value() != plan.device) {
+        if (!keeps && holder != holders.cend() && holder.value() != plan.device) {
             clashes.append({plan.device, plan.address.trimmed(), holder.value(), false});
             continue;
         }

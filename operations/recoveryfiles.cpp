@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QSaveFile>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <cstring>
@@ -285,6 +286,24 @@ ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, 
     }
     block->resetCameras = resetCameras ? 1 : 0;
     return ResetBlockCheck::Ok;
+}
+
+bool setResetBlockAnswerFile(ResetPasswdParam *block, const QString &answerFilePath, QTextCodec *codec)
+{
+    const QByteArray path = TarnGUIToolkit::ConvertFromUnicode(answerFilePath, codec);
+    if (std::size_t(path.size()) > sizeof block->answerFilePath)
+        return false;
+    std::memset(block->answerFilePath, 0, sizeof block->answerFilePath);
+    return copyField(block->answerFilePath, sizeof block->answerFilePath, path);
+}
+
+bool writeAnswerForSending(const QByteArray &content, QTemporaryFile &file)
+{
+    if (!file.open())
+        return false;
+    const bool written = file.write(content) == content.size() && file.flush();
+    file.close();
+    return written;
 }
 
 ExportList exportListFor(const QVector<DeviceKey> &devices)

@@ -17,6 +17,7 @@
 #include <QStringList>
 #include <QVector>
 
+class QTemporaryFile;
 class QTextCodec;
 
 namespace VoskTool {
@@ -113,6 +114,17 @@ enum class ResetBlockCheck {
 // its field: a cut key or path can never work and would read as a wrong one.
 ResetBlockCheck fillResetBlock(ResetPasswdParam *block, const QString &keyText, const QString &answerFilePath,
                                const QByteArray &newPassword, bool resetCameras, QTextCodec *codec = nullptr);
+
+// Points a filled block at another answer file, converted and limited as
+// fillResetBlock() does; false, with the block unchanged, when the path
+// does not fit.
+bool setResetBlockAnswerFile(ResetPasswdParam *block, const QString &answerFilePath, QTextCodec *codec = nullptr);
+
+// Writes checked answer bytes to a file of our own for the library to read
+// (a QTemporaryFile: a new name, readable by its owner only, removed when
+// `file` goes). The library then reads exactly what was checked, whatever
+// happens to the user's file meanwhile. False when it cannot be written.
+bool writeAnswerForSending(const QByteArray &content, QTemporaryFile &file);
 
 // One device of the export phase: its serial number, the text of its
 // start time and its whole key (the key is asked of that device alone).

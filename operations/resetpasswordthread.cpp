@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QSaveFile>
 #include <QSet>
+#include <QTemporaryFile>
 
 #include <cstring>
 
@@ -209,7 +210,6 @@ void ResetPasswordThread::runReset()
         const VoskTool::AnswerFileCheck check = answer == m_answerFiles.cend()
             ? VoskTool::AnswerFileCheck::Ok
             : VoskTool::readAnswerFile(answer.value(), &content);
-        content.fill('\0');
         const auto device = m_resetDevices.constFind(it.key());
         if (!sendable(it.key())) {
             outcome.problem = QStringLiteral("the serial number cannot be sent to the device");
@@ -219,12 +219,8 @@ void ResetPasswordThread::runReset()
             outcome.problem = QStringLiteral("the device of the answer is not known");
         } else if (check != VoskTool::AnswerFileCheck::Ok) {
             outcome.problem = VoskTool::answerFileProblem(check);
-        } else {
-            const VoskTool::OperationOutcome reset =
-                VoskTool::DeviceKinds::instance().operationsFor(*device)->resetPassword(*device, it.value());
-            outcome.done = reset.ok();
-            if (!outcome.done)
-                outcome.errorCode = reset.code;
+        } else if (!sendChecked(*device, it.value(), content, &outcome)) {
+            outcome.problem = QStringLiteral("the answer could not be handed to the library");
         }
         if (!outcome.done) {
             const QString why = outcome.problem.isEmpty()
@@ -233,10 +229,36 @@ void ResetPasswordThread::runReset()
             fileWritten &= errors.addLine(it.key() + QStringLiteral(" + software: ")
                                           + m_mapSoftVersion.value(it.key()) + why);
         }
+        content.fill('\0');
         finishDevice(outcome);
     }
     setResults(errors.written(), fileWritten);
     wipe(params);
+}
+
+// The library reads the answer from a file. Given the user's file, it would
+// read it a second time, after our check: a file replaced in between (the
+// folder is the user's, and a sync client or another program may write it)
+// would reach the device unchecked. It gets a copy of the bytes just
+// checked instead, in a file of our own that only we can change.
+bool ResetPasswordThread::sendChecked(const DeviceKey &device, VoskTool::ResetPasswdParam block,
+                                      const QByteArray &content, VoskTool::RecoveryOutcome *outcome)
+{
+    QTemporaryFile copy;
+    if (!content.isEmpty()) {
+        if (!VoskTool::writeAnswerForSending(content, copy)
+            || !VoskTool::setResetBlockAnswerFile(&block, copy.fileName())) {
+            std::memset(&block, 0, sizeof block);
+            return false;
+        }
+    }
+    const VoskTool::OperationOutcome reset =
+        VoskTool::DeviceKinds::instance().operationsFor(device)->resetPassword(device, block);
+    std::memset(&block, 0, sizeof block);
+    outcome->done = reset.ok();
+    if (!outcome->done)
+        outcome->errorCode = reset.code;
+    return true;
 }
 
 void ResetPasswordThread::wipeParams()

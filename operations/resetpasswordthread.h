@@ -86,6 +86,11 @@ private:
     void runExport();
     void runReset();
     void wipeParams();
+    // Sends one reset with the answer bytes just checked (empty: the block
+    // as it is); fills outcome's result. False, sending nothing, when the
+    // bytes could not be written for the library.
+    static bool sendChecked(const DeviceKey &device, VoskTool::ResetPasswdParam block, const QByteArray &content,
+                            VoskTool::RecoveryOutcome *outcome);
     void finishDevice(const VoskTool::RecoveryOutcome &outcome);
     void setResults(bool errorOccurred, bool errorFileWritten);
 

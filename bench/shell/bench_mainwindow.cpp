@@ -168,6 +168,7 @@ int runOnce(int count, int limitSeconds)
     qint64 lastTickCpu = 0;
     qint64 allRowsAt = -1;
     qint64 shownAt = 0;
+    qint64 shownCpu = 0;
     bool framed = false;
     ExposeWatcher expose;
     // A loop of its own: quitting the application would close the window,
@@ -193,6 +194,9 @@ int runOnce(int count, int limitSeconds)
                 if (expose.exposed) {
                     framed = true;
                     figures.firstFrameMs = (now - shownAt) / 1e6;
+                    if (gapsOverNs > 0)
+                        std::fprintf(stderr, "first frame %.1f ms, busy %.1f ms, at %.3f s, %d rows\n",
+                                     figures.firstFrameMs, (cpuNow - shownCpu) / 1e6, now / 1e9, model->rowCount());
                 }
                 lastTick = now;
                 lastTickCpu = cpuNow;
@@ -220,6 +224,7 @@ int runOnce(int count, int limitSeconds)
         window.winId(); // the window handle, to watch before it is shown
         window.windowHandle()->installEventFilter(&expose);
         shownAt = clock.nsecsElapsed();
+        shownCpu = threadCpuNs();
         window.show();
         lastTick = clock.nsecsElapsed();
         lastTickCpu = threadCpuNs();

@@ -1,5 +1,6 @@
 #include "tests/double/voskdouble.h"
 
+#include <QFile>
 #include <QHash>
 #include <QMutex>
 #include <QMutexLocker>
@@ -278,7 +279,16 @@ int VOSK_GetDeviceConfig_ByPair(const char *serialNumber, const char *mac, unsig
 int VOSK_ResetPasswd_ByPair(const char *serialNumber, const char *mac, const VOSK_RESET_PASSWD_PARAM *param)
 {
     const QByteArray block = param ? QByteArray(reinterpret_cast<const char *>(param), sizeof(*param)) : QByteArray();
-    return record(QStringLiteral("VOSK_ResetPasswd_ByPair"), {text(serialNumber), text(mac), block});
+    // What the library would read from the answer file, read now: the file
+    // may be gone once the call returns.
+    QByteArray answer;
+    if (param && param->answerFilePath[0]) {
+        QFile file(QString::fromLocal8Bit(
+            QByteArray(param->answerFilePath, qsizetype(qstrnlen(param->answerFilePath, sizeof param->answerFilePath)))));
+        if (file.open(QIODevice::ReadOnly))
+            answer = file.read(4096);
+    }
+    return record(QStringLiteral("VOSK_ResetPasswd_ByPair"), {text(serialNumber), text(mac), block, answer});
 }
 
 int VOSK_ResetDefaultPasswd_ByPair(const char *serialNumber, const char *mac, const char *securityCode)

@@ -141,6 +141,15 @@ private Q_SLOTS:
             << strings({"B1>10.0.0.9>A1"});
         QTest::newRow("keeping its own address") << strings({"A1=10.0.0.1"}) << strings({"A1=10.0.0.1"})
                                                  << QStringList{};
+        // Two devices that already share an address: either may change its
+        // other values, whichever was listed first.
+        QTest::newRow("keeping an address another holds too, listed after it")
+            << strings({"A1=10.0.0.1"}) << strings({"B1=10.0.0.1", "A1=10.0.0.1"}) << QStringList{};
+        QTest::newRow("keeping an address another holds too, listed before it")
+            << strings({"A1=10.0.0.1"}) << strings({"A1=10.0.0.1", "B1=10.0.0.1"}) << QStringList{};
+        QTest::newRow("given the address the one keeping it shares")
+            << strings({"A1=10.0.0.1", "C1=10.0.0.1"}) << strings({"B1=10.0.0.1", "A1=10.0.0.1", "C1=10.0.0.3"})
+            << strings({"C1>10.0.0.1>B1"});
         QTest::newRow("no gateway-like address counts") << strings({"A1=0.0.0.0"}) << strings({"B1=0.0.0.0"})
                                                         << QStringList{};
         QTest::newRow("two clashes listed")
