@@ -292,6 +292,8 @@ void tst_OnvifIpv6::signIn()
     QCOMPARE(VOSK::fieldText(row.ipv4Mask).isEmpty(), ipv4.isEmpty());
     QCOMPARE(VOSK::fieldText(row.ipv6Address), ipv6);
     QCOMPARE(int(row.ipv6PrefixLength), 64);
+    QCOMPARE(VOSK::fieldText(row.ipv6Gateway), QStringLiteral("fe80::1"));
+    QVERIFY(VOSK::fieldText(row.ipv4Gateway).isEmpty() == ipv4.isEmpty());
     QCOMPARE(row.addressInfoValid, 1);
     QVERIFY(row.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
     QCOMPARE(DeviceKey::fromRecord(row), key);

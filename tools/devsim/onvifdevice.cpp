@@ -157,6 +157,10 @@ OnvifDevice::OnvifDevice(const Options &options)
         m_net.gateways = {gateway};
         m_net.dns = {ipv4Text(gateway)};
     }
+    // Serving on IPv6, it knows its router by the router's link-local
+    // address, as routers advertise themselves.
+    if (m_servesIpv6)
+        m_net.gateways6 = {QStringLiteral("fe80::1")};
     m_net.hostname = QStringLiteral("ipc-%1").arg(options.index + 1, 3, 10, QLatin1Char('0'));
     if (!m_behaviour.factory)
         m_users.append(User{adminName(), options.adminPassword, Level::Administrator});
