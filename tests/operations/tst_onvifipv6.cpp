@@ -41,6 +41,7 @@ const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 // fleet's one device at fe80::5c:1.
 const QString kMoveTo = QStringLiteral("fd00:5c::99");
 const QString kMoveDualTo = QStringLiteral("fd00:5c::98");
+const QString kMoveRebootedTo = QStringLiteral("fd00:5c::97");
 const QString kOutOfReach = QStringLiteral("fd00:5c::77"); // no interface holds it
 const QString kLinkLocal = QStringLiteral("fe80::5c:1");
 
@@ -119,9 +120,9 @@ private:
     QMap<QString, DeviceKey> m_keys; // by the address the row first showed
 };
 
-// Three devices on unique local addresses: 0 on IPv4 (loopback) too, 1
-// and 2 on IPv6 alone; and one more, on IPv6 alone, at a link-local
-// address. Discovery runs over the veth pair only, IPv6 alone.
+// Four devices on unique local addresses: 0 on IPv4 (loopback) too, 1
+// to 3 on IPv6 alone, 3 needing a reboot for network changes; and one
+// more, on IPv6 alone, at a link-local address. Discovery runs over the veth pair only, IPv6 alone.
 void tst_OnvifIpv6::initTestCase()
 {
     // A namespace of the test's own: the pair is seen by no test beside it.
@@ -136,8 +137,8 @@ void tst_OnvifIpv6::initTestCase()
         QFile dad(QStringLiteral("/proc/sys/net/ipv6/conf/%1/accept_dad").arg(QString::fromLatin1(name)));
         QVERIFY(dad.open(QIODevice::WriteOnly) && dad.write("0") == 1);
     }
-    // The devices' addresses and those devices 0 and 1 move to, usable at once.
-    for (const QString &address : {ula(0), ula(1), ula(2), kMoveTo, kMoveDualTo, kLinkLocal}) {
+    // The devices' addresses and those they move to, usable at once.
+    for (const QString &address : {ula(0), ula(1), ula(2), ula(3), kMoveTo, kMoveDualTo, kMoveRebootedTo, kLinkLocal}) {
         QVERIFY(ip({QStringLiteral("-6"), QStringLiteral("addr"), QStringLiteral("add"), address + QStringLiteral("/64"),
                     QStringLiteral("dev"), QString::fromLatin1(kDevices), QStringLiteral("nodad")}));
     }
@@ -147,9 +148,11 @@ void tst_OnvifIpv6::initTestCase()
 
     const QStringList common{QStringLiteral("--interfaces"), QString::fromLatin1(kDevices),
                              QStringLiteral("--onvif-behaviour"), QStringLiteral("plain")};
-    QVERIFY(m_ula.start(simulator(), 3, kDiscoveryPort, kHttpPort, QStringLiteral("127.53.0.1"),
+    QVERIFY(m_ula.start(simulator(), 4, kDiscoveryPort, kHttpPort, QStringLiteral("127.53.0.1"),
                         common + QStringList{QStringLiteral("--onvif-address6"), ula(0),
-                                             QStringLiteral("--onvif-behaviour"), QStringLiteral("1-2:ipv6only")}));
+                                             QStringLiteral("--onvif-behaviour"), QStringLiteral("1-3:ipv6only"),
+                                             QStringLiteral("--onvif-behaviour"), QStringLiteral("3:reboot"),
+                                             QStringLiteral("--onvif-reboot-ms"), QStringLiteral("300")}));
     // Another seed: endpoints of its own.
     QVERIFY(m_linkLocal.start(simulator(), 1, kDiscoveryPort, kLinkLocalHttpPort, QStringLiteral("127.53.1.1"),
                               common + QStringList{QStringLiteral("--seed"), QStringLiteral("53"),
@@ -178,8 +181,8 @@ void tst_OnvifIpv6::initTestCase()
     m_kind->setCallTimeout(1500);
     DeviceKinds::instance().add(m_kind);
     QVERIFY(m_devices->start());
-    QTRY_COMPARE_WITH_TIMEOUT(store->count(), 4, 10000);
-    for (const QString &address : {QStringLiteral("127.53.0.1"), ula(1), ula(2), kLinkLocal}) {
+    QTRY_COMPARE_WITH_TIMEOUT(store->count(), 5, 10000);
+    for (const QString &address : {QStringLiteral("127.53.0.1"), ula(1), ula(2), ula(3), kLinkLocal}) {
         const DeviceKey key = keyOf(address);
         QVERIFY2(key.isOnvif(), qPrintable(address));
         m_keys.insert(address, key);
@@ -305,11 +308,14 @@ void tst_OnvifIpv6::ipv6Change_data()
     QTest::addColumn<QString>("moveTo");
     QTest::addColumn<QString>("serviceHost");
     QTest::addColumn<QString>("ipv4");
+    QTest::addColumn<bool>("rebooted");
     // Reached at the address it gives up: it is then reached at the new one.
-    QTest::newRow("IPv6 alone") << ula(1) << kMoveTo << kMoveTo << QString();
+    QTest::newRow("IPv6 alone") << ula(1) << kMoveTo << kMoveTo << QString() << false;
     // Reached over IPv4: it stays reached there.
     QTest::newRow("IPv4 and IPv6") << QStringLiteral("127.53.0.1") << kMoveDualTo << QStringLiteral("127.53.0.1")
-                                   << QStringLiteral("127.53.0.1");
+                                   << QStringLiteral("127.53.0.1") << false;
+    // RebootNeeded: rebooted, and back at its new address.
+    QTest::newRow("IPv6 alone, reboot") << ula(3) << kMoveRebootedTo << kMoveRebootedTo << QString() << true;
 }
 
 // A new IPv6 address: the kind sends it (nothing of IPv4 to a device that
@@ -321,6 +327,7 @@ void tst_OnvifIpv6::ipv6Change()
     QFETCH(QString, moveTo);
     QFETCH(QString, serviceHost);
     QFETCH(QString, ipv4);
+    QFETCH(bool, rebooted);
     const DeviceKey key = m_keys.value(address);
     QVERIFY(signIn(key));
     NetParams params = netParamsOf(stored(key));
@@ -328,6 +335,7 @@ void tst_OnvifIpv6::ipv6Change()
     params.ipv6Address = moveTo;
     const QVector<OperationOutcome> outcomes = run(key, params);
     QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
+    QCOMPARE(outcomes.at(0).rebooted, rebooted);
     OnvifTarget target;
     QVERIFY(m_devices->target(key, &target));
     QCOMPARE(target.serviceAddress.host(), serviceHost);
