@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
@@ -139,7 +140,7 @@ OnvifDevice::OnvifDevice(const Options &options)
         // manual IPv6 address, or its link-local one.
         m_servesIpv6 = true;
         m_net.ipv6Enabled = true;
-        if (options.ipv6Address.startsWith(QLatin1String("fe80:"), Qt::CaseInsensitive)) {
+        if (QHostAddress(options.ipv6Address).isLinkLocal()) {
             m_ipv6LinkLocal = options.ipv6Address;
         } else {
             m_net.ipv6Manual = {{options.ipv6Address, 64}};
