@@ -136,6 +136,15 @@ bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray 
         break;
     case NewPasswordCheck::TooWeak:
         tall = true;
+        // Devices that take UTF-8 only (ONVIF) take longer passwords than
+        // ours: the range said is theirs. Where ours are among the targets
+        // their range is the one that binds.
+        if (!m_targets.local && m_targets.utf8MaxCharacters > 0) {
+            text = tr("Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase "
+                      "and special characters for your password, with at least two kinds of them contained.")
+                       .arg(m_targets.utf8MaxCharacters);
+            break;
+        }
         text = wording == Wording::ResetDialogs
             ? tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
                  "and special character for your password with at least two kinds of them contained.")

@@ -73,7 +73,7 @@ QString DeviceColumnWidths::widestText(int logical, const DeviceInfoModel::CellT
     case ColumnIpv4Dhcp:
         return wider(metrics, {texts.on, texts.off});
     case ColumnProtocol:
-        return wider(metrics, {texts.ownProtocol, texts.onvif, texts.onvifSignedIn, texts.onvifRefused});
+        return wider(metrics, {texts.ownProtocol, texts.onvif, texts.onvifSignedIn, texts.onvifRefused, texts.onvifSigningIn});
     default:
         return QString();
     }

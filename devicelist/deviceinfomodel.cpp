@@ -1,6 +1,7 @@
 #include "devicelist/deviceinfomodel.h"
 
 #include "aptui/cipstandarditem.h"
+#include "aptui/itemroles.h"
 #include "devicelist/devicelistlog.h"
 #include "devicelist/packedtexts.h"
 #include "discovery/devicestore.h"
@@ -36,7 +37,8 @@ const QString &yesNo(bool yes, const DeviceInfoModel::CellTexts &texts)
     return yes ? texts.yes : texts.no;
 }
 
-// The protocol cell: ours, or ONVIF with what the last sign-in came to.
+// The protocol cell: ours, or ONVIF with what the last sign-in came to. A
+// sign-in running now is not part of it (see Row::signingIn).
 QString protocolText(const VOSK_DEVICE_INFO &r, const DeviceInfoModel::CellTexts &texts)
 {
     if (!VOSK::isOnvifRecord(r))
@@ -209,7 +211,8 @@ void DeviceInfoModel::setUp()
                tr("Another device announces the same MAC address or serial number. No password is sent to this "
                   "device until you confirm that it is the one you mean."),
                // Our own discovery goes by the product's name.
-               tr("VOSK"), QStringLiteral("ONVIF"), tr("ONVIF, signed in"), tr("ONVIF, sign-in refused")};
+               tr("VOSK"), QStringLiteral("ONVIF"), tr("ONVIF, signed in"), tr("ONVIF, sign-in refused"),
+               tr("ONVIF, signing in")};
     loadColumnConfig();
     m_logicalOf.fill(-1, DeviceColumnCount);
     for (int id = 0; id < DeviceColumnCount; ++id)
@@ -237,6 +240,12 @@ QVariant DeviceInfoModel::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
+        if (logical == ColumnProtocol && row.signingIn)
+            return m_texts.onvifSigningIn;
+        [[fallthrough]];
+    case aptui::LastingTextRole:
+        if (logical == ColumnCheck && role == aptui::LastingTextRole)
+            return QVariant();
         if (logical == ColumnId)
             return idText(row.id);
         if (std::optional<QString> text = storedText(row, logical))
@@ -440,6 +449,7 @@ void DeviceInfoModel::setTexts(Row &row, const VOSK_DEVICE_INFO &record) const
     }
     storeTexts(row, values);
     row.notActivated = record.notActivated != 0;
+    row.signingIn = VOSK::isOnvifRecord(record) && (VOSK::onvifFlags(record) & VOSK::OnvifSigningIn);
 }
 
 DeviceInfoModel::Row DeviceInfoModel::makeRow(const VOSK_DEVICE_INFO &record, int id) const

@@ -20,7 +20,7 @@ namespace VoskTool {
 // (DeviceColumn), cell texts made from a VOSK_DEVICE_INFO, of our protocol
 // or an ONVIF row (discovery/onvifrecord.h; keyed by its endpoint, cells
 // the device has not reported left empty, the protocol column saying
-// "ONVIF" and how the last sign-in went). Each row carries
+// "ONVIF" and how the last sign-in went, or that one runs now). Each row carries
 // its DeviceKey in DeviceKeyRole on its check column; rows are found by
 // that key through a hash index, never by reading cell texts back.
 //
@@ -58,6 +58,10 @@ public:
     static constexpr int HeaderCheckStateRole = 163;
     // Role on each row's check-column cell: the row's DeviceKey (read only).
     static constexpr int DeviceKeyRole = Qt::UserRole + 1;
+    // aptui::LastingTextRole (Qt::UserRole + 2) on every cell but the check
+    // box: the display text, but for the protocol cell of a row being
+    // signed in, which gives how the last sign-in went (what an export
+    // writes: the mark passes within seconds).
 
     // The translated cell texts, looked up once at construction instead of
     // once per cell.
@@ -66,8 +70,8 @@ public:
         QString yes, no, on, off, notAvailable, activated, notActivated;
         QString ambiguous; // the tool tip of an ambiguous row
         // The protocol column: our discovery, ONVIF before sign-in, signed
-        // in, credentials refused.
-        QString ownProtocol, onvif, onvifSignedIn, onvifRefused;
+        // in, credentials refused, a sign-in running.
+        QString ownProtocol, onvif, onvifSignedIn, onvifRefused, onvifSigningIn;
     };
 
     // Uses defaultConfigPath().
@@ -186,6 +190,9 @@ private:
         Qt::CheckState check = Qt::Unchecked;
         bool notActivated = false;
         bool ambiguous = false;
+        // A sign-in runs: the protocol cell shows so over its stored text,
+        // which keeps the lasting one.
+        bool signingIn = false;
     };
     // The marks a cell holds instead of a pool index.
     static constexpr quint16 kNoText = 0xFFFF;

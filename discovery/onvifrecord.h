@@ -31,6 +31,11 @@ enum OnvifRowFlag : quint8 {
     OnvifSignInRefused = 0x02,    // the last sign-in's credentials were refused
     OnvifMakersActivation = 0x04, // not activated, and the standard's way (CreateUsers) is refused: it needs its maker's own tool
     OnvifIpv6Reported = 0x08,     // the device reported IPv6 settings: the form may offer them
+    // A sign-in of the device runs now (one the user asked for, or the
+    // read after a change). A passing state: set when the reads start and
+    // cleared when they end, shown by the table only; what a file or the
+    // console writes of a row is its lasting state, without it.
+    OnvifSigningIn = 0x10,
 };
 quint8 onvifFlags(const VOSK_DEVICE_INFO &record);
 void setOnvifFlags(VOSK_DEVICE_INFO &record, quint8 flags);

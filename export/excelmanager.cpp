@@ -1,5 +1,6 @@
 #include "export/excelmanager.h"
 
+#include "aptui/itemroles.h"
 #include "export/exportlog.h"
 #include "export/xlsworkbook.h"
 
@@ -18,13 +19,21 @@ namespace VoskTool {
 
 namespace {
 
+// A cell's lasting text where the model gives one: a file keeps what the
+// row is, not what it was doing at the moment of the export.
+QString cellText(const QModelIndex &index)
+{
+    const QVariant lasting = index.data(aptui::LastingTextRole);
+    return (lasting.isValid() ? lasting : index.data(Qt::DisplayRole)).toString();
+}
+
 QStringList rowTexts(const QAbstractItemModel *model, int row)
 {
     QStringList texts;
     const int columns = model->columnCount();
     texts.reserve(columns);
     for (int c = 1; c < columns; ++c)
-        texts.append(model->index(row, c).data(Qt::DisplayRole).toString());
+        texts.append(cellText(model->index(row, c)));
     return texts;
 }
 

@@ -626,6 +626,10 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
         service = device->service;
         credentials = credentialsLocked(device->id);
     }
+    // The row says it is being read until finishSignIn() takes the mark
+    // away, in the same report as what the reads brought.
+    VOSK::setOnvifFlags(device->record, quint8(VOSK::onvifFlags(device->record) | VOSK::OnvifSigningIn));
+    report(device, VOSK_EVENT_UPDATED);
     auto *client = new Onvif::DeviceClient(service, m_network, this);
     client->setTimeout(m_timeoutMs);
     if (credentials.isEmpty()) {
@@ -638,7 +642,6 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
                     device->factory = true;
                 }
                 device->record.notActivated = 1;
-                report(device, VOSK_EVENT_UPDATED);
                 finishSignIn(device, {OperationStatus::NotActivated, 0});
             } else {
                 OperationOutcome outcome = onvifOutcome(users.error);
@@ -676,7 +679,6 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
                 flags |= VOSK::OnvifSignInRefused;
             }
             VOSK::setOnvifFlags(device->record, flags);
-            report(device, VOSK_EVENT_UPDATED);
             finishSignIn(device, factory ? OperationOutcome{OperationStatus::NotActivated, 0} : failure);
         });
     };
@@ -691,7 +693,6 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
             device->factory = false;
             device->ownRefused = false;
         }
-        report(device, VOSK_EVENT_UPDATED);
         finishSignIn(device, OperationOutcome::done());
     };
     // The device information alone first, the other three reads once it
@@ -730,6 +731,11 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
 
 void OnvifDevices::finishSignIn(const std::shared_ptr<Device> &device, const OperationOutcome &outcome)
 {
+    // One report for the end, whatever it came to (a time-out changes no
+    // cell but the mark), before anyone hears of the outcome: who reads
+    // the row then finds it as the sign-in left it.
+    VOSK::setOnvifFlags(device->record, quint8(VOSK::onvifFlags(device->record) & ~VOSK::OnvifSigningIn));
+    report(device, VOSK_EVENT_UPDATED);
     if (!device->gone)
         Q_EMIT signInFinished(DeviceKey(QString(), QString(), device->id), outcome);
     jobDone(device, Job::SignIn);

@@ -75,6 +75,12 @@ struct OnvifTarget
 // FactoryDefault scope are also asked GetUsers without credentials once
 // when first heard, for the makers that leave the scope out.
 //
+// While a sign-in of a device runs (signIn(), or the read after a change
+// the device took) its record carries the OnvifSigningIn flag: reported
+// (signalDeviceUpdate) when the reads start and cleared in the report of
+// their end, whatever they came to. The anonymous GetUsers check of a
+// device first heard does not set it.
+//
 // A device heard at a new service address keeps its row (the same key):
 // its address cell follows at once (the IPv4 one emptied when it is now
 // reached over IPv6), what was read at the old address (mask, gateways,

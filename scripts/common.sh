@@ -116,6 +116,29 @@ run_suite_in_netns() {
     ' ctest-in-netns "$build" "$@"
 }
 
+# Runs the calling script again inside a private network namespace with
+# only loopback up, unless it runs in one already: what it starts then (a
+# virtual display, the demo fleet, the tool) reaches nothing but loopback,
+# and the demo's fixed addresses and ports (127.1.0.x:8080) meet no other
+# fleet of the same machine, a ./run.sh beside it say. Call it after the
+# build (nothing is installed or built in there), with the script's
+# arguments; it does not return outside the namespace.
+enter_private_netns() {
+    if [ -n "${VOSKTOOL_PRIVATE_NETNS:-}" ]; then
+        return 0
+    fi
+    local script unshare_args=(--net)
+    script="$(realpath "$0")"
+    if [ "$(id -u)" -ne 0 ]; then
+        unshare_args+=(--map-root-user)
+    fi
+    exec unshare "${unshare_args[@]}" -- env VOSKTOOL_PRIVATE_NETNS=1 bash -c '
+        set -e
+        ip link set lo up
+        exec bash "$@"
+    ' private-netns "$script" "$@"
+}
+
 # The demo fleet of ./run.sh, in the background (its id in demo_fleet_pid):
 # 16 devices of our own protocol, which keep their changes in STATE from
 # run to run, and 4 ONVIF devices at 127.1.0.1 to 127.1.0.4, HTTP port

@@ -1,15 +1,21 @@
 #!/usr/bin/env bash
 # Renders docs/screenshots/pane-modify.png, pane-activate.png,
-# pane-batch-result.png and pane-password.png (English) and their -zh
-# variants (Chinese): the right-hand pane for devices of the demo fleet (16 simulated devices,
-# seed 1), on a virtual display (Xvfb). The simulator and the tool talk
-# over loopback only (VOSK_INTERFACES=lo).
+# pane-batch-result.png, pane-password.png, onvif-table.png and
+# pane-onvif.png (English) and their -zh variants (Chinese): the right-hand
+# pane for devices of the demo fleet of ./run.sh (16 simulated devices of
+# our own protocol, 4 ONVIF devices signed in), and the table scrolled to
+# its Protocol column, on a virtual display (Xvfb). Everything runs in a
+# private network namespace, and the simulator and the tool talk over
+# loopback only (VOSK_INTERFACES=lo).
 #   scripts/screenshot-pane.sh [OUT_DIR]
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-install_packages
-build_project
+if [ -z "${VOSKTOOL_PRIVATE_NETNS:-}" ]; then
+    install_packages
+    build_project
+fi
+enter_private_netns "$@"
 
 out="${1:-$VOSKTOOL_ROOT/docs/screenshots}"
 bin="$VOSKTOOL_BUILD/bin"
@@ -46,14 +52,14 @@ for lang in en zh; do
     sed "/<Translator>/,/<\/Translator>/ s|<Value>[0-9]*</Value>|<Value>$value</Value>|" \
         "$bin/Setup.xml" >"$dir/Setup.xml"
     # A fresh fleet for each language, so that both show the same devices.
-    "$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$work/devsim-$lang.json" >/dev/null &
-    sim=$!
-    bg_pids+=($sim)
+    start_demo_fleet "$bin" "$work/devsim-$lang.json" >/dev/null
+    sim=$demo_fleet_pid
+    bg_pids+=("$sim")
     # A private runtime folder: a tool the user runs must not make this one
     # refuse to start as a second instance.
     DISPLAY="$display" XDG_RUNTIME_DIR="$work" "$shot" "$dir" \
         "$out/pane-modify$suffix.png" "$out/pane-activate$suffix.png" "$out/pane-batch-result$suffix.png" \
-        "$out/pane-password$suffix.png"
+        "$out/pane-password$suffix.png" --onvif "$out/onvif-table$suffix.png" "$out/pane-onvif$suffix.png"
     kill -TERM "$sim"
     wait "$sim" 2>/dev/null || true
     echo "wrote $out/pane-*$suffix.png"

@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
 # Renders docs/screenshots/main-window.png: the main window listing the demo
-# fleet of 16 simulated devices, on a virtual display (Xvfb). The simulator
-# and the tool both talk over loopback only (VOSK_INTERFACES=lo).
+# fleet of ./run.sh (16 simulated devices of our own protocol and 4 ONVIF
+# devices), on a virtual display (Xvfb). Everything runs in a private
+# network namespace, and the simulator and the tool talk over loopback only
+# (VOSK_INTERFACES=lo).
 #   scripts/screenshot.sh [OUT.png] [Setup.xml]
 # A Setup.xml other than the default (e.g. Translator 1 for Chinese) is used
 # for this run only.
 set -euo pipefail
 source "$(dirname "$0")/common.sh"
 
-install_packages
-build_project
+if [ -z "${VOSKTOOL_PRIVATE_NETNS:-}" ]; then
+    install_packages
+    build_project
+fi
+enter_private_netns "$@"
 
 out="${1:-$VOSKTOOL_ROOT/docs/screenshots/main-window.png}"
 setup="${2:-}"
@@ -54,8 +59,8 @@ bg_pids+=($!)
 sleep 1
 
 export VOSK_INTERFACES=lo
-"$bin/vosk-devsim" --count 16 --seed 1 --interfaces lo --state "$work/devsim.json" >/dev/null &
-bg_pids+=($!)
+start_demo_fleet "$bin" "$work/devsim.json" >/dev/null
+bg_pids+=("$demo_fleet_pid")
 
 # A private runtime folder: a tool the user runs must not make this one
 # refuse to start as a second instance.

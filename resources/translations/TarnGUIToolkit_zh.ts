@@ -73,6 +73,10 @@
         <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
         <translation>密码长度范围为 [8-16] 位。密码可由数字、小写字母、大写字母和特殊字符组合而成，且至少包含其中两种。</translation>
     </message>
+    <message>
+        <source>Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase and special characters for your password, with at least two kinds of them contained.</source>
+        <translation>密码长度范围为[8-%1]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::WarningDialog</name>

@@ -374,6 +374,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>ONVIF, signing in</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>Protocol</source>
         <translation type="unfinished"></translation>
     </message>
@@ -957,6 +961,10 @@
     </message>
     <message>
         <source>Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and special character for your password with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase and special characters for your password, with at least two kinds of them contained.</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -1,3 +1,4 @@
+#include "aptui/itemroles.h"
 #include "devicelist/deviceinfomodel.h"
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
@@ -826,6 +827,25 @@ private Q_SLOTS:
             << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
                            none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
                            none, none, none, none, QStringLiteral("ONVIF, sign-in refused")};
+        // A sign-in running shows over whatever the last one came to; the
+        // other cells stay as that one left them.
+        QTest::newRow("first sign-in running")
+            << int(VOSK::OnvifSigningIn)
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
+                           none, none, none, none, QStringLiteral("ONVIF, signing in")};
+        QTest::newRow("read again after a change")
+            << int(VOSK::OnvifSignedIn | VOSK::OnvifSigningIn)
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           QStringLiteral("2.4"), QStringLiteral("127.1.0.254"), QStringLiteral("8080"),
+                           QStringLiteral("SN-ONVIF-1"), QStringLiteral("255.0.0.0"), QStringLiteral("02:00:00:00:00:01"),
+                           none, none, none, none, none, none, QStringLiteral("No"), QStringLiteral("No"),
+                           QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("ONVIF, signing in")};
+        QTest::newRow("signing in again after a refusal")
+            << int(VOSK::OnvifSignInRefused | VOSK::OnvifSigningIn)
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+                           none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
+                           none, none, none, none, QStringLiteral("ONVIF, signing in")};
     }
 
     void onvifRowCells()
@@ -861,6 +881,23 @@ private Q_SLOTS:
         QCOMPARE(model.rowOf(key), 1);
         QCOMPARE(rowTexts(model, 1).mid(ColumnDeviceType), expected);
         QCOMPARE(model.text(0, ColumnProtocol), QStringLiteral("VOSK"));
+
+        // What a file writes of the row: the cells as shown, but for the
+        // mark of a sign-in running, which gives way to the lasting state.
+        QStringList lasting = expected;
+        if (flags & VOSK::OnvifSigningIn) {
+            lasting.last() = (flags & VOSK::OnvifSignedIn) ? QStringLiteral("ONVIF, signed in")
+                : (flags & VOSK::OnvifSignInRefused)     ? QStringLiteral("ONVIF, sign-in refused")
+                                                          : QStringLiteral("ONVIF");
+        }
+        QStringList written;
+        for (int logical = ColumnDeviceType; logical < DeviceColumnCount; ++logical)
+            written << model.index(1, model.columnIndex(logical)).data(aptui::LastingTextRole).toString();
+        QCOMPARE(written, lasting);
+        // The mark goes with the sign-in's end.
+        VOSK::setOnvifFlags(r, quint8(flags & ~VOSK::OnvifSigningIn));
+        model.updateDevice(r);
+        QCOMPARE(model.text(1, ColumnProtocol), lasting.last());
 
         // Gone by its endpoint alone.
         model.removeDevice(r);

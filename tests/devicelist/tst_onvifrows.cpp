@@ -9,11 +9,13 @@
 #include "devicelist/onvifprobedialog.h"
 #include "devicelist/onvifsignindialog.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "onvif/discoveryclient.h"
 #include "operations/onvifdevices.h"
 #include "tests/onvif/onvifsim.h"
 
 #include <QFile>
+#include <QSet>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,7 +62,10 @@ private:
     QString cell(int device, int column) const { return model()->text(rowOf(device), column); }
     // Signs in from the page as the user would: the dialog answered with
     // these credentials, for all or the checked rows; waits for the end.
-    void signIn(const QString &password, bool checkedOnly)
+    // The devices read said so in their protocol cell meanwhile (as the
+    // model's rows changed), and no other row did; at the end no row and
+    // no stored record says so.
+    void signIn(const QString &password, bool checkedOnly, const QVector<int> &read)
     {
         m_page->setSignInDialogRunner([&](OnvifSignInDialog &dialog) {
             dialog.setUserName(QStringLiteral("admin"));
@@ -69,9 +74,27 @@ private:
             dialog.confirmButton()->click();
             return dialog.result();
         });
+        QSet<int> marked;
+        const QMetaObject::Connection watch =
+            connect(model(), &QAbstractItemModel::dataChanged, this, [&](const QModelIndex &from, const QModelIndex &to) {
+                for (int n = 0; n < kDevices; ++n) {
+                    const int row = rowOf(n);
+                    if (row >= from.row() && row <= to.row()
+                        && cell(n, ColumnProtocol) == QLatin1String("ONVIF, signing in"))
+                        marked.insert(n);
+                }
+            });
         m_page->onOnvifSignIn();
         QVERIFY(m_page->isSigningIn());
         QTRY_VERIFY_WITH_TIMEOUT(!m_page->isSigningIn(), 20000);
+        disconnect(watch);
+        QCOMPARE(marked, QSet<int>(read.cbegin(), read.cend()));
+        for (int n = 0; n < kDevices; ++n) {
+            QVERIFY2(!cell(n, ColumnProtocol).contains(QLatin1String("signing in")), qPrintable(addressOf(n)));
+            VOSK_DEVICE_INFO stored;
+            QVERIFY(DeviceStore::instance()->getDevice(model()->keyAt(rowOf(n)), stored));
+            QVERIFY(!(VOSK::onvifFlags(stored) & VOSK::OnvifSigningIn));
+        }
     }
 
 private Q_SLOTS:
@@ -122,7 +145,7 @@ private Q_SLOTS:
     void signInForAllFillsTheRows()
     {
         m_notices.clear();
-        signIn(QStringLiteral("Admin12345"), false);
+        signIn(QStringLiteral("Admin12345"), false, {0, 1, 2, 3});
         for (int n = 0; n < 3; ++n) {
             QCOMPARE(cell(n, ColumnProtocol), QStringLiteral("ONVIF, signed in"));
             QVERIFY(!cell(n, ColumnSerialNumber).isEmpty());
@@ -144,7 +167,7 @@ private Q_SLOTS:
         for (int row = 0; row < model()->rowCount(); ++row)
             model()->setCheckState(row, row == rowOf(1) ? Qt::Checked : Qt::Unchecked);
         m_notices.clear();
-        signIn(QStringLiteral("Wrong12345"), true);
+        signIn(QStringLiteral("Wrong12345"), true, {1});
         QCOMPARE(cell(1, ColumnProtocol), QStringLiteral("ONVIF, sign-in refused"));
         QCOMPARE(m_notices.size(), 1);
         QVERIFY2(m_notices.first().contains(QStringLiteral("refused")), qPrintable(m_notices.first()));

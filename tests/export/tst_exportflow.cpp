@@ -126,13 +126,19 @@ private Q_SLOTS:
     {
         // An ONVIF row before sign-in beside the fleet: its cells come out as
         // the table shows them, empty where the device said nothing, and the
-        // protocol in the column the file has for it at its end.
+        // protocol in the column the file has for it at its end. Its first
+        // sign-in runs as it is exported: the file keeps what the row is,
+        // not the passing mark the table shows.
         VOSK_DEVICE_INFO onvif = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:export-1"));
         VOSK::setFieldBytes(onvif.ipv4Address, "127.1.0.9");
         VOSK::setFieldBytes(onvif.deviceDescription, "Camera 009");
         onvif.httpPort = 8080;
         m_page->onDeviceLogin(onvif);
+        VOSK::setOnvifFlags(onvif, VOSK::OnvifSigningIn);
+        m_page->onDeviceUpdate(onvif);
         DeviceInfoModel *model = m_page->model();
+        QCOMPARE(model->text(model->rowOf(DeviceKey::fromRecord(onvif)), ColumnProtocol),
+                 QStringLiteral("ONVIF, signing in"));
         for (int row = 0; row < model->rowCount(); ++row)
             model->setCheckState(row, Qt::Unchecked);
         const int row = model->rowOf(DeviceKey::fromRecord(onvif));
@@ -176,8 +182,11 @@ private Q_SLOTS:
         QCOMPARE(cell(written, QStringLiteral("Device Type")), QStringLiteral("Camera 009"));
         for (const char *empty : {"Device Serial Number", "MAC", "Port", "IPv4 DHCP", "Is Support DHCP"})
             QCOMPARE(cell(written, QLatin1String(empty)), QString());
-        for (int c = 1; c < model->columnCount(); ++c)
-            QCOMPARE(written.at(c - 1).toString(), model->index(row, c).data().toString());
+        const int protocol = model->columnIndex(ColumnProtocol);
+        for (int c = 1; c < model->columnCount(); ++c) {
+            if (c != protocol)
+                QCOMPARE(written.at(c - 1).toString(), model->index(row, c).data().toString());
+        }
         m_page->onDeviceLogout(onvif);
     }
 };

@@ -14,6 +14,7 @@
 #include "operations/deviceoperations.h"
 
 #include <QCheckBox>
+#include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
@@ -266,6 +267,55 @@ private Q_SLOTS:
         QCOMPARE(sentTo(sentOurs, devices.at(0).key()).port, 8000);
         QCOMPARE(sentTo(sentOnvif, devices.at(1).key()).port, 0);
         QCOMPARE(sentTo(sentOnvif, devices.at(1).key()).httpPort, 81);
+    }
+
+    // A password too weak for the devices checked states the range that
+    // applies to them: ONVIF devices alone take up to 64 characters, ours
+    // (alone or among them) 16. Both forms that set a new password.
+    void weakPasswordStatesTheRange_data()
+    {
+        QTest::addColumn<bool>("change"); // the change-password form, else the activation
+        QTest::addColumn<QVector<VOSK_DEVICE_INFO>>("rows");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("range");
+
+        const QString ourRange = QStringLiteral("Valid password range [8-16]. ");
+        const QString onvifRange = QStringLiteral("Valid password range [8-64]. ");
+        VOSK_DEVICE_INFO inactive = ours(1);
+        inactive.notActivated = 1;
+        const QVector<VOSK_DEVICE_INFO> activateOurs{inactive}, activateOnvif{onvif(1, 0, 1)},
+            activateMixed{inactive, onvif(1, 0, 1)};
+        const QVector<VOSK_DEVICE_INFO> changeOurs{ours(1)}, changeOnvif{onvif(1, VOSK::OnvifSignedIn)},
+            changeMixed{ours(1), onvif(1, VOSK::OnvifSignedIn)};
+        QTest::newRow("activation, ours only") << false << activateOurs << "12345678" << ourRange;
+        QTest::newRow("activation, ONVIF only") << false << activateOnvif << "12345678" << onvifRange;
+        QTest::newRow("activation, mixed") << false << activateMixed << "12345678" << ourRange;
+        QTest::newRow("activation, ONVIF only, too short") << false << activateOnvif << "Ab1#" << onvifRange;
+        QTest::newRow("change, ours only") << true << changeOurs << "abcdefgh" << ourRange;
+        QTest::newRow("change, ONVIF only") << true << changeOnvif << "abcdefghijklmnopqrst" << onvifRange;
+        QTest::newRow("change, mixed") << true << changeMixed << "abcdefgh" << ourRange;
+    }
+
+    void weakPasswordStatesTheRange()
+    {
+        QFETCH(bool, change);
+        QFETCH(QVector<VOSK_DEVICE_INFO>, rows);
+        QFETCH(QString, password);
+        QFETCH(QString, range);
+        const ModifyPage kind = change ? (rows.size() > 1 ? ModifyBatch : ModifySingle)
+                                       : (rows.size() > 1 ? ActivateBatch : ActivateSingle);
+        select(kind, rows);
+        if (change) {
+            child<QPushButton>("m_btnShowChangePassword")->click();
+            child<QLineEdit>("m_lineEditOldPassword")->setText(QStringLiteral("Admin12345"));
+        }
+        QWidget *form = child<QFrame>(change ? "m_frameChangePassword" : "m_frameActive");
+        form->findChild<QLineEdit *>(QStringLiteral("m_lineEditNewPassword"))->setText(password);
+        form->findChild<QLineEdit *>(QStringLiteral("m_lineEditConfirmPassword"))->setText(password);
+        child<QPushButton>(change ? "m_btnChangePassword" : "m_btnActive")->click();
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.first().startsWith(range), qPrintable(m_messages.first()));
+        QVERIFY(m_messages.first().contains(QLatin1String("at least two kinds")));
     }
 
     void batchWithAnOnvifRowNotSignedInSendsNothing()

@@ -80,6 +80,9 @@ private Q_SLOTS:
     void setRebootNeeded();
     void activateByAddress();
     void mixedBatch();
+    void passwordRange_data();
+    void passwordRange();
+    void longPasswordForOnvifOnly();
 
 private:
     QString file(const QByteArray &text);
@@ -266,6 +269,78 @@ void TestCliOnvif::mixedBatch()
     QVERIFY2(run.code == 0, run.err + run.out);
     QCOMPARE(run.out, (ours + QStringLiteral("\tSucceed\tapplied\n") + onvif
                        + QStringLiteral("\tSucceed\tapplied\n")).toUtf8());
+}
+
+// A new password the policy refuses: the message states the range of the
+// devices named (ONVIF devices alone take up to 64 characters, ours 16,
+// and ours bind in a mixed list). Nothing is sent.
+void TestCliOnvif::passwordRange_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QStringList>("kinds"); // the devices named: "ours", or ONVIF device n's address
+    QTest::addColumn<QByteArray>("password");
+    QTest::addColumn<QByteArray>("range");
+    const QByteArray ours = "Valid password range [8-16]. ";
+    const QByteArray onvif = "Valid password range [8-64]. ";
+    QTest::newRow("activate, ours only") << "activate" << QStringList{QStringLiteral("ours")} << QByteArray("12345678")
+                                         << ours;
+    QTest::newRow("activate, ONVIF only") << "activate" << QStringList{onvifAddress(2)} << QByteArray("12345678")
+                                          << onvif;
+    QTest::newRow("activate, mixed") << "activate" << QStringList{QStringLiteral("ours"), onvifAddress(2)}
+                                     << QByteArray("12345678") << ours;
+    QTest::newRow("passwd, ours only, 17 characters") << "passwd" << QStringList{QStringLiteral("ours")}
+                                                      << QByteArray("Abcdefgh-12345678") << ours;
+    QTest::newRow("passwd, ONVIF only, one kind") << "passwd" << QStringList{onvifAddress(0)}
+                                                  << QByteArray("abcdefghijklmnopqrst") << onvif;
+    QTest::newRow("passwd, ONVIF only, 65 characters") << "passwd" << QStringList{onvifAddress(0)}
+                                                       << QByteArray(60, 'a') + "B1#4x" << onvif;
+    QTest::newRow("passwd, mixed") << "passwd" << QStringList{QStringLiteral("ours"), onvifAddress(0)}
+                                   << QByteArray("abcdefgh") << ours;
+}
+
+void TestCliOnvif::passwordRange()
+{
+    QFETCH(QString, command);
+    QFETCH(QStringList, kinds);
+    QFETCH(QByteArray, password);
+    QFETCH(QByteArray, range);
+    QString ours;
+    for (const QJsonValue &d : list()) {
+        if (d[QLatin1String("protocol")].toString() == QLatin1String("vosk"))
+            ours = d[QLatin1String("serial")].toString();
+    }
+    QVERIFY(!ours.isEmpty());
+    QStringList arguments{command};
+    for (const QString &kind : std::as_const(kinds))
+        arguments << (kind == QLatin1String("ours") ? ours : kind);
+    if (command == QLatin1String("passwd"))
+        arguments << QStringLiteral("--old-password-file") << file("Admin12345\n");
+    arguments << QStringLiteral("--password-file") << file(password + '\n') << QStringLiteral("--wait")
+              << QStringLiteral("60000");
+    const Run run = cli(arguments);
+    QCOMPARE(run.code, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains(range), run.err.constData());
+    QVERIFY(!run.err.contains("[1/"));
+}
+
+// ONVIF devices alone take a password longer than ours would: set, then
+// given as the old one to set the first back.
+void TestCliOnvif::longPasswordForOnvifOnly()
+{
+    const QString address = onvifAddress(0);
+    const QByteArray longer = "Longer-Passw0rd-than-16";
+    Run run = cli({QStringLiteral("passwd"), address, QStringLiteral("--old-password-file"), file("Admin12345\n"),
+                   QStringLiteral("--password-file"), file(longer + '\n'), QStringLiteral("--wait"),
+                   QStringLiteral("60000")});
+    QVERIFY2(run.code == 0, run.err);
+    QCOMPARE(run.out, (address + QStringLiteral("\tSucceed\n")).toUtf8());
+    QVERIFY(!byAddress(list("admin\n" + longer + '\n'), address)[QLatin1String("serial")].toString().isEmpty());
+    run = cli({QStringLiteral("passwd"), address, QStringLiteral("--old-password-file"), file(longer + '\n'),
+               QStringLiteral("--password-file"), file("Admin12345\n"), QStringLiteral("--wait"),
+               QStringLiteral("60000")});
+    QVERIFY2(run.code == 0, run.err);
+    QVERIFY(!byAddress(list(), address)[QLatin1String("serial")].toString().isEmpty());
 }
 
 QTEST_MAIN(TestCliOnvif)

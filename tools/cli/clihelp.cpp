@@ -83,7 +83,9 @@ const QList<Command> &commands()
          QStringLiteral("give new devices their first administrator password"),
          QStringLiteral("Activates the devices with the new administrator password on the first line of FILE "
                         "('-' reads standard input). The password follows the window's rule: 8 to 16 "
-                        "characters of at least two kinds (digits, lower-case, upper-case, others). An ONVIF "
+                        "characters of at least two kinds (digits, lower-case, upper-case, others), up to 64 "
+                        "characters when every device named is an ONVIF device; it is checked once the devices "
+                        "are found, and a password that breaks the rule sends nothing. An ONVIF "
                         "device in factory state, which has no serial number yet, is named by its IPv4 address "
                         "or endpoint (urn:uuid:...); it gets the administrator \"admin\" (or the user of "
                         "--onvif-credentials)."),

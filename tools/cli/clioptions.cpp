@@ -324,11 +324,47 @@ bool discover(DeviceFinder &finder, const QStringList &serials, int count, int w
 bool readNewPassword(const QString &path, QByteArray *bytes)
 {
     QString password;
-    if (!readPasswordFile(path, &password))
+    if (!readNewPasswordText(path, &password))
         return false;
-    switch (VoskTool::checkNewPassword(password, password, nullptr)) {
+    VoskTool::PasswordBytes converted;
+    const bool accepted = checkNewPassword(password, VoskTool::PasswordTargets(), &converted);
+    password.fill(QLatin1Char('\0'));
+    if (accepted)
+        *bytes = converted.local;
+    converted.wipe();
+    return accepted;
+}
+
+bool readNewPasswordText(const QString &path, QString *password)
+{
+    if (!readPasswordFile(path, password))
+        return false;
+    if (password->isEmpty()) {
+        writeErr(QStringLiteral("The password can not be empty."));
+        return false;
+    }
+    return true;
+}
+
+VoskTool::PasswordTargets passwordTargets(const QVector<VoskTool::OperationJob> &jobs)
+{
+    VoskTool::PasswordTargets targets;
+    targets.local = jobs.isEmpty();
+    for (const VoskTool::OperationJob &job : jobs) {
+        if (job.device.isOnvif())
+            targets.utf8MaxCharacters = VoskTool::OnvifCredentials::kMaxPasswordLength;
+        else
+            targets.local = true;
+    }
+    return targets;
+}
+
+bool checkNewPassword(const QString &password, const VoskTool::PasswordTargets &targets,
+                      VoskTool::PasswordBytes *bytes)
+{
+    switch (VoskTool::checkNewPassword(password, password, nullptr, targets)) {
     case VoskTool::NewPasswordCheck::Accepted:
-        break;
+        return passwordBytes(password, targets, bytes);
     case VoskTool::NewPasswordCheck::Empty:
         writeErr(QStringLiteral("The password can not be empty."));
         return false;
@@ -338,13 +374,44 @@ bool readNewPassword(const QString &path, QByteArray *bytes)
     case VoskTool::NewPasswordCheck::Mismatch:
     case VoskTool::NewPasswordCheck::TooLong:
     case VoskTool::NewPasswordCheck::TooWeak:
+        break;
+    }
+    // ONVIF devices alone take longer passwords than ours; where ours are
+    // among the targets their range binds.
+    if (!targets.local && targets.utf8MaxCharacters > 0) {
+        writeErr(QStringLiteral("Valid password range [8-%1]. You can use a combination of numbers, lowercase, "
+                                "uppercase and special characters for your password, with at least two kinds of "
+                                "them contained.")
+                     .arg(targets.utf8MaxCharacters));
+    } else {
         writeErr(QStringLiteral("Valid password range [8-16]. You can use a combination of numbers,lowercase, "
                                 "uppercase and special character for your password with at least two kinds of "
                                 "them contained."));
-        return false;
     }
-    VoskTool::encodePassword(password, nullptr, bytes);
-    return true;
+    return false;
+}
+
+bool passwordBytes(const QString &password, const VoskTool::PasswordTargets &targets, VoskTool::PasswordBytes *bytes)
+{
+    // Ours take the 8-bit conversion, ONVIF devices the standard's UTF-8:
+    // each kind is sent the bytes that match the same typed text.
+    VoskTool::PasswordEncoding encoding = VoskTool::PasswordEncoding::Ok;
+    if (targets.local)
+        encoding = VoskTool::encodePassword(password, nullptr, &bytes->local);
+    if (encoding == VoskTool::PasswordEncoding::Ok && targets.utf8MaxCharacters > 0)
+        encoding = VoskTool::encodeUtf8Password(password, targets.utf8MaxCharacters, &bytes->utf8);
+    switch (encoding) {
+    case VoskTool::PasswordEncoding::Ok:
+        return true;
+    case VoskTool::PasswordEncoding::NotRepresentable:
+        writeErr(QStringLiteral("the password holds a character the device cannot take"));
+        break;
+    case VoskTool::PasswordEncoding::TooLong:
+        writeErr(QStringLiteral("the password is longer than a device takes"));
+        break;
+    }
+    bytes->wipe();
+    return false;
 }
 
 // The devices a recovery command works on: the named ones that were found

@@ -7,8 +7,10 @@
 // program only.
 
 #include "discovery/devicekey.h"
+#include "netparam/rules/passwordpolicy.h"
 #include "operations/deviceoperations.h"
 #include "operations/onvifdevices.h"
+#include "operations/operationrunner.h"
 #include "vosk/vosk.h"
 
 #include <QByteArray>
@@ -94,8 +96,26 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
 // its line end; false (said on standard error) when it cannot be read.
 bool readPasswordFile(const QString &path, QString *password);
 // A new administrator password from its file, checked by the window's
-// policy and converted for the device.
+// policy for devices of ours and converted for them (the recovery
+// commands, which only ours answer).
 bool readNewPassword(const QString &path, QByteArray *bytes);
+// The text of a new administrator password from its file; false (said on
+// standard error) when it cannot be read or is empty. The policy follows
+// once the devices it goes to are known (checkNewPassword()).
+bool readNewPasswordText(const QString &path, QString *password);
+// Which kinds of device the jobs reach: ours (the 8-bit conversion, at
+// most 16 bytes), ONVIF devices (UTF-8, at most
+// VoskTool::OnvifCredentials::kMaxPasswordLength characters), or both. No
+// job at all counts as ours, as in the window's pane.
+VoskTool::PasswordTargets passwordTargets(const QVector<VoskTool::OperationJob> &jobs);
+// A new administrator password checked by the window's policy for those
+// targets (a refusal states the range that applies to them) and converted
+// for each kind; false (said on standard error) when refused.
+bool checkNewPassword(const QString &password, const VoskTool::PasswordTargets &targets,
+                      VoskTool::PasswordBytes *bytes);
+// A password converted for each kind the targets hold; false (said on
+// standard error) when one of them cannot take it.
+bool passwordBytes(const QString &password, const VoskTool::PasswordTargets &targets, VoskTool::PasswordBytes *bytes);
 
 // The device's answer worded as the window words it (the operations
 // core's words, in English).

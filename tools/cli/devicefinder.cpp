@@ -9,6 +9,8 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <cstring>
+
 DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
     : QObject(parent)
 {
@@ -198,10 +200,32 @@ void DeviceFinder::onOnline(const VOSK_DEVICE_INFO &record)
         m_waitLoop->quit();
 }
 
+namespace {
+
+// Whether two reports of an ONVIF device differ in the mark of a sign-in
+// running at most: the mark is a passing state the window's table shows,
+// and nothing the console writes (`list --watch` would print the same
+// line again, twice per sign-in).
+bool sameButForSigningIn(VOSK_DEVICE_INFO a, VOSK_DEVICE_INFO b)
+{
+    for (VOSK_DEVICE_INFO *r : {&a, &b}) {
+        r->event = 0;
+        VOSK::setOnvifFlags(*r, quint8(VOSK::onvifFlags(*r) & ~VOSK::OnvifSigningIn));
+    }
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+} // namespace
+
 void DeviceFinder::onUpdate(const VOSK_DEVICE_INFO &record)
 {
-    DeviceStore::instance()->updateDevice(record);
-    Q_EMIT deviceEvent(record, VOSK_EVENT_UPDATED);
+    DeviceStore *store = DeviceStore::instance();
+    VOSK_DEVICE_INFO before;
+    const bool markOnly = VOSK::isOnvifRecord(record) && store->getDevice(DeviceKey::fromRecord(record), before)
+        && sameButForSigningIn(before, record);
+    store->updateDevice(record);
+    if (!markOnly)
+        Q_EMIT deviceEvent(record, VOSK_EVENT_UPDATED);
     // An ONVIF device's serial number comes with its sign-in's update.
     if (m_waitLoop && satisfied())
         m_waitLoop->quit();

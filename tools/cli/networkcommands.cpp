@@ -23,6 +23,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QHash>
+#include <QScopeGuard>
 
 #include <algorithm>
 #include <limits>
@@ -39,8 +40,9 @@ constexpr int kDefaultParallel = VoskTool::OperationRunner::kDefaultInFlight;
 // progress lines follow the order of the devices whatever order their
 // answers come in.
 QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const QVector<VoskTool::OperationJob> &jobs,
-                                            const QStringList &names, const QByteArray &password, int parallel,
-                                            const QByteArray &newPassword = QByteArray())
+                                            const QStringList &names, const VoskTool::PasswordBytes &password,
+                                            int parallel,
+                                            const VoskTool::PasswordBytes &newPassword = VoskTool::PasswordBytes())
 {
     VoskTool::OperationRunner runner;
     runner.setMaxInFlight(parallel);
@@ -251,17 +253,22 @@ int activate(const QStringList &arguments)
     int parallel = kDefaultParallel;
     if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel))
         return BadInput;
-    QByteArray passwordBytes;
-    if (!readNewPassword(parser.value(passwordFile), &passwordBytes))
+    QString password;
+    if (!readNewPasswordText(parser.value(passwordFile), &password))
         return BadInput;
-
+    // The policy's range depends on the kinds of device named, known once
+    // they are found; nothing is sent before it passes.
+    const auto wipeText = qScopeGuard([&password] { password.fill(QLatin1Char('\0')); });
     DeviceFinder finder;
     if (!discover(finder, onvif, serials, 0, common.waitMs))
         return SomeFailed;
     const NamedJobs named = jobsForNames(serials, common.picks);
+    VoskTool::PasswordBytes passwordBytes;
+    if (!checkNewPassword(password, passwordTargets(named.jobs), &passwordBytes))
+        return BadInput;
     const QVector<VoskTool::OperationOutcome> outcomes =
         runJobs(VoskTool::OperationKind::Activate, named.jobs, named.names, passwordBytes, parallel);
-    passwordBytes.fill('\0');
+    passwordBytes.wipe();
     return writeNamedResults(serials, named, outcomes, Operation::Activate);
 }
 
@@ -457,7 +464,7 @@ int set(const QStringList &arguments)
         return BadInput;
 
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, password, 1);
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, VoskTool::PasswordBytes::same(password), 1);
     password.fill('\0');
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
@@ -645,7 +652,7 @@ int batch(const QStringList &arguments)
         return AllDone;
     }
     const QVector<VoskTool::OperationOutcome> outcomes =
-        runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, password, parallel);
+        runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, VoskTool::PasswordBytes::same(password), parallel);
     password.fill('\0');
     const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
     int failed = int(missing.size());
@@ -723,32 +730,41 @@ int passwd(const QStringList &arguments)
     int parallel = kDefaultParallel;
     if (!readCount(parser, run.parallel, 1, VoskTool::OperationRunner::kMaxInFlight, &parallel))
         return BadInput;
-    QByteArray oldPassword, newPassword;
-    if (!readAdminPassword(parser, oldPasswordFile, &oldPassword))
+    QString oldText, newText;
+    const auto wipeTexts = qScopeGuard([&oldText, &newText] {
+        oldText.fill(QLatin1Char('\0'));
+        newText.fill(QLatin1Char('\0'));
+    });
+    if (!readPasswordFile(parser.value(oldPasswordFile), &oldText))
         return BadInput;
-    if (!readNewPassword(parser.value(passwordFile), &newPassword)) {
-        oldPassword.fill('\0');
+    if (oldText.isEmpty()) {
+        writeErr(QStringLiteral("Sorry, please enter the administrator password."));
         return BadInput;
     }
+    if (!readNewPasswordText(parser.value(passwordFile), &newText))
+        return BadInput;
     // The device would take it and change nothing; said now, nothing is sent.
-    if (newPassword == oldPassword) {
-        oldPassword.fill('\0');
-        newPassword.fill('\0');
+    if (newText == oldText) {
         writeErr(QStringLiteral("the new password is the old one"));
         return BadInput;
     }
 
     DeviceFinder finder;
-    if (!discover(finder, serials, 0, common.waitMs)) {
-        oldPassword.fill('\0');
-        newPassword.fill('\0');
+    if (!discover(finder, serials, 0, common.waitMs))
         return SomeFailed;
-    }
     const NamedJobs named = jobsForNames(serials, common.picks);
+    // Both passwords as each kind named takes them, the new one under the
+    // policy's range for those kinds; nothing is sent before both pass.
+    const VoskTool::PasswordTargets targets = passwordTargets(named.jobs);
+    VoskTool::PasswordBytes oldPassword, newPassword;
+    if (!checkNewPassword(newText, targets, &newPassword) || !passwordBytes(oldText, targets, &oldPassword)) {
+        newPassword.wipe();
+        return BadInput;
+    }
     const QVector<VoskTool::OperationOutcome> outcomes =
         runJobs(VoskTool::OperationKind::ChangePassword, named.jobs, named.names, oldPassword, parallel, newPassword);
-    oldPassword.fill('\0');
-    newPassword.fill('\0');
+    oldPassword.wipe();
+    newPassword.wipe();
     return writeNamedResults(serials, named, outcomes, Operation::ChangePassword);
 }
 

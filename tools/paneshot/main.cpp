@@ -1,24 +1,34 @@
 // vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png PASSWORD.png [BUBBLE.png]
+//               [--onvif TABLE.png PANE.png]
 // Starts like the tool (settings, style sheets, translations of the program
 // in PROGRAM_DIR), waits for the demo fleet and saves four pictures: the
-// main window with one activated device checked (the modification form),
-// with one device that is not activated checked and a strong password typed
-// twice, the result list of a batch modification of five devices, and the
-// password change of one activated device with its passwords typed;
-// optionally the screen while a field's message bubble is up. Run
-// on a display with discovery pinned (VOSK_INTERFACES). Exit code 0 on
-// success.
+// main window with one activated device of ours checked (the modification
+// form), with one device of ours that is not activated checked and a strong
+// password typed twice, the result list of a batch modification of five
+// devices of ours, and the password change of one activated device of ours
+// with its passwords typed; optionally the screen while a field's message
+// bubble is up. With --onvif it waits for the demo fleet's four ONVIF
+// devices too and signs in to them (user admin, the demo password) before
+// the pictures, and saves two more: the table with the pane folded and
+// scrolled to its last column (Protocol), and the pane for one signed-in
+// ONVIF device. Run on a display with discovery pinned (VOSK_INTERFACES).
+// Exit code 0 on success.
 
 #include "app/toolsapplication.h"
+#include "aptui/pinbutton.h"
 #include "aptui/targetpath.h"
 #include "devicelist/devicecolumn.h"
 #include "devicelist/devicedisplaypage.h"
 #include "devicelist/deviceinfomodel.h"
+#include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/voskhandler.h"
 #include "netparam/devicemodifypage.h"
+#include "operations/onvifdevices.h"
 #include "shell/vosktoolmainpage.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDeadlineTimer>
 #include <QDialog>
 #include <QDir>
@@ -26,12 +36,18 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStandardItemModel>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
 
 namespace {
+
+// The demo fleet of scripts/common.sh (start_demo_fleet).
+constexpr int kOurDevices = 16;
+constexpr int kOnvifDevices = 4;
 
 void settle(int ms)
 {
@@ -51,10 +67,17 @@ bool save(QWidget *widget, const QString &path)
 int main(int argc, char *argv[])
 {
     apt::ToolsApplication app(QStringLiteral("VOSKToolPaneShot"), argc, argv);
-    const QStringList args = QCoreApplication::arguments();
-    if (args.size() != 6 && args.size() != 7) {
-        std::fprintf(stderr,
-                     "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png PASSWORD.png [BUBBLE.png]\n");
+    QStringList args = QCoreApplication::arguments();
+    QString onvifTable, onvifPane;
+    if (const int at = int(args.indexOf(QStringLiteral("--onvif"))); at > 0 && at + 2 < args.size()) {
+        onvifTable = args.at(at + 1);
+        onvifPane = args.at(at + 2);
+        args.remove(at, 3);
+    }
+    const bool onvif = !onvifTable.isEmpty();
+    if ((args.size() != 6 && args.size() != 7) || args.contains(QStringLiteral("--onvif"))) {
+        std::fprintf(stderr, "usage: vosk-paneshot PROGRAM_DIR MODIFY.png ACTIVATE.png BATCH.png PASSWORD.png "
+                             "[BUBBLE.png] [--onvif TABLE.png PANE.png]\n");
         return 1;
     }
     TarnGUIToolkit::SetTargetPath(args.at(1));
@@ -73,25 +96,59 @@ int main(int argc, char *argv[])
     window.show();
     window.onMovePinButtion();
     VoskTool::DeviceInfoModel *model = window.deviceDisplayPage()->model();
+    auto countRows = [model](bool wantOnvif) {
+        int rows = 0;
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows += model->keyAt(row).isOnvif() == wantOnvif;
+        return rows;
+    };
+    auto fleetListed = [&] {
+        return countRows(false) >= kOurDevices && (!onvif || countRows(true) >= kOnvifDevices);
+    };
     QDeadlineTimer deadline(20000);
-    while (model->rowCount() < 16 && !deadline.hasExpired())
+    while (!fleetListed() && !deadline.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
-    if (model->rowCount() < 16) {
+    if (!fleetListed()) {
         std::fprintf(stderr, "vosk-paneshot: the demo fleet did not appear\n");
         return 1;
     }
+    if (onvif) {
+        // Signed in, as a user would be before working on them: their rows
+        // show what the devices hold.
+        VoskTool::OnvifDevices *devices = VoskTool::OnvifDevices::instance();
+        bool signedIn = false;
+        QObject::connect(devices, &VoskTool::OnvifDevices::signInDone, &app, [&signedIn] { signedIn = true; });
+        devices->setCredentials({QStringLiteral("admin"), QByteArrayLiteral("Admin12345")});
+        devices->signIn();
+        QDeadlineTimer signInDeadline(20000);
+        while (!signedIn && !signInDeadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        if (!signedIn) {
+            std::fprintf(stderr, "vosk-paneshot: the ONVIF devices were not signed in\n");
+            return 1;
+        }
+    }
     settle(300);
 
-    const QString activated = VoskTool::DeviceInfoModel::tr("Activated");
-    auto checkRows = [&](bool wantActivated, int count) {
+    // The rows by their records: of our kind or ONVIF, activated or not,
+    // and for ONVIF signed in.
+    auto recordOf = [model](int row) {
+        VOSK_DEVICE_INFO record{};
+        DeviceStore::instance()->getDevice(model->keyAt(row), record);
+        return record;
+    };
+    auto checkRows = [&](bool wantActivated, int count, bool wantOnvif = false) {
         for (int row = 0; row < model->rowCount(); ++row)
             model->setCheckState(row, Qt::Unchecked);
         int checked = 0;
         for (int row = 0; row < model->rowCount() && checked < count; ++row) {
-            if ((model->text(row, VoskTool::ColumnActivation).trimmed() == activated) == wantActivated) {
-                model->setCheckState(row, Qt::Checked);
-                ++checked;
-            }
+            const VOSK_DEVICE_INFO record = recordOf(row);
+            if (model->keyAt(row).isOnvif() != wantOnvif || (record.notActivated == 0) != wantActivated)
+                continue;
+            if (wantOnvif && !(VOSK::onvifFlags(record) & VOSK::OnvifSignedIn))
+                continue;
+            model->setCheckState(row, Qt::Checked);
+            ++checked;
         }
         return checked == count;
     };
@@ -153,6 +210,29 @@ int main(int argc, char *argv[])
         });
         pane->findChild<QPushButton *>(QStringLiteral("m_btnModify"))->click();
         saved = shown;
+    }
+
+    if (saved && onvif) {
+        // The pointer off the window: the table would show the cell under
+        // it highlighted once the pane folds under it.
+        if (screen)
+            QCursor::setPos(screen->geometry().bottomRight());
+        // The table alone, scrolled to its last column: the protocol of
+        // each row beside its DHCP cells.
+        for (int row = 0; row < model->rowCount(); ++row)
+            model->setCheckState(row, Qt::Unchecked);
+        auto *pin = window.findChild<aptui::PinButton *>();
+        auto *table = window.deviceDisplayPage()->findChild<QTableView *>();
+        saved = pin && table;
+        if (saved) {
+            pin->click();
+            settle(300);
+            table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+            saved = save(&window, onvifTable);
+            pin->click();
+            table->horizontalScrollBar()->setValue(0);
+        }
+        saved = saved && checkRows(true, 1, true) && save(&window, onvifPane);
     }
     VOSK::VoskHandler::instance()->stop();
     if (!saved) {

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <Qt>
+
+namespace aptui {
+
+// Item data roles that one feature's model gives and another feature reads
+// (the kit is what both link).
+enum ItemRole {
+    // A cell's text as it lasts, for what is written to a file. A model
+    // answers it where a cell shows a passing state (a device list row
+    // "signing in"); elsewhere, and for models that do not answer it, the
+    // file takes the cell's DisplayRole.
+    LastingTextRole = Qt::UserRole + 2,
+};
+
+} // namespace aptui
