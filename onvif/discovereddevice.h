@@ -26,7 +26,9 @@ struct DiscoveredDevice
     bool isNetworkVideoTransmitter() const;
     // The service address to call: an http one on an address the device
     // was heard from, else an http one on a routable IPv4 address, else
-    // any http one, else the first. Invalid when there is none.
+    // any http one, else the first. Invalid when there is none. A
+    // link-local IPv6 host gets the interface it was heard on as its zone
+    // (http://[fe80::1%25eth1]/...), without which it cannot be reached.
     QUrl serviceAddress() const;
 };
 

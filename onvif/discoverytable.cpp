@@ -2,6 +2,8 @@
 
 #include "onvif/devicerequests.h"
 
+#include <QHostAddress>
+
 namespace Onvif {
 
 namespace {
@@ -34,16 +36,31 @@ QUrl DiscoveredDevice::serviceAddress() const
         if (url.isValid() && url.scheme() == QLatin1String("http") && !url.host().isEmpty())
             http.append(url);
     }
+    // A link-local host is reachable only through a named interface, which
+    // the device cannot know: the one it was heard on (not loopback, which
+    // has no link-local addresses).
+    auto zoned = [this](QUrl url) {
+        QHostAddress host(url.host());
+        if (host.protocol() != QAbstractSocket::IPv6Protocol || !host.isLinkLocal() || !host.scopeId().isEmpty())
+            return url;
+        for (const QString &name : interfaces) {
+            if (name != QLatin1String("lo")) {
+                url.setHost(host.toString() + QLatin1Char('%') + name);
+                break;
+            }
+        }
+        return url;
+    };
     for (const QUrl &url : http) {
         if (sources.contains(url.host()))
-            return url;
+            return zoned(url);
     }
     for (const QUrl &url : http) {
         if (DeviceRequests::isIPv4Address(url.host()) && !url.host().startsWith(QLatin1String("169.254.")))
             return url;
     }
     if (!http.isEmpty())
-        return http.constFirst();
+        return zoned(http.constFirst());
     return xaddrs.isEmpty() ? QUrl() : QUrl(xaddrs.constFirst(), QUrl::StrictMode);
 }
 

@@ -2,6 +2,7 @@
 
 #include "discovery/devicestore.h"
 
+#include <QHostAddress>
 #include <QMetaObject>
 #include <QStringList>
 
@@ -60,9 +61,22 @@ bool ChangeConfirmer::shows(const NetParams &reported, const NetParams &sent)
     if (sent.dhcp)
         return true; // the device chooses its addresses itself
     // A device without address information keeps no gateway.
-    return addressKey(reported.ipv4Address) == addressKey(sent.ipv4Address)
-        && addressKey(reported.ipv4Mask) == addressKey(sent.ipv4Mask)
-        && (!sent.addressInfo || addressKey(reported.ipv4Gateway) == addressKey(sent.ipv4Gateway));
+    if (addressKey(reported.ipv4Address) != addressKey(sent.ipv4Address)
+        || addressKey(reported.ipv4Mask) != addressKey(sent.ipv4Mask)
+        || (sent.addressInfo && addressKey(reported.ipv4Gateway) != addressKey(sent.ipv4Gateway)))
+        return false;
+    // An IPv6 address sent counts too (a device reached over IPv6 alone has
+    // no IPv4 cells to tell by), compared as an address, with its prefix
+    // length where one was sent.
+    if (!sent.addressInfo || sent.ipv6Address.trimmed().isEmpty())
+        return true;
+    QHostAddress was(sent.ipv6Address.trimmed());
+    QHostAddress now(reported.ipv6Address.trimmed());
+    was.setScopeId(QString());
+    now.setScopeId(QString());
+    if (was.isNull() ? sent.ipv6Address.trimmed() != reported.ipv6Address.trimmed() : was != now)
+        return false;
+    return sent.ipv6PrefixLength <= 0 || reported.ipv6PrefixLength == sent.ipv6PrefixLength;
 }
 
 void ChangeConfirmer::expect(const QVector<DeviceKey> &devices, const QVector<NetParams> &sent, int waitMs)

@@ -22,9 +22,10 @@ namespace VoskTool {
 // once when the wait starts.
 //
 // What counts: the DHCP flag, the device and HTTP ports, and, without
-// DHCP, the IPv4 address, mask and gateway (addresses compared as numbers;
-// the gateway only of a device that keeps one, the HTTP port only of one
-// that has one).
+// DHCP, the IPv4 address, mask and gateway and the IPv6 address and prefix
+// length (addresses compared as numbers; the gateway and IPv6 only of a
+// device that keeps address information, the HTTP port only of one that
+// has one).
 // One thread with an event loop; finished() comes on it.
 class ChangeConfirmer final : public QObject
 {

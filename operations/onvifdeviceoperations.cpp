@@ -10,6 +10,9 @@
 #include <QHostAddress>
 #include <QThread>
 
+#include <algorithm>
+#include <optional>
+
 namespace VoskTool {
 
 namespace {
@@ -40,15 +43,47 @@ bool differs(const QString &a, const QString &b)
     return sameAddress(a) != sameAddress(b);
 }
 
-// Whether the interface read back shows what was sent.
-bool showsChange(const Onvif::NetworkInterface &nic, bool dhcp, const QString &address, int prefix)
+// A host as an address, its zone left out (a service address's link-local
+// host carries the interface it is reached through).
+QHostAddress hostAddress(const QString &host)
 {
-    if (!nic.ipv4 || nic.ipv4->dhcp != dhcp)
-        return false;
-    if (dhcp)
-        return true;
-    const Onvif::PrefixedAddress *now = onvifIpv4Address(nic);
-    return now && !differs(now->address, address) && (prefix < 0 || now->prefixLength == prefix);
+    QHostAddress address(host);
+    address.setScopeId(QString());
+    return address;
+}
+
+// What the interface was sent: the IPv4 part only when `ipv4` (DHCP, or a
+// fixed address and prefix), the manual IPv6 address only when `ipv6`.
+struct SentInterface
+{
+    bool ipv4 = false;
+    bool dhcp = false;
+    QString address;
+    int prefix = -1;
+    std::optional<Onvif::PrefixedAddress> ipv6;
+};
+
+// Whether the interface read back shows what was sent.
+bool showsChange(const Onvif::NetworkInterface &nic, const SentInterface &sent)
+{
+    if (sent.ipv4) {
+        if (!nic.ipv4 || nic.ipv4->dhcp != sent.dhcp)
+            return false;
+        if (!sent.dhcp) {
+            const Onvif::PrefixedAddress *now = onvifIpv4Address(nic);
+            if (!now || differs(now->address, sent.address) || (sent.prefix >= 0 && now->prefixLength != sent.prefix))
+                return false;
+        }
+    }
+    if (sent.ipv6) {
+        if (!nic.ipv6)
+            return false;
+        const QList<Onvif::PrefixedAddress> &manual = nic.ipv6->manual;
+        return std::any_of(manual.cbegin(), manual.cend(), [&sent](const Onvif::PrefixedAddress &a) {
+            return !differs(a.address, sent.ipv6->address) && a.prefixLength == sent.ipv6->prefixLength;
+        });
+    }
+    return true;
 }
 
 } // namespace
@@ -66,8 +101,17 @@ bool OnvifDeviceOperations::handles(const DeviceKey &device) const
 QUrl OnvifDeviceOperations::movedAddress(const QUrl &service, const QString &host, int httpPort)
 {
     QUrl url = service;
-    if (!host.isEmpty())
-        url.setHost(host);
+    if (!host.isEmpty()) {
+        // A link-local address means nothing without the interface it is
+        // reached through: a new one keeps the zone of the old.
+        QString text = host;
+        const QHostAddress address(host);
+        const QHostAddress before(service.host());
+        if (address.protocol() == QAbstractSocket::IPv6Protocol && address.isLinkLocal()
+            && address.scopeId().isEmpty() && !before.scopeId().isEmpty())
+            text = address.toString() + QLatin1Char('%') + before.scopeId();
+        url.setHost(text);
+    }
     if (httpPort > 0)
         url.setPort(httpPort == 80 ? -1 : httpPort);
     return url;
@@ -132,19 +176,28 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
 
     // The interface: DHCP, the IPv4 address and prefix, IPv6.
     const Onvif::PrefixedAddress *v4 = onvifIpv4Address(*nic);
+    // A device with IPv4 off (reached over IPv6 alone) has no IPv4 address
+    // in its row to send: its IPv4 stays off unless the user gave it an
+    // address or DHCP.
+    const bool ipv4On = nic->ipv4 && nic->ipv4->enabled;
+    SentInterface sent;
+    sent.ipv4 = ipv4On || params.dhcp || !params.ipv4Address.trimmed().isEmpty();
+    sent.dhcp = params.dhcp;
     // Empty cells keep the device's values, as for the gateway.
     int prefix = maskPrefixLength(params.ipv4Mask);
     if (params.ipv4Mask.trimmed().isEmpty() && v4)
         prefix = v4->prefixLength;
     const QString address = params.ipv4Address.trimmed().isEmpty() && v4 ? v4->address : params.ipv4Address.trimmed();
+    sent.address = address;
+    sent.prefix = prefix;
     Onvif::NetworkInterfaceSettings settings;
     bool sendInterface = false;
     const bool dhcpNow = nic->ipv4 && nic->ipv4->dhcp;
-    if (params.dhcp != dhcpNow) {
+    if (sent.ipv4 && params.dhcp != dhcpNow) {
         settings.ipv4Dhcp = params.dhcp;
         sendInterface = true;
     }
-    if (!params.dhcp) {
+    if (sent.ipv4 && !params.dhcp) {
         const bool addressChanged = !v4 || differs(v4->address, address);
         const bool prefixChanged = prefix > 0 && (!v4 || v4->prefixLength != prefix);
         if (addressChanged || prefixChanged || sendInterface) {
@@ -155,10 +208,16 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
             sendInterface = true;
         }
     }
-    if (nic->ipv6 && !params.ipv6Address.isEmpty()) {
-        const Onvif::PrefixedAddress *v6 = onvifIpv6Address(*nic);
-        if (!v6 || differs(v6->address, params.ipv6Address) || v6->prefixLength != params.ipv6PrefixLength) {
-            settings.ipv6Manual = {{params.ipv6Address.trimmed(), params.ipv6PrefixLength}};
+    // Given an address or DHCP, a device with IPv4 off is asked to turn it on.
+    if (sendInterface && !ipv4On)
+        settings.ipv4Enabled = true;
+    const Onvif::PrefixedAddress *v6 = onvifIpv6Address(*nic);
+    if (nic->ipv6 && !params.ipv6Address.trimmed().isEmpty()) {
+        // A row without a prefix length keeps the device's.
+        const int prefix6 = params.ipv6PrefixLength > 0 ? params.ipv6PrefixLength : v6 ? v6->prefixLength : 64;
+        if (!v6 || differs(v6->address, params.ipv6Address) || v6->prefixLength != prefix6) {
+            sent.ipv6 = Onvif::PrefixedAddress{params.ipv6Address.trimmed(), prefix6};
+            settings.ipv6Manual = {*sent.ipv6};
             sendInterface = true;
         }
     }
@@ -175,8 +234,21 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
                 return onvifOutcome(reboot.error);
             rebooted = true;
         }
-        if (!params.dhcp)
-            service = movedAddress(service, address, 0);
+        // The device is reached at the new address of the family it was
+        // reached by: an IPv4 change leaves a device reached over IPv6
+        // where it is, and the reverse.
+        const QHostAddress host = hostAddress(service.host());
+        if (host.protocol() == QAbstractSocket::IPv4Protocol) {
+            if (sent.ipv4 && !params.dhcp)
+                service = movedAddress(service, address, 0);
+        } else if (sent.ipv6) {
+            // The manual address it was reached at is replaced; a
+            // link-local one stays.
+            const QList<Onvif::PrefixedAddress> &manual = nic->ipv6->manual;
+            if (std::any_of(manual.cbegin(), manual.cend(),
+                            [&host](const Onvif::PrefixedAddress &a) { return hostAddress(a.address) == host; }))
+                service = movedAddress(service, sent.ipv6->address, 0);
+        }
     }
 
     // Applied only when the device answers where it now should, with what
@@ -199,7 +271,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
                 if (n.token == nic->token)
                     now = &n;
             }
-            if (now && showsChange(*now, params.dhcp, address, prefix)) {
+            if (now && showsChange(*now, sent)) {
                 if (OnvifDevices *devices = OnvifDevices::instance())
                     devices->noteMoved(device, service, {user, password});
                 return outcome;

@@ -25,9 +25,13 @@ namespace VoskTool {
 // (SetNetworkDefaultGateway), the HTTP port (SetNetworkProtocols), then
 // DHCP, IPv4 address and prefix and, where the device reports IPv6, the
 // IPv6 address (SetNetworkInterfaces; a device port has no ONVIF
-// counterpart and is ignored). An empty address, mask or gateway keeps
-// the device's value: a row not read (or not since a move) shows none. A device that answers RebootNeeded is
-// rebooted (SystemReboot; the outcome says so). The call then waits, at
+// counterpart and is ignored). A device with IPv4 off gets no IPv4 part
+// unless the parameters give an address or DHCP. The device is then
+// expected at the new address of the family it was reached by (an IPv6
+// change moves a device reached at the manual IPv6 address it replaces).
+// An empty address, mask or gateway keeps the device's value: a row not
+// read (or not since a move) shows none. A device that answers
+// RebootNeeded is rebooted (SystemReboot; the outcome says so). The call then waits, at
 // most moveWaitMs() (rebootWaitMs() after a reboot), for the device to
 // answer at its new service address with the new settings read back;
 // once it has, OnvifDevices hears of the move and reads the row again, so
@@ -77,7 +81,8 @@ public:
     int rebootWaitMs() const { return m_rebootWaitMs; }
 
     // The service address a device answers at after a change to `host`
-    // and `httpPort` (0: the port stays): the same path.
+    // and `httpPort` (0: the port stays): the same path. A link-local IPv6
+    // host without a zone keeps the zone of the old host.
     static QUrl movedAddress(const QUrl &service, const QString &host, int httpPort);
 
 private:

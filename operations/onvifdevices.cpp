@@ -35,6 +35,22 @@ Onvif::DiscoveryOptions defaultOptions()
     return options;
 }
 
+// The address cells a service address's host fills: the IPv4 cell for an
+// IPv4 host, the IPv6 cell (without the zone a link-local host carries)
+// for an IPv6 one. The other family's cell is left as it is.
+void setHostCells(VOSK_DEVICE_INFO &record, const QString &host)
+{
+    if (Onvif::DeviceRequests::isIPv4Address(host)) {
+        VOSK::setFieldText(record.ipv4Address, host);
+        return;
+    }
+    QHostAddress address(host);
+    if (address.protocol() != QAbstractSocket::IPv6Protocol)
+        return;
+    address.setScopeId(QString());
+    VOSK::setFieldText(record.ipv6Address, address.toString());
+}
+
 } // namespace
 
 struct OnvifDevices::Device
@@ -242,8 +258,7 @@ void OnvifDevices::takeNotes()
         quint8 flags = VOSK::onvifFlags(d->record);
         switch (note.kind) {
         case Note::Moved:
-            if (Onvif::DeviceRequests::isIPv4Address(note.host))
-                VOSK::setFieldText(d->record.ipv4Address, note.host);
+            setHostCells(d->record, note.host);
             break;
         case Note::Activated:
             d->record.notActivated = 0;
@@ -307,9 +322,7 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
     // Before anyone signs in a row shows what discovery said, and nothing
     // else: the address and HTTP port of the service, and the hardware the
     // scopes name in the Device Type cell (the record's device type text).
-    const QString host = d->service.host();
-    if (Onvif::DeviceRequests::isIPv4Address(host))
-        VOSK::setFieldText(d->record.ipv4Address, host);
+    setHostCells(d->record, d->service.host());
     if (d->service.isValid())
         d->record.httpPort = quint16(d->service.port(80));
     const QStringList hardware = Onvif::scopeValues(found.scopes, u"hardware");
@@ -356,8 +369,10 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
     }
     if (moved) {
         const QString host = service.host();
-        VOSK::setFieldText(d->record.ipv4Address,
-                           Onvif::DeviceRequests::isIPv4Address(host) ? host : QString());
+        // A device now reached over IPv6 has no IPv4 address the tool knows.
+        if (!Onvif::DeviceRequests::isIPv4Address(host))
+            VOSK::setFieldText(d->record.ipv4Address, QString());
+        setHostCells(d->record, host);
         d->record.httpPort = quint16(service.port(80));
         // What the device holds at its new address is known once it is
         // read there, not from its announcement: until then the cells read
@@ -365,6 +380,10 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
         // applied by a device that cannot be reached where it says it is.
         VOSK::setFieldText(d->record.ipv4Mask, QString());
         VOSK::setFieldText(d->record.ipv4Gateway, QString());
+        if (!Onvif::DeviceRequests::isIPv4Address(host)) {
+            d->record.ipv6PrefixLength = 0;
+            VOSK::setFieldText(d->record.ipv6Gateway, QString());
+        }
         d->record.addressInfoValid = 0;
         VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifSignedIn));
         changed = true;

@@ -60,8 +60,9 @@ struct OnvifTarget
 // its endpoint id, see discovery/onvifrecord.h) and reported through the
 // same three signals as VoskHandler's, so the table's report queue, the
 // store and the model take both kinds alike. Before sign-in a record holds
-// only what discovery said (IPv4 address and HTTP port from the service
-// address; name, hardware and location from the scopes); a device in
+// only what discovery said (the service address's host in the IPv4 or the
+// IPv6 cell, by its family, and its HTTP port; name, hardware and location
+// from the scopes); a device in
 // factory state (the FactoryDefault scope, or GetUsers answered without
 // credentials) has notActivated set.
 //
@@ -81,7 +82,9 @@ struct OnvifTarget
 // device first heard does not set it.
 //
 // A device heard at a new service address keeps its row (the same key):
-// its address cells follow at once, and a device signed in before is read
+// its address cell follows at once (the IPv4 one emptied when it is now
+// reached over IPv6), what was read at the old address (mask, gateways,
+// IPv6 prefix length) is emptied, and a device signed in before is read
 // again there.
 //
 // The object lives on the thread that made it (the GUI thread, or the

@@ -23,7 +23,21 @@ const Onvif::NetworkInterface *onvifMainInterface(const QList<Onvif::NetworkInte
                                                   const QString &host)
 {
     const Onvif::NetworkInterface *enabled = nullptr;
+    // An IPv6 host is compared as an address: the device may write it in
+    // another form, and the service address's may carry a zone.
+    QHostAddress host6(host);
+    host6.setScopeId(QString());
+    const bool v6 = host6.protocol() == QAbstractSocket::IPv6Protocol;
     for (const Onvif::NetworkInterface &nic : interfaces) {
+        if (v6 && nic.ipv6) {
+            for (const auto *list : {&nic.ipv6->manual, &nic.ipv6->fromDhcp, &nic.ipv6->fromRouterAdvert,
+                                     &nic.ipv6->linkLocal}) {
+                for (const Onvif::PrefixedAddress &a : *list) {
+                    if (QHostAddress(a.address) == host6)
+                        return &nic;
+                }
+            }
+        }
         if (!nic.ipv4)
             continue;
         for (const auto *list : {&nic.ipv4->manual, &nic.ipv4->fromDhcp, &nic.ipv4->linkLocal}) {

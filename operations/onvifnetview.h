@@ -11,8 +11,9 @@
 
 namespace VoskTool {
 
-// The interface holding `host` (the service address's host), else the
-// first enabled one with IPv4, else the first; null for none.
+// The interface holding `host` (the service address's host, IPv4 or IPv6,
+// a zone ignored), else the first enabled one with IPv4, else the first;
+// null for none.
 const Onvif::NetworkInterface *onvifMainInterface(const QList<Onvif::NetworkInterface> &interfaces,
                                                   const QString &host);
 // The IPv4 address the interface holds now: DHCP's while DHCP is on, else

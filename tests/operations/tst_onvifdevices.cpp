@@ -94,17 +94,18 @@ private:
     int m_done = 0;
 };
 
-// Six devices: both schemes; digest only; UsernameToken only with its
+// Seven devices: both schemes; digest only; UsernameToken only with its
 // clock 7 h ahead; factory state; silent; one the test gives a wrong
-// password of its own.
+// password of its own; factory state without the FactoryDefault scope.
 void tst_OnvifDevices::initTestCase()
 {
-    QVERIFY(m_sim.start(simulator(), 6, kDiscoveryPort, kHttpPort, addressOf(0),
+    QVERIFY(m_sim.start(simulator(), 7, kDiscoveryPort, kHttpPort, addressOf(0),
                         {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("1:auth=digest"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("2:auth=wsse,clock=+7h"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("3:factory,clock=-3h"),
-                         QStringLiteral("--onvif-behaviour"), QStringLiteral("4:silent")}));
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("4:silent"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("6:factory=quiet")}));
     Onvif::DiscoveryOptions options;
     options.port = kDiscoveryPort;
     options.interfaces = {"lo"};
@@ -124,12 +125,15 @@ void tst_OnvifDevices::initTestCase()
 // Before sign-in a row holds what discovery said and nothing else: address
 // and HTTP port of the service, the hardware in the Device Type cell;
 // serial number and MAC stay empty. The factory-state device is not
-// activated by its scope.
+// activated by its scope; the one without the scope turns not activated
+// once it answered GetUsers without credentials, before anyone signs in.
 void tst_OnvifDevices::discoveryGivesRows()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 6, 10000);
-    QCOMPARE(m_rows.online, 6);
-    for (int n = 0; n < 6; ++n) {
+    QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 7, 10000);
+    QCOMPARE(m_rows.online, 7);
+    QTRY_COMPARE_WITH_TIMEOUT(m_rows.device(6)->notActivated, 1, 5000);
+    for (int n = 0; n < 7; ++n) {
+        const bool factory = n == 3 || n == 6;
         const auto row = m_rows.device(n);
         QVERIFY2(row, qPrintable(addressOf(n)));
         QVERIFY(VOSK::isOnvifRecord(*row));
@@ -141,12 +145,13 @@ void tst_OnvifDevices::discoveryGivesRows()
         QVERIFY(VOSK::fieldText(row->mac).isEmpty());
         QVERIFY(VOSK::fieldText(row->ipv4Mask).isEmpty());
         QCOMPARE(row->addressInfoValid, 0);
-        QCOMPARE(row->notActivated, n == 3 ? 1 : 0);
+        QCOMPARE(row->notActivated, factory ? 1 : 0);
+        QVERIFY(!(VOSK::onvifFlags(*row) & VOSK::OnvifSignedIn));
 
         OnvifTarget target;
         QVERIFY(m_devices->target(key, &target));
         QCOMPARE(target.serviceAddress.host(), addressOf(n));
-        QCOMPARE(target.factoryState, n == 3);
+        QCOMPARE(target.factoryState, factory);
         QVERIFY(target.credentials.isEmpty());
     }
     QVERIFY(!m_devices->target(DeviceKey(QStringLiteral("S"), QStringLiteral("M")), nullptr));
@@ -162,6 +167,8 @@ void tst_OnvifDevices::signIn_data()
     QTest::newRow("factory state") << 3 << OperationStatus::NotActivated;
     QTest::newRow("silent") << 4 << OperationStatus::TimedOut;
     QTest::newRow("own wrong password") << 5 << OperationStatus::Denied;
+    // It refuses every user, and answers GetUsers to anyone.
+    QTest::newRow("factory state, no scope") << 6 << OperationStatus::NotActivated;
 }
 
 // One sign-in of all: the common credentials, device 5's own (wrong) ones
@@ -172,12 +179,12 @@ void tst_OnvifDevices::signIn()
     QFETCH(int, device);
     QFETCH(OperationStatus, status);
     if (m_done == 0) {
-        QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 6, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 7, 10000);
         m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
         m_devices->setCredentials(m_rows.key(5), {QStringLiteral("admin"), QByteArrayLiteral("Wrong-Passw0rd")});
         m_devices->signIn();
         QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 15000);
-        QCOMPARE(m_outcomes.size(), 6);
+        QCOMPARE(m_outcomes.size(), 7);
         QCOMPARE(m_finishOrder.last(), m_rows.key(4));
     }
     const DeviceKey key = m_rows.key(device);

@@ -32,7 +32,7 @@ constexpr quint16 kDiscoveryPort = 34752;
 constexpr quint16 kHttpPort = 18152;
 const char kBlock[] = "127.52.0.";
 constexpr int kOurs = 4;
-constexpr int kOnvif = 8;
+constexpr int kOnvif = 9;
 const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 
 QString addressOf(int device)
@@ -85,6 +85,7 @@ private slots:
     void httpPortMoves();
     void outOfReachNotSeen();
     void emptyCellsKeepValues();
+    void activateThenAnonymousRefused_data();
     void activateThenAnonymousRefused();
     void passwordChangedOldRefused();
     void mixedBatch();
@@ -106,9 +107,10 @@ private:
     QList<DeviceKey> m_ours;      // activated devices of our protocol
 };
 
-// Our devices and eight ONVIF ones in one simulator: 0 ordinary, 1 needs a
+// Our devices and nine ONVIF ones in one simulator: 0 ordinary, 1 needs a
 // reboot, 2 silent, 3 for a wrong password, 4 in factory state, 5 for a
-// password change, 6 and 7 digest only for the mixed batch.
+// password change, 6 and 7 digest only for the mixed batch, 8 in factory
+// state without the FactoryDefault scope.
 void tst_OnvifOperations::initTestCase()
 {
     if (!VoskTest::foreignInterfaces().isEmpty())
@@ -117,7 +119,7 @@ void tst_OnvifOperations::initTestCase()
     VOSK::registerMetaTypes();
     const QStringList behaviours{QStringLiteral("plain"),         QStringLiteral("1:reboot"),
                                  QStringLiteral("2:silent"),      QStringLiteral("4:factory"),
-                                 QStringLiteral("6-7:auth=digest")};
+                                 QStringLiteral("6-7:auth=digest"), QStringLiteral("8:factory=quiet")};
     QStringList arguments{QStringLiteral("--count"), QString::number(kOurs), QStringLiteral("--seed"),
                           QStringLiteral("21"), QStringLiteral("--onvif"), QString::number(kOnvif),
                           QStringLiteral("--onvif-discovery-port"), QString::number(kDiscoveryPort),
@@ -317,13 +319,27 @@ void tst_OnvifOperations::emptyCellsKeepValues()
     QVERIFY(!VOSK::fieldText(stored(key).ipv4Mask).isEmpty());
 }
 
+void tst_OnvifOperations::activateThenAnonymousRefused_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::newRow("FactoryDefault scope") << 4;
+    // Not activated because it answered GetUsers without credentials when
+    // first heard; nobody signed in to it.
+    QTest::newRow("no state scope") << 8;
+}
+
 // Factory state: activation makes the administrator; from then on the
-// device refuses anonymous calls, its row is activated, and activating
-// again is refused as for an active device.
+// device refuses anonymous calls, its row is activated and signed in, and
+// activating again is refused as for an active device.
 void tst_OnvifOperations::activateThenAnonymousRefused()
 {
-    const DeviceKey key = onvifKey(4);
-    QCOMPARE(stored(key).notActivated, 1);
+    QFETCH(int, device);
+    const DeviceKey key = onvifKey(device);
+    QTRY_COMPARE_WITH_TIMEOUT(stored(key).notActivated, 1, 5000);
+    QVERIFY(!(VOSK::onvifFlags(stored(key)) & VOSK::OnvifSignedIn));
+    OnvifTarget before;
+    QVERIFY(m_devices->target(key, &before));
+    QVERIFY(before.factoryState);
     const QByteArray fresh = QByteArrayLiteral("Fresh-Passw0rd");
     QVector<OperationOutcome> outcomes = run(OperationKind::Activate, {{key, {}}}, fresh);
     QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
@@ -332,7 +348,7 @@ void tst_OnvifOperations::activateThenAnonymousRefused()
     QTRY_VERIFY_WITH_TIMEOUT(VOSK::onvifFlags(stored(key)) & VOSK::OnvifSignedIn, 5000);
 
     QNetworkAccessManager *network = Onvif::DeviceClient::makeNetworkManager(this);
-    Onvif::DeviceClient anonymous(serviceOf(addressOf(4)), network);
+    Onvif::DeviceClient anonymous(serviceOf(addressOf(device)), network);
     TestSupport::CallOutcome<QList<Onvif::User>> users;
     anonymous.getUsers(users.callback());
     QVERIFY(users.wait());

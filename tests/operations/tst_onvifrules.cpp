@@ -2,6 +2,7 @@
 // address, masks) and words what they answer, with the rows where devices
 // differ.
 
+#include "operations/onvifdeviceoperations.h"
 #include "operations/onvifnetview.h"
 #include "operations/onvifoutcome.h"
 #include "operations/operationwords.h"
@@ -40,6 +41,8 @@ private slots:
     void masks();
     void mainInterface();
     void currentAddress();
+    void movedAddresses_data();
+    void movedAddresses();
     void outcomes_data();
     void outcomes();
 };
@@ -82,6 +85,15 @@ void tst_OnvifRules::mainInterface()
                                              nic(QStringLiteral("eth0"), true, false, QStringLiteral("10.2.2.2"))};
     QCOMPARE(onvifMainInterface(off, QString())->token, QStringLiteral("eth0"));
     QVERIFY(!onvifMainInterface({}, QString()));
+    // An IPv6 host (with the zone of a link-local one), written otherwise
+    // than the device writes it.
+    QList<Onvif::NetworkInterface> v6 = list;
+    Onvif::IPv6Configuration config;
+    config.manual = {{QStringLiteral("fd00:0:0::7"), 64}};
+    config.linkLocal = {{QStringLiteral("fe80::7"), 64}};
+    v6[1].ipv6 = config;
+    QCOMPARE(onvifMainInterface(v6, QStringLiteral("fd00::7"))->token, QStringLiteral("eth1"));
+    QCOMPARE(onvifMainInterface(v6, QStringLiteral("fe80::7%eth3"))->token, QStringLiteral("eth1"));
 }
 
 // With DHCP on, the address DHCP gave is the one held, not a stale manual
@@ -99,6 +111,32 @@ void tst_OnvifRules::currentAddress()
     Onvif::NetworkInterface none;
     QVERIFY(!onvifIpv4Address(none));
     QVERIFY(!onvifIpv6Address(none));
+}
+
+void tst_OnvifRules::movedAddresses_data()
+{
+    QTest::addColumn<QString>("service");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("httpPort");
+    QTest::addColumn<QString>("moved");
+    QTest::newRow("IPv4") << "http://127.0.0.1:8080/onvif/device_service" << "127.0.0.9" << 0
+                          << "http://127.0.0.9:8080/onvif/device_service";
+    QTest::newRow("to IPv6, in brackets") << "http://127.0.0.1:8080/x" << "fd00::9" << 0 << "http://[fd00::9]:8080/x";
+    // fe80::2 is reached through the same interface as fe80::1 was.
+    QTest::newRow("link-local keeps its zone") << "http://[fe80::1%25eth1]:8080/x" << "fe80::2" << 0
+                                               << "http://[fe80::2%25eth1]:8080/x";
+    QTest::newRow("a zone given wins") << "http://[fe80::1%25eth1]/x" << "fe80::2%eth2" << 0 << "http://[fe80::2%25eth2]/x";
+    QTest::newRow("from link-local to global") << "http://[fe80::1%25eth1]/x" << "fd00::2" << 0 << "http://[fd00::2]/x";
+    QTest::newRow("port 80 left out") << "http://[fd00::1]:8080/x" << "" << 80 << "http://[fd00::1]/x";
+}
+
+void tst_OnvifRules::movedAddresses()
+{
+    QFETCH(QString, service);
+    QFETCH(QString, host);
+    QFETCH(int, httpPort);
+    QFETCH(QString, moved);
+    QCOMPARE(OnvifDeviceOperations::movedAddress(QUrl(service), host, httpPort).toString(), moved);
 }
 
 void tst_OnvifRules::outcomes_data()

@@ -354,6 +354,45 @@ private Q_SLOTS:
         DeviceKinds::instance().remove(kind.get());
     }
 
+    void confirmationIpv6_data()
+    {
+        QTest::addColumn<QString>("sent");
+        QTest::addColumn<int>("sentPrefix");
+        QTest::addColumn<QString>("reported");
+        QTest::addColumn<int>("reportedPrefix");
+        QTest::addColumn<bool>("addressInfo");
+        QTest::addColumn<bool>("shows");
+        QTest::newRow("same") << "fd00::5" << 64 << "fd00::5" << 64 << true << true;
+        QTest::newRow("written otherwise") << "fd00:0:0::5" << 64 << "FD00::5" << 64 << true << true;
+        QTest::newRow("the old address") << "fd00::5" << 64 << "fd00::4" << 64 << true << false;
+        // Announced at the new address, not yet read there.
+        QTest::newRow("prefix not read yet") << "fd00::5" << 64 << "fd00::5" << 0 << true << false;
+        QTest::newRow("no prefix sent") << "fd00::5" << 0 << "fd00::5" << 48 << true << true;
+        QTest::newRow("none sent") << "" << 0 << "fd00::4" << 64 << true << true;
+        QTest::newRow("device without address information") << "fd00::5" << 64 << "" << 0 << false << true;
+    }
+
+    // The IPv6 address counts beside IPv4's: a device reached over IPv6
+    // alone has empty IPv4 cells, which would show any change at once.
+    void confirmationIpv6()
+    {
+        QFETCH(QString, sent);
+        QFETCH(int, sentPrefix);
+        QFETCH(QString, reported);
+        QFETCH(int, reportedPrefix);
+        QFETCH(bool, addressInfo);
+        QFETCH(bool, shows);
+        NetParams a;
+        a.httpPort = 80;
+        a.addressInfo = addressInfo;
+        a.ipv6Address = sent;
+        a.ipv6PrefixLength = sentPrefix;
+        NetParams b = a;
+        b.ipv6Address = reported;
+        b.ipv6PrefixLength = reportedPrefix;
+        QCOMPARE(ChangeConfirmer::shows(b, a), shows);
+    }
+
     void confirmation()
     {
         NetParams sent;

@@ -21,13 +21,14 @@ const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 constexpr qint64 kNow = 1800000000000;  // 2027-01-15
 const QByteArray kTarget = QByteArrayLiteral("/onvif/device_service");
 
-OnvifDevice makeDevice(const QString &rule = QString(), int index = 3)
+OnvifDevice makeDevice(const QString &rule = QString(), int index = 3, const QString &ipv6 = QString())
 {
     OnvifDevice::Options o;
     o.seed = 7;
     o.index = index;
     o.adminPassword = kPassword;
     o.address = 0x7F010004;
+    o.ipv6Address = ipv6;
     QString error;
     const auto plain = OnvifBehaviour::parseRule(QStringLiteral("plain"), error);
     plain->apply(o.behaviour);
@@ -98,7 +99,10 @@ private slots:
     void replayedCredentialsAreRefused();
     void expiredDigestNonceIsStale();
     void emptyBodyDrawsAChallenge();
+    void factoryStateAllowsOnlySetUp_data();
     void factoryStateAllowsOnlySetUp();
+    void ipv6Service_data();
+    void ipv6Service();
     void rebootNeeded_data();
     void rebootNeeded();
     void badArgumentsLeaveTheDeviceUnchanged_data();
@@ -281,11 +285,31 @@ void tst_OnvifDevice::emptyBodyDrawsAChallenge()
     QCOMPARE(tokenOnly.handleHttp("POST", kTarget, QByteArray(), QByteArray(), kNow).status, 400);
 }
 
+void tst_OnvifDevice::factoryStateAllowsOnlySetUp_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<bool>("stateScopes");
+    QTest::newRow("announced") << "factory" << true;
+    // As some makers' devices: the state shows only in GetUsers.
+    QTest::newRow("quiet") << "factory=quiet" << false;
+}
+
 void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
 {
-    OnvifDevice device = makeDevice(QStringLiteral("factory"));
+    QFETCH(QString, rule);
+    QFETCH(bool, stateScopes);
+    const QString factoryScope = QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault");
+    const QString operationalScope = QStringLiteral("onvif://www.onvif.org/Profile/Q/Operational");
+    OnvifDevice device = makeDevice(rule);
     QVERIFY(device.factoryState());
-    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")));
+    QCOMPARE(device.scopes().contains(factoryScope), stateScopes);
+    QVERIFY(!device.scopes().contains(operationalScope));
+    const OnvifSoap::Element factoryProbe = payloadOf(onvifEnvelope(
+        QStringLiteral("<d:Probe xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><d:Scopes>%1</d:Scopes>"
+                       "</d:Probe>")
+            .arg(factoryScope)));
+    QVERIFY(factoryProbe.is(OnvifSoap::kDiscovery, u"Probe"));
+    QCOMPARE(device.matches(factoryProbe), stateScopes);
     QCOMPARE(anonymousCall(device, op(QStringLiteral("GetDeviceInformation"))).status, 401);
     OnvifDevice::HttpReply users = anonymousCall(device, op(QStringLiteral("GetUsers")));
     QCOMPARE(users.status, 200);
@@ -303,8 +327,8 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
                                                   "<tt:UserLevel>Administrator</tt:UserLevel></tds:User>"));
     QCOMPARE(signedCall(device, createAdmin, QStringLiteral("boss"), "New-Pass1").status, 200);
     QVERIFY(!device.factoryState());
-    QVERIFY(!device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")));
-    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/Operational")));
+    QVERIFY(!device.scopes().contains(factoryScope));
+    QCOMPARE(device.scopes().contains(operationalScope), stateScopes);
 
     QCOMPARE(anonymousCall(device, op(QStringLiteral("GetUsers"))).status, 401);
     QCOMPARE(anonymousCall(device, createOperator).status, 401);
@@ -312,6 +336,74 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
     QCOMPARE(users.status, 200);
     QCOMPARE(payloadOf(users.body).children.size(), std::size_t(2));
     QVERIFY(!users.body.contains("New-Pass1"));
+}
+
+void tst_OnvifDevice::ipv6Service_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QStringList>("xaddrs");
+    QTest::newRow("IPv4 and IPv6")
+        << QString() << QStringLiteral("fd00:5c::4")
+        << QStringList{QStringLiteral("http://127.1.0.4/onvif/device_service"),
+                       QStringLiteral("http://[fd00:5c::4]/onvif/device_service")};
+    QTest::newRow("IPv6 alone") << QStringLiteral("ipv6only") << QStringLiteral("fd00:5c::4")
+                                << QStringList{QStringLiteral("http://[fd00:5c::4]/onvif/device_service")};
+    QTest::newRow("link-local alone") << QStringLiteral("ipv6only") << QStringLiteral("fe80::5c:4")
+                                      << QStringList{QStringLiteral("http://[fe80::5c:4]/onvif/device_service")};
+}
+
+// A device with an IPv6 address serves there (its XAddrs say so), reports
+// it, and moves to a new manual one as it moves to a new IPv4 address. One
+// with IPv4 off reports no IPv4 address and keeps its IPv6 on.
+void tst_OnvifDevice::ipv6Service()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, address);
+    QFETCH(QStringList, xaddrs);
+    const bool ipv4 = rule.isEmpty();
+    OnvifDevice device = makeDevice(rule, 3, address);
+    QCOMPARE(device.serviceAddresses(), xaddrs);
+    QCOMPARE(device.ipv4Enabled(), ipv4);
+    QCOMPARE(device.ipv6Address(), address);
+    QVERIFY(device.hello().contains(xaddrs.join(u' ').toLatin1()));
+
+    OnvifDevice::HttpReply reply = signedCall(device, op(QStringLiteral("GetNetworkInterfaces")));
+    QCOMPARE(reply.status, 200);
+    const OnvifSoap::Element interfaces = payloadOf(reply.body);
+    const OnvifSoap::Element *nic = interfaces.child(OnvifSoap::kDevice, u"NetworkInterfaces");
+    QVERIFY(nic);
+    const OnvifSoap::Element *v4 = nic->child(OnvifSoap::kSchema, u"IPv4");
+    QVERIFY(v4);
+    QCOMPARE(v4->childText(OnvifSoap::kSchema, u"Enabled"), ipv4 ? QStringLiteral("true") : QStringLiteral("false"));
+    QCOMPARE(reply.body.contains("127.1.0.4"), ipv4);
+    QVERIFY(reply.body.contains(address.toLatin1()));
+
+    // IPv6 off would leave a device without IPv4 unreachable.
+    const QString ipv6Off = op(QStringLiteral("SetNetworkInterfaces"),
+                               QStringLiteral("<tds:InterfaceToken>eth0</tds:InterfaceToken><tds:NetworkInterface>"
+                                              "<tt:IPv6><tt:Enabled>false</tt:Enabled></tt:IPv6></tds:NetworkInterface>"));
+    reply = signedCall(device, ipv6Off);
+    QCOMPARE(reply.status, ipv4 ? 200 : 400);
+    if (ipv4)
+        return;
+    QCOMPARE(device.ipv6Address(), address);
+
+    const QString moveTo = op(QStringLiteral("SetNetworkInterfaces"),
+                              QStringLiteral("<tds:InterfaceToken>eth0</tds:InterfaceToken><tds:NetworkInterface><tt:IPv6>"
+                                             "<tt:Manual><tt:Address>fd00:5c::99</tt:Address><tt:PrefixLength>64"
+                                             "</tt:PrefixLength></tt:Manual></tt:IPv6></tds:NetworkInterface>"));
+    const QByteArray before = device.hello();
+    reply = signedCall(device, moveTo);
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.after, OnvifDevice::After::Move);
+    QCOMPARE(device.ipv6Address(), QStringLiteral("fd00:5c::99"));
+    QCOMPARE(device.serviceAddresses(), QStringList{QStringLiteral("http://[fd00:5c::99]/onvif/device_service")});
+    // New XAddrs, a new metadata version: clients replace what they knew.
+    const QByteArray after = device.hello();
+    QVERIFY(after.contains("http://[fd00:5c::99]/onvif/device_service"));
+    QVERIFY(payloadOf(after).childText(OnvifSoap::kDiscovery, u"MetadataVersion")
+            != payloadOf(before).childText(OnvifSoap::kDiscovery, u"MetadataVersion"));
 }
 
 void tst_OnvifDevice::rebootNeeded_data()
@@ -670,6 +762,9 @@ void tst_OnvifDevice::behaviourRules_data()
     QTest::newRow("empty") << "4:" << 4 << false << false;
     QTest::newRow("hostile") << "7:hostile=entities" << 7 << true << true;
     QTest::newRow("unknown hostility") << "hostile=rude" << 0 << false << false;
+    QTest::newRow("quiet factory state") << "5:factory=quiet" << 5 << true << true;
+    QTest::newRow("unknown factory state") << "factory=loud" << 0 << false << false;
+    QTest::newRow("IPv6 alone") << "1-2:ipv6only" << 2 << true << true;
 }
 
 void tst_OnvifDevice::behaviourRules()

@@ -27,9 +27,10 @@ namespace {
 const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 constexpr qint64 kNow = 1800000000000;
 
-OnvifDevice makeDevice(int index, const QString &rule)
+OnvifDevice makeDevice(int index, const QString &rule, const QString &ipv6 = QString())
 {
     OnvifDevice::Options o;
+    o.ipv6Address = ipv6;
     o.seed = 11;
     o.index = index;
     o.adminPassword = kPassword;
@@ -144,6 +145,10 @@ void tst_OnvifSchema::everyAnswerValidates()
     OnvifDevice dev = makeDevice(v6Index, QStringLiteral("clock=+3h"));
     OnvifDevice v4 = makeDevice(v4Index, QStringLiteral("reboot"));
     OnvifDevice factory = makeDevice(0, QStringLiteral("factory"));
+    // Served on IPv4 and IPv6 (two XAddrs), and on IPv6 alone (IPv4 off,
+    // no IPv4 address to report).
+    OnvifDevice dual = makeDevice(6, QString(), QStringLiteral("fd00:5c::7"));
+    OnvifDevice v6only = makeDevice(7, QStringLiteral("ipv6only"), QStringLiteral("fd00:5c::8"));
 
     const char *device = "device";
     for (const char *name : {"GetSystemDateAndTime", "GetDeviceInformation", "GetNetworkProtocols", "GetHostname",
@@ -174,6 +179,11 @@ void tst_OnvifSchema::everyAnswerValidates()
                                      "</tt:Manual></tt:IPv4></tds:NetworkInterface>"))),
           device);
     write(QStringLiteral("GetNetworkInterfaces-v4"), call(v4, op(QStringLiteral("GetNetworkInterfaces"))), device);
+    write(QStringLiteral("GetNetworkInterfaces-v6only"), call(v6only, op(QStringLiteral("GetNetworkInterfaces"))),
+          device);
+    write(QStringLiteral("GetServices-v6only"),
+          call(v6only, op(QStringLiteral("GetServices"), QStringLiteral("<tds:IncludeCapability>false</tds:IncludeCapability>"))),
+          device);
     write(QStringLiteral("SetNetworkDefaultGateway"),
           call(dev, op(QStringLiteral("SetNetworkDefaultGateway"),
                        QStringLiteral("<tds:IPv4Address>127.2.0.254</tds:IPv4Address><tds:IPv6Address>2001:db8::1</tds:IPv6Address>"))),
@@ -237,6 +247,8 @@ void tst_OnvifSchema::everyAnswerValidates()
     write(QStringLiteral("ProbeMatches"), dev.probeMatches(QStringLiteral("urn:uuid:0b0e4a7c-0000-4000-8000-000000000001")),
           discovery);
     write(QStringLiteral("ProbeMatches-factory"), factory.probeMatches(QString()), discovery);
+    write(QStringLiteral("ProbeMatches-dual"), dual.probeMatches(QString()), discovery);
+    write(QStringLiteral("Hello-v6only"), v6only.hello(), discovery);
     write(QStringLiteral("Hello"), dev.hello(), discovery);
     write(QStringLiteral("Bye"), dev.bye(), discovery);
 

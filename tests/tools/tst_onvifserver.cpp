@@ -1,7 +1,8 @@
 // The I/O of the simulated ONVIF devices, in a network namespace of the
 // test's own: ProbeMatches from each device's own address to the prober,
 // a repeated probe answered once, directed probes, Bye from every device
-// at the end, and HTTP that keeps serving while one device stays silent.
+// at the end, HTTP that keeps serving while one device stays silent, and
+// devices serving on IPv6 addresses.
 
 #include "onvifrequests.h"
 #include "privatenetwork.h"
@@ -11,6 +12,7 @@
 #include <QHostAddress>
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
+#include <QProcess>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
@@ -65,6 +67,7 @@ private slots:
     void directedProbes();
     void httpServesOnWhileOneDeviceIsSilent();
     void refusedRequestsCloseTheConnection();
+    void ipv6Addresses();
     void byeFromEveryDeviceAtTheEnd();
 
 private:
@@ -223,6 +226,79 @@ void tst_OnvifServer::refusedRequestsCloseTheConnection()
     answer += socket.readAll();
     QVERIFY2(answer.startsWith("HTTP/1.1 413 "), answer.constData());
     QVERIFY(answer.contains("Connection: close"));
+}
+
+// A fleet of its own with IPv6 addresses on loopback: device 0 serves on
+// both families and names both, device 1 on IPv6 alone, announced over
+// IPv4 discovery all the same (loopback has no link-local IPv6), answering
+// a directed probe at its IPv6 address from there.
+void tst_OnvifServer::ipv6Addresses()
+{
+    for (const char *address : {"fd00:5d::1/128", "fd00:5d::2/128"}) {
+        QCOMPARE(QProcess::execute(QStringLiteral("ip"), {QStringLiteral("-6"), QStringLiteral("addr"), QStringLiteral("add"),
+                                                         QString::fromLatin1(address), QStringLiteral("dev"),
+                                                         QStringLiteral("lo")}),
+                 0);
+    }
+    constexpr quint16 port = 3712;
+    const QNetworkInterface lo = QNetworkInterface::interfaceFromName(QStringLiteral("lo"));
+    QUdpSocket group;
+    QVERIFY(group.bind(QHostAddress::AnyIPv4, port, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
+    QVERIFY(group.joinMulticastGroup(kGroup, lo));
+    OnvifFleetOptions options;
+    options.count = 2;
+    options.seed = 4;
+    options.interfaces = {"lo"};
+    options.httpPort = 8080;
+    options.discoveryPort = port;
+    options.firstAddress = 0x7F070101;  // 127.7.1.1
+    options.firstAddress6 = QHostAddress(QStringLiteral("fd00:5d::1"));
+    QString error;
+    options.rules = {*VoskSim::OnvifBehaviour::parseRule(QStringLiteral("plain"), error),
+                     *VoskSim::OnvifBehaviour::parseRule(QStringLiteral("1:ipv6only"), error)};
+    OnvifServer server(options);
+    QVERIFY2(server.open(error), qPrintable(error));
+
+    QStringList xaddrs;
+    QTRY_VERIFY_WITH_TIMEOUT(([&] {
+                                 while (group.hasPendingDatagrams()) {
+                                     OnvifSoap::Message m;
+                                     if (OnvifSoap::parse(group.receiveDatagram().data(), m) == OnvifSoap::ParseError::None
+                                         && m.payload.is(OnvifSoap::kDiscovery, u"Hello"))
+                                         xaddrs << m.payload.childText(OnvifSoap::kDiscovery, u"XAddrs");
+                                 }
+                                 return xaddrs.size() == 2;
+                             }()),
+                             5000);
+    xaddrs.sort();
+    QCOMPARE(xaddrs, (QStringList{QStringLiteral("http://127.7.1.1:8080/onvif/device_service "
+                                                 "http://[fd00:5d::1]:8080/onvif/device_service"),
+                                  QStringLiteral("http://[fd00:5d::2]:8080/onvif/device_service")}));
+
+    QUdpSocket prober;
+    QVERIFY(prober.bind(QHostAddress::AnyIPv6, 0));
+    const QHostAddress device(QStringLiteral("fd00:5d::2"));
+    const QString id = newId();
+    prober.writeDatagram(probe(id), device, port);
+    QTRY_VERIFY_WITH_TIMEOUT(prober.hasPendingDatagrams(), 5000);
+    const QNetworkDatagram answer = prober.receiveDatagram();
+    QCOMPARE(answer.senderAddress(), device);
+    QVERIFY(answer.data().contains(id.toUtf8()));
+
+    const QByteArray body = TestSupport::onvifEnvelope(QStringLiteral("<tds:GetSystemDateAndTime/>"));
+    const QByteArray request = "POST /onvif/device_service HTTP/1.1\r\nHost: x\r\nContent-Type: application/soap+xml\r\n"
+                               "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    QTcpSocket http;
+    http.connectToHost(device, 8080);
+    QVERIFY(http.waitForConnected(5000));
+    http.write(request);
+    QByteArray reply;
+    QTRY_VERIFY_WITH_TIMEOUT((reply += http.readAll(), reply.contains("GetSystemDateAndTimeResponse")), 5000);
+    // IPv4 off: nothing listens at its IPv4 address.
+    QTcpSocket v4;
+    v4.connectToHost(QHostAddress(QStringLiteral("127.7.1.2")), 8080);
+    QVERIFY(!v4.waitForConnected(2000));
+    server.stop();
 }
 
 void tst_OnvifServer::byeFromEveryDeviceAtTheEnd()

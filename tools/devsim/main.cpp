@@ -2,7 +2,7 @@
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
 //               [--host-address] [--parent PID] [--legacy]
-//               [--onvif M [--onvif-address A] [--onvif-port P]
+//               [--onvif M [--onvif-address A] [--onvif-address6 A6] [--onvif-port P]
 //                [--onvif-discovery-port P] [--onvif-reboot-ms MS]
 //                [--onvif-behaviour RULE]...]
 // Prints "onvif M" when it has ONVIF devices (docs/devsim-onvif.md), then
@@ -176,6 +176,11 @@ int main(int argc, char **argv)
     const QCommandLineOption onvifAddress(QStringLiteral("onvif-address"),
                                           QStringLiteral("Loopback address of the first ONVIF device; the others follow."),
                                           QStringLiteral("ipv4"), QStringLiteral("127.1.0.1"));
+    const QCommandLineOption onvifAddress6(
+        QStringLiteral("onvif-address6"),
+        QStringLiteral("IPv6 address of the first ONVIF device, where it serves too; the others follow. Each must be "
+                       "an address of this host (a link-local one as fe80::...%interface). None by default."),
+        QStringLiteral("ipv6"));
     const QCommandLineOption onvifPort(QStringLiteral("onvif-port"), QStringLiteral("HTTP port of the ONVIF devices."),
                                        QStringLiteral("port"), QStringLiteral("80"));
     const QCommandLineOption onvifDiscoveryPort(QStringLiteral("onvif-discovery-port"),
@@ -187,11 +192,12 @@ int main(int argc, char **argv)
     const QCommandLineOption onvifBehaviour(
         QStringLiteral("onvif-behaviour"),
         QStringLiteral("Behaviour of ONVIF devices, over the seeded ones (repeatable): [FIRST[-LAST]:]ITEM,... with "
-                       "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot, slow=MS, silent, "
-                       "faults, hostile=oversized|nested|entities|namespace."),
+                       "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet (no "
+                       "FactoryDefault scope), reboot, slow=MS, silent, faults, ipv6only (needs --onvif-address6), "
+                       "hostile=oversized|nested|entities|namespace."),
         QStringLiteral("rule"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
-                       onvif, onvifAddress, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
+                       onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
     parser.process(app);
 
     bool ok = false;
@@ -205,6 +211,15 @@ int main(int argc, char **argv)
     onvifOptions.firstAddress = firstAddress.toIPv4Address();
     if (((onvifOptions.firstAddress & 0x00FFFFFFu) + quint32(onvifOptions.count) * 2) > 0x00FFFFFFu)
         return usageError(QStringLiteral("--onvif-address leaves no room for %1 devices").arg(onvifOptions.count));
+    if (parser.isSet(onvifAddress6)) {
+        const QHostAddress first6(parser.value(onvifAddress6));
+        if (first6.protocol() != QAbstractSocket::IPv6Protocol || first6.isMulticast() || first6.isNull()
+            || first6.isLoopback())
+            return usageError(QStringLiteral("--onvif-address6 must be a unicast IPv6 address"));
+        if (first6.isLinkLocal() && first6.scopeId().isEmpty())
+            return usageError(QStringLiteral("--onvif-address6: a link-local address needs its interface (fe80::...%eth0)"));
+        onvifOptions.firstAddress6 = first6;
+    }
     const int httpPort = parser.value(onvifPort).toInt(&ok);
     if (!ok || httpPort < 1 || httpPort > 65535)
         return usageError(QStringLiteral("--onvif-port must be 1..65535"));

@@ -31,7 +31,8 @@ std::optional<qint64> parseOffset(const QString &text)
 bool validItem(const QString &item)
 {
     static const QStringList flags{QStringLiteral("plain"),  QStringLiteral("factory"), QStringLiteral("reboot"),
-                                   QStringLiteral("silent"), QStringLiteral("faults")};
+                                   QStringLiteral("silent"), QStringLiteral("faults"),
+                                   QStringLiteral("ipv6only")};
     if (flags.contains(item))
         return true;
     const qsizetype eq = item.indexOf(QLatin1Char('='));
@@ -39,6 +40,8 @@ bool validItem(const QString &item)
         return false;
     const QString key = item.left(eq);
     const QString value = item.mid(eq + 1);
+    if (key == QLatin1String("factory"))
+        return value == QLatin1String("quiet");
     if (key == QLatin1String("auth"))
         return value == QLatin1String("both") || value == QLatin1String("digest") || value == QLatin1String("wsse");
     if (key == QLatin1String("clock"))
@@ -89,12 +92,15 @@ void OnvifBehaviour::Rule::apply(OnvifBehaviour &b) const
             b = OnvifBehaviour();
         } else if (key == QLatin1String("factory")) {
             b.factory = true;
+            b.stateScopes = value != QLatin1String("quiet");
         } else if (key == QLatin1String("reboot")) {
             b.rebootNeeded = true;
         } else if (key == QLatin1String("silent")) {
             b.silent = true;
         } else if (key == QLatin1String("faults")) {
             b.faults = true;
+        } else if (key == QLatin1String("ipv6only")) {
+            b.ipv6Only = true;
         } else if (key == QLatin1String("auth")) {
             b.auth = value == QLatin1String("digest") ? Auth::Digest
                 : value == QLatin1String("wsse")      ? Auth::UsernameToken

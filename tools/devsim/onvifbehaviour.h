@@ -3,9 +3,9 @@
 // How one simulated ONVIF device departs from the ordinary: which
 // authentication it takes, how far its clock is off, whether it is in
 // factory state, needs a reboot for network changes, answers slowly or not
-// at all, answers changes with faults, or answers with hostile XML (only
-// when a rule asks for it). Seeded per device, and set by
-// rules (vosk-devsim --onvif-behaviour) for tests.
+// at all, answers changes with faults, serves on IPv6 alone, or answers
+// with hostile XML (only when a rule asks for it). Seeded per device, and
+// set by rules (vosk-devsim --onvif-behaviour) for tests.
 
 #include <QString>
 #include <QStringList>
@@ -24,6 +24,13 @@ struct OnvifBehaviour
     Auth auth = Auth::Both;
     qint64 clockOffsetSeconds = 0;  // the device's clock minus the true time
     bool factory = false;           // no users yet
+    // Announces Profile Q's state scopes (FactoryDefault, Operational).
+    // Some makers leave them out: such a device in factory state says so
+    // only by answering GetUsers to anyone.
+    bool stateScopes = true;
+    // Serves (and is announced) on its IPv6 address alone: IPv4 off. Needs
+    // the fleet's IPv6 addresses (OnvifFleetOptions::firstAddress6).
+    bool ipv6Only = false;
     bool rebootNeeded = false;      // SetNetworkInterfaces takes effect at the next reboot
     int delayMs = 0;                // every HTTP answer this late
     bool silent = false;            // accepts HTTP connections, never answers
@@ -45,8 +52,9 @@ struct OnvifBehaviour
 
     // One rule: "[FIRST[-LAST]:]ITEM,ITEM,..." applied to the devices it
     // names (all without a range). Items: plain (everything ordinary),
-    // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, reboot,
-    // slow=MS, silent, faults, hostile=oversized|nested|entities|namespace.
+    // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet
+    // (factory state without the state scopes), reboot, slow=MS, silent,
+    // faults, ipv6only, hostile=oversized|nested|entities|namespace.
     struct Rule
     {
         int first = 0;

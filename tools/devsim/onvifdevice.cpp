@@ -2,6 +2,7 @@
 
 #include <QCryptographicHash>
 #include <QDateTime>
+#include <QHostAddress>
 #include <QRegularExpression>
 #include <QUrl>
 #include <QUuid>
@@ -134,12 +135,33 @@ OnvifDevice::OnvifDevice(const Options &options)
         m_net.ipv6Enabled = true;
     }
 
+    if (!options.ipv6Address.isEmpty()) {
+        // Served there too: the address the fleet gives is the device's
+        // manual IPv6 address, or its link-local one.
+        m_servesIpv6 = true;
+        m_net.ipv6Enabled = true;
+        if (QHostAddress(options.ipv6Address).isLinkLocal()) {
+            m_ipv6LinkLocal = options.ipv6Address;
+        } else {
+            m_net.ipv6Manual = {{options.ipv6Address, 64}};
+            if (m_ipv6LinkLocal.isEmpty())
+                m_ipv6LinkLocal = QStringLiteral("fe80::5e:%1").arg(options.index + 1, 0, 16);
+        }
+    }
+    m_net.ipv4Enabled = !(m_servesIpv6 && m_behaviour.ipv6Only);
     m_net.ipv4 = options.address;
     m_net.prefix = 16;
     m_net.httpPort = options.httpPort;
     const quint32 gateway = (options.address & 0xFFFF0000u) | 0xFFFEu;
-    m_net.gateways = {gateway};
-    m_net.dns = {ipv4Text(gateway)};
+    // With IPv4 off there is no IPv4 router or name server to know of.
+    if (m_net.ipv4Enabled) {
+        m_net.gateways = {gateway};
+        m_net.dns = {ipv4Text(gateway)};
+    }
+    // Serving on IPv6, it knows its router by the router's link-local
+    // address, as routers advertise themselves.
+    if (m_servesIpv6)
+        m_net.gateways6 = {QStringLiteral("fe80::1")};
     m_net.hostname = QStringLiteral("ipc-%1").arg(options.index + 1, 3, 10, QLatin1Char('0'));
     if (!m_behaviour.factory)
         m_users.append(User{adminName(), options.adminPassword, Level::Administrator});
@@ -150,10 +172,24 @@ QString OnvifDevice::addressText() const
     return ipv4Text(m_net.ipv4);
 }
 
-QString OnvifDevice::serviceAddress() const
+QString OnvifDevice::ipv6Address() const
+{
+    if (!m_servesIpv6 || !m_net.ipv6Enabled)
+        return QString();
+    return m_net.ipv6Manual.isEmpty() ? m_ipv6LinkLocal : m_net.ipv6Manual.constFirst().first;
+}
+
+QStringList OnvifDevice::serviceAddresses() const
 {
     const QString port = m_net.httpPort == 80 ? QString() : QStringLiteral(":%1").arg(m_net.httpPort);
-    return QStringLiteral("http://") + addressText() + port + QStringLiteral("/onvif/device_service");
+    const QString path = QStringLiteral("/onvif/device_service");
+    QStringList list;
+    if (m_net.ipv4Enabled)
+        list << QStringLiteral("http://") + addressText() + port + path;
+    const QString v6 = ipv6Address();
+    if (!v6.isEmpty())
+        list << QStringLiteral("http://[") + v6 + QLatin1Char(']') + port + path;
+    return list;
 }
 
 bool OnvifDevice::factoryState() const
@@ -174,7 +210,8 @@ QStringList OnvifDevice::scopes() const
     // The state scopes of Profile Q, as devices in the field announce them:
     // a client that probes for "Profile/Q/FactoryDefault" finds the devices
     // still waiting for their first administrator.
-    list.append(base + (factoryState() ? QStringLiteral("Profile/Q/FactoryDefault") : QStringLiteral("Profile/Q/Operational")));
+    if (m_behaviour.stateScopes)
+        list.append(base + (factoryState() ? QStringLiteral("Profile/Q/FactoryDefault") : QStringLiteral("Profile/Q/Operational")));
     return list;
 }
 
@@ -576,6 +613,7 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setNetworkInterfaces(const Elemen
         if (const Element *enabled = v4->child(S::kSchema, u"Enabled")) {
             if (!parseBool(enabled->text, flag) || !flag)
                 return invalidArgVal(badAddress, QStringLiteral("IPv4 cannot be disabled"));
+            next.ipv4Enabled = true;
         }
         std::optional<bool> dhcp;
         if (const Element *d = v4->child(S::kSchema, u"DHCP")) {
@@ -589,6 +627,7 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setNetworkInterfaces(const Elemen
         if (dhcp == true) {
             // The simulated DHCP server leases the device the address it has.
             next.dhcp = true;
+            next.ipv4Enabled = true;
         } else if (!manual.empty()) {
             quint32 address = 0;
             int prefix = 0;
@@ -604,6 +643,7 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setNetworkInterfaces(const Elemen
             next.ipv4 = address;
             next.prefix = prefix;
             next.dhcp = false;
+            next.ipv4Enabled = true;
         } else if (dhcp == false) {
             next.dhcp = false;
         }
@@ -637,15 +677,19 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setNetworkInterfaces(const Elemen
                 return invalidArgVal(badAddress, QStringLiteral("Not a usable IPv6 address"));
             next.ipv6Manual.append({address, prefix});
         }
+        // Its only way in: turning it off would lose the device.
+        if (!next.ipv4Enabled && !next.ipv6Enabled)
+            return invalidArgVal(badAddress, QStringLiteral("IPv6 cannot be disabled while IPv4 is off"));
     }
 
     const bool reboot = m_behaviour.rebootNeeded;
     if (reboot) {
         m_pendingInterface = next;
     } else {
-        if (next.ipv4 != m_net.ipv4)
-            ++m_metadataVersion;  // new XAddrs
+        const QStringList before = serviceAddresses();
         static_cast<InterfaceConfig &>(m_net) = next;
+        if (serviceAddresses() != before)
+            ++m_metadataVersion;  // new XAddrs
         reply.after = After::Move;
     }
     w.xml().writeStartElement(S::kDevice, QStringLiteral("SetNetworkInterfacesResponse"));
@@ -977,13 +1021,16 @@ void OnvifDevice::writeInterfaces(OnvifSoap::Writer &w) const
     w.element(S::kSchema, QStringLiteral("InterfaceType"), QStringLiteral("6"));  // ethernetCsmacd
     x.writeEndElement();
     x.writeStartElement(S::kSchema, QStringLiteral("IPv4"));
-    w.element(S::kSchema, QStringLiteral("Enabled"), QStringLiteral("true"));
+    w.element(S::kSchema, QStringLiteral("Enabled"), boolText(m_net.ipv4Enabled));
     x.writeStartElement(S::kSchema, QStringLiteral("Config"));
-    x.writeStartElement(S::kSchema, m_net.dhcp ? QStringLiteral("FromDHCP") : QStringLiteral("Manual"));
-    w.element(S::kSchema, QStringLiteral("Address"), addressText());
-    w.element(S::kSchema, QStringLiteral("PrefixLength"), QString::number(m_net.prefix));
-    x.writeEndElement();
-    w.element(S::kSchema, QStringLiteral("DHCP"), boolText(m_net.dhcp));
+    // With IPv4 off the device holds no IPv4 address to report.
+    if (m_net.ipv4Enabled) {
+        x.writeStartElement(S::kSchema, m_net.dhcp ? QStringLiteral("FromDHCP") : QStringLiteral("Manual"));
+        w.element(S::kSchema, QStringLiteral("Address"), addressText());
+        w.element(S::kSchema, QStringLiteral("PrefixLength"), QString::number(m_net.prefix));
+        x.writeEndElement();
+    }
+    w.element(S::kSchema, QStringLiteral("DHCP"), boolText(m_net.dhcp && m_net.ipv4Enabled));
     x.writeEndElement();  // Config
     x.writeEndElement();  // IPv4
     if (!m_ipv6LinkLocal.isEmpty()) {
@@ -1101,7 +1148,7 @@ void OnvifDevice::writeDiscoveryMetadata(OnvifSoap::Writer &w) const
     writeEndpoint(w);
     w.element(S::kDiscovery, QStringLiteral("Types"), QStringLiteral("dn:NetworkVideoTransmitter tds:Device"));
     w.element(S::kDiscovery, QStringLiteral("Scopes"), scopes().join(QLatin1Char(' ')));
-    w.element(S::kDiscovery, QStringLiteral("XAddrs"), serviceAddress());
+    w.element(S::kDiscovery, QStringLiteral("XAddrs"), serviceAddresses().join(QLatin1Char(' ')));
     w.element(S::kDiscovery, QStringLiteral("MetadataVersion"), QString::number(m_metadataVersion));
 }
 

@@ -44,6 +44,9 @@ public:
         QByteArray adminPassword = "Admin12345";  // of a device that starts with users
         quint32 address = 0x7F010001;            // IPv4, host order
         quint16 httpPort = 80;
+        // Its IPv6 address, where it serves too (without a zone; a link-local
+        // one is the device's link-local address); empty: IPv4 only.
+        QString ipv6Address;
         OnvifBehaviour behaviour;
         qint64 bootSeconds = 1;  // WS-Discovery InstanceId of the first start
     };
@@ -56,11 +59,18 @@ public:
     const QString &manufacturer() const { return m_manufacturer; }
     const QString &hardwareAddress() const { return m_mac; }
     const OnvifBehaviour &behaviour() const { return m_behaviour; }
-    // Where it listens now.
+    // Where it listens now: its IPv4 address while IPv4 is on, and its
+    // IPv6 address when it serves on one (the first manual address, else
+    // the link-local one; empty when it serves on IPv4 alone).
     quint32 address() const { return m_net.ipv4; }
+    bool ipv4Enabled() const { return m_net.ipv4Enabled; }
+    QString ipv6Address() const;
     quint16 httpPort() const { return m_net.httpPort; }
     QString addressText() const;
-    QString serviceAddress() const;  // its XAddr: http://address[:port]/onvif/device_service
+    // Its XAddrs, IPv4 first: http://address[:port]/onvif/device_service,
+    // http://[ipv6][:port]/onvif/device_service.
+    QStringList serviceAddresses() const;
+    QString serviceAddress() const { return serviceAddresses().value(0); }
     // No administrator yet.
     bool factoryState() const;
     QStringList scopes() const;
@@ -114,6 +124,7 @@ private:
     struct InterfaceConfig
     {
         quint32 ipv4 = 0;
+        bool ipv4Enabled = true;
         int prefix = 16;
         bool dhcp = false;
         int mtu = 1500;
@@ -187,6 +198,7 @@ private:
     QString m_name;
     QString m_location;
     QString m_ipv6LinkLocal;  // empty: the device reports no IPv6
+    bool m_servesIpv6 = false;
     OnvifBehaviour m_behaviour;
     NetState m_net;
     std::optional<InterfaceConfig> m_pendingInterface;

@@ -82,8 +82,9 @@ namespace VoskSim {
 struct OnvifServer::Node
 {
     std::unique_ptr<OnvifDevice> device;
-    QTcpServer *http = nullptr;
-    QUdpSocket *udp = nullptr;
+    QTcpServer *http = nullptr;   // on its IPv4 address
+    QTcpServer *http6 = nullptr;  // on its IPv6 address
+    QUdpSocket *udp = nullptr;    // directed probes: on its IPv4 address, else its IPv6 one
     bool up = false;  // false while rebooting
     QList<QTcpSocket *> connections;
 };
@@ -129,6 +130,18 @@ quint32 OnvifServer::addressOf(quint32 firstAddress, int index)
         while (!usable(address));
     }
     return address;
+}
+
+QHostAddress OnvifServer::addressOf6(const QHostAddress &firstAddress, int index)
+{
+    Q_IPV6ADDR bytes = firstAddress.toIPv6Address();
+    quint32 carry = quint32(index);
+    for (int i = 15; i >= 8 && carry != 0; --i) {
+        const quint32 sum = bytes[i] + (carry & 0xff);
+        bytes[i] = quint8(sum);
+        carry = (carry >> 8) + (sum >> 8);
+    }
+    return QHostAddress(bytes);
 }
 
 bool OnvifServer::open(QString &error)
@@ -214,19 +227,24 @@ bool OnvifServer::open(QString &error)
                 rule.apply(o.behaviour);
         }
         o.bootSeconds = bootSeconds;
+        if (!m_options.firstAddress6.isNull())
+            o.ipv6Address = addressOf6(m_options.firstAddress6, i).toString();
+        else if (o.behaviour.ipv6Only) {
+            error = QStringLiteral("device %1 is to serve on IPv6 alone: give the fleet IPv6 addresses").arg(i);
+            return false;
+        }
         auto node = std::make_unique<Node>();
         node->device = std::make_unique<OnvifDevice>(o);
         node->http = new QTcpServer(this);
+        node->http6 = new QTcpServer(this);
         node->udp = new QUdpSocket(this);
         Node *raw = node.get();
-        connect(node->http, &QTcpServer::newConnection, this, [this, raw] { onNewConnection(*raw); });
+        connect(node->http, &QTcpServer::newConnection, this, [this, raw] { onNewConnection(*raw, raw->http); });
+        connect(node->http6, &QTcpServer::newConnection, this, [this, raw] { onNewConnection(*raw, raw->http6); });
         connect(node->udp, &QUdpSocket::readyRead, this, [this, raw] { onDiscoveryDatagram(raw->udp, raw); });
-        if (!bindDevice(*node)) {
-            error = QStringLiteral("device %1 cannot listen on %2 port %3: %4")
-                        .arg(i)
-                        .arg(node->device->addressText())
-                        .arg(node->device->httpPort())
-                        .arg(node->http->errorString());
+        QString reason;
+        if (!bindDevice(*node, &reason)) {
+            error = QStringLiteral("device %1 %2").arg(i).arg(reason);
             return false;
         }
         node->up = true;
@@ -286,27 +304,65 @@ bool OnvifServer::lose()
     return m_options.drop > 0.0 && std::uniform_real_distribution<double>(0.0, 1.0)(m_rng) < m_options.drop;
 }
 
-bool OnvifServer::bindDevice(Node &node)
+QHostAddress OnvifServer::listenAddress6(const Node &node) const
 {
-    const QHostAddress address(node.device->address());
-    if (!node.http->listen(address, node.device->httpPort())) {
-        qCWarning(lcOnvifSim) << "device" << node.device->endpoint() << "cannot listen on"
-                              << node.device->serviceAddress() << node.http->errorString();
-        return false;
+    const QString text = node.device->ipv6Address();
+    if (text.isEmpty())
+        return QHostAddress();
+    QHostAddress address(text);
+    // A link-local address is one of the interface the fleet's addresses
+    // were given on.
+    if (address.isLinkLocal())
+        address.setScopeId(m_options.firstAddress6.scopeId());
+    return address;
+}
+
+bool OnvifServer::bindDevice(Node &node, QString *error)
+{
+    const OnvifDevice &device = *node.device;
+    const QHostAddress address4 = device.ipv4Enabled() ? QHostAddress(device.address()) : QHostAddress();
+    const QHostAddress address6 = listenAddress6(node);
+    bool ok = true;
+    for (const auto &[server, address] : {std::pair{node.http, address4}, std::pair{node.http6, address6}}) {
+        if (address.isNull() || server->listen(address, device.httpPort()))
+            continue;
+        qCWarning(lcOnvifSim) << "device" << device.endpoint() << "cannot listen on" << address.toString() << "port"
+                              << device.httpPort() << server->errorString();
+        if (error && ok)
+            *error = QStringLiteral("cannot listen on %1 port %2: %3")
+                         .arg(address.toString())
+                         .arg(device.httpPort())
+                         .arg(server->errorString());
+        ok = false;
     }
     // Its own socket on the discovery port: directed probes reach it, and
     // what it sends comes from its own address.
-    if (!node.udp->bind(address, m_options.discoveryPort,
-                        QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint))
-        qCWarning(lcOnvifSim) << "device" << node.device->endpoint() << "has no discovery socket"
+    const QHostAddress own = address4.isNull() ? address6 : address4;
+    if (!own.isNull()
+        && !node.udp->bind(own, m_options.discoveryPort, QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint))
+        qCWarning(lcOnvifSim) << "device" << device.endpoint() << "has no discovery socket"
                               << node.udp->errorString();
-    return true;
+    return ok;
 }
 
 void OnvifServer::unbindDevice(Node &node)
 {
     node.http->close();
+    node.http6->close();
     node.udp->close();
+}
+
+bool OnvifServer::placeChanged(const Node &node) const
+{
+    const OnvifDevice &device = *node.device;
+    auto differs = [&device](const QTcpServer *server, const QHostAddress &wanted) {
+        if (wanted.isNull())
+            return server->isListening();
+        return !server->isListening() || server->serverAddress() != wanted
+            || server->serverPort() != device.httpPort();
+    };
+    return differs(node.http, device.ipv4Enabled() ? QHostAddress(device.address()) : QHostAddress())
+        || differs(node.http6, listenAddress6(node));
 }
 
 void OnvifServer::announce(Node &node, const QByteArray &message)
@@ -338,7 +394,8 @@ QUdpSocket *OnvifServer::senderFor(Node &node, bool loopback) const
     // A device's own socket sends from its loopback address. Anywhere but
     // on loopback that source is a martian that receivers drop, so there
     // the fleet's socket sends, from the address the kernel picks.
-    if (loopback && node.udp->state() == QAbstractSocket::BoundState)
+    if (loopback && node.udp->state() == QAbstractSocket::BoundState
+        && node.udp->localAddress().protocol() == QAbstractSocket::IPv4Protocol)
         return node.udp;
     return m_discovery;
 }
@@ -390,6 +447,9 @@ void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
             // link-local sender carries its interface as scope); the
             // XAddrs still name where the device serves.
             QUdpSocket *from = v6 ? m_discovery6 : senderFor(*node, loopback);
+            // A directed probe to a device's IPv6 address: answered from there.
+            if (!v6 && sender.protocol() == QAbstractSocket::IPv6Protocol)
+                from = node->udp;
             from->writeDatagram(node->device->probeMatches(messageId), sender, senderPort);
         };
         if (directed) {
@@ -406,9 +466,9 @@ void OnvifServer::onDiscoveryDatagram(QUdpSocket *socket, Node *directed)
     }
 }
 
-void OnvifServer::onNewConnection(Node &node)
+void OnvifServer::onNewConnection(Node &node, QTcpServer *server)
 {
-    while (QTcpSocket *socket = node.http->nextPendingConnection()) {
+    while (QTcpSocket *socket = server->nextPendingConnection()) {
         if (node.connections.size() >= kMaxConnectionsPerDevice || !node.up) {
             socket->abort();
             socket->deleteLater();
@@ -530,9 +590,7 @@ void OnvifServer::afterReply(Node &node, int after, QTcpSocket *socket)
     case OnvifDevice::After::Nothing:
         return;
     case OnvifDevice::After::Move: {
-        const bool moved = node.http->serverAddress() != QHostAddress(node.device->address())
-            || node.http->serverPort() != node.device->httpPort();
-        if (!moved)
+        if (!placeChanged(node))
             return;
         // The old address is gone: its connections with it (the one that
         // carried the change closes once its answer is out).

@@ -4,7 +4,8 @@
 // (239.255.255.250, port 3702 by default) on the named interfaces, and on
 // ff02::c too on those of them with link-local IPv6, and one
 // small HTTP/1.1 server per device on the device's own loopback address
-// (127.0.0.0/8 is all local), so that a device given a new address stops
+// (127.0.0.0/8 is all local), and on its IPv6 address when the fleet has
+// them, so that a device given a new address stops
 // listening on the old one and starts on the new one, as on a real network.
 // Everything runs on the thread the server lives on, in its event loop;
 // the devices themselves (OnvifDevice) do no I/O.
@@ -14,6 +15,7 @@
 #include <QByteArray>
 #include <QElapsedTimer>
 #include <QHash>
+#include <QHostAddress>
 #include <QList>
 #include <QNetworkInterface>
 #include <QObject>
@@ -42,6 +44,10 @@ struct OnvifFleetOptions
     quint64 seed = 1;
     QList<QByteArray> interfaces;       // empty: VOSK_INTERFACES
     quint32 firstAddress = 0x7F010001;  // 127.1.0.1; the devices take the addresses from there on
+    // The first device's IPv6 address (the others follow), where the devices
+    // serve besides their IPv4 one; null: IPv4 only. It must be an address
+    // of this host (a link-local one with its interface as scope id).
+    QHostAddress firstAddress6;
     quint16 httpPort = 80;
     quint16 discoveryPort = 3702;
     double drop = 0.0;                  // share of discovery datagrams lost, each direction
@@ -73,6 +79,8 @@ public:
     int count() const { return int(m_nodes.size()); }
     // The address the device index of a fleet starts at (host order).
     static quint32 addressOf(quint32 firstAddress, int index);
+    // Its IPv6 address: the first one plus index, without a scope id.
+    static QHostAddress addressOf6(const QHostAddress &firstAddress, int index);
 
 private:
     struct Node;
@@ -85,12 +93,17 @@ private:
     // The group and socket of an interface's family.
     void sendToGroup(Node &node, const QNetworkInterface &iface, bool v6, const QByteArray &message);
 
-    bool bindDevice(Node &node);
+    // Listens where the device now is; false, with the reason, when it
+    // cannot (it then stays unreachable there).
+    bool bindDevice(Node &node, QString *error = nullptr);
     void unbindDevice(Node &node);
+    // Whether the device is to be reached elsewhere than it listens.
+    bool placeChanged(const Node &node) const;
+    QHostAddress listenAddress6(const Node &node) const;
     void announce(Node &node, const QByteArray &message);
     QUdpSocket *senderFor(Node &node, bool loopback) const;
     void onDiscoveryDatagram(QUdpSocket *socket, Node *directed);
-    void onNewConnection(Node &node);
+    void onNewConnection(Node &node, QTcpServer *server);
     void onReadyRead(Connection &connection);
     void serve(Connection &connection);
     void finish(Connection &connection, int status, const QList<QByteArray> &challenges, const QByteArray &body,
