@@ -197,6 +197,8 @@ void DeviceNetParaPage::showBatchForm()
 
 void DeviceNetParaPage::clearAndDisable()
 {
+    m_ipv4Off = false;
+    m_gatewayOptional = false;
     const QString reason = tr("Check a device in the table first.");
     for (const Row &row : {m_serial, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix}) {
         row.edit->clear();
@@ -248,6 +250,17 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
         setEnabledFor(row.edit, true, QString());
     if (onvif)
         setEnabledFor(m_port.edit, false, tr("ONVIF devices have no device port; their HTTP port is the one to change."));
+    // A device reached over IPv6 alone has no IPv4 values to start from:
+    // its empty fields are neither asked for nor sent (DHCP still turns
+    // IPv4 on).
+    m_ipv4Off = ipv4Off(record);
+    if (m_ipv4Off) {
+        for (const Row &row : {m_ip, m_mask, m_gateway})
+            setEnabledFor(row.edit, false,
+                          tr("IPv4 is off on this device: it is reached over IPv6 alone. Change its IPv6 "
+                             "parameters below."));
+    }
+    m_gatewayOptional = onvif;
 
     const QString http = QString::number(param.httpPort);
     m_httpPort.edit->setText(http);
@@ -258,9 +271,8 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
         m_ipv6.edit->setText(VOSK::fieldText(param.ipv6Address));
         m_ipv6Gateway.edit->setText(VOSK::fieldText(param.ipv6Gateway));
         m_prefix.edit->setText(QString::number(param.ipv6PrefixLength));
-        // An ONVIF device that reported IPv6 settings takes them back in
-        // SetNetworkInterfaces; ours say so in a capability bit.
-        const bool modifiable = onvif || (record.capabilities & VOSK_CAP_IPV6_MODIFIABLE);
+        // The console applies the same rule to its IPv6 options.
+        const bool modifiable = ipv6Modifiable(record);
         for (const Row &row : {m_ipv6, m_ipv6Gateway, m_prefix})
             setEnabledFor(row.edit, modifiable, tr("This device does not allow its IPv6 parameters to be changed."));
     } else {
@@ -314,6 +326,8 @@ void DeviceNetParaPage::applyDhcpOn()
 
 void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 {
+    m_ipv4Off = false;
+    m_gatewayOptional = false;
     DeviceStore *store = DeviceStore::instance();
     QVector<VOSK_DEVICE_INFO> records;
     bool anyOnvif = false;
@@ -490,6 +504,8 @@ NetParamTexts DeviceNetParaPage::texts() const
     t.portEnabled = m_port.edit->isEnabled();
     t.httpPortEnabled = m_httpPort.edit->isEnabled();
     t.ipv6Enabled = m_ipv6.edit->isEnabled();
+    t.ipv4Required = !m_ipv4Off;
+    t.gatewayOptional = m_gatewayOptional;
     return t;
 }
 

@@ -54,8 +54,9 @@ public:
     void fillSingle(const QString &serialNumber, const QString &mac, bool forceDhcpOff);
     // The same for any device's key. An ONVIF row has no device port (the
     // field stays empty and greyed), IPv6 only where it reported IPv6
-    // settings, and nothing to edit before sign-in (every field greyed,
-    // saying so).
+    // settings, no IPv4 address, mask or gateway when it has IPv4 off
+    // (greyed and not checked), and nothing to edit before sign-in (every
+    // field greyed, saying so). Its gateways may stay empty.
     void fillSingle(const DeviceKey &key, bool forceDhcpOff);
     void fillBatch(const QVector<DeviceInfo> &devices);
     void clearAndDisable();
@@ -118,6 +119,10 @@ private:
     void disableUntilSignedIn();
 
     PaneMessenger m_messenger;
+    // What fillSingle found of the device: IPv4 off (its IPv4 fields are
+    // not asked for), and a gateway it may do without (ONVIF).
+    bool m_ipv4Off = false;
+    bool m_gatewayOptional = false;
     // What fillBatch found the selected devices can take, and why not.
     bool m_batchAddressEditable = false;
     bool m_batchGatewayEditable = false;

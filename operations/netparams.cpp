@@ -1,5 +1,6 @@
 #include "operations/netparams.h"
 
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "netparam/rules/netparamrules.h"
 
@@ -20,6 +21,26 @@ NetParams netParamsOf(const VOSK_DEVICE_INFO &record)
     params.dhcp = record.dhcpEnabled == 1;
     params.addressInfo = record.addressInfoValid == 1;
     return params;
+}
+
+bool ipv6Modifiable(const VOSK_DEVICE_INFO &record)
+{
+    if (record.addressInfoValid != 1)
+        return false;
+    if (VOSK::isOnvifRecord(record))
+        return (VOSK::onvifFlags(record) & VOSK::OnvifIpv6Reported) != 0;
+    return (record.capabilities & VOSK_CAP_IPV6_MODIFIABLE) != 0;
+}
+
+bool ipv4Off(const VOSK_DEVICE_INFO &record)
+{
+    if (!VOSK::isOnvifRecord(record))
+        return false;
+    const quint8 flags = VOSK::onvifFlags(record);
+    // Before sign-in an empty IPv4 cell only says which address discovery
+    // heard; signed in, it is what the device reported.
+    return (flags & VOSK::OnvifSignedIn) && (flags & VOSK::OnvifIpv6Reported)
+        && VOSK::fieldText(record.ipv4Address).trimmed().isEmpty();
 }
 
 NetParams applyChange(const NetParams &current, const NetChange &change)

@@ -37,6 +37,17 @@ struct NetParams
 // The parameters a record of the discovery library reports.
 NetParams netParamsOf(const VOSK_DEVICE_INFO &record);
 
+// Whether the device takes IPv6 parameters (the form offers them, the
+// console accepts its IPv6 options): one of ours with address information
+// that says so in VOSK_CAP_IPV6_MODIFIABLE; an ONVIF row that reported
+// IPv6 settings at its sign-in (SetNetworkInterfaces takes them back).
+bool ipv6Modifiable(const VOSK_DEVICE_INFO &record);
+
+// Whether the device has IPv4 off and is reached over IPv6 alone: an ONVIF
+// row, signed in, that reported IPv6 settings and no IPv4 address. No IPv4
+// address, mask or gateway is asked of it; ours always have IPv4.
+bool ipv4Off(const VOSK_DEVICE_INFO &record);
+
 // The fields a user gave; a field not given keeps the device's value.
 struct NetChange
 {

@@ -216,33 +216,26 @@ FieldError checkField(NetField field, const NetParamTexts &t)
     return FieldError::None;
 }
 
-namespace {
-
-FieldFailure firstFailure(std::initializer_list<NetField> order, const NetParamTexts &t)
+FieldFailure checkSingleFields(const NetParamTexts &t)
 {
-    for (const NetField field : order) {
+    const bool v4 = t.ipv4Required, v6 = t.ipv6Enabled;
+    // A gateway the device may do without is checked only when there is one.
+    const bool gateway = !t.gatewayOptional || !t.gateway.trimmed().isEmpty();
+    const bool gateway6 = !t.gatewayOptional || !t.ipv6Gateway.trimmed().isEmpty();
+    const std::pair<NetField, bool> order[] = {
+        {NetField::IpAddress, v4},         {NetField::Port, true},
+        {NetField::SubnetMask, v4},        {NetField::Gateway, v4 && gateway},
+        {NetField::Ipv6Address, v6},       {NetField::Ipv6Gateway, v6 && gateway6},
+        {NetField::PrefixLength, v6},      {NetField::HttpPort, true},
+    };
+    for (const auto &[field, checked] : order) {
+        if (!checked)
+            continue;
         const FieldError error = checkField(field, t);
         if (error != FieldError::None)
             return {field, error};
     }
     return {};
-}
-
-} // namespace
-
-FieldFailure checkSingleFields(const NetParamTexts &t)
-{
-    FieldFailure f = firstFailure({NetField::IpAddress, NetField::Port, NetField::SubnetMask,
-                                   NetField::Gateway},
-                                  t);
-    if (!f.ok())
-        return f;
-    if (t.ipv6Enabled) {
-        f = firstFailure({NetField::Ipv6Address, NetField::Ipv6Gateway, NetField::PrefixLength}, t);
-        if (!f.ok())
-            return f;
-    }
-    return firstFailure({NetField::HttpPort}, t);
 }
 
 FieldFailure checkBatchFields(const NetParamTexts &t)

@@ -73,14 +73,22 @@ struct NetParamTexts
     QString ipv6Address, ipv6Gateway, prefixLength;
     bool startIpEnabled = true, subnetMaskEnabled = true, gatewayEnabled = true;
     bool portEnabled = true, httpPortEnabled = true, ipv6Enabled = true;
+    // False for a device with IPv4 off (reached over IPv6 alone): its IPv4
+    // address, mask and gateway are neither asked for nor checked.
+    bool ipv4Required = true;
+    // A device that may keep no gateway (ONVIF): an empty IPv4 or IPv6
+    // gateway passes and keeps the device's. Ours must be given one.
+    bool gatewayOptional = false;
 };
 
 // One field on its own; `field` is any NetField but None.
 FieldError checkField(NetField field, const NetParamTexts &texts);
 
 // One device: IP address, port, mask, gateway (even while disabled, when they
-// hold the device's current values), then the IPv6 address, gateway and
-// prefix length only while IPv6 is enabled, last the HTTP port while enabled.
+// hold the device's current values; none of the three without
+// `ipv4Required`), then the IPv6 address, gateway and prefix length only
+// while IPv6 is enabled, last the HTTP port while enabled. With
+// `gatewayOptional` an empty gateway of either family is not checked.
 FieldFailure checkSingleFields(const NetParamTexts &texts);
 
 // A batch, each check only while its field is enabled: start address, port,

@@ -204,6 +204,37 @@ void tst_NetParamRules::singleOrder_data()
     t = goodSingle();
     t.prefixLength.clear();
     QTest::newRow("prefix empty") << t << NetField::PrefixLength << FieldError::Empty;
+
+    // A device with IPv4 off: its empty IPv4 fields pass, the port and
+    // IPv6 are still checked.
+    t = goodSingle();
+    t.ipAddress.clear();
+    t.subnetMask.clear();
+    t.gateway.clear();
+    t.ipv4Required = false;
+    QTest::newRow("ipv4 off, empty ipv4 passes") << t << NetField::None << FieldError::None;
+    t.port = QStringLiteral("1");
+    QTest::newRow("ipv4 off, port still checked") << t << NetField::Port << FieldError::Invalid;
+    t.port = QStringLiteral("8000");
+    t.ipv6Address = QStringLiteral("fd00::1::2");
+    QTest::newRow("ipv4 off, ipv6 still checked") << t << NetField::Ipv6Address << FieldError::Invalid;
+    t.ipv4Required = true;
+    t.ipv6Address = QStringLiteral("fd00::1");
+    QTest::newRow("ipv4 required: empty ip refused") << t << NetField::IpAddress << FieldError::Empty;
+
+    // Optional gateways: empty passes, a wrong one does not, of both
+    // families; without the flag empty is refused as before.
+    t = goodSingle();
+    t.gateway.clear();
+    t.ipv6Gateway.clear();
+    QTest::newRow("gateway required") << t << NetField::Gateway << FieldError::Empty;
+    t.gatewayOptional = true;
+    QTest::newRow("optional gateways empty") << t << NetField::None << FieldError::None;
+    t.gateway = QStringLiteral("192.168.1.255");
+    QTest::newRow("optional gateway still checked") << t << NetField::Gateway << FieldError::Invalid;
+    t.gateway.clear();
+    t.ipv6Gateway = QStringLiteral("fe80::g");
+    QTest::newRow("optional ipv6 gateway still checked") << t << NetField::Ipv6Gateway << FieldError::Invalid;
 }
 
 void tst_NetParamRules::singleOrder()

@@ -80,6 +80,9 @@ VoskTool::NetParamTexts textsWith(NetField field, const QString &text)
     case NetField::Gateway: texts.gateway = text; break;
     case NetField::Port: texts.port = text; break;
     case NetField::HttpPort: texts.httpPort = text; break;
+    case NetField::Ipv6Address: texts.ipv6Address = text; break;
+    case NetField::Ipv6Gateway: texts.ipv6Gateway = text; break;
+    case NetField::PrefixLength: texts.prefixLength = text; break;
     default: break;
     }
     return texts;

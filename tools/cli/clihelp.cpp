@@ -94,19 +94,27 @@ const QList<Command> &commands()
           kOnvifCredentials, kProbe}},
         {QStringLiteral("set"),
          QStringLiteral("SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp on|off] "
-                        "--password-file FILE [--allow-conflicts] [--confirm-wait MS]"),
+                        "[--ipv6 A6] [--ipv6-prefix N] [--ipv6-gateway G6] --password-file FILE "
+                        "[--allow-conflicts] [--confirm-wait MS]"),
          QStringLiteral("change the network parameters of one device"),
          QStringLiteral("Changes the network parameters of one device; what is not given keeps the device's "
                         "value. Every value is checked as the window checks it before anything is sent, and an "
                         "address another device found holds is refused. The result says whether the device "
                         "then reported the new values (applied). An ONVIF device is signed in with "
                         "--onvif-credentials, else as \"admin\" with the administrator password, and the change "
-                        "is made as that user; one that restarts to apply it is waited for at its new address."),
+                        "is made as that user; one that restarts to apply it is waited for at its new address. "
+                        "The IPv6 options are taken only by a device that reports its IPv6 parameters as "
+                        "changeable (list's supportsIpv6Change), and not with DHCP on. An ONVIF device with "
+                        "IPv4 off, reached over IPv6 alone, is asked for no IPv4 value and takes none of --ip, "
+                        "--mask and --gateway."),
          {{QStringLiteral("--ip A"), QStringLiteral("new IPv4 address")},
           {QStringLiteral("--mask M"), QStringLiteral("new subnet mask")},
           {QStringLiteral("--gateway G"), QStringLiteral("new IPv4 gateway")},
           {QStringLiteral("--port P"), QStringLiteral("new device port")},
           {QStringLiteral("--http-port P"), QStringLiteral("new HTTP port")},
+          {QStringLiteral("--ipv6 A6"), QStringLiteral("new IPv6 address")},
+          {QStringLiteral("--ipv6-prefix N"), QStringLiteral("new IPv6 prefix length (0 to 127)")},
+          {QStringLiteral("--ipv6-gateway G6"), QStringLiteral("new IPv6 gateway")},
           {QStringLiteral("--dhcp on|off"),
            QStringLiteral("switch DHCP on or off (with DHCP on the device takes its address from the DHCP "
                           "server: not with --ip)")},

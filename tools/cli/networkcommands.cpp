@@ -312,6 +312,11 @@ struct NetOptions
     QCommandLineOption port{QStringLiteral("port"), QStringLiteral("New device port."), QStringLiteral("port")};
     QCommandLineOption httpPort{QStringLiteral("http-port"), QStringLiteral("New HTTP port."),
                                 QStringLiteral("port")};
+    QCommandLineOption ipv6{QStringLiteral("ipv6"), QStringLiteral("New IPv6 address."), QStringLiteral("address")};
+    QCommandLineOption ipv6Prefix{QStringLiteral("ipv6-prefix"), QStringLiteral("New IPv6 prefix length."),
+                                  QStringLiteral("n")};
+    QCommandLineOption ipv6Gateway{QStringLiteral("ipv6-gateway"), QStringLiteral("New IPv6 gateway."),
+                                   QStringLiteral("address")};
     QCommandLineOption passwordFile{QStringLiteral("password-file"),
                                     QStringLiteral("File whose first line is the administrator password."),
                                     QStringLiteral("file")};
@@ -327,8 +332,8 @@ int set(const QStringList &arguments)
     RunOptions run;
     const QCommandLineOption dhcp(QStringLiteral("dhcp"), QStringLiteral("DHCP on or off."), QStringLiteral("on|off"));
     OnvifOptions onvif;
-    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, dhcp, net.passwordFile,
-                       run.confirmWait, run.allowConflicts});
+    parser.addOptions({net.ip, net.mask, net.gateway, net.port, net.httpPort, net.ipv6, net.ipv6Prefix,
+                       net.ipv6Gateway, dhcp, net.passwordFile, run.confirmWait, run.allowConflicts});
     parser.addOptions(onvifOptionList(onvif));
     const Parsed parsed = parse(parser, common, QStringLiteral("set"), arguments);
     if (parsed != Parsed::Ok)
@@ -359,7 +364,9 @@ int set(const QStringList &arguments)
         const QCommandLineOption &option;
     } given[] = {{VoskTool::NetField::IpAddress, net.ip}, {VoskTool::NetField::Port, net.port},
                  {VoskTool::NetField::SubnetMask, net.mask}, {VoskTool::NetField::Gateway, net.gateway},
-                 {VoskTool::NetField::HttpPort, net.httpPort}};
+                 {VoskTool::NetField::HttpPort, net.httpPort}, {VoskTool::NetField::Ipv6Address, net.ipv6},
+                 {VoskTool::NetField::Ipv6Gateway, net.ipv6Gateway},
+                 {VoskTool::NetField::PrefixLength, net.ipv6Prefix}};
     for (const auto &value : given) {
         if (!parser.isSet(value.option))
             continue;
@@ -403,6 +410,19 @@ int set(const QStringList &arguments)
         writeErr(QStringLiteral("%1: the device has no HTTP port").arg(serial));
         return BadInput;
     }
+    // The window's rules for what the form offers this device.
+    const bool ipv6Given = parser.isSet(net.ipv6) || parser.isSet(net.ipv6Prefix) || parser.isSet(net.ipv6Gateway);
+    if (ipv6Given && !VoskTool::ipv6Modifiable(record)) {
+        writeErr(QStringLiteral("%1: the device does not allow its IPv6 parameters to be changed").arg(serial));
+        return BadInput;
+    }
+    const bool ipv4Off = VoskTool::ipv4Off(record);
+    if (ipv4Off && (parser.isSet(net.ip) || parser.isSet(net.mask) || parser.isSet(net.gateway))) {
+        writeErr(QStringLiteral("%1: IPv4 is off on this device (it is reached over IPv6 alone): --ip, --mask and "
+                                "--gateway do not apply")
+                     .arg(serial));
+        return BadInput;
+    }
 
     // The device's own values with what was given over them, checked as a
     // whole in the window's order.
@@ -419,33 +439,39 @@ int set(const QStringList &arguments)
         change.httpPort = VoskTool::portValue(parser.value(net.httpPort));
     if (parser.isSet(dhcp))
         change.dhcp = dhcpOn;
+    change.ipv6Address = givenText(net.ipv6);
+    change.ipv6Gateway = givenText(net.ipv6Gateway);
+    if (parser.isSet(net.ipv6Prefix))
+        change.ipv6PrefixLength = VoskTool::portValue(parser.value(net.ipv6Prefix));
     VoskTool::NetParams params = VoskTool::applyChange(VoskTool::netParamsOf(record), change);
     if (params.httpPort == 0)
         params.httpPort = 80; // as the window sends it for a device without one
+    if (ipv6Given && params.dhcp) {
+        // The window greys the IPv6 fields while DHCP is on.
+        writeErr(QStringLiteral("%1: with DHCP on the device gets its addresses from the DHCP server: the IPv6 "
+                                "options need --dhcp off")
+                     .arg(serial));
+        return BadInput;
+    }
 
     VoskTool::NetParamTexts texts;
     texts.ipAddress = params.ipv4Address;
     texts.subnetMask = params.ipv4Mask;
     texts.gateway = params.ipv4Gateway;
-    texts.port = QString::number(params.port);
+    // ONVIF has no device port; a device may keep no gateway, and then
+    // none is sent.
+    texts.port = isOnvif ? QString() : QString::number(params.port);
+    texts.portEnabled = !isOnvif;
+    texts.gatewayOptional = isOnvif;
     texts.httpPort = QString::number(params.httpPort);
     texts.httpPortEnabled = record.httpPort != 0;
-    texts.ipv6Enabled = false; // the IPv6 values are sent back as they are
-    VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
-    if (isOnvif) {
-        // The window's order without the device port, which ONVIF lacks; a
-        // device may keep no gateway, and then none is sent.
-        failure = {};
-        for (const VoskTool::NetField field : {VoskTool::NetField::IpAddress, VoskTool::NetField::SubnetMask,
-                                               VoskTool::NetField::Gateway, VoskTool::NetField::HttpPort}) {
-            if (field == VoskTool::NetField::Gateway && texts.gateway.isEmpty())
-                continue;
-            if (const VoskTool::FieldError error = VoskTool::checkField(field, texts); error != VoskTool::FieldError::None) {
-                failure = {field, error};
-                break;
-            }
-        }
-    }
+    texts.ipv4Required = !ipv4Off;
+    // Without an IPv6 option the IPv6 values are sent back as they are.
+    texts.ipv6Enabled = ipv6Given;
+    texts.ipv6Address = params.ipv6Address;
+    texts.ipv6Gateway = params.ipv6Gateway;
+    texts.prefixLength = QString::number(params.ipv6PrefixLength);
+    const VoskTool::FieldFailure failure = VoskTool::checkSingleFields(texts);
     if (!failure.ok()) {
         writeErr(QStringLiteral("%1: %2").arg(serial, BatchPlan::fieldMessage(int(failure.field), int(failure.error))));
         return BadInput;
