@@ -127,7 +127,7 @@ private Q_SLOTS:
         QVERIFY(m_devsim.start({QStringLiteral("--count"), QString::number(kOurs), QStringLiteral("--seed"),
                                 QString::number(kSeed), QStringLiteral("--state"),
                                 m_dir.filePath(QStringLiteral("state.json")), QStringLiteral("--password"), kPassword}));
-        QVERIFY2(!oursWithIpv6().isEmpty(), "the fleet needs an activated device of ours that takes IPv6");
+        QVERIFY2(!oursWithIpv6().serialNumber.isEmpty(), "the fleet needs an activated device of ours that takes IPv6");
         QVERIFY(m_onvifSim.start(qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH)), 2,
                                  kDiscoveryPort, kHttpPort, kDualV4,
                                  {QStringLiteral("--password"), kPassword, QStringLiteral("--onvif-address6"), kDualV6,
