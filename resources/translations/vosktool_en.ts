@@ -804,6 +804,10 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
+        <source>IPv4 is off on this device: it is reached over IPv6 alone. Change its IPv6 parameters below.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
         <source>This device does not support DHCP.</source>
         <translation type="unfinished"></translation>
     </message>

@@ -799,6 +799,10 @@
         <translation>该设备没有报告 IPv6 参数。</translation>
     </message>
     <message>
+        <source>IPv4 is off on this device: it is reached over IPv6 alone. Change its IPv6 parameters below.</source>
+        <translation>该设备已关闭 IPv4：只能通过 IPv6 访问。请在下方修改其 IPv6 参数。</translation>
+    </message>
+    <message>
         <source>This device does not support DHCP.</source>
         <translation>该设备不支持 DHCP。</translation>
     </message>
