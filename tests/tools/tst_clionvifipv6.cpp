@@ -88,6 +88,8 @@ private:
     int m_fileCount = 0;
     QString m_dualSerial, m_aloneSerial;
     QString m_oursFixedIpv6; // a device of ours that does not take IPv6 changes
+    QString m_oursIpv6;      // one that does
+    QString m_oursIpv4;      // its IPv4 address
 };
 
 void TestCliOnvifIpv6::initTestCase()
@@ -119,9 +121,16 @@ void TestCliOnvifIpv6::initTestCase()
     QVERIFY(byAddress(devices, kAloneV6)[QLatin1String("ipv4")].toString().isEmpty());
     for (const QJsonValue &d : devices) {
         if (d[QLatin1String("protocol")].toString() == QLatin1String("vosk") && d[QLatin1String("activated")].toBool()
-            && !d[QLatin1String("supportsIpv6Change")].toBool())
-            m_oursFixedIpv6 = d[QLatin1String("serial")].toString();
+            && !d[QLatin1String("dhcp")].toBool()) {
+            if (d[QLatin1String("supportsIpv6Change")].toBool()) {
+                m_oursIpv6 = d[QLatin1String("serial")].toString();
+                m_oursIpv4 = d[QLatin1String("ipv4")].toString();
+            } else {
+                m_oursFixedIpv6 = d[QLatin1String("serial")].toString();
+            }
+        }
     }
+    QVERIFY2(!m_oursIpv6.isEmpty(), "the fleet needs a device of ours that takes IPv6 settings");
     QVERIFY2(!m_oursFixedIpv6.isEmpty(), "the fleet needs a device of ours that keeps its IPv6 settings");
 }
 
@@ -188,23 +197,30 @@ void TestCliOnvifIpv6::refused()
 
 void TestCliOnvifIpv6::ipv6Change_data()
 {
-    QTest::addColumn<bool>("alone");
+    QTest::addColumn<QString>("device");
     QTest::addColumn<QString>("moveTo");
     QTest::addColumn<int>("prefix");
     QTest::addColumn<QString>("gateway6");
-    QTest::newRow("IPv6 alone") << true << kAloneMoveTo << 56 << QStringLiteral("fe80::2");
-    QTest::newRow("IPv4 and IPv6") << false << kDualMoveTo << 64 << QStringLiteral("fe80::3");
+    QTest::newRow("ONVIF, IPv6 alone") << QStringLiteral("alone") << kAloneMoveTo << 56 << QStringLiteral("fe80::2");
+    QTest::newRow("ONVIF, IPv4 and IPv6") << QStringLiteral("dual") << kDualMoveTo << 64 << QStringLiteral("fe80::3");
+    QTest::newRow("ours") << QStringLiteral("ours") << QStringLiteral("fd00:58::77") << 48
+                          << QStringLiteral("fd00:58::fffe");
 }
 
 // New IPv6 values: sent, reported back ("applied"); the device keeps its
 // IPv4 address, and one with IPv4 off is asked for none.
 void TestCliOnvifIpv6::ipv6Change()
 {
-    QFETCH(bool, alone);
+    QFETCH(QString, device);
     QFETCH(QString, moveTo);
     QFETCH(int, prefix);
     QFETCH(QString, gateway6);
-    const QString serial = alone ? m_aloneSerial : m_dualSerial;
+    const QString serial = device == QLatin1String("alone") ? m_aloneSerial
+        : device == QLatin1String("dual")                   ? m_dualSerial
+                                                            : m_oursIpv6;
+    const QString ipv4 = device == QLatin1String("alone") ? QString()
+        : device == QLatin1String("dual")                 ? kDualV4
+                                                          : m_oursIpv4;
     const Run run = cli({QStringLiteral("set"), serial, QStringLiteral("--ipv6"), moveTo, QStringLiteral("--ipv6-prefix"),
                          QString::number(prefix), QStringLiteral("--ipv6-gateway"), gateway6,
                          QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--wait"),
@@ -216,7 +232,7 @@ void TestCliOnvifIpv6::ipv6Change()
     QCOMPARE(row[QLatin1String("serial")].toString(), serial);
     QCOMPARE(row[QLatin1String("ipv6PrefixLength")].toInt(), prefix);
     QCOMPARE(row[QLatin1String("ipv6Gateway")].toString(), gateway6);
-    QCOMPARE(row[QLatin1String("ipv4")].toString(), alone ? QString() : kDualV4);
+    QCOMPARE(row[QLatin1String("ipv4")].toString(), ipv4);
 }
 
 QTEST_MAIN(TestCliOnvifIpv6)
