@@ -199,6 +199,7 @@ void DeviceNetParaPage::clearAndDisable()
 {
     m_ipv4Off = false;
     m_gatewayOptional = false;
+    m_ipv6GatewayOptional = false;
     const QString reason = tr("Check a device in the table first.");
     for (const Row &row : {m_serial, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix}) {
         row.edit->clear();
@@ -260,7 +261,10 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
                           tr("IPv4 is off on this device: it is reached over IPv6 alone. Change its IPv6 "
                              "parameters below."));
     }
-    m_gatewayOptional = onvif;
+    // An ONVIF device may have no gateway: the empty field keeps it so.
+    // One it has is not cleared that way (the field must then hold one).
+    m_gatewayOptional = onvif && VOSK::fieldText(param.ipv4Gateway).trimmed().isEmpty();
+    m_ipv6GatewayOptional = onvif && VOSK::fieldText(param.ipv6Gateway).trimmed().isEmpty();
 
     const QString http = QString::number(param.httpPort);
     m_httpPort.edit->setText(http);
@@ -328,6 +332,7 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 {
     m_ipv4Off = false;
     m_gatewayOptional = false;
+    m_ipv6GatewayOptional = false;
     DeviceStore *store = DeviceStore::instance();
     QVector<VOSK_DEVICE_INFO> records;
     bool anyOnvif = false;
@@ -506,6 +511,7 @@ NetParamTexts DeviceNetParaPage::texts() const
     t.ipv6Enabled = m_ipv6.edit->isEnabled();
     t.ipv4Required = !m_ipv4Off;
     t.gatewayOptional = m_gatewayOptional;
+    t.ipv6GatewayOptional = m_ipv6GatewayOptional;
     return t;
 }
 

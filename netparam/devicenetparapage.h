@@ -56,7 +56,8 @@ public:
     // field stays empty and greyed), IPv6 only where it reported IPv6
     // settings, no IPv4 address, mask or gateway when it has IPv4 off
     // (greyed and not checked), and nothing to edit before sign-in (every
-    // field greyed, saying so). Its gateways may stay empty.
+    // field greyed, saying so). A gateway it reports none of may stay
+    // empty.
     void fillSingle(const DeviceKey &key, bool forceDhcpOff);
     void fillBatch(const QVector<DeviceInfo> &devices);
     void clearAndDisable();
@@ -120,9 +121,10 @@ private:
 
     PaneMessenger m_messenger;
     // What fillSingle found of the device: IPv4 off (its IPv4 fields are
-    // not asked for), and a gateway it may do without (ONVIF).
+    // not asked for), and the gateways it does without (ONVIF).
     bool m_ipv4Off = false;
     bool m_gatewayOptional = false;
+    bool m_ipv6GatewayOptional = false;
     // What fillBatch found the selected devices can take, and why not.
     bool m_batchAddressEditable = false;
     bool m_batchGatewayEditable = false;

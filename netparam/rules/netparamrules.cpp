@@ -221,7 +221,7 @@ FieldFailure checkSingleFields(const NetParamTexts &t)
     const bool v4 = t.ipv4Required, v6 = t.ipv6Enabled;
     // A gateway the device may do without is checked only when there is one.
     const bool gateway = !t.gatewayOptional || !t.gateway.trimmed().isEmpty();
-    const bool gateway6 = !t.gatewayOptional || !t.ipv6Gateway.trimmed().isEmpty();
+    const bool gateway6 = !t.ipv6GatewayOptional || !t.ipv6Gateway.trimmed().isEmpty();
     const std::pair<NetField, bool> order[] = {
         {NetField::IpAddress, v4},         {NetField::Port, true},
         {NetField::SubnetMask, v4},        {NetField::Gateway, v4 && gateway},

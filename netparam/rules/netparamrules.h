@@ -76,9 +76,9 @@ struct NetParamTexts
     // False for a device with IPv4 off (reached over IPv6 alone): its IPv4
     // address, mask and gateway are neither asked for nor checked.
     bool ipv4Required = true;
-    // A device that may keep no gateway (ONVIF): an empty IPv4 or IPv6
-    // gateway passes and keeps the device's. Ours must be given one.
-    bool gatewayOptional = false;
+    // A device that keeps no gateway of a family, and may (ONVIF): its
+    // empty gateway passes, and none is sent. Ours must be given one.
+    bool gatewayOptional = false, ipv6GatewayOptional = false;
 };
 
 // One field on its own; `field` is any NetField but None.
@@ -87,8 +87,8 @@ FieldError checkField(NetField field, const NetParamTexts &texts);
 // One device: IP address, port, mask, gateway (even while disabled, when they
 // hold the device's current values; none of the three without
 // `ipv4Required`), then the IPv6 address, gateway and prefix length only
-// while IPv6 is enabled, last the HTTP port while enabled. With
-// `gatewayOptional` an empty gateway of either family is not checked.
+// while IPv6 is enabled, last the HTTP port while enabled. An empty gateway
+// is not checked where `gatewayOptional` or `ipv6GatewayOptional` says so.
 FieldFailure checkSingleFields(const NetParamTexts &texts);
 
 // A batch, each check only while its field is enabled: start address, port,

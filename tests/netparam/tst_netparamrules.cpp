@@ -229,6 +229,8 @@ void tst_NetParamRules::singleOrder_data()
     t.ipv6Gateway.clear();
     QTest::newRow("gateway required") << t << NetField::Gateway << FieldError::Empty;
     t.gatewayOptional = true;
+    QTest::newRow("only the ipv4 gateway optional") << t << NetField::Ipv6Gateway << FieldError::Empty;
+    t.ipv6GatewayOptional = true;
     QTest::newRow("optional gateways empty") << t << NetField::None << FieldError::None;
     t.gateway = QStringLiteral("192.168.1.255");
     QTest::newRow("optional gateway still checked") << t << NetField::Gateway << FieldError::Invalid;

@@ -208,6 +208,50 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>("m_lineEditPort")->isEnabled());
     }
 
+    void singleOnvifGateways_data()
+    {
+        QTest::addColumn<bool>("v6");        // the IPv6 gateway, else the IPv4 one
+        QTest::addColumn<bool>("deviceHas"); // the device reports one
+        QTest::addColumn<QString>("refusal"); // empty: sent
+        QTest::newRow("no IPv4 gateway, left empty") << false << false << QString();
+        QTest::newRow("IPv4 gateway cleared") << false << true << QStringLiteral("Gateway can not be empty");
+        QTest::newRow("no IPv6 gateway, left empty") << true << false << QString();
+        QTest::newRow("IPv6 gateway cleared") << true << true << QStringLiteral("IPv6 gateway not correct.");
+    }
+
+    // An ONVIF device may have no gateway: its empty field is sent as it
+    // is (the kind then keeps none). One it has is not cleared that way.
+    void singleOnvifGateways()
+    {
+        QFETCH(bool, v6);
+        QFETCH(bool, deviceHas);
+        QFETCH(QString, refusal);
+        auto onvifKind = std::make_shared<RecordingKind>(true);
+        DeviceKinds::instance().add(onvifKind);
+        const auto removeKind = qScopeGuard([&] { DeviceKinds::instance().remove(onvifKind.get()); });
+        VOSK_DEVICE_INFO row = onvif(1, VOSK::OnvifSignedIn | VOSK::OnvifIpv6Reported);
+        if (!deviceHas && v6)
+            VOSK::setFieldText(row.ipv6Gateway, QString());
+        else if (!deviceHas)
+            VOSK::setFieldText(row.ipv4Gateway, QString());
+        select(ModifySingle, {row});
+        auto *gateway = child<QLineEdit>(v6 ? "m_lineEditIPV6Gateway" : "m_lineEditGateway");
+        QVERIFY(gateway->isEnabled());
+        gateway->clear();
+        child<QLineEdit>("m_lineEditAdminPassword")->setText(QStringLiteral("Admin12345"));
+        m_pane->onModifyNetParas();
+        QTRY_VERIFY(!m_pane->isBusy());
+        if (!refusal.isEmpty()) {
+            QCOMPARE(m_messages.value(0), refusal);
+            QVERIFY(onvifKind->sent().isEmpty());
+            return;
+        }
+        QCOMPARE(onvifKind->sent().size(), 1);
+        const NetParams sent = onvifKind->sent().first().params;
+        QVERIFY((v6 ? sent.ipv6Gateway : sent.ipv4Gateway).isEmpty());
+        QCOMPARE(sent.ipv4Address, QStringLiteral("192.168.1.101"));
+    }
+
     void makersActivationGetsNoForm()
     {
         select(ActivateSingle, {onvif(1, VOSK::OnvifMakersActivation, 1)});

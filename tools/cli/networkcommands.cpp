@@ -459,10 +459,11 @@ int set(const QStringList &arguments)
     texts.subnetMask = params.ipv4Mask;
     texts.gateway = params.ipv4Gateway;
     // ONVIF has no device port; a device may keep no gateway, and then
-    // none is sent.
+    // none is sent (an empty --gateway was refused above).
     texts.port = isOnvif ? QString() : QString::number(params.port);
     texts.portEnabled = !isOnvif;
-    texts.gatewayOptional = isOnvif;
+    texts.gatewayOptional = isOnvif && VOSK::fieldText(record.ipv4Gateway).trimmed().isEmpty();
+    texts.ipv6GatewayOptional = isOnvif && VOSK::fieldText(record.ipv6Gateway).trimmed().isEmpty();
     texts.httpPort = QString::number(params.httpPort);
     texts.httpPortEnabled = record.httpPort != 0;
     texts.ipv4Required = !ipv4Off;
