@@ -22,7 +22,6 @@ namespace VoskTool {
 namespace {
 
 constexpr int kAddressLength = 15;
-constexpr int kIpv6Length = 64;
 
 // A greyed field says why in its tool tip; an enabled one says nothing.
 void setEnabledFor(QWidget *widget, bool enabled, const QString &reasonWhenDisabled)
@@ -139,8 +138,8 @@ DeviceNetParaPage::DeviceNetParaPage(QWidget *parent)
     m_serial.edit->setReadOnly(true);
     for (const Row &row : {m_startIp, m_ip, m_mask, m_gateway})
         row.edit->setMaxLength(kAddressLength);
-    m_ipv6.edit->setMaxLength(kIpv6Length);
-    m_ipv6Gateway.edit->setMaxLength(kIpv6Length);
+    m_ipv6.edit->setMaxLength(kMaxIpv6TextLength);
+    m_ipv6Gateway.edit->setMaxLength(kMaxIpv6TextLength);
     m_port.edit->setValidator(new QIntValidator(0, 65535, this));
     m_httpPort.edit->setValidator(new QIntValidator(0, 65535, this));
     m_prefix.edit->setValidator(new QIntValidator(0, 127, this));

@@ -95,6 +95,8 @@ bool isValidIpv6Address(const QString &input)
 {
     if (input.trimmed() == QLatin1String("::"))
         return true;
+    if (input.size() > kMaxIpv6TextLength)
+        return false;
 
     QString text = input;
     const int zone = text.lastIndexOf(QLatin1Char('%'));

@@ -21,9 +21,13 @@ bool isValidSubnetMask(const QString &text);
 // 0 nor 255.
 bool isValidGateway(const QString &text);
 
+// The longest IPv6 text the form's fields take (an address with a zone).
+inline constexpr int kMaxIpv6TextLength = 64;
+
 // An IPv6 address of 3 to 8 colon-separated parts with at most one "::" and
 // an optional IPv4 tail (worth two groups), a zone suffix after "%" ignored;
-// "::" alone passes. At most 128 bits.
+// "::" alone passes. At most 128 bits, and at most kMaxIpv6TextLength
+// characters: a longer text would be cut short on its way to a device.
 bool isValidIpv6Address(const QString &text);
 
 // A port text as the forms convert it: signed decimal, blanks around it

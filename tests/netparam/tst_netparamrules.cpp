@@ -94,6 +94,11 @@ void tst_NetParamRules::ipv6_data()
     QTest::newRow("too few parts") << "1:2" << false;
     QTest::newRow("documentation prefix") << "2001:db8::8:800:200c:417a" << true;
     QTest::newRow("empty") << "" << false;
+    // The zone is not read, but a text longer than the form's field would
+    // be cut short on its way to a device.
+    const QString zone64 = QStringLiteral("fe80::1%") + QString(64 - 8, QLatin1Char('z'));
+    QTest::newRow("zone, 64 characters") << zone64 << true;
+    QTest::newRow("zone, 65 characters") << zone64 + QLatin1Char('z') << false;
 }
 
 void tst_NetParamRules::ipv6()
