@@ -50,10 +50,7 @@ const QString kAloneV6 = QStringLiteral("fd00:57::2");
 const QString kDualMoveTo = QStringLiteral("fd00:57::98");
 const QString kAloneMoveTo = QStringLiteral("fd00:57::99");
 
-bool ip(const QStringList &arguments)
-{
-    return QProcess::execute(QStringLiteral("ip"), arguments) == 0;
-}
+using TestSupport::ip;
 
 } // namespace
 

@@ -8,6 +8,7 @@
 #include "onvif/discoveryclient.h"
 #include "onvif/discoverymessage.h"
 #include "onvifsim.h"
+#include "tests/tools/privatenetwork.h"
 
 #include <QFile>
 #include <QNetworkDatagram>
@@ -26,27 +27,13 @@ const char *const kB = "onvB";
 const char *const kC = "onvC";
 const char *const kD = "onvD";
 
-bool ip(const QStringList &arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral("ip"), arguments);
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
+using TestSupport::hasLinkLocalIPv6;
+using TestSupport::ip;
 
 bool makePair(const char *one, const char *other)
 {
     return ip({QStringLiteral("link"), QStringLiteral("add"), QString::fromLatin1(one), QStringLiteral("type"),
                QStringLiteral("veth"), QStringLiteral("peer"), QStringLiteral("name"), QString::fromLatin1(other)});
-}
-
-bool hasLinkLocal(const char *name)
-{
-    const QNetworkInterface iface = QNetworkInterface::interfaceFromName(QString::fromLatin1(name));
-    for (const QNetworkAddressEntry &e : iface.addressEntries()) {
-        if (e.ip().isLinkLocal() && e.ip().protocol() == QAbstractSocket::IPv6Protocol)
-            return true;
-    }
-    return false;
 }
 
 QByteArray hello(const QByteArray &endpoint)
@@ -99,7 +86,8 @@ void tst_OnvifLinks::initTestCase()
                 QString::fromLatin1(kB)}));
     for (const char *name : {kA, kB, kC, kD})
         QVERIFY(ip({QStringLiteral("link"), QStringLiteral("set"), QString::fromLatin1(name), QStringLiteral("up")}));
-    QTRY_VERIFY_WITH_TIMEOUT(hasLinkLocal(kA) && hasLinkLocal(kB) && hasLinkLocal(kC) && hasLinkLocal(kD), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        hasLinkLocalIPv6(kA) && hasLinkLocalIPv6(kB) && hasLinkLocalIPv6(kC) && hasLinkLocalIPv6(kD), 5000);
 }
 
 void tst_OnvifLinks::cleanupTestCase()

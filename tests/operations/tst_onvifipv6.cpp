@@ -55,22 +55,8 @@ QString simulator()
     return qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH));
 }
 
-bool ip(const QStringList &arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral("ip"), arguments);
-    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-bool hasLinkLocal(const char *name)
-{
-    const QNetworkInterface iface = QNetworkInterface::interfaceFromName(QString::fromLatin1(name));
-    for (const QNetworkAddressEntry &e : iface.addressEntries()) {
-        if (e.ip().isLinkLocal() && e.ip().protocol() == QAbstractSocket::IPv6Protocol)
-            return true;
-    }
-    return false;
-}
+using TestSupport::hasLinkLocalIPv6;
+using TestSupport::ip;
 
 VOSK_DEVICE_INFO stored(const DeviceKey &key)
 {
@@ -144,7 +130,7 @@ void tst_OnvifIpv6::initTestCase()
     }
     for (const char *name : {kTool, kDevices})
         QVERIFY(ip({QStringLiteral("link"), QStringLiteral("set"), QString::fromLatin1(name), QStringLiteral("up")}));
-    QTRY_VERIFY_WITH_TIMEOUT(hasLinkLocal(kTool) && hasLinkLocal(kDevices), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(hasLinkLocalIPv6(kTool) && hasLinkLocalIPv6(kDevices), 5000);
 
     const QStringList common{QStringLiteral("--interfaces"), QString::fromLatin1(kDevices),
                              QStringLiteral("--onvif-behaviour"), QStringLiteral("plain")};

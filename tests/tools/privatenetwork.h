@@ -6,6 +6,8 @@
 // nowhere else: WS-Discovery's fixed group and port are then the test's
 // alone, whatever runs beside it.
 
+#include <QAbstractSocket>
+#include <QNetworkInterface>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -36,6 +38,27 @@ inline bool enterPrivateNetwork(QString &error)
         }
     }
     return true;
+}
+
+// Runs `ip` with the arguments (inside the test's namespace); true when it
+// succeeded.
+inline bool ip(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("ip"), arguments);
+    return p.waitForFinished(10000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// Whether the interface has its link-local IPv6 address yet (the kernel
+// adds it a moment after the link comes up).
+inline bool hasLinkLocalIPv6(const char *name)
+{
+    const QNetworkInterface iface = QNetworkInterface::interfaceFromName(QString::fromLatin1(name));
+    for (const QNetworkAddressEntry &e : iface.addressEntries()) {
+        if (e.ip().isLinkLocal() && e.ip().protocol() == QAbstractSocket::IPv6Protocol)
+            return true;
+    }
+    return false;
 }
 
 } // namespace TestSupport

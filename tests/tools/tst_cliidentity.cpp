@@ -3,6 +3,7 @@
 // the device is named by serial number and MAC (--pick), and then changes
 // that device alone.
 
+#include "tests/tools/clirun.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QFile>
@@ -17,27 +18,11 @@ namespace {
 constexpr int kPort = 47244;
 const char kGroup[] = "239.255.86.144";
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliTest::Run;
 
 Run cli(const QStringList &arguments)
 {
-    QProcess process;
-    process.start(QStringLiteral(VOSKTOOL_CLI_PATH),
-                  arguments + QStringList{QStringLiteral("--wait"), QStringLiteral("20000")});
-    Run run;
-    if (!process.waitForStarted(10000))
-        return run;
-    process.closeWriteChannel();
-    process.waitForFinished(60000);
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return CliTest::run(arguments + QStringList{QStringLiteral("--wait"), QStringLiteral("20000")});
 }
 
 VoskSim::SimDevice device0(quint64 seed)

@@ -1,6 +1,7 @@
 // vosktool-cli with ONVIF devices beside ours, as a script runs it: one
 // simulator holding both kinds, the credentials given on standard input.
 
+#include "tests/tools/clirun.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QJsonArray>
@@ -25,30 +26,11 @@ QString onvifAddress(int n)
     return QStringLiteral("127.53.0.%1").arg(n + 1);
 }
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliTest::Run;
 
 Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("VOSK_ONVIF_PORT"), QString::number(kOnvifPort));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
-    Run run;
-    if (!process.waitForStarted(10000))
-        return run;
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(120000);
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return CliTest::run(arguments, input, CliTest::onvifEnvironment(kOnvifPort));
 }
 
 QStringList listAll()

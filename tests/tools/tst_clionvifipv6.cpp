@@ -3,6 +3,7 @@
 // IPv4 off. Runs in a network namespace of its own (made inside
 // ./test.sh's), whose loopback holds the addresses.
 
+#include "tests/tools/clirun.h"
 #include "tests/tools/privatenetwork.h"
 #include "tests/vosk/voskfixture.h"
 
@@ -30,30 +31,11 @@ const QString kAloneV6 = QStringLiteral("fd00:58::2");
 const QString kDualMoveTo = QStringLiteral("fd00:58::98");
 const QString kAloneMoveTo = QStringLiteral("fd00:58::99");
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliTest::Run;
 
 Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("VOSK_ONVIF_PORT"), QString::number(kOnvifPort));
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
-    Run run;
-    if (!process.waitForStarted(10000))
-        return run;
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(120000);
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return CliTest::run(arguments, input, CliTest::onvifEnvironment(kOnvifPort));
 }
 
 // The row of the ONVIF device whose IPv4 or IPv6 address is `address`.

@@ -1,6 +1,7 @@
 // vosktool-cli end to end: the program against the simulator on loopback,
 // as a script runs it.
 
+#include "tests/tools/clirun.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QDir>
@@ -19,31 +20,13 @@ const char kGroup[] = "239.255.86.142";
 constexpr quint64 kSeed = 11;
 constexpr int kCount = 8;
 
-struct Run
-{
-    int code = -1;
-    QByteArray out;
-    QByteArray err;
-};
+using CliTest::Run;
 
-// Runs the program to its end. Every run listens until the devices it
-// names (or --expect N) are seen; the long window only bounds a failure.
+// Every run listens until the devices it names (or --expect N) are seen.
 Run cli(const QStringList &arguments, const QByteArray &input = QByteArray(),
         const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment())
 {
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(VOSKTOOL_CLI_PATH), arguments);
-    Run run;
-    if (!process.waitForStarted(10000))
-        return run;
-    process.write(input);
-    process.closeWriteChannel();
-    process.waitForFinished(180000);
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
+    return CliTest::run(arguments, input, environment);
 }
 
 QStringList wait() { return {QStringLiteral("--wait"), QStringLiteral("60000")}; }
