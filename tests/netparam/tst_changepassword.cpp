@@ -13,6 +13,7 @@
 #include "netparam/devicemodifypage.h"
 #include "netparam/devicemodifyresultpage.h"
 #include "shell/vosktoolmainpage.h"
+#include "tests/netparam/resultrows.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QFile>
@@ -38,12 +39,6 @@ constexpr quint64 kSilentSeed = 977;
 constexpr int kCount = 12;
 const QByteArray kAdminPassword = QByteArrayLiteral("Admin12345");
 
-struct ResultRow
-{
-    QString serial, result;
-    bool ok;
-};
-
 } // namespace
 
 class tst_ChangePassword final : public QObject
@@ -59,7 +54,7 @@ private:
     std::optional<VOSKToolMainPage> m_window;
     QStringList m_messages;
     QString m_markedField;
-    QList<ResultRow> m_results;
+    QList<TestSupport::ResultRow> m_results;
     QList<int> m_used;
 
     DeviceModifyPage *pane() const { return qobject_cast<DeviceModifyPage *>(m_window->rightPane()); }
@@ -178,12 +173,7 @@ private Q_SLOTS:
             auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog);
             if (!page)
                 return 0;
-            QStandardItemModel *rows = page->model();
-            for (int row = 0; row < rows->rowCount(); ++row) {
-                QStandardItem *result = rows->item(row, DeviceModifyResultPage::ColumnResult);
-                m_results.append({rows->item(row, DeviceModifyResultPage::ColumnSerial)->text(), result->text(),
-                                  result->data(DeviceModifyResultPage::SucceededRole).toBool()});
-            }
+            m_results += TestSupport::resultRows(*page, DeviceModifyResultPage::ColumnSerial);
             return 1;
         });
         QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), kCount + 1, 15000);
@@ -297,8 +287,8 @@ private Q_SLOTS:
         confirm();
         QVERIFY2(m_messages.isEmpty(), qPrintable(m_messages.join(QLatin1Char('\n'))));
         QCOMPARE(m_results.size(), 4);
-        for (const ResultRow &row : std::as_const(m_results)) {
-            if (row.serial == QString::fromLatin1(m_silent.serialNumber)) {
+        for (const TestSupport::ResultRow &row : std::as_const(m_results)) {
+            if (row.name == QString::fromLatin1(m_silent.serialNumber)) {
                 QVERIFY(!row.ok);
                 QCOMPARE(row.result, QStringLiteral("Error2011:time out"));
             } else {

@@ -20,6 +20,7 @@
 #include "operations/onvifdevices.h"
 #include "operations/operationrunner.h"
 #include "shell/vosktoolmainpage.h"
+#include "tests/netparam/resultrows.h"
 #include "tests/onvif/onvifsim.h"
 #include "tests/vosk/voskfixture.h"
 
@@ -63,12 +64,6 @@ QString addressOf(int device)
     return QString::fromLatin1(kBlock) + QString::number(device + 1);
 }
 
-struct ResultRow
-{
-    QString ipv4, result;
-    bool ok;
-};
-
 } // namespace
 
 class tst_OnvifPaneFlow final : public QObject
@@ -84,7 +79,7 @@ private:
     std::shared_ptr<OnvifDeviceOperations> m_onvifKind;
     std::optional<VOSKToolMainPage> m_window;
     QList<PaneMessage> m_messages;
-    QList<ResultRow> m_results;
+    QList<TestSupport::ResultRow> m_results;
     QVector<DeviceKey> m_onvifKeys; // by simulator device number
 
     DeviceModifyPage *pane() const { return qobject_cast<DeviceModifyPage *>(m_window->rightPane()); }
@@ -172,12 +167,7 @@ private Q_SLOTS:
             auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog);
             if (!page)
                 return 0;
-            QStandardItemModel *rows = page->model();
-            for (int row = 0; row < rows->rowCount(); ++row) {
-                QStandardItem *result = rows->item(row, DeviceModifyResultPage::ColumnResult);
-                m_results.append({rows->item(row, DeviceModifyResultPage::ColumnIpv4)->text(), result->text(),
-                                  result->data(DeviceModifyResultPage::SucceededRole).toBool()});
-            }
+            m_results += TestSupport::resultRows(*page, DeviceModifyResultPage::ColumnIpv4);
             return 1;
         });
         QTRY_COMPARE_WITH_TIMEOUT(model()->rowCount(), kOurs + kOnvif, 15000);
@@ -320,14 +310,14 @@ private Q_SLOTS:
         QVERIFY2(ticksAtLastOutcome > ticksAtFirstOutcome, "the window handled no event during the batch");
 
         int failed = 0;
-        for (const ResultRow &row : std::as_const(m_results)) {
+        for (const TestSupport::ResultRow &row : std::as_const(m_results)) {
             QVERIFY(!row.result.isEmpty());
             failed += row.ok ? 0 : 1;
         }
         // Rows in table order; find each ONVIF device's by its new address.
-        auto resultAt = [this](const QString &address) -> std::optional<ResultRow> {
-            for (const ResultRow &row : std::as_const(m_results)) {
-                if (row.ipv4 == address)
+        auto resultAt = [this](const QString &address) -> std::optional<TestSupport::ResultRow> {
+            for (const TestSupport::ResultRow &row : std::as_const(m_results)) {
+                if (row.name == address)
                     return row;
             }
             return std::nullopt;
@@ -344,7 +334,7 @@ private Q_SLOTS:
             QVERIFY(signsInWith(m_onvifKeys[n], kPassword));
         }
         bool slowTimedOut = false;
-        for (const ResultRow &row : std::as_const(m_results))
+        for (const TestSupport::ResultRow &row : std::as_const(m_results))
             slowTimedOut = slowTimedOut || (!row.ok && row.result.contains(QLatin1String("time out")));
         QVERIFY2(slowTimedOut, "no result says the slow device timed out");
         check({});

@@ -17,6 +17,7 @@
 #include "operations/onvifdevices.h"
 #include "operations/operationrunner.h"
 #include "tests/onvif/onvifsim.h"
+#include "tests/operations/operationflow.h"
 #include "tests/tools/privatenetwork.h"
 
 #include <QFile>
@@ -189,29 +190,17 @@ void tst_OnvifIpv6::cleanupTestCase()
 
 bool tst_OnvifIpv6::signIn(const DeviceKey &key)
 {
-    bool done = false;
-    const QMetaObject::Connection c =
-        connect(m_devices.get(), &OnvifDevices::signInDone, this, [&done] { done = true; });
-    m_devices->signIn({key});
-    const bool ok = QTest::qWaitFor([&done] { return done; }, 10000);
-    disconnect(c);
-    return ok;
+    return TestSupport::signInAndWait(*m_devices, key);
 }
 
 QVector<OperationOutcome> tst_OnvifIpv6::run(const DeviceKey &key, const NetParams &params)
 {
-    OperationRunner runner;
-    runner.start(OperationKind::SetNetParams, {{key, params}}, kPassword);
-    runner.waitForFinished();
-    return runner.outcomes();
+    return TestSupport::runOperations(OperationKind::SetNetParams, {{key, params}}, kPassword);
 }
 
 bool tst_OnvifIpv6::confirmed(const DeviceKey &key, const NetParams &sent, int waitMs)
 {
-    ChangeConfirmer confirmer;
-    QSignalSpy finished(&confirmer, &ChangeConfirmer::finished);
-    confirmer.expect({key}, {sent}, waitMs);
-    return finished.wait(waitMs + 2000) && confirmer.applied(key);
+    return TestSupport::allConfirmed({{key, sent}}, waitMs);
 }
 
 void tst_OnvifIpv6::rowsBeforeSignIn_data()

@@ -15,6 +15,7 @@
 #include "operations/onvifdevices.h"
 #include "operations/operationrunner.h"
 #include "tests/onvif/calloutcome.h"
+#include "tests/operations/operationflow.h"
 #include "tests/vosk/voskfixture.h"
 
 #include <QNetworkAccessManager>
@@ -172,37 +173,17 @@ DeviceKey tst_OnvifOperations::onvifKey(int n) const
 QVector<OperationOutcome> tst_OnvifOperations::run(OperationKind kind, const QVector<OperationJob> &jobs,
                                                    const QByteArray &password, const QByteArray &newPassword)
 {
-    OperationRunner runner;
-    runner.start(kind, jobs, password, newPassword);
-    runner.waitForFinished();
-    return runner.outcomes();
+    return TestSupport::runOperations(kind, jobs, password, newPassword);
 }
 
 bool tst_OnvifOperations::signIn(const DeviceKey &key)
 {
-    bool done = false;
-    const QMetaObject::Connection c =
-        connect(m_devices.get(), &OnvifDevices::signInDone, this, [&done] { done = true; });
-    m_devices->signIn({key});
-    const bool ok = QTest::qWaitFor([&done] { return done; }, 10000);
-    disconnect(c);
-    return ok;
+    return TestSupport::signInAndWait(*m_devices, key);
 }
 
 bool tst_OnvifOperations::confirmed(const QVector<OperationJob> &jobs, int waitMs)
 {
-    QVector<DeviceKey> keys;
-    QVector<NetParams> sent;
-    for (const OperationJob &job : jobs) {
-        keys << job.device;
-        sent << job.params;
-    }
-    ChangeConfirmer confirmer;
-    QSignalSpy finished(&confirmer, &ChangeConfirmer::finished);
-    confirmer.expect(keys, sent, waitMs);
-    if (!finished.wait(waitMs + 2000))
-        return false;
-    return std::all_of(keys.cbegin(), keys.cend(), [&](const DeviceKey &k) { return confirmer.applied(k); });
+    return TestSupport::allConfirmed(jobs, waitMs);
 }
 
 NetParams tst_OnvifOperations::withAddress(const DeviceKey &key, const QString &address)
