@@ -39,6 +39,18 @@ NetParams storedParams(const DeviceInfo &device)
     return netParamsOf(record);
 }
 
+// One job without parameters per device (activation, a password change),
+// and the devices' keys for the identity question.
+QVector<OperationJob> parameterlessJobs(const QVector<DeviceInfo> &devices, QVector<DeviceKey> *keys)
+{
+    QVector<OperationJob> jobs;
+    for (const DeviceInfo &device : devices) {
+        jobs.append({device.key(), {}});
+        keys->append(device.key());
+    }
+    return jobs;
+}
+
 QVector<HeldAddress> listedAddresses()
 {
     QVector<HeldAddress> listed;
@@ -158,12 +170,8 @@ void DeviceModifyPage::onChangePassword()
         return;
     }
     const QVector<DeviceInfo> devices = m_selection;
-    QVector<OperationJob> jobs;
     QVector<DeviceKey> keys;
-    for (const DeviceInfo &device : devices) {
-        jobs.append({device.key(), {}});
-        keys.append(device.key());
-    }
+    const QVector<OperationJob> jobs = parameterlessJobs(devices, &keys);
     if (IdentityQuestion::confirm(window(), keys)) {
         if (devices.size() == 1)
             startSingle(OperationKind::ChangePassword, devices.first(), jobs.first(), oldPassword, newPassword);
@@ -291,12 +299,8 @@ void DeviceModifyPage::activateBatch()
     if (!passwordBytes(m_lineEditNewPassword, m_labelHintNewPassword, &password))
         return;
     const QVector<DeviceInfo> devices = m_selection;
-    QVector<OperationJob> jobs;
     QVector<DeviceKey> keys;
-    for (const DeviceInfo &device : devices) {
-        jobs.append({device.key(), {}});
-        keys.append(device.key());
-    }
+    const QVector<OperationJob> jobs = parameterlessJobs(devices, &keys);
     if (!IdentityQuestion::confirm(window(), keys))
         return;
     runBatch(OperationKind::Activate, devices, jobs, password);

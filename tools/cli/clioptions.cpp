@@ -424,6 +424,12 @@ QCommandLineOption expectOption()
                               QStringLiteral("n"), QStringLiteral("0"));
 }
 
+QCommandLineOption newPasswordFileOption()
+{
+    return QCommandLineOption(QStringLiteral("password-file"),
+                              QStringLiteral("File whose first line is the new password."), QStringLiteral("file"));
+}
+
 bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &option, int *count)
 {
     bool ok = false;

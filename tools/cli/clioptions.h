@@ -149,6 +149,8 @@ inline constexpr int kSignInWaitMs = 10000;
 bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList &serials, int count, int waitMs);
 
 QCommandLineOption expectOption();
+// --password-file FILE: the new password of activate, passwd and reset.
+QCommandLineOption newPasswordFileOption();
 bool readExpect(const QCommandLineParser &parser, const QCommandLineOption &option, int *count);
 
 } // namespace CliCommands

@@ -230,9 +230,7 @@ int activate(const QStringList &arguments)
     QCommandLineParser parser;
     CommonOptions common;
     RunOptions run;
-    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
-                                          QStringLiteral("File whose first line is the new password."),
-                                          QStringLiteral("file"));
+    const QCommandLineOption passwordFile = newPasswordFileOption();
     OnvifOptions onvif;
     parser.addOptions({passwordFile, run.parallel});
     parser.addOptions(onvifOptionList(onvif));
@@ -708,9 +706,7 @@ int passwd(const QStringList &arguments)
                                              QStringLiteral("File whose first line is the current administrator "
                                                             "password."),
                                              QStringLiteral("file"));
-    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
-                                          QStringLiteral("File whose first line is the new password."),
-                                          QStringLiteral("file"));
+    const QCommandLineOption passwordFile = newPasswordFileOption();
     const QCommandLineOption devicesFile(QStringLiteral("devices"),
                                          QStringLiteral("File naming the devices, one serial number a line."),
                                          QStringLiteral("file"));

@@ -209,9 +209,7 @@ int reset(const QStringList &arguments)
     const QCommandLineOption answers(QStringLiteral("answers"),
                                      QStringLiteral("Folder of the reset service's answer files."),
                                      QStringLiteral("dir"));
-    const QCommandLineOption passwordFile(QStringLiteral("password-file"),
-                                          QStringLiteral("File whose first line is the new password."),
-                                          QStringLiteral("file"));
+    const QCommandLineOption passwordFile = newPasswordFileOption();
     const QCommandLineOption expect = expectOption();
     parser.addOptions({answers, passwordFile, expect});
     const Parsed parsed = parse(parser, common, QStringLiteral("reset"), arguments);
