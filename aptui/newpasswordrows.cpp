@@ -10,6 +10,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
+#include <QTextCodec>
 
 #include <algorithm>
 
@@ -98,10 +99,43 @@ void NewPasswordRows::setTargets(const PasswordTargets &targets)
 
 void NewPasswordRows::showStrength(const QString &password)
 {
+    const QString why = refusalOf(password);
+    if (!why.isEmpty()) {
+        m_meter->showRefusal(why);
+        return;
+    }
     const int level = m_targets.local ? adminPasswordLevel(password, TarnGUIToolkit::GuiTextCodec())
                                       : passwordLevel(QByteArray(kAdminUserName), password.toUtf8());
     const QString words[] = {QString(), tr("Weak"), tr("Medium"), tr("Strong")};
     m_meter->showStrength(level, words[std::clamp(level, 0, 3)]);
+}
+
+QString NewPasswordRows::refusalOf(const QString &password) const
+{
+    if (password.isEmpty())
+        return QString();
+    // Rated as check() rates it: on our devices' bytes where they are
+    // among the targets, else on the UTF-8 ones.
+    const bool local = m_targets.local || m_targets.utf8MaxCharacters <= 0;
+    QTextCodec *codec = TarnGUIToolkit::GuiTextCodec();
+    if (!codec)
+        codec = QTextCodec::codecForLocale();
+    const QByteArray bytes = local ? codec->fromUnicode(password) : password.toUtf8();
+    if (m_targets.local && bytes.size() > kMaxPasswordBytes)
+        return tr("Too long: over %1 bytes").arg(kMaxPasswordBytes);
+    if (m_targets.utf8MaxCharacters > 0 && password.size() > m_targets.utf8MaxCharacters)
+        return tr("Too long: over %1 characters").arg(m_targets.utf8MaxCharacters);
+    switch (passwordWeakness(QByteArray(kAdminUserName), bytes)) {
+    case PasswordWeakness::TooShort:
+        return tr("Too short: under %1 characters").arg(kMinPasswordLength);
+    case PasswordWeakness::UserName:
+        return tr("Same as the user name");
+    case PasswordWeakness::OneKind:
+        return tr("Only one kind of character");
+    case PasswordWeakness::None:
+        break;
+    }
+    return QString();
 }
 
 bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray *bytes)
@@ -136,25 +170,29 @@ bool NewPasswordRows::check(Wording wording, const Reporter &report, QByteArray 
         break;
     case NewPasswordCheck::TooWeak:
         tall = true;
-        // Devices that take UTF-8 only (ONVIF) take longer passwords than
-        // ours: the range said is theirs. Where ours are among the targets
-        // their range is the one that binds.
-        if (!m_targets.local && m_targets.utf8MaxCharacters > 0) {
-            text = tr("Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase "
-                      "and special characters for your password, with at least two kinds of them contained.")
-                       .arg(m_targets.utf8MaxCharacters);
-            break;
-        }
-        text = wording == Wording::ResetDialogs
-            ? tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
-                 "and special character for your password with at least two kinds of them contained.")
-            : tr("Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and "
-                 "special character for your password with at least two kinds of them contained.");
+        text = ruleText(wording);
         break;
     }
     if (report)
         report(text, tall);
     return false;
+}
+
+QString NewPasswordRows::ruleText(Wording wording) const
+{
+    // Devices that take UTF-8 only (ONVIF) take longer passwords than
+    // ours: the range said is theirs. Where ours are among the targets
+    // their range is the one that binds.
+    if (!m_targets.local && m_targets.utf8MaxCharacters > 0) {
+        return tr("Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase "
+                  "and special characters for your password, with at least two kinds of them contained.")
+            .arg(m_targets.utf8MaxCharacters);
+    }
+    return wording == Wording::ResetDialogs
+        ? tr("Valid password range [8-16]. You can use a combination of numbers, lowercase, uppercase "
+             "and special character for your password with at least two kinds of them contained.")
+        : tr("Valid password range [8-16]. You can use a combination of numbers,lowercase, uppercase and "
+             "special character for your password with at least two kinds of them contained.");
 }
 
 void NewPasswordRows::clear()

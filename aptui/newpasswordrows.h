@@ -61,8 +61,13 @@ public:
     // and showStrength() rate against.
     void setTargets(const PasswordTargets &targets);
 
-    // Rates the text against "admin" and shows bars and word.
+    // Rates the text against "admin" and shows bars and word; for a text
+    // the policy refuses, grey bars and why (refusalOf()).
     void showStrength(const QString &password);
+    // Why the policy refuses a typed password, in words for the meter:
+    // too long for a target, too short, the user name, one kind of
+    // character. Empty for an empty password or one it accepts.
+    QString refusalOf(const QString &password) const;
 
     // The acceptance checks in their order: empty (the focus moves to the
     // new password), mismatch, a character the 8-bit conversion cannot
@@ -71,6 +76,9 @@ public:
     // success fills `bytes` with the password as our devices take it (as
     // UTF-8 when only devices that take UTF-8 are targets).
     bool check(Wording wording, const Reporter &report, QByteArray *bytes);
+    // The policy in words for the current targets (what a too weak
+    // password is refused with), to show beside the fields.
+    QString ruleText(Wording wording) const;
     // Empties both fields (which resets the meter) and clears their marks.
     void clear();
 

@@ -55,8 +55,20 @@ void PasswordStrengthMeter::showStrength(int level, const QString &word)
         if (m_bars[i])
             m_bars[i]->setPixmap(QPixmap(images[i]));
     }
-    if (m_levelText)
+    if (m_levelText) {
         m_levelText->setText(text);
+        m_levelText->setStyleSheet(QString());
+    }
+}
+
+void PasswordStrengthMeter::showRefusal(const QString &why)
+{
+    showStrength(0, QString());
+    if (!m_levelText)
+        return;
+    m_levelText->setText(why);
+    // The red of the first bar: a refusal, not a level.
+    m_levelText->setStyleSheet(QStringLiteral("color: #e5484d;"));
 }
 
 } // namespace aptui

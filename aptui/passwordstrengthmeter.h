@@ -22,6 +22,9 @@ public:
     // Sets the bars for level 0..3 (anything else shows as 0) and the level
     // text to `word` (emptied for level 0).
     void showStrength(int level, const QString &word);
+    // Grey bars and, in place of a level word, why the policy refuses the
+    // password (`why`, the caller's words), marked as an error.
+    void showRefusal(const QString &why);
 
     static QString greyImage();
     static QString redImage();

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QPointer>
 #include <QScreen>
 #include <QTimerEvent>
 
@@ -112,6 +113,45 @@ void WarningDialog::run(const QPoint &position, int kind, const QString &text, Q
         dialog.resize(310, 160);
     dialog.placeAt(position);
     dialog.exec();
+}
+
+namespace {
+QPointer<WarningDialog> g_lasting;
+} // namespace
+
+WarningDialog *WarningDialog::showLasting(const QPoint &position, int kind, const QString &text, QWidget *owner,
+                                          aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel, bool tall)
+{
+    if (g_lasting)
+        g_lasting->close();
+    markField(kind, lineEdit, iconLabel);
+    auto *bubble = new WarningDialog(kind, text, owner);
+    bubble->setAttribute(Qt::WA_DeleteOnClose);
+    // A tool window beside the main one that is never activated: the
+    // field being typed in keeps the keyboard.
+    bubble->setWindowFlags(bubble->windowFlags() | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
+    bubble->setAttribute(Qt::WA_ShowWithoutActivating);
+    bubble->setFocusPolicy(Qt::NoFocus);
+    bubble->m_ui->m_btnClose->setFocusPolicy(Qt::NoFocus);
+    bubble->setModal(false);
+    if (kind != KindSuccess) {
+        // A refusal stays until read: no self-close.
+        bubble->killTimer(bubble->m_timerId);
+        bubble->m_timerId = 0;
+    }
+    if (lineEdit)
+        connect(lineEdit, &QLineEdit::textEdited, bubble, &QWidget::close);
+    if (tall)
+        bubble->resize(310, 160);
+    bubble->placeAt(position);
+    g_lasting = bubble;
+    bubble->show();
+    return bubble;
+}
+
+WarningDialog *WarningDialog::lastingBubble()
+{
+    return g_lasting.data();
 }
 
 void WarningDialog::markField(int kind, aptui::MultiStateLineEdit *lineEdit, QLabel *iconLabel)

@@ -53,6 +53,20 @@ public:
     static void showWarningTall(const QPoint &position, int kind, const QString &text, QWidget *owner = nullptr,
                                 aptui::MultiStateLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
 
+    // A bubble that leaves the keyboard where it is: shown beside the work
+    // rather than over it, it never takes the focus, so typing goes on in
+    // the field it speaks about. It stays until its close button is
+    // pressed, the user edits the marked field (acting on what it says),
+    // or another lasting bubble replaces it; a KindSuccess one also closes
+    // itself after autoCloseInterval(), as it asks nothing of the user.
+    // Marks the field as showWarning() does. Returns at once; the bubble
+    // deletes itself when it closes. GUI thread.
+    static WarningDialog *showLasting(const QPoint &position, int kind, const QString &text, QWidget *owner,
+                                      aptui::MultiStateLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr,
+                                      bool tall = false);
+    // The lasting bubble shown now, or null.
+    static WarningDialog *lastingBubble();
+
     // Test seam: the self-close delay of bubbles built from now on;
     // 0 or less restores AutoCloseMilliseconds.
     static void setAutoCloseInterval(int milliseconds);

@@ -36,10 +36,10 @@ WindowTitle::WindowTitle(QWidget *parent)
     m_labelTitle->setObjectName(QStringLiteral("m_labelTitle"));
     m_labelTitle->setTextFormat(Qt::PlainText);
     m_btnIcon = makeTitleButton(QStringLiteral("m_btnIcon"), Qt::NoFocus, this);
-    m_btnMinimize = makeTitleButton(QStringLiteral("m_btnMinimize"), Qt::ClickFocus, this);
-    m_btnMaximize = makeTitleButton(QStringLiteral("m_btnMaximize"), Qt::ClickFocus, this);
-    m_btnClose = makeTitleButton(QStringLiteral("m_btnClose"), Qt::ClickFocus, this);
-    m_btnSystemMenu = makeTitleButton(QStringLiteral("m_btnSystemMenu"), Qt::ClickFocus, this);
+    m_btnMinimize = makeTitleButton(QStringLiteral("m_btnMinimize"), Qt::NoFocus, this);
+    m_btnMaximize = makeTitleButton(QStringLiteral("m_btnMaximize"), Qt::NoFocus, this);
+    m_btnClose = makeTitleButton(QStringLiteral("m_btnClose"), Qt::NoFocus, this);
+    m_btnSystemMenu = makeTitleButton(QStringLiteral("m_btnSystemMenu"), Qt::NoFocus, this);
     m_btnClose->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
 
     auto *buttons = new QWidget(this);

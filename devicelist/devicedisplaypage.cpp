@@ -22,6 +22,7 @@
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QHoverEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -102,6 +103,25 @@ void DeviceDisplayPage::listenTo(OnvifDevices *devices)
     // Both live on the GUI thread: plain connections, undone with either.
     connect(devices, &OnvifDevices::signInFinished, this, &DeviceDisplayPage::onSignInFinished);
     connect(devices, &OnvifDevices::signInDone, this, &DeviceDisplayPage::onSignInDone);
+    connect(devices, &OnvifDevices::directedProbeProgress, this, &DeviceDisplayPage::onProbeProgress);
+    connect(devices, &OnvifDevices::directedProbeFinished, this, &DeviceDisplayPage::onProbeFinished);
+}
+
+void DeviceDisplayPage::onProbeProgress(int asked, int total, int answered)
+{
+    // Beside the count while the addresses are asked; a sign-in under way
+    // has the place first.
+    if (isSigningIn())
+        return;
+    m_labelOnvifStatus->setText(tr("Find by address: %1 / %2 asked, %3 answered").arg(asked).arg(total).arg(answered));
+}
+
+void DeviceDisplayPage::onProbeFinished(int asked, int answered)
+{
+    if (isSigningIn())
+        return;
+    m_labelOnvifStatus->setText(tr("Find by address: %n device(s) found", nullptr, answered) + QLatin1String(" (")
+                                + tr("%n address(es) asked", nullptr, asked) + QLatin1Char(')'));
 }
 
 void DeviceDisplayPage::setUrlOpener(UrlOpener opener)
@@ -131,8 +151,8 @@ void DeviceDisplayPage::notify(const QString &text, bool error)
         return;
     }
     const QPoint centre = mapToGlobal(rect().center()) - QPoint(155, 80);
-    WarningDialog::showWarningTall(centre, error ? WarningDialog::KindError : WarningDialog::KindInformation, text,
-                                   this);
+    WarningDialog::showLasting(centre, error ? WarningDialog::KindError : WarningDialog::KindInformation, text, this,
+                               nullptr, nullptr, true);
 }
 
 void DeviceDisplayPage::setUp()
@@ -171,6 +191,11 @@ void DeviceDisplayPage::setUp()
     connect(m_ui->m_btnConfigReset, &QPushButton::clicked, this, &DeviceDisplayPage::onConfigResetPassword);
     connect(m_ui->m_btnConfigExportFile, &QPushButton::clicked, this, &DeviceDisplayPage::onConfigExportFile);
 
+    // The keyboard reaches the table: Tab in and out of it (not from cell
+    // to cell), the arrows move the current row, Space checks it (see
+    // eventFilter()).
+    table->setFocusPolicy(Qt::StrongFocus);
+    table->setTabKeyNavigation(false);
     table->installEventFilter(this);
     table->viewport()->installEventFilter(this);
     table->setMouseTracking(true);
@@ -329,6 +354,8 @@ void DeviceDisplayPage::onOnvifProbe()
         return;
     if (!m_onvif->probeAddresses(dialog.addresses()))
         notify(tr("The search could not be sent: ONVIF discovery is not running."), true);
+    else
+        onProbeProgress(0, int(dialog.addresses().size()), 0);
 }
 
 void DeviceDisplayPage::setActionButtonsEnabled(bool enabled)
@@ -376,10 +403,26 @@ void DeviceDisplayPage::onDeviceLogin(VOSK_DEVICE_INFO struDevInfo)
 {
     if (storeUnlessListed(struDevInfo)) {
         m_model->addDevice(struDevInfo);
-        markIdentity(DeviceKey::fromRecord(struDevInfo));
+        const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
+        markIdentity(key);
+        recheckReturned({key});
     }
     updateCountLabel();
-    // A new row is never checked: the selection stays as it is.
+}
+
+void DeviceDisplayPage::recheckReturned(const QVector<DeviceKey> &keys)
+{
+    // A new row is unchecked, but for a device that was checked when it
+    // went away (a new address makes some devices say goodbye and come
+    // back): its check comes back with it, on its new row.
+    if (m_checkedAway.isEmpty())
+        return;
+    m_recheckingReturned = true;
+    for (const DeviceKey &key : keys) {
+        if (m_checkedAway.remove(key))
+            m_model->setCheckState(m_model->rowOf(key), Qt::Checked);
+    }
+    m_recheckingReturned = false;
 }
 
 void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
@@ -393,13 +436,21 @@ void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
             added << record;
     }
     m_model->addDevices(added);
-    for (const VOSK_DEVICE_INFO &record : std::as_const(added))
-        markIdentity(DeviceKey::fromRecord(record));
+    QVector<DeviceKey> keys;
+    keys.reserve(added.size());
+    for (const VOSK_DEVICE_INFO &record : std::as_const(added)) {
+        keys << DeviceKey::fromRecord(record);
+        markIdentity(keys.constLast());
+    }
+    recheckReturned(keys);
     updateCountLabel();
 }
 
 void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
 {
+    const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
+    if (m_model->checkState(m_model->rowOf(key)) == Qt::Checked)
+        m_checkedAway.insert(key);
     m_model->removeDevice(struDevInfo);
     DeviceStore::instance()->removeDevice(struDevInfo);
     // The devices that shared its identity may stand alone now.
@@ -414,6 +465,19 @@ void DeviceDisplayPage::onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo)
 {
     m_model->updateDevice(struDevInfo);
     DeviceStore::instance()->updateDevice(struDevInfo);
+    // A checked device reported new values (a sign-in, an activation, new
+    // parameters): the pane shows them. A burst of reports makes one
+    // refresh, after the burst.
+    if (!m_selectionRefreshPosted && m_model->checkState(m_model->rowOf(DeviceKey::fromRecord(struDevInfo))) == Qt::Checked) {
+        m_selectionRefreshPosted = true;
+        QMetaObject::invokeMethod(this, &DeviceDisplayPage::refreshSelection, Qt::QueuedConnection);
+    }
+}
+
+void DeviceDisplayPage::refreshSelection()
+{
+    m_selectionRefreshPosted = false;
+    evaluateSelection(true);
 }
 
 void DeviceDisplayPage::onManualUpdate()
@@ -435,6 +499,8 @@ void DeviceDisplayPage::onManualUpdate()
     // Reports still on their way describe the table being thrown away; the
     // inquiry below has every device report again.
     m_reports->discard();
+    // Every row comes back unchecked, those of devices away too.
+    m_checkedAway.clear();
     m_model->removeRows(0, m_model->rowCount());
     for (const VOSK_DEVICE_INFO &record : std::as_const(onvifRows))
         DeviceStore::instance()->addDevice(record);
@@ -501,6 +567,10 @@ void DeviceDisplayPage::onItemCheckChanged(const QModelIndex &topLeft, const QMo
         return;
     if (!roles.isEmpty() && !roles.contains(Qt::CheckStateRole))
         return;
+    // The user picks again: a device away is no longer among the picked
+    // ones when it comes back.
+    if (!m_recheckingReturned)
+        m_checkedAway.clear();
     evaluateSelection(false);
 }
 
@@ -597,6 +667,25 @@ bool DeviceDisplayPage::eventFilter(QObject *watched, QEvent *event)
 {
     TarnGUIToolkit::CTableView *table = m_ui->m_tableViewVosk;
     QWidget *viewport = table->viewport();
+    if (watched == table && event->type() == QEvent::FocusIn && !table->currentIndex().isValid()
+        && m_model->rowCount() > 0) {
+        // Tabbed into: a current row to start from, shown but not selected.
+        table->selectionModel()->setCurrentIndex(m_model->index(0, m_model->columnIndex(ColumnCheck)),
+                                                 QItemSelectionModel::NoUpdate);
+    }
+    if (watched == table && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QModelIndex current = table->currentIndex();
+        if ((key->key() == Qt::Key_Space || key->key() == Qt::Key_Select) && key->modifiers() == Qt::NoModifier) {
+            // Space checks or unchecks the current row, whichever cell is
+            // current: the check box is the selection, not the highlight.
+            if (current.isValid()) {
+                const int row = current.row();
+                m_model->setCheckState(row, m_model->checkState(row) == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+            }
+            return true;
+        }
+    }
     if ((watched == table || watched == viewport)
         && (event->type() == QEvent::HoverMove || event->type() == QEvent::MouseMove)) {
         QPointF position;

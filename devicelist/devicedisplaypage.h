@@ -169,9 +169,17 @@ private:
     // The checked devices a password recovery can act on: ONVIF rows are
     // left out, with a notice when there were any.
     QVector<DeviceKey> recoverableCheckedDevices();
+    // Checks again the rows of devices that were checked when they went
+    // offline (see m_checkedAway).
+    void recheckReturned(const QVector<DeviceKey> &keys);
+    // Sends the selection again (posted after a checked device's report).
+    void refreshSelection();
     void onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome);
     void onSignInDone();
     void updateSignInStatus();
+    // "Find by address" under way and done, beside the count.
+    void onProbeProgress(int asked, int total, int answered);
+    void onProbeFinished(int asked, int answered);
 
     // The sign-in under way: how many devices, how many answered and how.
     struct SignInProgress
@@ -192,6 +200,11 @@ private:
     Notifier m_notifier;
     SignInProgress m_signIn;
     QSet<DeviceKey> m_signInPending; // asked, not yet reported on
+    // Devices checked when they went offline: their check returns with
+    // them, until the user changes any check or refreshes the table.
+    QSet<DeviceKey> m_checkedAway;
+    bool m_recheckingReturned = false;
+    bool m_selectionRefreshPosted = false;
 };
 
 } // namespace VoskTool

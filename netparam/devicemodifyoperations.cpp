@@ -379,7 +379,12 @@ QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, 
                                                             QHash<DeviceKey, bool> *applied)
 {
     const int total = int(jobs.size());
-    auto progressText = [](int done, int all) { return QStringLiteral("%1 / %2").arg(done).arg(all); };
+    // The count, and what is awaited: a slow device otherwise holds the
+    // count still with no word of why.
+    auto progressText = [](int done, int all) {
+        return done == all ? QStringLiteral("%1 / %2").arg(done).arg(all)
+                           : tr("%1 / %2: waiting for %n device(s) to answer", nullptr, all - done).arg(done).arg(all);
+    };
     TarnGUIToolkit::CChaseDialog chase(window(), QLatin1String(kLoadingAnimation), progressText(0, total));
     chase.setObjectName(QStringLiteral("BatchChaseDialog"));
     chase.setCancelText(tr("Cancel"));
@@ -403,7 +408,12 @@ QVector<OperationOutcome> DeviceModifyPage::runBehindDialog(OperationKind kind, 
             chase.OnImmediatelyStopChase();
             return;
         }
-        chase.setText(tr("Waiting for the devices to report the new parameters..."));
+        auto awaitedText = [](int awaited) {
+            return tr("Waiting for %n device(s) to report their new settings...", nullptr, awaited);
+        };
+        chase.setText(awaitedText(int(devices.size())));
+        connect(m_confirmer, &ChangeConfirmer::awaitedChanged, &chase,
+                [&chase, awaitedText](int awaited) { chase.setText(awaitedText(awaited)); });
         if (chase.cancelButton())
             chase.cancelButton()->setEnabled(false);
         connect(m_confirmer, &ChangeConfirmer::finished, &chase, &TarnGUIToolkit::CChaseDialog::OnImmediatelyStopChase,

@@ -11,6 +11,7 @@
 #include "netparam/devicemodifyresultpage.h"
 #include "netparam/devicenetparapage.h"
 #include "netparam/netparamlog.h"
+#include "netparam/panefocus.h"
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/changeconfirmer.h"
@@ -54,6 +55,16 @@ QLabel *makeLabel(QWidget *parent, const char *name, const QString &text = QStri
     auto *label = new QLabel(text, parent);
     label->setObjectName(QLatin1String(name));
     return label;
+}
+
+// The password policy in words, under the new-password rows: read before
+// anyone presses a button, rather than only in a refusal.
+QLabel *makeRule(QWidget *parent)
+{
+    auto *rule = new QLabel(parent);
+    rule->setObjectName(QStringLiteral("m_labelPasswordRule"));
+    rule->setWordWrap(true);
+    return rule;
 }
 
 QLabel *makeHint(QWidget *parent, const char *name)
@@ -123,6 +134,12 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     connect(m_netParaPage, &DeviceNetParaPage::signalBatchDhcpStateChanged, this,
             &DeviceModifyPage::onBatchDhcpStateChanged);
 
+    // Enter on a focused button presses it, as Space does (a push button
+    // outside a dialog takes Enter only when it is an auto-default one).
+    for (QPushButton *button : {m_btnModify, m_btnActive, m_btnChangePassword})
+        button->setAutoDefault(true);
+
+    applyPasswordTargets();
     enterNothingSelected();
 }
 
@@ -145,9 +162,11 @@ void DeviceModifyPage::buildActiveFrame()
     m_lineEditConfirmPassword = m_passwordRows->confirmPassword();
     m_labelHintConfirmPassword = m_passwordRows->confirmPasswordHint();
 
+    m_labelActiveRule = makeRule(m_frameActive);
+    grid->addWidget(m_labelActiveRule, 3, 1, 1, 2);
     m_btnActive = new QPushButton(tr("Active"), m_frameActive);
     m_btnActive->setObjectName(QStringLiteral("m_btnActive"));
-    grid->addWidget(m_btnActive, 3, 0, 1, 3);
+    grid->addWidget(m_btnActive, 4, 0, 1, 3);
 
     for (QWidget *edit : {static_cast<QWidget *>(m_lineEditNewPassword), static_cast<QWidget *>(m_lineEditConfirmPassword)})
         edit->installEventFilter(this);
@@ -224,7 +243,10 @@ void DeviceModifyPage::buildChangePasswordFrame()
     // The rows of the activation form; their widgets keep the names the
     // style sheet knows, inside this frame.
     m_changeRows = new NewPasswordRows(m_frameChangePassword, "m_labelConfirmNewPassword");
-    const int next = m_changeRows->addTo(grid, 1, 0);
+    const int rule = m_changeRows->addTo(grid, 1, 0);
+    m_labelChangeRule = makeRule(m_frameChangePassword);
+    grid->addWidget(m_labelChangeRule, rule, 1, 1, 2);
+    const int next = rule + 1;
 
     auto *buttons = new QHBoxLayout;
     m_btnChangePassword = new QPushButton(tr("Confirm"), m_frameChangePassword);
@@ -268,8 +290,31 @@ QPoint DeviceModifyPage::hintPosition() const
     return topLeft + QPoint(width() / 2 - 155, height() / 2 - 60);
 }
 
+QPushButton *DeviceModifyPage::confirmButtonOf(QObject *field) const
+{
+    if (field == m_lineEditAdminPassword)
+        return m_btnModify;
+    if (field == m_lineEditNewPassword || field == m_lineEditConfirmPassword)
+        return m_btnActive;
+    if (field == m_lineEditOldPassword || field == m_changeRows->newPassword()
+        || field == m_changeRows->confirmPassword())
+        return m_btnChangePassword;
+    return nullptr;
+}
+
 bool DeviceModifyPage::eventFilter(QObject *target, QEvent *qevent)
 {
+    if (qevent->type() == QEvent::KeyPress) {
+        // Enter (either key) in a password field confirms its form, as its
+        // button would; a button that is off (busy, nothing to send) stays off.
+        const int key = static_cast<QKeyEvent *>(qevent)->key();
+        QPushButton *button = (key == Qt::Key_Return || key == Qt::Key_Enter) ? confirmButtonOf(target) : nullptr;
+        if (button) {
+            if (button->isEnabled() && button->isVisibleTo(this))
+                button->click();
+            return true;
+        }
+    }
     if (m_changeRows->filter(target, qevent))
         return true;
     struct Field
@@ -351,7 +396,7 @@ void DeviceModifyPage::enterNothingSelected()
     m_netParaPage->fillSingle(QString(), QString(), false);
     m_lineEditAdminPassword->clear();
     m_btnLostPassword->show();
-    m_btnModify->setFocus();
+    focusInPane(m_btnModify);
     m_btnModify->setEnabled(false);
     m_lineEditAdminPassword->setEnabled(false);
     m_btnLostPassword->setEnabled(false);
@@ -376,7 +421,7 @@ void DeviceModifyPage::enterModify(bool batch)
     m_lineEditAdminPassword->setEnabled(true);
     m_btnLostPassword->setEnabled(true);
     if (!batch)
-        m_btnModify->setFocus();
+        focusInPane(m_btnModify);
     clearPasswordMarks();
 }
 
@@ -452,8 +497,50 @@ void DeviceModifyPage::enterMixed()
     m_activePage->showMixedSelection();
 }
 
+bool DeviceModifyPage::sameDevices(ModifyPage type, const QVector<DeviceInfo> &devices) const
+{
+    if (type != m_pageType || devices.size() != m_selection.size() || devices.isEmpty())
+        return false;
+    for (int i = 0; i < devices.size(); ++i) {
+        if (!(devices.at(i).key() == m_selection.at(i).key()))
+            return false;
+    }
+    return true;
+}
+
+void DeviceModifyPage::refreshSameDevices(const QVector<DeviceInfo> &devices)
+{
+    // The devices the pane shows reported something new (a sign-in, new
+    // values, an activation seen elsewhere): what the pane allows and says
+    // follows, while what the user typed stays, passwords included.
+    m_selection = devices;
+    applyPasswordTargets();
+    if (m_pageType == ModifySingle || m_pageType == ModifyBatch) {
+        const bool batch = m_pageType == ModifyBatch;
+        if (!m_netParaPage->isEdited()) {
+            m_netParaPage->enableAllFields();
+            if (batch)
+                m_netParaPage->fillBatch(m_selection);
+            else
+                m_netParaPage->fillSingle(m_selection.first().key(), false);
+        }
+        m_btnModify->setEnabled(true);
+        m_btnLostPassword->setVisible(!batch);
+        showOnvifNote(batch);
+    } else if (m_pageType == ActivateSingle || m_pageType == ActivateBatch) {
+        if (onvifSelection().makersActivation == int(m_selection.size()))
+            enterMakersActivation();
+    }
+    setBusy(m_busy);
+}
+
 void DeviceModifyPage::onCurrentSelectionChange(VoskTool::ModifyPage modifyPageType, QVector<DeviceInfo> struDeviceInfo)
 {
+    if (sameDevices(modifyPageType, struDeviceInfo)) {
+        refreshSameDevices(struDeviceInfo);
+        return;
+    }
+    m_pageType = modifyPageType;
     if (struDeviceInfo.isEmpty()) {
         m_selection = struDeviceInfo;
         enterNothingSelected();
@@ -561,6 +648,8 @@ void DeviceModifyPage::applyPasswordTargets()
     m_lineEditOldPassword->setMaxLength(length);
     m_passwordRows->setTargets(targets);
     m_changeRows->setTargets(targets);
+    m_labelActiveRule->setText(m_passwordRows->ruleText(NewPasswordRows::Wording::Activation));
+    m_labelChangeRule->setText(m_changeRows->ruleText(NewPasswordRows::Wording::Activation));
 }
 
 bool DeviceModifyPage::passwordBytes(aptui::MultiStateLineEdit *field, QLabel *hint, PasswordBytes *bytes)

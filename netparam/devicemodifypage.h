@@ -131,6 +131,12 @@ private:
     void buildModifyFrame();
     void buildOnvifFrame();
     void buildChangePasswordFrame();
+    // Whether a selection sent is the one shown: the same devices in the
+    // same order, for the same state of the pane.
+    bool sameDevices(ModifyPage type, const QVector<DeviceInfo> &devices) const;
+    // The same devices again, with what they reported since: the pane's
+    // state and notes follow, typed values stay.
+    void refreshSameDevices(const QVector<DeviceInfo> &devices);
     void enterNothingSelected();
     void enterModify(bool batch);
     void enterActivation(bool batch);
@@ -148,6 +154,9 @@ private:
     // (recovery; a change before sign-in) and holds back what it cannot.
     void showOnvifNote(bool batch);
     void clearPasswordMarks();
+    // The button that confirms the form a password field belongs to; null
+    // for any other object.
+    QPushButton *confirmButtonOf(QObject *field) const;
 
     void message(int kind, const QString &text, aptui::MultiStateLineEdit *field = nullptr,
                  QLabel *hint = nullptr, bool tall = false);
@@ -197,6 +206,7 @@ private:
     int m_maxInFlightSetting = OperationRunner::kDefaultInFlight;
     bool m_busy = false;
     QVector<DeviceInfo> m_selection;
+    ModifyPage m_pageType = ModifySingle; // of m_selection
 
     QWidget *m_widgetModifyPage;
     QStackedWidget *m_stackedWidget;
@@ -210,6 +220,7 @@ private:
     aptui::MultiStateLineEdit *m_lineEditConfirmPassword;
     QLabel *m_labelHintConfirmPassword;
     QPushButton *m_btnActive;
+    QLabel *m_labelActiveRule; // the policy, under the rows
 
     QFrame *m_frameModifyPara;
     aptui::MultiStateLineEdit *m_lineEditAdminPassword;
@@ -227,6 +238,7 @@ private:
     aptui::MultiStateLineEdit *m_lineEditOldPassword;
     QLabel *m_labelHintOldPassword;
     NewPasswordRows *m_changeRows; // its widgets are the frame's
+    QLabel *m_labelChangeRule;
     QPushButton *m_btnChangePassword;
     QPushButton *m_btnBackToModify;
 };

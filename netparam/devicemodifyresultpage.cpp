@@ -82,6 +82,13 @@ DeviceModifyResultPage::DeviceModifyResultPage(QWidget *parent)
     m_tableViewResult->ShowGridLine(false);
     m_tableViewResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_tableViewResult->verticalHeader()->hide();
+    // One line per device: a long result word ("sent, not seen since ...")
+    // takes the room left of the dialog, is elided past it and reads whole
+    // in its tool tip, rather than wrapping into a second line that the
+    // row height cuts.
+    m_tableViewResult->setWordWrap(false);
+    m_tableViewResult->setTextElideMode(Qt::ElideRight);
+    m_tableViewResult->horizontalHeader()->setStretchLastSection(true);
 
     setCenterWidget(content);
     setFixedSize(700, 500);
@@ -136,6 +143,7 @@ void DeviceModifyResultPage::setResults(const QVector<DeviceInfo> &devices)
                     item->setIcon(QIcon(QLatin1String(kErrorIcon)));
                     ++failed;
                 }
+                item->setToolTip(item->text());
             }
             m_model->setItem(row, column, item);
         }

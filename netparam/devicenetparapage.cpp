@@ -1,4 +1,5 @@
 #include "netparam/devicenetparapage.h"
+#include "netparam/panefocus.h"
 
 #include "aptui/multistatelineedit.h"
 #include "discovery/devicestore.h"
@@ -12,6 +13,7 @@
 #include <QIntValidator>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
@@ -212,6 +214,22 @@ void DeviceNetParaPage::clearAndDisable()
     clearHints();
 }
 
+void DeviceNetParaPage::markUnedited()
+{
+    for (const Row &row : {m_startIp, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix})
+        row.edit->setModified(false);
+}
+
+bool DeviceNetParaPage::isEdited() const
+{
+    // setText() clears a line edit's modified flag; typing sets it.
+    for (const Row &row : {m_startIp, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix}) {
+        if (row.edit->isModified())
+            return true;
+    }
+    return false;
+}
+
 void DeviceNetParaPage::enableAllFields()
 {
     for (const Row &row : {m_serial, m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix})
@@ -226,6 +244,8 @@ void DeviceNetParaPage::fillSingle(const QString &serialNumber, const QString &m
 
 void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
 {
+    // What the fill writes is the device's, not typed: on every way out.
+    const auto unedited = qScopeGuard([this] { markUnedited(); });
     if (key.serialNumber.isEmpty() && key.mac.isEmpty() && !key.isOnvif()) {
         clearAndDisable();
         return;
@@ -240,6 +260,8 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
     const bool onvif = VOSK::isOnvifRecord(record);
     const quint8 onvifFlags = onvif ? VOSK::onvifFlags(record) : 0;
 
+    for (const Row &row : {m_port, m_httpPort})
+        row.edit->setPlaceholderText(QString());
     m_serial.edit->setText(onvif ? VOSK::fieldText(record.serialNumber) : key.serialNumber);
     m_serial.edit->setCursorPosition(0);
     m_ip.edit->setText(VOSK::fieldText(param.ipv4Address));
@@ -293,7 +315,7 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
         setEnabledFor(m_checkBoxDHCP, true, QString());
         if (!forceDhcpOff && param.dhcpEnabled == 1) {
             applyDhcpOn();
-            m_port.edit->setFocus();
+            focusInPane(m_port.edit);
             if (onvif && !(onvifFlags & VOSK::OnvifSignedIn))
                 disableUntilSignedIn();
             return;
@@ -302,7 +324,7 @@ void DeviceNetParaPage::fillSingle(const DeviceKey &key, bool forceDhcpOff)
         setEnabledFor(m_checkBoxDHCP, false, tr("This device does not support DHCP."));
     }
     m_checkBoxDHCP->setChecked(false);
-    m_ip.edit->setFocus();
+    focusInPane(m_ip.edit);
     if (onvif && !(onvifFlags & VOSK::OnvifSignedIn))
         disableUntilSignedIn();
 }
@@ -329,6 +351,7 @@ void DeviceNetParaPage::applyDhcpOn()
 
 void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 {
+    const auto unedited = qScopeGuard([this] { markUnedited(); });
     m_ipv4Off = false;
     m_gatewayOptional = false;
     m_ipv6GatewayOptional = false;
@@ -352,6 +375,10 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
 
     for (const Row &row : {m_startIp, m_port, m_mask, m_gateway, m_ipv6, m_ipv6Gateway, m_prefix, m_httpPort})
         row.edit->clear();
+    // Left empty, a port field of the batch changes nothing: said in the
+    // field before anyone types.
+    for (const Row &row : {m_port, m_httpPort})
+        row.edit->setPlaceholderText(tr("Empty: each device keeps its own"));
     // Without a start address every device keeps its address, so the rules
     // grey the gateway too; its tool tip says which of the two reasons holds.
     m_batchAddressReason = tr("The checked devices are of types with a fixed address, which a batch cannot set.");
@@ -374,7 +401,7 @@ void DeviceNetParaPage::fillBatch(const QVector<DeviceInfo> &devices)
         const QSignalBlocker blocker(m_checkBoxBatchDHCP);
         m_checkBoxBatchDHCP->setChecked(false);
     }
-    m_startIp.edit->setFocus();
+    focusInPane(m_startIp.edit);
 }
 
 void DeviceNetParaPage::setBatchAddressFieldsEnabled(bool enabled)

@@ -61,6 +61,10 @@ public:
     void fillSingle(const DeviceKey &key, bool forceDhcpOff);
     void fillBatch(const QVector<DeviceInfo> &devices);
     void clearAndDisable();
+    // Whether the user has typed into a field since the last fill (a
+    // refresh of the same devices then keeps the form as it is).
+    bool isEdited() const;
+    void markUnedited();
     void enableAllFields();
     void applyDhcpOn();
     // Disabling empties the start address, mask and gateway first; enabling

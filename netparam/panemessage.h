@@ -14,7 +14,7 @@ class MultiStateLineEdit;
 namespace VoskTool {
 
 // One message of the right-hand pane: a field check that failed or the
-// outcome of an operation. Shown as the self-closing bubble, which marks
+// outcome of an operation. Shown as a message bubble, which marks
 // `field` with the icon in `hint` when both are given.
 // The kinds, numbered as the bubble's own (WarningDialog::Kind).
 enum PaneMessageKind : int {
@@ -32,9 +32,9 @@ struct PaneMessage
     bool tall = false;                           // the 310 x 160 bubble for long texts
 };
 
-// Shows a message and returns once it has closed. The main window gives the
-// pane one that opens the bubble (the pane links nothing of the shell);
-// tests give one that records.
+// Shows a message. The main window gives the pane one that opens a bubble
+// that stays until read and never takes the keyboard (the pane links
+// nothing of the shell), and returns at once; tests give one that records.
 using PaneMessenger = std::function<void(const PaneMessage &)>;
 
 } // namespace VoskTool

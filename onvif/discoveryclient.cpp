@@ -49,6 +49,7 @@ DiscoveryClient::DiscoveryClient(const Options &options, QObject *parent)
     , m_sweepTimer(new QTimer(this))
     , m_reprobeTimer(new QTimer(this))
     , m_directedTimer(new QTimer(this))
+    , m_directedTail(new QTimer(this))
     , m_table(options.maxDevices, options.silenceLimitMs)
 {
     qRegisterMetaType<Onvif::DiscoveredDevice>();
@@ -64,6 +65,14 @@ DiscoveryClient::DiscoveryClient(const Options &options, QObject *parent)
     connect(m_reprobeTimer, &QTimer::timeout, this, &DiscoveryClient::probe);
     m_directedTimer->setSingleShot(true);
     connect(m_directedTimer, &QTimer::timeout, this, &DiscoveryClient::sendDirected);
+    m_directedTail->setSingleShot(true);
+    connect(m_directedTail, &QTimer::timeout, this, [this] {
+        const int asked = m_directedSent, answered = int(m_directedAnswered.size());
+        m_directedTo.clear();
+        m_directedAnswered.clear();
+        m_directedTotal = m_directedSent = 0;
+        emit directedFinished(asked, answered);
+    });
 }
 
 DiscoveryClient::~DiscoveryClient() = default;
@@ -140,6 +149,10 @@ void DiscoveryClient::stop()
     m_reprobeTimer->stop();
     m_directedTimer->stop();
     m_directedQueue.clear();
+    m_directedTail->stop();
+    m_directedTo.clear();
+    m_directedAnswered.clear();
+    m_directedTotal = m_directedSent = 0;
     m_roundsLeft = 0;
     m_listen4.reset();
     m_listen6.reset();
@@ -235,6 +248,14 @@ bool DiscoveryClient::probeAddresses(const QList<QHostAddress> &addresses)
     if (!m_running || addresses.size() + m_directedQueue.size() > m_options.maxDirectedAddresses)
         return false;
     m_directedQueue.append(addresses);
+    m_directedTail->stop();
+    m_directedTotal += int(addresses.size());
+    for (const QHostAddress &address : addresses) {
+        bool isV4 = false;
+        const quint32 v4 = address.toIPv4Address(&isV4);
+        if (isV4)
+            m_directedTo.insert(v4);
+    }
     if (!m_directedTimer->isActive())
         m_directedTimer->start(0);
     return true;
@@ -251,9 +272,13 @@ void DiscoveryClient::sendDirected()
             continue;
         socket->writeDatagram(nvt, to, m_options.port);
         socket->writeDatagram(any, to, m_options.port);
+        ++m_directedSent;
     }
+    emit directedProgress(m_directedSent, m_directedTotal, int(m_directedAnswered.size()));
     if (!m_directedQueue.isEmpty())
         m_directedTimer->start(1);
+    else
+        m_directedTail->start(m_options.listenTailMs);
 }
 
 QList<QHostAddress> DiscoveryClient::addressRange(const QHostAddress &first, const QHostAddress &last, int max)
@@ -319,6 +344,18 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
     const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
     const QString interfaceName = QNetworkInterface::interfaceNameFromIndex(interfaceIndex);
     const qint64 at = now();
+    // An answer from an address of the directed run counts for its
+    // progress (a Hello from there too: the device is there).
+    if (isV4 && m_directedTotal > 0 && m_directedTo.contains(v4)) {
+        const qsizetype before = m_directedAnswered.size();
+        // Bounded as the table is: a device inventing endpoints fills neither.
+        for (const DiscoveryTarget &t : std::as_const(message.targets)) {
+            if (m_directedAnswered.size() < m_options.maxDevices)
+                m_directedAnswered.insert(t.endpoint);
+        }
+        if (m_directedAnswered.size() != before)
+            emit directedProgress(m_directedSent, m_directedTotal, int(m_directedAnswered.size()));
+    }
     for (const DiscoveryTarget &t : std::as_const(message.targets)) {
         switch (m_table.hear(t, sourceText, interfaceName, at)) {
         case DiscoveryTable::Change::Added:

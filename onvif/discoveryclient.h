@@ -107,6 +107,14 @@ signals:
     void deviceLost(const QString &endpoint);
     // The listening window of probe() is over.
     void probeFinished();
+    // A directed probe under way: how many of its `total` addresses were
+    // asked so far, and how many devices answered from one of them. Comes
+    // after each paced burst and each new answer. Several probeAddresses()
+    // calls before the end make one run.
+    void directedProgress(int asked, int total, int answered);
+    // The run is over: every address asked and the listening tail after
+    // the last one passed (answers after it still join the table).
+    void directedFinished(int asked, int answered);
 
 private:
     void refreshInterfaces();
@@ -132,6 +140,13 @@ private:
     QTimer *m_directedTimer;
     int m_roundsLeft = 0;
     QList<QHostAddress> m_directedQueue;
+    // The directed run under way (total 0: none): the IPv4 addresses asked
+    // for, how many were sent, the endpoints that answered from them.
+    QSet<quint32> m_directedTo;
+    int m_directedTotal = 0;
+    int m_directedSent = 0;
+    QSet<QString> m_directedAnswered;
+    QTimer *m_directedTail;
     DiscoveryTable m_table;
     int m_malformed = 0;
     Clock m_clock;

@@ -96,6 +96,7 @@ void ChangeConfirmer::expect(const QVector<DeviceKey> &devices, const QVector<Ne
 void ChangeConfirmer::poll()
 {
     const ReportReader reader = m_reader ? m_reader : ReportReader(storedParams);
+    const int before = awaited();
     for (auto it = m_pending.begin(); it != m_pending.end();) {
         const std::optional<NetParams> reported = reader(it.key());
         if (reported && shows(*reported, it.value())) {
@@ -105,6 +106,8 @@ void ChangeConfirmer::poll()
             ++it;
         }
     }
+    if (awaited() != before)
+        Q_EMIT awaitedChanged(awaited());
     if (m_pending.isEmpty() || m_deadline.hasExpired()) {
         finish();
         return;

@@ -55,9 +55,13 @@ public:
     int waitMs() const { return m_waitMs; }
     // Whether the device reported the values sent; complete after finished().
     bool applied(const DeviceKey &device) const { return m_applied.value(device, false); }
+    // How many devices of the wait have not reported the values yet.
+    int awaited() const { return int(m_pending.size()); }
 
 Q_SIGNALS:
     void finished();
+    // awaited() went down: a device reported what it was sent.
+    void awaitedChanged(int awaited);
 
 private:
     void poll();

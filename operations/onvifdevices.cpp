@@ -96,6 +96,10 @@ OnvifDevices::OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *pare
     connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceFound, this, &OnvifDevices::onFound);
     connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceChanged, this, &OnvifDevices::onChanged);
     connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceLost, this, &OnvifDevices::onLost);
+    connect(m_discovery.get(), &Onvif::DiscoveryClient::directedProgress, this,
+            &OnvifDevices::directedProbeProgress);
+    connect(m_discovery.get(), &Onvif::DiscoveryClient::directedFinished, this,
+            &OnvifDevices::directedProbeFinished);
 }
 
 OnvifDevices::~OnvifDevices()

@@ -161,6 +161,10 @@ Q_SIGNALS:
     // Failed (code: the Onvif::ErrorKind).
     void signInFinished(const DeviceKey &device, const VoskTool::OperationOutcome &outcome);
     void signInDone();
+    // Relayed from the discovery: how a probeAddresses() run goes (asked
+    // of total, devices that answered from them) and its end.
+    void directedProbeProgress(int asked, int total, int answered);
+    void directedProbeFinished(int asked, int answered);
 
 private:
     struct Device;

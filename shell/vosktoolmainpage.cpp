@@ -177,11 +177,9 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     // results back to the table.
     auto *pane = new DeviceModifyPage(this);
     pane->setMessenger([this, pane](const PaneMessage &m) {
-        const QPoint position = paneBubblePosition(pane, m);
-        if (m.tall)
-            WarningDialog::showWarningTall(position, m.kind, m.text, this, m.field, m.hint);
-        else
-            WarningDialog::showWarning(position, m.kind, m.text, this, m.field, m.hint);
+        // A bubble that stays until read and leaves the keyboard in the
+        // field being typed in.
+        WarningDialog::showLasting(paneBubblePosition(pane, m), m.kind, m.text, this, m.field, m.hint, m.tall);
     });
     // Setup.xml's TaskThread: how many devices a batch asks at once.
     const int inFlight = apt::ConfigureManager::GetInstance()->getTaskThread();

@@ -250,6 +250,12 @@ FieldFailure checkBatchFields(const NetParamTexts &t)
     for (const auto &[field, enabled] : order) {
         if (!enabled)
             continue;
+        // An empty port of a batch is no value for all: each device keeps
+        // its own (the devices of a batch rarely share one HTTP port).
+        if (field == NetField::Port && t.port.trimmed().isEmpty())
+            continue;
+        if (field == NetField::HttpPort && t.httpPort.trimmed().isEmpty())
+            continue;
         const FieldError error = checkField(field, t);
         if (error != FieldError::None)
             return {field, error};

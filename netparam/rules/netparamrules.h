@@ -96,7 +96,8 @@ FieldError checkField(NetField field, const NetParamTexts &texts);
 FieldFailure checkSingleFields(const NetParamTexts &texts);
 
 // A batch, each check only while its field is enabled: start address, port,
-// mask, gateway, HTTP port. IPv6 is never checked in a batch.
+// mask, gateway, HTTP port. An empty port or HTTP port passes (each device
+// keeps its own). IPv6 is never checked in a batch.
 FieldFailure checkBatchFields(const NetParamTexts &texts);
 
 // The address of the device at `index` (from 0) of a batch starting at

@@ -7,6 +7,41 @@
 
 namespace VoskTool {
 
+namespace {
+
+int classesIn(const QByteArray &password)
+{
+    bool digit = false, upper = false, lower = false, other = false;
+    for (const char c : password) {
+        if (c >= '0' && c <= '9')
+            digit = true;
+        else if (c >= 'A' && c <= 'Z')
+            upper = true;
+        else if (c >= 'a' && c <= 'z')
+            lower = true;
+        else
+            other = true;
+    }
+    return int(digit) + int(upper) + int(lower) + int(other);
+}
+
+} // namespace
+
+PasswordWeakness passwordWeakness(const QByteArray &user, const QByteArray &password)
+{
+    if (password.isEmpty())
+        return PasswordWeakness::None;
+    if (password.size() < kMinPasswordLength)
+        return PasswordWeakness::TooShort;
+    QByteArray reversed = user;
+    std::reverse(reversed.begin(), reversed.end());
+    if (password == user || password == reversed)
+        return PasswordWeakness::UserName;
+    if (classesIn(password) <= 1)
+        return PasswordWeakness::OneKind;
+    return PasswordWeakness::None;
+}
+
 int passwordLevel(const QByteArray &user, const QByteArray &password)
 {
     if (password.size() < kMinPasswordLength)

@@ -27,6 +27,16 @@ inline constexpr int kMinPasswordLength = 8;
 // one letter class 1; any other pair 2; three or four classes 3.
 int passwordLevel(const QByteArray &user, const QByteArray &password);
 
+// Why passwordLevel() rates a password 0, in the order it looks: None for
+// any password it rates above 0 (and for an empty one, which no form rates).
+enum class PasswordWeakness {
+    None,
+    TooShort,   // under kMinPasswordLength bytes
+    UserName,   // the user name, or the user name reversed
+    OneKind,    // digits only, upper case only, lower case only, or others only
+};
+PasswordWeakness passwordWeakness(const QByteArray &user, const QByteArray &password);
+
 // How a typed password goes to a device.
 enum class PasswordEncoding {
     Ok,

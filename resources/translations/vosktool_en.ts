@@ -242,6 +242,24 @@
             <numerusform></numerusform>
         </translation>
     </message>
+    <message>
+        <source>Find by address: %1 / %2 asked, %3 answered</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>Find by address: %n device(s) found</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n address(es) asked</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceInfoModel</name>
@@ -541,10 +559,6 @@
         <translation type="unfinished"></translation>
     </message>
     <message>
-        <source>Waiting for the devices to report the new parameters...</source>
-        <translation type="unfinished"></translation>
-    </message>
-    <message>
         <source>Password recovery is not part of ONVIF: reset this device&apos;s password with its maker&apos;s own means.</source>
         <translation type="unfinished"></translation>
     </message>
@@ -584,6 +598,7 @@
     </message>
     <message>
         <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
+        <translation></translation>
     </message>
     <message>
         <source>Change Password</source>
@@ -616,6 +631,20 @@
     <message>
         <source>The old password is not correct.</source>
         <translation type="unfinished"></translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 / %2: waiting for %n device(s) to answer</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Waiting for %n device(s) to report their new settings...</source>
+        <translation type="unfinished">
+            <numerusform></numerusform>
+            <numerusform></numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -855,6 +884,10 @@
         <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below): its network settings are read with your user name and password.</source>
         <translation type="unfinished"></translation>
     </message>
+    <message>
+        <source>Empty: each device keeps its own</source>
+        <translation type="unfinished"></translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -969,6 +1002,26 @@
     </message>
     <message>
         <source>Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase and special characters for your password, with at least two kinds of them contained.</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too long: over %1 bytes</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too long: over %1 characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Too short: under %1 characters</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Same as the user name</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Only one kind of character</source>
         <translation type="unfinished"></translation>
     </message>
 </context>

@@ -238,6 +238,22 @@
             <numerusform>%n 台 ONVIF 设备尚未激活，没有可登录的用户：请先激活。</numerusform>
         </translation>
     </message>
+    <message>
+        <source>Find by address: %1 / %2 asked, %3 answered</source>
+        <translation>按地址查找：已询问 %1 / %2，%3 个应答</translation>
+    </message>
+    <message numerus="yes">
+        <source>Find by address: %n device(s) found</source>
+        <translation>
+            <numerusform>按地址查找：找到 %n 台设备</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n address(es) asked</source>
+        <translation>
+            <numerusform>已询问 %n 个地址</numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceInfoModel</name>
@@ -537,10 +553,6 @@
         <translation>正在取消：等待已发出请求的设备...</translation>
     </message>
     <message>
-        <source>Waiting for the devices to report the new parameters...</source>
-        <translation>正在等待设备上报新参数...</translation>
-    </message>
-    <message>
         <source>Password recovery is not part of ONVIF: reset this device&apos;s password with its maker&apos;s own means.</source>
         <translation>ONVIF 不包含密码找回：请使用厂商自己的方式重置此设备的密码。</translation>
     </message>
@@ -611,6 +623,18 @@
     <message>
         <source>The old password is not correct.</source>
         <translation>旧密码不正确。</translation>
+    </message>
+    <message numerus="yes">
+        <source>%1 / %2: waiting for %n device(s) to answer</source>
+        <translation>
+            <numerusform>%1 / %2：等待 %n 台设备应答</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>Waiting for %n device(s) to report their new settings...</source>
+        <translation>
+            <numerusform>正在等待 %n 台设备上报新参数...</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -850,6 +874,10 @@
         <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below): its network settings are read with your user name and password.</source>
         <translation>请先登录此 ONVIF 设备（下方的“登录”）：其网络参数需要用您的用户名和密码读取。</translation>
     </message>
+    <message>
+        <source>Empty: each device keeps its own</source>
+        <translation>留空：各设备保留自己的值</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DevicesInfoSavePage</name>
@@ -965,6 +993,26 @@
     <message>
         <source>Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase and special characters for your password, with at least two kinds of them contained.</source>
         <translation>密码长度范围为[8-%1]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
+    </message>
+    <message>
+        <source>Too long: over %1 bytes</source>
+        <translation>过长：超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>Too long: over %1 characters</source>
+        <translation>过长：超过 %1 个字符</translation>
+    </message>
+    <message>
+        <source>Too short: under %1 characters</source>
+        <translation>过短：少于 %1 个字符</translation>
+    </message>
+    <message>
+        <source>Same as the user name</source>
+        <translation>与用户名相同</translation>
+    </message>
+    <message>
+        <source>Only one kind of character</source>
+        <translation>只含一种字符</translation>
     </message>
 </context>
 <context>

@@ -152,7 +152,7 @@ private Q_SLOTS:
         QVERIFY(!table->showGrid());
         QVERIFY(table->isSortingEnabled());
         QCOMPARE(table->horizontalHeader()->sortIndicatorSection(), model()->columnIndex(ColumnId));
-        QCOMPARE(table->focusPolicy(), Qt::NoFocus);
+        QCOMPARE(table->focusPolicy(), Qt::StrongFocus); // reached by Tab (keyboardChecksRows)
         QCOMPARE(m_spy->count(), 0);
     }
 
@@ -372,6 +372,78 @@ private Q_SLOTS:
         QVERIFY(!actionButtonsEnabled());
         // The remaining row was renumbered.
         QCOMPARE(model()->text(0, ColumnId), QStringLiteral("001"));
+    }
+
+    // A batch of new addresses: devices say goodbye and come back (ONVIF
+    // ones by Bye and Hello), the rows after them renumber, reports and a
+    // sort reorder the rest. Each check stays on its device throughout,
+    // and the pane is told of every change of the checked devices.
+    void checkFollowsItsDeviceThroughARenumberingBatch()
+    {
+        QVector<VOSK_DEVICE_INFO> records;
+        for (int i = 0; i < 5; ++i)
+            records << makeRecord("SN" + QByteArray::number(i), "m" + QByteArray::number(i), 0,
+                                  "192.168.1." + QByteArray::number(20 - i));
+        records << makeOnvif(1, VOSK::OnvifSignedIn);
+        m_page->onDevicesLogin(records);
+        auto keyOf = [](const VOSK_DEVICE_INFO &r) { return DeviceKey::fromRecord(r); };
+        const QSet<DeviceKey> picked{keyOf(records[1]), keyOf(records[3]), keyOf(records[5])};
+        for (const DeviceKey &key : picked)
+            model()->setCheckState(model()->rowOf(key), Qt::Checked);
+        auto checkedNow = [this] {
+            const QVector<DeviceKey> keys = m_page->checkedDevices();
+            return QSet<DeviceKey>(keys.cbegin(), keys.cend());
+        };
+
+        VOSK_DEVICE_INFO moved = records[1];
+        VOSK::setFieldBytes(moved.ipv4Address, "10.0.0.1");
+        VOSK_DEVICE_INFO onvifMoved = records[5];
+        VOSK::setFieldBytes(onvifMoved.ipv4Address, "10.0.0.2");
+        m_page->onDeviceLogout(records[1]);
+        m_page->onDeviceLogout(records[5]);
+        // SN2 took SN1's ID, SN3 (checked) SN2's.
+        QCOMPARE(model()->text(model()->rowOf(keyOf(records[3])), ColumnId), QStringLiteral("003"));
+        QCOMPARE(model()->checkState(model()->rowOf(keyOf(records[2]))), Qt::Unchecked);
+        QCOMPARE(lastDevices().size(), 1);
+        m_page->onDeviceLogin(moved);
+        m_page->onDevicesLogin({onvifMoved});
+        QCOMPARE(checkedNow(), picked);
+        QCOMPARE(model()->text(model()->rowOf(keyOf(moved)), ColumnId), QStringLiteral("005"));
+        QCOMPARE(lastDevices().size(), 3);
+
+        m_page->onDeviceUpdate(records[0]);
+        model()->sort(model()->columnIndex(ColumnIpv4Address));
+        QCOMPARE(checkedNow(), picked);
+        // A report of a checked device reaches the pane, once per burst.
+        m_spy->clear();
+        m_page->onDeviceUpdate(moved);
+        m_page->onDeviceUpdate(records[3]);
+        QTRY_COMPARE(m_spy->count(), 1);
+        QCOMPARE(lastDevices().size(), 3);
+
+        // Once the user picks again, a device away comes back unchecked.
+        m_page->onDeviceLogout(records[3]);
+        check(model()->rowOf(keyOf(records[0])), true);
+        m_page->onDeviceLogin(records[3]);
+        QCOMPARE(model()->checkState(model()->rowOf(keyOf(records[3]))), Qt::Unchecked);
+    }
+
+    // Without a mouse: Tab reaches the table, the arrows move, Space checks
+    // the current row and nothing else.
+    void keyboardChecksRows()
+    {
+        m_page->onDeviceLogin(makeRecord("A", "a"));
+        m_page->onDeviceLogin(makeRecord("B", "b"));
+        m_host->show();
+        m_host->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_host.get()));
+        TarnGUIToolkit::CTableView *table = m_page->tableView();
+        table->setFocus();
+        QTest::keyClick(table, Qt::Key_Down);
+        QTest::keyClick(table, Qt::Key_Space);
+        QCOMPARE(m_page->checkedDevices(), QVector<DeviceKey>{DeviceKey(QStringLiteral("B"), QStringLiteral("b"))});
+        QTest::keyClick(table, Qt::Key_Space);
+        QVERIFY(m_page->checkedDevices().isEmpty());
     }
 
     void refreshClearsAndInquires()

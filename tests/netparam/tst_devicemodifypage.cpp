@@ -543,6 +543,70 @@ private Q_SLOTS:
         check({});
     }
 
+    // Enter, either key, in a password field or on the focused button
+    // confirms the pane's form as a click would (here: refused for the
+    // empty password, which shows that it ran).
+    void enterConfirmsTheForm_data()
+    {
+        QTest::addColumn<bool>("activated");
+        QTest::addColumn<QString>("widget");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("message");
+        const QString admin = QStringLiteral("Sorry, please enter the administrator password.");
+        const QString empty = QStringLiteral("The password can not be empty.");
+        QTest::newRow("admin password") << true << "m_lineEditAdminPassword" << int(Qt::Key_Return) << admin;
+        QTest::newRow("admin password, keypad") << true << "m_lineEditAdminPassword" << int(Qt::Key_Enter) << admin;
+        QTest::newRow("Modify") << true << "m_btnModify" << int(Qt::Key_Return) << admin;
+        QTest::newRow("new password, keypad") << false << "m_lineEditNewPassword" << int(Qt::Key_Enter) << empty;
+        QTest::newRow("confirm password") << false << "m_lineEditConfirmPassword" << int(Qt::Key_Return) << empty;
+        QTest::newRow("Active, keypad") << false << "m_btnActive" << int(Qt::Key_Enter) << empty;
+    }
+
+    void enterConfirmsTheForm()
+    {
+        QFETCH(bool, activated);
+        QFETCH(QString, widget);
+        QFETCH(int, key);
+        QFETCH(QString, message);
+        const QList<int> one = pick(1, [activated](const WireRecord &r) { return (r.notActivated == 0) == activated; });
+        QCOMPARE(one.size(), 1);
+        check(one);
+        m_messages.clear();
+        auto *target = pane()->findChild<QWidget *>(widget);
+        QVERIFY2(target && target->isVisible(), qPrintable(widget));
+        QTest::keyClick(target, Qt::Key(key), key == Qt::Key_Enter ? Qt::KeypadModifier : Qt::NoModifier);
+        QCOMPARE(lastMessage(), message);
+        check({});
+    }
+
+    // An empty HTTP port in a batch keeps each device's own.
+    void batchEmptyHttpPortKeepsEachDevicesOwn()
+    {
+        QList<int> two = pick(1, [](const WireRecord &r) {
+            return !r.notActivated && (r.capabilities & VOSK_CAP_DHCP) && !r.dhcpEnabled && r.httpPort != 0;
+        });
+        QCOMPARE(two.size(), 1);
+        const quint16 firstPort = record(two.first()).httpPort;
+        two += pick(1, [firstPort](const WireRecord &r) {
+            return !r.notActivated && (r.capabilities & VOSK_CAP_DHCP) && !r.dhcpEnabled && r.httpPort != 0
+                && r.httpPort != firstPort;
+        });
+        QCOMPARE(two.size(), 2);
+        check(two);
+        child<QCheckBox>("m_checkBoxBatchDHCP")->click();
+        QVERIFY(child<QLineEdit>("m_lineEditHttpPort")->isEnabled());
+        QVERIFY(edit("m_lineEditHttpPort").isEmpty());
+        setText("m_lineEditAdminPassword", QString::fromLatin1(kAdminPassword));
+        click("m_btnModify");
+        QVERIFY2(m_messages.isEmpty(), qPrintable(lastMessage()));
+        QCOMPARE(m_results.size(), 2);
+        for (int index : two) {
+            QTRY_VERIFY(stateOf(index).value(QLatin1String("dhcpEnabled")).toBool());
+            QCOMPARE(stateOf(index).value(QLatin1String("httpPort")).toInt(), int(record(index).httpPort));
+        }
+        check({});
+    }
+
     void batchWithoutStartAddressKeepsAddresses()
     {
         // Devices whose address the batch form cannot set: no start address,

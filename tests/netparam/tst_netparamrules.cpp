@@ -266,10 +266,14 @@ void tst_NetParamRules::batchOrder_data()
     t.gateway = QStringLiteral("10.1.0.1");
     t.httpPort = QStringLiteral("80");
     QTest::newRow("all good, ipv6 never checked") << t << NetField::None;
+    NetParamTexts keepPorts = t;
+    keepPorts.port.clear();
+    keepPorts.httpPort = QStringLiteral(" ");
+    QTest::newRow("empty ports keep each device's own") << keepPorts << NetField::None;
 
     NetParamTexts bad = t;
     bad.startIp = QStringLiteral("10.1.1.0");
-    bad.port.clear();
+    bad.port = QStringLiteral("80");
     QTest::newRow("start first") << bad << NetField::StartIp;
     bad.startIpEnabled = false;
     QTest::newRow("disabled start not checked") << bad << NetField::Port;
@@ -280,7 +284,7 @@ void tst_NetParamRules::batchOrder_data()
     bad.gateway.clear();
     QTest::newRow("then gateway") << bad << NetField::Gateway;
     bad.gatewayEnabled = false;
-    bad.httpPort.clear();
+    bad.httpPort = QStringLiteral("70000");
     QTest::newRow("then http") << bad << NetField::HttpPort;
     bad.httpPortEnabled = false;
     QTest::newRow("everything disabled") << bad << NetField::None;

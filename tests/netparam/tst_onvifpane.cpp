@@ -208,6 +208,26 @@ private Q_SLOTS:
         QVERIFY(child<QLineEdit>("m_lineEditPort")->isEnabled());
     }
 
+    // The same device sent again after it signed in (the table does so on
+    // each report of a checked device): the form and Modify open, the
+    // note goes, and what was typed stays.
+    void paneFollowsASignIn()
+    {
+        const QVector<DeviceInfo> selected = select(ModifySingle, {onvif(1, 0)});
+        QVERIFY(!child<QPushButton>("m_btnModify")->isEnabled());
+        const QString signInFirst = QStringLiteral("Sign in to this ONVIF device first");
+        QVERIFY(child<QLabel>("m_labelOnvifNote")->text().contains(signInFirst));
+        child<QLineEdit>("m_lineEditAdminPassword")->setText(QStringLiteral("typed"));
+
+        DeviceStore::instance()->updateDevice(onvif(1, VOSK::OnvifSignedIn));
+        m_pane->onCurrentSelectionChange(ModifySingle, selected);
+        QVERIFY(child<QPushButton>("m_btnModify")->isEnabled());
+        QVERIFY(child<QLineEdit>("m_lineEditIpAddress")->isEnabled());
+        QCOMPARE(child<QLineEdit>("m_lineEditSubnetMask")->text(), QStringLiteral("255.255.255.0"));
+        QVERIFY(!child<QLabel>("m_labelOnvifNote")->text().contains(signInFirst));
+        QCOMPARE(child<QLineEdit>("m_lineEditAdminPassword")->text(), QStringLiteral("typed"));
+    }
+
     void singleOnvifGateways_data()
     {
         QTest::addColumn<bool>("v6");        // the IPv6 gateway, else the IPv4 one

@@ -1,9 +1,11 @@
+#include "aptui/newpasswordrows.h"
 #include "aptui/passwordstrengthmeter.h"
 #include "netparam/rules/passwordpolicy.h"
 
 #include <QLabel>
 #include <QTest>
 #include <QTextCodec>
+#include <QWidget>
 
 using namespace VoskTool;
 
@@ -22,6 +24,8 @@ private Q_SLOTS:
     void encoding();
     void meter_data();
     void meter();
+    void meterSaysWhyItRefuses_data();
+    void meterSaysWhyItRefuses();
 };
 
 void tst_PasswordPolicy::level_data()
@@ -203,6 +207,36 @@ void tst_PasswordPolicy::meter()
         QCOMPARE(bars[i]->pixmap().toImage(), expected);
     }
     QCOMPARE(word.text(), text);
+}
+
+void tst_PasswordPolicy::meterSaysWhyItRefuses_data()
+{
+    QTest::addColumn<int>("utf8Only"); // the ONVIF limit when only such devices are targets, else 0
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("word");
+    QTest::newRow("empty") << 0 << QString() << QString();
+    QTest::newRow("too short") << 0 << QStringLiteral("abc") << QStringLiteral("Too short: under 8 characters");
+    QTest::newRow("digits only") << 0 << QStringLiteral("12345678") << QStringLiteral("Only one kind of character");
+    QTest::newRow("lower case only") << 64 << QStringLiteral("abcdefghij") << QStringLiteral("Only one kind of character");
+    QTest::newRow("too long for ours") << 0 << QStringLiteral("Abcdefgh12345678x") << QStringLiteral("Too long: over 16 bytes");
+    QTest::newRow("that long is fine for ONVIF") << 64 << QStringLiteral("Abcdefgh12345678x") << QStringLiteral("Strong");
+    QTest::newRow("too long for ONVIF") << 64 << QStringLiteral("Ab1").repeated(22) << QStringLiteral("Too long: over 64 characters");
+    QTest::newRow("accepted") << 0 << QStringLiteral("abcd1234") << QStringLiteral("Weak");
+}
+
+void tst_PasswordPolicy::meterSaysWhyItRefuses()
+{
+    QFETCH(int, utf8Only);
+    QFETCH(QString, password);
+    QFETCH(QString, word);
+    QWidget owner;
+    NewPasswordRows rows(&owner);
+    PasswordTargets targets;
+    targets.local = utf8Only == 0;
+    targets.utf8MaxCharacters = utf8Only;
+    rows.setTargets(targets);
+    rows.showStrength(password);
+    QCOMPARE(rows.levelText()->text(), word);
 }
 
 QTEST_MAIN(tst_PasswordPolicy)
