@@ -77,6 +77,26 @@
         <source>Valid password range [8-%1]. You can use a combination of numbers, lowercase, uppercase and special characters for your password, with at least two kinds of them contained.</source>
         <translation>密码长度范围为[8-%1]位，可使用数字、小写字母、大写字母和特殊字符的组合，且至少包含其中两种。</translation>
     </message>
+    <message>
+        <source>Too long: over %1 bytes</source>
+        <translation>过长：超过 %1 字节</translation>
+    </message>
+    <message>
+        <source>Too long: over %1 characters</source>
+        <translation>过长：超过 %1 个字符</translation>
+    </message>
+    <message>
+        <source>Too short: under %1 characters</source>
+        <translation>过短：少于 %1 个字符</translation>
+    </message>
+    <message>
+        <source>Same as the user name</source>
+        <translation>与用户名相同</translation>
+    </message>
+    <message>
+        <source>Only one kind of character</source>
+        <translation>只含一种字符</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::WarningDialog</name>
