@@ -125,12 +125,18 @@ WarningDialog *WarningDialog::showLasting(const QPoint &position, int kind, cons
     if (g_lasting)
         g_lasting->close();
     markField(kind, lineEdit, iconLabel);
-    auto *bubble = new WarningDialog(kind, text, owner);
+    QWidget *host = owner ? owner->window() : nullptr;
+    auto *bubble = new WarningDialog(kind, text, host);
     bubble->setAttribute(Qt::WA_DeleteOnClose);
-    // A tool window beside the main one that is never activated: the
-    // field being typed in keeps the keyboard.
-    bubble->setWindowFlags(bubble->windowFlags() | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
-    bubble->setAttribute(Qt::WA_ShowWithoutActivating);
+    if (host) {
+        // Drawn inside the owner's window rather than as a window of its
+        // own: no window is activated, so the field being typed in keeps
+        // the keyboard, and the bubble moves with the window.
+        bubble->setWindowFlags(Qt::Widget);
+    } else {
+        bubble->setWindowFlags(bubble->windowFlags() | Qt::Tool | Qt::WindowDoesNotAcceptFocus);
+        bubble->setAttribute(Qt::WA_ShowWithoutActivating);
+    }
     bubble->setFocusPolicy(Qt::NoFocus);
     bubble->m_ui->m_btnClose->setFocusPolicy(Qt::NoFocus);
     bubble->setModal(false);
@@ -143,9 +149,17 @@ WarningDialog *WarningDialog::showLasting(const QPoint &position, int kind, cons
         connect(lineEdit, &QLineEdit::textEdited, bubble, &QWidget::close);
     if (tall)
         bubble->resize(310, 160);
-    bubble->placeAt(position);
+    if (host) {
+        // The given global point, kept inside the window.
+        const QPoint local = host->mapFromGlobal(position);
+        bubble->move(qBound(0, local.x(), qMax(0, host->width() - bubble->width())),
+                     qBound(0, local.y(), qMax(0, host->height() - bubble->height())));
+    } else {
+        bubble->placeAt(position);
+    }
     g_lasting = bubble;
     bubble->show();
+    bubble->raise();
     return bubble;
 }
 

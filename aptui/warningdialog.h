@@ -53,9 +53,10 @@ public:
     static void showWarningTall(const QPoint &position, int kind, const QString &text, QWidget *owner = nullptr,
                                 aptui::MultiStateLineEdit *lineEdit = nullptr, QLabel *iconLabel = nullptr);
 
-    // A bubble that leaves the keyboard where it is: shown beside the work
-    // rather than over it, it never takes the focus, so typing goes on in
-    // the field it speaks about. It stays until its close button is
+    // A bubble that leaves the keyboard where it is: drawn inside the
+    // owner's window (a window of its own, never activated, without an
+    // owner), it never takes the focus, so typing goes on in the field it
+    // speaks about. `position` is global, kept inside the window. It stays until its close button is
     // pressed, the user edits the marked field (acting on what it says),
     // or another lasting bubble replaces it; a KindSuccess one also closes
     // itself after autoCloseInterval(), as it asks nothing of the user.

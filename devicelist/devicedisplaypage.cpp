@@ -210,6 +210,9 @@ void DeviceDisplayPage::setUp()
                                 m_ui->m_btnConfigExportFile}) {
         button->ensurePolished();
         button->setMinimumWidth(std::max(kButtonMinimumWidth, button->sizeHint().width()));
+        // Reached by Tab as well as by the mouse (the style sheet shows
+        // the focus).
+        button->setFocusPolicy(Qt::StrongFocus);
     }
 
     // The count's caption (word-wrapped in the form) keeps one line wherever

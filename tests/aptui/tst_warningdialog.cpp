@@ -8,7 +8,9 @@ class SomePage;
 #include "aptui/warningdialog.h"
 #include "tests/support/modaldriver.h"
 
+#include <QApplication>
 #include <QLabel>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
@@ -184,6 +186,33 @@ private Q_SLOTS:
         WarningDialog::showWarning(QPoint(0, 0), 1, QStringLiteral("Tip"), nullptr);
         QVERIFY(closedByClick);
         QCOMPARE(warnClosed, 1);
+    }
+
+    // A refusal beside a field being typed in: the typing goes on in the
+    // field, the bubble stays until the user acts on it (edits the field),
+    // and a newer one takes its place.
+    void lastingBubbleLeavesTheKeyboardAlone()
+    {
+        QWidget page;
+        auto *field = new MultiStateLineEdit(&page);
+        auto *hint = new QLabel(&page);
+        page.show();
+        page.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&page));
+        field->setFocus();
+        WarningDialog::setAutoCloseInterval(1);
+        QPointer<WarningDialog> first =
+            WarningDialog::showLasting(QPoint(10, 10), WarningDialog::KindError, QStringLiteral("one"), &page);
+        QPointer<WarningDialog> bubble = WarningDialog::showLasting(
+            QPoint(10, 10), WarningDialog::KindError, QStringLiteral("Valid password range [8-16]."), &page, field, hint);
+        QTRY_VERIFY(!first); // replaced, and gone
+        QVERIFY(bubble && bubble->isVisible());
+        QCOMPARE(WarningDialog::lastingBubble(), bubble.data());
+        QCOMPARE(field->stateName(), QStringLiteral("Error"));
+        QCOMPARE(QApplication::focusWidget(), field);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("x"));
+        QCOMPARE(field->text(), QStringLiteral("x"));
+        QTRY_VERIFY(!bubble);
     }
 };
 
