@@ -446,6 +446,9 @@ void tst_OnvifDiscovery::directedProbe()
         }
     });
     DiscoveryClient client(options(33705, "239.255.77.5"));
+    // What "Find by address" shows: asked of all, answered, and the end.
+    QSignalSpy progress(&client, &DiscoveryClient::directedProgress);
+    QSignalSpy finished(&client, &DiscoveryClient::directedFinished);
     QVERIFY(client.start());
     QVERIFY(!client.probeAddresses(DiscoveryClient::addressRange(QHostAddress(QStringLiteral("10.0.0.0")),
                                                                  QHostAddress(QStringLiteral("10.0.255.255")), 1 << 20)));
@@ -453,6 +456,11 @@ void tst_OnvifDiscovery::directedProbe()
                                                                 QHostAddress(QStringLiteral("127.0.0.40")), 4096)));
     QTRY_VERIFY(client.device(QStringLiteral("urn:uuid:far")));
     QCOMPARE(heard, 2);
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished.first(), (QVariantList{40, 1}));
+    QVERIFY(!progress.isEmpty());
+    QCOMPARE(progress.first().at(1).toInt(), 40);
+    QCOMPARE(progress.last(), (QVariantList{40, 40, 1}));
 }
 
 void tst_OnvifDiscovery::silenceForgets()
