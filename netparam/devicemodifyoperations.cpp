@@ -455,7 +455,15 @@ int DeviceModifyPage::showResults(const QVector<DeviceInfo> &devices, const QHas
         results.setResultColumnTitle(DeviceModifyResultPage::ColumnResult, tr("Password Change"));
     }
     results.setNotes(notes);
-    results.setResults(devices);
+    QVector<DeviceInfo> listed = devices;
+    if (m_rowIdReader) {
+        for (DeviceInfo &device : listed) {
+            const QString id = m_rowIdReader(device.key());
+            if (!id.isEmpty())
+                device.id = id;
+        }
+    }
+    results.setResults(listed);
     Q_EMIT signalCoverMainPage();
     const int result = m_dialogRunner ? m_dialogRunner(results) : results.exec();
     Q_EMIT signalDisCoverMainPage();

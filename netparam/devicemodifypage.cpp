@@ -273,6 +273,11 @@ void DeviceModifyPage::setDialogRunner(DialogRunner runner)
     m_dialogRunner = std::move(runner);
 }
 
+void DeviceModifyPage::setRowIdReader(RowIdReader reader)
+{
+    m_rowIdReader = std::move(reader);
+}
+
 void DeviceModifyPage::setMaxInFlight(int count)
 {
     m_maxInFlightSetting = count >= 1 && count <= OperationRunner::kMaxInFlight ? count

@@ -76,6 +76,12 @@ public:
     void setMessenger(PaneMessenger messenger);
     // Test seam: how the result list runs.
     void setDialogRunner(DialogRunner runner);
+    // The ID a device's row shows now; empty when it is not listed. IDs
+    // renumber while a batch runs (devices leave and come back): the
+    // result list names each device by the ID the table shows when the
+    // list opens. Without one the IDs at the start of the batch stay.
+    using RowIdReader = std::function<QString(const DeviceKey &device)>;
+    void setRowIdReader(RowIdReader reader);
     // How many operations a batch keeps in flight (the TaskThread setting).
     void setMaxInFlight(int count);
     int maxInFlight() const;
@@ -200,6 +206,7 @@ private:
 
     PaneMessenger m_messenger;
     DialogRunner m_dialogRunner;
+    RowIdReader m_rowIdReader;
     OperationRunner *m_runner;      // child
     ChangeConfirmer *m_confirmer;   // child
     int m_confirmWaitMs;

@@ -181,6 +181,11 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
         // field being typed in.
         WarningDialog::showLasting(paneBubblePosition(pane, m), m.kind, m.text, this, m.field, m.hint, m.tall);
     });
+    pane->setRowIdReader([this](const DeviceKey &device) {
+        const DeviceInfoModel *model = m_deviceDisplayPage->model();
+        const int row = model->rowOf(device);
+        return row < 0 ? QString() : model->text(row, ColumnId);
+    });
     // Setup.xml's TaskThread: how many devices a batch asks at once.
     const int inFlight = apt::ConfigureManager::GetInstance()->getTaskThread();
     if (inFlight > 0)
