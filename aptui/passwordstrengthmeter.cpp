@@ -52,8 +52,10 @@ void PasswordStrengthMeter::showStrength(int level, const QString &word)
         break;
     }
     for (int i = 0; i < 3; ++i) {
-        if (m_bars[i])
+        if (m_bars[i]) {
             m_bars[i]->setPixmap(QPixmap(images[i]));
+            m_bars[i]->show();
+        }
     }
     if (m_levelText) {
         m_levelText->setText(text);
@@ -66,6 +68,12 @@ void PasswordStrengthMeter::showRefusal(const QString &why)
     showStrength(0, QString());
     if (!m_levelText)
         return;
+    // The words take the bars' place: grey bars say nothing, and beside
+    // them the words would widen the form past its pane.
+    for (QLabel *bar : m_bars) {
+        if (bar)
+            bar->hide();
+    }
     m_levelText->setText(why);
     // The red of the first bar: a refusal, not a level.
     m_levelText->setStyleSheet(QStringLiteral("color: #e5484d;"));

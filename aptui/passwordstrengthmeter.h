@@ -22,8 +22,9 @@ public:
     // Sets the bars for level 0..3 (anything else shows as 0) and the level
     // text to `word` (emptied for level 0).
     void showStrength(int level, const QString &word);
-    // Grey bars and, in place of a level word, why the policy refuses the
-    // password (`why`, the caller's words), marked as an error.
+    // Why the policy refuses the password (`why`, the caller's words),
+    // marked as an error, in place of the bars (hidden until the next
+    // showStrength()).
     void showRefusal(const QString &why);
 
     static QString greyImage();
