@@ -229,11 +229,15 @@ private Q_SLOTS:
     // The factory-state device activated from the pane with a password
     // longer than 16 bytes: the device takes exactly that text afterwards,
     // and the network form of its row takes it too. Past the ONVIF limit
-    // the fields take no more.
+    // the fields take no more. It offers plain HTTP only: the form says,
+    // before anything is sent, that the password goes in clear.
     void longPasswordForActivationAndChange()
     {
         const DeviceKey key = m_onvifKeys[kFactoryDevice];
         check({key});
+        QLabel *clearText = child<QLabel>("m_labelClearText");
+        QVERIFY(clearText && clearText->isVisible());
+        QVERIFY(clearText->text().contains(QStringLiteral("in clear")));
         QVERIFY(kLongPassword.toUtf8().size() > 16);
         setText("m_lineEditNewPassword", kLongPassword);
         setText("m_lineEditConfirmPassword", kLongPassword);
