@@ -35,18 +35,22 @@ QString OnvifCertificates::defaultFile()
 
 QByteArray OnvifCertificates::pinnedLocked(const QString &endpoint) const
 {
-    if (m_file.isEmpty())
-        return m_memory.value(endpoint);
-    const QSettings settings(m_file, QSettings::IniFormat);
-    return parseFingerprint(settings.value(keyOf(endpoint)).toString());
+    if (!m_file.isEmpty()) {
+        const QSettings settings(m_file, QSettings::IniFormat);
+        const QByteArray kept = parseFingerprint(settings.value(keyOf(endpoint)).toString());
+        if (!kept.isEmpty())
+            return kept;
+    }
+    // Also when the file could not be written: a certificate trusted in
+    // this run is not trusted anew, whatever a later handshake shows.
+    return m_memory.value(endpoint);
 }
 
 void OnvifCertificates::storeLocked(const QString &endpoint, const QByteArray &sha256)
 {
-    if (m_file.isEmpty()) {
-        m_memory.insert(endpoint, sha256);
+    m_memory.insert(endpoint, sha256);
+    if (m_file.isEmpty())
         return;
-    }
     QSettings settings(m_file, QSettings::IniFormat);
     settings.setValue(keyOf(endpoint), fingerprintText(sha256));
     settings.sync();

@@ -69,7 +69,7 @@ private:
 
     const QString m_file;
     mutable QMutex m_mutex;
-    QHash<QString, QByteArray> m_memory; // without a file
+    QHash<QString, QByteArray> m_memory; // what this run kept (all of it without a file)
     QList<Refusal> m_refusals;
     QStringList m_acceptEndpoints;
     QList<QByteArray> m_acceptFingerprints;
