@@ -78,16 +78,16 @@ void TestCliOnvifHttps::initTestCase()
 bool TestCliOnvifHttps::startSim(const QString &certificate)
 {
     m_sim.stop();
-    return m_sim.start({QStringLiteral("--count"), QStringLiteral("0"), QStringLiteral("--seed"),
-                        QStringLiteral("37"), QStringLiteral("--onvif"), QString::number(kOnvif),
-                        QStringLiteral("--onvif-discovery-port"), QString::number(kOnvifPort),
-                        QStringLiteral("--onvif-port"), QString::number(kHttpPort), QStringLiteral("--onvif-address"),
-                        address(0), QStringLiteral("--onvif-certificate"), m_dir.filePath(certificate + QStringLiteral(".pem")),
-                        QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
-                        QStringLiteral("--onvif-behaviour"), QStringLiteral("0:https"),
-                        QStringLiteral("--onvif-behaviour"), QStringLiteral("1:factory"),
-                        QStringLiteral("--onvif-behaviour"), QStringLiteral("2:factory,https"),
-                        QStringLiteral("--onvif-behaviour"), QStringLiteral("3:https=quiet")});
+    return m_sim.start(QStringLiteral("--count 0 --seed 37 --onvif %1 --onvif-discovery-port %2 --onvif-port %3 "
+                                      "--onvif-address %4 --onvif-behaviour plain --onvif-behaviour 0:https "
+                                      "--onvif-behaviour 1:factory --onvif-behaviour 2:factory,https "
+                                      "--onvif-behaviour 3:https=quiet --onvif-certificate")
+                           .arg(kOnvif)
+                           .arg(kOnvifPort)
+                           .arg(kHttpPort)
+                           .arg(address(0))
+                           .split(QLatin1Char(' '))
+                       << m_dir.filePath(certificate + QStringLiteral(".pem")));
 }
 
 Run TestCliOnvifHttps::cli(const QStringList &arguments, const QByteArray &input)
@@ -99,17 +99,17 @@ Run TestCliOnvifHttps::cli(const QStringList &arguments, const QByteArray &input
 
 Run TestCliOnvifHttps::setGateway(int device, const QString &gateway, const QStringList &more)
 {
-    QFile password(m_dir.filePath(QStringLiteral("admin.txt")));
-    if (!password.exists() && password.open(QIODevice::WriteOnly)) {
-        password.write("Admin12345\n");
-        password.close();
-    }
+    // The administrator password on standard input, the sign-in's in a file.
+    const QString credentials = m_dir.filePath(QStringLiteral("credentials.txt"));
+    QFile file(credentials);
+    if (file.open(QIODevice::WriteOnly))
+        file.write(kCredentials);
+    file.close();
     return cli(QStringList{QStringLiteral("set"), address(device), QStringLiteral("--gateway"), gateway,
-                           QStringLiteral("--password-file"), password.fileName(),
-                           QStringLiteral("--onvif-credentials"), QStringLiteral("-"), QStringLiteral("--wait"),
-                           QStringLiteral("20000")}
+                           QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--onvif-credentials"),
+                           credentials, QStringLiteral("--wait"), QStringLiteral("20000")}
                    + more,
-               kCredentials);
+               "Admin12345\n");
 }
 
 QString TestCliOnvifHttps::fingerprint(const QString &name) const
