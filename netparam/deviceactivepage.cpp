@@ -43,6 +43,13 @@ DeviceActivePage::DeviceActivePage(QWidget *parent)
     tipLayout->setContentsMargins(8, 6, 8, 6);
     m_labelWord3 = makeLabel(m_tipWidget, "m_labelWord3");
     tipLayout->addWidget(m_labelWord3);
+    // Stays while the form is shown: the user reads it before choosing
+    // to send.
+    m_labelClearText = makeLabel(m_tipWidget, "m_labelClearText");
+    m_labelClearText->setTextFormat(Qt::PlainText);
+    m_labelClearText->setStyleSheet(QStringLiteral("color: #d9534f;"));
+    m_labelClearText->hide();
+    tipLayout->addWidget(m_labelClearText);
 
     auto *activeRow = new QHBoxLayout;
     m_labelGrayline2 = makeLabel(this, "m_labelGrayline2");
@@ -78,12 +85,27 @@ void DeviceActivePage::showInactive(const QString &title)
     m_labelWord1->setText(centred(tr("Device not activated")));
     m_labelWord2->hide();
     m_labelWord3->setText(centred(tr("The network parameters can be modified after the device is activated")));
+    m_labelClearText->hide();
     m_tipWidget->show();
     m_labelActiveNow->setText(tr("Active now"));
     m_labelActiveNow->show();
     m_labelGrayline2->show();
     m_labelGrayline3->show();
     setPicture(QStringLiteral(":/CommonSkin/VOSKTool/Images/VOSKTool/ParamModify/icon_not_activated.png"));
+}
+
+void DeviceActivePage::showClearTextNotice(int devices, bool batch)
+{
+    if (devices <= 0) {
+        m_labelClearText->hide();
+        return;
+    }
+    m_labelClearText->setText(
+        batch ? tr("%n checked ONVIF device(s) offer no HTTPS: the new password goes to them in clear over HTTP, "
+                   "readable by anyone on the network path.", nullptr, devices)
+              : tr("This ONVIF device offers no HTTPS: the new password goes to it in clear over HTTP, readable by "
+                   "anyone on the network path."));
+    m_labelClearText->show();
 }
 
 void DeviceActivePage::showSingleInactive()

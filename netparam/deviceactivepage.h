@@ -25,6 +25,10 @@ public:
     // ONVIF devices that are not activated and refuse the standard's
     // activation: only their maker's own tool can activate them.
     void showMakersActivation();
+    // Under the activation form's title: how many of the devices to be
+    // activated take the new password in clear (ONVIF over plain HTTP);
+    // none hides the notice. After showSingleInactive()/showBatchInactive().
+    void showClearTextNotice(int devices, bool batch);
 
 private:
     void showInactive(const QString &title);
@@ -40,6 +44,7 @@ private:
     QLabel *m_labelGrayline2;
     QLabel *m_labelActiveNow;
     QLabel *m_labelGrayline3;
+    QLabel *m_labelClearText;
 };
 
 } // namespace VoskTool

@@ -15,6 +15,7 @@
 #include "netparam/rules/netparamrules.h"
 #include "netparam/rules/passwordpolicy.h"
 #include "operations/changeconfirmer.h"
+#include "operations/onvifdeviceoperations.h"
 #include "operations/onvifdevices.h"
 #include "aptui/identityquestion.h"
 
@@ -443,6 +444,12 @@ void DeviceModifyPage::enterActivation(bool batch)
         m_activePage->showBatchInactive();
     else
         m_activePage->showSingleInactive();
+    int inClear = 0;
+    for (const DeviceInfo &device : std::as_const(m_selection)) {
+        if (!device.endpointId.isEmpty() && OnvifDeviceOperations::activatesInClear(device.key()))
+            ++inClear;
+    }
+    m_activePage->showClearTextNotice(inClear, batch);
 }
 
 void DeviceModifyPage::enterMakersActivation()

@@ -22,6 +22,13 @@
 // aborts what is in flight without calling back; cancelAll() calls back
 // with Cancelled.
 //
+// Over HTTPS (a service address "https://..."): devices carry certificates
+// they signed themselves, so no chain of authorities is asked; the
+// certificate check (setCertificateCheck) decides on the certificate's
+// SHA-256 fingerprint once the handshake is done and before any byte of
+// the request goes out. A refused certificate ends the call with
+// CertificateChanged: the request, and the credentials in it, never left.
+//
 // Credentials live in memory only, in this object; they are never logged.
 
 #include "onvif/devicerequests.h"
@@ -95,6 +102,15 @@ public:
     bool clockKnown() const { return m_clockKnown; }
     qint64 clockOffsetMs() const { return m_clockOffsetMs; }
 
+    // Called on the client's thread after each TLS handshake with the
+    // SHA-256 of the device's certificate; false refuses it. Without a
+    // check every certificate is taken (and the fingerprint still kept).
+    using CertificateCheck = std::function<bool(const QByteArray &sha256)>;
+    void setCertificateCheck(CertificateCheck check) { m_certificateCheck = std::move(check); }
+    // The fingerprint of the last certificate a handshake showed; empty
+    // before any (and over HTTP).
+    QByteArray peerFingerprint() const { return m_peerFingerprint; }
+
     // Pre-authentication; also sets the clock offset.
     void getSystemDateAndTime(Callback<SystemDateTime> done);
     void getDeviceInformation(Callback<DeviceInformation> done);
@@ -166,6 +182,8 @@ private:
     std::map<quint64, std::shared_ptr<Exchange>> m_exchanges;
     TimeoutTimer m_timeoutTimer;
     Clock m_clock;
+    CertificateCheck m_certificateCheck;
+    QByteArray m_peerFingerprint;
 };
 
 } // namespace Onvif

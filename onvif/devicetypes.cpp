@@ -10,13 +10,37 @@ const QLatin1String kScopePrefix("onvif://www.onvif.org/");
 
 } // namespace
 
-int httpPort(const QList<NetworkProtocol> &protocols)
+namespace {
+
+int protocolPort(const QList<NetworkProtocol> &protocols, QLatin1String name)
 {
     for (const NetworkProtocol &p : protocols) {
-        if (p.enabled && p.name.compare(QLatin1String("HTTP"), Qt::CaseInsensitive) == 0 && !p.ports.isEmpty())
+        if (p.enabled && p.name.compare(name, Qt::CaseInsensitive) == 0 && !p.ports.isEmpty())
             return p.ports.constFirst();
     }
     return 0;
+}
+
+} // namespace
+
+int httpPort(const QList<NetworkProtocol> &protocols)
+{
+    return protocolPort(protocols, QLatin1String("HTTP"));
+}
+
+int httpsPort(const QList<NetworkProtocol> &protocols)
+{
+    return protocolPort(protocols, QLatin1String("HTTPS"));
+}
+
+QUrl secureAddress(const QUrl &service, int port)
+{
+    if (port <= 0 || port > 65535 || !service.isValid())
+        return QUrl();
+    QUrl url = service;
+    url.setScheme(QStringLiteral("https"));
+    url.setPort(port == 443 ? -1 : port);
+    return url;
 }
 
 QStringList scopeValues(const QStringList &scopes, QStringView category)

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QUrl>
 #include <QStringList>
 
 #include <optional>
@@ -141,6 +142,11 @@ struct SystemDateTime
 
 // The first enabled HTTP port in the list, or 0.
 int httpPort(const QList<NetworkProtocol> &protocols);
+// The same for HTTPS.
+int httpsPort(const QList<NetworkProtocol> &protocols);
+// The service address over HTTPS on `port`, the same host and path;
+// invalid for no port.
+QUrl secureAddress(const QUrl &service, int port);
 
 // Scope helpers: the values of every onvif://www.onvif.org/<category>/...
 // scope, percent-decoded ("name" -> {"Front Door"}).

@@ -15,6 +15,7 @@ QString errorKindName(ErrorKind kind)
     case ErrorKind::Timeout: return QStringLiteral("Timeout");
     case ErrorKind::BadAnswer: return QStringLiteral("BadAnswer");
     case ErrorKind::Cancelled: return QStringLiteral("Cancelled");
+    case ErrorKind::CertificateChanged: return QStringLiteral("CertificateChanged");
     }
     return QStringLiteral("Unknown");
 }

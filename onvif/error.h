@@ -20,7 +20,8 @@ enum class ErrorKind {
     Unreachable,      // no connection: refused, no route, host unknown, closed before an answer
     Timeout,          // no complete answer within the call's time-out
     BadAnswer,        // an answer that is not a SOAP 1.2 envelope of the expected kind (too large, nested too deep, DTD, truncated, wrong namespaces, redirect, HTTP error without a fault)
-    Cancelled         // the client was told to stop the call
+    Cancelled,        // the client was told to stop the call
+    CertificateChanged // over HTTPS: the device's certificate is not the one trusted for it (nothing was sent)
 };
 
 struct Error

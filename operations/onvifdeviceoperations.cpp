@@ -11,6 +11,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <memory>
 #include <optional>
 
 namespace VoskTool {
@@ -25,6 +26,26 @@ bool lookUp(const DeviceKey &device, OnvifTarget *target)
 {
     OnvifDevices *devices = OnvifDevices::instance();
     return devices && devices->target(device, target);
+}
+
+// A session to `address` as `user`, its certificate (over HTTPS) checked
+// against the one kept for the device.
+std::unique_ptr<Onvif::DeviceSession> sessionTo(const OnvifTarget &target, const QUrl &address, const QString &user,
+                                                const QByteArray &password, int timeoutMs)
+{
+    auto session = std::make_unique<Onvif::DeviceSession>(address, user, QString::fromUtf8(password), timeoutMs);
+    if (OnvifDevices *devices = OnvifDevices::instance())
+        session->client().setCertificateCheck(devices->certificateCheck(target.endpointReference));
+    else
+        session->client().setCertificateCheck([](const QByteArray &) { return false; });
+    return session;
+}
+
+// The address the calls go to for a service address: the same over HTTPS
+// when the device offers it.
+QUrl callAt(const OnvifTarget &target, const QUrl &service)
+{
+    return target.secureAddress.isValid() ? Onvif::secureAddress(service, target.secureAddress.port(443)) : service;
 }
 
 QString userOf(const OnvifTarget &target)
@@ -98,6 +119,12 @@ bool OnvifDeviceOperations::handles(const DeviceKey &device) const
     return device.isOnvif();
 }
 
+bool OnvifDeviceOperations::activatesInClear(const DeviceKey &device)
+{
+    OnvifTarget target;
+    return lookUp(device, &target) && !target.secureAddress.isValid();
+}
+
 QUrl OnvifDeviceOperations::movedAddress(const QUrl &service, const QString &host, int httpPort)
 {
     QUrl url = service;
@@ -126,7 +153,8 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     if (target.factoryState)
         return {OperationStatus::NotActivated, 0};
     const QString user = userOf(target);
-    Onvif::DeviceSession session(target.serviceAddress, user, QString::fromUtf8(password), m_callTimeoutMs);
+    const auto signedIn = sessionTo(target, target.callAddress(), user, password, m_callTimeoutMs);
+    Onvif::DeviceSession &session = *signedIn;
 
     // What the device holds now: only what differs is sent.
     const auto interfaces = session.getNetworkInterfaces();
@@ -171,7 +199,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
         if (!set.ok())
             return onvifOutcome(set.error);
         service = movedAddress(service, QString(), params.httpPort);
-        session.client().setServiceAddress(service);
+        session.client().setServiceAddress(callAt(target, service));
     }
 
     // The interface: DHCP, the IPv4 address and prefix, IPv6.
@@ -263,8 +291,8 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     QDeadlineTimer deadline(rebooted ? m_rebootWaitMs : m_moveWaitMs);
     const int shortTimeout = qMin(m_callTimeoutMs, 1500);
     while (!deadline.hasExpired()) {
-        Onvif::DeviceSession moved(service, user, QString::fromUtf8(password), shortTimeout);
-        const auto readBack = moved.getNetworkInterfaces();
+        const auto moved = sessionTo(target, callAt(target, service), user, password, shortTimeout);
+        const auto readBack = moved->getNetworkInterfaces();
         if (readBack.ok()) {
             const Onvif::NetworkInterface *now = nullptr;
             for (const Onvif::NetworkInterface &n : readBack.value) {
@@ -292,10 +320,19 @@ OperationOutcome OnvifDeviceOperations::activate(const DeviceKey &device, const 
     if (!lookUp(device, &target))
         return {OperationStatus::NotFound, 0};
     const QString user = userOf(target);
+    if (!target.secureAddress.isValid()) {
+        // The first password goes in clear over HTTP: a device in factory
+        // state says anyone whether it offers HTTPS, and asking sends
+        // nothing secret.
+        Onvif::DeviceSession plain(target.serviceAddress, QString(), QString(), m_callTimeoutMs);
+        const auto protocols = plain.getNetworkProtocols();
+        if (protocols.ok())
+            target.secureAddress = Onvif::secureAddress(target.serviceAddress, Onvif::httpsPort(protocols.value));
+    }
     // Anonymous: a device without users takes its first one from anyone.
-    Onvif::DeviceSession session(target.serviceAddress, QString(), QString(), m_callTimeoutMs);
+    const auto anonymous = sessionTo(target, target.callAddress(), QString(), QByteArray(), m_callTimeoutMs);
     const auto created =
-        session.createUsers({{user, QString::fromUtf8(password), Onvif::UserLevel::Administrator}});
+        anonymous->createUsers({{user, QString::fromUtf8(password), Onvif::UserLevel::Administrator}});
     if (created.ok()) {
         if (OnvifDevices *devices = OnvifDevices::instance())
             devices->noteActivated(device, {user, password});
@@ -332,7 +369,8 @@ OperationOutcome OnvifDeviceOperations::changePassword(const DeviceKey &device, 
     if (target.factoryState)
         return {OperationStatus::NotActivated, 0};
     const QString user = userOf(target);
-    Onvif::DeviceSession session(target.serviceAddress, user, QString::fromUtf8(oldPassword), m_callTimeoutMs);
+    const auto signedIn = sessionTo(target, target.callAddress(), user, oldPassword, m_callTimeoutMs);
+    Onvif::DeviceSession &session = *signedIn;
     // SetUser takes the level too: the user keeps the one it has.
     Onvif::UserLevel level = Onvif::UserLevel::Administrator;
     const auto users = session.getUsers();

@@ -39,6 +39,12 @@ namespace VoskTool {
 // (the device took the change): the confirmation then says "sent, not seen
 // since".
 //
+// Calls that carry a password go over HTTPS where the device offers it
+// (OnvifTarget::secureAddress; activate() asks a device not known to
+// offer it its protocols first), with the certificate kept for the device
+// (OnvifDevices::certificateCheck): a changed one fails the call with
+// code 3000 + CertificateChanged, and nothing is sent.
+//
 // activate() creates an Administrator with the password, without
 // credentials, on a device in factory state; a device that refuses
 // although it has no user needs its maker's own tool (Unsupported with
@@ -58,6 +64,11 @@ public:
     static constexpr int kCallTimeoutMs = 4000;
     static constexpr int kMoveWaitMs = 8000;
     static constexpr int kRebootWaitMs = 30000;
+
+    // Whether activating the device would send its first password in
+    // clear: an ONVIF device listed, not known to offer HTTPS (the
+    // standard's CreateUsers has no other protection over HTTP). Any thread.
+    static bool activatesInClear(const DeviceKey &device);
 
     QString kindName() const override;
     bool takesUtf8Passwords() const override { return true; }

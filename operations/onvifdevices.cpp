@@ -59,6 +59,7 @@ struct OnvifDevices::Device
     QString endpoint;
     QString id;
     QUrl service;
+    int httpsPort = 0; // 0: not known to offer HTTPS
     bool factory = false;
     // Its own credentials were refused at its last sign-in: the next ones
     // for all devices take their place.
@@ -91,6 +92,7 @@ OnvifDevices::OnvifDevices(const Onvif::DiscoveryOptions &options, QObject *pare
     : QObject(parent)
     , m_discovery(std::make_unique<Onvif::DiscoveryClient>(options))
     , m_network(Onvif::DeviceClient::makeNetworkManager(this))
+    , m_certificates(std::make_shared<OnvifCertificates>(OnvifCertificates::defaultFile()))
 {
     g_instance = this;
     connect(m_discovery.get(), &Onvif::DiscoveryClient::deviceFound, this, &OnvifDevices::onFound);
@@ -198,8 +200,44 @@ bool OnvifDevices::target(const DeviceKey &device, OnvifTarget *target) const
         target->serviceAddress = d->service;
         target->credentials = credentialsLocked(d->id);
         target->factoryState = d->factory;
+        target->secureAddress = Onvif::secureAddress(d->service, d->httpsPort);
     }
     return true;
+}
+
+Onvif::DeviceClient::CertificateCheck OnvifDevices::certificateCheck(const QString &endpoint)
+{
+    // The store is shared: a session may end after this object. The note
+    // needs the object, which outlives the operations as target() does.
+    std::shared_ptr<OnvifCertificates> store = m_certificates;
+    const QString id = VOSK::onvifEndpointId(endpoint);
+    return [this, store, endpoint, id](const QByteArray &sha256) {
+        if (store->check(endpoint, sha256) != OnvifCertificates::Verdict::Changed)
+            return true;
+        QMutexLocker locker(&m_mutex);
+        postNoteLocked({Note::CertificateRefused, id, QString()});
+        return false;
+    };
+}
+
+Onvif::DeviceClient *OnvifDevices::makeClient(const std::shared_ptr<Device> &device, const QUrl &address)
+{
+    auto *client = new Onvif::DeviceClient(address, m_network, this);
+    client->setTimeout(m_timeoutMs);
+    client->setCertificateCheck(certificateCheck(device->endpoint));
+    return client;
+}
+
+int OnvifDevices::announcedHttpsPort(const Onvif::DiscoveredDevice &found, const QUrl &service)
+{
+    // Only on the host the other calls go to: an XAddr naming another
+    // host is not where the device answered.
+    for (const QString &x : found.xaddrs) {
+        const QUrl url(x, QUrl::StrictMode);
+        if (url.isValid() && url.scheme() == QLatin1String("https") && url.host() == service.host())
+            return url.port(443);
+    }
+    return 0;
 }
 
 void OnvifDevices::noteMoved(const DeviceKey &device, const QUrl &serviceAddress,
@@ -255,7 +293,12 @@ void OnvifDevices::takeNotes()
         notes.swap(m_notes);
         m_notesPosted = false;
     }
+    bool refused = false;
     for (const Note &note : notes) {
+        if (note.kind == Note::CertificateRefused) {
+            refused = true;
+            continue;
+        }
         const std::shared_ptr<Device> d = m_devices.value(note.id);
         if (!d)
             continue;
@@ -271,12 +314,16 @@ void OnvifDevices::takeNotes()
         case Note::MakersActivation:
             flags |= VOSK::OnvifMakersActivation;
             break;
+        case Note::CertificateRefused:
+            break;
         }
         VOSK::setOnvifFlags(d->record, flags);
         report(d, VOSK_EVENT_UPDATED);
         if (note.kind != Note::MakersActivation)
             enqueue(note.id, Job::SignIn);
     }
+    if (refused)
+        Q_EMIT certificateRefused();
 }
 
 void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
@@ -320,6 +367,7 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
     d->endpoint = found.endpoint;
     d->id = id;
     d->service = found.serviceAddress();
+    d->httpsPort = announcedHttpsPort(found, d->service);
     d->factoryScope = Onvif::isFactoryDefault(found.scopes);
     d->factory = d->factoryScope;
     d->record = VOSK::makeOnvifRecord(found.endpoint);
@@ -338,8 +386,9 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
         m_devices.insert(id, d);
     }
     report(d, VOSK_EVENT_ONLINE);
-    if (!d->factory)
-        enqueue(id, Job::Check);
+    // A device in factory state by its scope is asked its protocols (for
+    // HTTPS) the same way.
+    enqueue(id, Job::Check);
 }
 
 void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
@@ -358,6 +407,8 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
         moved = service.isValid() && service != d->service;
         if (moved)
             d->service = service;
+        if (const int port = announcedHttpsPort(found, d->service))
+            d->httpsPort = port;
         if (factoryScope != d->factoryScope) {
             d->factory = factoryScope;
             changed = true;
@@ -530,7 +581,9 @@ void OnvifDevices::jobDone(const std::shared_ptr<Device> &device, Job job)
 }
 
 // Factory state without the scope: a device with no user yet answers
-// GetUsers to anyone; one with users refuses.
+// GetUsers to anyone; one with users refuses. A device in factory state
+// answers anything, its protocols too: whether it offers HTTPS for the
+// first password is known before activation is asked for.
 void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
 {
     device->checked = true;
@@ -539,13 +592,28 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
         QMutexLocker locker(&m_mutex);
         service = device->service;
     }
-    auto *client = new Onvif::DeviceClient(service, m_network, this);
-    client->setTimeout(m_timeoutMs);
+    auto *client = makeClient(device, service);
     device->checkClient = client;
-    client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
-        client->deleteLater();
-        device->checkClient.clear();
-        if (!device->gone && users.ok() && users.value.isEmpty() && !device->record.notActivated) {
+    auto protocols = [this, device, client] {
+        client->getNetworkProtocols([this, device, client](const Onvif::Result<QList<Onvif::NetworkProtocol>> &r) {
+            client->deleteLater();
+            device->checkClient.clear();
+            if (r.ok()) {
+                if (const int port = Onvif::httpsPort(r.value)) {
+                    QMutexLocker locker(&m_mutex);
+                    device->httpsPort = port;
+                }
+            }
+            jobDone(device, Job::Check);
+        });
+    };
+    if (device->factoryScope) {
+        protocols();
+        return;
+    }
+    client->getUsers([this, device, client, protocols](const Onvif::Result<QList<Onvif::User>> &users) {
+        const bool factory = !device->gone && users.ok() && users.value.isEmpty();
+        if (factory && !device->record.notActivated) {
             {
                 QMutexLocker locker(&m_mutex);
                 device->factory = true;
@@ -553,6 +621,12 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
             device->record.notActivated = 1;
             report(device, VOSK_EVENT_UPDATED);
         }
+        if (factory) {
+            protocols();
+            return;
+        }
+        client->deleteLater();
+        device->checkClient.clear();
         jobDone(device, Job::Check);
     });
 }
@@ -624,18 +698,21 @@ void fill(VOSK_DEVICE_INFO &record, const SignInReads &reads, const QString &hos
 void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
 {
     QUrl service;
+    QUrl address; // HTTPS when offered: where the credentials go
     OnvifCredentials credentials;
     {
         QMutexLocker locker(&m_mutex);
         service = device->service;
+        address = Onvif::secureAddress(service, device->httpsPort);
+        if (!address.isValid())
+            address = service;
         credentials = credentialsLocked(device->id);
     }
     // The row says it is being read until finishSignIn() takes the mark
     // away, in the same report as what the reads brought.
     VOSK::setOnvifFlags(device->record, quint8(VOSK::onvifFlags(device->record) | VOSK::OnvifSigningIn));
     report(device, VOSK_EVENT_UPDATED);
-    auto *client = new Onvif::DeviceClient(service, m_network, this);
-    client->setTimeout(m_timeoutMs);
+    auto *client = makeClient(device, address);
     if (credentials.isEmpty()) {
         // Without credentials only factory state can be learnt.
         client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
@@ -696,6 +773,11 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
             QMutexLocker locker(&m_mutex);
             device->factory = false;
             device->ownRefused = false;
+            // Offered over HTTPS: the next calls that carry a password use it.
+            if (reads->protocols.ok()) {
+                if (const int port = Onvif::httpsPort(reads->protocols.value))
+                    device->httpsPort = port;
+            }
         }
         finishSignIn(device, OperationOutcome::done());
     };

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "discovery/devicekey.h"
+#include "onvif/deviceclient.h"
 #include "operations/deviceoperations.h"
+#include "operations/onvifcertificates.h"
 #include "vosk/vosk.h"
 
 #include <QHash>
@@ -49,6 +51,12 @@ struct OnvifTarget
     QUrl serviceAddress;
     OnvifCredentials credentials; // the device's own, else the ones for all; may be empty
     bool factoryState = false;    // no user yet: listed as not activated
+    // The service over HTTPS when the device offers it (an https XAddr on
+    // the host it answered from, or HTTPS in GetNetworkProtocols); invalid
+    // when it is known for plain HTTP only.
+    QUrl secureAddress;
+    // Where the calls that carry a password go: HTTPS when offered.
+    QUrl callAddress() const { return secureAddress.isValid() ? secureAddress : serviceAddress; }
 };
 
 // The ONVIF side of the device list, beside VOSK::VoskHandler for our own
@@ -74,6 +82,12 @@ struct OnvifTarget
 // in factory state (listed as not activated). Devices without a
 // FactoryDefault scope are also asked GetUsers without credentials once
 // when first heard, for the makers that leave the scope out.
+//
+// Calls that carry credentials go over HTTPS where the device offers it
+// (see OnvifTarget::secureAddress), its certificate trusted on first use
+// and refused when it changes (certificates()); a device in factory state
+// is asked its protocols anonymously when first heard, so that activation
+// knows before it sends the first password whether that goes in clear.
 //
 // While a sign-in of a device runs (signIn(), or the read after a change
 // the device took) its record carries the OnvifSigningIn flag: reported
@@ -142,6 +156,14 @@ public:
     // `credentials` as its own (in memory, as every credential here) and
     // is read with them.
     void noteActivated(const DeviceKey &device, const OnvifCredentials &credentials);
+    // The certificates kept for devices reached over HTTPS; thread-safe.
+    OnvifCertificates &certificates() const { return *m_certificates; }
+    // The check a client of the device uses over HTTPS: the certificate
+    // kept for endpoint, or on first use the one shown. A refusal is
+    // remembered (certificates().refusals()) and certificateRefused() follows
+    // on the owner thread. Any thread; the check may outlive this object.
+    Onvif::DeviceClient::CertificateCheck certificateCheck(const QString &endpoint);
+
     // The device refused the standard's activation although it has no user:
     // it needs its maker's own tool (the OnvifMakersActivation flag).
     void noteMakersActivation(const DeviceKey &device);
@@ -165,6 +187,9 @@ Q_SIGNALS:
     // of total, devices that answered from them) and its end.
     void directedProbeProgress(int asked, int total, int answered);
     void directedProbeFinished(int asked, int answered);
+    // A device's certificate was refused as changed: the refusals are in
+    // certificates(). Once per batch of refusals, on the owner thread.
+    void certificateRefused();
 
 private:
     struct Device;
@@ -173,7 +198,7 @@ private:
     // for the owner thread's record.
     struct Note
     {
-        enum Kind { Moved, Activated, MakersActivation } kind;
+        enum Kind { Moved, Activated, MakersActivation, CertificateRefused } kind;
         QString id;
         QString host; // Moved: the new service address's host
     };
@@ -194,8 +219,14 @@ private:
     // Owner thread: applies the notes in order.
     void takeNotes();
 
+    // The HTTPS port an https XAddr of `found` names on the host of its
+    // service address; 0 when none.
+    static int announcedHttpsPort(const Onvif::DiscoveredDevice &found, const QUrl &service);
+    Onvif::DeviceClient *makeClient(const std::shared_ptr<Device> &device, const QUrl &address);
+
     std::unique_ptr<Onvif::DiscoveryClient> m_discovery;
     QNetworkAccessManager *m_network;
+    std::shared_ptr<OnvifCertificates> m_certificates;
     // Guards what target() and the thread-safe calls read or write: the
     // devices' addresses and states, and the credentials. The records are
     // the owner thread's alone.

@@ -23,6 +23,7 @@ OperationOutcome onvifOutcome(const Onvif::Error &error)
     case Onvif::ErrorKind::SenderFault:
     case Onvif::ErrorKind::ReceiverFault:
     case Onvif::ErrorKind::BadAnswer:
+    case Onvif::ErrorKind::CertificateChanged:
         break;
     }
     return {OperationStatus::Failed, code};

@@ -15,6 +15,7 @@
 #include "devicelist/deviceinfomodel.h"
 #include "devicelist/devicereportqueue.h"
 #include "discovery/deviceinfo.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/voskhandler.h"
 #include "export/devicesinfosavepage.h"
 #include "netparam/devicemodifypage.h"
@@ -157,6 +158,10 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
     if (!OnvifDevices::instance())
         m_onvifDevices = new OnvifDevices(this);
     m_deviceDisplayPage->listenTo(OnvifDevices::instance());
+    // Queued: the question is modal, and the refusal comes in the middle
+    // of a sign-in's or an operation's reports.
+    connect(OnvifDevices::instance(), &OnvifDevices::certificateRefused, this,
+            &VOSKToolMainPage::askAboutCertificates, Qt::QueuedConnection);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(m_deviceDisplayPage, &DeviceDisplayPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     // The features meet here: the table asks, the window opens the dialog.
@@ -263,6 +268,43 @@ void VOSKToolMainPage::setRightPane(QWidget *pane)
 void VOSKToolMainPage::setExitDialogRunner(DialogRunner runner)
 {
     m_exitDialogRunner = std::move(runner);
+}
+
+void VOSKToolMainPage::setCertificateDialogRunner(DialogRunner runner)
+{
+    m_certificateDialogRunner = std::move(runner);
+}
+
+void VOSKToolMainPage::askAboutCertificates()
+{
+    OnvifDevices *devices = OnvifDevices::instance();
+    if (!devices || m_askingCertificates)
+        return;
+    m_askingCertificates = true;
+    for (const OnvifCertificates::Refusal &r : devices->certificates().refusals()) {
+        const QString asked = r.endpoint + QLatin1Char('|') + QString::fromLatin1(r.presented.toHex());
+        if (m_certificatesAsked.contains(asked))
+            continue;
+        m_certificatesAsked.insert(asked);
+        OnvifTarget target;
+        const QString where = devices->target(DeviceKey(QString(), QString(), VOSK::onvifEndpointId(r.endpoint)), &target)
+            ? target.serviceAddress.host()
+            : r.endpoint;
+        TipDialog dialog(nullptr);
+        dialog.setFixedSize(520, 300);
+        dialog.setTitle(tr("Changed certificate"));
+        dialog.setText(tr("The ONVIF device %1 shows another HTTPS certificate than the one trusted for it, and "
+                          "nothing was sent to it.\nTrusted SHA-256: %2\nShown SHA-256: %3\nTrust the new "
+                          "certificate? Only if the device was replaced or reset.")
+                           .arg(where, OnvifCertificates::fingerprintText(r.pinned),
+                                OnvifCertificates::fingerprintText(r.presented)));
+        setCover(true);
+        const int result = m_certificateDialogRunner ? m_certificateDialogRunner(dialog) : dialog.exec();
+        setCover(false);
+        if (result == QDialog::Accepted)
+            devices->certificates().accept(r.endpoint, r.presented);
+    }
+    m_askingCertificates = false;
 }
 
 QString VOSKToolMainPage::windowStateFile()

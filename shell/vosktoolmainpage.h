@@ -3,6 +3,7 @@
 #include <QMainWindow>
 #include <QList>
 #include <QPointer>
+#include <QSet>
 #include <QRect>
 
 #include <functional>
@@ -69,6 +70,9 @@ public:
     // window already covered.
     using DialogRunner = std::function<int(TipDialog &dialog)>;
     void setExitDialogRunner(DialogRunner runner);
+    // How the question about an ONVIF device's changed HTTPS certificate
+    // runs (by default dialog.exec()): Accepted trusts the new one.
+    void setCertificateDialogRunner(DialogRunner runner);
 
     // The window's size, place and maximised state are kept from one start
     // to the next in windowStateFile(): written when the user confirms the
@@ -125,6 +129,15 @@ private:
     AboutDialog *m_about = nullptr;                   // child
     bool m_coverOn = false;
     DialogRunner m_exitDialogRunner;
+    DialogRunner m_certificateDialogRunner;
+    // Refusals asked about already (endpoint and shown fingerprint): a
+    // "no" is not asked again at every call.
+    QSet<QString> m_certificatesAsked;
+    bool m_askingCertificates = false;
+
+    // Asks, one device after the other, whether to trust the certificates
+    // OnvifDevices refused as changed.
+    void askAboutCertificates();
 };
 
 } // namespace VoskTool

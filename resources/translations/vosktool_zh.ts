@@ -123,6 +123,16 @@
 </context>
 <context>
     <name>VoskTool::DeviceActivePage</name>
+    <message numerus="yes">
+        <source>%n checked ONVIF device(s) offer no HTTPS: the new password goes to them in clear over HTTP, readable by anyone on the network path.</source>
+        <translation>
+            <numerusform>%n 台勾选的 ONVIF 设备不提供 HTTPS：新密码将以明文经 HTTP 发送给它们，网络路径上的任何人都能读到。</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>This ONVIF device offers no HTTPS: the new password goes to it in clear over HTTP, readable by anyone on the network path.</source>
+        <translation>此 ONVIF 设备不提供 HTTPS：新密码将以明文经 HTTP 发送给它，网络路径上的任何人都能读到。</translation>
+    </message>
     <message>
         <source>Device not activated</source>
         <translation>设备未激活</translation>
@@ -1205,6 +1215,20 @@
 </context>
 <context>
     <name>VoskTool::VOSKToolMainPage</name>
+    <message>
+        <source>Changed certificate</source>
+        <translation>证书已变更</translation>
+    </message>
+    <message>
+        <source>The ONVIF device %1 shows another HTTPS certificate than the one trusted for it, and nothing was sent to it.
+Trusted SHA-256: %2
+Shown SHA-256: %3
+Trust the new certificate? Only if the device was replaced or reset.</source>
+        <translation>ONVIF 设备 %1 出示的 HTTPS 证书与为其信任的证书不同，未向其发送任何内容。
+已信任的 SHA-256：%2
+出示的 SHA-256：%3
+是否信任新证书？仅当该设备已被更换或复位时才应信任。</translation>
+    </message>
     <message>
         <source>VOSK Tool</source>
         <translation>VOSK 工具</translation>

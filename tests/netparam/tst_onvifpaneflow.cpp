@@ -19,6 +19,7 @@
 #include "operations/onvifdeviceoperations.h"
 #include "operations/onvifdevices.h"
 #include "operations/operationrunner.h"
+#include "shell/tipdialog.h"
 #include "shell/vosktoolmainpage.h"
 #include "tests/netparam/resultrows.h"
 #include "tests/onvif/onvifsim.h"
@@ -149,6 +150,8 @@ private Q_SLOTS:
         Onvif::DiscoveryOptions options;
         options.port = kDiscoveryPort;
         options.interfaces = {"lo"};
+        // The trusted certificates in the test's own folder, not the user's.
+        qputenv("VOSK_ONVIF_CERTIFICATES", m_dir.filePath(QStringLiteral("certificates.ini")).toLocal8Bit());
         m_onvif = std::make_unique<OnvifDevices>(options);
         m_onvif->setCallTimeout(12000);
         m_onvifKind = std::make_shared<OnvifDeviceOperations>();
@@ -229,11 +232,15 @@ private Q_SLOTS:
     // The factory-state device activated from the pane with a password
     // longer than 16 bytes: the device takes exactly that text afterwards,
     // and the network form of its row takes it too. Past the ONVIF limit
-    // the fields take no more.
+    // the fields take no more. It offers plain HTTP only: the form says,
+    // before anything is sent, that the password goes in clear.
     void longPasswordForActivationAndChange()
     {
         const DeviceKey key = m_onvifKeys[kFactoryDevice];
         check({key});
+        QLabel *clearText = child<QLabel>("m_labelClearText");
+        QVERIFY(clearText && clearText->isVisible());
+        QVERIFY(clearText->text().contains(QStringLiteral("in clear")));
         QVERIFY(kLongPassword.toUtf8().size() > 16);
         setText("m_lineEditNewPassword", kLongPassword);
         setText("m_lineEditConfirmPassword", kLongPassword);
@@ -339,6 +346,41 @@ private Q_SLOTS:
             slowTimedOut = slowTimedOut || (!row.ok && row.result.contains(QLatin1String("time out")));
         QVERIFY2(slowTimedOut, "no result says the slow device timed out");
         check({});
+    }
+
+    // A device's certificate refused as changed: the window asks once,
+    // showing both fingerprints; accepted, the new one is trusted from then
+    // on, declined, it stays refused without being asked again.
+    void changedCertificateAsked_data()
+    {
+        QTest::addColumn<bool>("accept");
+        QTest::newRow("accepted") << true;
+        QTest::newRow("declined") << false;
+    }
+    void changedCertificateAsked()
+    {
+        QFETCH(bool, accept);
+        const QString endpoint = QStringLiteral("urn:uuid:certificate-") + QLatin1String(QTest::currentDataTag());
+        const QByteArray first(32, '\x11');
+        const QByteArray shown(32, '\x22');
+        QStringList asked;
+        m_window->setCertificateDialogRunner([&](TipDialog &dialog) {
+            asked << dialog.text();
+            return accept ? QDialog::Accepted : QDialog::Rejected;
+        });
+        const Onvif::DeviceClient::CertificateCheck check = m_onvif->certificateCheck(endpoint);
+        QVERIFY(check(first));
+        QVERIFY(!check(shown));
+        QTRY_COMPARE(asked.size(), 1);
+        QVERIFY(asked.first().contains(OnvifCertificates::fingerprintText(first)));
+        QVERIFY(asked.first().contains(OnvifCertificates::fingerprintText(shown)));
+        QCOMPARE(check(shown), accept);
+        QCOMPARE(m_onvif->certificates().pinned(endpoint), accept ? shown : first);
+        // The refusal's note, then the window's queued question: two rounds.
+        QCoreApplication::processEvents();
+        QCoreApplication::processEvents();
+        QCOMPARE(asked.size(), 1);
+        m_window->setCertificateDialogRunner({});
     }
 };
 

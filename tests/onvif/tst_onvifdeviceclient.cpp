@@ -5,8 +5,11 @@
 #include "fakedevice.h"
 #include "calloutcome.h"
 #include "onvif/deviceclient.h"
+#include "tools/devsim/selfsignedcertificate.h"
 
 #include <QNetworkAccessManager>
+#include <QSslServer>
+#include <QSslSocket>
 #include <QtTest>
 
 using namespace Onvif;
@@ -48,6 +51,56 @@ QByteArray capturedBody(const QString &file)
     return body;
 }
 
+// A device over HTTPS that keeps every byte that reaches it after the
+// handshake: what a rogue with another certificate would learn.
+class TlsListener final : public QObject
+{
+public:
+    QByteArray received;
+    QSslCertificate certificate;
+    int ended = 0; // connections closed, in the handshake or after
+
+    bool start()
+    {
+        QString error;
+        const auto made = VoskSim::SelfSignedCertificate::make(QStringLiteral("tls-listener"), &error);
+        if (!made)
+            return false;
+        certificate = made->certificate;
+        QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+        tls.setLocalCertificate(made->certificate);
+        tls.setPrivateKey(made->key);
+        m_server.setSslConfiguration(tls);
+        connect(&m_server, &QTcpServer::pendingConnectionAvailable, this, [this] {
+            while (QTcpSocket *s = m_server.nextPendingConnection()) {
+                connect(s, &QTcpSocket::readyRead, this, [this, s] {
+                    received += s->readAll();
+                    if (!received.contains("</s:Envelope>") && !received.contains("Envelope>"))
+                        return;
+                    const QByteArray body = TestSupport::FakeDevice::envelope(
+                        "<tds:GetDeviceInformationResponse><tds:Manufacturer>M</tds:Manufacturer><tds:Model>X"
+                        "</tds:Model><tds:FirmwareVersion>1</tds:FirmwareVersion><tds:SerialNumber>S1"
+                        "</tds:SerialNumber><tds:HardwareId>H</tds:HardwareId></tds:GetDeviceInformationResponse>");
+                    s->write("HTTP/1.1 200 OK\r\nContent-Type: application/soap+xml\r\nContent-Length: "
+                             + QByteArray::number(body.size()) + "\r\nConnection: close\r\n\r\n" + body);
+                    s->disconnectFromHost();
+                });
+                connect(s, &QTcpSocket::disconnected, this, [this] { ++ended; });
+                connect(s, &QTcpSocket::disconnected, s, &QObject::deleteLater);
+            }
+        });
+        connect(&m_server, &QSslServer::errorOccurred, this, [this] { ++ended; });
+        return m_server.listen(QHostAddress::LocalHost, 0);
+    }
+    QUrl url() const
+    {
+        return QUrl(QStringLiteral("https://127.0.0.1:%1/onvif/device_service").arg(m_server.serverPort()));
+    }
+
+private:
+    QSslServer m_server;
+};
+
 } // namespace
 
 class tst_OnvifDeviceClient : public QObject
@@ -67,6 +120,8 @@ private slots:
     void failures();
     void timeout();
     void refusedBeforeSending();
+    void certificateDecidedBeforeSending_data();
+    void certificateDecidedBeforeSending();
     void rebootNeeded();
     void cancelAndDestroy();
 
@@ -394,6 +449,45 @@ void tst_OnvifDeviceClient::refusedBeforeSending()
     QVERIFY(set.wait());
     QCOMPARE(errorKindName(set.result.error.kind), errorKindName(ErrorKind::InvalidArgument));
     QVERIFY(device.operations.isEmpty());
+}
+
+// Over HTTPS the check sees the fingerprint of the certificate shown,
+// self-signed as devices' are; refused, not one byte of the request (its
+// UsernameToken least of all) reaches the device.
+void tst_OnvifDeviceClient::certificateDecidedBeforeSending_data()
+{
+    QTest::addColumn<bool>("trusted");
+    QTest::newRow("trusted: signed call goes out") << true;
+    QTest::newRow("refused: nothing sent") << false;
+}
+
+void tst_OnvifDeviceClient::certificateDecidedBeforeSending()
+{
+    QFETCH(bool, trusted);
+    TlsListener device;
+    QVERIFY(device.start());
+    DeviceClient client(device.url(), m_network);
+    client.setCredentials(QStringLiteral("admin"), QStringLiteral("secret"));
+    QList<QByteArray> shown;
+    client.setCertificateCheck([&shown, trusted](const QByteArray &sha256) {
+        shown << sha256;
+        return trusted;
+    });
+    Outcome<DeviceInformation> info;
+    client.getDeviceInformation(info.callback());
+    QVERIFY(info.wait());
+    QVERIFY(!shown.isEmpty());
+    QCOMPARE(shown.first(), device.certificate.digest(QCryptographicHash::Sha256));
+    if (trusted) {
+        QVERIFY2(info.result.ok(), qPrintable(info.result.error.reason));
+        QCOMPARE(info.result.value.serialNumber, QStringLiteral("S1"));
+        QVERIFY(device.received.contains("UsernameToken"));
+    } else {
+        QCOMPARE(errorKindName(info.result.error.kind), errorKindName(ErrorKind::CertificateChanged));
+        // Whatever the client wrote arrived before the connection's end.
+        QTRY_VERIFY(device.ended > 0);
+        QVERIFY2(device.received.isEmpty(), device.received.left(200).constData());
+    }
 }
 
 void tst_OnvifDeviceClient::rebootNeeded()

@@ -61,6 +61,13 @@ const Option kProbe = {QStringLiteral("--probe A[-B]"),
                                       "devices (another subnet, out of multicast's reach; repeatable, 4096 "
                                       "addresses at most)")};
 
+const Option kAcceptCertificate = {
+    QStringLiteral("--accept-certificate ENDPOINT|FINGERPRINT"),
+    QStringLiteral("trust the new HTTPS certificate an ONVIF device shows, named by the device's endpoint "
+                   "reference or the certificate's SHA-256 fingerprint (repeatable). A certificate other than "
+                   "the one first seen for a device is otherwise refused, with both fingerprints on standard "
+                   "error, and nothing is sent to the device")};
+
 const QList<Command> &commands()
 {
     static const QList<Command> table = {
@@ -78,7 +85,7 @@ const QList<Command> &commands()
            QStringLiteral("print online, updated and offline events as they come, until interrupted; a "
                           "reader that falls behind gets each device's latest event")},
           {QStringLiteral("--expect N"), QStringLiteral("stop listening once N devices are seen")},
-          kOnvifCredentials, kProbe}},
+          kOnvifCredentials, kProbe, kAcceptCertificate}},
         {QStringLiteral("activate"), QStringLiteral("SERIAL... --password-file FILE [--parallel N]"),
          QStringLiteral("give new devices their first administrator password"),
          QStringLiteral("Activates the devices with the new administrator password on the first line of FILE "
@@ -88,10 +95,12 @@ const QList<Command> &commands()
                         "are found, and a password that breaks the rule sends nothing. An ONVIF "
                         "device in factory state, which has no serial number yet, is named by its IPv4 address "
                         "or endpoint (urn:uuid:...); it gets the administrator \"admin\" (or the user of "
-                        "--onvif-credentials)."),
+                        "--onvif-credentials). An ONVIF device that offers HTTPS gets the password over it; one "
+                        "that offers plain HTTP only gets it in clear, said on standard error for each such "
+                        "device before anything is sent."),
          {{QStringLiteral("--password-file FILE"), QStringLiteral("the new password, on the first line of FILE")},
           {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")},
-          kOnvifCredentials, kProbe}},
+          kOnvifCredentials, kProbe, kAcceptCertificate}},
         {QStringLiteral("set"),
          QStringLiteral("SERIAL [--ip A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp on|off] "
                         "[--ipv6 A6] [--ipv6-prefix N] [--ipv6-gateway G6] --password-file FILE "
@@ -125,7 +134,7 @@ const QList<Command> &commands()
           {QStringLiteral("--confirm-wait MS"),
            QStringLiteral("how long to wait for the device's report of the new values, in milliseconds "
                           "(default 5000)")},
-          kOnvifCredentials, kProbe}},
+          kOnvifCredentials, kProbe, kAcceptCertificate}},
         {QStringLiteral("batch"),
          QStringLiteral("PLAN.csv [--start A] [--mask M] [--gateway G] [--port P] [--http-port P] [--dhcp] "
                         "--password-file FILE [--dry-run] [--skip-missing] [--parallel N] [--allow-conflicts] "
@@ -157,7 +166,7 @@ const QList<Command> &commands()
           {QStringLiteral("--confirm-wait MS"),
            QStringLiteral("how long to wait for each device's report of the new values, in milliseconds "
                           "(default 5000)")},
-          kOnvifCredentials, kProbe}},
+          kOnvifCredentials, kProbe, kAcceptCertificate}},
         {QStringLiteral("passwd"),
          QStringLiteral("SERIAL...|--devices FILE --old-password-file FILE --password-file FILE [--parallel N]"),
          QStringLiteral("change the administrator password of activated devices"),
@@ -174,7 +183,8 @@ const QList<Command> &commands()
           {QStringLiteral("--devices FILE"),
            QStringLiteral("the devices, one a line: the serial number is the line's first CSV cell, so a batch "
                           "plan or the output of 'list --csv --raw' serves as it is")},
-          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")}}},
+          {QStringLiteral("--parallel N"), QStringLiteral("devices asked at once (default 16)")},
+          kAcceptCertificate}},
         {QStringLiteral("restore"), QStringLiteral("SERIAL --code-file FILE"),
          QStringLiteral("restore a device's default password with a security code"),
          QStringLiteral("Restores the default password of one device with the security code the reset "

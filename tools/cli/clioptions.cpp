@@ -93,11 +93,12 @@ bool readPasswordFile(const QString &path, QString *password)
 
 QList<QCommandLineOption> onvifOptionList(const OnvifOptions &onvif)
 {
-    return {onvif.credentials, onvif.probe};
+    return {onvif.credentials, onvif.probe, onvif.acceptCertificate};
 }
 
 bool readOnvifOptions(const QCommandLineParser &parser, OnvifOptions &onvif)
 {
+    onvif.acceptCertificates = parser.values(onvif.acceptCertificate);
     for (const QString &value : parser.values(onvif.probe)) {
         const QStringList ends = value.split(QLatin1Char('-'));
         QHostAddress first, last;
@@ -291,6 +292,7 @@ bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList
 {
     finder.setOnvifCredentials(onvif.signIn);
     finder.setProbeAddresses(onvif.probeAddresses);
+    finder.acceptCertificates(onvif.acceptCertificates);
     if (!discover(finder, serials, count, waitMs))
         return false;
     finder.waitForSignIns(kSignInWaitMs);

@@ -77,8 +77,14 @@ struct OnvifOptions
                              QStringLiteral("Also ask these addresses directly for ONVIF devices: A or A-B "
                                             "(repeatable)."),
                              QStringLiteral("A[-B]")};
+    QCommandLineOption acceptCertificate{
+        QStringLiteral("accept-certificate"),
+        QStringLiteral("Trust the new HTTPS certificate an ONVIF device shows, by its endpoint reference or the "
+                       "certificate's SHA-256 fingerprint, in place of the one trusted before (repeatable)."),
+        QStringLiteral("endpoint|fingerprint")};
     VoskTool::OnvifCredentials signIn;
     QList<QHostAddress> probeAddresses;
+    QStringList acceptCertificates;
 };
 QList<QCommandLineOption> onvifOptionList(const OnvifOptions &onvif);
 // After a successful parse: reads the credentials file and the probe

@@ -5,6 +5,7 @@
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
+#include "tools/cli/clioptions.h"
 
 #include <QEventLoop>
 #include <QTimer>
@@ -33,6 +34,37 @@ DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
                 if (m_signInLoop && m_signingIn.isEmpty())
                     m_signInLoop->quit();
             });
+    connect(m_onvif.get(), &VoskTool::OnvifDevices::certificateRefused, this, &DeviceFinder::writeRefusals);
+}
+
+void DeviceFinder::acceptCertificates(const QStringList &endpointsOrFingerprints)
+{
+    if (!m_onvif)
+        return;
+    for (const QString &value : endpointsOrFingerprints)
+        m_onvif->certificates().acceptWhenSeen(value);
+}
+
+// Each refused certificate once, as soon as it is refused: before the
+// result lines, which then say the call failed.
+void DeviceFinder::writeRefusals()
+{
+    using Certificates = VoskTool::OnvifCertificates;
+    for (const Certificates::Refusal &r : m_onvif->certificates().refusals()) {
+        const QString seen = r.endpoint + QLatin1Char('|') + QString::fromLatin1(r.presented.toHex());
+        if (m_refusalsWritten.contains(seen))
+            continue;
+        m_refusalsWritten.insert(seen);
+        VoskTool::OnvifTarget target;
+        const bool listed = m_onvif->target(DeviceKey(QString(), QString(), VOSK::onvifEndpointId(r.endpoint)), &target);
+        using CliCommands::terminalSafe;
+        const QString endpoint = terminalSafe(r.endpoint);
+        CliCommands::writeErr(QStringLiteral("ONVIF device %1(%2) shows another HTTPS certificate than the one trusted for it: "
+                                "trusted SHA-256 %3, shown %4; nothing was sent to it. If the device was replaced "
+                                "or reset, accept the new one with --accept-certificate %2")
+                     .arg(listed ? terminalSafe(target.serviceAddress.host()) + QLatin1Char(' ') : QString(), endpoint,
+                          Certificates::fingerprintText(r.pinned), Certificates::fingerprintText(r.presented)));
+    }
 }
 
 DeviceFinder::~DeviceFinder()

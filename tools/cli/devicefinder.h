@@ -51,6 +51,11 @@ public:
     // directly (another subnet); before start().
     void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials);
     void setProbeAddresses(const QList<QHostAddress> &addresses);
+    // --accept-certificate: a new HTTPS certificate of these endpoints (or
+    // of these fingerprints) replaces the one trusted. A certificate
+    // refused otherwise is said on standard error, with both fingerprints,
+    // when it is refused.
+    void acceptCertificates(const QStringList &endpointsOrFingerprints);
 
     // Runs the event loop until every name in `serials` has been seen (see
     // matches()), or `count` devices (when count > 0 and serials is
@@ -99,7 +104,10 @@ private:
     int m_waitCount = 0;
     QEventLoop *m_waitLoop = nullptr;
     int m_lastError = 0;
+    void writeRefusals();
+
     std::unique_ptr<VoskTool::OnvifDevices> m_onvif; // null for ours only
+    QSet<QString> m_refusalsWritten;
     bool m_signInOnFound = false;
     QList<QHostAddress> m_probeAddresses;
     QSet<QString> m_signingIn; // endpoint ids

@@ -13,6 +13,7 @@
 #include "operations/addressclashes.h"
 #include "operations/changeconfirmer.h"
 #include "operations/netparams.h"
+#include "operations/onvifdeviceoperations.h"
 #include "operations/operationrunner.h"
 #include "operations/operationwords.h"
 #include "tools/cli/batchplan.h"
@@ -264,6 +265,14 @@ int activate(const QStringList &arguments)
     VoskTool::PasswordBytes passwordBytes;
     if (!checkNewPassword(password, passwordTargets(named.jobs), &passwordBytes))
         return BadInput;
+    // Said before anything is sent: ONVIF has nothing but clear text for
+    // the first password over plain HTTP.
+    for (int i = 0; i < named.jobs.size(); ++i) {
+        if (VoskTool::OnvifDeviceOperations::activatesInClear(named.jobs.at(i).device))
+            writeErr(QStringLiteral("%1: this ONVIF device offers no HTTPS: its new password goes to it in clear "
+                                    "over HTTP, readable by anyone on the network path")
+                         .arg(terminalSafe(named.names.at(i))));
+    }
     const QVector<VoskTool::OperationOutcome> outcomes =
         runJobs(VoskTool::OperationKind::Activate, named.jobs, named.names, passwordBytes, parallel);
     passwordBytes.wipe();
@@ -710,7 +719,8 @@ int passwd(const QStringList &arguments)
     const QCommandLineOption devicesFile(QStringLiteral("devices"),
                                          QStringLiteral("File naming the devices, one serial number a line."),
                                          QStringLiteral("file"));
-    parser.addOptions({oldPasswordFile, passwordFile, devicesFile, run.parallel});
+    const OnvifOptions onvif;
+    parser.addOptions({oldPasswordFile, passwordFile, devicesFile, run.parallel, onvif.acceptCertificate});
     const Parsed parsed = parse(parser, common, QStringLiteral("passwd"), arguments);
     if (parsed != Parsed::Ok)
         return parsed == Parsed::Help ? AllDone : BadInput;
@@ -774,6 +784,7 @@ int passwd(const QStringList &arguments)
     }
 
     DeviceFinder finder;
+    finder.acceptCertificates(parser.values(onvif.acceptCertificate));
     if (!discover(finder, serials, 0, common.waitMs))
         return SomeFailed;
     const NamedJobs named = jobsForNames(serials, common.picks);

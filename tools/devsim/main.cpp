@@ -4,7 +4,7 @@
 //               [--host-address] [--parent PID] [--legacy]
 //               [--onvif M [--onvif-address A] [--onvif-address6 A6] [--onvif-port P]
 //                [--onvif-discovery-port P] [--onvif-reboot-ms MS]
-//                [--onvif-behaviour RULE]...]
+//                [--onvif-behaviour RULE]... [--onvif-certificate FILE]]
 // Prints "onvif M" when it has ONVIF devices (docs/devsim-onvif.md), then
 // "ready N" once it listens. SIGTERM or SIGINT: a bye for every device,
 // then exit 0. It gets SIGTERM when the process that started it ends, so a
@@ -194,10 +194,18 @@ int main(int argc, char **argv)
         QStringLiteral("Behaviour of ONVIF devices, over the seeded ones (repeatable): [FIRST[-LAST]:]ITEM,... with "
                        "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet (no "
                        "FactoryDefault scope), reboot, slow=MS, silent, faults, ipv6only (needs --onvif-address6), "
+                       "https (serves HTTPS on its HTTP port + 1, announced in XAddrs and "
+                       "GetNetworkProtocols), https=quiet (in GetNetworkProtocols only), "
                        "hostile=oversized|nested|entities|namespace."),
         QStringLiteral("rule"));
+    const QCommandLineOption onvifCertificate(
+        QStringLiteral("onvif-certificate"),
+        QStringLiteral("PEM file with the key and self-signed certificate the ONVIF devices serve HTTPS with; made "
+                       "there when missing. Without it a new certificate at every start."),
+        QStringLiteral("file"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
-                       onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
+                       onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour,
+                       onvifCertificate});
     parser.process(app);
 
     bool ok = false;
@@ -231,6 +239,7 @@ int main(int argc, char **argv)
     onvifOptions.rebootMs = parser.value(onvifRebootMs).toInt(&ok);
     if (!ok || onvifOptions.rebootMs < 0 || onvifOptions.rebootMs > 600000)
         return usageError(QStringLiteral("--onvif-reboot-ms must be 0..600000"));
+    onvifOptions.certificateFile = parser.value(onvifCertificate);
     for (const QString &text : parser.values(onvifBehaviour)) {
         QString error;
         const std::optional<VoskSim::OnvifBehaviour::Rule> rule = VoskSim::OnvifBehaviour::parseRule(text, error);

@@ -32,7 +32,7 @@ bool validItem(const QString &item)
 {
     static const QStringList flags{QStringLiteral("plain"),  QStringLiteral("factory"), QStringLiteral("reboot"),
                                    QStringLiteral("silent"), QStringLiteral("faults"),
-                                   QStringLiteral("ipv6only")};
+                                   QStringLiteral("ipv6only"), QStringLiteral("https")};
     if (flags.contains(item))
         return true;
     const qsizetype eq = item.indexOf(QLatin1Char('='));
@@ -40,7 +40,7 @@ bool validItem(const QString &item)
         return false;
     const QString key = item.left(eq);
     const QString value = item.mid(eq + 1);
-    if (key == QLatin1String("factory"))
+    if (key == QLatin1String("factory") || key == QLatin1String("https"))
         return value == QLatin1String("quiet");
     if (key == QLatin1String("auth"))
         return value == QLatin1String("both") || value == QLatin1String("digest") || value == QLatin1String("wsse");
@@ -101,6 +101,8 @@ void OnvifBehaviour::Rule::apply(OnvifBehaviour &b) const
             b.faults = true;
         } else if (key == QLatin1String("ipv6only")) {
             b.ipv6Only = true;
+        } else if (key == QLatin1String("https")) {
+            b.https = value == QLatin1String("quiet") ? Https::Quiet : Https::Announced;
         } else if (key == QLatin1String("auth")) {
             b.auth = value == QLatin1String("digest") ? Auth::Digest
                 : value == QLatin1String("wsse")      ? Auth::UsernameToken

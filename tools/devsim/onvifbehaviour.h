@@ -31,6 +31,11 @@ struct OnvifBehaviour
     // Serves (and is announced) on its IPv6 address alone: IPv4 off. Needs
     // the fleet's IPv6 addresses (OnvifFleetOptions::firstAddress6).
     bool ipv6Only = false;
+    // Serves HTTPS too (its HTTP port + 1, on its IPv4 address, with the
+    // fleet's self-signed certificate): Announced names it in its XAddrs
+    // and GetNetworkProtocols, Quiet in GetNetworkProtocols only.
+    enum class Https { Off, Announced, Quiet };
+    Https https = Https::Off;
     bool rebootNeeded = false;      // SetNetworkInterfaces takes effect at the next reboot
     int delayMs = 0;                // every HTTP answer this late
     bool silent = false;            // accepts HTTP connections, never answers
@@ -54,7 +59,8 @@ struct OnvifBehaviour
     // names (all without a range). Items: plain (everything ordinary),
     // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet
     // (factory state without the state scopes), reboot, slow=MS, silent,
-    // faults, ipv6only, hostile=oversized|nested|entities|namespace.
+    // faults, ipv6only, https, https=quiet,
+    // hostile=oversized|nested|entities|namespace.
     struct Rule
     {
         int first = 0;

@@ -152,6 +152,7 @@ OnvifDevice::OnvifDevice(const Options &options)
     m_net.ipv4 = options.address;
     m_net.prefix = 16;
     m_net.httpPort = options.httpPort;
+    m_httpsPort = options.httpPort == 65535 ? 0 : quint16(options.httpPort + 1);
     const quint32 gateway = (options.address & 0xFFFF0000u) | 0xFFFEu;
     // With IPv4 off there is no IPv4 router or name server to know of.
     if (m_net.ipv4Enabled) {
@@ -189,6 +190,14 @@ QStringList OnvifDevice::serviceAddresses() const
     const QString v6 = ipv6Address();
     if (!v6.isEmpty())
         list << QStringLiteral("http://[") + v6 + QLatin1Char(']') + port + path;
+    return list;
+}
+
+QStringList OnvifDevice::announcedAddresses() const
+{
+    QStringList list = serviceAddresses();
+    if (m_behaviour.https == OnvifBehaviour::Https::Announced && m_net.ipv4Enabled && httpsPort())
+        list << QStringLiteral("https://%1:%2/onvif/device_service").arg(addressText()).arg(httpsPort());
     return list;
 }
 
@@ -493,7 +502,7 @@ std::optional<OnvifDevice::Fault> OnvifDevice::dispatch(const QString &operation
             const char *name;
             bool enabled;
             int port;
-        } protocols[] = {{"HTTP", true, m_net.httpPort}, {"HTTPS", false, 443}, {"RTSP", m_net.rtspEnabled, m_net.rtspPort}};
+        } protocols[] = {{"HTTP", true, m_net.httpPort}, {"HTTPS", httpsPort() != 0, httpsPort() ? httpsPort() : 443}, {"RTSP", m_net.rtspEnabled, m_net.rtspPort}};
         for (const auto &p : protocols) {
             begin(QStringLiteral("NetworkProtocols"));
             w.element(S::kSchema, QStringLiteral("Name"), QString::fromLatin1(p.name));
@@ -788,8 +797,8 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setProtocols(const Element &paylo
                 return invalidArgVal(unsupported, QStringLiteral("HTTP cannot be turned off"));
             http = quint16(port);
         } else if (name == QLatin1String("HTTPS")) {
-            if (enabled)
-                return invalidArgVal(unsupported, QStringLiteral("HTTPS is not supported"));
+            if (enabled && (!httpsPort() || port != httpsPort()))
+                return invalidArgVal(unsupported, QStringLiteral("HTTPS runs on its own port only"));
         } else if (name == QLatin1String("RTSP")) {
             rtsp = quint16(port);
             rtspEnabled = enabled;
@@ -1148,7 +1157,7 @@ void OnvifDevice::writeDiscoveryMetadata(OnvifSoap::Writer &w) const
     writeEndpoint(w);
     w.element(S::kDiscovery, QStringLiteral("Types"), QStringLiteral("dn:NetworkVideoTransmitter tds:Device"));
     w.element(S::kDiscovery, QStringLiteral("Scopes"), scopes().join(QLatin1Char(' ')));
-    w.element(S::kDiscovery, QStringLiteral("XAddrs"), serviceAddresses().join(QLatin1Char(' ')));
+    w.element(S::kDiscovery, QStringLiteral("XAddrs"), announcedAddresses().join(QLatin1Char(' ')));
     w.element(S::kDiscovery, QStringLiteral("MetadataVersion"), QString::number(m_metadataVersion));
 }
 

@@ -66,11 +66,16 @@ public:
     bool ipv4Enabled() const { return m_net.ipv4Enabled; }
     QString ipv6Address() const;
     quint16 httpPort() const { return m_net.httpPort; }
+    // Where it serves HTTPS (its first HTTP port + 1); 0 when it does not.
+    quint16 httpsPort() const { return m_behaviour.https == OnvifBehaviour::Https::Off ? 0 : m_httpsPort; }
     QString addressText() const;
     // Its XAddrs, IPv4 first: http://address[:port]/onvif/device_service,
     // http://[ipv6][:port]/onvif/device_service.
     QStringList serviceAddresses() const;
     QString serviceAddress() const { return serviceAddresses().value(0); }
+    // Followed by https://address:port/onvif/device_service when HTTPS is
+    // announced.
+    QStringList announcedAddresses() const;
     // No administrator yet.
     bool factoryState() const;
     QStringList scopes() const;
@@ -200,6 +205,7 @@ private:
     QString m_ipv6LinkLocal;  // empty: the device reports no IPv6
     bool m_servesIpv6 = false;
     OnvifBehaviour m_behaviour;
+    quint16 m_httpsPort = 0;
     NetState m_net;
     std::optional<InterfaceConfig> m_pendingInterface;
     QList<User> m_users;

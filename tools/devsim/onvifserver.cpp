@@ -7,6 +7,8 @@
 #include <QDateTime>
 #include <QLoggingCategory>
 #include <QNetworkDatagram>
+#include <QSslConfiguration>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -84,6 +86,7 @@ struct OnvifServer::Node
     std::unique_ptr<OnvifDevice> device;
     QTcpServer *http = nullptr;   // on its IPv4 address
     QTcpServer *http6 = nullptr;  // on its IPv6 address
+    QSslServer *https = nullptr;  // on its IPv4 address, when it serves HTTPS
     QUdpSocket *udp = nullptr;    // directed probes: on its IPv4 address, else its IPv6 one
     bool up = false;  // false while rebooting
     QList<QTcpSocket *> connections;
@@ -239,6 +242,28 @@ bool OnvifServer::open(QString &error)
         node->http6 = new QTcpServer(this);
         node->udp = new QUdpSocket(this);
         Node *raw = node.get();
+        if (node->device->httpsPort()) {
+            if (!m_tls) {
+                const QString name = QStringLiteral("vosk-devsim");
+                QString reason;
+                m_tls = m_options.certificateFile.isEmpty()
+                    ? SelfSignedCertificate::make(name, &reason)
+                    : SelfSignedCertificate::loadOrMake(m_options.certificateFile, name, &reason);
+                if (!m_tls) {
+                    error = reason;
+                    return false;
+                }
+            }
+            node->https = new QSslServer(this);
+            QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+            tls.setLocalCertificate(m_tls->certificate);
+            tls.setPrivateKey(m_tls->key);
+            tls.setPeerVerifyMode(QSslSocket::VerifyNone);
+            node->https->setSslConfiguration(tls);
+            // A connection is pending once its handshake is done.
+            connect(node->https, &QTcpServer::pendingConnectionAvailable, this,
+                    [this, raw] { onNewConnection(*raw, raw->https); });
+        }
         connect(node->http, &QTcpServer::newConnection, this, [this, raw] { onNewConnection(*raw, raw->http); });
         connect(node->http6, &QTcpServer::newConnection, this, [this, raw] { onNewConnection(*raw, raw->http6); });
         connect(node->udp, &QUdpSocket::readyRead, this, [this, raw] { onDiscoveryDatagram(raw->udp, raw); });
@@ -323,15 +348,19 @@ bool OnvifServer::bindDevice(Node &node, QString *error)
     const QHostAddress address4 = device.ipv4Enabled() ? QHostAddress(device.address()) : QHostAddress();
     const QHostAddress address6 = listenAddress6(node);
     bool ok = true;
-    for (const auto &[server, address] : {std::pair{node.http, address4}, std::pair{node.http6, address6}}) {
-        if (address.isNull() || server->listen(address, device.httpPort()))
+    for (const auto &[server, address, port] :
+         {std::tuple<QTcpServer *, QHostAddress, quint16>{node.http, address4, device.httpPort()},
+          std::tuple<QTcpServer *, QHostAddress, quint16>{node.http6, address6, device.httpPort()},
+          std::tuple<QTcpServer *, QHostAddress, quint16>{node.https, node.https ? address4 : QHostAddress(),
+                                                          device.httpsPort()}}) {
+        if (address.isNull() || server->listen(address, port))
             continue;
         qCWarning(lcOnvifSim) << "device" << device.endpoint() << "cannot listen on" << address.toString() << "port"
-                              << device.httpPort() << server->errorString();
+                              << port << server->errorString();
         if (error && ok)
             *error = QStringLiteral("cannot listen on %1 port %2: %3")
                          .arg(address.toString())
-                         .arg(device.httpPort())
+                         .arg(port)
                          .arg(server->errorString());
         ok = false;
     }
@@ -349,6 +378,8 @@ void OnvifServer::unbindDevice(Node &node)
 {
     node.http->close();
     node.http6->close();
+    if (node.https)
+        node.https->close();
     node.udp->close();
 }
 

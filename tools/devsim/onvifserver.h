@@ -7,10 +7,14 @@
 // (127.0.0.0/8 is all local), and on its IPv6 address when the fleet has
 // them, so that a device given a new address stops
 // listening on the old one and starts on the new one, as on a real network.
+// Devices told to (OnvifBehaviour::https) serve HTTPS too, on their IPv4
+// address and HTTP port + 1, all with one self-signed certificate made at
+// open() (or kept in OnvifFleetOptions::certificateFile).
 // Everything runs on the thread the server lives on, in its event loop;
 // the devices themselves (OnvifDevice) do no I/O.
 
 #include "tools/devsim/onvifbehaviour.h"
+#include "tools/devsim/selfsignedcertificate.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -25,9 +29,11 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <vector>
 
+class QSslServer;
 class QTcpServer;
 class QTcpSocket;
 class QTimer;
@@ -54,6 +60,10 @@ struct OnvifFleetOptions
     QByteArray adminPassword = "Admin12345";
     int rebootMs = 1000;                // how long a reboot takes
     QList<OnvifBehaviour::Rule> rules;  // applied in order over the seeded behaviours
+    // The devices that serve HTTPS show the certificate kept here (made
+    // and kept there when the file does not exist); empty: a new one at
+    // every start.
+    QString certificateFile;
 };
 
 class OnvifServer final : public QObject
@@ -124,6 +134,7 @@ private:
     QSet<QString> m_seenProbes;
     std::deque<QString> m_seenOrder;
     std::mt19937_64 m_rng;
+    std::optional<SelfSignedCertificate> m_tls;  // made once any device serves HTTPS
 };
 
 } // namespace VoskSim
