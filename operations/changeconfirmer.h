@@ -55,6 +55,10 @@ public:
     int waitMs() const { return m_waitMs; }
     // Whether the device reported the values sent; complete after finished().
     bool applied(const DeviceKey &device) const { return m_applied.value(device, false); }
+    // When the last wait ended (monotonicMs()): a
+    // device that had not reported by then was not seen for that long
+    // since it took the change (notSeenWord(outcome, finishedAtMs())).
+    qint64 finishedAtMs() const { return m_finishedAtMs; }
 
 Q_SIGNALS:
     void finished();
@@ -68,6 +72,7 @@ private:
     QDeadlineTimer m_deadline;
     int m_waitMs = kDefaultWaitMs;
     bool m_finishPending = false;
+    qint64 m_finishedAtMs = 0;
     QHash<DeviceKey, NetParams> m_pending;
     QHash<DeviceKey, bool> m_applied;
 };
