@@ -51,14 +51,14 @@ public:
     // going is dropped. finished() comes once every device reported or the
     // time is up (queued, also when there is nothing to wait for).
     void expect(const QVector<DeviceKey> &devices, const QVector<NetParams> &sent, int waitMs = kDefaultWaitMs);
+    // When the last wait ended (monotonicMs()): a device that had not
+    // reported by then was not seen for that long since it took the change
+    // (notSeenWord(outcome, finishedAtMs())).
+    qint64 finishedAtMs() const { return m_finishedAtMs; }
     bool isWaiting() const { return m_timer.isActive() || m_finishPending; }
     int waitMs() const { return m_waitMs; }
     // Whether the device reported the values sent; complete after finished().
     bool applied(const DeviceKey &device) const { return m_applied.value(device, false); }
-    // When the last wait ended (monotonicMs()): a
-    // device that had not reported by then was not seen for that long
-    // since it took the change (notSeenWord(outcome, finishedAtMs())).
-    qint64 finishedAtMs() const { return m_finishedAtMs; }
 
 Q_SIGNALS:
     void finished();
