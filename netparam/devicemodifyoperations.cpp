@@ -233,7 +233,10 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
         message(MessageError, words.translated());
         return;
     }
-    device.result = successWord().translated();
+    // A change the device took and has not reported is no success: the
+    // row says so, in words that count from when the device took it.
+    const LocalText notSeen = notSeenWord(outcome, m_confirmer->finishedAtMs());
+    device.result = confirmed == 0 ? notSeen.translated() : successWord().translated();
     keepResult();
     if (kind == OperationKind::ChangePassword) {
         // Done with the passwords typed: the form goes, with them, unless
@@ -257,7 +260,7 @@ void DeviceModifyPage::finishSingle(OperationKind kind, DeviceInfo device, const
     Q_EMIT signalModifyResult({device});
     if (confirmed == 0) {
         message(MessageError, tr("The device took the new parameters but has not reported them: %1")
-                                  .arg(notSeenWord(m_confirmWaitMs / 1000).translated()));
+                                  .arg(notSeen.translated()));
         return;
     }
     message(MessageSuccess, words.translated());
@@ -334,8 +337,13 @@ void DeviceModifyPage::runBatch(OperationKind kind, QVector<DeviceInfo> devices,
                 store->setActivated(device.key(), 0);
             } else if (kind == OperationKind::SetNetParams) {
                 const bool seen = applied.value(device.key());
-                notes.insert(device.key(), seen ? appliedWord().translated()
-                                                : notSeenWord(m_confirmWaitMs / 1000).translated());
+                if (!seen) {
+                    // Sent and not reported since: listed as failed (and
+                    // retried with the failed), not as a success.
+                    device.result = notSeenWord(outcome, m_confirmer->finishedAtMs()).translated();
+                    continue;
+                }
+                notes.insert(device.key(), appliedWord().translated());
                 // The list shows the address the device now reports, the
                 // one sent while it has not reported yet.
                 VOSK_DEVICE_INFO record;

@@ -315,10 +315,12 @@ bool rebootNeeded(const SoapEnvelope &envelope, bool *out)
     if (a < 0)
         return false;
     const XmlTree &t = envelope.tree();
-    // Absent (a device that leaves out the required element): assume the
-    // change needs the reboot, which is the safe reading.
+    // Absent (a device that leaves out the required element, or answers
+    // an empty success): no reboot was asked for. Restarting a device on a
+    // guess cuts its streams; whether the change took is known from the
+    // read-back, not from this answer.
     const int r = t.child(a, Ns::Device, u"RebootNeeded");
-    *out = r < 0 ? true : xmlBoolean(t.text(r), true);
+    *out = r < 0 ? false : xmlBoolean(t.text(r), false);
     return true;
 }
 

@@ -24,7 +24,8 @@ bool networkProtocols(const SoapEnvelope &envelope, QList<NetworkProtocol> *out)
 bool hostname(const SoapEnvelope &envelope, HostnameInformation *out);
 bool scopes(const SoapEnvelope &envelope, QList<Scope> *out);
 bool users(const SoapEnvelope &envelope, QList<User> *out);
-// SetNetworkInterfaces: whether the device needs a reboot to apply.
+// SetNetworkInterfaces: whether the device needs a reboot to apply (false
+// when the answer leaves RebootNeeded out).
 bool rebootNeeded(const SoapEnvelope &envelope, bool *out);
 // SystemReboot: the device's free-text message ("Rebooting in 90 seconds").
 bool rebootMessage(const SoapEnvelope &envelope, QString *out);

@@ -1,6 +1,7 @@
 #include "operations/changeconfirmer.h"
 
 #include "discovery/devicestore.h"
+#include "operations/deviceoperations.h"
 
 #include <QHostAddress>
 #include <QMetaObject>
@@ -118,6 +119,7 @@ void ChangeConfirmer::poll()
 
 void ChangeConfirmer::finish()
 {
+    m_finishedAtMs = monotonicMs();
     m_timer.stop();
     m_pending.clear();
     // Queued, so that a caller connecting after expect() still hears it.

@@ -51,6 +51,10 @@ public:
     // going is dropped. finished() comes once every device reported or the
     // time is up (queued, also when there is nothing to wait for).
     void expect(const QVector<DeviceKey> &devices, const QVector<NetParams> &sent, int waitMs = kDefaultWaitMs);
+    // When the last wait ended (monotonicMs()): a device that had not
+    // reported by then was not seen for that long since it took the change
+    // (notSeenWord(outcome, finishedAtMs())).
+    qint64 finishedAtMs() const { return m_finishedAtMs; }
     bool isWaiting() const { return m_timer.isActive() || m_finishPending; }
     int waitMs() const { return m_waitMs; }
     // Whether the device reported the values sent; complete after finished().
@@ -72,6 +76,7 @@ private:
     QDeadlineTimer m_deadline;
     int m_waitMs = kDefaultWaitMs;
     bool m_finishPending = false;
+    qint64 m_finishedAtMs = 0;
     QHash<DeviceKey, NetParams> m_pending;
     QHash<DeviceKey, bool> m_applied;
 };

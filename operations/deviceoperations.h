@@ -5,6 +5,7 @@
 #include "vosk/vosk.h"
 
 #include <QByteArray>
+#include <QDeadlineTimer>
 #include <QString>
 
 namespace VoskTool {
@@ -23,8 +24,17 @@ enum class OperationStatus {
     NotFound,      // the kind does not know the device (never seen, or gone)
     Unsupported,   // this kind of device does not offer the operation
     Cancelled,     // never sent: the batch was cancelled before its turn
+    NotApplied,    // the device answered the change but still reports its old values (`detail`)
+    NotSeen,       // the device took the change and was not seen with it since (`waitedMs`)
     Failed,        // anything else; see `code`
 };
+
+// Milliseconds on the monotonic clock, from any thread: what "sent, not
+// seen since" counts with.
+inline qint64 monotonicMs()
+{
+    return QDeadlineTimer::current().deadline();
+}
 
 struct OperationOutcome
 {
@@ -32,11 +42,24 @@ struct OperationOutcome
     int code = 0; // 0 for Done and Cancelled
     int lockedSeconds = 0; // with Locked: how long the device stays locked
     bool rebooted = false; // with Done: the device restarted to apply it (rebootedWord())
+    // With Failed: the device's own reason (a SOAP fault's text); with
+    // NotApplied: what the device still reports. Made safe for a terminal
+    // and a table cell (deviceText()); empty when the device said nothing.
+    QString detail = QString();
+    // With NotSeen: how long the kind waited for the device after it took
+    // the change, in milliseconds.
+    int waitedMs = 0;
+    // With Done of a change: when the device took it, on the clock of
+    // monotonicMs() (OperationRunner stamps the
+    // moment the call returned unless the kind knew an earlier one). What
+    // "sent, not seen since" counts from.
+    qint64 takenAtMs = 0;
 
     bool ok() const { return status == OperationStatus::Done; }
     static OperationOutcome done() { return {OperationStatus::Done, 0}; }
     static OperationOutcome cancelled() { return {OperationStatus::Cancelled, 0}; }
 };
+
 
 // The new-password block of a key reset: the reset service's answer (a
 // typed key, or the path of an answer file) and the new password. The

@@ -5,12 +5,15 @@
 #include "operations/onvifnetview.h"
 #include "operations/onvifoutcome.h"
 #include "operations/operationslog.h"
+#include "operations/operationwords.h"
 
 #include <QDeadlineTimer>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QThread>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
 #include <optional>
 
@@ -107,6 +110,98 @@ bool showsChange(const Onvif::NetworkInterface &nic, const SentInterface &sent)
     return true;
 }
 
+// What was sent beside the interface, to be read back too.
+struct SentOthers
+{
+    std::optional<QString> gateway4;
+    std::optional<QString> gateway6;
+    int httpPort = 0; // 0: not sent
+};
+
+// What one read-back found: the interface (when `interfaces` answered),
+// the gateway and the HTTP port.
+struct ReadBack
+{
+    bool answered = false;
+    std::optional<Onvif::NetworkInterface> nic;
+    std::optional<Onvif::NetworkGateway> gateway;
+    int httpPort = 0;
+};
+
+ReadBack readBack(Onvif::DeviceSession &session, const QString &token, const SentOthers &others)
+{
+    ReadBack back;
+    const auto interfaces = session.getNetworkInterfaces();
+    if (!interfaces.ok())
+        return back;
+    back.answered = true;
+    for (const Onvif::NetworkInterface &n : interfaces.value) {
+        if (n.token == token)
+            back.nic = n;
+    }
+    if (others.gateway4 || others.gateway6) {
+        const auto gateway = session.getNetworkDefaultGateway();
+        if (gateway.ok())
+            back.gateway = gateway.value;
+    }
+    if (others.httpPort > 0) {
+        const auto protocols = session.getNetworkProtocols();
+        if (protocols.ok())
+            back.httpPort = Onvif::httpPort(protocols.value);
+    }
+    return back;
+}
+
+bool showsAll(const ReadBack &back, const SentInterface &sent, bool interfaceSent, const SentOthers &others)
+{
+    if (!back.answered || (interfaceSent && (!back.nic || !showsChange(*back.nic, sent))))
+        return false;
+    if (others.gateway4 || others.gateway6) {
+        if (!back.gateway)
+            return false;
+        const QStringList &v4 = back.gateway->ipv4;
+        const QStringList &v6 = back.gateway->ipv6;
+        if (others.gateway4 && (v4.isEmpty() || differs(v4.constFirst(), *others.gateway4)))
+            return false;
+        if (others.gateway6 && (v6.isEmpty() || differs(v6.constFirst(), *others.gateway6)))
+            return false;
+    }
+    return others.httpPort == 0 || back.httpPort == others.httpPort;
+}
+
+// What the device still reports of what was sent, in the console's
+// notation ("ip=192.0.2.10/16 gateway=192.0.2.1"): the words of a change
+// it did not apply.
+QString reportedText(const ReadBack &back, const SentInterface &sent, bool interfaceSent, const SentOthers &others)
+{
+    QStringList parts;
+    if (interfaceSent && back.nic) {
+        const Onvif::NetworkInterface &nic = *back.nic;
+        if (sent.ipv4) {
+            const bool dhcp = nic.ipv4 && nic.ipv4->dhcp;
+            parts << QStringLiteral("dhcp=%1").arg(dhcp ? QStringLiteral("on") : QStringLiteral("off"));
+            const Onvif::PrefixedAddress *v4 = onvifIpv4Address(nic);
+            if (!dhcp)
+                parts << QStringLiteral("ip=%1").arg(v4 ? QStringLiteral("%1/%2").arg(v4->address).arg(v4->prefixLength)
+                                                        : QStringLiteral("none"));
+        }
+        if (sent.ipv6) {
+            const Onvif::PrefixedAddress *v6 = onvifIpv6Address(nic);
+            parts << QStringLiteral("ipv6=%1").arg(v6 ? QStringLiteral("%1/%2").arg(v6->address).arg(v6->prefixLength)
+                                                      : QStringLiteral("none"));
+        }
+    }
+    if (back.gateway) {
+        if (others.gateway4)
+            parts << QStringLiteral("gateway=%1").arg(back.gateway->ipv4.value(0, QStringLiteral("none")));
+        if (others.gateway6)
+            parts << QStringLiteral("ipv6-gateway=%1").arg(back.gateway->ipv6.value(0, QStringLiteral("none")));
+    }
+    if (others.httpPort > 0 && back.httpPort > 0)
+        parts << QStringLiteral("http=%1").arg(back.httpPort);
+    return deviceText(parts.join(QLatin1Char(' ')));
+}
+
 } // namespace
 
 QString OnvifDeviceOperations::kindName() const
@@ -166,6 +261,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     const auto gateway = session.getNetworkDefaultGateway();
     const auto protocols = session.getNetworkProtocols();
 
+    SentOthers others;
     // The gateway: only with a fixed address (DHCP brings its own), and
     // only when the device can say what it has. An empty one keeps the
     // device's: a row that was never read (or not since a move) has none
@@ -174,13 +270,18 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
         const QString now = gateway.value.ipv4.isEmpty() ? QString() : gateway.value.ipv4.constFirst();
         const QString now6 = gateway.value.ipv6.isEmpty() ? QString() : gateway.value.ipv6.constFirst();
         const bool v4 = !params.ipv4Gateway.trimmed().isEmpty() && differs(now, params.ipv4Gateway);
-        const bool v6 = nic->ipv6 && !params.ipv6Gateway.isEmpty() && differs(now6, params.ipv6Gateway);
+        const bool v6 = nic->ipv6 && nic->ipv6->enabled && !params.ipv6Gateway.isEmpty()
+            && differs(now6, params.ipv6Gateway);
         if (v4 || v6) {
             Onvif::NetworkGateway wanted = gateway.value;
-            if (v4)
+            if (v4) {
                 wanted.ipv4 = QStringList{params.ipv4Gateway.trimmed()};
-            if (v6)
+                others.gateway4 = params.ipv4Gateway.trimmed();
+            }
+            if (v6) {
                 wanted.ipv6 = QStringList{params.ipv6Gateway.trimmed()};
+                others.gateway6 = params.ipv6Gateway.trimmed();
+            }
             const auto set = session.setNetworkDefaultGateway(wanted);
             if (!set.ok())
                 return onvifOutcome(set.error);
@@ -198,6 +299,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
         const auto set = session.setNetworkProtocols({http});
         if (!set.ok())
             return onvifOutcome(set.error);
+        others.httpPort = params.httpPort;
         service = movedAddress(service, QString(), params.httpPort);
         session.client().setServiceAddress(callAt(target, service));
     }
@@ -240,7 +342,7 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     if (sendInterface && !ipv4On)
         settings.ipv4Enabled = true;
     const Onvif::PrefixedAddress *v6 = onvifIpv6Address(*nic);
-    if (nic->ipv6 && !params.ipv6Address.trimmed().isEmpty()) {
+    if (nic->ipv6 && nic->ipv6->enabled && !params.ipv6Address.trimmed().isEmpty()) {
         // A row without a prefix length keeps the device's.
         const int prefix6 = params.ipv6PrefixLength > 0 ? params.ipv6PrefixLength : v6 ? v6->prefixLength : 64;
         if (!v6 || differs(v6->address, params.ipv6Address) || v6->prefixLength != prefix6) {
@@ -255,8 +357,9 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
         if (!set.ok())
             return onvifOutcome(set.error);
         if (set.value) {
-            // The user asked for the change; the device applies it only
-            // after a restart.
+            // The device itself said it applies the change only after a
+            // restart. Never on a guess: an answer without RebootNeeded
+            // is read back like any other.
             const auto reboot = session.systemReboot();
             if (!reboot.ok())
                 return onvifOutcome(reboot.error);
@@ -280,38 +383,56 @@ OperationOutcome OnvifDeviceOperations::setNetParams(const DeviceKey &device, co
     }
 
     // Applied only when the device answers where it now should, with what
-    // was sent: a new session there, the interface read back.
+    // was sent: a new session there, everything sent read back. An empty
+    // success proves nothing (open implementations answer so for what
+    // they do not implement).
     OperationOutcome outcome = OperationOutcome::done();
     outcome.rebooted = rebooted;
-    if (!sendInterface && service == target.serviceAddress) {
+    outcome.takenAtMs = monotonicMs();
+    const bool somethingSent = sendInterface || others.gateway4 || others.gateway6 || others.httpPort > 0;
+    if (!somethingSent) {
         if (OnvifDevices *devices = OnvifDevices::instance())
             devices->noteMoved(device, service, {user, password});
         return outcome;
     }
+    QElapsedTimer waited;
+    waited.start();
     QDeadlineTimer deadline(rebooted ? m_rebootWaitMs : m_moveWaitMs);
     const int shortTimeout = qMin(m_callTimeoutMs, 1500);
-    while (!deadline.hasExpired()) {
+    ReadBack last;
+    for (;;) {
         const auto moved = sessionTo(target, callAt(target, service), user, password, shortTimeout);
-        const auto readBack = moved->getNetworkInterfaces();
-        if (readBack.ok()) {
-            const Onvif::NetworkInterface *now = nullptr;
-            for (const Onvif::NetworkInterface &n : readBack.value) {
-                if (n.token == nic->token)
-                    now = &n;
-            }
-            if (now && showsChange(*now, sent)) {
-                if (OnvifDevices *devices = OnvifDevices::instance())
-                    devices->noteMoved(device, service, {user, password});
-                return outcome;
-            }
-        } else if (readBack.error.kind == Onvif::ErrorKind::NotAuthorized) {
-            break; // it answers there, and refuses: nothing more to wait for
+        const ReadBack back = readBack(*moved, nic->token, others);
+        if (showsAll(back, sent, sendInterface, others)) {
+            if (OnvifDevices *devices = OnvifDevices::instance())
+                devices->noteMoved(device, service, {user, password});
+            return outcome;
         }
+        if (back.answered)
+            last = back;
+        if (deadline.hasExpired())
+            break;
         QThread::msleep(kRetryMs);
+    }
+    // Not seen with the change where it should be: still where it was, with
+    // what it had? That is a change the device did not apply.
+    if (!last.answered && service != target.serviceAddress) {
+        const auto before = sessionTo(target, target.callAddress(), user, password, shortTimeout);
+        last = readBack(*before, nic->token, others);
+    }
+    if (last.answered) {
+        qCInfo(lcOperations) << "ONVIF device answered a change and does not show it:" << service.host();
+        OperationOutcome notApplied{OperationStatus::NotApplied, kOnvifNotAppliedCode};
+        notApplied.detail = reportedText(last, sent, sendInterface, others);
+        notApplied.rebooted = rebooted;
+        return notApplied;
     }
     qCInfo(lcOperations) << "ONVIF device took new settings and was not seen at" << service.host()
                          << (rebooted ? "after its reboot" : "");
-    return outcome;
+    OperationOutcome notSeen{OperationStatus::NotSeen, 0};
+    notSeen.waitedMs = int(qMin<qint64>(waited.elapsed(), std::numeric_limits<int>::max()));
+    notSeen.rebooted = rebooted;
+    return notSeen;
 }
 
 OperationOutcome OnvifDeviceOperations::activate(const DeviceKey &device, const QByteArray &password)

@@ -30,14 +30,16 @@ namespace VoskTool {
 // expected at the new address of the family it was reached by (an IPv6
 // change moves a device reached at the manual IPv6 address it replaces).
 // An empty address, mask or gateway keeps the device's value: a row not
-// read (or not since a move) shows none. A device that answers
-// RebootNeeded is rebooted (SystemReboot; the outcome says so). The call then waits, at
-// most moveWaitMs() (rebootWaitMs() after a reboot), for the device to
-// answer at its new service address with the new settings read back;
-// once it has, OnvifDevices hears of the move and reads the row again, so
-// that ChangeConfirmer sees "applied". Not seen in time it is still Done
-// (the device took the change): the confirmation then says "sent, not seen
-// since".
+// read (or not since a move) shows none. Only a device that answers
+// RebootNeeded true is rebooted (SystemReboot; the outcome says so). The
+// call then waits, at most moveWaitMs() (rebootWaitMs() after a reboot),
+// for the device to answer at its new service address with everything
+// sent read back (interface, gateway, HTTP port); once it has, Done, and
+// OnvifDevices hears of the move and reads the row again, so that
+// ChangeConfirmer sees "applied". Otherwise: NotApplied
+// (kOnvifNotAppliedCode, `detail` what the device still reports) when it
+// answers, at the new address or the old one, without the change; NotSeen
+// (`waitedMs`) when it answers nowhere.
 //
 // Calls that carry a password go over HTTPS where the device offers it
 // (OnvifTarget::secureAddress; activate() asks a device not known to
@@ -55,7 +57,7 @@ namespace VoskTool {
 //
 // Errors: onvifOutcome() (NotAuthorized -> Denied, Timeout/Unreachable ->
 // TimedOut, NotSupported -> Unsupported, others Failed with code
-// 3000 + Onvif::ErrorKind). A call to a device in factory state other than
+// 3000 + Onvif::ErrorKind and a fault's reason in `detail`). A call to a device in factory state other than
 // activate() is NotActivated without a word sent; activate() of one that
 // is not is AlreadyActive. Passwords are never logged. Thread-safe.
 class OnvifDeviceOperations final : public DeviceOperations

@@ -16,6 +16,7 @@
 #include <QPointer>
 
 #include <cstring>
+#include <functional>
 
 namespace VoskTool {
 
@@ -51,6 +52,25 @@ void setHostCells(VOSK_DEVICE_INFO &record, const QString &host)
     VOSK::setFieldText(record.ipv6Address, address.toString());
 }
 
+// Positive evidence of factory state in a device without the scope: it
+// answers without credentials what a device with users must refuse, its
+// user list (empty) and its network interfaces. An empty anonymous user
+// list alone proves nothing: some devices hide their users from anonymous
+// callers. `done` gets the evidence, and without it the first refusal or
+// failure (None when the device answered both and listed users).
+void askFactoryEvidence(Onvif::DeviceClient *client, std::function<void(bool, const Onvif::Error &)> done)
+{
+    client->getUsers([client, done](const Onvif::Result<QList<Onvif::User>> &users) {
+        if (!users.ok() || !users.value.isEmpty()) {
+            done(false, users.error);
+            return;
+        }
+        client->getNetworkInterfaces([done](const Onvif::Result<QList<Onvif::NetworkInterface>> &interfaces) {
+            done(interfaces.ok(), interfaces.error);
+        });
+    });
+}
+
 } // namespace
 
 struct OnvifDevices::Device
@@ -60,14 +80,15 @@ struct OnvifDevices::Device
     QString id;
     QUrl service;
     int httpsPort = 0; // 0: not known to offer HTTPS
-    bool factory = false;
+    bool factory = false; // factoryScope || factoryEvidence
     // Its own credentials were refused at its last sign-in: the next ones
     // for all devices take their place.
     bool ownRefused = false;
     // Owner thread only.
     VOSK_DEVICE_INFO record;
-    bool factoryScope = false;
-    bool checked = false;    // asked GetUsers without credentials once
+    bool factoryScope = false;    // it announces the FactoryDefault scope
+    bool factoryEvidence = false; // it answered without credentials what a device with users refuses
+    bool checked = false;    // asked for that evidence once
     bool queuedSignIn = false;
     bool queuedCheck = false;
     bool busy = false;       // a job runs
@@ -308,6 +329,10 @@ void OnvifDevices::takeNotes()
             setHostCells(d->record, note.host);
             break;
         case Note::Activated:
+            // It left factory state by our hand: neither its last
+            // announcement nor the old evidence holds any more.
+            d->factoryScope = false;
+            d->factoryEvidence = false;
             d->record.notActivated = 0;
             flags = quint8(flags & ~(VOSK::OnvifMakersActivation | VOSK::OnvifSignInRefused));
             break;
@@ -410,7 +435,11 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
         if (const int port = announcedHttpsPort(found, d->service))
             d->httpsPort = port;
         if (factoryScope != d->factoryScope) {
+            // A device that drops the scope has left factory state, and
+            // with it the evidence of its anonymous answers.
             d->factory = factoryScope;
+            if (!factoryScope)
+                d->factoryEvidence = false;
             changed = true;
         }
     }
@@ -580,10 +609,11 @@ void OnvifDevices::jobDone(const std::shared_ptr<Device> &device, Job job)
     pump();
 }
 
-// Factory state without the scope: a device with no user yet answers
-// GetUsers to anyone; one with users refuses. A device in factory state
-// answers anything, its protocols too: whether it offers HTTPS for the
-// first password is known before activation is asked for.
+// Factory state without the scope, from the device's anonymous answers
+// (askFactoryEvidence()); asked once, when the device is first heard.
+// A device in factory state answers anything, its protocols too: whether
+// it offers HTTPS for the first password is known before activation is
+// asked for.
 void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
 {
     device->checked = true;
@@ -611,17 +641,12 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
         protocols();
         return;
     }
-    client->getUsers([this, device, client, protocols](const Onvif::Result<QList<Onvif::User>> &users) {
-        const bool factory = !device->gone && users.ok() && users.value.isEmpty();
-        if (factory && !device->record.notActivated) {
-            {
-                QMutexLocker locker(&m_mutex);
-                device->factory = true;
-            }
-            device->record.notActivated = 1;
+    askFactoryEvidence(client, [this, device, client, protocols](bool evidence, const Onvif::Error &) {
+        if (!device->gone && evidence && !device->record.notActivated) {
+            setFactoryEvidence(device, true);
             report(device, VOSK_EVENT_UPDATED);
         }
-        if (factory) {
+        if (evidence) {
             protocols();
             return;
         }
@@ -629,6 +654,17 @@ void OnvifDevices::runCheck(const std::shared_ptr<Device> &device)
         device->checkClient.clear();
         jobDone(device, Job::Check);
     });
+}
+
+void OnvifDevices::setFactoryEvidence(const std::shared_ptr<Device> &device, bool evidence)
+{
+    device->factoryEvidence = evidence;
+    const bool factory = device->factoryScope || evidence;
+    {
+        QMutexLocker locker(&m_mutex);
+        device->factory = factory;
+    }
+    device->record.notActivated = factory ? 1 : 0;
 }
 
 namespace {
@@ -667,8 +703,10 @@ void fill(VOSK_DEVICE_INFO &record, const SignInReads &reads, const QString &hos
                 }
             }
             record.addressInfoValid = 1;
-            if (nic->ipv6) {
-                // SetNetworkInterfaces takes IPv6 wherever it is reported.
+            if (nic->ipv6 && nic->ipv6->enabled) {
+                // SetNetworkInterfaces takes IPv6 wherever it is reported
+                // on. A device that reports it off has no IPv6 to show or
+                // change (turning it on is not offered).
                 capabilities |= VOSK_CAP_IPV6 | VOSK_CAP_IPV6_MODIFIABLE;
                 flags |= VOSK::OnvifIpv6Reported;
                 const Onvif::PrefixedAddress *a = onvifIpv6Address(*nic);
@@ -676,6 +714,10 @@ void fill(VOSK_DEVICE_INFO &record, const SignInReads &reads, const QString &hos
                 record.ipv6PrefixLength = a ? quint8(qBound(0, a->prefixLength, 128)) : 0;
             } else {
                 flags = quint8(flags & ~VOSK::OnvifIpv6Reported);
+                if (!nic->ipv6 || Onvif::DeviceRequests::isIPv4Address(host)) {
+                    VOSK::setFieldText(record.ipv6Address, QString());
+                    record.ipv6PrefixLength = 0;
+                }
             }
         }
     }
@@ -713,55 +755,60 @@ void OnvifDevices::runSignIn(const std::shared_ptr<Device> &device)
     VOSK::setOnvifFlags(device->record, quint8(VOSK::onvifFlags(device->record) | VOSK::OnvifSigningIn));
     report(device, VOSK_EVENT_UPDATED);
     auto *client = makeClient(device, address);
-    if (credentials.isEmpty()) {
-        // Without credentials only factory state can be learnt.
-        client->getUsers([this, device, client](const Onvif::Result<QList<Onvif::User>> &users) {
-            client->deleteLater();
-            if (users.ok()) {
-                {
-                    QMutexLocker locker(&m_mutex);
-                    device->factory = true;
+    if (device->factoryScope) {
+        // The device says it has no user: nobody's credentials go to it,
+        // whatever it would take. It stays not activated until it
+        // announces otherwise or is activated.
+        client->deleteLater();
+        QMetaObject::invokeMethod(this, [this, device] {
+            finishSignIn(device, {OperationStatus::NotActivated, 0});
+        }, Qt::QueuedConnection);
+        return;
+    }
+    if (device->factoryEvidence || credentials.isEmpty()) {
+        // Factory state is asked of the device again, without credentials:
+        // kept while the device still gives the evidence. A device that
+        // does not is signed in (with credentials) or refused (without).
+        askFactoryEvidence(client, [this, device, client, credentials](bool evidence, const Onvif::Error &error) {
+            setFactoryEvidence(device, evidence);
+            if (evidence || credentials.isEmpty()) {
+                client->deleteLater();
+                OperationOutcome outcome{OperationStatus::NotActivated, 0};
+                if (!evidence) {
+                    outcome = onvifOutcome(error);
+                    if (outcome.ok() || outcome.status == OperationStatus::Denied)
+                        outcome = {OperationStatus::Denied, kOnvifCodeBase + int(Onvif::ErrorKind::NotAuthorized)};
                 }
-                device->record.notActivated = 1;
-                finishSignIn(device, {OperationStatus::NotActivated, 0});
-            } else {
-                OperationOutcome outcome = onvifOutcome(users.error);
-                if (outcome.status == OperationStatus::Denied)
-                    outcome.code = kOnvifCodeBase + int(Onvif::ErrorKind::NotAuthorized);
                 finishSignIn(device, outcome);
+                return;
             }
+            readSignedIn(device, client, credentials);
         });
         return;
     }
+    readSignedIn(device, client, credentials);
+}
+
+void OnvifDevices::readSignedIn(const std::shared_ptr<Device> &device, Onvif::DeviceClient *client,
+                                const OnvifCredentials &credentials)
+{
     client->setCredentials(credentials.username, QString::fromUtf8(credentials.password));
     auto reads = std::make_shared<SignInReads>();
-    const QString host = service.host();
-    // Refused: a device in factory state refuses every user, but lets
-    // anyone read its (empty) user list.
+    const QString host = client->serviceAddress().host();
+    // Refused: the credentials are wrong (a device with no user at all
+    // says so by its scope or its anonymous answers, asked before).
     auto refused = [this, device, client, credentials](const OperationOutcome &failure) {
-        client->clearCredentials();
-        client->getUsers([this, device, client, failure, credentials](const Onvif::Result<QList<Onvif::User>> &users) {
-            client->deleteLater();
-            const bool factory = users.ok();
-            {
-                QMutexLocker locker(&m_mutex);
-                device->factory = factory;
-                // Only the device's own credentials, and only those this
-                // sign-in used (the user may have given others meanwhile).
-                const auto own = m_own.constFind(device->id);
-                device->ownRefused = !factory && own != m_own.cend() && own->username == credentials.username
-                    && own->password == credentials.password;
-            }
-            quint8 flags = VOSK::onvifFlags(device->record);
-            if (factory) {
-                device->record.notActivated = 1;
-                flags = quint8(flags & ~VOSK::OnvifSignInRefused);
-            } else {
-                flags |= VOSK::OnvifSignInRefused;
-            }
-            VOSK::setOnvifFlags(device->record, flags);
-            finishSignIn(device, factory ? OperationOutcome{OperationStatus::NotActivated, 0} : failure);
-        });
+        client->deleteLater();
+        {
+            QMutexLocker locker(&m_mutex);
+            // Only the device's own credentials, and only those this
+            // sign-in used (the user may have given others meanwhile).
+            const auto own = m_own.constFind(device->id);
+            device->ownRefused = own != m_own.cend() && own->username == credentials.username
+                && own->password == credentials.password;
+        }
+        VOSK::setOnvifFlags(device->record, quint8(VOSK::onvifFlags(device->record) | VOSK::OnvifSignInRefused));
+        finishSignIn(device, failure);
     };
     auto collected = [this, device, client, reads, host] {
         if (--reads->pending > 0)

@@ -22,6 +22,7 @@
 class QNetworkAccessManager;
 
 namespace Onvif {
+class DeviceClient;
 class DiscoveryClient;
 struct DiscoveredDevice;
 struct DiscoveryOptions;
@@ -70,18 +71,25 @@ struct OnvifTarget
 // store and the model take both kinds alike. Before sign-in a record holds
 // only what discovery said (the service address's host in the IPv4 or the
 // IPv6 cell, by its family, and its HTTP port; name, hardware and location
-// from the scopes); a device in
-// factory state (the FactoryDefault scope, or GetUsers answered without
-// credentials) has notActivated set.
+// from the scopes).
+//
+// Factory state (notActivated) comes only from positive evidence: the
+// FactoryDefault scope, or a device without it that answers without
+// credentials what a device with users refuses (an empty user list and its
+// network interfaces; asked once when the device is first heard). It is
+// kept until the device leaves it: announces itself without the scope,
+// stops giving the evidence, or is activated. No credentials go to a
+// device in factory state: its sign-in is NotActivated (one without the
+// scope is asked for the evidence again first). An empty anonymous user
+// list alone is not factory state (devices hide their users so), nor is a
+// refused sign-in.
 //
 // Sign-in runs on the owner thread with Onvif::DeviceClient, up to
 // signInsInFlight() devices at once, so that silent devices time out
 // together and a thousand devices are read within seconds. A device whose
 // credentials are refused gets the OnvifSignInRefused flag and keeps the
-// cells it had; one that refuses them but answers GetUsers without any is
-// in factory state (listed as not activated). Devices without a
-// FactoryDefault scope are also asked GetUsers without credentials once
-// when first heard, for the makers that leave the scope out.
+// cells it had. IPv6 (VOSK_CAP_IPV6 and VOSK_CAP_IPV6_MODIFIABLE) is what
+// the device reports: an IPv6 block that is enabled.
 //
 // Calls that carry credentials go over HTTPS where the device offers it
 // (see OnvifTarget::secureAddress), its certificate trusted on first use
@@ -210,6 +218,12 @@ private:
     void pump();
     void runCheck(const std::shared_ptr<Device> &device);
     void runSignIn(const std::shared_ptr<Device> &device);
+    // The reads with the user's credentials, on the sign-in's client.
+    void readSignedIn(const std::shared_ptr<Device> &device, Onvif::DeviceClient *client,
+                      const OnvifCredentials &credentials);
+    // Owner thread: the anonymous evidence of factory state found or gone;
+    // the device's factory state and row follow.
+    void setFactoryEvidence(const std::shared_ptr<Device> &device, bool evidence);
     void jobDone(const std::shared_ptr<Device> &device, Job job);
     void finishSignIn(const std::shared_ptr<Device> &device, const OperationOutcome &outcome);
     void report(const std::shared_ptr<Device> &device, int event);

@@ -1,5 +1,7 @@
 #include "operations/onvifoutcome.h"
 
+#include "operations/operationwords.h"
+
 namespace VoskTool {
 
 OperationOutcome onvifOutcome(const Onvif::Error &error)
@@ -15,8 +17,11 @@ OperationOutcome onvifOutcome(const Onvif::Error &error)
         // Both are a device that did not answer in time, as our library's
         // time-out is: gone, moved, or not listening.
         return {OperationStatus::TimedOut, code};
-    case Onvif::ErrorKind::NotSupported:
-        return {OperationStatus::Unsupported, code};
+    case Onvif::ErrorKind::NotSupported: {
+        OperationOutcome unsupported{OperationStatus::Unsupported, code};
+        unsupported.detail = deviceText(error.reason);
+        return unsupported;
+    }
     case Onvif::ErrorKind::Cancelled:
         return OperationOutcome::cancelled();
     case Onvif::ErrorKind::InvalidArgument:
@@ -26,7 +31,12 @@ OperationOutcome onvifOutcome(const Onvif::Error &error)
     case Onvif::ErrorKind::CertificateChanged:
         break;
     }
-    return {OperationStatus::Failed, code};
+    OperationOutcome failed{OperationStatus::Failed, code};
+    // Only a fault's reason is the device's own word; a transport or
+    // parsing failure's is ours, for logs.
+    if (!error.code.isEmpty())
+        failed.detail = deviceText(error.reason);
+    return failed;
 }
 
 } // namespace VoskTool

@@ -135,9 +135,12 @@ bool OperationRunner::start(OperationKind kind, const QVector<OperationJob> &job
             {
                 const QMutexLocker taken(&taskHandover());
             }
-            const OperationOutcome outcome = shared->cancelled
+            OperationOutcome outcome = shared->cancelled
                 ? OperationOutcome::cancelled()
                 : perform(shared->kind, job, shared->password, shared->newPassword);
+            // What a later "not seen since" counts from.
+            if (outcome.ok() && outcome.takenAtMs == 0)
+                outcome.takenAtMs = monotonicMs();
             const QMutexLocker locker(&shared->mutex);
             shared->finished.emplace_back(i, outcome);
             if (!shared->posted) {

@@ -4,6 +4,8 @@
 
 #include <QCoreApplication>
 
+#include <optional>
+
 namespace VoskTool {
 
 namespace {
@@ -31,7 +33,82 @@ QString fill(const QString &text, const QStringList &arguments)
     }
 }
 
+// An ONVIF device's code: its refusals are of a user name and password,
+// not of our protocol's administrator password.
+bool isOnvifCode(int code)
+{
+    return code >= kOnvifCodeBase && code < kOnvifCodeBase + 1000;
+}
+
+int roundedSeconds(qint64 ms)
+{
+    return int(qMax<qint64>(0, ms + 500) / 1000);
+}
+
+// The words a failure of any operation may end in: the device's own
+// reason, what it still reports, or that it was not seen since.
+std::optional<LocalText> deviceWords(const OperationOutcome &outcome)
+{
+    const QStringList code{QString::number(outcome.code)};
+    switch (outcome.status) {
+    case OperationStatus::NotSeen:
+        return notSeenWord(roundedSeconds(outcome.waitedMs));
+    case OperationStatus::NotApplied:
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:not applied, the device still reports %2"),
+                    {code.first(), outcome.detail});
+    case OperationStatus::Failed:
+        if (!outcome.detail.isEmpty())
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:the device says \"%2\""),
+                        {code.first(), outcome.detail});
+        break;
+    default:
+        break;
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+QString deviceText(const QString &text)
+{
+    QString out;
+    out.reserve(qMin<qsizetype>(text.size(), kMaxDeviceTextLength + 8));
+    bool blank = false;
+    for (const QChar c : text) {
+        if (out.size() >= kMaxDeviceTextLength) {
+            if (out.back().isHighSurrogate())
+                out.chop(1); // not half a character
+            out += QLatin1String("...");
+            break;
+        }
+        const ushort u = c.unicode();
+        if (u == ' ' || u == '\t' || u == '\n' || u == '\r') {
+            // Line breaks of a multi-line reason read as one blank.
+            if (!blank && !out.isEmpty())
+                out += QLatin1Char(' ');
+            blank = true;
+            continue;
+        }
+        blank = false;
+        // Shown, not obeyed: a C0 control as its picture (ESC as U+241B),
+        // which no terminal or table takes for a command and the console
+        // does not escape again; any other control or format character
+        // as U+FFFD.
+        const QChar::Category category = c.category();
+        if (u < 0x20)
+            out += QChar(ushort(0x2400 + u));
+        else if (u == 0x7f)
+            out += QChar(ushort(0x2421));
+        else if (category == QChar::Other_Control || category == QChar::Other_Format
+                 || category == QChar::Separator_Line || category == QChar::Separator_Paragraph)
+            out += QChar(QChar::ReplacementCharacter);
+        else
+            out += c;
+    }
+    while (out.endsWith(QLatin1Char(' ')))
+        out.chop(1);
+    return out;
+}
 
 QString LocalText::translated() const
 {
@@ -55,6 +132,8 @@ LocalText successWord()
 LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
 {
     const QStringList code{QString::number(outcome.code)};
+    if (const std::optional<LocalText> words = deviceWords(outcome))
+        return *words;
     switch (outcome.status) {
     case OperationStatus::Done:
         return successWord();
@@ -78,6 +157,8 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
         // old password is wrong (a device that is not activated says so).
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:wrong old password"), code);
     }
+    if (outcome.status == OperationStatus::Denied && isOnvifCode(outcome.code))
+        return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:wrong user name or password"), code);
     if (kind == OperationKind::Activate) {
         if (outcome.status == OperationStatus::Denied)
             return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Error%1:Device deny."), code);
@@ -94,6 +175,8 @@ LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome)
 
 LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
 {
+    if (const std::optional<LocalText> words = deviceWords(outcome))
+        return *words;
     switch (outcome.status) {
     case OperationStatus::Done:
         switch (kind) {
@@ -108,6 +191,8 @@ LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome)
     case OperationStatus::Denied:
         if (kind == OperationKind::ChangePassword)
             return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "The old password is not correct."));
+        if (isOnvifCode(outcome.code))
+            return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Wrong user name or password."));
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device deny."));
     case OperationStatus::Locked:
         return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "Device locked, try again in %1 s."),
@@ -171,6 +256,12 @@ LocalText appliedWord()
 LocalText rebootedWord()
 {
     return text(kPane, QT_TRANSLATE_NOOP("VoskTool::DeviceModifyPage", "restarted to apply it"));
+}
+
+LocalText notSeenWord(const OperationOutcome &outcome, qint64 untilMs)
+{
+    const qint64 since = outcome.takenAtMs > 0 ? untilMs - outcome.takenAtMs : 0;
+    return notSeenWord(roundedSeconds(qMax<qint64>(since, 0) + outcome.waitedMs));
 }
 
 LocalText notSeenWord(int seconds)

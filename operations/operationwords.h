@@ -23,6 +23,15 @@ struct LocalText
     QString english() const;
 };
 
+// The longest device text an outcome carries (deviceText()).
+inline constexpr int kMaxDeviceTextLength = 160;
+// A text a device sent, fit to be shown in a table cell, a message or a
+// terminal: line breaks and tabs as one blank, other C0 control characters
+// as their pictures (ESC as U+241B), every other control or format
+// character as U+FFFD, cut to kMaxDeviceTextLength characters with "..."
+// at the cut. Any thread.
+QString deviceText(const QString &text);
+
 // The operations the pane, the batch and the console word results of.
 enum class OperationKind {
     SetNetParams,
@@ -41,14 +50,20 @@ LocalText successWord();
 // the batch never reached, "Not supported by this device", and for an ONVIF
 // device that needs its maker's activation (Unsupported with
 // kOnvifMakersActivationCode) "Error3100:activate it with its maker's
-// tool".
+// tool". An ONVIF device's refusal reads "Error3001:wrong user name or
+// password", a fault with the device's reason "Error3005:the device says
+// "..."", a change the device did not apply "Error3101:not applied, the
+// device still reports ...", one not seen since "sent, not seen since
+// (N s)".
 LocalText batchResultWord(OperationKind kind, const OperationOutcome &outcome);
 
 // The message of one device's operation: on success "Modify network
 // parameters succeed." / "Activate Succeed." / "Change password
 // succeed.", on failure "Device deny." ("The old password is not
-// correct." for a password change), "Time out." or "Error%1:others" with
-// the code.
+// correct." for a password change; "Wrong user name or password." for an
+// ONVIF device), "Time out." or "Error%1:others" with the code (the
+// device's reason, what it still reports or that it was not seen, as
+// batchResultWord() words them, where the outcome carries them).
 LocalText singleResultWord(OperationKind kind, const OperationOutcome &outcome);
 
 // Whether a failed single operation also puts its words into the device's
@@ -64,6 +79,10 @@ LocalText fieldMessage(NetField field, FieldError error);
 // (it did not within `seconds`).
 LocalText appliedWord();
 LocalText notSeenWord(int seconds);
+// The same for a device that took the change (`outcome`, Done) and had
+// not reported it by `untilMs` (monotonicMs()):
+// the seconds since the device took it, whatever the wait was set to.
+LocalText notSeenWord(const OperationOutcome &outcome, qint64 untilMs);
 // Beside "applied" or "sent, not seen since" for a device that had to
 // restart to apply the change (OperationOutcome::rebooted).
 LocalText rebootedWord();

@@ -535,6 +535,22 @@
         <translation>已发送，%1 秒内未见设备上报</translation>
     </message>
     <message>
+        <source>Error%1:not applied, the device still reports %2</source>
+        <translation>错误%1：未生效，设备仍报告 %2</translation>
+    </message>
+    <message>
+        <source>Error%1:the device says &quot;%2&quot;</source>
+        <translation>错误%1：设备回复“%2”</translation>
+    </message>
+    <message>
+        <source>Error%1:wrong user name or password</source>
+        <translation>错误%1：用户名或密码错误</translation>
+    </message>
+    <message>
+        <source>Wrong user name or password.</source>
+        <translation>用户名或密码错误。</translation>
+    </message>
+    <message>
         <source>Error%1:activate it with its maker&apos;s tool</source>
         <translation>错误%1：请用设备厂商的工具激活</translation>
     </message>

@@ -12,6 +12,7 @@
 #include "netparam/devicenetparapage.h"
 #include "operations/devicekinds.h"
 #include "operations/deviceoperations.h"
+#include "tests/netparam/resultrows.h"
 
 #include <QCheckBox>
 #include <QFrame>
@@ -300,7 +301,12 @@ private Q_SLOTS:
         QVector<DeviceInfo> results;
         connect(m_pane.get(), &DeviceModifyPage::signalModifyResult, this,
                 [&results](const QVector<DeviceInfo> &r) { results = r; });
-        m_pane->setDialogRunner([](QDialog &) { return int(QDialog::Accepted); });
+        QList<TestSupport::ResultRow> rows;
+        m_pane->setDialogRunner([&rows](QDialog &dialog) {
+            if (auto *page = qobject_cast<DeviceModifyResultPage *>(&dialog))
+                rows = TestSupport::resultRows(*page, DeviceModifyResultPage::ColumnSerial);
+            return int(QDialog::Accepted);
+        });
         child<QLineEdit>("m_lineEditStartIp")->setText(QStringLiteral("192.168.1.200"));
         child<QLineEdit>("m_lineEditSubnetMask")->setText(QStringLiteral("255.255.255.0"));
         child<QLineEdit>("m_lineEditGateway")->setText(QStringLiteral("192.168.1.1"));
@@ -331,6 +337,11 @@ private Q_SLOTS:
         QCOMPARE(sentTo(sentOurs, devices.at(0).key()).port, 8000);
         QCOMPARE(sentTo(sentOnvif, devices.at(1).key()).port, 0);
         QCOMPARE(sentTo(sentOnvif, devices.at(1).key()).httpPort, 81);
+        // The kinds took it and no device reported it: of either kind, not
+        // seen since, and no green check.
+        QCOMPARE(rows.size(), 4);
+        for (const TestSupport::ResultRow &row : std::as_const(rows))
+            QVERIFY2(!row.ok && row.result.startsWith(QLatin1String("sent, not seen since (")), qPrintable(row.result));
     }
 
     // A password too weak for the devices checked states the range that

@@ -44,7 +44,7 @@ namespace {
 
 constexpr quint64 kSeed = 23;
 constexpr int kOurs = 8;
-constexpr int kOnvif = 5;
+constexpr int kOnvif = 7;
 constexpr quint16 kDiscoveryPort = 34781;
 constexpr quint16 kHttpPort = 18181;
 const char kBlock[] = "127.81.0.";
@@ -143,6 +143,8 @@ private Q_SLOTS:
                                   QStringLiteral("--onvif-behaviour"), QStringLiteral("2:factory"),
                                   QStringLiteral("--onvif-behaviour"), QStringLiteral("3:slow=2500,auth=wsse"),
                                   QStringLiteral("--onvif-behaviour"), QStringLiteral("4:auth=wsse,clock=+5h"),
+                                  QStringLiteral("--onvif-behaviour"), QStringLiteral("5:notapplied"),
+                                  QStringLiteral("--onvif-behaviour"), QStringLiteral("6:faults=Disk%20full"),
                                   QStringLiteral("--onvif-reboot-ms"), QStringLiteral("300")}));
         // Passwords go to our devices as Latin-1 here.
         TarnGUIToolkit::InitGuiTextCodec(QTextCodec::codecForName("ISO-8859-1"));
@@ -381,6 +383,46 @@ private Q_SLOTS:
         QCoreApplication::processEvents();
         QCOMPARE(asked.size(), 1);
         m_window->setCertificateDialogRunner({});
+    }
+
+    // What went wrong, in the result list and the pane: a device that
+    // answers a change with success and keeps its address, one that faults
+    // with its own reason and one moved where it cannot be seen are each
+    // failed (no green check), with why; a wrong ONVIF password is worded
+    // as such, not as our protocol's refusal.
+    void failuresSayWhy()
+    {
+        const QVector<DeviceKey> keys{m_onvifKeys[4], m_onvifKeys[5], m_onvifKeys[6]};
+        check(keys);
+        setText("m_lineEditStartIp", QStringLiteral("10.99.2.1"));
+        setText("m_lineEditSubnetMask", QStringLiteral("255.255.0.0"));
+        if (child<QLineEdit>("m_lineEditGateway")->isEnabled())
+            setText("m_lineEditGateway", QStringLiteral("10.99.0.254"));
+        if (child<QLineEdit>("m_lineEditHttpPort")->isEnabled())
+            setText("m_lineEditHttpPort", QString::number(kHttpPort));
+        setText("m_lineEditAdminPassword", kPassword);
+        click("m_btnModify");
+        QVERIFY2(m_results.size() == keys.size(), qPrintable(lastMessage()));
+        QStringList words;
+        for (const TestSupport::ResultRow &row : std::as_const(m_results)) {
+            QVERIFY2(!row.ok, qPrintable(row.result));
+            words << row.result;
+        }
+        QVERIFY2(words.filter(QStringLiteral("Error3101:not applied, the device still reports dhcp=off ip=%1/16")
+                                  .arg(addressOf(5))).size() == 1,
+                 qPrintable(words.join(QLatin1Char('\n'))));
+        QVERIFY2(words.contains(QStringLiteral("Error3005:the device says \"Disk full\"")),
+                 qPrintable(words.join(QLatin1Char('\n'))));
+        QVERIFY2(words.filter(QStringLiteral("sent, not seen since (")).size() == 1,
+                 qPrintable(words.join(QLatin1Char('\n'))));
+
+        check({m_onvifKeys[0]});
+        setText("m_lineEditGateway", QStringLiteral("127.81.0.252"));
+        setText("m_lineEditAdminPassword", QStringLiteral("Wrong-Passw0rd"));
+        click("m_btnModify");
+        QTRY_VERIFY_WITH_TIMEOUT(!pane()->isBusy(), 20000);
+        QCOMPARE(lastMessage(), QStringLiteral("Wrong user name or password."));
+        check({});
     }
 };
 

@@ -20,6 +20,7 @@ namespace {
 
 constexpr quint16 kDiscoveryPort = 34751;
 constexpr quint16 kHttpPort = 18151;
+constexpr int kDevices = 10;
 const char kBlock[] = "127.51.0.";
 const QString kPassword = QStringLiteral("Admin12345");
 
@@ -94,18 +95,23 @@ private:
     int m_done = 0;
 };
 
-// Seven devices: both schemes; digest only; UsernameToken only with its
+// Ten devices: both schemes; digest only; UsernameToken only with its
 // clock 7 h ahead; factory state; silent; one the test gives a wrong
-// password of its own; factory state without the FactoryDefault scope.
+// password of its own; factory state without the FactoryDefault scope;
+// users hidden from anonymous callers; factory state taking any request
+// (with the scope); IPv6 reported off.
 void tst_OnvifDevices::initTestCase()
 {
-    QVERIFY(m_sim.start(simulator(), 7, kDiscoveryPort, kHttpPort, addressOf(0),
+    QVERIFY(m_sim.start(simulator(), kDevices, kDiscoveryPort, kHttpPort, addressOf(0),
                         {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("1:auth=digest"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("2:auth=wsse,clock=+7h"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("3:factory,clock=-3h"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("4:silent"),
-                         QStringLiteral("--onvif-behaviour"), QStringLiteral("6:factory=quiet")}));
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("6:factory=quiet"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("7:hiddenusers"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("8:factory,open"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("9:ipv6off")}));
     Onvif::DiscoveryOptions options;
     options.port = kDiscoveryPort;
     options.interfaces = {"lo"};
@@ -124,16 +130,17 @@ void tst_OnvifDevices::initTestCase()
 
 // Before sign-in a row holds what discovery said and nothing else: address
 // and HTTP port of the service, the hardware in the Device Type cell;
-// serial number and MAC stay empty. The factory-state device is not
-// activated by its scope; the one without the scope turns not activated
-// once it answered GetUsers without credentials, before anyone signs in.
+// serial number and MAC stay empty. The factory-state devices are not
+// activated by their scope; the one without the scope turns not activated
+// once it answered without credentials what a device with users refuses,
+// before anyone signs in. An empty user list given to anyone is not that.
 void tst_OnvifDevices::discoveryGivesRows()
 {
-    QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 7, 10000);
-    QCOMPARE(m_rows.online, 7);
+    QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), kDevices, 10000);
+    QCOMPARE(m_rows.online, kDevices);
     QTRY_COMPARE_WITH_TIMEOUT(m_rows.device(6)->notActivated, 1, 5000);
-    for (int n = 0; n < 7; ++n) {
-        const bool factory = n == 3 || n == 6;
+    for (int n = 0; n < kDevices; ++n) {
+        const bool factory = n == 3 || n == 6 || n == 8;
         const auto row = m_rows.device(n);
         QVERIFY2(row, qPrintable(addressOf(n)));
         QVERIFY(VOSK::isOnvifRecord(*row));
@@ -166,9 +173,15 @@ void tst_OnvifDevices::signIn_data()
     QTest::newRow("UsernameToken only, clock 7 h ahead") << 2 << OperationStatus::Done;
     QTest::newRow("factory state") << 3 << OperationStatus::NotActivated;
     QTest::newRow("silent") << 4 << OperationStatus::TimedOut;
+    // Refused, and never taken for factory state.
     QTest::newRow("own wrong password") << 5 << OperationStatus::Denied;
-    // It refuses every user, and answers GetUsers to anyone.
+    // It takes every request without credentials, and announces no scope.
     QTest::newRow("factory state, no scope") << 6 << OperationStatus::NotActivated;
+    // An empty user list to anyone, and its users sign in.
+    QTest::newRow("users hidden from anonymous callers") << 7 << OperationStatus::Done;
+    // It would take the credentials too: still not activated.
+    QTest::newRow("factory state taking any request") << 8 << OperationStatus::NotActivated;
+    QTest::newRow("IPv6 reported off") << 9 << OperationStatus::Done;
 }
 
 // One sign-in of all: the common credentials, device 5's own (wrong) ones
@@ -179,12 +192,12 @@ void tst_OnvifDevices::signIn()
     QFETCH(int, device);
     QFETCH(OperationStatus, status);
     if (m_done == 0) {
-        QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), 7, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(m_rows.byId.size(), kDevices, 10000);
         m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
         m_devices->setCredentials(m_rows.key(5), {QStringLiteral("admin"), QByteArrayLiteral("Wrong-Passw0rd")});
         m_devices->signIn();
         QTRY_COMPARE_WITH_TIMEOUT(m_done, 1, 15000);
-        QCOMPARE(m_outcomes.size(), 7);
+        QCOMPARE(m_outcomes.size(), kDevices);
         QCOMPARE(m_finishOrder.last(), m_rows.key(4));
     }
     const DeviceKey key = m_rows.key(device);
@@ -212,6 +225,8 @@ void tst_OnvifDevices::signIn()
     QVERIFY(row.capabilities & VOSK_CAP_DHCP);
     QCOMPARE(bool(row.capabilities & VOSK_CAP_IPV6), bool(flags & VOSK::OnvifIpv6Reported));
     QCOMPARE(bool(row.capabilities & VOSK_CAP_IPV6_MODIFIABLE), bool(flags & VOSK::OnvifIpv6Reported));
+    if (device == 9)
+        QVERIFY(!(row.capabilities & (VOSK_CAP_IPV6 | VOSK_CAP_IPV6_MODIFIABLE)));
     QCOMPARE(row.capabilities & (VOSK_CAP_KEY_RESET | 0x80), 0);
     // The key stays the endpoint's, whatever serial number and MAC say.
     QCOMPARE(DeviceKey::fromRecord(row), key);

@@ -13,6 +13,7 @@
 #include "operations/devicekinds.h"
 #include "operations/onvifdeviceoperations.h"
 #include "operations/onvifdevices.h"
+#include "operations/onvifoutcome.h"
 #include "operations/operationrunner.h"
 #include "tests/onvif/calloutcome.h"
 #include "tests/operations/operationflow.h"
@@ -33,7 +34,7 @@ constexpr quint16 kDiscoveryPort = 34752;
 constexpr quint16 kHttpPort = 18152;
 const char kBlock[] = "127.52.0.";
 constexpr int kOurs = 4;
-constexpr int kOnvif = 9;
+constexpr int kOnvif = 11;
 const QByteArray kPassword = QByteArrayLiteral("Admin12345");
 
 QString addressOf(int device)
@@ -85,6 +86,8 @@ private slots:
     void setNetParams();
     void httpPortMoves();
     void outOfReachNotSeen();
+    void unappliedChangeFails_data();
+    void unappliedChangeFails();
     void emptyCellsKeepValues();
     void activateThenAnonymousRefused_data();
     void activateThenAnonymousRefused();
@@ -111,7 +114,8 @@ private:
 // Our devices and nine ONVIF ones in one simulator: 0 ordinary, 1 needs a
 // reboot, 2 silent, 3 for a wrong password, 4 in factory state, 5 for a
 // password change, 6 and 7 digest only for the mixed batch, 8 in factory
-// state without the FactoryDefault scope.
+// state without the FactoryDefault scope; 9 answers SetNetworkInterfaces
+// with an empty success and changes nothing, 10 the same for its gateway.
 void tst_OnvifOperations::initTestCase()
 {
     if (!VoskTest::foreignInterfaces().isEmpty())
@@ -120,7 +124,8 @@ void tst_OnvifOperations::initTestCase()
     VOSK::registerMetaTypes();
     const QStringList behaviours{QStringLiteral("plain"),         QStringLiteral("1:reboot"),
                                  QStringLiteral("2:silent"),      QStringLiteral("4:factory"),
-                                 QStringLiteral("6-7:auth=digest"), QStringLiteral("8:factory=quiet")};
+                                 QStringLiteral("6-7:auth=digest"), QStringLiteral("8:factory=quiet"),
+                                 QStringLiteral("9:notapplied"),  QStringLiteral("10:gatewaynoop")};
     QStringList arguments{QStringLiteral("--count"), QString::number(kOurs), QStringLiteral("--seed"),
                           QStringLiteral("21"), QStringLiteral("--onvif"), QString::number(kOnvif),
                           QStringLiteral("--onvif-discovery-port"), QString::number(kDiscoveryPort),
@@ -265,8 +270,8 @@ void tst_OnvifOperations::httpPortMoves()
 
 // A device that takes an address it cannot be reached at (another subnet)
 // announces it, and is not read there: the change was sent, and is not
-// "applied". The row shows the announced address and no cells of the old
-// one.
+// seen since, which is no success. The row shows the announced address and
+// no cells of the old one.
 void tst_OnvifOperations::outOfReachNotSeen()
 {
     const DeviceKey key = onvifKey(3);
@@ -275,12 +280,58 @@ void tst_OnvifOperations::outOfReachNotSeen()
     m_kind->setMoveWait(1000);
     const QVector<OperationOutcome> outcomes = run(OperationKind::SetNetParams, jobs, kPassword);
     m_kind->setMoveWait(OnvifDeviceOperations::kMoveWaitMs);
-    QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::Done));
+    QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::NotSeen));
+    QVERIFY(outcomes.at(0).waitedMs >= 1000);
+    QCOMPARE(batchResultWord(OperationKind::SetNetParams, outcomes.at(0)).english(),
+             notSeenWord((outcomes.at(0).waitedMs + 500) / 1000).english());
     QTRY_COMPARE_WITH_TIMEOUT(VOSK::fieldText(stored(key).ipv4Address), QStringLiteral("10.99.0.3"), 5000);
     QVERIFY(!confirmed(jobs, 1500));
     const VOSK_DEVICE_INFO row = stored(key);
     QVERIFY(VOSK::fieldText(row.ipv4Mask).isEmpty());
     QVERIFY(!(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn));
+}
+
+void tst_OnvifOperations::unappliedChangeFails_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("gateway");
+    QTest::addColumn<QString>("detail");
+    QTest::newRow("empty success, nothing changed")
+        << 9 << QStringLiteral("127.52.0.109") << QString() << QStringLiteral("dhcp=off ip=127.52.0.10/16");
+    QTest::newRow("gateway that did nothing")
+        << 10 << QString() << QStringLiteral("127.52.0.254") << QStringLiteral("gateway=127.52.255.254");
+}
+
+// A change the device answered with success and does not show: a failure
+// saying what the device still reports, with no reboot it did not ask
+// for. The row keeps the device's address.
+void tst_OnvifOperations::unappliedChangeFails()
+{
+    QFETCH(int, device);
+    QFETCH(QString, address);
+    QFETCH(QString, gateway);
+    QFETCH(QString, detail);
+    const DeviceKey key = onvifKey(device);
+    QVERIFY(signIn(key));
+    NetParams params = netParamsOf(stored(key));
+    if (!address.isEmpty())
+        params.ipv4Address = address;
+    if (!gateway.isEmpty())
+        params.ipv4Gateway = gateway;
+    m_kind->setMoveWait(1000);
+    const QVector<OperationOutcome> outcomes = run(OperationKind::SetNetParams, {{key, params}}, kPassword);
+    m_kind->setMoveWait(OnvifDeviceOperations::kMoveWaitMs);
+    const OperationOutcome &outcome = outcomes.at(0);
+    QCOMPARE(int(outcome.status), int(OperationStatus::NotApplied));
+    QCOMPARE(outcome.code, kOnvifNotAppliedCode);
+    QCOMPARE(outcome.detail, detail);
+    QVERIFY(!outcome.rebooted);
+    OnvifTarget target;
+    QVERIFY(m_devices->target(key, &target));
+    QCOMPARE(target.serviceAddress.host(), addressOf(device));
+    QVERIFY(signIn(key));
+    QCOMPARE(VOSK::fieldText(stored(key).ipv4Address), addressOf(device));
 }
 
 // A row without mask and gateway (not read since a move) sends nothing for

@@ -144,8 +144,9 @@ void tst_OnvifRules::outcomes_data()
     QTest::addColumn<Onvif::ErrorKind>("kind");
     QTest::addColumn<int>("status");
     QTest::addColumn<QString>("batchWord");
+    // A user name and password, not our protocol's refusal.
     QTest::newRow("wrong password") << Onvif::ErrorKind::NotAuthorized << int(OperationStatus::Denied)
-                                    << QStringLiteral("Error3001:device deny");
+                                    << QStringLiteral("Error3001:wrong user name or password");
     QTest::newRow("time-out") << Onvif::ErrorKind::Timeout << int(OperationStatus::TimedOut)
                               << QStringLiteral("Error3007:time out");
     QTest::newRow("unreachable") << Onvif::ErrorKind::Unreachable << int(OperationStatus::TimedOut)

@@ -18,7 +18,7 @@ const char kGroup[] = "239.255.86.163";
 constexpr int kOnvifPort = 34753;
 constexpr int kHttpPort = 18153;
 constexpr int kOurs = 4;
-constexpr int kOnvif = 4;
+constexpr int kOnvif = 8;
 const QByteArray kCredentials = QByteArrayLiteral("admin\nAdmin12345\n");
 
 QString onvifAddress(int n)
@@ -57,6 +57,9 @@ class TestCliOnvif final : public QObject
 private Q_SLOTS:
     void initTestCase();
     void listBesideOurs();
+    void listTellsTheTruth();
+    void changeFailures_data();
+    void changeFailures();
     void badInput_data();
     void badInput();
     void setRebootNeeded();
@@ -75,8 +78,11 @@ private:
     int m_fileCount = 0;
 };
 
-// Our devices and four ONVIF ones: 0 ordinary, 1 needs a reboot for a
-// network change, 2 in factory state, 3 digest only.
+// Our devices and eight ONVIF ones: 0 ordinary, 1 needs a reboot for a
+// network change, 2 in factory state, 3 digest only; devices we did not
+// write: 4 hides its users from anonymous callers, 5 in factory state
+// takes any request, 6 faults every change with its own reason, 7 reports
+// IPv6 off.
 void TestCliOnvif::initTestCase()
 {
     if (!foreignInterfaces().isEmpty())
@@ -91,7 +97,11 @@ void TestCliOnvif::initTestCase()
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("1:reboot"),
                          QStringLiteral("--onvif-behaviour"), QStringLiteral("2:factory"),
-                         QStringLiteral("--onvif-behaviour"), QStringLiteral("3:auth=digest")}));
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("3:auth=digest"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("4:hiddenusers"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("5:factory,open"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("6:faults=Disk%0Afull%C2%9B2J"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("7:ipv6off")}));
 }
 
 QString TestCliOnvif::file(const QByteArray &text)
@@ -132,17 +142,18 @@ void TestCliOnvif::listBesideOurs()
         QVERIFY(d[QLatin1String("mac")].toString().isEmpty());
         QCOMPARE(d[QLatin1String("httpPort")].toInt(), kHttpPort);
         QVERIFY(d[QLatin1String("port")].isNull());
-        QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2);
+        QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2 && n != 5);
     }
 
     devices = list();
     QCOMPARE(devices.size(), kOurs + kOnvif);
     for (int n = 0; n < kOnvif; ++n) {
         const QJsonObject d = byAddress(devices, onvifAddress(n));
-        QCOMPARE(d[QLatin1String("serial")].toString().isEmpty(), n == 2);
-        QCOMPARE(d[QLatin1String("mac")].toString().isEmpty(), n == 2);
-        QCOMPARE(d[QLatin1String("activated")].toBool(), n != 2);
-        if (n != 2)
+        const bool factory = n == 2 || n == 5;
+        QCOMPARE(d[QLatin1String("serial")].toString().isEmpty(), factory);
+        QCOMPARE(d[QLatin1String("mac")].toString().isEmpty(), factory);
+        QCOMPARE(d[QLatin1String("activated")].toBool(), !factory);
+        if (!factory)
             QVERIFY(d[QLatin1String("mask")].toString().startsWith(QLatin1String("255.")));
     }
 
@@ -154,12 +165,83 @@ void TestCliOnvif::listBesideOurs()
     // their fields in their places.
     run = cli(QStringList{QStringLiteral("list"), QStringLiteral("--csv"), QStringLiteral("--expect"),
                           QString::number(kOurs + kOnvif), QStringLiteral("--wait"), QStringLiteral("60000"),
-                          QStringLiteral("--probe"), QStringLiteral("127.53.0.1-127.53.0.4"),
+                          QStringLiteral("--probe"), QStringLiteral("127.53.0.1-127.53.0.8"),
                           QStringLiteral("--onvif-credentials"), file(kCredentials)});
     QCOMPARE(run.code, 0);
     QVERIFY(run.out.startsWith("serial,mac,type,activated,ipv4"));
     QVERIFY(run.out.split('\n').first().endsWith(",supportsKeyReset,protocol"));
     QVERIFY(!run.out.contains("Admin12345") && !run.err.contains("Admin12345"));
+}
+
+// Signed in, the devices we did not write as they are: the one hiding its
+// users from anonymous callers is activated, the factory-state one that
+// takes any credentials is not, IPv6 reported off is not offered. Wrong
+// credentials: every refusal on standard error naming the device, exit
+// code 1, and no refused device shown as in factory state.
+void TestCliOnvif::listTellsTheTruth()
+{
+    QJsonArray devices = list();
+    const QJsonObject hidden = byAddress(devices, onvifAddress(4));
+    QVERIFY(hidden[QLatin1String("activated")].toBool());
+    QVERIFY(!hidden[QLatin1String("serial")].toString().isEmpty());
+    QVERIFY(!byAddress(devices, onvifAddress(5))[QLatin1String("activated")].toBool());
+    const QJsonObject off = byAddress(devices, onvifAddress(7));
+    QVERIFY(!off[QLatin1String("serial")].toString().isEmpty());
+    QVERIFY(!off[QLatin1String("supportsIpv6")].toBool());
+    QVERIFY(!off[QLatin1String("supportsIpv6Change")].toBool());
+
+    const Run run = cli(listAll() + QStringList{QStringLiteral("--onvif-credentials"), QStringLiteral("-")},
+                        QByteArrayLiteral("admin\nNot-The-0ne\n"));
+    QCOMPARE(run.code, 1);
+    devices = QJsonDocument::fromJson(run.out).array();
+    QCOMPARE(devices.size(), kOurs + kOnvif);
+    for (int n = 0; n < kOnvif; ++n) {
+        const bool factory = n == 2 || n == 5;
+        const QByteArray named = (onvifAddress(n) + QStringLiteral(" (urn:uuid:")).toUtf8();
+        const qsizetype at = run.err.indexOf(named);
+        QVERIFY2((at >= 0) != factory, run.err.constData());
+        if (!factory)
+            QVERIFY(run.err.mid(at).startsWith(named) && run.err.mid(at).split('\n').first().endsWith(
+                        "ONVIF sign-in refused: wrong user name or password"));
+        QCOMPARE(byAddress(devices, onvifAddress(n))[QLatin1String("activated")].toBool(), !factory);
+    }
+}
+
+void TestCliOnvif::changeFailures_data()
+{
+    QTest::addColumn<int>("device");
+    QTest::addColumn<QStringList>("change");
+    QTest::addColumn<QString>("result"); // ending in "(": the rest is the seconds waited
+    // Its line break a blank, its terminal command (CSI) shown and not obeyed.
+    QTest::newRow("fault with the device's reason")
+        << 6 << QStringList{QStringLiteral("--ip"), QStringLiteral("127.53.0.121")}
+        << QStringLiteral("Error3005:the device says \"Disk full\ufffd2J\"");
+    QTest::newRow("moved out of reach")
+        << 7 << QStringList{QStringLiteral("--ip"), QStringLiteral("10.99.0.9")}
+        << QStringLiteral("sent, not seen since (");
+}
+
+// A change the device refused with its own reason, or took and was not
+// seen with since: a failure with why (the device's text made safe for
+// the terminal, the real wait), exit code 1, never "Succeed".
+void TestCliOnvif::changeFailures()
+{
+    QFETCH(int, device);
+    QFETCH(QStringList, change);
+    QFETCH(QString, result);
+    const QString serial = byAddress(list(), onvifAddress(device))[QLatin1String("serial")].toString();
+    QVERIFY(!serial.isEmpty());
+    const Run run = cli(QStringList{QStringLiteral("set"), serial} + change
+                        + QStringList{QStringLiteral("--password-file"), file("Admin12345\n"),
+                                      QStringLiteral("--wait"), QStringLiteral("60000")});
+    QCOMPARE(run.code, 1);
+    const QString line = QString::fromUtf8(run.out);
+    QVERIFY2(line.startsWith(serial + QLatin1Char('\t') + result), run.out.constData());
+    QVERIFY(!line.contains(QLatin1String("Succeed")));
+    if (result.endsWith(QLatin1Char('('))) {
+        // The real wait: the device kind's 8 s for a moved device, not the 5 s of the confirmation.
+        QVERIFY2(line.section(QLatin1Char('('), 1).section(QLatin1Char(' '), 0, 0).toInt() >= 8, run.out.constData());
+    }
 }
 
 void TestCliOnvif::badInput_data()

@@ -289,15 +289,18 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp_data()
 {
     QTest::addColumn<QString>("rule");
     QTest::addColumn<bool>("stateScopes");
-    QTest::newRow("announced") << "factory" << true;
-    // As some makers' devices: the state shows only in GetUsers.
-    QTest::newRow("quiet") << "factory=quiet" << false;
+    QTest::addColumn<bool>("open"); // takes any request without credentials
+    QTest::newRow("announced") << "factory" << true << false;
+    QTest::newRow("announced, taking any request") << "factory,open" << true << true;
+    // As some makers' devices: no scope; only its anonymous answers tell.
+    QTest::newRow("quiet") << "factory=quiet" << false << true;
 }
 
 void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
 {
     QFETCH(QString, rule);
     QFETCH(bool, stateScopes);
+    QFETCH(bool, open);
     const QString factoryScope = QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault");
     const QString operationalScope = QStringLiteral("onvif://www.onvif.org/Profile/Q/Operational");
     OnvifDevice device = makeDevice(rule);
@@ -310,7 +313,7 @@ void tst_OnvifDevice::factoryStateAllowsOnlySetUp()
             .arg(factoryScope)));
     QVERIFY(factoryProbe.is(OnvifSoap::kDiscovery, u"Probe"));
     QCOMPARE(device.matches(factoryProbe), stateScopes);
-    QCOMPARE(anonymousCall(device, op(QStringLiteral("GetDeviceInformation"))).status, 401);
+    QCOMPARE(anonymousCall(device, op(QStringLiteral("GetDeviceInformation"))).status, open ? 200 : 401);
     OnvifDevice::HttpReply users = anonymousCall(device, op(QStringLiteral("GetUsers")));
     QCOMPARE(users.status, 200);
     QVERIFY(payloadOf(users.body).children.empty());

@@ -367,6 +367,14 @@ private Q_SLOTS:
         QCOMPARE(device[QLatin1String("ipv4")].toString(), QStringLiteral("10.1.2.3"));
         QCOMPARE(device[QLatin1String("mask")].toString(), QStringLiteral("255.0.0.0"));
         QCOMPARE(device[QLatin1String("port")].toInt(), 8001);
+
+        // Taken, and not reported by the end of the wait (none here, so
+        // nothing can be): no success, and the words say the wait it had.
+        run = cli(QStringList{QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8002"),
+                              QStringLiteral("--confirm-wait"), QStringLiteral("0"), QStringLiteral("--password-file"),
+                              admin} + wait());
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out, (serial + QStringLiteral("\tsent, not seen since (0 s)\n")).toLatin1());
     }
 
     void batch()

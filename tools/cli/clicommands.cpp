@@ -144,7 +144,9 @@ int list(const QStringList &arguments)
         return VOSK::fieldText(a.ipv4Address) < VOSK::fieldText(b.ipv4Address);
     });
     writeOut(DeviceFormat::list(devices, style, raw));
-    return AllDone;
+    // The credentials given did not open every device: the list is not
+    // what was asked for (each refusal was said on standard error).
+    return finder.refusedSignIns() > 0 ? SomeFailed : AllDone;
 }
 
 } // namespace CliCommands

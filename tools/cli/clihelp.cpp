@@ -76,7 +76,9 @@ const QList<Command> &commands()
          QStringLiteral("Listens for devices, ours and ONVIF devices (WS-Discovery), and prints them in order "
                         "of serial number: a table, or CSV or JSON for scripts; the last field, protocol, says "
                         "\"vosk\" or \"onvif\". An ONVIF device shows what discovery says of it until it is "
-                        "signed in (--onvif-credentials). Control characters in device fields are escaped, and "
+                        "signed in (--onvif-credentials); a sign-in the device refuses is said on standard "
+                        "error with the device named, and the exit code is then 1. Control characters in "
+                        "device fields are escaped, and "
                         "a CSV cell starting with = + - @ gets a ' before it."),
          {{QStringLiteral("--json"), QStringLiteral("JSON output, an array of objects")},
           {QStringLiteral("--csv"), QStringLiteral("CSV output with a header line")},
@@ -109,7 +111,8 @@ const QList<Command> &commands()
          QStringLiteral("Changes the network parameters of one device; what is not given keeps the device's "
                         "value. Every value is checked as the window checks it before anything is sent, and an "
                         "address another device found holds is refused. The result says whether the device "
-                        "then reported the new values (applied). An ONVIF device is signed in with "
+                        "then reported the new values (applied); one that did not (it still reports its old "
+                        "values, or was not seen since) has failed. An ONVIF device is signed in with "
                         "--onvif-credentials, else as \"admin\" with the administrator password, and the change "
                         "is made as that user; one that restarts to apply it is waited for at its new address. "
                         "The IPv6 options are taken only by a device that reports its IPv6 parameters as "

@@ -6,10 +6,12 @@
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "tools/cli/clioptions.h"
+#include "tools/cli/terminaltext.h"
 
 #include <QEventLoop>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstring>
 
 DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
@@ -29,7 +31,10 @@ DeviceFinder::DeviceFinder(Kinds kinds, QObject *parent)
     connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceUpdate, this, &DeviceFinder::onUpdate);
     connect(m_onvif.get(), &VoskTool::OnvifDevices::signalDeviceOffline, this, &DeviceFinder::onOffline);
     connect(m_onvif.get(), &VoskTool::OnvifDevices::signInFinished, this,
-            [this](const DeviceKey &device, const VoskTool::OperationOutcome &) {
+            [this](const DeviceKey &device, const VoskTool::OperationOutcome &outcome) {
+                if (outcome.status == VoskTool::OperationStatus::Denied
+                    || outcome.status == VoskTool::OperationStatus::Locked)
+                    noteRefused(device);
                 m_signingIn.remove(device.endpointId);
                 if (m_signInLoop && m_signingIn.isEmpty())
                     m_signInLoop->quit();
@@ -65,6 +70,21 @@ void DeviceFinder::writeRefusals()
                      .arg(listed ? terminalSafe(target.serviceAddress.host()) + QLatin1Char(' ') : QString(), endpoint,
                           Certificates::fingerprintText(r.pinned), Certificates::fingerprintText(r.presented)));
     }
+}
+
+// A refusal is said at once, naming the device by where it answers and
+// its endpoint (it has no serial number before a sign-in): a row left
+// empty says nothing of why.
+void DeviceFinder::noteRefused(const DeviceKey &device)
+{
+    VoskTool::OnvifTarget target;
+    if (!m_onvif->target(device, &target))
+        return;
+    ++m_refusedSignIns;
+    const QString line = QStringLiteral("vosktool-cli: %1 (%2): ONVIF sign-in refused: wrong user name or password\n")
+                             .arg(TerminalText::escape(target.serviceAddress.host()),
+                                  TerminalText::escape(target.endpointReference));
+    std::fputs(line.toLocal8Bit().constData(), stderr);
 }
 
 DeviceFinder::~DeviceFinder()

@@ -30,7 +30,8 @@ class QEventLoop;
 // library's thread must not be running yet.
 //
 // With ONVIF credentials set, each ONVIF device is signed in as soon as it
-// is heard, so that its serial number and network cells are known.
+// is heard, so that its serial number and network cells are known; a
+// refused sign-in is said on standard error with the device named.
 class DeviceFinder final : public QObject
 {
     Q_OBJECT
@@ -65,6 +66,10 @@ public:
     // most `windowMs`.
     void waitForSignIns(int windowMs);
 
+    // How many ONVIF sign-ins were refused (each said on standard error,
+    // the device named, as it happened).
+    int refusedSignIns() const { return m_refusedSignIns; }
+
     // The devices online now, in order of arrival.
     QList<VOSK_DEVICE_INFO> devices() const;
     // The latest record of the device with that name (the first to arrive,
@@ -91,6 +96,7 @@ private:
     void onUpdate(const VOSK_DEVICE_INFO &record);
     void onOffline(const VOSK_DEVICE_INFO &record);
     bool satisfied() const;
+    void noteRefused(const DeviceKey &device);
 
     // The reports travel in our own locked inbox, not as a queued signal's
     // copied argument: the copy and its reader are then ordered by a lock
@@ -112,4 +118,5 @@ private:
     QList<QHostAddress> m_probeAddresses;
     QSet<QString> m_signingIn; // endpoint ids
     QEventLoop *m_signInLoop = nullptr;
+    int m_refusedSignIns = 0;
 };

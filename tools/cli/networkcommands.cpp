@@ -63,8 +63,10 @@ QVector<VoskTool::OperationOutcome> runJobs(VoskTool::OperationKind kind, const 
 
 // After new parameters were taken: which devices reported them within
 // `waitMs` (the device finder keeps the store current meanwhile).
+// `finishedAtMs`: when the wait ended (for the words of a device not seen).
 QHash<DeviceKey, bool> confirmChanges(const QVector<VoskTool::OperationJob> &jobs,
-                                      const QVector<VoskTool::OperationOutcome> &outcomes, int waitMs)
+                                      const QVector<VoskTool::OperationOutcome> &outcomes, int waitMs,
+                                      qint64 *finishedAtMs)
 {
     QVector<DeviceKey> devices;
     QVector<VoskTool::NetParams> sent;
@@ -82,23 +84,29 @@ QHash<DeviceKey, bool> confirmChanges(const QVector<VoskTool::OperationJob> &job
     QObject::connect(&confirmer, &VoskTool::ChangeConfirmer::finished, &loop, &QEventLoop::quit);
     confirmer.expect(devices, sent, waitMs);
     loop.exec();
+    *finishedAtMs = confirmer.finishedAtMs();
     for (const DeviceKey &device : std::as_const(devices))
         applied.insert(device, confirmer.applied(device));
     return applied;
 }
 
-// A changed device's result: the result, and for a success whether the
-// device reported the new values (the third column).
-QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied, int waitMs)
+// A changed device's result: the result, and for a success the note that
+// the device reported the new values (the third column). A device that
+// took the change and has not reported it since is no success: its result
+// says so (and the command fails).
+QPair<QString, QString> changeResult(const VoskTool::OperationOutcome &outcome, bool batch, bool applied,
+                                     qint64 finishedAtMs)
 {
     if (!outcome.ok()) {
         return {batch ? VoskTool::batchResultWord(VoskTool::OperationKind::SetNetParams, outcome).english()
                       : failureText(Operation::Modify, false, outcome),
                 QString()};
     }
-    QString note = (applied ? VoskTool::appliedWord() : VoskTool::notSeenWord(waitMs / 1000)).english();
+    QString note = applied ? VoskTool::appliedWord().english() : QString();
     if (outcome.rebooted)
-        note += QStringLiteral("; ") + VoskTool::rebootedWord().english();
+        note += (note.isEmpty() ? QString() : QStringLiteral("; ")) + VoskTool::rebootedWord().english();
+    if (!applied)
+        return {VoskTool::notSeenWord(outcome, finishedAtMs).english(), note};
     return {succeedText(), note};
 }
 
@@ -496,10 +504,12 @@ int set(const QStringList &arguments)
     const QVector<VoskTool::OperationOutcome> outcomes =
         runJobs(VoskTool::OperationKind::SetNetParams, jobs, {serial}, adminBytes, 1);
     adminBytes.wipe();
-    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
-    const auto [result, note] = changeResult(outcomes.at(0), false, applied.value(jobs.at(0).device), confirmWait);
+    qint64 finishedAt = 0;
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait, &finishedAt);
+    const bool seen = applied.value(jobs.at(0).device);
+    const auto [result, note] = changeResult(outcomes.at(0), false, seen, finishedAt);
     writeResult(serial, result, note);
-    return outcomes.at(0).ok() ? AllDone : SomeFailed;
+    return outcomes.at(0).ok() && seen ? AllDone : SomeFailed;
 }
 
 int batch(const QStringList &arguments)
@@ -689,7 +699,8 @@ int batch(const QStringList &arguments)
     const QVector<VoskTool::OperationOutcome> outcomes =
         runJobs(VoskTool::OperationKind::SetNetParams, jobs, names, adminBytes, parallel);
     adminBytes.wipe();
-    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait);
+    qint64 finishedAt = 0;
+    const QHash<DeviceKey, bool> applied = confirmChanges(jobs, outcomes, confirmWait, &finishedAt);
     int failed = int(missing.size());
     int next = 0;
     for (const BatchPlan::Line &line : std::as_const(plan)) {
@@ -698,8 +709,9 @@ int batch(const QStringList &arguments)
             continue;
         }
         const VoskTool::OperationOutcome &outcome = outcomes.at(next);
-        failed += outcome.ok() ? 0 : 1;
-        const auto [result, note] = changeResult(outcome, true, applied.value(jobs.at(next).device), confirmWait);
+        const bool seen = applied.value(jobs.at(next).device);
+        failed += outcome.ok() && seen ? 0 : 1;
+        const auto [result, note] = changeResult(outcome, true, seen, finishedAt);
         writeResult(line.serial, result, note);
         ++next;
     }

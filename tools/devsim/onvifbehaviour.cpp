@@ -1,6 +1,7 @@
 #include "tools/devsim/onvifbehaviour.h"
 
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <random>
 
@@ -30,9 +31,12 @@ std::optional<qint64> parseOffset(const QString &text)
 
 bool validItem(const QString &item)
 {
-    static const QStringList flags{QStringLiteral("plain"),  QStringLiteral("factory"), QStringLiteral("reboot"),
-                                   QStringLiteral("silent"), QStringLiteral("faults"),
-                                   QStringLiteral("ipv6only"), QStringLiteral("https")};
+    static const QStringList flags{QStringLiteral("plain"),       QStringLiteral("factory"),
+                                   QStringLiteral("reboot"),      QStringLiteral("silent"),
+                                   QStringLiteral("faults"),      QStringLiteral("ipv6only"),
+                                   QStringLiteral("open"),        QStringLiteral("hiddenusers"),
+                                   QStringLiteral("notapplied"),  QStringLiteral("gatewaynoop"),
+                                   QStringLiteral("ipv6off"),     QStringLiteral("https")};
     if (flags.contains(item))
         return true;
     const qsizetype eq = item.indexOf(QLatin1Char('='));
@@ -42,6 +46,8 @@ bool validItem(const QString &item)
     const QString value = item.mid(eq + 1);
     if (key == QLatin1String("factory") || key == QLatin1String("https"))
         return value == QLatin1String("quiet");
+    if (key == QLatin1String("faults"))
+        return !value.isEmpty() && value.size() <= 4096;
     if (key == QLatin1String("auth"))
         return value == QLatin1String("both") || value == QLatin1String("digest") || value == QLatin1String("wsse");
     if (key == QLatin1String("clock"))
@@ -93,12 +99,27 @@ void OnvifBehaviour::Rule::apply(OnvifBehaviour &b) const
         } else if (key == QLatin1String("factory")) {
             b.factory = true;
             b.stateScopes = value != QLatin1String("quiet");
+            // Without the scopes, its anonymous answers are all that says
+            // it has no user: it takes every request, as the standard lets it.
+            if (!b.stateScopes)
+                b.open = true;
+        } else if (key == QLatin1String("open")) {
+            b.open = true;
+        } else if (key == QLatin1String("hiddenusers")) {
+            b.hiddenUsers = true;
+        } else if (key == QLatin1String("notapplied")) {
+            b.interfaceNotApplied = true;
+        } else if (key == QLatin1String("gatewaynoop")) {
+            b.gatewayNotApplied = true;
+        } else if (key == QLatin1String("ipv6off")) {
+            b.ipv6Off = true;
         } else if (key == QLatin1String("reboot")) {
             b.rebootNeeded = true;
         } else if (key == QLatin1String("silent")) {
             b.silent = true;
         } else if (key == QLatin1String("faults")) {
             b.faults = true;
+            b.faultReason = QUrl::fromPercentEncoding(value.toUtf8());
         } else if (key == QLatin1String("ipv6only")) {
             b.ipv6Only = true;
         } else if (key == QLatin1String("https")) {

@@ -40,6 +40,21 @@ struct OnvifBehaviour
     int delayMs = 0;                // every HTTP answer this late
     bool silent = false;            // accepts HTTP connections, never answers
     bool faults = false;            // every change answered with a Receiver fault
+    // The Reason text of those faults (default "The requested action
+    // failed"); any characters, control characters included.
+    QString faultReason;
+    // Answers GetUsers without credentials with an empty list, although
+    // it has users (its users hidden from anonymous callers).
+    bool hiddenUsers = false;
+    // In factory state takes every request, with or without credentials,
+    // as the standard allows a device without users to.
+    bool open = false;
+    // Answers SetNetworkInterfaces (notapplied) or SetNetworkDefaultGateway
+    // (gatewaynoop) with an empty success and changes nothing.
+    bool interfaceNotApplied = false;
+    bool gatewayNotApplied = false;
+    // Reports its IPv6 block switched off.
+    bool ipv6Off = false;
     // Answers (successful HTTP answers and ProbeMatches) a client must
     // refuse: never seeded, only for the tests of clients.
     enum class Hostile {
@@ -58,9 +73,10 @@ struct OnvifBehaviour
     // One rule: "[FIRST[-LAST]:]ITEM,ITEM,..." applied to the devices it
     // names (all without a range). Items: plain (everything ordinary),
     // auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet
-    // (factory state without the state scopes), reboot, slow=MS, silent,
-    // faults, ipv6only, https, https=quiet,
-    // hostile=oversized|nested|entities|namespace.
+    // (factory state without the state scopes, taking every request),
+    // open, reboot, slow=MS, silent, faults, faults=REASON (percent-encoded,
+    // "%0A" a line break), hiddenusers, notapplied, gatewaynoop, ipv6off,
+    // ipv6only, https, https=quiet, hostile=oversized|nested|entities|namespace.
     struct Rule
     {
         int first = 0;

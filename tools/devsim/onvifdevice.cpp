@@ -149,6 +149,12 @@ OnvifDevice::OnvifDevice(const Options &options)
         }
     }
     m_net.ipv4Enabled = !(m_servesIpv6 && m_behaviour.ipv6Only);
+    // Reported, and off (a device that does not serve on it).
+    if (m_behaviour.ipv6Off && !m_servesIpv6) {
+        if (m_ipv6LinkLocal.isEmpty())
+            m_ipv6LinkLocal = QStringLiteral("fe80::5e:%1").arg(options.index + 1, 0, 16);
+        m_net.ipv6Enabled = false;
+    }
     m_net.ipv4 = options.address;
     m_net.prefix = 16;
     m_net.httpPort = options.httpPort;
@@ -408,8 +414,20 @@ OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const Q
     const QString name = message.payload.name;
     // A device without an administrator lets anyone see and create users:
     // that is how it is set up (ONVIF's factory state).
-    const bool anonymousSetup =
-        factoryState() && (name == QLatin1String("GetUsers") || name == QLatin1String("CreateUsers"));
+    const bool anonymousSetup = factoryState()
+        && (m_behaviour.open || name == QLatin1String("GetUsers") || name == QLatin1String("CreateUsers"));
+    // Some devices with users answer an anonymous GetUsers with an empty
+    // list rather than a refusal.
+    const bool credentialsGiven =
+        !authorization.isEmpty() || message.header.child(OnvifSoap::kSecurity, u"Security") != nullptr;
+    if (m_behaviour.hiddenUsers && name == QLatin1String("GetUsers") && !credentialsGiven) {
+        OnvifSoap::Writer writer;
+        writer.beginBody();
+        writer.xml().writeEmptyElement(OnvifSoap::kDevice, QStringLiteral("GetUsersResponse"));
+        HttpReply reply;
+        reply.body = writer.finish();
+        return reply;
+    }
     if (operation->access != Access::PreAuth && !anonymousSetup) {
         bool stale = false;
         const std::optional<Level> level = authenticate(message, method, target, authorization, nowMs, stale);
@@ -422,7 +440,8 @@ OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const Q
     }
     if (m_behaviour.faults && operation->access == Access::Write)
         return faultReply(Fault{500, QStringLiteral("Receiver"), {QStringLiteral("Action")},
-                                QStringLiteral("The requested action failed")});
+                                m_behaviour.faultReason.isEmpty() ? QStringLiteral("The requested action failed")
+                                                                  : m_behaviour.faultReason});
 
     OnvifSoap::Writer writer;
     writer.beginBody();
@@ -691,6 +710,11 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setNetworkInterfaces(const Elemen
             return invalidArgVal(badAddress, QStringLiteral("IPv6 cannot be disabled while IPv4 is off"));
     }
 
+    if (m_behaviour.interfaceNotApplied) {
+        // An empty success, and nothing changed.
+        w.xml().writeEmptyElement(S::kDevice, QStringLiteral("SetNetworkInterfacesResponse"));
+        return std::nullopt;
+    }
     const bool reboot = m_behaviour.rebootNeeded;
     if (reboot) {
         m_pendingInterface = next;
@@ -725,6 +749,8 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setGateway(const Element &payload
     }
     if (v4.size() > 4 || v6.size() > 4)
         return invalidArgVal(bad, QStringLiteral("Four gateways of each family at most"));
+    if (m_behaviour.gatewayNotApplied)
+        return std::nullopt;
     m_net.gateways = v4;
     m_net.gateways6 = v6;
     return std::nullopt;
