@@ -205,7 +205,8 @@ int main(int argc, char **argv)
                        "hostile=oversized|nested|entities|namespace."),
         QStringLiteral("rule"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
-                       inactive, onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
+                       onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
+    parser.addOption(inactive);
     parser.process(app);
 
     bool ok = false;
