@@ -175,9 +175,10 @@ int main(int argc, char **argv)
         QStringLiteral("inactive"),
         QStringLiteral("Devices that start not activated, by index (0..n-1) separated by commas, or none. Default: "
                        "about one in five, drawn from the seed. Device i has the MAC 02-5e-SS-ii-ii-ii (SS: the "
-                       "seed's lowest byte, ii: i in three bytes, both in hex) and a serial number whose last five digits are i; its "
-                       "record says not activated (key 19), and the tool lists it so."),
+                       "seed's lowest byte, ii: i in three bytes, both in hex) and a serial number whose last five "
+                       "digits are i; its record says not activated (key 19), and the tool lists it so."),
         QStringLiteral("list"));
+    parser.addOption(inactive);
     const QCommandLineOption onvif(QStringLiteral("onvif"),
                                    QStringLiteral("Number of ONVIF devices (0..%1).").arg(VoskSim::OnvifFleetOptions::kMaxCount),
                                    QStringLiteral("n"), QStringLiteral("0"));
@@ -206,7 +207,6 @@ int main(int argc, char **argv)
         QStringLiteral("rule"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
                        onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
-    parser.addOption(inactive);
     parser.process(app);
 
     bool ok = false;
