@@ -282,15 +282,15 @@ bool DeviceTable::findRoute(const QByteArray *serial, const QByteArray *mac, Rou
     return this->route(serial, mac, route) == VOSK_OK;
 }
 
-QList<QByteArray> DeviceTable::heardSince(qint64 since) const
+QList<std::pair<QByteArray, QByteArray>> DeviceTable::heardSince(qint64 since) const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
-    QList<QByteArray> macs;
+    QList<std::pair<QByteArray, QByteArray>> devices;
     for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
         if (it->lastHeardMs >= since)
-            macs.append(it.key().first);
+            devices.append(it.key());
     }
-    return macs;
+    return devices;
 }
 
 int DeviceTable::recentlyHeard() const

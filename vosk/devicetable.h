@@ -69,8 +69,10 @@ public:
     int route(const QByteArray *serial, const QByteArray *mac, Route &route) const;
     // route() == VOSK_OK.
     bool findRoute(const QByteArray *serial, const QByteArray *mac, Route &route) const;
-    // The MACs of the devices heard at or after that time (steady clock, ms).
-    QList<QByteArray> heardSince(qint64 since) const;
+    // The devices (MAC, serial number) heard at or after that time (steady
+    // clock, ms): every report but a bye or a stale one counts, whatever
+    // its event and whoever asked for it.
+    QList<std::pair<QByteArray, QByteArray>> heardSince(qint64 since) const;
     // How many devices answered this round or the one before.
     int recentlyHeard() const;
 

@@ -1,6 +1,6 @@
 #include "vosk/inquiryplan.h"
 
-#include "vosk/knownanswers.h"
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
@@ -33,7 +33,7 @@ qint64 InquiryPlan::nextDue() const
     return m_due.empty() ? std::numeric_limits<qint64>::max() : m_due.front();
 }
 
-QList<WireMessage> InquiryPlan::takeDue(qint64 now, const QList<QByteArray> &heard)
+QList<WireMessage> InquiryPlan::takeDue(qint64 now, const QList<KnownAnswers::Pair> &heard)
 {
     QList<WireMessage> inquiries;
     if (m_due.empty() || m_due.front() > now)
@@ -49,11 +49,25 @@ QList<WireMessage> InquiryPlan::takeDue(qint64 now, const QList<QByteArray> &hea
     const int window = first ? windowFor(m_expected, kMinFirstWindow)
                              : windowFor(std::max(0, m_expected - int(heard.size())), kMinRepeatWindow);
     int slices = 1;
-    while (heard.size() > qsizetype(slices) * KnownAnswers::kMacsPerSlice && slices < KnownAnswers::kMaxSlices)
+    while (heard.size() > qsizetype(slices) * KnownAnswers::kDevicesPerSlice && slices < KnownAnswers::kMaxSlices)
         slices *= 2;
-    std::vector<QList<QByteArray>> bySlice(static_cast<std::size_t>(slices));
-    for (const QByteArray &mac : heard)
-        bySlice[std::size_t(KnownAnswers::sliceOf(mac, slices))].append(mac);
+    // By slice: the pair entries, and the distinct MACs for the devices
+    // that read only the MAC list (twins share theirs, and their slice).
+    struct Slice
+    {
+        QList<QByteArray> pairs;
+        QList<QByteArray> macs;
+        QSet<QByteArray> seenMacs;
+    };
+    std::vector<Slice> bySlice(static_cast<std::size_t>(slices));
+    for (const KnownAnswers::Pair &device : heard) {
+        Slice &slice = bySlice[std::size_t(KnownAnswers::sliceOf(device.first, slices))];
+        slice.pairs.append(KnownAnswers::pairEntry(device.first, device.second));
+        if (!slice.seenMacs.contains(device.first)) {
+            slice.seenMacs.insert(device.first);
+            slice.macs.append(device.first);
+        }
+    }
     for (int slice = 0; slice < slices; ++slice) {
         WireMessage inquiry;
         inquiry.type = MessageType::Inquiry;
@@ -63,9 +77,12 @@ QList<WireMessage> InquiryPlan::takeDue(qint64 now, const QList<QByteArray> &hea
             inquiry.slice = quint8(slice);
             inquiry.slices = quint8(slices);
         }
+        const Slice &lists = bySlice[std::size_t(slice)];
         int hashes = 0;
-        inquiry.known = KnownAnswers::build(inquiry.id, bySlice[std::size_t(slice)], hashes);
+        inquiry.known = KnownAnswers::build(inquiry.id, lists.macs, hashes);
         inquiry.knownHashes = quint8(hashes);
+        inquiry.knownPairs = KnownAnswers::build(inquiry.id, lists.pairs, hashes);
+        inquiry.knownPairHashes = quint8(hashes);
         inquiries.append(inquiry);
     }
     return inquiries;

@@ -2,12 +2,13 @@
 
 // When the client inquires, and what each inquiry asks. A burst is one
 // inquiry followed by quick repeats; each repeat carries the known-answer
-// list of the MACs heard since the burst began, so only the devices still
-// missing answer it. The answer window is sized from the number of devices
+// lists of the devices heard since the burst began, so only the devices
+// still missing answer it. The answer window is sized from the number of devices
 // expected, so that answers arrive at about kAnswerRate whatever the
 // fleet's size: a few devices answer within a tenth of a second, a full
 // table of 16,384 is spread over most of a second. Library thread only.
 
+#include "vosk/knownanswers.h"
 #include "vosk/wiremessage.h"
 
 #include <QList>
@@ -39,8 +40,9 @@ public:
     // When the next inquiry is due; a large value when none is.
     qint64 nextDue() const;
     // The inquiries due at now (one for each slice of the known answers),
-    // heard being the MACs heard since burstStart().
-    QList<WireMessage> takeDue(qint64 now, const QList<QByteArray> &heard);
+    // heard being the devices (MAC, serial number) heard since burstStart().
+    // Each inquiry has a fresh id; they go out back to back, slice 0 first.
+    QList<WireMessage> takeDue(qint64 now, const QList<KnownAnswers::Pair> &heard);
 
 private:
     static int windowFor(int answers, int minimum);

@@ -25,7 +25,7 @@ enum MessageKey : quint64 {
     kVersion = 0, kType = 1, kId = 2, kRe = 3, kEvent = 4, kBoot = 5, kSeq = 6, kPublicKey = 7,
     kRecord = 8, kOp = 10, kTargetSerial = 11, kTargetMac = 12, kSealed = 13, kKeyCommand = 14,
     kStatus = 20, kNonce = 21, kKey = 22, kRetryAfter = 23, kAnswerWindow = 40, kKnown = 41, kKnownHashes = 42, kSlice = 43,
-    kSlices = 44
+    kSlices = 44, kKnownPairs = 45, kKnownPairHashes = 46
 };
 
 bool readNetField(QCborStreamReader &r, quint64 key, WireRecord &rec, bool &handled)
@@ -154,6 +154,15 @@ bool decodeNetParams(QCborStreamReader &r, WireRecord &p)
     });
 }
 
+bool WireMessage::knownAnswersName(const QByteArray &mac, const QByteArray &serial) const
+{
+    // A device of an older client's inquiry (the MAC list alone) behaves
+    // as it always did: a MAC it shares with a twin silences both.
+    if (!knownPairs.isEmpty())
+        return KnownAnswers::contains(knownPairs, knownPairHashes, id, KnownAnswers::pairEntry(mac, serial));
+    return !known.isEmpty() && KnownAnswers::contains(known, knownHashes, id, mac);
+}
+
 QByteArray WireMessage::newId()
 {
     QByteArray id(kIdSize, Qt::Uninitialized);
@@ -180,7 +189,9 @@ QByteArray WireMessage::encode() const
     case MessageType::Inquiry:
         if ((answerWindow && (answerWindow < kMinAnswerWindow || answerWindow > kMaxAnswerWindow))
             || known.size() > KnownAnswers::kMaxFilterBytes || known.isEmpty() != (knownHashes == 0)
-            || knownHashes > KnownAnswers::kMaxHashes || slices > KnownAnswers::kMaxSlices
+            || knownHashes > KnownAnswers::kMaxHashes || knownPairs.size() > KnownAnswers::kMaxFilterBytes
+            || knownPairs.isEmpty() != (knownPairHashes == 0) || knownPairHashes > KnownAnswers::kMaxHashes
+            || slices > KnownAnswers::kMaxSlices
             || (slices && (slices & (slices - 1))) || (slices ? slice >= slices : slice != 0))
             return {};
         if (answerWindow)
@@ -192,6 +203,10 @@ QByteArray WireMessage::encode() const
         if (slices) {
             writeUInt(w, kSlice, slice);
             writeUInt(w, kSlices, slices);
+        }
+        if (!knownPairs.isEmpty()) {
+            writeText(w, kKnownPairs, knownPairs);
+            writeUInt(w, kKnownPairHashes, knownPairHashes);
         }
         break;
     case MessageType::Report:
@@ -273,6 +288,9 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
         case kSlices:
             return readUIntAs(r, KnownAnswers::kMaxSlices, m.slices) && m.slices > 0
                 && (m.slices & (m.slices - 1)) == 0;
+        case kKnownPairs: return readBytes(r, 1, KnownAnswers::kMaxFilterBytes, m.knownPairs);
+        case kKnownPairHashes:
+            return readUIntAs(r, KnownAnswers::kMaxHashes, m.knownPairHashes) && m.knownPairHashes > 0;
         default: return skip(r);
         }
     });
@@ -284,7 +302,8 @@ std::optional<WireMessage> WireMessage::decode(const QByteArray &datagram)
     switch (type) {
     case quint64(MessageType::Inquiry):
         // A filter needs its number of probes, and a slice its count.
-        if (m.known.isEmpty() != (m.knownHashes == 0) || hasSlice != (m.slices != 0)
+        if (m.known.isEmpty() != (m.knownHashes == 0) || m.knownPairs.isEmpty() != (m.knownPairHashes == 0)
+            || hasSlice != (m.slices != 0)
             || (m.slices && m.slice >= m.slices))
             return std::nullopt;
         m.type = MessageType::Inquiry;

@@ -112,6 +112,8 @@ struct WireMessage
     quint16 answerWindow = 0;    // ms; 0: not carried (500)
     QByteArray known;            // Bloom filter of the MACs heard already
     quint8 knownHashes = 0;      // its number of probes
+    QByteArray knownPairs;       // Bloom filter of the devices (MAC and serial number pairs)
+    quint8 knownPairHashes = 0;  // its number of probes
     quint8 slice = 0;            // which slice of the MACs this inquiry is for
     quint8 slices = 0;           // of how many; 0: not carried (1)
 
@@ -120,6 +122,11 @@ struct WireMessage
     QByteArray nonce;
     QByteArray key;
     quint32 retryAfter = 0;      // s; with kStatusLocked; 0: not carried
+
+    // Inquiry: whether its known answers name that device, so that it
+    // stays silent. The pair list decides when the inquiry carries one;
+    // else the MAC list, as for the clients that came before the pairs.
+    bool knownAnswersName(const QByteArray &mac, const QByteArray &serial) const;
 
     // The datagram; empty when a field breaks its bound (a programming
     // error on the sender's side, never sent).

@@ -1,7 +1,7 @@
 // When the client inquires and what it asks: the answer window follows the
 // number of devices expected, repeats carry the devices heard, cut into
-// slices that each fit a datagram, and short test rounds keep only the
-// repeats that fit them.
+// slices that each fit a datagram, twins that share a MAC are named apart,
+// and short test rounds keep only the repeats that fit them.
 
 #include "vosk/inquiryplan.h"
 #include "vosk/knownanswers.h"
@@ -14,11 +14,11 @@ using namespace VoskNet;
 
 namespace {
 
-QList<QByteArray> macs(int count)
+QList<KnownAnswers::Pair> devices(int count)
 {
-    QList<QByteArray> list;
+    QList<KnownAnswers::Pair> list;
     for (int i = 0; i < count; ++i)
-        list << QByteArray("02-5e-01-") + QByteArray::number(i, 16);
+        list.append({QByteArray("02-5e-01-") + QByteArray::number(i, 16), "VS" + QByteArray::number(i)});
     return list;
 }
 
@@ -57,7 +57,7 @@ private Q_SLOTS:
         QCOMPARE(first.size(), 1);
         QCOMPARE(int(first.first().answerWindow), firstWindow);
         QVERIFY(first.first().known.isEmpty());
-        const QList<WireMessage> repeat = plan.takeDue(plan.nextDue(), macs(heard));
+        const QList<WireMessage> repeat = plan.takeDue(plan.nextDue(), devices(heard));
         QVERIFY(!repeat.isEmpty());
         for (const WireMessage &inquiry : repeat)
             QCOMPARE(int(inquiry.answerWindow), repeatWindow);
@@ -68,9 +68,9 @@ private Q_SLOTS:
         QTest::addColumn<int>("heard");
         QTest::addColumn<int>("slices");
         QTest::newRow("none heard") << 0 << 1;
-        QTest::newRow("one slice full") << KnownAnswers::kMacsPerSlice << 1;
-        QTest::newRow("one more") << KnownAnswers::kMacsPerSlice + 1 << 2;
-        QTest::newRow("a full table") << 16384 << 16;
+        QTest::newRow("one slice full") << KnownAnswers::kDevicesPerSlice << 1;
+        QTest::newRow("one more") << KnownAnswers::kDevicesPerSlice + 1 << 2;
+        QTest::newRow("a full table") << 16384 << 32;
     }
 
     void repeatsNameTheHeardInSlicesThatFit()
@@ -80,8 +80,8 @@ private Q_SLOTS:
         InquiryPlan plan(30000);
         plan.startBurst(0, heard);
         plan.takeDue(0, {});
-        const QList<QByteArray> heardMacs = macs(heard);
-        const QList<WireMessage> repeat = plan.takeDue(plan.nextDue(), heardMacs);
+        const QList<KnownAnswers::Pair> heardDevices = devices(heard);
+        const QList<WireMessage> repeat = plan.takeDue(plan.nextDue(), heardDevices);
         QCOMPARE(repeat.size(), slices);
         for (int i = 0; i < repeat.size(); ++i) {
             const WireMessage &inquiry = repeat.at(i);
@@ -89,11 +89,52 @@ private Q_SLOTS:
             QCOMPARE(int(inquiry.slice), slices > 1 ? i : 0);
             QVERIFY(!inquiry.encode().isEmpty());  // within its bounds and one datagram
         }
-        // Every heard MAC is named by the inquiry of its own slice.
-        for (const QByteArray &mac : heardMacs) {
+        // Every heard device is named by both lists of its own slice.
+        for (const auto &[mac, serial] : heardDevices) {
             const WireMessage &inquiry = repeat.at(KnownAnswers::sliceOf(mac, slices));
             QVERIFY(KnownAnswers::contains(inquiry.known, inquiry.knownHashes, inquiry.id, mac));
+            QVERIFY(inquiry.knownAnswersName(mac, serial));
         }
+    }
+
+    // One twin heard, the other's answer lost: a repeat must still ask the
+    // other. An older client's inquiry (the MAC list alone) silences both,
+    // as it always did; a device of another MAC is never silenced.
+    void twinsAreNamedApart_data()
+    {
+        QTest::addColumn<bool>("pairList");
+        QTest::addColumn<QByteArray>("mac");
+        QTest::addColumn<QByteArray>("serial");
+        QTest::addColumn<bool>("silent");
+        const QByteArray twinMac("02-5e-01-00-00-07"), otherMac("02-5e-01-00-00-08");
+        QTest::newRow("pairs: the twin heard") << true << twinMac << QByteArray("VS0000100007") << true;
+        QTest::newRow("pairs: the twin unheard") << true << twinMac << QByteArray("VS0025700007") << false;
+        QTest::newRow("pairs: another MAC") << true << otherMac << QByteArray("VS0000100007") << false;
+        QTest::newRow("MACs only: the twin heard") << false << twinMac << QByteArray("VS0000100007") << true;
+        QTest::newRow("MACs only: the twin unheard") << false << twinMac << QByteArray("VS0025700007") << true;
+        QTest::newRow("MACs only: another MAC") << false << otherMac << QByteArray("VS0000100007") << false;
+    }
+
+    void twinsAreNamedApart()
+    {
+        QFETCH(bool, pairList);
+        QFETCH(QByteArray, mac);
+        QFETCH(QByteArray, serial);
+        QFETCH(bool, silent);
+        InquiryPlan plan(30000);
+        plan.startBurst(0, 2);
+        plan.takeDue(0, {});
+        QList<WireMessage> repeat = plan.takeDue(plan.nextDue(), {{"02-5e-01-00-00-07", "VS0000100007"}});
+        QCOMPARE(repeat.size(), 1);
+        if (!pairList) {
+            repeat.first().knownPairs.clear();
+            repeat.first().knownPairHashes = 0;
+        }
+        // As the device reads it off the wire.
+        const std::optional<WireMessage> heard = WireMessage::decode(repeat.first().encode());
+        QVERIFY(heard.has_value());
+        QCOMPARE(heard->knownPairs.isEmpty(), !pairList);
+        QCOMPARE(heard->knownAnswersName(mac, serial), silent);
     }
 
     void shortRoundsKeepTheRepeatsThatFit_data()

@@ -7,6 +7,7 @@
 
 #include "vosk/inquiryplan.h"
 #include "vosk/knownanswers.h"
+#include "vosk/recordtext.h"
 
 #include <QFile>
 #include <QHash>
@@ -91,6 +92,14 @@ QList<QByteArray> distinctMacs(int count)
     return macs;
 }
 
+QList<KnownAnswers::Pair> distinctDevices(int count)
+{
+    QList<KnownAnswers::Pair> devices;
+    for (const QByteArray &mac : distinctMacs(count))
+        devices.append({mac, "VS" + mac.right(6)});
+    return devices;
+}
+
 // Rows of a table block: the header line first, numbers after.
 QList<QList<quint64>> tableRows(const QStringList &block)
 {
@@ -157,9 +166,68 @@ private Q_SLOTS:
         QCOMPARE(KnownAnswers::sliceOf(mac, slices), ex.value(QStringLiteral("slice")).toInt());
     }
 
+    // The pair list's entry and bits, under the MAC example's inquiry id,
+    // filter length and probes; the library's device decision agrees.
+    void pairExample()
+    {
+        const QHash<QString, QString> mac = namedValues(blockStartingWith(QStringLiteral("inquiry id")));
+        const QHash<QString, QString> ex = namedValues(blockStartingWith(QStringLiteral("pair MAC")));
+        QVERIFY2(ex.size() == 5, "the pair example is missing from docs/protocol.md");
+        const QByteArray id = QByteArray::fromHex(mac.value(QStringLiteral("inquiry id")).toLatin1());
+        const QByteArray pairMac = ex.value(QStringLiteral("pair MAC")).toLatin1();
+        const QByteArray serial = ex.value(QStringLiteral("pair serial")).toLatin1();
+        const QByteArray entry = QByteArray::fromHex(ex.value(QStringLiteral("entry")).toLatin1());
+        QCOMPARE(entry, pairMac + '\0' + serial);
+        QCOMPARE(KnownAnswers::pairEntry(pairMac, serial), entry);
+        const quint64 v = sipHash(id, entry);
+        QCOMPARE(v, ex.value(QStringLiteral("v")).toULongLong(nullptr, 16));
+        const int length = mac.value(QStringLiteral("filter length")).toInt();
+        const int probes = mac.value(QStringLiteral("probes")).toInt();
+        const quint64 h1 = v & 0xffffffffu, h2 = (v >> 32) | 1u;
+        QList<quint64> bits;
+        QByteArray filter(length, '\0');
+        for (int i = 0; i < probes; ++i) {
+            bits.append((h1 + quint64(i) * h2) % (quint64(length) * 8));
+            filter[int(bits.last() / 8)] = char(quint8(filter.at(int(bits.last() / 8))) | (1u << (bits.last() % 8)));
+        }
+        QCOMPARE(bits, numbers(ex.value(QStringLiteral("bits"))));
+        WireMessage inquiry;
+        inquiry.id = id;
+        inquiry.knownPairs = filter;
+        inquiry.knownPairHashes = quint8(probes);
+        QVERIFY(inquiry.knownAnswersName(pairMac, serial));
+        QVERIFY(!inquiry.knownAnswersName(pairMac, serial + '1'));
+    }
+
+    // The documented size of the largest report: every field at its bound.
+    void largestReport()
+    {
+        const QHash<QString, QString> ex = namedValues(blockStartingWith(QStringLiteral("largest report")));
+        using VoskNet::TextWidth;
+        WireMessage m;
+        m.type = VoskNet::MessageType::Report;
+        m.id = m.re = QByteArray(16, 'i');
+        m.boot = QByteArray(8, 'b');
+        m.seq = 0xffffffffu;
+        m.publicKey = QByteArray(32, 'k');
+        VoskNet::WireRecord &r = m.record;
+        r.serialNumber = QByteArray(TextWidth::serialNumber, 's');
+        r.mac = QByteArray(TextWidth::mac, 'm');
+        r.ipv4Address = r.ipv4Mask = r.ipv4Gateway = QByteArray(TextWidth::ipv4Address, '4');
+        r.softwareVersion = r.dspVersion = r.startTime = r.deviceDescription = QByteArray(TextWidth::softwareVersion, 't');
+        r.ipv6Address = r.ipv6Gateway = QByteArray(TextWidth::ipv6Address, '6');
+        r.deviceTypeCode = 0x7fffffff;
+        r.port = r.httpPort = 65535;
+        r.channelCount = 4096;
+        r.ipv6PrefixLength = 128;
+        r.capabilities = 255;
+        r.dhcpEnabled = r.notActivated = r.newResetType = r.addressInfoValid = true;
+        QCOMPARE(m.encode().size(), ex.value(QStringLiteral("largest report bytes")).toInt());
+    }
+
     void filterSizing()
     {
-        const QList<QList<quint64>> rows = tableRows(blockStartingWith(QStringLiteral("MACs in the slice")));
+        const QList<QList<quint64>> rows = tableRows(blockStartingWith(QStringLiteral("entries in the list")));
         QVERIFY(rows.size() >= 4);
         const QByteArray id(16, '\x5a');
         for (const QList<quint64> &row : rows) {
@@ -176,11 +244,11 @@ private Q_SLOTS:
 
     void sliceCount()
     {
-        const QList<QList<quint64>> rows = tableRows(blockStartingWith(QStringLiteral("MACs heard")));
+        const QList<QList<quint64>> rows = tableRows(blockStartingWith(QStringLiteral("devices heard")));
         QVERIFY(rows.size() >= 4);
         for (const QList<quint64> &row : rows) {
             QCOMPARE(row.size(), 2);
-            const QList<QByteArray> heard = distinctMacs(int(row.at(0)));
+            const QList<KnownAnswers::Pair> heard = distinctDevices(int(row.at(0)));
             InquiryPlan plan(30000);
             plan.startBurst(0, int(heard.size()));
             // The burst's first inquiry: nothing heard yet, so no known
@@ -188,6 +256,7 @@ private Q_SLOTS:
             const QList<WireMessage> first = plan.takeDue(0, {});
             QCOMPARE(first.size(), 1);
             QVERIFY(first.first().known.isEmpty());
+            QVERIFY(first.first().knownPairs.isEmpty());
             QCOMPARE(int(first.first().slices), 0);
             // A repeat after all of them were heard: one inquiry a slice.
             const QList<WireMessage> repeat = plan.takeDue(InquiryPlan::kRepeatOffsets[1], heard);
@@ -196,9 +265,11 @@ private Q_SLOTS:
             for (const WireMessage &inquiry : repeat) {
                 QCOMPARE(int(inquiry.slices), row.at(1) == 1 ? 0 : int(row.at(1)));
                 QCOMPARE(inquiry.known.isEmpty(), heard.isEmpty());
-                for (const QByteArray &mac : heard) {
+                QCOMPARE(inquiry.knownPairs.isEmpty(), heard.isEmpty());
+                for (const auto &[mac, serial] : heard) {
                     if (KnownAnswers::sliceOf(mac, int(repeat.size())) == inquiry.slice
-                        && KnownAnswers::contains(inquiry.known, inquiry.knownHashes, inquiry.id, mac))
+                        && KnownAnswers::contains(inquiry.known, inquiry.knownHashes, inquiry.id, mac)
+                        && inquiry.knownAnswersName(mac, serial))
                         ++named;
                 }
             }

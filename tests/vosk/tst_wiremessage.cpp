@@ -293,6 +293,8 @@ private Q_SLOTS:
         m.answerWindow = 820;
         m.known = QByteArray(KnownAnswers::kMaxFilterBytes, '\x5a');
         m.knownHashes = 6;
+        m.knownPairs = QByteArray(200, '\x3c');
+        m.knownPairHashes = 3;
         m.slice = 15;
         m.slices = 16;
         const QByteArray bytes = m.encode();
@@ -302,6 +304,8 @@ private Q_SLOTS:
         QCOMPARE(decoded->answerWindow, m.answerWindow);
         QCOMPARE(decoded->known, m.known);
         QCOMPARE(decoded->knownHashes, m.knownHashes);
+        QCOMPARE(decoded->knownPairs, m.knownPairs);
+        QCOMPARE(decoded->knownPairHashes, m.knownPairHashes);
         QCOMPARE(decoded->slice, m.slice);
         QCOMPARE(decoded->slices, m.slices);
     }
@@ -310,7 +314,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("bytes");
         const QCborMap inquiry{{0, 1}, {1, 1}, {2, WireMessage::newId()}, {40, 500}, {41, QByteArray(8, 'f')},
-                               {42, 3}, {43, 1}, {44, 2}};
+                               {42, 3}, {43, 1}, {44, 2}, {45, QByteArray(8, 'e')}, {46, 4}};
         QVERIFY(WireMessage::decode(QCborValue(inquiry).toCbor()).has_value());
         QTest::newRow("window 9 ms") << with(inquiry, 40, 9);
         QTest::newRow("window 5001 ms") << with(inquiry, 40, 5001);
@@ -319,6 +323,10 @@ private Q_SLOTS:
         QTest::newRow("no probes") << with(inquiry, 42, 0);
         QTest::newRow("17 probes") << with(inquiry, 42, 17);
         QTest::newRow("filter of 1025 bytes") << with(inquiry, 41, QByteArray(1025, 'f'));
+        QTest::newRow("pair filter without its probes") << with(inquiry, 46, QCborValue());
+        QTest::newRow("pair probes without a filter") << with(inquiry, 45, QCborValue());
+        QTest::newRow("17 pair probes") << with(inquiry, 46, 17);
+        QTest::newRow("pair filter of 1025 bytes") << with(inquiry, 45, QByteArray(1025, 'e'));
         QTest::newRow("3 slices") << with(inquiry, 44, 3);
         QTest::newRow("slice 2 of 2") << with(inquiry, 43, 2);
         QTest::newRow("slice without a count") << with(inquiry, 44, QCborValue());
@@ -336,7 +344,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("heard");
         QTest::newRow("one") << 1;
         QTest::newRow("a small fleet") << 16;
-        QTest::newRow("a full slice") << KnownAnswers::kMacsPerSlice;
+        QTest::newRow("a full slice") << KnownAnswers::kDevicesPerSlice;
         QTest::newRow("more than a slice holds") << 3000;
     }
 
@@ -365,9 +373,9 @@ private Q_SLOTS:
             named += first;
             namedByBoth += first && KnownAnswers::contains(other, otherHashes, otherId, stranger);
         }
-        if (heard <= KnownAnswers::kMacsPerSlice)
+        if (heard <= KnownAnswers::kDevicesPerSlice)
             QVERIFY2(named < 100, qPrintable(QString::number(named)));
-        QVERIFY(namedByBoth <= named / 4 + 1 || heard > KnownAnswers::kMacsPerSlice);
+        QVERIFY(namedByBoth <= named / 4 + 1 || heard > KnownAnswers::kDevicesPerSlice);
     }
 
     void slicesPartitionTheMacs()

@@ -1,7 +1,7 @@
 // vosk-devsim: a fleet of simulated network video devices.
 //   vosk-devsim --count N --seed S [--interfaces lo] [--state FILE]
 //               [--drop P] [--delay MS] [--refuse] [--password TEXT]
-//               [--host-address] [--parent PID] [--legacy]
+//               [--host-address] [--parent PID] [--legacy] [--inactive LIST]
 //               [--onvif M [--onvif-address A] [--onvif-address6 A6] [--onvif-port P]
 //                [--onvif-discovery-port P] [--onvif-reboot-ms MS]
 //                [--onvif-behaviour RULE]... [--onvif-certificate FILE]]
@@ -170,6 +170,15 @@ int main(int argc, char **argv)
     const QCommandLineOption legacy(QStringLiteral("legacy"),
                                     QStringLiteral("Answer every inquiry in 0..500 ms, ignoring the answer window, "
                                                    "known answers and slices (an older device)."));
+    // Which devices need activation, and how to find them in the tool.
+    const QCommandLineOption inactive(
+        QStringLiteral("inactive"),
+        QStringLiteral("Devices that start not activated, by index (0..n-1) separated by commas, or none. Default: "
+                       "about one in five, drawn from the seed. Device i has the MAC 02-5e-SS-ii-ii-ii (SS: the "
+                       "seed's lowest byte, ii: i in three bytes, both in hex) and a serial number whose last five "
+                       "digits are i; its record says not activated (key 19), and the tool lists it so."),
+        QStringLiteral("list"));
+    parser.addOption(inactive);
     const QCommandLineOption onvif(QStringLiteral("onvif"),
                                    QStringLiteral("Number of ONVIF devices (0..%1).").arg(VoskSim::OnvifFleetOptions::kMaxCount),
                                    QStringLiteral("n"), QStringLiteral("0"));
@@ -280,6 +289,18 @@ int main(int argc, char **argv)
     onvifOptions.adminPassword = parser.value(password).toUtf8();
     options.hostAddress = parser.isSet(hostAddress);
     options.legacy = parser.isSet(legacy);
+    if (parser.isSet(inactive)) {
+        QList<int> indexes;
+        const QString list = parser.value(inactive);
+        for (const QString &part : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+            const int index = part.trimmed().toInt(&ok);
+            if (list.trimmed() != QLatin1String("none") && (!ok || index < 0 || index >= options.count))
+                return usageError(QStringLiteral("--inactive takes device indexes 0..%1 or none").arg(options.count - 1));
+            if (ok)
+                indexes.append(index);
+        }
+        options.inactive = indexes;
+    }
     if (options.activePassword.isEmpty() || options.activePassword.size() > 64)
         return usageError(QStringLiteral("--password must be 1..64 bytes"));
 

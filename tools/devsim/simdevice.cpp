@@ -161,6 +161,19 @@ SimDevice SimDevice::generate(quint64 seed, int index, const QByteArray &activeP
     return d;
 }
 
+void SimDevice::setActivated(bool activated, const QByteArray &password)
+{
+    if (activated == !m_record.notActivated)
+        return;
+    m_record.notActivated = !activated;
+    if (activated) {
+        setPassword(password);
+    } else {
+        m_salt.clear();
+        m_passwordHash.clear();
+    }
+}
+
 WireMessage SimDevice::report(VoskNet::ReportEvent event, const QByteArray &answers)
 {
     WireMessage m;

@@ -30,6 +30,10 @@ public:
     // that start activated.
     static SimDevice generate(quint64 seed, int index, const QByteArray &activePassword);
 
+    // Makes the device start activated with that password, or not
+    // activated (no password).
+    void setActivated(bool activated, const QByteArray &password);
+
     const VoskNet::WireRecord &record() const { return m_record; }
     const QByteArray &publicKey() const { return m_publicKey; }
 

@@ -52,6 +52,8 @@ bool SimFleet::open(QString &error)
     m_devices.reserve(std::size_t(m_options.count));
     for (int i = 0; i < m_options.count; ++i) {
         m_devices.push_back(SimDevice::generate(m_options.seed, i, m_options.activePassword));
+        if (m_options.inactive)
+            m_devices.back().setActivated(!m_options.inactive->contains(i), m_options.activePassword);
         m_bySerial.insert(m_devices.back().record().serialNumber, i);
         m_byMac.insert(m_devices.back().record().mac, i);
         m_sliceHashes.push_back(VoskNet::KnownAnswers::sliceHash(m_devices.back().record().mac));
@@ -240,8 +242,7 @@ void SimFleet::answerInquiry(const WireMessage &inquiry, Target arrival, qint64 
                 continue;
             if (m_answerPending[i])
                 continue;
-            if (!inquiry.known.isEmpty()
-                && KnownAnswers::contains(inquiry.known, inquiry.knownHashes, inquiry.id, m_devices[i].record().mac))
+            if (inquiry.knownAnswersName(m_devices[i].record().mac, m_devices[i].record().serialNumber))
                 continue;
         }
         if (!m_devices[i].allowInquiry(now))

@@ -16,6 +16,7 @@
 
 #include <deque>
 #include <map>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct FleetOptions
     // Device 0 shows the address of the first interface, and a new address
     // given to it is put on that interface for real (`ip addr`).
     bool hostAddress = false;
+    // The devices (by index) that start not activated; when not given,
+    // about one in five, drawn from the seed.
+    std::optional<QList<int>> inactive;
     // Ignore what later versions added to the inquiry (answer window, known
     // answers, slices) and answer every inquiry, as older devices do.
     bool legacy = false;

@@ -35,12 +35,14 @@ int main(int argc, char **argv)
 
     WireMessage inquiry;
     inquiry.id = WireMessage::newId();
-    // A repeat of a large fleet's burst: window, known answers, slice.
+    // A repeat of a large fleet's burst: window, both known-answer lists, slice.
     WireMessage repeat;
     repeat.id = WireMessage::newId();
     repeat.answerWindow = 50;
     repeat.known = QByteArray(64, '\x5a');
     repeat.knownHashes = 6;
+    repeat.knownPairs = QByteArray(72, '\x3c');
+    repeat.knownPairHashes = 6;
     repeat.slice = 3;
     repeat.slices = 4;
 
