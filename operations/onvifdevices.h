@@ -67,8 +67,9 @@ struct OnvifTarget
 // credentials) has notActivated set.
 //
 // Sign-in runs on the owner thread with Onvif::DeviceClient, up to
-// signInsInFlight() devices at once, so that silent devices time out
-// together and a thousand devices are read within seconds. A device whose
+// signInsInFlight() devices at once (a few per host), so that silent
+// devices time out together and a thousand devices are read within
+// seconds, and a host with many devices cannot starve the others. A device whose
 // credentials are refused gets the OnvifSignInRefused flag and keeps the
 // cells it had; one that refuses them but answers GetUsers without any is
 // in factory state (listed as not activated). Devices without a
@@ -202,6 +203,10 @@ private:
     // Owner thread: the jobs waiting, in order, and how many run.
     QList<QPair<QString, Job>> m_queue;
     int m_running = 0;
+    // Jobs running per host: a host announcing many devices (a rogue, or
+    // a recorder) gets a few at a time, so that it cannot hold every slot
+    // while other hosts' devices wait.
+    QHash<QString, int> m_runningPerHost;
     int m_signInsOutstanding = 0;
     int m_maxInFlight = 64;
     int m_timeoutMs = 4000;

@@ -235,14 +235,31 @@ void tst_OnvifDiscovery::table()
     QCOMPARE(t.hear(a, QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 350), DiscoveryTable::Change::None);
     QCOMPARE(t.find(a.endpoint)->xaddrs, moved.xaddrs);
 
-    // Bounded: the fourth endpoint is refused and counted.
+    // Bounded and shared: when full, a host holding fewer rows pushes out
+    // the newest row of the host holding the most; one as large as the
+    // others gets nothing more, and the refusals are counted.
     for (const char *e : {"urn:uuid:b", "urn:uuid:c"})
         QCOMPARE(t.hear(makeTarget(QString::fromLatin1(e), {}), QStringLiteral("10.0.0.3"), QString(), 400),
                  DiscoveryTable::Change::Added);
-    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400),
-             DiscoveryTable::Change::Refused);
-    QCOMPARE(t.refused(), 1);
+    QString pushedOut;
+    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400, &pushedOut),
+             DiscoveryTable::Change::Added);
+    QCOMPARE(pushedOut, QStringLiteral("urn:uuid:c"));
+    for (const char *host : {"10.0.0.4", "10.0.0.3"})
+        QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:e"), {}), QString::fromLatin1(host), QString(), 400),
+                 DiscoveryTable::Change::Refused);
+    QCOMPARE(t.refused(), 2);
     QCOMPARE(t.size(), 3);
+
+    // Announcements with ever new scopes at one version: what is kept stays
+    // bounded, and nothing changes once it is full.
+    DiscoveryTarget noisy = makeTarget(QStringLiteral("urn:uuid:d"), {});
+    for (int i = 0; i < DiscoveryTable::kMaxScopes + 10; ++i)
+        noisy.scopes.append(QStringLiteral("onvif://www.onvif.org/x/%1").arg(i));
+    QCOMPARE(t.hear(noisy, QStringLiteral("10.0.0.4"), QString(), 400), DiscoveryTable::Change::Updated);
+    noisy.scopes = {QStringLiteral("onvif://www.onvif.org/x/new")};
+    QCOMPARE(t.hear(noisy, QStringLiteral("10.0.0.4"), QString(), 400), DiscoveryTable::Change::None);
+    QCOMPARE(t.find(noisy.endpoint)->scopes.size(), DiscoveryTable::kMaxScopes);
 
     // Bye forgets at once; silence after the limit.
     QVERIFY(t.bye(QStringLiteral("urn:uuid:b")));
@@ -250,7 +267,7 @@ void tst_OnvifDiscovery::table()
     QCOMPARE(t.expire(1350), QStringList());   // a heard at 350: 1000 ms later still there
     QStringList gone = t.expire(1401);
     gone.sort();
-    QCOMPARE(gone, (QStringList{QStringLiteral("urn:uuid:a"), QStringLiteral("urn:uuid:c")}));
+    QCOMPARE(gone, (QStringList{QStringLiteral("urn:uuid:a"), QStringLiteral("urn:uuid:d")}));
     QCOMPARE(t.size(), 0);
 }
 
