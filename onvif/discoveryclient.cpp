@@ -65,6 +65,8 @@ bool bindReusePort(QUdpSocket &socket, bool v6, quint16 port)
         bound = ::bind(fd, reinterpret_cast<sockaddr *>(&any), sizeof any);
     }
     if (bound != 0 || !socket.setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
+        const QString why = bound != 0 ? qt_error_string(errno) : socket.errorString();
+        qCDebug(lcOnvif).noquote() << "UDP port" << port << "not shared by SO_REUSEPORT either:" << why;
         ::close(fd);
         return false;
     }

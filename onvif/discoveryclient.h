@@ -83,8 +83,9 @@ public:
     // be used or no probe socket opened (nothing to hear, nothing sent).
     // True without Hello and Bye when only the group port is taken.
     bool start();
-    // Whether Hello and Bye are heard (the group port could be opened).
-    bool isListening() const { return m_listen4 || m_listen6; }
+    // Whether Hello and Bye are heard in every family probed (the group
+    // port could be opened).
+    bool isListening() const { return m_listen4 && (!m_probe6 || m_listen6); }
     void stop();
     bool isRunning() const { return m_running; }
     // The interfaces joined, by name ("lo", "eth0"), per family.
