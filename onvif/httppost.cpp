@@ -65,14 +65,19 @@ HttpPost::HttpPost(const QUrl &url, const QList<QPair<QByteArray, QByteArray>> &
         end();
     });
 
-    const QHostAddress address(url.host());
-    const quint16 port = quint16(url.port(80));
-    // The post is always made from the event loop's view: a connection
-    // refused at once still reports from there, never from inside here.
-    if (address.isNull())
-        m_socket->connectToHost(url.host(), port);
-    else
-        m_socket->connectToHost(address, port);
+    // Connected from the event loop: a failure at once (no route) is
+    // reported from there too, when the caller is listening, never from
+    // inside this constructor.
+    QMetaObject::invokeMethod(this, [this, url] {
+        if (m_ended)
+            return;  // aborted first
+        const QHostAddress address(url.host());
+        const quint16 port = quint16(url.port(80));
+        if (address.isNull())
+            m_socket->connectToHost(url.host(), port);
+        else
+            m_socket->connectToHost(address, port);
+    }, Qt::QueuedConnection);
 }
 
 HttpPost::~HttpPost()
