@@ -386,7 +386,16 @@ void DiscoveryClient::drain(QUdpSocket *socket)
             && ((socket == m_listen4.get() && !m_indexes4.contains(index))
                 || (socket == m_listen6.get() && !m_indexes6.contains(index))))
             continue;
-        handle(datagram.data(), datagram.senderAddress(), datagram.interfaceIndex());
+        QHostAddress source = datagram.senderAddress();
+        source.setScopeId(QString());
+        bool isV4 = false;
+        const quint32 v4 = source.toIPv4Address(&isV4);
+        const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
+        if (m_table.refusesNewFrom(sourceText)) {
+            ++m_shed;  // a host with its full share: not worth parsing
+            continue;
+        }
+        handle(datagram.data(), sourceText, datagram.interfaceIndex());
     }
     reportChanges();
 }
@@ -401,7 +410,7 @@ void DiscoveryClient::reportChanges()
     }
 }
 
-void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender, int interfaceIndex)
+void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, int interfaceIndex)
 {
     DiscoveryMessage message;
     XmlLimits limits;
@@ -424,11 +433,6 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
         ++m_unmatched;  // an answer to no Probe of ours: forged, or another client's
         return;
     }
-    QHostAddress source = sender;
-    source.setScopeId(QString());
-    bool isV4 = false;
-    const quint32 v4 = source.toIPv4Address(&isV4);
-    const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
     const QString interfaceName = QNetworkInterface::interfaceNameFromIndex(interfaceIndex);
     const qint64 at = now();
     for (const DiscoveryTarget &t : std::as_const(message.targets)) {

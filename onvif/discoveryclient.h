@@ -106,7 +106,10 @@ public:
     QList<DiscoveredDevice> devices() const { return m_table.devices(); }
     const DiscoveredDevice *device(const QString &endpoint) const { return m_table.find(endpoint); }
     int malformedCount() const { return m_malformed; }
-    int refusedCount() const { return m_table.refused(); }
+    // Announcements refused for a full list: new endpoints the table
+    // refused, and datagrams dropped unread from a host that already holds
+    // its full share (a flood costs little per datagram then).
+    int refusedCount() const { return m_table.refused() + m_shed; }
     // ProbeMatches that answered no Probe of this client.
     int unmatchedCount() const { return m_unmatched; }
 
@@ -131,7 +134,8 @@ private:
     void sendRound();
     void sendDirected();
     void drain(QUdpSocket *socket);
-    void handle(const QByteArray &data, const QHostAddress &sender, int interfaceIndex);
+    // sourceText: the sender's address without zone, IPv4 as such.
+    void handle(const QByteArray &data, const QString &sourceText, int interfaceIndex);
     void reportChanges();
     // A Probe's MessageID, kept so that its answers are recognised.
     QString newProbeId();
@@ -156,6 +160,7 @@ private:
     DiscoveryTable m_table;
     int m_malformed = 0;
     int m_unmatched = 0;
+    int m_shed = 0;
     QSet<QString> m_probeIds;
     QStringList m_probeIdOrder;  // oldest first, to forget the oldest
     QString m_directedIds[2];

@@ -80,20 +80,18 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         if (m_devices.size() >= m_maxDevices) {
             // Full: room only at the expense of a host with at least two
             // rows more than this one (else two hosts would take turns).
-            const qsizetype mine = m_byHost.value(source).size();
-            QString largest;
-            qsizetype most = 0;
-            for (auto h = m_byHost.cbegin(); h != m_byHost.cend(); ++h) {
-                if (h->size() > most) {
-                    most = h->size();
-                    largest = h.key();
-                }
-            }
-            if (most < mine + 2) {
+            if (refusesNewFrom(source)) {
                 ++m_refused;
                 return Change::Refused;
             }
-            const QString victim = m_byHost.value(largest).constLast();
+            QString largestHost;
+            for (auto h = m_byHost.cbegin(); h != m_byHost.cend(); ++h) {
+                if (h->size() == largest()) {
+                    largestHost = h.key();
+                    break;
+                }
+            }
+            const QString victim = m_byHost.value(largestHost).constLast();
             forget(victim);
             if (pushedOut)
                 *pushedOut = victim;
@@ -110,7 +108,9 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         d.lastHeardMs = nowMs;
         m_devices.insert(d.endpoint, d);
         m_admittedBy.insert(d.endpoint, source);
-        m_byHost[source].append(d.endpoint);
+        QStringList &mine = m_byHost[source];
+        mine.append(d.endpoint);
+        m_largest = qMax(m_largest, mine.size());
         return Change::Added;
     }
     DiscoveredDevice &d = *it;
@@ -142,12 +142,32 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
     return changed ? Change::Updated : Change::None;
 }
 
+qsizetype DiscoveryTable::largest() const
+{
+    if (m_largestStale) {
+        m_largest = 0;
+        for (const QStringList &endpoints : m_byHost)
+            m_largest = qMax(m_largest, endpoints.size());
+        m_largestStale = false;
+    }
+    return m_largest;
+}
+
+bool DiscoveryTable::refusesNewFrom(const QString &source) const
+{
+    // Room only at the expense of a host with at least two rows more than
+    // this one (else two hosts would take turns).
+    return m_devices.size() >= m_maxDevices && m_byHost.value(source).size() + 2 > largest();
+}
+
 void DiscoveryTable::forget(const QString &endpoint)
 {
     m_devices.remove(endpoint);
     const QString host = m_admittedBy.take(endpoint);
     auto h = m_byHost.find(host);
     if (h != m_byHost.end()) {
+        if (h->size() == m_largest)
+            m_largestStale = true;
         h->removeOne(endpoint);
         if (h->isEmpty())
             m_byHost.erase(h);

@@ -39,6 +39,11 @@ public:
     // (gone from the table, as after a Bye).
     Change hear(const DiscoveryTarget &target, const QString &source, const QString &interfaceName, qint64 nowMs,
                 QString *pushedOut = nullptr);
+    // Whether a new endpoint from source would be refused now (the table
+    // full, source holding as many rows as any host, less one). The
+    // client drops such a host's datagrams unread, so that a flood costs
+    // little per datagram once it has its share.
+    bool refusesNewFrom(const QString &source) const;
     // A Bye: true when the device was known (and is now gone).
     bool bye(const QString &endpoint);
     // Removes every device not heard since nowMs - silenceLimit; returns
@@ -59,6 +64,10 @@ private:
     // in the order they came.
     QHash<QString, QString> m_admittedBy;
     QHash<QString, QStringList> m_byHost;
+    // The most rows any host holds; recounted after a removal from it.
+    mutable qsizetype m_largest = 0;
+    mutable bool m_largestStale = false;
+    qsizetype largest() const;
     int m_maxDevices;
     qint64 m_silenceLimitMs;
     int m_refused = 0;
