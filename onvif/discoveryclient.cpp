@@ -350,23 +350,10 @@ QString DiscoveryClient::newProbeId()
 
 void DiscoveryClient::drain(QUdpSocket *socket)
 {
-    m_drainPosted.remove(socket);
     for (int read = 0; socket->hasPendingDatagrams(); ++read) {
         if (read == kDrainBatch) {
             // The rest after the other sockets and the program had their
-            // turn; the socket is looked up again then (it may be gone).
-            if (!m_drainPosted.contains(socket)) {
-                m_drainPosted.insert(socket);
-                QMetaObject::invokeMethod(this, [this, socket] {
-                    for (QUdpSocket *s : {m_listen4.get(), m_probe4.get(), m_listen6.get(), m_probe6.get()}) {
-                        if (s && s == socket) {
-                            drain(s);
-                            return;
-                        }
-                    }
-                    m_drainPosted.remove(socket);
-                }, Qt::QueuedConnection);
-            }
+            // turn: the socket stays readable, so its notifier calls again.
             break;
         }
         if (socket->pendingDatagramSize() > m_options.maxDatagram) {
@@ -431,6 +418,7 @@ void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, 
     }
     if (message.kind == DiscoveryMessage::Kind::ProbeMatches && !m_probeIds.contains(message.relatesTo)) {
         ++m_unmatched;  // an answer to no Probe of ours: forged, or another client's
+        qCDebug(lcOnvif).noquote() << "ProbeMatches from" << sourceText << "answer no Probe of ours:" << message.relatesTo.left(64);
         return;
     }
     const QString interfaceName = QNetworkInterface::interfaceNameFromIndex(interfaceIndex);

@@ -165,7 +165,6 @@ private:
     QStringList m_probeIdOrder;  // oldest first, to forget the oldest
     QString m_directedIds[2];
     QSet<QString> m_changed;  // reported at the end of the batch
-    QSet<QUdpSocket *> m_drainPosted;
     Clock m_clock;
 };
 
