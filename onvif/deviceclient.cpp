@@ -1,6 +1,7 @@
 #include "onvif/deviceclient.h"
 
 #include "onvif/deviceanswers.h"
+#include "onvif/httppost.h"
 #include "onvif/onviflog.h"
 #include "onvif/soapenvelope.h"
 #include "onvif/usernametoken.h"
@@ -23,6 +24,12 @@ namespace {
 // again; the token is sent once more only if the clock moved by more than
 // this (a wrong password costs one extra exchange, no more).
 constexpr qint64 kClockSlackMs = 2000;
+
+// Real devices answer with a dozen header lines; far more is a rogue.
+constexpr qsizetype kMaxHeadBytes = 32 * 1024;
+constexpr int kMaxHeadFields = 100;
+// What Qt's HTTP worker may hold for an https reply before we read it.
+constexpr qint64 kReplyBuffer = 64 * 1024;
 
 ErrorKind transportKind(QNetworkReply::NetworkError error)
 {
@@ -51,8 +58,11 @@ struct DeviceClient::Exchange
     DeviceRequest request;
     bool authenticate = false;
     Finish finish;
+    // The transport of the current try: our own bounded post for http,
+    // Qt's manager for https.
+    QPointer<HttpPost> post;
     QPointer<QNetworkReply> reply;
-    QTimer *timer = nullptr;  // the default time-out, owned by the reply
+    QByteArray received;  // what the reply gave so far
     bool sentToken = false;
     bool sentDigest = false;
     int digestAttempts = 0;
@@ -76,6 +86,7 @@ DeviceClient::~DeviceClient()
     // No call back from here: the owner is going away.
     auto exchanges = std::move(m_exchanges);
     for (auto &[id, exchange] : exchanges) {
+        delete exchange->post;
         if (exchange->reply) {
             exchange->reply->disconnect(this);
             exchange->reply->abort();
@@ -241,8 +252,10 @@ void DeviceClient::cancelAll()
     const auto exchanges = m_exchanges;
     for (const auto &[id, exchange] : exchanges) {
         exchange->cancelled = true;
-        if (exchange->reply)
-            exchange->reply->abort();  // finished() follows at once and calls back
+        if (exchange->post)
+            exchange->post->abort();  // finished() follows at once and calls back
+        else if (exchange->reply)
+            exchange->reply->abort();
     }
 }
 
@@ -350,53 +363,90 @@ void DeviceClient::send(const std::shared_ptr<Exchange> &exchange)
     }
     const QByteArray body = SoapEnvelope::write(header, request.body);
 
-    QNetworkReply *reply = m_network->post(http, body);
-    exchange->reply = reply;
     const quint64 id = exchange->id;
-    const qsizetype limit = m_answerLimit;
-    connect(reply, &QNetworkReply::downloadProgress, this, [this, id, limit](qint64 received, qint64 total) {
-        const auto it = m_exchanges.find(id);
-        if (it == m_exchanges.end() || !it->second->reply)
-            return;
-        if (received > limit || total > limit) {
-            it->second->tooLarge = true;
-            it->second->reply->abort();
-        }
-    });
-    connect(reply, &QNetworkReply::finished, this, [this, id] { finished(id); });
-    if (secure) {
-        // Emitted after the handshake, before the request is written: a
-        // refusal here sends nothing, credentials least of all.
-        connect(reply, &QNetworkReply::encrypted, this, [this, id] {
+    QPointer<DeviceClient> self(this);
+    std::function<void()> abort;
+    if (m_url.scheme() == QLatin1String("http")) {
+        QList<QPair<QByteArray, QByteArray>> headers{{"Content-Type", http.rawHeader("Content-Type")}};
+        if (http.hasRawHeader("Authorization"))
+            headers.append({"Authorization", http.rawHeader("Authorization")});
+        HttpAnswerReader::Limits limits;
+        limits.maxHeadBytes = kMaxHeadBytes;
+        limits.maxHeadFields = kMaxHeadFields;
+        limits.maxBody = m_answerLimit;
+        auto *post = new HttpPost(m_url, headers, body, limits, this);
+        exchange->post = post;
+        connect(post, &HttpPost::finished, this, [this, id] { finished(id); });
+        QPointer<HttpPost> watched(post);
+        abort = [watched] {
+            if (watched)
+                watched->abort();
+        };
+    } else {
+        QNetworkReply *reply = m_network->post(http, body);
+        exchange->reply = reply;
+        exchange->received.clear();
+        // Qt's worker reads ahead of us; kept small, and every piece counted
+        // as it comes, so a fast endless body is cut near the limit.
+        reply->setReadBufferSize(kReplyBuffer);
+        const qsizetype limit = m_answerLimit;
+        auto count = [this, id, limit](qint64 total) {
             const auto it = m_exchanges.find(id);
             if (it == m_exchanges.end() || !it->second->reply)
                 return;
-            const QSslCertificate certificate = it->second->reply->sslConfiguration().peerCertificate();
-            m_peerFingerprint = certificate.isNull() ? QByteArray() : certificate.digest(QCryptographicHash::Sha256);
-            if (m_peerFingerprint.isEmpty() || (m_certificateCheck && !m_certificateCheck(m_peerFingerprint))) {
-                it->second->certificateRefused = true;
-                it->second->reply->abort();
+            const std::shared_ptr<Exchange> &e = it->second;
+            e->received += e->reply->readAll();
+            if (e->received.size() > limit || total > limit) {
+                e->tooLarge = true;
+                e->received.clear();
+                e->reply->abort();
             }
-        });
+        };
+        connect(reply, &QNetworkReply::readyRead, this, [count] { count(0); });
+        connect(reply, &QNetworkReply::downloadProgress, this, [count](qint64, qint64 total) { count(total); });
+        connect(reply, &QNetworkReply::finished, this, [this, id] { finished(id); });
+        if (secure) {
+            // Emitted after the handshake, before the request is written: a
+            // refusal here sends nothing, credentials least of all.
+            connect(reply, &QNetworkReply::encrypted, this, [this, id] {
+                const auto it = m_exchanges.find(id);
+                if (it == m_exchanges.end() || !it->second->reply)
+                    return;
+                const QSslCertificate certificate = it->second->reply->sslConfiguration().peerCertificate();
+                m_peerFingerprint = certificate.isNull() ? QByteArray() : certificate.digest(QCryptographicHash::Sha256);
+                if (m_peerFingerprint.isEmpty() || (m_certificateCheck && !m_certificateCheck(m_peerFingerprint))) {
+                    it->second->certificateRefused = true;
+                    it->second->reply->abort();
+                }
+            });
+        }
+        QPointer<QNetworkReply> watched(reply);
+        abort = [watched] {
+            if (watched)
+                watched->abort();
+        };
     }
 
-    // The exchange's id, not a pointer, reaches the timer: an expiry after
-    // the end finds nothing to do.
-    QPointer<DeviceClient> self(this);
-    QPointer<QNetworkReply> watched(reply);
-    auto expire = [self, id, watched] {
-        if (!self || !watched)
+    // A hard deadline for the whole try, whatever arrives meanwhile. The
+    // exchange's id and this try's transport, not a pointer to the
+    // exchange, reach the timer: an expiry after the end finds nothing.
+    QPointer<QObject> transport = exchange->post ? static_cast<QObject *>(exchange->post.data())
+                                                 : static_cast<QObject *>(exchange->reply.data());
+    auto expire = [self, id, transport, abort] {
+        if (!self || !transport)
             return;
         const auto it = self->m_exchanges.find(id);
-        if (it == self->m_exchanges.end() || it->second->reply != watched)
+        if (it == self->m_exchanges.end()
+            || (static_cast<QObject *>(it->second->post.data()) != transport.data()
+                && static_cast<QObject *>(it->second->reply.data()) != transport.data()))
             return;
         it->second->timedOut = true;
-        watched->abort();
+        abort();
     };
     if (m_timeoutTimer) {
         m_timeoutTimer(m_timeoutMs, expire);
     } else {
-        auto *timer = new QTimer(reply);
+        auto *timer = new QTimer(transport);
         timer->setSingleShot(true);
         connect(timer, &QTimer::timeout, this, expire);
         timer->start(m_timeoutMs);
@@ -409,11 +459,8 @@ void DeviceClient::finished(quint64 id)
     if (it == m_exchanges.end())
         return;
     const std::shared_ptr<Exchange> exchange = it->second;
-    QNetworkReply *reply = exchange->reply;
-    if (!reply)
+    if (!exchange->post && !exchange->reply)
         return;
-    reply->deleteLater();
-    exchange->reply = nullptr;
 
     auto done = [this, exchange](const Error &error, const SoapEnvelope *answer) {
         m_exchanges.erase(exchange->id);
@@ -426,7 +473,45 @@ void DeviceClient::finished(quint64 id)
         exchange->finish(error, answer);
     };
 
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    // What the try's transport came to, alike for both.
+    int status = 0;
+    QByteArray data;
+    QByteArray challenge;
+    Error failure;
+    if (HttpPost *post = exchange->post) {
+        exchange->post = nullptr;
+        post->deleteLater();
+        const HttpAnswerReader &answer = post->answer();
+        status = answer.status();
+        if (post->transportError() != ErrorKind::None) {
+            status = 0;
+            failure = Error::make(post->transportError(), post->transportErrorText());
+        } else if (answer.state() == HttpAnswerReader::State::Failed) {
+            failure = Error::make(ErrorKind::BadAnswer, answer.failure(), status);
+        } else if (answer.state() == HttpAnswerReader::State::Complete) {
+            data = answer.body();
+            challenge = answer.header("WWW-Authenticate");
+        }
+    } else {
+        QNetworkReply *reply = exchange->reply;
+        reply->deleteLater();
+        exchange->reply = nullptr;
+        status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        data = exchange->received + reply->readAll();
+        exchange->received.clear();
+        challenge = reply->rawHeader("WWW-Authenticate");
+        // A connection closed before the promised length is no answer,
+        // even when what came is a whole envelope.
+        const QVariant promised = reply->header(QNetworkRequest::ContentLengthHeader);
+        if (status == 0)
+            failure = Error::make(transportKind(reply->error()), reply->errorString());
+        else if ((promised.isValid() && promised.toLongLong() > data.size())
+                 || reply->error() == QNetworkReply::RemoteHostClosedError)
+            failure = Error::make(ErrorKind::BadAnswer, QStringLiteral("answer cut short"), status);
+        else if (data.size() > m_answerLimit)
+            failure = Error::make(ErrorKind::BadAnswer, QStringLiteral("answer too large"), status);
+    }
+
     if (exchange->cancelled) {
         done(Error::make(ErrorKind::Cancelled, QStringLiteral("cancelled")), nullptr);
         return;
@@ -443,21 +528,8 @@ void DeviceClient::finished(quint64 id)
         done(Error::make(ErrorKind::BadAnswer, QStringLiteral("answer too large"), status), nullptr);
         return;
     }
-    if (status == 0) {
-        done(Error::make(transportKind(reply->error()), reply->errorString()), nullptr);
-        return;
-    }
-    const QByteArray data = reply->readAll();
-    // A connection closed before the promised length is no answer, even
-    // when what came is a whole envelope.
-    const QVariant promised = reply->header(QNetworkRequest::ContentLengthHeader);
-    if ((promised.isValid() && promised.toLongLong() > data.size())
-        || reply->error() == QNetworkReply::RemoteHostClosedError) {
-        done(Error::make(ErrorKind::BadAnswer, QStringLiteral("answer cut short"), status), nullptr);
-        return;
-    }
-    if (data.size() > m_answerLimit) {
-        done(Error::make(ErrorKind::BadAnswer, QStringLiteral("answer too large"), status), nullptr);
+    if (!failure.isOk()) {
+        done(failure, nullptr);
         return;
     }
     XmlLimits limits;
@@ -467,7 +539,7 @@ void DeviceClient::finished(quint64 id)
     if (status == 401) {
         // The status is authoritative, whatever the body says.
         if (exchange->authenticate) {
-            const QList<HttpDigest::Challenge> challenges = HttpDigest::parse(reply->rawHeader("WWW-Authenticate"));
+            const QList<HttpDigest::Challenge> challenges = HttpDigest::parse(challenge);
             // A first challenge, or a stale nonce: answer it (once each).
             if (!challenges.isEmpty() && (exchange->digestAttempts == 0 || challenges.constFirst().stale)
                 && exchange->digestAttempts < 3) {

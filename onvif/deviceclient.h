@@ -16,9 +16,13 @@
 // Without credentials every call goes out anonymously (a device in
 // factory state takes that until its first user exists).
 //
-// Each HTTP exchange has a time-out (setTimeout); redirects are not
-// followed (BadAnswer); answers longer than the limit are cut off
-// (BadAnswer). Connection failures are Unreachable. Destroying the client
+// Each HTTP exchange has a hard time-out (setTimeout) that ends it
+// whatever keeps arriving; redirects are not followed (BadAnswer); an
+// answer whose header block passes 32 KiB or 100 lines, or whose body
+// passes the limit (promised or delivered), is cut off at once
+// (BadAnswer), its connection closed. http calls go over a connection of
+// their own (HttpPost), https ones over the shared manager. Connection
+// failures are Unreachable. Destroying the client
 // aborts what is in flight without calling back; cancelAll() calls back
 // with Cancelled.
 //

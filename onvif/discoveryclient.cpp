@@ -13,6 +13,7 @@
 
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace Onvif {
 
@@ -26,6 +27,64 @@ constexpr int kReceiveBuffer = 8 * 1024 * 1024;
 // Directed probes go out in small bursts so that a range of a few thousand
 // addresses does not overflow the socket's send queue.
 constexpr int kDirectedBurst = 32;
+
+// Datagrams read per pass of the event loop, per socket; the rest waits
+// for the next pass.
+constexpr int kDrainBatch = 64;
+
+// Recent Probes whose answers are taken: every round and directed burst
+// of the last listening windows.
+constexpr int kProbeIdsKept = 64;
+
+// The discovery port beside another program that shares it only by
+// SO_REUSEPORT (Qt sets SO_REUSEADDR alone). False when it is held alone.
+bool bindReusePort(QUdpSocket &socket, bool v6, quint16 port)
+{
+    const int fd = ::socket(v6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const int one = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    setsockopt(fd, SOL_SOCKET, SO_REUSEPORT, &one, sizeof one);
+    int bound = -1;
+    if (v6) {
+        setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &one, sizeof one);
+        setsockopt(fd, IPPROTO_IPV6, IPV6_RECVPKTINFO, &one, sizeof one);
+        sockaddr_in6 any{};
+        any.sin6_family = AF_INET6;
+        any.sin6_port = htons(port);
+        any.sin6_addr = in6addr_any;
+        bound = ::bind(fd, reinterpret_cast<sockaddr *>(&any), sizeof any);
+    } else {
+        // The arrival interface, which the client filters on.
+        setsockopt(fd, IPPROTO_IP, IP_PKTINFO, &one, sizeof one);
+        sockaddr_in any{};
+        any.sin_family = AF_INET;
+        any.sin_port = htons(port);
+        any.sin_addr.s_addr = htonl(INADDR_ANY);
+        bound = ::bind(fd, reinterpret_cast<sockaddr *>(&any), sizeof any);
+    }
+    if (bound != 0 || !socket.setSocketDescriptor(fd, QAbstractSocket::BoundState)) {
+        const QString why = bound != 0 ? qt_error_string(errno) : socket.errorString();
+        qCDebug(lcOnvif).noquote() << "UDP port" << port << "not shared by SO_REUSEPORT either:" << why;
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+// The group port, shared with every program that shares it.
+std::unique_ptr<QUdpSocket> openListener(bool v6, quint16 port)
+{
+    auto socket = std::make_unique<QUdpSocket>();
+    if (socket->bind(v6 ? QHostAddress::AnyIPv6 : QHostAddress::AnyIPv4, port,
+                     QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+        return socket;
+    socket = std::make_unique<QUdpSocket>();
+    if (bindReusePort(*socket, v6, port))
+        return socket;
+    return nullptr;
+}
 
 qint64 monotonicMs()
 {
@@ -86,24 +145,25 @@ bool DiscoveryClient::start()
 {
     if (m_running)
         return true;
-    m_listen4 = std::make_unique<QUdpSocket>();
+    // ProbeMatches come to the probe socket's own port; Hello and Bye to
+    // the group's, which devices on this host (a simulator) and other
+    // discovery programs share.
     m_probe4 = std::make_unique<QUdpSocket>();
-    const auto shared = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
-    // Hello and Bye come to the group's port, which devices on this host
-    // (a simulator) share; ProbeMatches come to the probe socket's own port.
-    if (!m_listen4->bind(QHostAddress::AnyIPv4, m_options.port, shared)
-        || !m_probe4->bind(QHostAddress::AnyIPv4, 0)) {
-        qCWarning(lcOnvif) << "cannot open the WS-Discovery sockets:" << m_listen4->errorString();
-        m_listen4.reset();
+    if (!m_probe4->bind(QHostAddress::AnyIPv4, 0)) {
+        qCWarning(lcOnvif) << "cannot open the WS-Discovery sockets:" << m_probe4->errorString();
         m_probe4.reset();
         return false;
     }
-    m_listen6 = std::make_unique<QUdpSocket>();
     m_probe6 = std::make_unique<QUdpSocket>();
-    if (!m_listen6->bind(QHostAddress::AnyIPv6, m_options.port, shared) || !m_probe6->bind(QHostAddress::AnyIPv6, 0)) {
-        // IPv6 is a bonus: a host without it still discovers over IPv4.
-        m_listen6.reset();
-        m_probe6.reset();
+    if (!m_probe6->bind(QHostAddress::AnyIPv6, 0))
+        m_probe6.reset();  // IPv6 is a bonus: a host without it still discovers over IPv4
+    m_listen4 = openListener(false, m_options.port);
+    if (m_probe6)
+        m_listen6 = openListener(true, m_options.port);
+    if (!m_listen4) {
+        qCWarning(lcOnvif).noquote() << QStringLiteral(
+            "another program holds UDP port %1 alone: devices are found by probing only, their Hello and Bye "
+            "are not heard").arg(m_options.port);
     }
     for (QUdpSocket *socket : {m_listen4.get(), m_probe4.get(), m_listen6.get(), m_probe6.get()}) {
         if (!socket)
@@ -121,7 +181,8 @@ bool DiscoveryClient::start()
     // interface where any socket on the host joined it (a simulator's), not
     // only from the interfaces this client uses.
     const int zero = 0;
-    setsockopt(int(m_listen4->socketDescriptor()), IPPROTO_IP, IP_MULTICAST_ALL, &zero, sizeof zero);
+    if (m_listen4)
+        setsockopt(int(m_listen4->socketDescriptor()), IPPROTO_IP, IP_MULTICAST_ALL, &zero, sizeof zero);
 #ifdef IPV6_MULTICAST_ALL
     if (m_listen6)
         setsockopt(int(m_listen6->socketDescriptor()), IPPROTO_IPV6, IPV6_MULTICAST_ALL, &zero, sizeof zero);
@@ -173,17 +234,18 @@ void DiscoveryClient::refreshInterfaces()
     struct Family
     {
         VoskNet::Family family;
-        QUdpSocket *socket;
+        QUdpSocket *probe;
+        QUdpSocket *socket;  // the listener, which joins the group; may be null
         QHostAddress group;
         QList<int> *indexes;
         QStringList *names;
     };
     const QList<Family> families{
-        {VoskNet::Family::V4, m_listen4.get(), m_options.group4, &m_indexes4, &m_joined4},
-        {VoskNet::Family::V6, m_listen6.get(), m_options.group6, &m_indexes6, &m_joined6},
+        {VoskNet::Family::V4, m_probe4.get(), m_listen4.get(), m_options.group4, &m_indexes4, &m_joined4},
+        {VoskNet::Family::V6, m_probe6.get(), m_listen6.get(), m_options.group6, &m_indexes6, &m_joined6},
     };
     for (const Family &f : families) {
-        if (!f.socket)
+        if (!f.probe)
             continue;
         QList<int> current;
         for (const VoskNet::NetInterface &nif : config.usableInterfaces(f.family))
@@ -191,7 +253,8 @@ void DiscoveryClient::refreshInterfaces()
         // Interfaces gone: leave (the socket may already have lost them).
         for (qsizetype i = f.indexes->size() - 1; i >= 0; --i) {
             if (!current.contains(f.indexes->at(i))) {
-                f.socket->leaveMulticastGroup(f.group, QNetworkInterface::interfaceFromIndex(f.indexes->at(i)));
+                if (f.socket)
+                    f.socket->leaveMulticastGroup(f.group, QNetworkInterface::interfaceFromIndex(f.indexes->at(i)));
                 f.indexes->removeAt(i);
                 f.names->removeAt(i);
             }
@@ -200,7 +263,8 @@ void DiscoveryClient::refreshInterfaces()
             if (f.indexes->contains(index))
                 continue;
             const QNetworkInterface iface = QNetworkInterface::interfaceFromIndex(index);
-            if (!iface.isValid() || !f.socket->joinMulticastGroup(f.group, iface)) {
+            // Without a listener the interface still carries Probes.
+            if (!iface.isValid() || (f.socket && !f.socket->joinMulticastGroup(f.group, iface))) {
                 qCDebug(lcOnvif) << "cannot join the WS-Discovery group on" << iface.name();
                 continue;  // tried again at the next probe
             }
@@ -225,7 +289,7 @@ void DiscoveryClient::sendRound()
     for (int which = 0; which < 2; ++which) {
         // A fresh MessageID each round: devices drop a Probe whose id they
         // have answered, and the point of a round is a new answer.
-        const QByteArray datagram = DiscoveryMessages::probe(DiscoveryMessages::makeMessageId(), probeTypes(which));
+        const QByteArray datagram = DiscoveryMessages::probe(newProbeId(), probeTypes(which));
         for (const int index : std::as_const(m_indexes4)) {
             m_probe4->setMulticastInterface(QNetworkInterface::interfaceFromIndex(index));
             m_probe4->writeDatagram(datagram, m_options.group4, m_options.port);
@@ -248,6 +312,10 @@ bool DiscoveryClient::probeAddresses(const QList<QHostAddress> &addresses)
     if (!m_running || addresses.size() + m_directedQueue.size() > m_options.maxDirectedAddresses)
         return false;
     m_directedQueue.append(addresses);
+    // One pair of Probes for the whole call (a device answers each id
+    // once, and each address is asked once); a new call, new ids.
+    m_directedIds[0] = newProbeId();
+    m_directedIds[1] = newProbeId();
     m_directedTail->stop();
     m_directedTotal += int(addresses.size());
     for (const QHostAddress &address : addresses) {
@@ -263,8 +331,8 @@ bool DiscoveryClient::probeAddresses(const QList<QHostAddress> &addresses)
 
 void DiscoveryClient::sendDirected()
 {
-    const QByteArray nvt = DiscoveryMessages::probe(DiscoveryMessages::makeMessageId(), probeTypes(0));
-    const QByteArray any = DiscoveryMessages::probe(DiscoveryMessages::makeMessageId(), probeTypes(1));
+    const QByteArray nvt = DiscoveryMessages::probe(m_directedIds[0], probeTypes(0));
+    const QByteArray any = DiscoveryMessages::probe(m_directedIds[1], probeTypes(1));
     for (int i = 0; i < kDirectedBurst && !m_directedQueue.isEmpty(); ++i) {
         const QHostAddress to = m_directedQueue.takeFirst();
         QUdpSocket *socket = to.protocol() == QAbstractSocket::IPv6Protocol ? m_probe6.get() : m_probe4.get();
@@ -295,9 +363,24 @@ QList<QHostAddress> DiscoveryClient::addressRange(const QHostAddress &first, con
     return result;
 }
 
+QString DiscoveryClient::newProbeId()
+{
+    const QString id = DiscoveryMessages::makeMessageId();
+    m_probeIds.insert(id);
+    m_probeIdOrder.append(id);
+    while (m_probeIdOrder.size() > kProbeIdsKept)
+        m_probeIds.remove(m_probeIdOrder.takeFirst());
+    return id;
+}
+
 void DiscoveryClient::drain(QUdpSocket *socket)
 {
-    while (socket->hasPendingDatagrams()) {
+    for (int read = 0; socket->hasPendingDatagrams(); ++read) {
+        if (read == kDrainBatch) {
+            // The rest after the other sockets and the program had their
+            // turn: the socket stays readable, so its notifier calls again.
+            break;
+        }
         if (socket->pendingDatagramSize() > m_options.maxDatagram) {
             socket->receiveDatagram(0);  // read and dropped
             ++m_malformed;
@@ -315,11 +398,31 @@ void DiscoveryClient::drain(QUdpSocket *socket)
             && ((socket == m_listen4.get() && !m_indexes4.contains(index))
                 || (socket == m_listen6.get() && !m_indexes6.contains(index))))
             continue;
-        handle(datagram.data(), datagram.senderAddress(), datagram.interfaceIndex());
+        QHostAddress source = datagram.senderAddress();
+        source.setScopeId(QString());
+        bool isV4 = false;
+        const quint32 v4 = source.toIPv4Address(&isV4);
+        const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
+        if (m_table.refusesNewFrom(sourceText)) {
+            ++m_shed;  // a host with its full share: not worth parsing
+            continue;
+        }
+        handle(datagram.data(), sourceText, datagram.interfaceIndex());
+    }
+    reportChanges();
+}
+
+void DiscoveryClient::reportChanges()
+{
+    const QSet<QString> changed = std::move(m_changed);
+    m_changed.clear();
+    for (const QString &endpoint : changed) {
+        if (const DiscoveredDevice *d = m_table.find(endpoint))
+            emit deviceChanged(*d);
     }
 }
 
-void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender, int interfaceIndex)
+void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, int interfaceIndex)
 {
     DiscoveryMessage message;
     XmlLimits limits;
@@ -332,20 +435,23 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
         return;  // another client's, heard on the group
     if (message.kind == DiscoveryMessage::Kind::Bye) {
         for (const DiscoveryTarget &t : std::as_const(message.targets)) {
+            m_changed.remove(t.endpoint);
             if (m_table.bye(t.endpoint))
                 emit deviceLost(t.endpoint);
         }
         return;
     }
-    QHostAddress source = sender;
-    source.setScopeId(QString());
-    bool isV4 = false;
-    const quint32 v4 = source.toIPv4Address(&isV4);
-    const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
+    if (message.kind == DiscoveryMessage::Kind::ProbeMatches && !m_probeIds.contains(message.relatesTo)) {
+        ++m_unmatched;  // an answer to no Probe of ours: forged, or another client's
+        qCDebug(lcOnvif).noquote() << "ProbeMatches from" << sourceText << "answer no Probe of ours:" << message.relatesTo.left(64);
+        return;
+    }
     const QString interfaceName = QNetworkInterface::interfaceNameFromIndex(interfaceIndex);
     const qint64 at = now();
     // An answer from an address of the directed run counts for its
     // progress (a Hello from there too: the device is there).
+    bool isV4 = false;
+    const quint32 v4 = m_directedTotal > 0 ? QHostAddress(sourceText).toIPv4Address(&isV4) : 0;
     if (isV4 && m_directedTotal > 0 && m_directedTo.contains(v4)) {
         const qsizetype before = m_directedAnswered.size();
         // Bounded as the table is: a device inventing endpoints fills neither.
@@ -357,12 +463,17 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
             emit directedProgress(m_directedSent, m_directedTotal, int(m_directedAnswered.size()));
     }
     for (const DiscoveryTarget &t : std::as_const(message.targets)) {
-        switch (m_table.hear(t, sourceText, interfaceName, at)) {
+        QString pushedOut;
+        switch (m_table.hear(t, sourceText, interfaceName, at, &pushedOut)) {
         case DiscoveryTable::Change::Added:
+            if (!pushedOut.isEmpty()) {
+                m_changed.remove(pushedOut);
+                emit deviceLost(pushedOut);
+            }
             emit deviceFound(*m_table.find(t.endpoint));
             break;
         case DiscoveryTable::Change::Updated:
-            emit deviceChanged(*m_table.find(t.endpoint));
+            m_changed.insert(t.endpoint);
             break;
         case DiscoveryTable::Change::Refused:
         case DiscoveryTable::Change::None:

@@ -5,7 +5,19 @@
 // as our own protocol's: VOSK_INTERFACES pins it, else every usable
 // interface; IPv4 group 239.255.255.250 and, where an interface has
 // link-local IPv6, ff02::c), and probes from a port of its own so that
-// the devices' unicast ProbeMatches reach this client alone.
+// the devices' unicast ProbeMatches reach this client alone. The
+// discovery port is shared with other programs (SO_REUSEADDR and
+// SO_REUSEPORT); where another one holds it alone, the client says so in
+// a warning and goes on probing without Hello and Bye: ProbeMatches come
+// to the probe socket's port, for multicast and directed probes alike.
+//
+// ProbeMatches count only when they answer one of the client's recent
+// Probes (RelatesTo); others are dropped and counted. Each datagram costs
+// a bounded amount (size limit, capped lists per device, see
+// DiscoveryTable); datagrams are read in small batches so that a flood on
+// one socket does not keep the others (or the rest of the program) from
+// the event loop, and one device's changes within a batch are reported
+// once, so a flood's work ends with the flood.
 //
 // probe() opens a listening window: a round of Probes (one for network
 // video transmitters, one for any device, out of every interface) at its
@@ -16,7 +28,7 @@
 // opened every minute). One device per endpoint reference, however
 // many interfaces and addresses it answers on. Datagrams over the size
 // limit or not readable as discovery messages are counted and dropped; the
-// list holds at most maxDevices.
+// list holds at most maxDevices, shared fairly by the hosts that answer.
 //
 // Lives in one thread with an event loop; signals are emitted there.
 
@@ -68,8 +80,12 @@ public:
     ~DiscoveryClient() override;
 
     // Opens the sockets and joins the groups. False when no interface could
-    // be used (nothing to hear, nothing sent).
+    // be used or no probe socket opened (nothing to hear, nothing sent).
+    // True without Hello and Bye when only the group port is taken.
     bool start();
+    // Whether Hello and Bye are heard in every family probed (the group
+    // port could be opened).
+    bool isListening() const { return m_listen4 && (!m_probe6 || m_listen6); }
     void stop();
     bool isRunning() const { return m_running; }
     // The interfaces joined, by name ("lo", "eth0"), per family.
@@ -90,7 +106,12 @@ public:
     QList<DiscoveredDevice> devices() const { return m_table.devices(); }
     const DiscoveredDevice *device(const QString &endpoint) const { return m_table.find(endpoint); }
     int malformedCount() const { return m_malformed; }
-    int refusedCount() const { return m_table.refused(); }
+    // Announcements refused for a full list: new endpoints the table
+    // refused, and datagrams dropped unread from a host that already holds
+    // its full share (a flood costs little per datagram then).
+    int refusedCount() const { return m_table.refused() + m_shed; }
+    // ProbeMatches that answered no Probe of this client.
+    int unmatchedCount() const { return m_unmatched; }
 
     // Forgets the devices silent for longer than the limit (deviceLost for
     // each). Runs by itself every sweep interval.
@@ -121,7 +142,11 @@ private:
     void sendRound();
     void sendDirected();
     void drain(QUdpSocket *socket);
-    void handle(const QByteArray &data, const QHostAddress &sender, int interfaceIndex);
+    // sourceText: the sender's address without zone, IPv4 as such.
+    void handle(const QByteArray &data, const QString &sourceText, int interfaceIndex);
+    void reportChanges();
+    // A Probe's MessageID, kept so that its answers are recognised.
+    QString newProbeId();
     qint64 now() const;
 
     const Options m_options;
@@ -149,6 +174,12 @@ private:
     QTimer *m_directedTail;
     DiscoveryTable m_table;
     int m_malformed = 0;
+    int m_unmatched = 0;
+    int m_shed = 0;
+    QSet<QString> m_probeIds;
+    QStringList m_probeIdOrder;  // oldest first, to forget the oldest
+    QString m_directedIds[2];
+    QSet<QString> m_changed;  // reported at the end of the batch
     Clock m_clock;
 };
 

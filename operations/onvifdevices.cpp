@@ -25,6 +25,9 @@ namespace {
 QPointer<OnvifDevices> g_instance;
 
 constexpr int kMaxInFlight = 256;
+// Jobs at once on one host (each device has a host of its own on a real
+// site; many endpoints behind one address are a recorder or a rogue).
+constexpr int kMaxInFlightPerHost = 4;
 
 Onvif::DiscoveryOptions defaultOptions()
 {
@@ -92,6 +95,7 @@ struct OnvifDevices::Device
     bool queuedSignIn = false;
     bool queuedCheck = false;
     bool busy = false;       // a job runs
+    QString runningHost;     // the host it runs against, for the per-host count
     bool again = false;      // read once more when the running job ends
     bool signedInOnce = false;
     bool gone = false;
@@ -561,11 +565,22 @@ void OnvifDevices::enqueue(const QString &id, Job job)
 
 void OnvifDevices::pump()
 {
-    while (m_running < m_maxInFlight && !m_queue.isEmpty()) {
-        const auto [id, job] = m_queue.takeFirst();
+    for (qsizetype at = 0; m_running < m_maxInFlight && at < m_queue.size();) {
+        const auto [id, job] = m_queue.at(at);
         const std::shared_ptr<Device> d = m_devices.value(id);
-        if (!d)
+        if (!d) {
+            m_queue.removeAt(at);
             continue; // gone: its waiters were answered then
+        }
+        if (!d->busy) {
+            QMutexLocker locker(&m_mutex);
+            d->runningHost = d->service.host();
+            if (m_runningPerHost.value(d->runningHost) >= kMaxInFlightPerHost) {
+                ++at;  // its host is busy: the next job, in order, meanwhile
+                continue;
+            }
+        }
+        m_queue.removeAt(at);
         if (d->busy) {
             // Another job of the device is running; this one follows it.
             if (job == Job::SignIn)
@@ -576,6 +591,7 @@ void OnvifDevices::pump()
         }
         d->busy = true;
         ++m_running;
+        ++m_runningPerHost[d->runningHost];
         if (job == Job::SignIn) {
             d->queuedSignIn = false;
             d->runningWaiters = d->waiters;
@@ -592,6 +608,8 @@ void OnvifDevices::jobDone(const std::shared_ptr<Device> &device, Job job)
 {
     device->busy = false;
     --m_running;
+    if (--m_runningPerHost[device->runningHost] <= 0)
+        m_runningPerHost.remove(device->runningHost);
     if (job == Job::SignIn && !device->gone) {
         const int answered = device->runningWaiters;
         device->runningWaiters = 0;

@@ -85,8 +85,9 @@ struct OnvifTarget
 // refused sign-in.
 //
 // Sign-in runs on the owner thread with Onvif::DeviceClient, up to
-// signInsInFlight() devices at once, so that silent devices time out
-// together and a thousand devices are read within seconds. A device whose
+// signInsInFlight() devices at once (a few per host), so that silent
+// devices time out together and a thousand devices are read within
+// seconds, and a host with many devices cannot starve the others. A device whose
 // credentials are refused gets the OnvifSignInRefused flag and keeps the
 // cells it had. IPv6 (VOSK_CAP_IPV6 and VOSK_CAP_IPV6_MODIFIABLE) is what
 // the device reports: an IPv6 block that is enabled.
@@ -251,6 +252,10 @@ private:
     // Owner thread: the jobs waiting, in order, and how many run.
     QList<QPair<QString, Job>> m_queue;
     int m_running = 0;
+    // Jobs running per host: a host announcing many devices (a rogue, or
+    // a recorder) gets a few at a time, so that it cannot hold every slot
+    // while other hosts' devices wait.
+    QHash<QString, int> m_runningPerHost;
     int m_signInsOutstanding = 0;
     int m_maxInFlight = 64;
     int m_timeoutMs = 4000;

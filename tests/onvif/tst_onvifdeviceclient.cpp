@@ -4,7 +4,9 @@
 
 #include "fakedevice.h"
 #include "calloutcome.h"
+#include "roguedevice.h"
 #include "onvif/deviceclient.h"
+#include "onvif/httpanswerreader.h"
 #include "tools/devsim/selfsignedcertificate.h"
 
 #include <QNetworkAccessManager>
@@ -19,6 +21,8 @@ using TestSupport::FakeDevice;
 
 Q_DECLARE_METATYPE(TestSupport::FakeDevice::Auth)
 Q_DECLARE_METATYPE(Onvif::ErrorKind)
+Q_DECLARE_METATYPE(TestSupport::RogueDevice::Mode)
+Q_DECLARE_METATYPE(Onvif::HttpAnswerReader::State)
 
 namespace {
 
@@ -124,6 +128,10 @@ private slots:
     void certificateDecidedBeforeSending();
     void rebootNeeded();
     void cancelAndDestroy();
+    void answerReader_data();
+    void answerReader();
+    void endlessAnswers_data();
+    void endlessAnswers();
 
 private:
     QNetworkAccessManager *m_network = nullptr;
@@ -546,6 +554,92 @@ void tst_OnvifDeviceClient::cancelAndDestroy()
     }
     QTest::qWait(50);
     QVERIFY(!called);
+}
+
+// The HTTP answer as it may arrive, whole and split at every byte alike.
+void tst_OnvifDeviceClient::answerReader_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("thenClose");
+    QTest::addColumn<HttpAnswerReader::State>("state");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QByteArray>("body");
+    using S = HttpAnswerReader::State;
+
+    QTest::newRow("sized") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello") << false << S::Complete
+                           << 200 << QByteArray("hello");
+    QTest::newRow("interim, then chunked with trailer")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 401 No\r\nTransfer-Encoding: chunked\r\n\r\n"
+                      "3;x=y\r\nhel\r\n2\r\nlo\r\n0\r\nX-T: 1\r\n\r\n")
+        << false << S::Complete << 401 << QByteArray("hello");
+    QTest::newRow("until close") << QByteArray("HTTP/1.0 200 OK\nX: 1\n\nhello") << true << S::Complete << 200
+                                 << QByteArray("hello");
+    QTest::newRow("cut short") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhello") << true
+                               << S::Failed << 200 << QByteArray();
+    QTest::newRow("head too large") << "HTTP/1.1 200 OK\r\nX: " + QByteArray(40 * 1024, 'a') << false << S::Failed
+                                    << 200 << QByteArray();
+    QTest::newRow("too many fields") << "HTTP/1.1 200 OK\r\n" + QByteArray("X: 1\r\n").repeated(101) << false
+                                     << S::Failed << 200 << QByteArray();
+    QTest::newRow("interim answers without end")
+        << QByteArray("HTTP/1.1 100 Continue\r\n\r\n").repeated(2000) << false << S::Failed << 100 << QByteArray();
+    QTest::newRow("length over the limit") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 2147483648\r\n\r\n")
+                                           << false << S::Failed << 200 << QByteArray();
+    QTest::newRow("chunks over the limit")
+        << "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + ("400\r\n" + QByteArray(1024, 'a') + "\r\n").repeated(300)
+        << false << S::Failed << 200 << QByteArray();
+    QTest::newRow("two lengths") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 1\r\nContent-Length: 2\r\n\r\nab")
+                                 << false << S::Failed << 200 << QByteArray();
+    QTest::newRow("bad chunk size") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n")
+                                    << false << S::Failed << 200 << QByteArray();
+    QTest::newRow("not HTTP") << QByteArray("SSH-2.0-x\r\n\r\n") << false << S::Failed << 0 << QByteArray();
+}
+
+void tst_OnvifDeviceClient::answerReader()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(bool, thenClose);
+    QFETCH(HttpAnswerReader::State, state);
+    QFETCH(int, status);
+    QFETCH(QByteArray, body);
+    // Split points: whole, and every byte for the short answers.
+    const int step = input.size() > 4096 ? input.size() : 1;
+    for (int cut = input.size(); cut > 0; cut -= step) {
+        HttpAnswerReader reader;
+        reader.feed(input.left(cut));
+        reader.feed(input.mid(cut));
+        if (thenClose)
+            reader.closed();
+        QCOMPARE(reader.state(), state);
+        QCOMPARE(reader.status(), status);
+        QCOMPARE(reader.body(), body);
+    }
+}
+
+// Answers that never end end at the limits, without the time-out (which
+// never fires here), and the connection is closed at once.
+void tst_OnvifDeviceClient::endlessAnswers_data()
+{
+    QTest::addColumn<TestSupport::RogueDevice::Mode>("mode");
+    using M = TestSupport::RogueDevice::Mode;
+    QTest::newRow("endless headers") << M::EndlessHeaders;
+    QTest::newRow("endless header line") << M::EndlessLine;
+    QTest::newRow("endless interim answers") << M::EndlessContinue;
+    QTest::newRow("endless chunked body") << M::EndlessChunked;
+    QTest::newRow("2 GB promised") << M::HugeLength;
+}
+
+void tst_OnvifDeviceClient::endlessAnswers()
+{
+    QFETCH(TestSupport::RogueDevice::Mode, mode);
+    TestSupport::RogueDevice rogue(mode);
+    DeviceClient client(rogue.url(), m_network);
+    client.setTimeoutTimer([](int, std::function<void()>) {});
+    Outcome<DnsInformation> dns;
+    client.getDns(dns.callback());
+    QVERIFY(dns.wait());
+    QCOMPARE(errorKindName(dns.result.error.kind), errorKindName(ErrorKind::BadAnswer));
+    QTRY_COMPARE(rogue.closedByClient, 1);
+    QCOMPARE(rogue.connections, 1);
 }
 
 QTEST_GUILESS_MAIN(tst_OnvifDeviceClient)

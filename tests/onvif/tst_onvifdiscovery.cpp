@@ -11,6 +11,10 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace Onvif;
 
 namespace {
@@ -74,11 +78,13 @@ public:
     int probes = 0;
     QList<QStringList> probedTypes;
 
-    Responder(quint16 port, const QHostAddress &group)
+    // bindTo: the group itself for a device beside a program that holds the
+    // port alone on this host.
+    Responder(quint16 port, const QHostAddress &group, const QHostAddress &bindTo = QHostAddress::AnyIPv4)
         : m_port(port)
         , m_group(group)
     {
-        QVERIFY(m_socket.bind(QHostAddress::AnyIPv4, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+        QVERIFY(m_socket.bind(bindTo, port, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
         QVERIFY(m_socket.joinMulticastGroup(group, QNetworkInterface::interfaceFromName(QStringLiteral("lo"))));
         m_socket.setMulticastInterface(QNetworkInterface::interfaceFromName(QStringLiteral("lo")));
         connect(&m_socket, &QUdpSocket::readyRead, this, [this] {
@@ -133,6 +139,9 @@ private slots:
     void malformedAndBounded();
     void directedProbe();
     void silenceForgets();
+    void floodsEndWithTheFlood();
+    void besideAnotherListener_data();
+    void besideAnotherListener();
 
 private:
     DiscoveryOptions options(quint16 port, const char *group);
@@ -235,14 +244,31 @@ void tst_OnvifDiscovery::table()
     QCOMPARE(t.hear(a, QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 350), DiscoveryTable::Change::None);
     QCOMPARE(t.find(a.endpoint)->xaddrs, moved.xaddrs);
 
-    // Bounded: the fourth endpoint is refused and counted.
+    // Bounded and shared: when full, a host holding fewer rows pushes out
+    // the newest row of the host holding the most; one as large as the
+    // others gets nothing more, and the refusals are counted.
     for (const char *e : {"urn:uuid:b", "urn:uuid:c"})
         QCOMPARE(t.hear(makeTarget(QString::fromLatin1(e), {}), QStringLiteral("10.0.0.3"), QString(), 400),
                  DiscoveryTable::Change::Added);
-    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400),
-             DiscoveryTable::Change::Refused);
-    QCOMPARE(t.refused(), 1);
+    QString pushedOut;
+    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400, &pushedOut),
+             DiscoveryTable::Change::Added);
+    QCOMPARE(pushedOut, QStringLiteral("urn:uuid:c"));
+    for (const char *host : {"10.0.0.4", "10.0.0.3"})
+        QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:e"), {}), QString::fromLatin1(host), QString(), 400),
+                 DiscoveryTable::Change::Refused);
+    QCOMPARE(t.refused(), 2);
     QCOMPARE(t.size(), 3);
+
+    // Announcements with ever new scopes at one version: what is kept stays
+    // bounded, and nothing changes once it is full.
+    DiscoveryTarget noisy = makeTarget(QStringLiteral("urn:uuid:d"), {});
+    for (int i = 0; i < DiscoveryTable::kMaxScopes + 10; ++i)
+        noisy.scopes.append(QStringLiteral("onvif://www.onvif.org/x/%1").arg(i));
+    QCOMPARE(t.hear(noisy, QStringLiteral("10.0.0.4"), QString(), 400), DiscoveryTable::Change::Updated);
+    noisy.scopes = {QStringLiteral("onvif://www.onvif.org/x/new")};
+    QCOMPARE(t.hear(noisy, QStringLiteral("10.0.0.4"), QString(), 400), DiscoveryTable::Change::None);
+    QCOMPARE(t.find(noisy.endpoint)->scopes.size(), DiscoveryTable::kMaxScopes);
 
     // Bye forgets at once; silence after the limit.
     QVERIFY(t.bye(QStringLiteral("urn:uuid:b")));
@@ -250,7 +276,7 @@ void tst_OnvifDiscovery::table()
     QCOMPARE(t.expire(1350), QStringList());   // a heard at 350: 1000 ms later still there
     QStringList gone = t.expire(1401);
     gone.sort();
-    QCOMPARE(gone, (QStringList{QStringLiteral("urn:uuid:a"), QStringLiteral("urn:uuid:c")}));
+    QCOMPARE(gone, (QStringList{QStringLiteral("urn:uuid:a"), QStringLiteral("urn:uuid:d")}));
     QCOMPARE(t.size(), 0);
 }
 
@@ -483,6 +509,123 @@ void tst_OnvifDiscovery::silenceForgets()
     client.sweep();
     QCOMPARE(lost.size(), 1);
     QVERIFY(client.devices().isEmpty());
+}
+
+// A host answering with endpoints without end, forged answers to Probes
+// never sent, and one endpoint re-announced with new scopes each time: the
+// real device is listed, and the flood's cost ends with it.
+void tst_OnvifDiscovery::floodsEndWithTheFlood()
+{
+    Responder responder(33707, QHostAddress(QStringLiteral("239.255.77.7")));
+    QUdpSocket rogue;
+    QVERIFY(rogue.bind(QHostAddress(QStringLiteral("127.0.0.66")), 0));
+    // The real device answers only once the flood has filled the table.
+    bool realAnswers = false;
+    responder.answer = [&](const DiscoveryMessage &probe) {
+        QList<QByteArray> out{probeMatches("urn:uuid:never-sent", {target("urn:uuid:forged", "http://127.0.0.1/")})};
+        if (realAnswers)
+            out.append(probeMatches(probe.messageId.toUtf8(),
+                                    {target("urn:uuid:real", "http://127.0.0.1/onvif/device_service")}));
+        return out;
+    };
+    DiscoveryOptions o = options(33707, "239.255.77.7");
+    o.maxDevices = 50;
+    o.probeRounds = 1;
+    DiscoveryClient client(o);
+    QSignalSpy changed(&client, &DiscoveryClient::deviceChanged);
+    QVERIFY(client.start());
+    // The rogue learns the probe port from the first Probe, as a listener
+    // on the group would, and floods it with answers to that Probe.
+    QUdpSocket spy;
+    QVERIFY(spy.bind(QHostAddress::AnyIPv4, 33707, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    QVERIFY(spy.joinMulticastGroup(QHostAddress(QStringLiteral("239.255.77.7")),
+                                   QNetworkInterface::interfaceFromName(QStringLiteral("lo"))));
+    client.probe();
+    QTRY_VERIFY(spy.hasPendingDatagrams());
+    const QNetworkDatagram heard = spy.receiveDatagram();
+    DiscoveryMessage probe;
+    QVERIFY(DiscoveryMessages::parse(heard.data(), &probe));
+    for (int i = 0; i < 500; ++i) {
+        rogue.writeDatagram(probeMatches(probe.messageId.toUtf8(),
+                                         {target("urn:uuid:flood" + QByteArray::number(i), "http://127.0.0.66/")}),
+                            heard.senderAddress(), heard.senderPort());
+        if (i % 100 == 0)
+            QCoreApplication::processEvents();
+    }
+    QTRY_COMPARE(client.devices().size(), o.maxDevices);
+    realAnswers = true;
+    client.probe();
+    QTRY_VERIFY(client.device(QStringLiteral("urn:uuid:real")));
+    QTRY_VERIFY(client.refusedCount() > 0);
+    QVERIFY(!client.device(QStringLiteral("urn:uuid:forged")));
+    QVERIFY(client.unmatchedCount() > 0);
+    QVERIFY(client.devices().size() <= o.maxDevices);
+
+    // One endpoint, a new 4 KB of scopes in each of 300 Hellos: what it
+    // keeps is capped, and once full nothing more is reported.
+    for (int i = 0; i < 300; ++i) {
+        QByteArray scopes;
+        for (int k = 0; k < 100; ++k)
+            scopes += "onvif://www.onvif.org/x/" + QByteArray::number(i * 100 + k) + ' ';
+        responder.multicast(message("Hello", "<d:Hello>" + target("urn:uuid:real", "http://127.0.0.1/onvif/device_service", 1, scopes)
+                                                 + "</d:Hello>"));
+    }
+    QTRY_COMPARE(client.device(QStringLiteral("urn:uuid:real"))->scopes.size(), DiscoveryTable::kMaxScopes);
+    QTest::qWait(100);
+    QVERIFY2(changed.size() <= 2, qPrintable(QString::number(changed.size())));
+}
+
+void tst_OnvifDiscovery::besideAnotherListener_data()
+{
+    QTest::addColumn<int>("holderOption");
+    QTest::addColumn<bool>("listening");
+    QTest::newRow("held alone") << 0 << false;
+    QTest::newRow("shared by SO_REUSEPORT only") << int(SO_REUSEPORT) << true;
+}
+
+// Another program bound to the discovery port on this host: the client
+// still probes, by multicast and directed, with answers on its own port.
+void tst_OnvifDiscovery::besideAnotherListener()
+{
+    QFETCH(int, holderOption);
+    QFETCH(bool, listening);
+    constexpr quint16 kPort = 33708;
+    const int holder = ::socket(AF_INET, SOCK_DGRAM, 0);
+    QVERIFY(holder >= 0);
+    const int one = 1;
+    if (holderOption)
+        QCOMPARE(setsockopt(holder, SOL_SOCKET, holderOption, &one, sizeof one), 0);
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_port = htons(kPort);
+    at.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    QCOMPARE(::bind(holder, reinterpret_cast<sockaddr *>(&at), sizeof at), 0);
+    auto closeHolder = qScopeGuard([holder] { ::close(holder); });
+
+    Responder responder(kPort, QHostAddress(QStringLiteral("239.255.77.8")), QHostAddress(QStringLiteral("239.255.77.8")));
+    responder.answer = [](const DiscoveryMessage &probe) {
+        return QList<QByteArray>{probeMatches(probe.messageId.toUtf8(), {target("urn:uuid:near", "http://127.0.0.1/")})};
+    };
+    QUdpSocket far;
+    // Another host's device, as far as the port goes.
+    QVERIFY(far.bind(QHostAddress(QStringLiteral("127.0.0.2")), kPort, QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint));
+    connect(&far, &QUdpSocket::readyRead, this, [&far] {
+        while (far.hasPendingDatagrams()) {
+            const QNetworkDatagram d = far.receiveDatagram();
+            DiscoveryMessage m;
+            if (DiscoveryMessages::parse(d.data(), &m))
+                far.writeDatagram(probeMatches(m.messageId.toUtf8(), {target("urn:uuid:far", "http://127.0.0.2/")}),
+                                  d.senderAddress(), d.senderPort());
+        }
+    });
+
+    DiscoveryClient client(options(kPort, "239.255.77.8"));
+    QVERIFY(client.start());
+    QCOMPARE(client.isListening(), listening);
+    client.probe();
+    QVERIFY(client.probeAddresses({QHostAddress(QStringLiteral("127.0.0.2"))}));
+    QTRY_VERIFY(client.device(QStringLiteral("urn:uuid:near")));
+    QTRY_VERIFY(client.device(QStringLiteral("urn:uuid:far")));
 }
 
 QTEST_GUILESS_MAIN(tst_OnvifDiscovery)

@@ -123,7 +123,8 @@ void tst_OnvifLinks::ipv6()
                 probes.insert(m.messageId);
             QByteArray matches = hello("urn:uuid:six");
             matches.replace("<d:Hello>", "<d:ProbeMatches><d:ProbeMatch>")
-                .replace("</d:Hello>", "</d:ProbeMatch></d:ProbeMatches>");
+                .replace("</d:Hello>", "</d:ProbeMatch></d:ProbeMatches>")
+                .replace("</s:Header>", "<a:RelatesTo>" + m.messageId.toUtf8() + "</a:RelatesTo></s:Header>");
             device.writeDatagram(matches, d.senderAddress(), d.senderPort());
         }
     });
