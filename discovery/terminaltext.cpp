@@ -1,4 +1,4 @@
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 namespace TerminalText {
 

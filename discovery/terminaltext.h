@@ -2,7 +2,8 @@
 
 #include <QString>
 
-// Device fields on their way to a terminal or a line-based output. A
+// Device fields on their way to a terminal, a line-based output or a
+// spreadsheet (the console and the window's export share the rule). A
 // device names itself: its texts may hold escape sequences that retitle or
 // reprogram the user's terminal, line breaks and tabs that forge result
 // lines, or direction overrides that show text in another order.
