@@ -5,6 +5,7 @@
 #include "aptui/warningdialog.h"
 #include "export/excelmanager.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -14,6 +15,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QAbstractItemModel>
+#include <QStandardPaths>
 #include <QToolButton>
 
 namespace VoskTool {
@@ -59,7 +61,11 @@ DevicesInfoSavePage::DevicesInfoSavePage(QAbstractItemModel *model, QWidget *par
     // Confirm saves; only a successful save closes the dialog.
     setEnableDefaultConnections(true, true, true, false, true);
 
-    m_lineEditFilepath->setText(rememberedFolder());
+    // Ready to confirm: a dated name, in the folder used last (or the
+    // user's documents). The name is selected, so typing replaces it.
+    m_lineEditFilename->setText(defaultFileName(QDateTime::currentDateTime()));
+    m_lineEditFilename->selectAll();
+    m_lineEditFilepath->setText(QDir::toNativeSeparators(startFolder()));
     m_lineEditFilename->installEventFilter(this);
     m_lineEditFilepath->installEventFilter(this);
     connect(m_btnFilepath, &QToolButton::clicked, this, &DevicesInfoSavePage::onClearLineEditFilePathError);
@@ -141,6 +147,19 @@ void DevicesInfoSavePage::setFolderChooser(FolderChooser chooser)
     m_folderChooser = std::move(chooser);
 }
 
+QString DevicesInfoSavePage::defaultFileName(const QDateTime &when)
+{
+    return QStringLiteral("devices-") + when.toString(QStringLiteral("yyyyMMdd-HHmm"));
+}
+
+QString DevicesInfoSavePage::startFolder()
+{
+    if (!rememberedFolder().isEmpty())
+        return rememberedFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString DevicesInfoSavePage::lastFolder()
 {
     return rememberedFolder();
@@ -167,7 +186,7 @@ bool DevicesInfoSavePage::eventFilter(QObject *watched, QEvent *event)
 
 void DevicesInfoSavePage::onBtnFilepathClicked()
 {
-    const QString chosen = m_folderChooser ? m_folderChooser(this, rememberedFolder()) : QString();
+    const QString chosen = m_folderChooser ? m_folderChooser(this, startFolder()) : QString();
     if (chosen.isEmpty())
         return;
     rememberedFolder() = chosen;
@@ -206,7 +225,12 @@ void DevicesInfoSavePage::onSaveDevicesInfo()
 
     switch (m_pExcelManager->save(name, folder, m_pModel, m_listRows)) {
     case ExcelManager::Result::Saved:
-        showHint(WarningDialog::KindSuccess, tr("Saving succeed."));
+        // Where the file went, in full: the folder field may have been a
+        // relative or a remembered one.
+        showHint(WarningDialog::KindSuccess,
+                 tr("Saving succeed.") + QLatin1Char('\n')
+                     + QDir::toNativeSeparators(QFileInfo(folder + name + QStringLiteral(".xls")).absoluteFilePath()),
+                 nullptr, nullptr, true);
         accept();
         break;
     case ExcelManager::Result::FileExists:
@@ -233,11 +257,14 @@ void DevicesInfoSavePage::onClearLineEditFilePathError()
 }
 
 void DevicesInfoSavePage::showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit,
-                                   QLabel *iconLabel)
+                                   QLabel *iconLabel, bool tall)
 {
     const QRect frame = geometry();
     const QPoint corner(frame.x() + frame.width() / 2 - 155, frame.y() + frame.height() / 2 - 60);
-    WarningDialog::showWarning(corner, kind, text, this, lineEdit, iconLabel);
+    if (tall)
+        WarningDialog::showWarningTall(corner, kind, text, this, lineEdit, iconLabel);
+    else
+        WarningDialog::showWarning(corner, kind, text, this, lineEdit, iconLabel);
 }
 
 } // namespace VoskTool
