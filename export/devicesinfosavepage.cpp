@@ -2,6 +2,7 @@
 
 #include "aptui/filepathbutton.h"
 #include "aptui/multistatelineedit.h"
+#include "aptui/targetpath.h"
 #include "aptui/warningdialog.h"
 #include "export/excelmanager.h"
 
@@ -15,6 +16,7 @@
 #include <QIcon>
 #include <QLabel>
 #include <QAbstractItemModel>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QToolButton>
 
@@ -24,10 +26,27 @@ namespace {
 
 constexpr int kNameMaxLength = 32;
 
+// The folder of the last export, kept in the user's files from one start
+// to the next (beside the window's state).
+const QString kFolderKey = QStringLiteral("Export/folder");
+
+QString settingsFile()
+{
+    return TarnGUIToolkit::GetUserFilePath(QStringLiteral("Export.ini"));
+}
+
 QString &rememberedFolder()
 {
-    static QString folder;
+    static QString folder = QSettings(settingsFile(), QSettings::IniFormat).value(kFolderKey).toString();
     return folder;
+}
+
+void remember(const QString &folder)
+{
+    if (rememberedFolder() == folder)
+        return;
+    rememberedFolder() = folder;
+    QSettings(settingsFile(), QSettings::IniFormat).setValue(kFolderKey, folder);
 }
 
 bool isSeparator(QChar c)
@@ -154,7 +173,8 @@ QString DevicesInfoSavePage::defaultFileName(const QDateTime &when)
 
 QString DevicesInfoSavePage::startFolder()
 {
-    if (!rememberedFolder().isEmpty())
+    // A folder removed since (a stick, a share) is no start.
+    if (!rememberedFolder().isEmpty() && QFileInfo(rememberedFolder()).isDir())
         return rememberedFolder();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     return QFileInfo(documents).isDir() ? documents : QDir::homePath();
@@ -167,7 +187,7 @@ QString DevicesInfoSavePage::lastFolder()
 
 void DevicesInfoSavePage::setLastFolder(const QString &folder)
 {
-    rememberedFolder() = folder;
+    remember(folder);
 }
 
 bool DevicesInfoSavePage::eventFilter(QObject *watched, QEvent *event)
@@ -189,7 +209,7 @@ void DevicesInfoSavePage::onBtnFilepathClicked()
     const QString chosen = m_folderChooser ? m_folderChooser(this, startFolder()) : QString();
     if (chosen.isEmpty())
         return;
-    rememberedFolder() = chosen;
+    remember(chosen);
     QString text = QDir::toNativeSeparators(chosen);
     if (!text.endsWith(QDir::separator()))
         text += QDir::separator();
@@ -200,7 +220,7 @@ void DevicesInfoSavePage::onSaveDevicesInfo()
 {
     const QString folderText = m_lineEditFilepath->text();
     if (!folderText.isEmpty())
-        rememberedFolder() = folderText;
+        remember(folderText);
     const QString name = m_lineEditFilename->text().trimmed();
 
     if (name.isEmpty()) {

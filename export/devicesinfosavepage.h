@@ -32,8 +32,10 @@ class ExcelManager;
 // trimmed; the folder text may end in a separator.
 //
 // The dialog opens with a dated file name ("devices-YYYYMMDD-HHMM",
-// selected) in the last folder given, which is remembered for the process;
-// before any, the user's documents folder (else the home folder). The
+// selected) in the last folder given, which is remembered from one start
+// to the next (Export.ini among the user's files, see
+// TarnGUIToolkit::GetUserFilePath); before any, or when that folder is
+// gone, the user's documents folder (else the home folder). The
 // folder chooser starts there too. The success message gives the saved
 // file's full path on a second line.
 // Modal, built on the caller's stack. GUI thread only.

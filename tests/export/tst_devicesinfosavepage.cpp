@@ -196,6 +196,7 @@ private Q_SLOTS:
     void folderChooserAndRememberedFolder()
     {
         const QString first = m_dir.filePath(QStringLiteral("first"));
+        QVERIFY(QDir().mkpath(first));
         QStringList starts;
         QString answer = first;
         QString offered;
@@ -229,7 +230,6 @@ private Q_SLOTS:
         QCOMPARE(pathEdit(next)->text(), first);
         const QString name = nameEdit(next)->text();
         QVERIFY2(QRegularExpression(QStringLiteral("^devices-\\d{8}-\\d{4}$")).match(name).hasMatch(), qPrintable(name));
-        QVERIFY(QDir().mkpath(first));
         next.show();
         const QString saved = QDir(first).filePath(name + QStringLiteral(".xls"));
         QCOMPARE(confirm(next), QStringLiteral("Saving succeed.\n") + saved);
