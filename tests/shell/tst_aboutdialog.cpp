@@ -289,7 +289,9 @@ private Q_SLOTS:
         QTemporaryDir bin;
         QFile xdgMime(bin.filePath(QStringLiteral("xdg-mime")));
         QVERIFY(xdgMime.open(QIODevice::WriteOnly));
-        xdgMime.write("#!/bin/sh\n# no default program for any type\nexit 0\n");
+        const QString asked = bin.filePath(QStringLiteral("asked"));
+        // No default program for any type; each question is noted.
+        xdgMime.write("#!/bin/sh\necho \"$*\" >>'" + QFile::encodeName(asked) + "'\nexit 0\n");
         xdgMime.close();
         xdgMime.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
         const QByteArray path = qgetenv("PATH");
@@ -318,6 +320,11 @@ private Q_SLOTS:
         QVERIFY2(text.contains(QStringLiteral("No program to open folders is installed.")), qPrintable(text));
         QVERIFY(stillOpen);
         QCOMPARE(selected, QDir::toNativeSeparators(QDir::currentPath()));
+        // The folder was asked about before anything was started for it.
+        QFile log(asked);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(log.readAll()),
+                 QStringLiteral("query default application/pdf\nquery default inode/directory\n"));
     }
 
     // The window's menu holds the panel; F1 without a manual shows the
