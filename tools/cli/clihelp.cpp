@@ -70,9 +70,7 @@ const QList<Command> &commands()
          QStringLiteral("Listens for devices, ours and ONVIF devices (WS-Discovery), and prints them in order "
                         "of serial number: a table, or CSV or JSON for scripts; the last field, protocol, says "
                         "\"vosk\" or \"onvif\". An ONVIF device shows what discovery says of it until it is "
-                        "signed in (--onvif-credentials): whether it is activated is then unknown (null in "
-                        "JSON), unless it is in factory state. HTTP says N/A for a device without an HTTP "
-                        "port (null in JSON). Control characters in device fields are escaped, and "
+                        "signed in (--onvif-credentials). Control characters in device fields are escaped, and "
                         "a CSV cell starting with = + - @ gets a ' before it."),
          {{QStringLiteral("--json"), QStringLiteral("JSON output, an array of objects")},
           {QStringLiteral("--csv"), QStringLiteral("CSV output with a header line")},

@@ -36,12 +36,7 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"serial", VOSK::fieldText(r.serialNumber)},
         {"mac", VOSK::fieldText(r.mac)},
         {"type", VOSK::fieldText(r.deviceDescription)},
-        // An ONVIF device says only whether it is in factory state until it
-        // is signed in: anything else is unknown (null), as the window
-        // says "Unknown until sign-in".
-        {"activated", onvif && !(VOSK::onvifFlags(r) & VOSK::OnvifSignedIn) && r.notActivated == 0
-                          ? QVariant()
-                          : QVariant(r.notActivated == 0)},
+        {"activated", r.notActivated == 0},
         {"ipv4", VOSK::fieldText(r.ipv4Address)},
         {"mask", VOSK::fieldText(r.ipv4Mask)},
         {"gateway", infoText(VOSK::fieldText(r.ipv4Gateway))},
@@ -171,8 +166,6 @@ QStringList tableCells(const VOSK_DEVICE_INFO &record)
         // "N/A"; an ONVIF device that did not say stays empty.
         if (qstrcmp(key, "httpPort") == 0 && it->value.isNull() && !VOSK::isOnvifRecord(record))
             cell = QStringLiteral("N/A");
-        else if (qstrcmp(key, "activated") == 0 && it->value.isNull())
-            cell = QStringLiteral("unknown");
         cells << TerminalText::escape(cell);
     }
     return cells;
