@@ -171,6 +171,26 @@
 <context>
     <name>VoskTool::DeviceDisplayPage</name>
     <message>
+        <source>ONVIF devices:</source>
+        <translation>ONVIF 设备：</translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
+        <translation>ONVIF 设备的用户名和密码：用于全部设备，或仅用于已勾选的设备</translation>
+    </message>
+    <message>
+        <source>Find by address</source>
+        <translation>按地址查找</translation>
+    </message>
+    <message>
+        <source>Search for ONVIF devices on another subnet</source>
+        <translation>在其他子网中查找 ONVIF 设备</translation>
+    </message>
+    <message>
         <source>Form</source>
         <translation>设备列表</translation>
     </message>
@@ -237,26 +257,6 @@
         <translation>
             <numerusform>%n 台 ONVIF 设备尚未激活，没有可登录的用户：请先激活。</numerusform>
         </translation>
-    </message>
-    <message>
-        <source>ONVIF devices:</source>
-        <translation>ONVIF 设备：</translation>
-    </message>
-    <message>
-        <source>Sign in</source>
-        <translation>登录</translation>
-    </message>
-    <message>
-        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
-        <translation>ONVIF 设备的用户名和密码：用于全部设备，或仅用于已勾选的设备</translation>
-    </message>
-    <message>
-        <source>Find by address</source>
-        <translation>按地址查找</translation>
-    </message>
-    <message>
-        <source>Search for ONVIF devices on another subnet</source>
-        <translation>在其他子网中查找 ONVIF 设备</translation>
     </message>
 </context>
 <context>
