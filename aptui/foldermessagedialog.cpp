@@ -1,6 +1,7 @@
 #include "aptui/foldermessagedialog.h"
 
-#include <QDesktopServices>
+#include "aptui/desktophandler.h"
+
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -40,7 +41,9 @@ FolderMessageDialog::FolderMessageDialog(const QString &title, const QString &te
     m_labelMessage = makeLabel(centre, "m_labelMessage", text);
     m_labelFolder = makeLabel(centre, "m_labelFolder", QDir::toNativeSeparators(folder));
     m_labelFolder->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    m_labelNoOpener = makeLabel(centre, "m_labelNoOpener", tr("No program to open folders is installed."));
+    m_labelNoOpener = makeLabel(centre, "m_labelNoOpener",
+                                tr("No program to open folders is installed.") + QLatin1Char(' ')
+                                    + tr("The path above is selected: copy it with Ctrl+C."));
     m_labelNoOpener->hide();
     auto *layout = new QVBoxLayout(centre);
     layout->setContentsMargins(20, 12, 20, 8);
@@ -76,13 +79,16 @@ void FolderMessageDialog::setFolderOpener(FolderOpener opener)
 
 void FolderMessageDialog::onOpenFolder()
 {
-    m_opened = m_opener ? m_opener(m_folder) : QDesktopServices::openUrl(QUrl::fromLocalFile(m_folder));
+    m_opened = m_opener ? m_opener(m_folder) : DesktopHandler::open(QUrl::fromLocalFile(m_folder));
     if (m_opened) {
         accept();
         return;
     }
     m_labelNoOpener->show();
     confirmButton()->setEnabled(false);
+    // The path is the way on: selected and focused, ready to be copied.
+    m_labelFolder->setFocus(Qt::OtherFocusReason);
+    m_labelFolder->setSelection(0, int(m_labelFolder->text().size()));
 }
 
 } // namespace aptui

@@ -16,8 +16,9 @@ namespace aptui {
 // and the buttons "Open Folder" (the default) and "Close".
 //
 // "Open Folder" asks the folder opener to show the folder; when it could,
-// the dialog is accepted, otherwise it stays open and says that no program
-// could open the folder, so the path shown is the way on. Closing by
+// the dialog is accepted, otherwise it stays open, says that no program
+// could open the folder and selects the path shown (the way on), ready to
+// be copied. Closing by
 // "Close" or the title's close button rejects.
 // Built on the caller's stack and run with exec(). GUI thread only.
 class FolderMessageDialog final : public BaseDialog
@@ -39,8 +40,9 @@ public:
     // True once the opener has shown the folder.
     bool folderOpened() const { return m_opened; }
 
-    // Replaces the default opener, QDesktopServices::openUrl on the
-    // folder's file URL. An empty function restores it.
+    // Replaces the default opener, DesktopHandler::open on the folder's
+    // file URL (which fails where the desktop has no program for folders).
+    // An empty function restores it.
     void setFolderOpener(FolderOpener opener);
 
 private:

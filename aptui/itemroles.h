@@ -12,6 +12,10 @@ enum ItemRole {
     // "signing in"); elsewhere, and for models that do not answer it, the
     // file takes the cell's DisplayRole.
     LastingTextRole = Qt::UserRole + 2,
+    // A cell's number (an int) where the column holds counts or ports and
+    // the row has one, for a file that should let a spreadsheet sum and
+    // sort them; invalid elsewhere, and then the file writes the text.
+    NumberRole = Qt::UserRole + 3,
 };
 
 } // namespace aptui

@@ -39,7 +39,7 @@ QString DeviceColumnWidths::widestText(int logical, const DeviceInfoModel::CellT
     case ColumnDeviceType:
         return QStringLiteral("VC-7720Z-IWSM");
     case ColumnActivation:
-        return wider(metrics, {texts.activated, texts.notActivated});
+        return wider(metrics, {texts.activated, texts.notActivated, texts.activationUnknown});
     case ColumnIpv4Address:
     case ColumnIpv4Gateway:
     case ColumnIpv4Mask:

@@ -20,11 +20,14 @@
 #include "operations/onvifdevices.h"
 
 #include <QDesktopServices>
+#include <QFrame>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QHoverEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QSignalBlocker>
 
 #include <algorithm>
@@ -100,6 +103,7 @@ void DeviceDisplayPage::listenTo(OnvifDevices *devices)
         return;
     m_onvif = devices;
     m_reports->listenTo(devices);
+    m_frameOnvifActions->show();
     // Both live on the GUI thread: plain connections, undone with either.
     connect(devices, &OnvifDevices::signInFinished, this, &DeviceDisplayPage::onSignInFinished);
     connect(devices, &OnvifDevices::signInDone, this, &DeviceDisplayPage::onSignInDone);
@@ -234,7 +238,39 @@ void DeviceDisplayPage::setUp()
     const int countAt = m_ui->horizontalLayout->indexOf(m_ui->m_labelDeviceCountValue);
     m_ui->horizontalLayout->insertWidget(countAt + 1, m_labelOnvifStatus);
 
+    buildOnvifActions();
     setActionButtonsEnabled(false);
+}
+
+void DeviceDisplayPage::buildOnvifActions()
+{
+    // A bar of its own between the count and the table, under the table's
+    // other actions: the row above has no room left on a 1024-pixel screen.
+    m_frameOnvifActions = new QFrame(this);
+    m_frameOnvifActions->setObjectName(QStringLiteral("m_frameOnvifActions"));
+    auto *row = new QHBoxLayout(m_frameOnvifActions);
+    row->setContentsMargins(10, 0, 20, 8);
+    row->setSpacing(10);
+    row->addStretch(1);
+    auto *label = new QLabel(tr("ONVIF devices:"), m_frameOnvifActions);
+    label->setObjectName(QStringLiteral("m_labelOnvifActions"));
+    row->addWidget(label);
+    auto *signIn = new QPushButton(tr("Sign in"), m_frameOnvifActions);
+    signIn->setObjectName(QStringLiteral("m_btnOnvifSignIn"));
+    signIn->setToolTip(tr("User name and password for the ONVIF devices: all of them, or the checked ones"));
+    auto *probe = new QPushButton(tr("Find by address"), m_frameOnvifActions);
+    probe->setObjectName(QStringLiteral("m_btnOnvifProbe"));
+    probe->setToolTip(tr("Search for ONVIF devices on another subnet"));
+    for (QPushButton *button : {signIn, probe}) {
+        button->setMinimumHeight(30);
+        button->ensurePolished();
+        button->setMinimumWidth(std::max(kButtonMinimumWidth, button->sizeHint().width()));
+        row->addWidget(button);
+    }
+    connect(signIn, &QPushButton::clicked, this, &DeviceDisplayPage::onOnvifSignIn);
+    connect(probe, &QPushButton::clicked, this, &DeviceDisplayPage::onOnvifProbe);
+    m_ui->verticalLayout->insertWidget(m_ui->verticalLayout->indexOf(m_ui->m_tableViewVosk), m_frameOnvifActions);
+    m_frameOnvifActions->hide();
 }
 
 QVector<DeviceKey> DeviceDisplayPage::onvifDevices() const

@@ -25,6 +25,7 @@ namespace VOSK {
 class VoskHandler;
 }
 
+class QFrame;
 class QLabel;
 
 namespace VoskTool {
@@ -86,10 +87,10 @@ public:
     // and counts as one call of onDeviceLogin/Logout/Update per report.
     void listenTo(VOSK::VoskHandler *handler);
     // The same for the ONVIF side's records; from then on onOnvifSignIn()
-    // and onOnvifProbe() act (the pane's "Sign in" and "Find by address"
-    // lead there through the main window), and a refresh probes again and
-    // keeps the ONVIF rows. Null (a program without the ONVIF side) is
-    // ignored.
+    // and onOnvifProbe() act, the page shows their buttons ("Sign in" and
+    // "Find by address", in a bar above the table: they concern the whole
+    // list), and a refresh probes again and keeps the ONVIF rows. Null (a
+    // program without the ONVIF side) is ignored.
     void listenTo(OnvifDevices *devices);
     DeviceReportQueue *reportQueue() const { return m_reports; }
 
@@ -148,6 +149,7 @@ public Q_SLOTS:
 
 private:
     void setUp();
+    void buildOnvifActions();
     void updateCountLabel();
     void setActionButtonsEnabled(bool enabled);
     // Stores the record unless its key (serial number and MAC) is listed
@@ -195,6 +197,7 @@ private:
     UrlOpener m_urlOpener;
     QPointer<OnvifDevices> m_onvif;
     QLabel *m_labelOnvifStatus = nullptr;    // beside the count
+    QFrame *m_frameOnvifActions = nullptr;   // above the table, shown with the ONVIF side
     SignInDialogRunner m_signInRunner;
     ProbeDialogRunner m_probeRunner;
     Notifier m_notifier;

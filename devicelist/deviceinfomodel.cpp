@@ -68,6 +68,13 @@ std::optional<QString> onvifCellText(int logical, const VOSK_DEVICE_INFO &r, con
         return empty;
     case ColumnHttpPort:
         return r.httpPort == 0 ? empty : std::nullopt;
+    // Discovery tells only the factory state (its scope); a device out of
+    // it may still have no administrator, which its users list tells after
+    // sign-in. Until then "Activated" would be a guess.
+    case ColumnActivation:
+        if (!signedIn && !r.notActivated)
+            return texts.activationUnknown;
+        return std::nullopt;
     // What the standard lets a signed-in client see, rather than capability
     // bits of our protocol: DHCP is part of every network interface's
     // settings, IPv6 where the device reported it (and then it takes it).
@@ -210,6 +217,7 @@ void DeviceInfoModel::setUp()
     m_texts = {tr("Yes"), tr("No"), tr("ON"), tr("OFF"), tr("N/A"), tr("Activated"), tr("Not activated"),
                tr("Another device announces the same MAC address or serial number. No password is sent to this "
                   "device until you confirm that it is the one you mean."),
+               tr("Unknown until sign-in"),
                // Our own discovery goes by the product's name.
                tr("VOSK"), QStringLiteral("ONVIF"), tr("ONVIF, signed in"), tr("ONVIF, sign-in refused"),
                tr("ONVIF, signing in")};
@@ -266,6 +274,8 @@ QVariant DeviceInfoModel::data(const QModelIndex &index, int role) const
         return row.ambiguous ? QVariant(m_texts.ambiguous) : QVariant();
     case Qt::CheckStateRole:
         return logical == ColumnCheck ? QVariant(static_cast<int>(row.check)) : QVariant();
+    case aptui::NumberRole:
+        return numberAt(row, logical);
     case DeviceKeyRole:
         return logical == ColumnCheck ? QVariant::fromValue(unpackKey(row.key)) : QVariant();
     default:
@@ -421,6 +431,24 @@ std::optional<QString> DeviceInfoModel::storedText(const Row &row, int logical) 
     for (int before = 0; before < logical; ++before)
         position += row.cells[before] == kOwnText;
     return PackedTexts::at(row.own, position);
+}
+
+QVariant DeviceInfoModel::numberAt(const Row &row, int logical) const
+{
+    switch (logical) {
+    case ColumnPort:
+    case ColumnHttpPort:
+    case ColumnChannelCount:
+    case ColumnIpv6PrefixLength:
+        break;
+    default:
+        return QVariant();
+    }
+    // The cell's own text decides: "N/A" and empty cells have no number.
+    const std::optional<QString> text = storedText(row, logical);
+    bool ok = false;
+    const int value = text ? text->trimmed().toInt(&ok) : 0;
+    return ok ? QVariant(value) : QVariant();
 }
 
 QByteArray DeviceInfoModel::packKey(const DeviceKey &key)

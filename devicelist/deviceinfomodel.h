@@ -62,6 +62,9 @@ public:
     // box: the display text, but for the protocol cell of a row being
     // signed in, which gives how the last sign-in went (what an export
     // writes: the mark passes within seconds).
+    // aptui::NumberRole on the port, HTTP port, channel and prefix length
+    // cells that hold a number: that number, for a spreadsheet to sum and
+    // sort (the display text is padded for the table).
 
     // The translated cell texts, looked up once at construction instead of
     // once per cell.
@@ -69,6 +72,9 @@ public:
     {
         QString yes, no, on, off, notAvailable, activated, notActivated;
         QString ambiguous; // the tool tip of an ambiguous row
+        // The activation cell of an ONVIF row whose state only a sign-in
+        // can tell (not in factory state by its discovery scopes).
+        QString activationUnknown;
         // The protocol column: our discovery, ONVIF before sign-in, signed
         // in, credentials refused, a sign-in running.
         QString ownProtocol, onvif, onvifSignedIn, onvifRefused, onvifSigningIn;
@@ -209,6 +215,8 @@ private:
     void storeTexts(Row &row, const CellValues &values) const;
     // The text of a cell, nullopt for a cell without a value.
     std::optional<QString> storedText(const Row &row, int logical) const;
+    // aptui::NumberRole of a cell: its number, or invalid.
+    QVariant numberAt(const Row &row, int logical) const;
     static QByteArray packKey(const DeviceKey &key);
     static DeviceKey unpackKey(const QByteArray &packed);
     Row makeRow(const VOSK_DEVICE_INFO &record, int id) const;

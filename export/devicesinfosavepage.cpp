@@ -2,9 +2,11 @@
 
 #include "aptui/filepathbutton.h"
 #include "aptui/multistatelineedit.h"
+#include "aptui/targetpath.h"
 #include "aptui/warningdialog.h"
 #include "export/excelmanager.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -14,6 +16,8 @@
 #include <QIcon>
 #include <QLabel>
 #include <QAbstractItemModel>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QToolButton>
 
 namespace VoskTool {
@@ -22,10 +26,27 @@ namespace {
 
 constexpr int kNameMaxLength = 32;
 
+// The folder of the last export, kept in the user's files from one start
+// to the next (beside the window's state).
+const QString kFolderKey = QStringLiteral("Export/folder");
+
+QString settingsFile()
+{
+    return TarnGUIToolkit::GetUserFilePath(QStringLiteral("Export.ini"));
+}
+
 QString &rememberedFolder()
 {
-    static QString folder;
+    static QString folder = QSettings(settingsFile(), QSettings::IniFormat).value(kFolderKey).toString();
     return folder;
+}
+
+void remember(const QString &folder)
+{
+    if (rememberedFolder() == folder)
+        return;
+    rememberedFolder() = folder;
+    QSettings(settingsFile(), QSettings::IniFormat).setValue(kFolderKey, folder);
 }
 
 bool isSeparator(QChar c)
@@ -59,7 +80,11 @@ DevicesInfoSavePage::DevicesInfoSavePage(QAbstractItemModel *model, QWidget *par
     // Confirm saves; only a successful save closes the dialog.
     setEnableDefaultConnections(true, true, true, false, true);
 
-    m_lineEditFilepath->setText(rememberedFolder());
+    // Ready to confirm: a dated name, in the folder used last (or the
+    // user's documents). The name is selected, so typing replaces it.
+    m_lineEditFilename->setText(defaultFileName(QDateTime::currentDateTime()));
+    m_lineEditFilename->selectAll();
+    m_lineEditFilepath->setText(QDir::toNativeSeparators(startFolder()));
     m_lineEditFilename->installEventFilter(this);
     m_lineEditFilepath->installEventFilter(this);
     connect(m_btnFilepath, &QToolButton::clicked, this, &DevicesInfoSavePage::onClearLineEditFilePathError);
@@ -141,6 +166,20 @@ void DevicesInfoSavePage::setFolderChooser(FolderChooser chooser)
     m_folderChooser = std::move(chooser);
 }
 
+QString DevicesInfoSavePage::defaultFileName(const QDateTime &when)
+{
+    return QStringLiteral("devices-") + when.toString(QStringLiteral("yyyyMMdd-HHmm"));
+}
+
+QString DevicesInfoSavePage::startFolder()
+{
+    // A folder removed since (a stick, a share) is no start.
+    if (!rememberedFolder().isEmpty() && QFileInfo(rememberedFolder()).isDir())
+        return rememberedFolder();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    return QFileInfo(documents).isDir() ? documents : QDir::homePath();
+}
+
 QString DevicesInfoSavePage::lastFolder()
 {
     return rememberedFolder();
@@ -148,7 +187,7 @@ QString DevicesInfoSavePage::lastFolder()
 
 void DevicesInfoSavePage::setLastFolder(const QString &folder)
 {
-    rememberedFolder() = folder;
+    remember(folder);
 }
 
 bool DevicesInfoSavePage::eventFilter(QObject *watched, QEvent *event)
@@ -167,10 +206,10 @@ bool DevicesInfoSavePage::eventFilter(QObject *watched, QEvent *event)
 
 void DevicesInfoSavePage::onBtnFilepathClicked()
 {
-    const QString chosen = m_folderChooser ? m_folderChooser(this, rememberedFolder()) : QString();
+    const QString chosen = m_folderChooser ? m_folderChooser(this, startFolder()) : QString();
     if (chosen.isEmpty())
         return;
-    rememberedFolder() = chosen;
+    remember(chosen);
     QString text = QDir::toNativeSeparators(chosen);
     if (!text.endsWith(QDir::separator()))
         text += QDir::separator();
@@ -181,7 +220,7 @@ void DevicesInfoSavePage::onSaveDevicesInfo()
 {
     const QString folderText = m_lineEditFilepath->text();
     if (!folderText.isEmpty())
-        rememberedFolder() = folderText;
+        remember(folderText);
     const QString name = m_lineEditFilename->text().trimmed();
 
     if (name.isEmpty()) {
@@ -206,7 +245,12 @@ void DevicesInfoSavePage::onSaveDevicesInfo()
 
     switch (m_pExcelManager->save(name, folder, m_pModel, m_listRows)) {
     case ExcelManager::Result::Saved:
-        showHint(WarningDialog::KindSuccess, tr("Saving succeed."));
+        // Where the file went, in full: the folder field may have been a
+        // relative or a remembered one.
+        showHint(WarningDialog::KindSuccess,
+                 tr("Saving succeed.") + QLatin1Char('\n')
+                     + QDir::toNativeSeparators(QFileInfo(folder + name + QStringLiteral(".xls")).absoluteFilePath()),
+                 nullptr, nullptr, true);
         accept();
         break;
     case ExcelManager::Result::FileExists:
@@ -233,11 +277,14 @@ void DevicesInfoSavePage::onClearLineEditFilePathError()
 }
 
 void DevicesInfoSavePage::showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit,
-                                   QLabel *iconLabel)
+                                   QLabel *iconLabel, bool tall)
 {
     const QRect frame = geometry();
     const QPoint corner(frame.x() + frame.width() / 2 - 155, frame.y() + frame.height() / 2 - 60);
-    WarningDialog::showWarning(corner, kind, text, this, lineEdit, iconLabel);
+    if (tall)
+        WarningDialog::showWarningTall(corner, kind, text, this, lineEdit, iconLabel);
+    else
+        WarningDialog::showWarning(corner, kind, text, this, lineEdit, iconLabel);
 }
 
 } // namespace VoskTool

@@ -7,6 +7,7 @@
 
 #include <functional>
 
+class QDateTime;
 class QLabel;
 class QAbstractItemModel;
 class QToolButton;
@@ -30,8 +31,13 @@ class ExcelManager;
 // accepted, or "Saving failed." and it stays open. The file name is
 // trimmed; the folder text may end in a separator.
 //
-// The last folder given is remembered for the process: it fills the folder
-// field of every new dialog and starts the folder chooser.
+// The dialog opens with a dated file name ("devices-YYYYMMDD-HHMM",
+// selected) in the last folder given, which is remembered from one start
+// to the next (Export.ini among the user's files, see
+// TarnGUIToolkit::GetUserFilePath); before any, or when that folder is
+// gone, the user's documents folder (else the home folder). The
+// folder chooser starts there too. The success message gives the saved
+// file's full path on a second line.
 // Modal, built on the caller's stack. GUI thread only.
 class DevicesInfoSavePage final : public aptui::BaseDialog
 {
@@ -61,6 +67,10 @@ public:
     // around the call.
     static void exportRows(QAbstractItemModel *model, const QList<int> &rows, QWidget *parent);
 
+    // The file name offered for an export at `when`.
+    static QString defaultFileName(const QDateTime &when);
+    // The folder offered: the remembered one, else the documents folder.
+    static QString startFolder();
     // The remembered folder (empty until one is given).
     static QString lastFolder();
     static void setLastFolder(const QString &folder);
@@ -75,8 +85,9 @@ public Q_SLOTS:
 
 private:
     void buildForm();
+    // `tall`: the bubble for long texts (a path).
     void showHint(int kind, const QString &text, aptui::MultiStateLineEdit *lineEdit = nullptr,
-                  QLabel *iconLabel = nullptr);
+                  QLabel *iconLabel = nullptr, bool tall = false);
 
     QAbstractItemModel *m_pModel;        // not owned
     QList<int> m_listRows;

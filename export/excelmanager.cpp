@@ -1,6 +1,7 @@
 #include "export/excelmanager.h"
 
 #include "aptui/itemroles.h"
+#include "discovery/terminaltext.h"
 #include "export/exportlog.h"
 #include "export/xlsworkbook.h"
 
@@ -19,22 +20,30 @@ namespace VoskTool {
 
 namespace {
 
-// A cell's lasting text where the model gives one: a file keeps what the
-// row is, not what it was doing at the moment of the export.
-QString cellText(const QModelIndex &index)
+// A cell as the file keeps it: its number where the model gives one (a
+// spreadsheet sums and sorts it), else its lasting text where the model
+// gives one (a file keeps what the row is, not what it was doing at the
+// moment of the export), else its display text. Texts come from the
+// devices: control characters are escaped as the console escapes them, so
+// that no cell hides a line break, an escape sequence or a direction
+// override.
+QVariant cellValue(const QModelIndex &index)
 {
+    const QVariant number = index.data(aptui::NumberRole);
+    if (number.typeId() == QMetaType::Int)
+        return number;
     const QVariant lasting = index.data(aptui::LastingTextRole);
-    return (lasting.isValid() ? lasting : index.data(Qt::DisplayRole)).toString();
+    return TerminalText::escape((lasting.isValid() ? lasting : index.data(Qt::DisplayRole)).toString());
 }
 
-QStringList rowTexts(const QAbstractItemModel *model, int row)
+QVariantList rowCells(const QAbstractItemModel *model, int row)
 {
-    QStringList texts;
+    QVariantList cells;
     const int columns = model->columnCount();
-    texts.reserve(columns);
+    cells.reserve(columns);
     for (int c = 1; c < columns; ++c)
-        texts.append(cellText(model->index(row, c)));
-    return texts;
+        cells.append(cellValue(model->index(row, c)));
+    return cells;
 }
 
 } // namespace
@@ -111,7 +120,7 @@ ExcelManager::Result ExcelManager::save(const QString &fileName, const QString &
     XlsWorkbook workbook(fileName);
     bool complete = workbook.addRow(names);
     for (int i = 0; complete && i < rows.size(); ++i)
-        complete = workbook.addRow(rowTexts(model, rows.at(i)));
+        complete = workbook.addCells(rowCells(model, rows.at(i)));
     if (!complete) {
         qCWarning(lcExport) << "[ExcelManager]" << rows.size() << "rows of" << names.size()
                             << "columns do not fit in a workbook sheet";
@@ -160,9 +169,9 @@ bool ExcelManager::writeWithOdbc(const QString &folder, const QString &baseName,
                 QSqlQuery insert(db);
                 ok = ok && insert.prepare(insertStatement(sheetName, names));
                 for (int i = 0; ok && i < rows.size(); ++i) {
-                    const QStringList texts = rowTexts(model, rows.at(i));
-                    for (int c = 0; c < texts.size(); ++c)
-                        insert.bindValue(QLatin1Char(':') + QString::number(c + 2), texts.at(c));
+                    const QVariantList cells = rowCells(model, rows.at(i));
+                    for (int c = 0; c < cells.size(); ++c)
+                        insert.bindValue(QLatin1Char(':') + QString::number(c + 2), cells.at(c).toString());
                     ok = insert.exec();
                 }
                 db.close();

@@ -17,8 +17,10 @@ namespace VoskTool {
 // XlsWorkbook::sheetNameFor); the first row holds the horizontal header
 // texts of every model column but column 0, "Serial Number" named "Device
 // Serial Number"; then one row per listed model row, in list order, each
-// cell the item's lasting text (aptui::LastingTextRole) where the model
-// gives one, else its display text.
+// cell the item's number (aptui::NumberRole, an int) where the model gives
+// one, else its lasting text (aptui::LastingTextRole) where the model
+// gives one, else its display text; texts with control characters escaped
+// as the console escapes them (TerminalText::escape).
 //
 // The file appears complete or not at all: the workbook is written to a
 // temporary file in the same folder and moved into place only when it is

@@ -26,6 +26,7 @@ constexpr quint16 kExtSst = 0x00FF;
 constexpr quint16 kWsBool = 0x0081;
 constexpr quint16 kDimensions = 0x0200;
 constexpr quint16 kLabelSst = 0x00FD;
+constexpr quint16 kRk = 0x027E;
 constexpr quint16 kWindow2 = 0x023E;
 
 // The largest record body a reader must accept.
@@ -286,21 +287,41 @@ XlsWorkbook::XlsWorkbook(const QString &sheetName)
 
 bool XlsWorkbook::addRow(const QStringList &cells)
 {
+    QVariantList values;
+    values.reserve(cells.size());
+    for (const QString &cell : cells)
+        values.append(cell);
+    return addCells(values);
+}
+
+bool XlsWorkbook::addCells(const QVariantList &cells)
+{
     if (m_rows.size() >= MaxRows || cells.size() > MaxColumns)
         return false;
-    for (const QString &cell : cells) {
-        if (cell.size() > MaxCellLength)
+    auto isNumber = [](const QVariant &cell) {
+        return cell.typeId() == QMetaType::Int && cell.toInt() >= MinNumber && cell.toInt() <= MaxNumber;
+    };
+    for (const QVariant &cell : cells) {
+        if (!isNumber(cell) && cell.toString().size() > MaxCellLength)
             return false;
     }
-    QVector<quint32> row;
+    QVector<Cell> row;
     row.reserve(cells.size());
-    for (const QString &cell : cells) {
-        auto it = m_stringIndex.constFind(cell);
-        if (it == m_stringIndex.cend()) {
-            it = m_stringIndex.insert(cell, static_cast<quint32>(m_strings.size()));
-            m_strings.append(cell);
+    for (const QVariant &cell : cells) {
+        if (isNumber(cell)) {
+            // An RK value: the integer shifted left by two, bit 1 set
+            // ("integer"), bit 0 clear (not divided by 100).
+            row.append(Cell{(static_cast<quint32>(cell.toInt()) << 2) | 0x2u, true});
+            continue;
         }
-        row.append(it.value());
+        const QString text = cell.toString();
+        auto it = m_stringIndex.constFind(text);
+        if (it == m_stringIndex.cend()) {
+            it = m_stringIndex.insert(text, static_cast<quint32>(m_strings.size()));
+            m_strings.append(text);
+        }
+        row.append(Cell{it.value(), false});
+        ++m_textCellCount;
     }
     m_cellCount += static_cast<quint32>(row.size());
     m_columnCount = std::max(m_columnCount, int(row.size()));
@@ -349,7 +370,7 @@ QByteArray XlsWorkbook::workbookStream() const
         sheetOffsetAt = out.size() + 4;
         putRecord(out, kBoundSheet, data);
     }
-    SstWriter(m_cellCount, m_strings).appendTo(out);
+    SstWriter(m_textCellCount, m_strings).appendTo(out);
     putRecord(out, kEof, QByteArray());
     set32(out, sheetOffsetAt, static_cast<quint32>(out.size()));
 
@@ -369,19 +390,20 @@ QByteArray XlsWorkbook::workbookStream() const
         put16(data, 0);
         putRecord(out, kDimensions, data);
     }
-    // The cells, 14 bytes each, written in place.
+    // The cells, 14 bytes each (LABELSST and RK have the same layout),
+    // written in place.
     qsizetype at = out.size();
     out.resize(at + qsizetype(m_cellCount) * 14);
     for (int r = 0; r < m_rows.size(); ++r) {
-        const QVector<quint32> &row = m_rows.at(r);
+        const QVector<Cell> &row = m_rows.at(r);
         for (int c = 0; c < row.size(); ++c) {
             char *cell = out.data() + at;
-            qToLittleEndian<quint16>(kLabelSst, cell);
+            qToLittleEndian<quint16>(row.at(c).number ? kRk : kLabelSst, cell);
             qToLittleEndian<quint16>(10, cell + 2);
             qToLittleEndian<quint16>(static_cast<quint16>(r), cell + 4);
             qToLittleEndian<quint16>(static_cast<quint16>(c), cell + 6);
             qToLittleEndian<quint16>(kCellXf, cell + 8);
-            qToLittleEndian<quint32>(row.at(c), cell + 10);
+            qToLittleEndian<quint32>(row.at(c).value, cell + 10);
             at += 14;
         }
     }

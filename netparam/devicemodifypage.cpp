@@ -116,8 +116,6 @@ DeviceModifyPage::DeviceModifyPage(QWidget *parent)
     layout->addWidget(m_frameModifyPara);
     layout->addWidget(m_frameChangePassword);
     layout->addStretch(1);
-    buildOnvifFrame();
-    layout->addWidget(m_frameOnvif);
 
     m_netParaPage->setMessenger([this](const PaneMessage &msg) {
         message(msg.kind, msg.text, msg.field, msg.hint, msg.tall);
@@ -200,33 +198,6 @@ void DeviceModifyPage::buildModifyFrame()
     buttons->addWidget(m_btnLostPassword);
     grid->addLayout(buttons, 1, 0, 1, 3);
     m_lineEditAdminPassword->installEventFilter(this);
-}
-
-void DeviceModifyPage::buildOnvifFrame()
-{
-    // At the foot of the pane, whatever its state: signing in and finding
-    // devices by address concern the whole list, not only the checked rows.
-    m_frameOnvif = new QFrame(this);
-    m_frameOnvif->setObjectName(QStringLiteral("m_frameOnvif"));
-    auto *row = new QHBoxLayout(m_frameOnvif);
-    row->setContentsMargins(16, 8, 16, 12);
-    row->addWidget(makeLabel(m_frameOnvif, "m_labelOnvif", tr("ONVIF devices:")));
-    m_btnOnvifSignIn = new QPushButton(tr("Sign in"), m_frameOnvif);
-    m_btnOnvifSignIn->setObjectName(QStringLiteral("m_btnOnvifSignIn"));
-    m_btnOnvifSignIn->setToolTip(tr("User name and password for the ONVIF devices: all of them, or the checked ones"));
-    m_btnOnvifProbe = new QPushButton(tr("Find by address"), m_frameOnvif);
-    m_btnOnvifProbe->setObjectName(QStringLiteral("m_btnOnvifProbe"));
-    m_btnOnvifProbe->setToolTip(tr("Search for ONVIF devices on another subnet"));
-    row->addWidget(m_btnOnvifSignIn, 1);
-    row->addWidget(m_btnOnvifProbe, 1);
-    connect(m_btnOnvifSignIn, &QPushButton::clicked, this, &DeviceModifyPage::signalOnvifSignInRequested);
-    connect(m_btnOnvifProbe, &QPushButton::clicked, this, &DeviceModifyPage::signalOnvifProbeRequested);
-    m_frameOnvif->hide();
-}
-
-void DeviceModifyPage::setOnvifActionsVisible(bool visible)
-{
-    m_frameOnvif->setVisible(visible);
 }
 
 void DeviceModifyPage::buildChangePasswordFrame()
@@ -491,8 +462,8 @@ void DeviceModifyPage::showOnvifNote(bool batch)
     }
     if (onvif.notSignedIn > 0) {
         lines << (batch ? tr("%n checked ONVIF device(s) are not signed in yet: sign in to them first (\"Sign in\" "
-                             "below).", nullptr, onvif.notSignedIn)
-                        : tr("Sign in to this ONVIF device first (\"Sign in\" below) to change its "
+                             "above the table).", nullptr, onvif.notSignedIn)
+                        : tr("Sign in to this ONVIF device first (\"Sign in\" above the table) to change its "
                              "network parameters."));
         m_btnModify->setEnabled(false);
     }

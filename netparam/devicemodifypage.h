@@ -87,9 +87,6 @@ public:
     int maxInFlight() const;
     // How long to wait for a device's report of new parameters.
     void setConfirmWait(int milliseconds) { m_confirmWaitMs = milliseconds; }
-    // Shows "Sign in" and "Find by address" for ONVIF devices at the foot
-    // of the pane (the program has the ONVIF side); hidden by default.
-    void setOnvifActionsVisible(bool visible);
     // Whether a one-device operation is under way.
     bool isBusy() const { return m_busy; }
 
@@ -111,10 +108,6 @@ Q_SIGNALS:
     // "Forget Password" for this device (the first checked one); the main
     // window opens the recovery dialog that suits it.
     void signalForgetPasswordRequested(DeviceInfo device);
-    // The ONVIF buttons: the main window hands them to the table page,
-    // which holds the device list they act on.
-    void signalOnvifSignInRequested();
-    void signalOnvifProbeRequested();
 
 public Q_SLOTS:
     void onForgetPassword();
@@ -135,7 +128,6 @@ public Q_SLOTS:
 private:
     void buildActiveFrame();
     void buildModifyFrame();
-    void buildOnvifFrame();
     void buildChangePasswordFrame();
     // Whether a selection sent is the one shown: the same devices in the
     // same order, for the same state of the pane.
@@ -235,9 +227,6 @@ private:
     QPushButton *m_btnModify;
     QPushButton *m_btnLostPassword;
     QLabel *m_labelOnvifNote;
-    QFrame *m_frameOnvif;
-    QPushButton *m_btnOnvifSignIn;
-    QPushButton *m_btnOnvifProbe;
     QPushButton *m_btnShowChangePassword;
 
     // The password change, in place of m_frameModifyPara while shown.

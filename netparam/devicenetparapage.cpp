@@ -334,7 +334,7 @@ void DeviceNetParaPage::disableUntilSignedIn()
     // Before sign-in an ONVIF row holds only what discovery said: no mask,
     // gateway or DHCP state to start a change from, and a form sent like
     // that would wipe them on the device.
-    const QString reason = tr("Sign in to this ONVIF device first (\"Sign in\" below): its network "
+    const QString reason = tr("Sign in to this ONVIF device first (\"Sign in\" above the table): its network "
                               "settings are read with your user name and password.");
     for (const Row &row : {m_ip, m_port, m_mask, m_gateway, m_httpPort, m_ipv6, m_ipv6Gateway, m_prefix})
         setEnabledFor(row.edit, false, reason);

@@ -1,10 +1,10 @@
 #include "password/recoveryui.h"
 
 #include "aptui/cwarningdlg.h"
+#include "aptui/desktophandler.h"
 #include "aptui/foldermessagedialog.h"
 #include "aptui/warningdialog.h"
 
-#include <QDesktopServices>
 #include <QFileDialog>
 #include <QUrl>
 #include <QWidget>
@@ -104,7 +104,7 @@ bool RecoveryUi::openFolder(const QString &folder)
 {
     if (folderOpener())
         return folderOpener()(folder);
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    return aptui::DesktopHandler::open(QUrl::fromLocalFile(folder));
 }
 
 void RecoveryUi::showFolderMessage(QWidget *parent, const QString &title, const QString &text, const QString &folder)

@@ -3,8 +3,8 @@
 # pane-batch-result.png, pane-password.png, onvif-table.png and
 # pane-onvif.png (English) and their -zh variants (Chinese): the right-hand
 # pane for devices of the demo fleet of ./run.sh (16 simulated devices of
-# our own protocol, 4 ONVIF devices signed in), and the table scrolled to
-# its Protocol column, on a virtual display (Xvfb). Everything runs in a
+# our own protocol, 4 ONVIF devices signed in), and the table with its Protocol column and
+# the ONVIF actions above it, on a virtual display (Xvfb). Everything runs in a
 # private network namespace, and the simulator and the tool talk over
 # loopback only (VOSK_INTERFACES=lo).
 #   scripts/screenshot-pane.sh [OUT_DIR]
@@ -43,6 +43,8 @@ for lang in en zh; do
     mkdir -p "$dir"
     ln -s "$bin/translations" "$dir/translations"
     ln -s "$bin/plugins" "$dir/plugins"
+    # A new user's column order: the copy a first start takes.
+    cp "$bin/ColumnConfig.xml" "$dir/ColumnConfig.xml"
     value=0
     suffix=""
     if [ "$lang" = zh ]; then

@@ -2,15 +2,13 @@
 
 #include "app/configuremanager.h"
 #include "aptui/basedialog.h"
+#include "aptui/desktophandler.h"
 #include "aptui/foldermessagedialog.h"
 #include "aptui/targetpath.h"
 #include "shell/shelllog.h"
 
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QProcess>
-#include <QStandardPaths>
 
 #ifndef VOSKTOOL_VERSION
 #define VOSKTOOL_VERSION "1.0.0"
@@ -20,12 +18,12 @@ namespace {
 
 bool openWithDesktop(const QUrl &url)
 {
-    const bool pdf = url.isLocalFile() && url.toLocalFile().endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive);
-    if (pdf && !AboutDialog::desktopHasPdfViewer()) {
-        qCInfo(lcShell) << "[AboutDialog] the desktop names no program for PDF files";
-        return false;
-    }
-    return QDesktopServices::openUrl(url);
+    // The desktop's opener starts whether or not a program for the file or
+    // folder exists; ask first, so that the user is told and shown the way.
+    if (aptui::DesktopHandler::open(url))
+        return true;
+    qCInfo(lcShell) << "[AboutDialog] the desktop opened nothing for" << url;
+    return false;
 }
 
 } // namespace
@@ -73,20 +71,7 @@ QString AboutDialog::programFolder() const
 
 bool AboutDialog::desktopHasPdfViewer()
 {
-    // xdg-mime answers from the desktop's own associations (mimeapps.list,
-    // then the installed programs' MimeType lines): the same list xdg-open
-    // chooses from.
-    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
-    if (xdgMime.isEmpty())
-        return true;
-    QProcess query;
-    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), QStringLiteral("application/pdf")});
-    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit) {
-        query.kill();
-        query.waitForFinished(1000);
-        return true;
-    }
-    return !query.readAllStandardOutput().trimmed().isEmpty();
+    return aptui::DesktopHandler::namesProgramFor(QStringLiteral("application/pdf"));
 }
 
 QString AboutDialog::manualPath(unsigned int language) const

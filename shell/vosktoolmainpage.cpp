@@ -205,10 +205,6 @@ VOSKToolMainPage::VOSKToolMainPage(QWidget *parent)
         runRecoveryDialog(this, device.serialNumber, device.deviceType, device.mac);
         disableCover();
     });
-    pane->setOnvifActionsVisible(OnvifDevices::instance() != nullptr);
-    connect(pane, &DeviceModifyPage::signalOnvifSignInRequested, m_deviceDisplayPage,
-            &DeviceDisplayPage::onOnvifSignIn);
-    connect(pane, &DeviceModifyPage::signalOnvifProbeRequested, m_deviceDisplayPage, &DeviceDisplayPage::onOnvifProbe);
     connect(pane, &DeviceModifyPage::signalCoverMainPage, this, &VOSKToolMainPage::enableCover);
     connect(pane, &DeviceModifyPage::signalDisCoverMainPage, this, &VOSKToolMainPage::disableCover);
     setRightPane(pane);

@@ -149,5 +149,9 @@
         <source>No program to open folders is installed.</source>
         <translation>没有安装可以打开文件夹的程序。</translation>
     </message>
+    <message>
+        <source>The path above is selected: copy it with Ctrl+C.</source>
+        <translation>上面的路径已选中，可按 Ctrl+C 复制。</translation>
+    </message>
 </context>
 </TS>

@@ -181,6 +181,26 @@
 <context>
     <name>VoskTool::DeviceDisplayPage</name>
     <message>
+        <source>ONVIF devices:</source>
+        <translation>ONVIF 设备：</translation>
+    </message>
+    <message>
+        <source>Sign in</source>
+        <translation>登录</translation>
+    </message>
+    <message>
+        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
+        <translation>ONVIF 设备的用户名和密码：用于全部设备，或仅用于已勾选的设备</translation>
+    </message>
+    <message>
+        <source>Find by address</source>
+        <translation>按地址查找</translation>
+    </message>
+    <message>
+        <source>Search for ONVIF devices on another subnet</source>
+        <translation>在其他子网中查找 ONVIF 设备</translation>
+    </message>
+    <message>
         <source>Form</source>
         <translation>设备列表</translation>
     </message>
@@ -403,6 +423,10 @@
         <source>Protocol</source>
         <translation>协议</translation>
     </message>
+    <message>
+        <source>Unknown until sign-in</source>
+        <translation>登录后可知</translation>
+    </message>
 </context>
 <context>
     <name>VoskTool::DeviceModifyPage</name>
@@ -588,35 +612,15 @@
             <numerusform>已勾选的 %n 台 ONVIF 设备尚未登录。请先登录。</numerusform>
         </translation>
     </message>
-    <message>
-        <source>ONVIF devices:</source>
-        <translation>ONVIF 设备：</translation>
-    </message>
-    <message>
-        <source>Sign in</source>
-        <translation>登录</translation>
-    </message>
-    <message>
-        <source>User name and password for the ONVIF devices: all of them, or the checked ones</source>
-        <translation>ONVIF 设备的用户名和密码：用于全部设备，或仅用于已勾选的设备</translation>
-    </message>
-    <message>
-        <source>Find by address</source>
-        <translation>按地址查找</translation>
-    </message>
-    <message>
-        <source>Search for ONVIF devices on another subnet</source>
-        <translation>在其他子网中查找 ONVIF 设备</translation>
-    </message>
     <message numerus="yes">
-        <source>%n checked ONVIF device(s) are not signed in yet: sign in to them first (&quot;Sign in&quot; below).</source>
+        <source>%n checked ONVIF device(s) are not signed in yet: sign in to them first (&quot;Sign in&quot; above the table).</source>
         <translation>
-            <numerusform>已勾选的 %n 台 ONVIF 设备尚未登录：请先登录（下方的“登录”）。</numerusform>
+            <numerusform>已勾选的 %n 台 ONVIF 设备尚未登录：请先登录（表格上方的“登录”）。</numerusform>
         </translation>
     </message>
     <message>
-        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below) to change its network parameters.</source>
-        <translation>请先登录此 ONVIF 设备（下方的“登录”），再修改其网络参数。</translation>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; above the table) to change its network parameters.</source>
+        <translation>请先登录此 ONVIF 设备（表格上方的“登录”），再修改其网络参数。</translation>
     </message>
     <message>
         <source>Change Password</source>
@@ -897,8 +901,8 @@
         <translation>ONVIF 设备没有设备端口，因此每台设备保留各自的端口。</translation>
     </message>
     <message>
-        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; below): its network settings are read with your user name and password.</source>
-        <translation>请先登录此 ONVIF 设备（下方的“登录”）：其网络参数需要用您的用户名和密码读取。</translation>
+        <source>Sign in to this ONVIF device first (&quot;Sign in&quot; above the table): its network settings are read with your user name and password.</source>
+        <translation>请先登录此 ONVIF 设备（表格上方的“登录”）：其网络参数需要用您的用户名和密码读取。</translation>
     </message>
     <message>
         <source>Empty: each device keeps its own</source>
@@ -1327,6 +1331,10 @@ Trust the new certificate? Only if the device was replaced or reset.</source>
     <message>
         <source>No program to open folders is installed.</source>
         <translation>没有安装可以打开文件夹的程序。</translation>
+    </message>
+    <message>
+        <source>The path above is selected: copy it with Ctrl+C.</source>
+        <translation>上面的路径已选中，可按 Ctrl+C 复制。</translation>
     </message>
 </context>
 </TS>

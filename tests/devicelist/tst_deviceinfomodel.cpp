@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -128,9 +129,26 @@ private:
 private Q_SLOTS:
     void init()
     {
+        // The shipped file, in the order of the logical columns: the tests
+        // of drags and repairs count from there.
         QFile::remove(configPath());
-        QVERIFY(QFile::copy(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG), configPath()));
-        QFile::setPermissions(configPath(), QFile::ReadOwner | QFile::WriteOwner);
+        QString shipped = QString::fromLatin1(readFile(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG)));
+        int next = 0;
+        static const QRegularExpression value(QStringLiteral("<IndexValue>\\d+</IndexValue>"));
+        for (QRegularExpressionMatch m = value.match(shipped); m.hasMatch(); m = value.match(shipped, m.capturedStart() + 1))
+            shipped.replace(m.capturedStart(), m.capturedLength(), QStringLiteral("<IndexValue>%1</IndexValue>").arg(next++));
+        QCOMPARE(next, int(DeviceColumnCount));
+        writeFile(configPath(), shipped.toLatin1());
+    }
+
+    // A new user's layout shows the kind of each device third, after the
+    // check and ID columns; the others keep their order behind it.
+    void shippedLayoutShowsTheKindEarly()
+    {
+        DeviceInfoModel model(QStringLiteral(VOSKTOOL_SHIPPED_COLUMN_CONFIG));
+        QCOMPARE(model.columnIndex(ColumnProtocol), 2);
+        for (int id = ColumnDeviceType; id < ColumnProtocol; ++id)
+            QCOMPARE(model.columnIndex(id), id + 1);
     }
 
     void cellTexts_data()
@@ -810,9 +828,11 @@ private Q_SLOTS:
         // type, activation, IPv4, port, soft, gateway, http, serial, mask, MAC, channels,
         // DSP, start, IPv6, IPv6 gateway, prefix, IPv6?, mod IPv6?, DHCP?, DHCP on, protocol
         const QString none;
+        // Not in factory state by its scopes, and not yet signed in: whether
+        // it has an administrator is not known.
         QTest::newRow("before sign-in: what discovery said, nothing invented")
             << 0
-            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Unknown until sign-in"), QStringLiteral("127.1.0.1"), none,
                            none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
                            none, none, none, none, QStringLiteral("ONVIF")};
         QTest::newRow("signed in")
@@ -824,14 +844,14 @@ private Q_SLOTS:
                            QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("ONVIF, signed in")};
         QTest::newRow("refused")
             << int(VOSK::OnvifSignInRefused)
-            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Unknown until sign-in"), QStringLiteral("127.1.0.1"), none,
                            none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
                            none, none, none, none, QStringLiteral("ONVIF, sign-in refused")};
         // A sign-in running shows over whatever the last one came to; the
         // other cells stay as that one left them.
         QTest::newRow("first sign-in running")
             << int(VOSK::OnvifSigningIn)
-            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Unknown until sign-in"), QStringLiteral("127.1.0.1"), none,
                            none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
                            none, none, none, none, QStringLiteral("ONVIF, signing in")};
         QTest::newRow("read again after a change")
@@ -843,7 +863,7 @@ private Q_SLOTS:
                            QStringLiteral("Yes"), QStringLiteral("ON"), QStringLiteral("ONVIF, signing in")};
         QTest::newRow("signing in again after a refusal")
             << int(VOSK::OnvifSignInRefused | VOSK::OnvifSigningIn)
-            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Activated"), QStringLiteral("127.1.0.1"), none,
+            << QStringList{QStringLiteral("Camera 001"), QStringLiteral("Unknown until sign-in"), QStringLiteral("127.1.0.1"), none,
                            none, none, QStringLiteral("8080"), none, none, none, none, none, none, none, none, none,
                            none, none, none, none, QStringLiteral("ONVIF, signing in")};
     }

@@ -12,9 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
@@ -155,7 +157,8 @@ private Q_SLOTS:
         nameEdit(dialog)->setText(name);
         pathEdit(dialog)->setText(folder);
         dialog.show();
-        QCOMPARE(confirm(dialog), message);
+        // A saved file's message says where it went, in full.
+        QCOMPARE(confirm(dialog), savedAs.isEmpty() ? message : message + QLatin1Char('\n') + dir.filePath(savedAs));
 
         QCOMPARE(nameEdit(dialog)->state() == MultiStateLineEdit::ERROR, markedField == QLatin1String("name"));
         QCOMPARE(hintShown(dialog, "m_labelHintFileName"), markedField == QLatin1String("name"));
@@ -180,6 +183,7 @@ private Q_SLOTS:
     void pressClearsOnlyItsField()
     {
         DevicesInfoSavePage dialog(&m_model);
+        nameEdit(dialog)->clear();
         dialog.show();
         QCOMPARE(confirm(dialog), QStringLiteral("Please input file name."));
         pathEdit(dialog)->setLineEditState(MultiStateLineEdit::ERROR);
@@ -192,11 +196,15 @@ private Q_SLOTS:
     void folderChooserAndRememberedFolder()
     {
         const QString first = m_dir.filePath(QStringLiteral("first"));
+        QVERIFY(QDir().mkpath(first));
         QStringList starts;
         QString answer = first;
+        QString offered;
         {
             DevicesInfoSavePage dialog(&m_model);
-            QCOMPARE(pathEdit(dialog)->text(), QString());
+            // Before any folder is given: one that exists (the documents).
+            offered = QDir::fromNativeSeparators(pathEdit(dialog)->text());
+            QVERIFY2(QFileInfo(offered).isDir(), qPrintable(offered));
             dialog.setFolderChooser([&](QWidget *, const QString &start) {
                 starts.append(start);
                 return answer;
@@ -213,11 +221,19 @@ private Q_SLOTS:
             QCOMPARE(pathEdit(dialog)->text(), QDir::toNativeSeparators(first) + QDir::separator());
             QCOMPARE(DevicesInfoSavePage::lastFolder(), first);
         }
-        QCOMPARE(starts, (QStringList{QString(), first}));
+        QCOMPARE(starts, (QStringList{offered, first}));
 
-        // The next dialog starts in the remembered folder.
+        // The next dialog starts in the remembered folder, with a dated name
+        // that confirming alone saves there.
         DevicesInfoSavePage next(&m_model);
+        next.setRows({0});
         QCOMPARE(pathEdit(next)->text(), first);
+        const QString name = nameEdit(next)->text();
+        QVERIFY2(QRegularExpression(QStringLiteral("^devices-\\d{8}-\\d{4}$")).match(name).hasMatch(), qPrintable(name));
+        next.show();
+        const QString saved = QDir(first).filePath(name + QStringLiteral(".xls"));
+        QCOMPARE(confirm(next), QStringLiteral("Saving succeed.\n") + saved);
+        QVERIFY(readFile(saved).startsWith(kCompoundFileSignature));
     }
 
     // Another program takes the name after the check and before the move:

@@ -4,6 +4,7 @@
 // LibreOffice headless, converting to CSV. All workbooks go through one
 // LibreOffice run and one Python run.
 
+#include "aptui/itemroles.h"
 #include "export/excelmanager.h"
 #include "export/xlsworkbook.h"
 
@@ -53,7 +54,7 @@ Table fromJson(const QJsonArray &rows)
     for (const QJsonValue &row : rows) {
         QStringList cells;
         for (const QJsonValue &cell : row.toArray())
-            cells.append(cell.toString());
+            cells.append(cell.isDouble() ? QString::number(cell.toDouble()) : cell.toString());
         table.append(cells);
     }
     return table;
@@ -78,6 +79,11 @@ struct Case
     QStringList header;
     Table rows;
     QList<int> order; // the model rows to export; empty: all, in order
+    // The body as the file should hold it, where it differs from `rows`.
+    Table written = {};
+    // Columns (of `header`) whose cells give their number (NumberRole):
+    // written as numbers, read back as numbers.
+    QList<int> numbers = {};
 };
 
 QStandardItemModel *modelOf(const Case &c, QObject *parent)
@@ -86,8 +92,13 @@ QStandardItemModel *modelOf(const Case &c, QObject *parent)
     model->setHorizontalHeaderLabels(QStringList{QString()} + c.header);
     for (const QStringList &row : c.rows) {
         QList<QStandardItem *> items{new QStandardItem(QStringLiteral("check"))};
-        for (const QString &text : row)
+        for (const QString &text : row) {
             items.append(new QStandardItem(text));
+            bool number = false;
+            const int value = text.trimmed().toInt(&number);
+            if (number && c.numbers.contains(int(items.size()) - 2))
+                items.last()->setData(value, aptui::NumberRole);
+        }
         model->appendRow(items);
     }
     return model;
@@ -110,6 +121,18 @@ QList<Case> cases()
                   {QStringLiteral("硬盘录像机"), QStringLiteral("N/A"), QString()},
                   {QStringLiteral("Café €, \"quoted\"; x"), QStringLiteral("line\none"), QStringLiteral(" 001 ")}},
                  {2, 0}});
+    // A device's line break and escape sequence are written escaped, as
+    // the console writes them.
+    list.last().written = {list.last().rows.at(2), list.last().rows.at(0)};
+    list.last().written[0][1] = QStringLiteral("line\\x0Aone");
+    list.append({QStringLiteral("numbers"),
+                 {QStringLiteral("Port"), QStringLiteral("HttpPort"), QStringLiteral("Device Type")},
+                 {{QStringLiteral(" 8000"), QStringLiteral("80"), QStringLiteral("IPC\x1b]0;owned\x07")},
+                  {QStringLiteral("65535"), QStringLiteral("N/A"), QStringLiteral("NVR")}},
+                 {},
+                 {{QStringLiteral("8000"), QStringLiteral("80"), QStringLiteral("IPC\\x1B]0;owned\\x07")},
+                  {QStringLiteral("65535"), QStringLiteral("N/A"), QStringLiteral("NVR")}},
+                 {0, 1}});
     list.append({QStringLiteral("long-cell"),
                  {QStringLiteral("Device Type"), QStringLiteral("Note")},
                  {{QStringLiteral("A"), repeated(QStringLiteral("0123456789abcdefghij"), 300)},
@@ -207,14 +230,20 @@ private Q_SLOTS:
             QVERIFY2(!entry.isEmpty(), qPrintable(c.name));
             Table expected{QStringList(c.header).replaceInStrings(QStringLiteral("Serial Number"),
                                                                   QStringLiteral("Device Serial Number"))};
-            if (c.order.isEmpty())
+            if (!c.written.isEmpty())
+                expected += c.written;
+            else if (c.order.isEmpty())
                 expected += c.rows;
-            for (int r : c.order)
-                expected.append(c.rows.at(r));
+            for (int r : c.order) {
+                if (c.written.isEmpty())
+                    expected.append(c.rows.at(r));
+            }
 
             QCOMPARE(entry.value(QStringLiteral("sheets")).toArray(), QJsonArray{c.name});
-            // Every cell is text (xlrd type 1).
-            if (!c.rows.isEmpty() || !c.header.isEmpty())
+            // Text cells (xlrd type 1), and numbers (type 2) where given.
+            if (!c.numbers.isEmpty())
+                QCOMPARE(entry.value(QStringLiteral("types")).toArray(), (QJsonArray{1, 2}));
+            else if (!c.rows.isEmpty() || !c.header.isEmpty())
                 QCOMPARE(entry.value(QStringLiteral("types")).toArray(), QJsonArray{1});
             const Table xlrdCells = fromJson(entry.value(QStringLiteral("xlrd")).toArray());
             QCOMPARE(xlrdCells.size(), expected.size());

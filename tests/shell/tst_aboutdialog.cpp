@@ -279,6 +279,54 @@ private Q_SLOTS:
         QCOMPARE(stillOpen, folderAsked && !folderOpens);
     }
 
+    // The desktop's own opener where the desktop has no program for PDF
+    // files nor for folders (xdg-open would say "no method available" and
+    // still count as started): "Open Folder" says so, nothing is started,
+    // and the path is selected for copying.
+    void noProgramForFolders()
+    {
+        setLanguage("0");
+        QTemporaryDir bin;
+        QFile xdgMime(bin.filePath(QStringLiteral("xdg-mime")));
+        QVERIFY(xdgMime.open(QIODevice::WriteOnly));
+        const QString asked = bin.filePath(QStringLiteral("asked"));
+        // No default program for any type; each question is noted.
+        xdgMime.write("#!/bin/sh\necho \"$*\" >>'" + QFile::encodeName(asked) + "'\nexit 0\n");
+        xdgMime.close();
+        xdgMime.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", QFile::encodeName(bin.path()));
+        QTemporaryDir cwd;
+        touch(QDir(cwd.path()).filePath(AboutDialog::englishManualName()));
+        QVERIFY(QDir::setCurrent(cwd.path()));
+
+        AboutDialog about;
+        QString text;
+        QString selected;
+        bool stillOpen = false;
+        about.setHintDialogRunner([&](aptui::BaseDialog &dialog) {
+            auto *folderDialog = qobject_cast<aptui::FolderMessageDialog *>(&dialog);
+            if (!folderDialog)
+                return int(QDialog::Rejected);
+            folderDialog->confirmButton()->click();
+            text = folderDialog->text();
+            selected = folderDialog->findChild<QLabel *>(QStringLiteral("m_labelFolder"))->selectedText();
+            stillOpen = !folderDialog->folderOpened() && !folderDialog->confirmButton()->isEnabled();
+            return folderDialog->result();
+        });
+        about.onGetHelp();
+        qputenv("PATH", path);
+        QVERIFY2(text.contains(QStringLiteral("No program to open PDF files is installed")), qPrintable(text));
+        QVERIFY2(text.contains(QStringLiteral("No program to open folders is installed.")), qPrintable(text));
+        QVERIFY(stillOpen);
+        QCOMPARE(selected, QDir::toNativeSeparators(QDir::currentPath()));
+        // The folder was asked about before anything was started for it.
+        QFile log(asked);
+        QVERIFY(log.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(log.readAll()),
+                 QStringLiteral("query default application/pdf\nquery default inode/directory\n"));
+    }
+
     // The window's menu holds the panel; F1 without a manual shows the
     // message over the covered window, and the cover goes with it.
     void windowMenuAndF1()

@@ -165,6 +165,19 @@ private Q_SLOTS:
                                       << QStringLiteral("unknown option '--json' before the command") << overview;
         QTest::newRow("help for no command") << QStringList{QStringLiteral("help"), QStringLiteral("frobnicate")}
                                              << QStringLiteral("no help for 'frobnicate': not a command") << overview;
+        QTest::newRow("help for a typo") << QStringList{QStringLiteral("help"), QStringLiteral("sett")}
+                                         << QStringLiteral("no help for 'sett': not a command (did you mean 'set'?)")
+                                         << overview;
+        QTest::newRow("option typo") << QStringList{QStringLiteral("list"), QStringLiteral("--wiat"), QStringLiteral("1")}
+                                     << QStringLiteral("unknown option 'wiat' (did you mean '--wait'?)")
+                                     << QStringLiteral("Try 'vosktool-cli help list'.");
+        QTest::newRow("option typo, the command's own")
+            << QStringList{QStringLiteral("set"), QStringLiteral("X"), QStringLiteral("--ipv6-prefx"), QStringLiteral("64")}
+            << QStringLiteral("unknown option 'ipv6-prefx' (did you mean '--ipv6-prefix'?)")
+            << QStringLiteral("Try 'vosktool-cli help set'.");
+        QTest::newRow("option of another command") << QStringList{QStringLiteral("list"), QStringLiteral("--dry-run")}
+                                                   << QStringLiteral("unknown option 'dry-run'")
+                                                   << QStringLiteral("Try 'vosktool-cli help list'.");
         QTest::newRow("unknown option") << QStringList{QStringLiteral("list"), QStringLiteral("--colour")}
                                         << QStringLiteral("unknown option 'colour'")
                                         << QStringLiteral("Try 'vosktool-cli help list'.");

@@ -3,10 +3,11 @@
 // that stops reading the watch output, and runs that are cut short or
 // cannot write their files.
 
+#include "discovery/onvifrecord.h"
+#include "discovery/terminaltext.h"
 #include "tests/vosk/voskfixture.h"
 #include "tools/cli/batchplan.h"
 #include "tools/cli/deviceformat.h"
-#include "tools/cli/terminaltext.h"
 #include "tools/cli/watchoutput.h"
 
 #include <QBuffer>
@@ -185,6 +186,27 @@ private Q_SLOTS:
         QVERIFY(!hasControl(line.toUtf8(), true));
         QCOMPARE(QJsonDocument::fromJson(line.toUtf8())[QLatin1String("type")].toString(),
                  QString::fromLatin1("a\x9b" "2J"));
+    }
+
+    // The HTTP port as the window shows it: "N/A" for a device of ours
+    // without one, empty for an ONVIF device that did not say; never a 0
+    // (JSON: null).
+    void httpPortAsTheWindowShowsIt()
+    {
+        VOSK_DEVICE_INFO web = device("SN1", "IPC");
+        web.httpPort = 80;
+        VOSK_DEVICE_INFO onvif = VOSK::makeOnvifRecord(S("urn:uuid:http-port"));
+        std::strncpy(onvif.serialNumber, "SN2", sizeof onvif.serialNumber - 1);
+        const QList<VOSK_DEVICE_INFO> devices{device("SN0", "IPC"), web, onvif};
+        const QStringList lines = DeviceFormat::list(devices, DeviceFormat::Style::Table).split(QLatin1Char('\n'));
+        const int at = int(lines.at(0).indexOf(S("HTTP")));
+        QVERIFY(at > 0);
+        QCOMPARE(lines.at(1).mid(at, 4).trimmed(), S("N/A"));
+        QCOMPARE(lines.at(2).mid(at, 4).trimmed(), S("80"));
+        QCOMPARE(lines.at(3).mid(at, 4).trimmed(), QString());
+        const QJsonArray json = QJsonDocument::fromJson(DeviceFormat::list(devices, DeviceFormat::Style::Json).toUtf8()).array();
+        QVERIFY(json.at(0)[QLatin1String("httpPort")].isNull());
+        QCOMPARE(json.at(1)[QLatin1String("httpPort")].toInt(), 80);
     }
 
     // A reader that stops reading: memory stays at one entry per device,

@@ -4,7 +4,7 @@
 #include "operations/operationwords.h"
 #include "operations/serialfilename.h"
 #include "tools/cli/linereader.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QHash>
 #include <QIODevice>

@@ -19,7 +19,7 @@
 #include "tools/cli/batchplan.h"
 #include "tools/cli/devicefinder.h"
 #include "tools/cli/deviceformat.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 #include "tools/cli/watchoutput.h"
 
 #include <QCommandLineParser>

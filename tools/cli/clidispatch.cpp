@@ -46,8 +46,12 @@ int help(const QStringList &arguments)
         return CliCommands::AllDone;
     }
     const QString text = CliHelp::commandHelp(topic);
-    if (text.isEmpty())
+    if (text.isEmpty()) {
+        const QString guess = CliHelp::closestCommand(topic);
+        if (!guess.isEmpty())
+            return badInput(QStringLiteral("no help for '%1': not a command (did you mean '%2'?)").arg(topic, guess));
         return badInput(QStringLiteral("no help for '%1': not a command").arg(topic));
+    }
     writeOut(text);
     return CliCommands::AllDone;
 }

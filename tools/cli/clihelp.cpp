@@ -1,6 +1,7 @@
 #include "tools/cli/clihelp.h"
 
 #include <QList>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <vector>
@@ -370,6 +371,32 @@ int editDistance(const QString &a, const QString &b)
     return at(rows - 1, columns - 1);
 }
 
+// The word of `words` a mistyped one most likely meant: the nearest by edit
+// distance, if at most two edits away and nearer than every other.
+QString closestWord(const QString &typed, const QStringList &words)
+{
+    QString best;
+    int bestDistance = kMaxTypoDistance + 1;
+    bool tie = false;
+    for (const QString &word : words) {
+        if (word == best)
+            continue;
+        const int distance = editDistance(typed, word);
+        if (distance < bestDistance) {
+            best = word;
+            bestDistance = distance;
+            tie = false;
+        } else if (distance == bestDistance) {
+            tie = true;
+        }
+    }
+    // A two-letter typo of a four-letter word is a different word; and
+    // when two words are as near, guessing one would mislead.
+    if (best.isEmpty() || tie || bestDistance >= best.size() / 2 + 1)
+        return QString();
+    return best;
+}
+
 } // namespace
 
 QString overview()
@@ -456,24 +483,31 @@ QString hint(const QString &command)
 
 QString closestCommand(const QString &typed)
 {
-    QString best;
-    int bestDistance = kMaxTypoDistance + 1;
-    bool tie = false;
-    for (const Command &command : commands()) {
-        const int distance = editDistance(typed.toLower(), command.name);
-        if (distance < bestDistance) {
-            best = command.name;
-            bestDistance = distance;
-            tie = false;
-        } else if (distance == bestDistance) {
-            tie = true;
+    return closestWord(typed.toLower(), commandNames());
+}
+
+QString closestOption(const QString &command, const QString &typed)
+{
+    // Qt names an unknown option without its dashes; the user typed them.
+    QString word = typed;
+    while (word.startsWith(QLatin1Char('-')))
+        word.remove(0, 1);
+    if (word.isEmpty())
+        return QString();
+    QStringList names;
+    const Command *found = findCommand(command);
+    for (const QList<Option> *options : {found ? &found->options : nullptr, &commonOptions()}) {
+        if (!options)
+            continue;
+        for (const Option &option : *options) {
+            // "-h, --help", "--ip A", "--dhcp on|off": the long names.
+            static const QRegularExpression longName(QStringLiteral("--([a-z0-9][a-z0-9-]*)"));
+            for (auto it = longName.globalMatch(option.names); it.hasNext();)
+                names << it.next().captured(1);
         }
     }
-    // A two-letter typo of a four-letter word is a different word; and
-    // when two commands are as near, guessing one would mislead.
-    if (best.isEmpty() || tie || bestDistance >= best.size() / 2 + 1)
-        return QString();
-    return best;
+    const QString best = closestWord(word, names);
+    return best.isEmpty() ? best : QStringLiteral("--") + best;
 }
 
 } // namespace CliHelp

@@ -50,4 +50,8 @@ QString hint(const QString &command = QString());
 // every other; else empty.
 QString closestCommand(const QString &typed);
 
+// The same for an option of `command` (its own or one every command
+// takes): "wiat" or "--wiat" -> "--wait"; empty when none is near enough.
+QString closestOption(const QString &command, const QString &typed);
+
 } // namespace CliHelp

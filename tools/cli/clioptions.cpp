@@ -10,7 +10,7 @@
 #include "tools/cli/clicommands.h"
 #include "tools/cli/clihelp.h"
 #include "tools/cli/devicefinder.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QCommandLineParser>
 #include <QElapsedTimer>
@@ -39,7 +39,13 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
 {
     parser.addOptions({common.interfaces, common.wait, common.help, common.pick});
     if (!parser.parse(QStringList{command} + arguments)) {
-        writeErr(CliHelp::parserError(parser.errorText()));
+        QString error = CliHelp::parserError(parser.errorText());
+        // A mistyped option gets the guess a mistyped command gets.
+        const QStringList unknown = parser.unknownOptionNames();
+        const QString guess = unknown.isEmpty() ? QString() : CliHelp::closestOption(command, unknown.first());
+        if (!guess.isEmpty())
+            error += QStringLiteral(" (did you mean '%1'?)").arg(guess);
+        writeErr(error);
         std::fputs(CliHelp::hint(command).toLocal8Bit().constData(), stderr);
         return Parsed::Bad;
     }

@@ -2,7 +2,7 @@
 
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -41,7 +41,9 @@ QList<Field> fields(const VOSK_DEVICE_INFO &r)
         {"mask", VOSK::fieldText(r.ipv4Mask)},
         {"gateway", infoText(VOSK::fieldText(r.ipv4Gateway))},
         {"port", ours(static_cast<int>(r.port))},
-        {"httpPort", static_cast<int>(r.httpPort)},
+        // 0: the device has no HTTP port (the window says N/A); null in
+        // JSON, never a port number nobody can reach.
+        {"httpPort", r.httpPort == 0 ? QVariant() : QVariant(static_cast<int>(r.httpPort))},
         {"dhcp", r.dhcpEnabled == 1},
         {"softwareVersion", VOSK::fieldText(r.softwareVersion)},
         {"dspVersion", VOSK::fieldText(r.dspVersion)},
@@ -159,7 +161,12 @@ QStringList tableCells(const VOSK_DEVICE_INFO &record)
     for (const char *key : kTableKeys) {
         const auto it = std::find_if(all.cbegin(), all.cend(),
                                      [key](const Field &field) { return qstrcmp(field.key, key) == 0; });
-        cells << TerminalText::escape(plainText(it->value));
+        QString cell = plainText(it->value);
+        // As the window shows it: a device of ours without an HTTP port is
+        // "N/A"; an ONVIF device that did not say stays empty.
+        if (qstrcmp(key, "httpPort") == 0 && it->value.isNull() && !VOSK::isOnvifRecord(record))
+            cell = QStringLiteral("N/A");
+        cells << TerminalText::escape(cell);
     }
     return cells;
 }

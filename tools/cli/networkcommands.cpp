@@ -18,7 +18,7 @@
 #include "operations/operationwords.h"
 #include "tools/cli/batchplan.h"
 #include "tools/cli/devicefinder.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QCommandLineParser>
 #include <QEventLoop>

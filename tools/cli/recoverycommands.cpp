@@ -11,7 +11,7 @@
 #include "operations/recoveryfiles.h"
 #include "operations/resetpasswordthread.h"
 #include "tools/cli/devicefinder.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QCommandLineParser>
 #include <QDir>

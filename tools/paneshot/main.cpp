@@ -9,9 +9,9 @@
 // with its passwords typed; optionally the screen while a field's message
 // bubble is up. With --onvif it waits for the demo fleet's four ONVIF
 // devices too and signs in to them (user admin, the demo password) before
-// the pictures, and saves two more: the table with the pane folded and
-// scrolled to its last column (Protocol), and the pane for one signed-in
-// ONVIF device. Run on a display with discovery pinned (VOSK_INTERFACES).
+// the pictures, and saves two more: the table with the pane folded (the
+// Protocol column third, as a new user's layout has it), and the pane for
+// one signed-in ONVIF device. Run on a display with discovery pinned (VOSK_INTERFACES).
 // Exit code 0 on success.
 
 #include "app/toolsapplication.h"
@@ -217,8 +217,8 @@ int main(int argc, char *argv[])
         // it highlighted once the pane folds under it.
         if (screen)
             QCursor::setPos(screen->geometry().bottomRight());
-        // The table alone, scrolled to its last column: the protocol of
-        // each row beside its DHCP cells.
+        // The table alone: the protocol of each row beside its ID, the
+        // ONVIF actions above the table.
         for (int row = 0; row < model->rowCount(); ++row)
             model->setCheckState(row, Qt::Unchecked);
         auto *pin = window.findChild<aptui::PinButton *>();
@@ -227,10 +227,9 @@ int main(int argc, char *argv[])
         if (saved) {
             pin->click();
             settle(300);
-            table->horizontalScrollBar()->setValue(table->horizontalScrollBar()->maximum());
+            table->horizontalScrollBar()->setValue(0);
             saved = save(&window, onvifTable);
             pin->click();
-            table->horizontalScrollBar()->setValue(0);
         }
         saved = saved && checkRows(true, 1, true) && save(&window, onvifPane);
     }

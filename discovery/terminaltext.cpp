@@ -1,4 +1,6 @@
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
+
+#include <algorithm>
 
 namespace TerminalText {
 
@@ -27,6 +29,13 @@ QString hex(char32_t code, int width)
 
 QString escape(const QString &text)
 {
+    // Most texts need nothing: return them shared, without a copy (an
+    // export escapes every cell of thousands of rows).
+    const auto plain = [](QChar c) {
+        return c != QLatin1Char('\\') && !c.isSurrogate() && !needsEscape(c.unicode());
+    };
+    if (std::all_of(text.cbegin(), text.cend(), plain))
+        return text;
     QString out;
     out.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
