@@ -305,27 +305,32 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
     }
     if (message.kind == DiscoveryMessage::Kind::Probe)
         return;  // another client's, heard on the group
-    if (message.kind == DiscoveryMessage::Kind::Bye) {
-        for (const DiscoveryTarget &t : std::as_const(message.targets)) {
-            if (m_table.bye(t.endpoint))
-                emit deviceLost(t.endpoint);
-        }
-        return;
-    }
     QHostAddress source = sender;
     source.setScopeId(QString());
     bool isV4 = false;
     const quint32 v4 = source.toIPv4Address(&isV4);
     const QString sourceText = isV4 ? QHostAddress(v4).toString() : source.toString();
+    if (message.kind == DiscoveryMessage::Kind::Bye) {
+        // Only from where the device was heard: a Bye from another host
+        // would take a device off the list for whoever announces its
+        // endpoint reference next.
+        for (const DiscoveryTarget &t : std::as_const(message.targets)) {
+            const QString origin = m_table.bye(t.endpoint, sourceText);
+            if (!origin.isEmpty())
+                emit deviceLost(t.endpoint, origin);
+        }
+        return;
+    }
     const QString interfaceName = QNetworkInterface::interfaceNameFromIndex(interfaceIndex);
     const qint64 at = now();
     for (const DiscoveryTarget &t : std::as_const(message.targets)) {
-        switch (m_table.hear(t, sourceText, interfaceName, at)) {
+        const DiscoveredDevice *heard = nullptr;
+        switch (m_table.hear(t, sourceText, interfaceName, at, &heard)) {
         case DiscoveryTable::Change::Added:
-            emit deviceFound(*m_table.find(t.endpoint));
+            emit deviceFound(*heard);
             break;
         case DiscoveryTable::Change::Updated:
-            emit deviceChanged(*m_table.find(t.endpoint));
+            emit deviceChanged(*heard);
             break;
         case DiscoveryTable::Change::Refused:
         case DiscoveryTable::Change::None:
@@ -336,8 +341,10 @@ void DiscoveryClient::handle(const QByteArray &data, const QHostAddress &sender,
 
 void DiscoveryClient::sweep()
 {
-    for (const QString &endpoint : m_table.expire(now()))
-        emit deviceLost(endpoint);
+    QStringList origins;
+    const QStringList endpoints = m_table.expire(now(), &origins);
+    for (int i = 0; i < endpoints.size(); ++i)
+        emit deviceLost(endpoints.at(i), origins.at(i));
 }
 
 } // namespace Onvif

@@ -4,6 +4,8 @@
 
 #include <QHostAddress>
 
+#include <algorithm>
+
 namespace Onvif {
 
 namespace {
@@ -21,7 +23,51 @@ bool merge(QStringList &into, const QStringList &from)
     return changed;
 }
 
+// The hosts a list of service addresses names.
+QStringList hostsOf(const QStringList &xaddrs)
+{
+    QStringList hosts;
+    for (const QString &x : xaddrs) {
+        QHostAddress address(QUrl(x, QUrl::StrictMode).host());
+        if (address.isNull())
+            continue;
+        address.setScopeId(QString());
+        hosts << address.toString();
+    }
+    return hosts;
+}
+
+bool sameHost(const QString &a, const QString &b)
+{
+    QHostAddress x(a), y(b);
+    x.setScopeId(QString());
+    y.setScopeId(QString());
+    return x.isNull() ? a == b : x.isEqual(y, QHostAddress::TolerantConversion);
+}
+
 } // namespace
+
+bool DiscoveredDevice::namesOtherHost() const
+{
+    const QUrl service = serviceAddress();
+    if (!service.isValid() || service.host().isEmpty())
+        return false;
+    QHostAddress host(service.host());
+    if (host.isNull())
+        return true; // a host name: whoever it resolves to did not answer
+    host.setScopeId(QString());
+    for (const QString &source : sources) {
+        const QHostAddress from(source);
+        if (sameHost(source, host.toString()))
+            return false;
+        // A device answers IPv6 probes from its link-local address and
+        // names its other IPv6 addresses as service.
+        if (from.protocol() == QAbstractSocket::IPv6Protocol && from.isLinkLocal()
+            && host.protocol() == QAbstractSocket::IPv6Protocol)
+            return false;
+    }
+    return true;
+}
 
 bool DiscoveredDevice::isNetworkVideoTransmitter() const
 {
@@ -52,8 +98,10 @@ QUrl DiscoveredDevice::serviceAddress() const
         return url;
     };
     for (const QUrl &url : http) {
-        if (sources.contains(url.host()))
-            return zoned(url);
+        for (const QString &source : sources) {
+            if (sameHost(source, url.host()))
+                return zoned(url);
+        }
     }
     for (const QUrl &url : http) {
         if (DeviceRequests::isIPv4Address(url.host()) && !url.host().startsWith(QLatin1String("169.254.")))
@@ -70,17 +118,54 @@ DiscoveryTable::DiscoveryTable(int maxDevices, qint64 silenceLimitMs)
 {
 }
 
-DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const QString &source,
-                                            const QString &interfaceName, qint64 nowMs)
+QString DiscoveryTable::keyOf(const QString &endpoint, const QString &origin)
 {
-    auto it = m_devices.find(target.endpoint);
-    if (it == m_devices.end()) {
+    return endpoint + QChar(0) + origin;
+}
+
+DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const QString &source,
+                                            const QString &interfaceName, qint64 nowMs,
+                                            const DiscoveredDevice **heard)
+{
+    if (heard)
+        *heard = nullptr;
+    // The device this datagram belongs to: the one heard from its source,
+    // else one that names the source as its service while the datagram
+    // names that one's (a device heard over IPv4 and IPv6 names both).
+    const QStringList origins = m_origins.value(target.endpoint);
+    DiscoveredDevice *joined = nullptr;
+    for (const QString &origin : origins) {
+        DiscoveredDevice &d = m_devices[keyOf(target.endpoint, origin)];
+        if (d.sources.contains(source)) {
+            joined = &d;
+            break;
+        }
+    }
+    if (!joined) {
+        const QStringList named = hostsOf(target.xaddrs);
+        for (const QString &origin : origins) {
+            DiscoveredDevice &d = m_devices[keyOf(target.endpoint, origin)];
+            const QStringList its = hostsOf(d.xaddrs);
+            const bool namesSource = std::any_of(its.cbegin(), its.cend(),
+                                                 [&](const QString &h) { return sameHost(h, source); });
+            const bool namesOrigin = std::any_of(named.cbegin(), named.cend(), [&](const QString &h) {
+                return std::any_of(d.sources.cbegin(), d.sources.cend(),
+                                   [&](const QString &s) { return sameHost(h, s); });
+            });
+            if (namesSource && namesOrigin) {
+                joined = &d;
+                break;
+            }
+        }
+    }
+    if (!joined) {
         if (m_devices.size() >= m_maxDevices) {
             ++m_refused;
             return Change::Refused;
         }
         DiscoveredDevice d;
         d.endpoint = target.endpoint;
+        d.origin = source;
         d.types = target.types;
         d.scopes = target.scopes;
         merge(d.xaddrs, target.xaddrs);
@@ -89,15 +174,21 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         d.metadataVersion = target.metadataVersion;
         d.firstHeardMs = nowMs;
         d.lastHeardMs = nowMs;
-        m_devices.insert(d.endpoint, d);
+        const QString key = keyOf(d.endpoint, d.origin);
+        m_devices.insert(key, d);
+        m_origins[target.endpoint].append(source);
+        if (heard)
+            *heard = &m_devices[key];
         return Change::Added;
     }
-    DiscoveredDevice &d = *it;
+    DiscoveredDevice &d = *joined;
+    if (heard)
+        *heard = joined;
     d.lastHeardMs = nowMs;
     bool changed = false;
     if (target.metadataVersion > d.metadataVersion) {
         // New metadata replaces the old: a device that changed its scopes
-        // or moved says so by a higher version.
+        // or its port says so by a higher version.
         changed = d.types != target.types || d.scopes != target.scopes || d.xaddrs != target.xaddrs;
         d.types = target.types;
         d.scopes = target.scopes;
@@ -115,28 +206,62 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
     return changed ? Change::Updated : Change::None;
 }
 
-bool DiscoveryTable::bye(const QString &endpoint)
+void DiscoveryTable::remove(const QString &endpoint, const QString &origin)
 {
-    return m_devices.remove(endpoint) > 0;
+    m_devices.remove(keyOf(endpoint, origin));
+    const auto it = m_origins.find(endpoint);
+    if (it == m_origins.end())
+        return;
+    it->removeOne(origin);
+    if (it->isEmpty())
+        m_origins.erase(it);
 }
 
-QStringList DiscoveryTable::expire(qint64 nowMs)
+QString DiscoveryTable::bye(const QString &endpoint, const QString &source)
 {
-    QStringList gone;
-    for (auto it = m_devices.begin(); it != m_devices.end();) {
-        if (nowMs - it->lastHeardMs > m_silenceLimitMs) {
-            gone.append(it.key());
-            it = m_devices.erase(it);
-        } else {
-            ++it;
+    for (const QString &origin : m_origins.value(endpoint)) {
+        if (m_devices.value(keyOf(endpoint, origin)).sources.contains(source)) {
+            remove(endpoint, origin);
+            return origin;
         }
     }
+    return QString();
+}
+
+bool DiscoveryTable::bye(const QString &endpoint)
+{
+    const QStringList origins = m_origins.take(endpoint);
+    for (const QString &origin : origins)
+        m_devices.remove(keyOf(endpoint, origin));
+    return !origins.isEmpty();
+}
+
+QStringList DiscoveryTable::expire(qint64 nowMs, QStringList *origins)
+{
+    QStringList gone;
+    QStringList goneOrigins;
+    for (auto it = m_devices.cbegin(); it != m_devices.cend(); ++it) {
+        if (nowMs - it->lastHeardMs > m_silenceLimitMs) {
+            gone.append(it->endpoint);
+            goneOrigins.append(it->origin);
+        }
+    }
+    for (int i = 0; i < gone.size(); ++i)
+        remove(gone.at(i), goneOrigins.at(i));
+    if (origins)
+        *origins = goneOrigins;
     return gone;
 }
 
 const DiscoveredDevice *DiscoveryTable::find(const QString &endpoint) const
 {
-    const auto it = m_devices.constFind(endpoint);
+    const auto origins = m_origins.constFind(endpoint);
+    return origins == m_origins.cend() ? nullptr : find(endpoint, origins->constFirst());
+}
+
+const DiscoveredDevice *DiscoveryTable::find(const QString &endpoint, const QString &origin) const
+{
+    const auto it = m_devices.constFind(keyOf(endpoint, origin));
     return it == m_devices.cend() ? nullptr : &*it;
 }
 
