@@ -497,7 +497,9 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
     // Before anyone signs in a row shows what discovery said, and nothing
     // else: the address and HTTP port of the service, and the hardware the
     // scopes name in the Device Type cell (the record's device type text).
-    setHostCells(d->record, d->service.host());
+    // A service on a host name fills no address cell: the row shows the
+    // address that answered, by which the user can pick it.
+    setHostCells(d->record, QHostAddress(hostKey(service)).isNull() ? found.origin : d->service.host());
     if (d->service.isValid())
         d->record.httpPort = quint16(d->service.port(80));
     const QStringList hardware = Onvif::scopeValues(found.scopes, u"hardware");

@@ -29,8 +29,11 @@ class QEventLoop;
 // side reports on that thread itself. Make it before start(); the
 // library's thread must not be running yet.
 //
-// With ONVIF credentials set, each ONVIF device is signed in as soon as it
-// is heard, so that its serial number and network cells are known.
+// With ONVIF credentials set to be used for every device, each ONVIF
+// device is signed in as soon as it is heard, so that its serial number
+// and network cells are known; otherwise only the devices signIn() names
+// are. A device whose identity is in question (OnvifDevices) is signed in
+// only when picked.
 class DeviceFinder final : public QObject
 {
     Q_OBJECT
@@ -49,7 +52,10 @@ public:
 
     // ONVIF sign-in credentials (memory only) and addresses to probe
     // directly (another subnet); before start().
-    void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials);
+    void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials, bool everyDevice);
+    // Signs these ONVIF devices in (the `picked` ones as the user's
+    // choice, see OnvifDevices::pick()); waitForSignIns() waits for them.
+    void signIn(const QVector<DeviceKey> &devices, const QSet<DeviceKey> &picked);
     void setProbeAddresses(const QList<QHostAddress> &addresses);
 
     // Runs the event loop until every name in `serials` has been seen (see
@@ -66,9 +72,10 @@ public:
     // should two devices share one); false if none is online.
     bool find(const QString &serialNumber, VOSK_DEVICE_INFO *record) const;
     // Whether a record is the device a command names: its serial number;
-    // for an ONVIF device also its endpoint reference ("urn:uuid:..."),
-    // its endpoint id, or its IPv4 address (a device in factory state has
-    // no serial number to name it by).
+    // for an ONVIF device also its endpoint reference ("urn:uuid:...",
+    // which every row announced with it matches), its endpoint id, or its
+    // IPv4 or IPv6 address (a device in factory state has no serial number
+    // to name it by).
     static bool matches(const VOSK_DEVICE_INFO &record, const QString &name);
     static bool matchesOnvif(const VOSK_DEVICE_INFO &record, const QString &name);
 

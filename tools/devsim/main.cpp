@@ -194,7 +194,9 @@ int main(int argc, char **argv)
         QStringLiteral("Behaviour of ONVIF devices, over the seeded ones (repeatable): [FIRST[-LAST]:]ITEM,... with "
                        "items plain, auth=both|digest|wsse, clock=[+-]N[h|m|s], factory, factory=quiet (no "
                        "FactoryDefault scope), reboot, slow=MS, silent, faults, ipv6only (needs --onvif-address6), "
-                       "hostile=oversized|nested|entities|namespace."),
+                       "hostile=oversized|nested|entities|namespace, endpoint=SEED/N and twin=SEED/N (the endpoint "
+                       "reference, or the serial number and MAC, of device N of the fleet with seed SEED), "
+                       "xaddr=HOST (service address on another host)."),
         QStringLiteral("rule"));
     parser.addOptions({count, seed, interfaces, state, drop, delay, refuse, password, hostAddress, parent, legacy,
                        onvif, onvifAddress, onvifAddress6, onvifPort, onvifDiscoveryPort, onvifRebootMs, onvifBehaviour});
