@@ -242,7 +242,14 @@ void DeviceDisplayPage::onOnvifSignIn()
         return;
     const OnvifCredentials credentials = dialog.credentials();
     QVector<DeviceKey> devices;
+    bool picked = false;
     if (dialog.checkedOnly() && !checked.isEmpty()) {
+        // Checked devices whose identity is in question (a twin, heard
+        // where they were not signed in, or naming another host) get the
+        // credentials only once the user confirms them.
+        if (!IdentityQuestion::confirm(this, checked))
+            return;
+        picked = true;
         // These devices' own: they take precedence over the ones for all.
         for (const DeviceKey &key : std::as_const(checked))
             m_onvif->setCredentials(key, credentials);
@@ -251,11 +258,11 @@ void DeviceDisplayPage::onOnvifSignIn()
         m_onvif->setCredentials(credentials);
         devices = all;
     }
-    m_signIn = {int(devices.size()), 0, 0, 0, 0};
+    m_signIn = {int(devices.size()), 0, 0, 0, 0, 0};
     m_signInPending = QSet<DeviceKey>(devices.cbegin(), devices.cend());
     updateSignInStatus();
     qCInfo(lcDeviceList) << "[DeviceDisplayPage] signing in to" << devices.size() << "ONVIF devices";
-    m_onvif->signIn(devices);
+    m_onvif->signIn(devices, picked);
 }
 
 void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome)
@@ -275,6 +282,9 @@ void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const Operatio
     case OperationStatus::NotActivated:
         ++m_signIn.notActivated;
         break;
+    case OperationStatus::Cancelled:
+        ++m_signIn.heldBack;
+        break;
     default:
         ++m_signIn.unanswered;
         break;
@@ -293,9 +303,14 @@ void DeviceDisplayPage::onSignInDone()
     m_signIn = {};
     m_signInPending.clear();
     updateSignInStatus();
-    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0)
+    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0 && done.heldBack == 0)
         return;
     QStringList lines;
+    if (done.heldBack > 0)
+        lines << tr("%n ONVIF device(s) were sent nothing: another device shares their identity, they answer where "
+                    "they were not signed in, or they name another host. Check the one you mean and sign in to it "
+                    "alone.",
+                    nullptr, done.heldBack);
     if (done.refused > 0)
         lines << tr("%n ONVIF device(s) refused the user name or password. Their rows say \"sign-in refused\"; "
                     "check them and sign in to them with their own password.",
