@@ -41,6 +41,11 @@ struct DiscoveredDevice
     // who would be called. Link-local IPv6 sources are taken for the
     // device's IPv6 service addresses, which they cannot be compared with.
     bool namesOtherHost() const;
+    // Whether a datagram from `source` may come from the machine that
+    // serves at `host`: the same address; a loopback source and an address
+    // of this machine; a link-local IPv6 source and an IPv6 host (a device
+    // answers IPv6 probes from its link-local address).
+    static bool fromHost(const QString &source, const QString &host);
 };
 
 } // namespace Onvif

@@ -3,6 +3,7 @@
 #include "onvif/devicerequests.h"
 
 #include <QHostAddress>
+#include <QNetworkInterface>
 
 #include <algorithm>
 
@@ -47,6 +48,28 @@ bool sameHost(const QString &a, const QString &b)
 
 } // namespace
 
+bool DiscoveredDevice::fromHost(const QString &source, const QString &host)
+{
+    if (sameHost(source, host))
+        return true;
+    QHostAddress from(source), to(host);
+    from.setScopeId(QString());
+    to.setScopeId(QString());
+    if (from.isNull() || to.isNull())
+        return false;
+    if (from.protocol() == QAbstractSocket::IPv6Protocol && from.isLinkLocal()
+        && to.protocol() == QAbstractSocket::IPv6Protocol)
+        return true;
+    if (from.isLoopback()) {
+        const QList<QHostAddress> local = QNetworkInterface::allAddresses();
+        return std::any_of(local.cbegin(), local.cend(), [&to](QHostAddress a) {
+            a.setScopeId(QString());
+            return a.isEqual(to, QHostAddress::TolerantConversion);
+        });
+    }
+    return false;
+}
+
 bool DiscoveredDevice::namesOtherHost() const
 {
     const QUrl service = serviceAddress();
@@ -56,17 +79,8 @@ bool DiscoveredDevice::namesOtherHost() const
     if (host.isNull())
         return true; // a host name: whoever it resolves to did not answer
     host.setScopeId(QString());
-    for (const QString &source : sources) {
-        const QHostAddress from(source);
-        if (sameHost(source, host.toString()))
-            return false;
-        // A device answers IPv6 probes from its link-local address and
-        // names its other IPv6 addresses as service.
-        if (from.protocol() == QAbstractSocket::IPv6Protocol && from.isLinkLocal()
-            && host.protocol() == QAbstractSocket::IPv6Protocol)
-            return false;
-    }
-    return true;
+    return std::none_of(sources.cbegin(), sources.cend(),
+                        [&host](const QString &source) { return fromHost(source, host.toString()); });
 }
 
 bool DiscoveredDevice::isNetworkVideoTransmitter() const
@@ -147,7 +161,7 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
             DiscoveredDevice &d = m_devices[keyOf(target.endpoint, origin)];
             const QStringList its = hostsOf(d.xaddrs);
             const bool namesSource = std::any_of(its.cbegin(), its.cend(),
-                                                 [&](const QString &h) { return sameHost(h, source); });
+                                                 [&](const QString &h) { return DiscoveredDevice::fromHost(source, h); });
             const bool namesOrigin = std::any_of(named.cbegin(), named.cend(), [&](const QString &h) {
                 return std::any_of(d.sources.cbegin(), d.sources.cend(),
                                    [&](const QString &s) { return sameHost(h, s); });

@@ -473,7 +473,7 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
             QMutexLocker locker(&m_mutex);
             now = d->service;
         }
-        if (!host.isEmpty() && hostKey(now) == host && hostKey(found.origin) == host) {
+        if (!host.isEmpty() && hostKey(now) == host && Onvif::DiscoveredDevice::fromHost(found.origin, host)) {
             m_claims.insert(claim, id);
             d->origins.append(found.origin);
             onChanged(found);
@@ -493,13 +493,14 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
     d->origins = {found.origin};
     d->factoryScope = Onvif::isFactoryDefault(found.scopes);
     d->factory = d->factoryScope;
-    d->otherHost = found.namesOtherHost();
     // Before anyone signs in a row shows what discovery said, and nothing
     // else: the address and HTTP port of the service, and the hardware the
     // scopes name in the Device Type cell (the record's device type text).
-    // A service on a host name fills no address cell: the row shows the
-    // address that answered, by which the user can pick it.
-    setHostCells(d->record, QHostAddress(hostKey(service)).isNull() ? found.origin : d->service.host());
+    // A service on another host (or a host name, which fills no cell): the
+    // row shows the address that answered, by which the user can pick it,
+    // until a sign-in the user confirmed shows what the device reports.
+    d->otherHost = found.namesOtherHost();
+    setHostCells(d->record, d->otherHost ? found.origin : d->service.host());
     if (d->service.isValid())
         d->record.httpPort = quint16(d->service.port(80));
     const QStringList hardware = Onvif::scopeValues(found.scopes, u"hardware");

@@ -297,18 +297,22 @@ Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *ke
         if (pickNames(records.at(i), picks, pickedHosts))
             picked.insert(candidates.at(i));
     }
-    // A name the user picked one device for means that device only.
-    if (!picked.isEmpty()) {
+    // A name the user picked one device for means that device only (and
+    // a serial number picked with a MAC no device shows, none).
+    const bool serialPicked = std::any_of(picks.cbegin(), picks.cend(),
+                                          [&serial](const DeviceKey &pick) { return pick.serialNumber == serial; });
+    if (!picked.isEmpty() || (bySerial && serialPicked)) {
         for (int i = int(candidates.size()) - 1; i >= 0; --i) {
             if (!picked.contains(candidates.at(i))) {
                 candidates.remove(i);
                 records.remove(i);
             }
         }
+        if (candidates.isEmpty())
+            return Lookup::NotFound;
     }
-    if (!bySerial && candidates.size() > 1) {
-        writeErr(QStringLiteral("%1 names %2 ONVIF devices; name one by its serial number or endpoint, or pick one "
-                                "with --pick ADDRESS")
+    if ((!bySerial || !picked.isEmpty()) && candidates.size() > 1) {
+        writeErr(QStringLiteral("%1 names %2 ONVIF devices; pick one with --pick and the address it is listed at")
                      .arg(terminalSafe(serial))
                      .arg(candidates.size()));
         return Lookup::Ambiguous;
