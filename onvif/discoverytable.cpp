@@ -145,7 +145,8 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         *heard = nullptr;
     // The device this datagram belongs to: the one heard from its source,
     // else one that names the source as its service while the datagram
-    // names that one's (a device heard over IPv4 and IPv6 names both).
+    // names that one's (a device heard over IPv4 and IPv6 names both),
+    // else one whose service hosts include every one the datagram names.
     const QStringList origins = m_origins.value(target.endpoint);
     DiscoveredDevice *joined = nullptr;
     for (const QString &origin : origins) {
@@ -160,13 +161,22 @@ DiscoveryTable::Change DiscoveryTable::hear(const DiscoveryTarget &target, const
         for (const QString &origin : origins) {
             DiscoveredDevice &d = m_devices[keyOf(target.endpoint, origin)];
             const QStringList its = hostsOf(d.xaddrs);
+            auto known = [&](const QString &h) {
+                return std::any_of(its.cbegin(), its.cend(), [&](const QString &x) { return sameHost(h, x); })
+                    || std::any_of(d.sources.cbegin(), d.sources.cend(),
+                                   [&](const QString &s) { return sameHost(h, s); });
+            };
             const bool namesSource = std::any_of(its.cbegin(), its.cend(),
                                                  [&](const QString &h) { return DiscoveredDevice::fromHost(source, h); });
             const bool namesOrigin = std::any_of(named.cbegin(), named.cend(), [&](const QString &h) {
                 return std::any_of(d.sources.cbegin(), d.sources.cend(),
                                    [&](const QString &s) { return sameHost(h, s); });
             });
-            if (namesSource && namesOrigin) {
+            // Or it names no service host the device has not named: sent
+            // through another interface of the host (a router's, a
+            // simulator's), it can send nobody anywhere new.
+            const bool addsNoHost = !named.isEmpty() && std::all_of(named.cbegin(), named.cend(), known);
+            if ((namesSource && namesOrigin) || addsNoHost) {
                 joined = &d;
                 break;
             }

@@ -27,8 +27,9 @@ public:
     // A ProbeMatch or Hello for target, from source (an IP address text)
     // on the named interface, at nowMs. It joins the device of that
     // endpoint reference that was heard from source, or one whose service
-    // addresses and the target's each name the other's source; else it is
-    // a new device whose origin is source. `heard` (when given) points to
+    // addresses and the target's each name the other's source, or one
+    // that names every service host the target names; else it is a new
+    // device whose origin is source. `heard` (when given) points to
     // the device it joined, or is null when refused.
     Change hear(const DiscoveryTarget &target, const QString &source, const QString &interfaceName, qint64 nowMs,
                 const DiscoveredDevice **heard = nullptr);
