@@ -415,10 +415,17 @@ void DeviceDisplayPage::onDevicesLogin(const QVector<VOSK_DEVICE_INFO> &records)
 
 void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
 {
+    const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
+    DeviceStore *store = DeviceStore::instance();
+    // An ONVIF row's halves are in its stored record only: who shared them
+    // is asked before it goes.
+    const QVector<DeviceKey> before = key.isOnvif() ? store->sharingIdentity(key) : QVector<DeviceKey>();
     m_model->removeDevice(struDevInfo);
-    DeviceStore::instance()->removeDevice(struDevInfo);
+    store->removeDevice(struDevInfo);
     // The devices that shared its identity may stand alone now.
-    markIdentity(DeviceKey::fromRecord(struDevInfo));
+    markIdentity(key);
+    for (const DeviceKey &other : before)
+        m_model->setAmbiguous(other, store->isAmbiguous(other));
     updateCountLabel();
     // Sent even when the count stays: the device may have been checked and
     // replaced in the count by another.
@@ -427,8 +434,19 @@ void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
 
 void DeviceDisplayPage::onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo)
 {
+    const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
+    DeviceStore *store = DeviceStore::instance();
+    // An ONVIF row's serial number and MAC come with the report of its
+    // sign-in: the devices it shared them with before, and those it shares
+    // them with now, are marked anew.
+    const QVector<DeviceKey> before = key.isOnvif() ? store->sharingIdentity(key) : QVector<DeviceKey>();
     m_model->updateDevice(struDevInfo);
-    DeviceStore::instance()->updateDevice(struDevInfo);
+    store->updateDevice(struDevInfo);
+    if (!key.isOnvif())
+        return;
+    markIdentity(key);
+    for (const DeviceKey &other : before)
+        m_model->setAmbiguous(other, store->isAmbiguous(other));
 }
 
 void DeviceDisplayPage::onManualUpdate()
