@@ -407,6 +407,12 @@ void OnvifDevices::pick(const QVector<DeviceKey> &devices)
         const bool wasOtherHost = d->otherHost;
         d->elsewhere = d->otherHost = false;
         setFlag(d->record, VOSK::OnvifElsewhere | VOSK::OnvifOtherHost, false);
+        // The user took the host its service names: the row shows it now.
+        if (wasOtherHost) {
+            VOSK::setFieldText(d->record.ipv4Address, QString());
+            VOSK::setFieldText(d->record.ipv6Address, QString());
+            setHostCells(d->record, d->service.host());
+        }
         report(d, VOSK_EVENT_UPDATED);
         endpoints.insert(d->endpoint);
         // Never asked before: the factory check it was spared.

@@ -211,6 +211,15 @@ QString ambiguousText()
 
 namespace {
 
+// The ONVIF devices picked by address when discover() signed them in: a
+// row whose service is on another host shows the host it answered from
+// until then, and that host still names it afterwards.
+QHash<QString, DeviceKey> &pickedByHost()
+{
+    static QHash<QString, DeviceKey> picked;
+    return picked;
+}
+
 QString macDigitsOf(const QString &mac)
 {
     QString digits;
@@ -241,7 +250,8 @@ bool pickNames(const VOSK_DEVICE_INFO &record, const QSet<DeviceKey> &picks, con
             return true;
     }
     for (const QString &host : pickedHosts) {
-        if (sameAddress(host, VOSK::fieldText(record.ipv4Address)) || sameAddress(host, VOSK::fieldText(record.ipv6Address)))
+        if (sameAddress(host, VOSK::fieldText(record.ipv4Address)) || sameAddress(host, VOSK::fieldText(record.ipv6Address))
+            || pickedByHost().value(host) == key)
             return true;
     }
     return false;
@@ -287,8 +297,12 @@ Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *ke
     if (!bySerial) {
         // An ONVIF device may be named by its endpoint or address instead:
         // one in factory state has no serial number yet.
-        collect([&serial](const VOSK_DEVICE_INFO &d) { return DeviceFinder::matchesOnvif(d, serial); }, candidates,
-                records);
+        collect(
+            [&serial](const VOSK_DEVICE_INFO &d) {
+                return DeviceFinder::matchesOnvif(d, serial)
+                    || pickedByHost().value(QHostAddress(serial).toString()) == DeviceKey::fromRecord(d);
+            },
+            candidates, records);
     }
     if (candidates.isEmpty())
         return Lookup::NotFound;
@@ -374,6 +388,15 @@ bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const CommonOptio
         // ones held back as heard): the administrator password of a
         // command goes to no other device.
         const QSet<DeviceKey> picked = pickedOnvif(common.picks, common.pickedHosts);
+        for (const VOSK_DEVICE_INFO &device : finder.devices()) {
+            const DeviceKey key = DeviceKey::fromRecord(device);
+            for (const QString &host : common.pickedHosts) {
+                if (key.isOnvif() && picked.contains(key)
+                    && (sameAddress(host, VOSK::fieldText(device.ipv4Address))
+                        || sameAddress(host, VOSK::fieldText(device.ipv6Address))))
+                    pickedByHost().insert(host, key);
+            }
+        }
         QVector<DeviceKey> named;
         for (const VOSK_DEVICE_INFO &device : finder.devices()) {
             const DeviceKey key = DeviceKey::fromRecord(device);
