@@ -44,12 +44,8 @@ const QList<Option> &commonOptions()
          QStringLiteral("how long to listen for devices, in milliseconds (default 3000); listening ends "
                         "sooner once the devices named are seen")},
         {QStringLiteral("--pick SERIAL@MAC|ADDRESS"),
-         QStringLiteral("the device meant by SERIAL is the one announcing MAC, or the ONVIF device meant is the "
-                        "one listed at ADDRESS (repeatable); a device whose serial number or MAC another device "
-                        "announces too, an ONVIF device whose endpoint reference another host announces too or "
-                        "that answers where it was not signed in, and one that answered from one address and "
-                        "names another host (or a host name) as its service, get nothing without it: not even "
-                        "a sign-in")},
+         QStringLiteral("the device meant: SERIAL announcing MAC, or the ONVIF device listed at ADDRESS "
+                        "(repeatable); one whose identity is in question gets nothing without it")},
         {QStringLiteral("-h, --help"), QStringLiteral("show this help")},
     };
     return options;
