@@ -306,7 +306,14 @@ void DeviceDisplayPage::onOnvifSignIn()
         return;
     const OnvifCredentials credentials = dialog.credentials();
     QVector<DeviceKey> devices;
+    bool picked = false;
     if (dialog.checkedOnly() && !checked.isEmpty()) {
+        // Checked devices whose identity is in question (a twin, heard
+        // where they were not signed in, or naming another host) get the
+        // credentials only once the user confirms them.
+        if (!IdentityQuestion::confirm(this, checked))
+            return;
+        picked = true;
         // These devices' own: they take precedence over the ones for all.
         for (const DeviceKey &key : std::as_const(checked))
             m_onvif->setCredentials(key, credentials);
@@ -315,11 +322,11 @@ void DeviceDisplayPage::onOnvifSignIn()
         m_onvif->setCredentials(credentials);
         devices = all;
     }
-    m_signIn = {int(devices.size()), 0, 0, 0, 0};
+    m_signIn = {int(devices.size()), 0, 0, 0, 0, 0};
     m_signInPending = QSet<DeviceKey>(devices.cbegin(), devices.cend());
     updateSignInStatus();
     qCInfo(lcDeviceList) << "[DeviceDisplayPage] signing in to" << devices.size() << "ONVIF devices";
-    m_onvif->signIn(devices);
+    m_onvif->signIn(devices, picked);
 }
 
 void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const OperationOutcome &outcome)
@@ -339,6 +346,9 @@ void DeviceDisplayPage::onSignInFinished(const DeviceKey &device, const Operatio
     case OperationStatus::NotActivated:
         ++m_signIn.notActivated;
         break;
+    case OperationStatus::Cancelled:
+        ++m_signIn.heldBack;
+        break;
     default:
         ++m_signIn.unanswered;
         break;
@@ -357,9 +367,14 @@ void DeviceDisplayPage::onSignInDone()
     m_signIn = {};
     m_signInPending.clear();
     updateSignInStatus();
-    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0)
+    if (done.refused == 0 && done.unanswered == 0 && done.notActivated == 0 && done.heldBack == 0)
         return;
     QStringList lines;
+    if (done.heldBack > 0)
+        lines << tr("%n ONVIF device(s) were sent nothing: another device shares their identity, they answer where "
+                    "they were not signed in, or they name another host. Check the one you mean and sign in to it "
+                    "alone.",
+                    nullptr, done.heldBack);
     if (done.refused > 0)
         lines << tr("%n ONVIF device(s) refused the user name or password. Their rows say \"sign-in refused\"; "
                     "check them and sign in to them with their own password.",
@@ -490,10 +505,16 @@ void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
     const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
     if (m_model->checkState(m_model->rowOf(key)) == Qt::Checked)
         m_checkedAway.insert(key);
+    DeviceStore *store = DeviceStore::instance();
+    // An ONVIF row's halves are in its stored record only: who shared them
+    // is asked before it goes.
+    const QVector<DeviceKey> before = key.isOnvif() ? store->sharingIdentity(key) : QVector<DeviceKey>();
     m_model->removeDevice(struDevInfo);
-    DeviceStore::instance()->removeDevice(struDevInfo);
+    store->removeDevice(struDevInfo);
     // The devices that shared its identity may stand alone now.
-    markIdentity(DeviceKey::fromRecord(struDevInfo));
+    markIdentity(key);
+    for (const DeviceKey &other : before)
+        m_model->setAmbiguous(other, store->isAmbiguous(other));
     updateCountLabel();
     // Sent even when the count stays: the device may have been checked and
     // replaced in the count by another.
@@ -502,14 +523,25 @@ void DeviceDisplayPage::onDeviceLogout(VOSK_DEVICE_INFO struDevInfo)
 
 void DeviceDisplayPage::onDeviceUpdate(VOSK_DEVICE_INFO struDevInfo)
 {
+    const DeviceKey key = DeviceKey::fromRecord(struDevInfo);
+    DeviceStore *store = DeviceStore::instance();
+    // An ONVIF row's serial number and MAC come with the report of its
+    // sign-in: the devices it shared them with before, and those it shares
+    // them with now, are marked anew.
+    const QVector<DeviceKey> before = key.isOnvif() ? store->sharingIdentity(key) : QVector<DeviceKey>();
     m_model->updateDevice(struDevInfo);
-    DeviceStore::instance()->updateDevice(struDevInfo);
+    store->updateDevice(struDevInfo);
     // A checked device reported new values (a sign-in, an activation, new
     // parameters): the pane shows them. A burst of reports makes one
     // refresh, after the burst.
-    if (!m_selectionRefreshPosted && m_model->checkState(m_model->rowOf(DeviceKey::fromRecord(struDevInfo))) == Qt::Checked) {
+    if (!m_selectionRefreshPosted && m_model->checkState(m_model->rowOf(key)) == Qt::Checked) {
         m_selectionRefreshPosted = true;
         QMetaObject::invokeMethod(this, &DeviceDisplayPage::refreshSelection, Qt::QueuedConnection);
+    }
+    if (key.isOnvif()) {
+        markIdentity(key);
+        for (const DeviceKey &other : before)
+            m_model->setAmbiguous(other, store->isAmbiguous(other));
     }
 }
 

@@ -186,7 +186,7 @@ private:
     // The sign-in under way: how many devices, how many answered and how.
     struct SignInProgress
     {
-        int total = 0, finished = 0, refused = 0, notActivated = 0, unanswered = 0;
+        int total = 0, finished = 0, refused = 0, notActivated = 0, unanswered = 0, heldBack = 0;
     };
 
     std::unique_ptr<Ui::DeviceDisplayPage> m_ui;

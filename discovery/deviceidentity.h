@@ -11,12 +11,17 @@ namespace VOSK {
 
 // One device an operation is meant for that another online device can be
 // mistaken for: they announce the same MAC address or the same serial
-// number. A hostile device can do that on purpose, to be sent the password
-// meant for the other one.
+// number, or (ONVIF) the same endpoint reference. A hostile device can do
+// that on purpose, to be sent the password meant for the other one. An
+// ONVIF device is also in question alone when it was heard where it was
+// not signed in (elsewhere), or names another host than the one that
+// answered as its service (otherHost).
 struct IdentityConflict
 {
     DeviceKey device;          // the operation's target
-    QVector<DeviceKey> others; // the stored devices sharing its MAC or serial number
+    QVector<DeviceKey> others; // the stored devices sharing its MAC, serial number or endpoint reference
+    bool elsewhere = false;
+    bool otherHost = false;
 };
 
 // The one check that stands between a secret (a password, a reset answer,
@@ -30,8 +35,10 @@ class DeviceIdentity final
     Q_DECLARE_TR_FUNCTIONS(VOSK::DeviceIdentity)
 
 public:
-    // The targets that share their MAC address or serial number with
-    // another stored device, in the targets' order, leaving out those in
+    // The targets that share their MAC address or serial number (or
+    // endpoint reference) with another stored device, or are ONVIF devices
+    // marked OnvifElsewhere or OnvifOtherHost, in the targets' order,
+    // leaving out those in
     // `picked`: the devices the user chose explicitly for this operation
     // (confirmed in the window, named by both halves on the command line).
     // Empty: nothing stands in the way.

@@ -1,6 +1,9 @@
 #include "discovery/devicestore.h"
 
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
+
+#include <algorithm>
 
 DeviceStore::DeviceStore()
     : m_mutex(new PELT_MUTEX)
@@ -49,7 +52,64 @@ DeviceKey keyOf(HalfOf which, const QString &half, const QString &other)
     return which == HalfOf::Mac ? DeviceKey{other, half} : DeviceKey{half, other};
 }
 
+// A MAC as its 12 hex digits in lower case, whatever the separators: ours
+// write 02-5e-..., ONVIF devices 02:5E:...; empty for anything else.
+QString macDigits(const QString &mac)
+{
+    QString digits;
+    for (const QChar c : mac) {
+        if (c.isDigit() || (c.toLower() >= QLatin1Char('a') && c.toLower() <= QLatin1Char('f')))
+            digits += c.toLower();
+        else if (c != QLatin1Char(':') && c != QLatin1Char('-') && c != QLatin1Char('.'))
+            return QString();
+    }
+    return digits.size() == 12 ? digits : QString();
+}
+
+// The spellings of a MAC our devices may have been stored under.
+QStringList macSpellings(const QString &digits)
+{
+    QStringList pairs;
+    for (int i = 0; i < 12; i += 2)
+        pairs << digits.mid(i, 2);
+    const QString dashed = pairs.join(QLatin1Char('-'));
+    const QString colons = pairs.join(QLatin1Char(':'));
+    return {dashed, dashed.toUpper(), colons, colons.toUpper()};
+}
+
+void addUnique(QVector<DeviceKey> &into, const DeviceKey &key, const DeviceKey &self)
+{
+    if (key != self && !into.contains(key))
+        into.append(key);
+}
+
 } // namespace
+
+void DeviceStore::rememberOnvif(const VOSK_DEVICE_INFO &record, const DeviceKey &key)
+{
+    const QString serial = VOSK::fieldText(record.serialNumber);
+    const QString mac = macDigits(VOSK::fieldText(record.mac));
+    if (!serial.isEmpty())
+        m_onvifBySerial[serial].append(key);
+    if (!mac.isEmpty())
+        m_onvifByMac[mac].append(key);
+    m_onvifByGroup[VOSK::onvifEndpointGroup(record)].append(key);
+}
+
+void DeviceStore::forgetOnvif(const VOSK_DEVICE_INFO &record, const DeviceKey &key)
+{
+    auto forget = [&key](QHash<QString, QVector<DeviceKey>> &index, const QString &text) {
+        const auto it = index.find(text);
+        if (it == index.end())
+            return;
+        it->removeOne(key);
+        if (it->isEmpty())
+            index.erase(it);
+    };
+    forget(m_onvifBySerial, VOSK::fieldText(record.serialNumber));
+    forget(m_onvifByMac, macDigits(VOSK::fieldText(record.mac)));
+    forget(m_onvifByGroup, VOSK::onvifEndpointGroup(record));
+}
 
 void DeviceStore::rememberIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac)
 {
@@ -115,7 +175,8 @@ int DeviceStore::indexOfLocked(const DeviceKey &key) const
 
 void DeviceStore::removeAtLocked(int index)
 {
-    const DeviceKey key = DeviceKey::fromRecord(m_devices.at(index));
+    const VOSK_DEVICE_INFO removed = m_devices.at(index);
+    const DeviceKey key = DeviceKey::fromRecord(removed);
     m_devices.remove(index);
     // Every element behind the removed one moved up by one.
     for (KeySlot &slot : m_slots) {
@@ -123,6 +184,9 @@ void DeviceStore::removeAtLocked(int index)
             --slot.first;
     }
     KeySlot &slot = m_slots[key];
+    // The indexes hold the first element of a key (what lookups answer).
+    if (key.isOnvif() && slot.first == index)
+        forgetOnvif(removed, key);
     if (--slot.count == 0) {
         m_slots.remove(key);
         if (!key.isOnvif()) {
@@ -138,6 +202,8 @@ void DeviceStore::removeAtLocked(int index)
                 break;
             }
         }
+        if (key.isOnvif())
+            rememberOnvif(m_devices.at(slot.first), key);
     }
     const auto mac = m_macCounts.find(key.mac);
     if (mac != m_macCounts.end() && --mac.value() == 0)
@@ -157,6 +223,8 @@ void DeviceStore::addDevice(const VOSK_DEVICE_INFO &record)
         if (!key.isOnvif()) {
             rememberIdentity(m_keysByMac, key, true);
             rememberIdentity(m_keysBySerial, key, false);
+        } else {
+            rememberOnvif(record, key);
         }
     }
     ++m_macCounts[key.mac];
@@ -174,10 +242,17 @@ void DeviceStore::removeDevice(const VOSK_DEVICE_INFO &record)
 void DeviceStore::updateDevice(const VOSK_DEVICE_INFO &record)
 {
     const Locker locker(this);
-    // The record has the element's key, so the indexes stay as they are.
-    const int index = indexOfLocked(DeviceKey::fromRecord(record));
-    if (index >= 0)
-        m_devices[index] = record;
+    // The record has the element's key, so the indexes of ours stay as
+    // they are; an ONVIF row's serial number and MAC come with its updates.
+    const DeviceKey key = DeviceKey::fromRecord(record);
+    const int index = indexOfLocked(key);
+    if (index < 0)
+        return;
+    if (key.isOnvif()) {
+        forgetOnvif(m_devices.at(index), key);
+        rememberOnvif(record, key);
+    }
+    m_devices[index] = record;
 }
 
 int DeviceStore::indexOf(const DeviceKey &key)
@@ -292,11 +367,48 @@ QVector<DeviceKey> DeviceStore::sharingIdentity(const DeviceKey &key)
 {
     const Locker locker(this);
     QVector<DeviceKey> others;
-    if (key.isOnvif())
-        return others; // its halves are not what it is known by
-    collectSharing(m_keysByMac, key, true, others);
-    // One that shares both halves is the key itself.
-    collectSharing(m_keysBySerial, key, false, others);
+    QString serial = key.serialNumber;
+    QString mac = key.mac;
+    if (key.isOnvif()) {
+        // Its halves are in its record, read at sign-in.
+        const int index = indexOfLocked(key);
+        if (index < 0)
+            return others;
+        const VOSK_DEVICE_INFO &record = m_devices.at(index);
+        serial = VOSK::fieldText(record.serialNumber);
+        mac = VOSK::fieldText(record.mac);
+        for (const DeviceKey &other : m_onvifByGroup.value(VOSK::onvifEndpointGroup(record)))
+            addUnique(others, other, key);
+        // Ours that show its serial number or MAC.
+        if (!serial.isEmpty()) {
+            QVector<DeviceKey> ours;
+            collectSharing(m_keysBySerial, DeviceKey{serial, QString()}, false, ours);
+            for (const DeviceKey &other : std::as_const(ours))
+                addUnique(others, other, key);
+        }
+        const QString digits = macDigits(mac);
+        if (!digits.isEmpty()) {
+            for (const QString &spelling : macSpellings(digits)) {
+                QVector<DeviceKey> ours;
+                collectSharing(m_keysByMac, DeviceKey{QString(), spelling}, true, ours);
+                for (const DeviceKey &other : std::as_const(ours))
+                    addUnique(others, other, key);
+            }
+        }
+    } else {
+        collectSharing(m_keysByMac, key, true, others);
+        // One that shares both halves is the key itself.
+        collectSharing(m_keysBySerial, key, false, others);
+    }
+    // ONVIF rows that show its serial number or MAC.
+    if (!serial.isEmpty()) {
+        for (const DeviceKey &other : m_onvifBySerial.value(serial))
+            addUnique(others, other, key);
+    }
+    if (const QString digits = macDigits(mac); !digits.isEmpty()) {
+        for (const DeviceKey &other : m_onvifByMac.value(digits))
+            addUnique(others, other, key);
+    }
     return others;
 }
 
@@ -314,5 +426,8 @@ void DeviceStore::clear()
     m_macCounts.clear();
     m_keysByMac.clear();
     m_keysBySerial.clear();
+    m_onvifBySerial.clear();
+    m_onvifByMac.clear();
+    m_onvifByGroup.clear();
     reserveIndexes();
 }

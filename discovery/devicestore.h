@@ -73,12 +73,16 @@ public:
     bool setActivated(const QString &serialNumber, const QString &mac, quint8 value);
     // Whether an element has that MAC. Takes no lock: call under lock().
     bool containsMac(const QString &mac) const;
-    // Whether another stored device has the key's MAC or its serial number.
-    // Never for an ONVIF key (endpointId set): the endpoint alone is its key.
+    // Whether another stored device has the key's MAC or its serial number
+    // (or, for an ONVIF row, its endpoint reference).
     bool isAmbiguous(const DeviceKey &key);
-    // The other stored devices that share the key's MAC or serial number,
-    // each once, in no particular order; empty for an unambiguous key (and
-    // for one not stored, unless others carry its halves).
+    // The other stored devices that share the device's MAC or serial
+    // number, each once, in no particular order; empty for an unambiguous
+    // key (and for one not stored, unless others carry its halves). One
+    // rule for both kinds: an ONVIF row's serial number and MAC are those
+    // its record shows (known after sign-in; MACs compared by their hex
+    // digits across the kinds' spellings), and ONVIF rows that were
+    // announced with one endpoint reference share it too.
     QVector<DeviceKey> sharingIdentity(const DeviceKey &key);
     int count();
     void clear();
@@ -118,6 +122,10 @@ private:
     static void forgetIdentity(QHash<QString, Half> &index, const DeviceKey &key, bool byMac);
     void collectSharing(const QHash<QString, Half> &index, const DeviceKey &key, bool byMac,
                         QVector<DeviceKey> &others) const;
+    // The ONVIF rows' identity texts: serial number, MAC (hex digits) and
+    // endpoint group of the record, re-read at each update.
+    void rememberOnvif(const VOSK_DEVICE_INFO &record, const DeviceKey &key);
+    void forgetOnvif(const VOSK_DEVICE_INFO &record, const DeviceKey &key);
 
     PELT_MUTEX *m_mutex;
     // The records in order of arrival; an element's key is read from it
@@ -127,4 +135,7 @@ private:
     QHash<QString, int> m_macCounts;    // elements per MAC text
     QHash<QString, Half> m_keysByMac;
     QHash<QString, Half> m_keysBySerial;
+    QHash<QString, QVector<DeviceKey>> m_onvifBySerial;
+    QHash<QString, QVector<DeviceKey>> m_onvifByMac;
+    QHash<QString, QVector<DeviceKey>> m_onvifByGroup;
 };

@@ -10,7 +10,9 @@ namespace VOSK {
 
 namespace {
 constexpr int EndpointHashSize = 20;
+constexpr int GroupOffset = 4;
 static_assert(sizeof(VOSK_DEVICE_INFO::reserved438) >= EndpointHashSize, "the endpoint hash must fit");
+static_assert(sizeof(VOSK_DEVICE_INFO::reserved460) >= GroupOffset + EndpointHashSize, "the group hash must fit");
 } // namespace
 
 bool isOnvifRecord(const VOSK_DEVICE_INFO &record)
@@ -42,14 +44,28 @@ void setOnvifFlags(VOSK_DEVICE_INFO &record, quint8 flags)
     record.reserved460[0] = flags;
 }
 
-VOSK_DEVICE_INFO makeOnvifRecord(const QString &endpointReference)
+VOSK_DEVICE_INFO makeOnvifRecord(const QString &endpointReference, const QString &origin)
 {
     VOSK_DEVICE_INFO record;
     std::memset(&record, 0, sizeof record);
     setFieldBytes(record.leadingText, QByteArray(OnvifLeadingText));
-    const QByteArray hash = QCryptographicHash::hash(endpointReference.toUtf8(), QCryptographicHash::Sha1);
-    std::memcpy(record.reserved438, hash.constData(), EndpointHashSize);
+    const QByteArray group = QCryptographicHash::hash(endpointReference.toUtf8(), QCryptographicHash::Sha1);
+    // A line break cannot occur in an endpoint reference's URI: the two
+    // parts cannot be confused with another reference.
+    const QByteArray key = origin.isEmpty()
+        ? group
+        : QCryptographicHash::hash((endpointReference + QLatin1Char('\n') + origin).toUtf8(), QCryptographicHash::Sha1);
+    std::memcpy(record.reserved438, key.constData(), EndpointHashSize);
+    std::memcpy(record.reserved460 + GroupOffset, group.constData(), EndpointHashSize);
     return record;
+}
+
+QString onvifEndpointGroup(const VOSK_DEVICE_INFO &record)
+{
+    if (!isOnvifRecord(record))
+        return QString();
+    const QByteArray hash(reinterpret_cast<const char *>(record.reserved460 + GroupOffset), EndpointHashSize);
+    return QString::fromLatin1(hash.toHex());
 }
 
 } // namespace VOSK

@@ -6,11 +6,15 @@
 // - leadingText holds "ONVIF" (the library writes "VOSK1" there in every
 //   record it reports, and VOSK::VoskHandler refuses a record that says
 //   "ONVIF", so a device of our protocol cannot pose as an ONVIF row);
-// - the 20 bytes at the start of reserved438 hold the SHA-1 of the
-//   device's WS-Discovery endpoint reference: the row's key (DeviceKey's
-//   endpointId is their 40 lower-case hex digits). The endpoint reference
-//   is stable by the standard and may be longer than any text field here.
+// - the 20 bytes at the start of reserved438 hold the row's key (DeviceKey's
+//   endpointId is their 40 lower-case hex digits): the SHA-1 of the
+//   device's WS-Discovery endpoint reference, or, for a second host that
+//   announces an endpoint reference already listed, of the reference and
+//   that host. The endpoint reference is stable by the standard and may be
+//   longer than any text field here.
 // - the first byte of reserved460 holds the OnvifRowFlags below.
+// - bytes 4..23 of reserved460 hold the SHA-1 of the endpoint reference
+//   itself: rows that share it are twins (onvifEndpointGroup()).
 // Every other field holds what the device said, or stays zero.
 //
 // Values only; any thread.
@@ -36,6 +40,14 @@ enum OnvifRowFlag : quint8 {
     // cleared when they end, shown by the table only; what a file or the
     // console writes of a row is its lasting state, without it.
     OnvifSigningIn = 0x10,
+    // Heard at an address other than the one it was signed in at (or the
+    // tool moved it to): a move nobody here made. Nothing secret goes to
+    // it until the user picks it.
+    OnvifElsewhere = 0x20,
+    // Its service address names another host than the one that answered
+    // discovery (another IP address, or a host name): nothing is sent
+    // there until the user confirms it.
+    OnvifOtherHost = 0x40,
 };
 quint8 onvifFlags(const VOSK_DEVICE_INFO &record);
 void setOnvifFlags(VOSK_DEVICE_INFO &record, quint8 flags);
@@ -47,7 +59,13 @@ bool isOnvifRecord(const VOSK_DEVICE_INFO &record);
 QString onvifEndpointId(const QString &endpointReference);
 // The endpoint id a record carries (empty for a record of ours).
 QString onvifEndpointId(const VOSK_DEVICE_INFO &record);
-// A zeroed record marked as the ONVIF row of that endpoint reference.
-VOSK_DEVICE_INFO makeOnvifRecord(const QString &endpointReference);
+// A zeroed record marked as the ONVIF row of that endpoint reference; with
+// `origin`, the row of that reference as announced by that host (a second
+// row for the reference, with a key of its own).
+VOSK_DEVICE_INFO makeOnvifRecord(const QString &endpointReference, const QString &origin = QString());
+// The endpoint id of the reference the row was announced with, whatever
+// its key: equal for every row of one endpoint reference. Empty for a
+// record of ours.
+QString onvifEndpointGroup(const VOSK_DEVICE_INFO &record);
 
 } // namespace VOSK

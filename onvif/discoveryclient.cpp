@@ -416,8 +416,9 @@ void DiscoveryClient::reportChanges()
 {
     const QSet<QString> changed = std::move(m_changed);
     m_changed.clear();
-    for (const QString &endpoint : changed) {
-        if (const DiscoveredDevice *d = m_table.find(endpoint))
+    for (const QString &key : changed) {
+        const qsizetype split = key.indexOf(QChar(0));
+        if (const DiscoveredDevice *d = m_table.find(key.left(split), key.mid(split + 1)))
             emit deviceChanged(*d);
     }
 }
@@ -434,10 +435,15 @@ void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, 
     if (message.kind == DiscoveryMessage::Kind::Probe)
         return;  // another client's, heard on the group
     if (message.kind == DiscoveryMessage::Kind::Bye) {
+        // Only from where the device was heard: a Bye from another host
+        // would take a device off the list for whoever announces its
+        // endpoint reference next.
         for (const DiscoveryTarget &t : std::as_const(message.targets)) {
-            m_changed.remove(t.endpoint);
-            if (m_table.bye(t.endpoint))
-                emit deviceLost(t.endpoint);
+            const QString origin = m_table.bye(t.endpoint, sourceText);
+            if (!origin.isEmpty()) {
+                m_changed.remove(DiscoveryTable::keyOf(t.endpoint, origin));
+                emit deviceLost(t.endpoint, origin);
+            }
         }
         return;
     }
@@ -463,17 +469,20 @@ void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, 
             emit directedProgress(m_directedSent, m_directedTotal, int(m_directedAnswered.size()));
     }
     for (const DiscoveryTarget &t : std::as_const(message.targets)) {
-        QString pushedOut;
-        switch (m_table.hear(t, sourceText, interfaceName, at, &pushedOut)) {
-        case DiscoveryTable::Change::Added:
-            if (!pushedOut.isEmpty()) {
-                m_changed.remove(pushedOut);
-                emit deviceLost(pushedOut);
+        const DiscoveredDevice *heard = nullptr;
+        DiscoveryTable::PushedOut pushedOut;
+        switch (m_table.hear(t, sourceText, interfaceName, at, &heard, &pushedOut)) {
+        case DiscoveryTable::Change::Added: {
+            const DiscoveredDevice found = *heard;
+            if (!pushedOut.endpoint.isEmpty()) {
+                m_changed.remove(DiscoveryTable::keyOf(pushedOut.endpoint, pushedOut.origin));
+                emit deviceLost(pushedOut.endpoint, pushedOut.origin);
             }
-            emit deviceFound(*m_table.find(t.endpoint));
+            emit deviceFound(found);
             break;
+        }
         case DiscoveryTable::Change::Updated:
-            m_changed.insert(t.endpoint);
+            m_changed.insert(DiscoveryTable::keyOf(heard->endpoint, heard->origin));
             break;
         case DiscoveryTable::Change::Refused:
         case DiscoveryTable::Change::None:
@@ -484,8 +493,10 @@ void DiscoveryClient::handle(const QByteArray &data, const QString &sourceText, 
 
 void DiscoveryClient::sweep()
 {
-    for (const QString &endpoint : m_table.expire(now()))
-        emit deviceLost(endpoint);
+    QStringList origins;
+    const QStringList endpoints = m_table.expire(now(), &origins);
+    for (int i = 0; i < endpoints.size(); ++i)
+        emit deviceLost(endpoints.at(i), origins.at(i));
 }
 
 } // namespace Onvif

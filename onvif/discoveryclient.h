@@ -23,10 +23,12 @@
 // video transmitters, one for any device, out of every interface) at its
 // start and again at each round interval, since datagrams get lost and
 // devices wait a random 0..500 ms before they answer. Every device heard
-// (ProbeMatch or Hello) stays listed until its Bye or until it has been
-// silent for the silence limit (five minutes by default, while a window is
-// opened every minute). One device per endpoint reference, however
-// many interfaces and addresses it answers on. Datagrams over the size
+// (ProbeMatch or Hello) stays listed until its Bye (from an address it was
+// heard from) or until it has been silent for the silence limit (five
+// minutes by default, while a window is opened every minute). One device
+// per endpoint reference and answering host (DiscoveredDevice::origin):
+// another host announcing a known endpoint reference is listed beside it,
+// never in its place. Datagrams over the size
 // limit or not readable as discovery messages are counted and dropped; the
 // list holds at most maxDevices, shared fairly by the hosts that answer.
 //
@@ -104,6 +106,7 @@ public:
     static QList<QHostAddress> addressRange(const QHostAddress &first, const QHostAddress &last, int max);
 
     QList<DiscoveredDevice> devices() const { return m_table.devices(); }
+    // The first device heard of that endpoint reference.
     const DiscoveredDevice *device(const QString &endpoint) const { return m_table.find(endpoint); }
     int malformedCount() const { return m_malformed; }
     // Announcements refused for a full list: new endpoints the table
@@ -124,8 +127,9 @@ public:
 signals:
     void deviceFound(const Onvif::DiscoveredDevice &device);
     void deviceChanged(const Onvif::DiscoveredDevice &device);
-    // After a Bye, or silence beyond the limit.
-    void deviceLost(const QString &endpoint);
+    // After a Bye, or silence beyond the limit: the device of that
+    // endpoint reference and origin.
+    void deviceLost(const QString &endpoint, const QString &origin);
     // The listening window of probe() is over.
     void probeFinished();
     // A directed probe under way: how many of its `total` addresses were
@@ -179,7 +183,7 @@ private:
     QSet<QString> m_probeIds;
     QStringList m_probeIdOrder;  // oldest first, to forget the oldest
     QString m_directedIds[2];
-    QSet<QString> m_changed;  // reported at the end of the batch
+    QSet<QString> m_changed;  // DiscoveryTable::keyOf()s, reported at the end of the batch
     Clock m_clock;
 };
 

@@ -1,5 +1,6 @@
 #include "operations/onvifdevices.h"
 
+#include "discovery/devicestore.h"
 #include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "onvif/deviceclient.h"
@@ -14,6 +15,7 @@
 #include <QMutexLocker>
 #include <QNetworkAccessManager>
 #include <QPointer>
+#include <QSet>
 
 #include <cstring>
 #include <functional>
@@ -74,6 +76,36 @@ void askFactoryEvidence(Onvif::DeviceClient *client, std::function<void(bool, co
     });
 }
 
+// What one discovery entry (endpoint reference, origin) is known by.
+QString claimKey(const QString &endpoint, const QString &origin)
+{
+    return endpoint + QChar(0) + origin;
+}
+
+// A host as compared here: an address without its zone, written one way;
+// a name in lower case.
+QString hostKey(const QString &host)
+{
+    QHostAddress address(host);
+    if (address.isNull())
+        return host.toLower();
+    address.setScopeId(QString());
+    bool v4 = false;
+    const quint32 ipv4 = address.toIPv4Address(&v4);
+    return v4 ? QHostAddress(ipv4).toString() : address.toString();
+}
+
+QString hostKey(const QUrl &url)
+{
+    return url.isValid() ? hostKey(url.host()) : QString();
+}
+
+void setFlag(VOSK_DEVICE_INFO &record, quint8 flag, bool on)
+{
+    const quint8 flags = VOSK::onvifFlags(record);
+    VOSK::setOnvifFlags(record, on ? quint8(flags | flag) : quint8(flags & ~flag));
+}
+
 } // namespace
 
 struct OnvifDevices::Device
@@ -99,6 +131,11 @@ struct OnvifDevices::Device
     bool again = false;      // read once more when the running job ends
     bool signedInOnce = false;
     bool gone = false;
+    // The discovery entries' origins it stands for; gone with the last.
+    QStringList origins;
+    bool elsewhere = false; // OnvifElsewhere
+    bool otherHost = false; // OnvifOtherHost
+    bool picked = false;    // the user chose it as its endpoint reference's device
     // The client of a running check: a sign-in asked for meanwhile stops
     // it rather than wait for a silent device's time-out twice.
     QPointer<Onvif::DeviceClient> checkClient;
@@ -273,6 +310,8 @@ void OnvifDevices::noteMoved(const DeviceKey &device, const QUrl &serviceAddress
     if (!d || !serviceAddress.isValid())
         return;
     d->service = serviceAddress;
+    // The tool moved it there: that is where the device is now.
+    m_bound.insert(d->endpoint, hostKey(serviceAddress));
     const OnvifCredentials now = credentialsLocked(d->id);
     if (!credentials.isEmpty()
         && (now.username != credentials.username || now.password != credentials.password))
@@ -331,6 +370,9 @@ void OnvifDevices::takeNotes()
         switch (note.kind) {
         case Note::Moved:
             setHostCells(d->record, note.host);
+            absorb(d, hostKey(note.host));
+            d->elsewhere = false;
+            flags = quint8(flags & ~VOSK::OnvifElsewhere);
             break;
         case Note::Activated:
             // It left factory state by our hand: neither its last
@@ -348,6 +390,8 @@ void OnvifDevices::takeNotes()
         }
         VOSK::setOnvifFlags(d->record, flags);
         report(d, VOSK_EVENT_UPDATED);
+        if (note.kind == Note::Moved)
+            markElsewhere(d->endpoint);
         if (note.kind != Note::MakersActivation)
             enqueue(note.id, Job::SignIn);
     }
@@ -355,8 +399,114 @@ void OnvifDevices::takeNotes()
         Q_EMIT certificateRefused();
 }
 
-void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
+void OnvifDevices::absorb(const std::shared_ptr<Device> &device, const QString &host)
 {
+    const QStringList ids = m_byEndpoint.value(device->endpoint);
+    for (const QString &id : ids) {
+        const std::shared_ptr<Device> other = m_devices.value(id);
+        if (!other || other == device || other->picked)
+            continue;
+        QUrl service;
+        {
+            QMutexLocker locker(&m_mutex);
+            service = other->service;
+        }
+        if (hostKey(service) != host)
+            continue;
+        // The device's own announcement from where the tool sent it, heard
+        // before the tool said so: one device, one row.
+        for (const QString &origin : std::as_const(other->origins)) {
+            m_claims.insert(claimKey(other->endpoint, origin), device->id);
+            if (!device->origins.contains(origin))
+                device->origins.append(origin);
+        }
+        other->origins.clear();
+        {
+            QMutexLocker locker(&m_mutex);
+            m_devices.remove(id);
+        }
+        m_byEndpoint[device->endpoint].removeOne(id);
+        other->gone = true;
+        report(other, VOSK_EVENT_OFFLINE);
+    }
+}
+
+void OnvifDevices::markElsewhere(const QString &endpoint)
+{
+    QString bound;
+    {
+        QMutexLocker locker(&m_mutex);
+        bound = m_bound.value(endpoint);
+    }
+    for (const QString &id : m_byEndpoint.value(endpoint)) {
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!d)
+            continue;
+        QUrl service;
+        {
+            QMutexLocker locker(&m_mutex);
+            service = d->service;
+        }
+        const bool elsewhere = !d->picked && !bound.isEmpty() && hostKey(service) != bound;
+        if (elsewhere == d->elsewhere)
+            continue;
+        d->elsewhere = elsewhere;
+        setFlag(d->record, VOSK::OnvifElsewhere, elsewhere);
+        report(d, VOSK_EVENT_UPDATED);
+    }
+}
+
+bool OnvifDevices::trusted(const std::shared_ptr<Device> &device) const
+{
+    if (device->picked)
+        return true;
+    if (device->elsewhere || device->otherHost || m_byEndpoint.value(device->endpoint).size() > 1)
+        return false;
+    // Twins by serial number or MAC, of either kind, as the store sees them.
+    return DeviceStore::instance()->sharingIdentity(DeviceKey(QString(), QString(), device->id)).isEmpty();
+}
+
+bool OnvifDevices::mayBeSignedIn(const DeviceKey &device) const
+{
+    const std::shared_ptr<Device> d = m_devices.value(device.endpointId);
+    return d && trusted(d);
+}
+
+void OnvifDevices::pick(const QVector<DeviceKey> &devices)
+{
+    QSet<QString> endpoints;
+    for (const DeviceKey &key : devices) {
+        const std::shared_ptr<Device> d = m_devices.value(key.endpointId);
+        if (!d)
+            continue;
+        d->picked = true;
+        {
+            QMutexLocker locker(&m_mutex);
+            m_bound.insert(d->endpoint, hostKey(d->service));
+        }
+        const bool wasOtherHost = d->otherHost;
+        d->elsewhere = d->otherHost = false;
+        setFlag(d->record, VOSK::OnvifElsewhere | VOSK::OnvifOtherHost, false);
+        // The user took the host its service names: the row shows it now.
+        if (wasOtherHost) {
+            VOSK::setFieldText(d->record.ipv4Address, QString());
+            VOSK::setFieldText(d->record.ipv6Address, QString());
+            setHostCells(d->record, d->service.host());
+        }
+        report(d, VOSK_EVENT_UPDATED);
+        endpoints.insert(d->endpoint);
+        // Never asked before: the factory check it was spared.
+        if (wasOtherHost && !d->factory)
+            enqueue(d->id, Job::Check);
+    }
+    for (const QString &endpoint : std::as_const(endpoints))
+        markElsewhere(endpoint);
+}
+
+void OnvifDevices::signIn(const QVector<DeviceKey> &devices, bool picked)
+{
+    if (picked)
+        pick(devices);
     QStringList ids;
     if (devices.isEmpty()) {
         ids = m_devices.keys();
@@ -369,7 +519,14 @@ void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
         }
     }
     for (const QString &id : std::as_const(ids)) {
-        ++m_devices.value(id)->waiters;
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        if (!trusted(d)) {
+            // Its identity is in question: no credentials until the user
+            // picks it.
+            Q_EMIT signInFinished(DeviceKey(QString(), QString(), id), {OperationStatus::Cancelled, 0});
+            continue;
+        }
+        ++d->waiters;
         ++m_signInsOutstanding;
         enqueue(id, Job::SignIn);
     }
@@ -387,23 +544,50 @@ void OnvifDevices::signIn(const QVector<DeviceKey> &devices)
 
 void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
 {
-    const QString id = VOSK::onvifEndpointId(found.endpoint);
-    if (m_devices.contains(id)) {
+    const QString claim = claimKey(found.endpoint, found.origin);
+    if (m_claims.contains(claim)) {
         onChanged(found);
         return;
     }
+    const QUrl service = found.serviceAddress();
+    const QString host = hostKey(service);
+    // The device answering from where the tool moved it: the same row.
+    for (const QString &id : m_byEndpoint.value(found.endpoint)) {
+        const std::shared_ptr<Device> d = m_devices.value(id);
+        QUrl now;
+        {
+            QMutexLocker locker(&m_mutex);
+            now = d->service;
+        }
+        if (!host.isEmpty() && hostKey(now) == host && Onvif::DiscoveredDevice::fromHost(found.origin, host)) {
+            m_claims.insert(claim, id);
+            d->origins.append(found.origin);
+            onChanged(found);
+            return;
+        }
+    }
+    // Another host announcing a listed endpoint reference gets a row of its
+    // own, keyed by the reference and that host.
+    const bool first = !m_devices.contains(VOSK::onvifEndpointId(found.endpoint));
     auto d = std::make_shared<Device>();
+    d->record = first ? VOSK::makeOnvifRecord(found.endpoint) : VOSK::makeOnvifRecord(found.endpoint, found.origin);
     d->endpoint = found.endpoint;
-    d->id = id;
-    d->service = found.serviceAddress();
+    d->id = VOSK::onvifEndpointId(d->record);
+    if (m_devices.contains(d->id))
+        return; // that host's row already stands for another entry
+    d->service = service;
     d->httpsPort = announcedHttpsPort(found, d->service);
+    d->origins = {found.origin};
     d->factoryScope = Onvif::isFactoryDefault(found.scopes);
     d->factory = d->factoryScope;
-    d->record = VOSK::makeOnvifRecord(found.endpoint);
     // Before anyone signs in a row shows what discovery said, and nothing
     // else: the address and HTTP port of the service, and the hardware the
     // scopes name in the Device Type cell (the record's device type text).
-    setHostCells(d->record, d->service.host());
+    // A service on another host (or a host name, which fills no cell): the
+    // row shows the address that answered, by which the user can pick it,
+    // until a sign-in the user confirmed shows what the device reports.
+    d->otherHost = found.namesOtherHost();
+    setHostCells(d->record, d->otherHost ? found.origin : d->service.host());
     if (d->service.isValid())
         d->record.httpPort = quint16(d->service.port(80));
     const QStringList hardware = Onvif::scopeValues(found.scopes, u"hardware");
@@ -412,17 +596,27 @@ void OnvifDevices::onFound(const Onvif::DiscoveredDevice &found)
     d->record.notActivated = d->factory ? 1 : 0;
     {
         QMutexLocker locker(&m_mutex);
-        m_devices.insert(id, d);
+        const QString bound = m_bound.value(found.endpoint);
+        d->elsewhere = !bound.isEmpty() && bound != host;
+        m_devices.insert(d->id, d);
     }
+    setFlag(d->record, VOSK::OnvifElsewhere, d->elsewhere);
+    setFlag(d->record, VOSK::OnvifOtherHost, d->otherHost);
+    m_claims.insert(claim, d->id);
+    m_byEndpoint[d->endpoint].append(d->id);
+    if (d->otherHost)
+        qCInfo(lcOperations) << "ONVIF device answered from" << found.origin << "naming another host as its service";
     report(d, VOSK_EVENT_ONLINE);
-    // A device in factory state by its scope is asked its protocols (for
-    // HTTPS) the same way.
-    enqueue(id, Job::Check);
+    // Another host is not asked anything, not even anonymously, before the
+    // user confirms it. A device in factory state by its scope is asked its
+    // protocols (for HTTPS).
+    if (!d->otherHost)
+        enqueue(d->id, Job::Check);
 }
 
 void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
 {
-    const std::shared_ptr<Device> d = m_devices.value(VOSK::onvifEndpointId(found.endpoint));
+    const std::shared_ptr<Device> d = m_devices.value(m_claims.value(claimKey(found.endpoint, found.origin)));
     if (!d)
         return;
     const QUrl service = found.serviceAddress();
@@ -431,9 +625,11 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
     bool changed = false;
     {
         // Under the lock: an operation thread may be writing the address
-        // it moved the device to (noteMoved) at this moment.
+        // it moved the device to (noteMoved) at this moment. Only the port
+        // follows an announcement; another host is a device of its own
+        // (onFound) and never moves the row.
         QMutexLocker locker(&m_mutex);
-        moved = service.isValid() && service != d->service;
+        moved = service.isValid() && service != d->service && hostKey(service) == hostKey(d->service);
         if (moved)
             d->service = service;
         if (const int port = announcedHttpsPort(found, d->service))
@@ -456,43 +652,29 @@ void OnvifDevices::onChanged(const Onvif::DiscoveredDevice &found)
             VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifMakersActivation));
     }
     if (moved) {
-        const QString host = service.host();
-        // A device now reached over IPv6 has no IPv4 address the tool knows.
-        if (!Onvif::DeviceRequests::isIPv4Address(host))
-            VOSK::setFieldText(d->record.ipv4Address, QString());
-        setHostCells(d->record, host);
         d->record.httpPort = quint16(service.port(80));
-        // What the device holds at its new address is known once it is
-        // read there, not from its announcement: until then the cells read
-        // at the old one are empty, so that a change is not taken as
-        // applied by a device that cannot be reached where it says it is.
-        VOSK::setFieldText(d->record.ipv4Mask, QString());
-        VOSK::setFieldText(d->record.ipv4Gateway, QString());
-        if (!Onvif::DeviceRequests::isIPv4Address(host)) {
-            d->record.ipv6PrefixLength = 0;
-            VOSK::setFieldText(d->record.ipv6Gateway, QString());
-        }
-        d->record.addressInfoValid = 0;
-        VOSK::setOnvifFlags(d->record, quint8(VOSK::onvifFlags(d->record) & ~VOSK::OnvifSignedIn));
         changed = true;
     }
-    if (!changed)
-        return;
-    report(d, VOSK_EVENT_UPDATED);
-    if (moved && d->signedInOnce)
-        enqueue(d->id, Job::SignIn);
+    if (changed)
+        report(d, VOSK_EVENT_UPDATED);
 }
 
-void OnvifDevices::onLost(const QString &endpoint)
+void OnvifDevices::onLost(const QString &endpoint, const QString &origin)
 {
-    const QString id = VOSK::onvifEndpointId(endpoint);
-    std::shared_ptr<Device> d;
-    {
-        QMutexLocker locker(&m_mutex);
-        d = m_devices.take(id);
-    }
+    const QString id = m_claims.take(claimKey(endpoint, origin));
+    std::shared_ptr<Device> d = m_devices.value(id);
     if (!d)
         return;
+    d->origins.removeOne(origin);
+    if (!d->origins.isEmpty())
+        return; // still heard from another of its addresses
+    {
+        QMutexLocker locker(&m_mutex);
+        m_devices.remove(id);
+    }
+    m_byEndpoint[endpoint].removeOne(id);
+    if (m_byEndpoint[endpoint].isEmpty())
+        m_byEndpoint.remove(endpoint);
     d->gone = true;
     report(d, VOSK_EVENT_OFFLINE);
     const int waiting = d->waiters + d->runningWaiters;
@@ -843,8 +1025,11 @@ void OnvifDevices::readSignedIn(const std::shared_ptr<Device> &device, Onvif::De
                 if (const int port = Onvif::httpsPort(reads->protocols.value))
                     device->httpsPort = port;
             }
+            // Signed in here: the endpoint reference's device is this host's.
+            m_bound.insert(device->endpoint, hostKey(device->service));
         }
         finishSignIn(device, OperationOutcome::done());
+        markElsewhere(device->endpoint);
     };
     // The device information alone first, the other three reads once it
     // was answered. Wrong credentials then cost the device one refused

@@ -104,11 +104,21 @@ struct OnvifTarget
 // their end, whatever they came to. The anonymous GetUsers check of a
 // device first heard does not set it.
 //
-// A device heard at a new service address keeps its row (the same key):
-// its address cell follows at once (the IPv4 one emptied when it is now
-// reached over IPv6), what was read at the old address (mask, gateways,
-// IPv6 prefix length) is emptied, and a device signed in before is read
-// again there.
+// An ONVIF device is its endpoint reference and the address it was signed
+// in at (or the tool moved it to: noteMoved()). Nothing proves who sends a
+// discovery datagram, so another host announcing a listed endpoint
+// reference (a higher MetadataVersion, a Bye then a Hello) neither moves
+// the row nor is sent anything: it gets a row of its own beside it, both
+// share the endpoint group (onvifrecord.h), and the store and
+// VOSK::DeviceIdentity treat them as twins. A row of an endpoint reference
+// that was signed in elsewhere is marked OnvifElsewhere; one whose service
+// address names another host than the one that answered (another IP
+// address, or a host name, which is then not resolved) OnvifOtherHost and
+// is asked nothing at all. Such rows, and rows whose identity another
+// row shares (DeviceStore::sharingIdentity()), are signed in only when
+// the user picked them (signIn() with `picked`, or pick()). A device moved
+// by DHCP is such a row at its new address: signed in there when the user
+// picks it. Only the host's port may change under a row by discovery.
 //
 // The object lives on the thread that made it (the GUI thread, or the
 // console's main thread) and needs its event loop; signals are emitted
@@ -148,8 +158,18 @@ public:
     void setCredentials(const DeviceKey &device, const OnvifCredentials &credentials);
     // Reads every given device (all ONVIF devices when empty) with its
     // credentials and reports the filled records (signalDeviceUpdate);
-    // signInFinished for each, then signInDone once.
-    void signIn(const QVector<DeviceKey> &devices = {});
+    // signInFinished for each, then signInDone once. A device whose
+    // identity is in question (see above) is sent nothing and finishes
+    // Cancelled, unless `picked`: the user chose these devices (pick()).
+    void signIn(const QVector<DeviceKey> &devices = {}, bool picked = false);
+    // The user chose these devices as the ones they mean: each becomes its
+    // endpoint reference's device at its address (OnvifElsewhere and
+    // OnvifOtherHost cleared; the other rows of the reference are then
+    // elsewhere) and may be signed in. Owner thread.
+    void pick(const QVector<DeviceKey> &devices);
+    // Whether a sign-in would send the device its credentials without a
+    // pick. Owner thread.
+    bool mayBeSignedIn(const DeviceKey &device) const;
 
     // Thread-safe: where and as whom to reach the device. False when it is
     // not (or no longer) listed.
@@ -214,7 +234,15 @@ private:
 
     void onFound(const Onvif::DiscoveredDevice &found);
     void onChanged(const Onvif::DiscoveredDevice &found);
-    void onLost(const QString &endpoint);
+    void onLost(const QString &endpoint, const QString &origin);
+    bool trusted(const std::shared_ptr<Device> &device) const;
+    // Owner thread: the OnvifElsewhere marks of the rows of one endpoint
+    // reference, from where it is bound; reports the rows that changed.
+    void markElsewhere(const QString &endpoint);
+    // Owner thread: the row of that endpoint reference that answers from
+    // `host` and that the tool did not move there joins `device` (its
+    // row is taken off the list).
+    void absorb(const std::shared_ptr<Device> &device, const QString &host);
     void enqueue(const QString &id, Job job);
     void pump();
     void runCheck(const std::shared_ptr<Device> &device);
@@ -246,7 +274,14 @@ private:
     // devices' addresses and states, and the credentials. The records are
     // the owner thread's alone.
     mutable QMutex m_mutex;
-    QHash<QString, std::shared_ptr<Device>> m_devices; // by endpoint id
+    QHash<QString, std::shared_ptr<Device>> m_devices; // by endpoint id (the row's key)
+    // Where each endpoint reference was signed in, or moved by the tool,
+    // or picked: the host of its service address (no zone).
+    QHash<QString, QString> m_bound;
+    // Owner thread: the discovery entries (endpoint reference, origin)
+    // each row stands for.
+    QHash<QString, QString> m_claims; // claimKey() -> endpoint id
+    QHash<QString, QStringList> m_byEndpoint; // endpoint reference -> its rows' ids
     OnvifCredentials m_common;
     QHash<QString, OnvifCredentials> m_own; // by endpoint id
     // Owner thread: the jobs waiting, in order, and how many run.

@@ -68,6 +68,26 @@
         <translation>%1（MAC %2）</translation>
     </message>
     <message>
+        <source>the ONVIF device at %1</source>
+        <translation>位于 %1 的 ONVIF 设备</translation>
+    </message>
+    <message>
+        <source>%1 (MAC %2, ONVIF at %3)</source>
+        <translation>%1（MAC %2，ONVIF，位于 %3）</translation>
+    </message>
+    <message>
+        <source>%1 is announced with the same endpoint reference as %2.</source>
+        <translation>%1 与 %2 以相同的端点引用通告。</translation>
+    </message>
+    <message>
+        <source>%1 answers at an address other than the one it was signed in at.</source>
+        <translation>%1 在与登录时不同的地址上应答。</translation>
+    </message>
+    <message>
+        <source>%1 gives another host than the one that answered as its service address.</source>
+        <translation>%1 给出的服务地址指向另一台主机，而不是应答的主机。</translation>
+    </message>
+    <message>
         <source>%1 shares its MAC address or serial number with %2.</source>
         <translation>%1 与 %2 使用相同的 MAC 地址或序列号。</translation>
     </message>
@@ -232,6 +252,12 @@
         <source>%n ONVIF device(s) refused the user name or password. Their rows say &quot;sign-in refused&quot;; check them and sign in to them with their own password.</source>
         <translation>
             <numerusform>%n 台 ONVIF 设备拒绝了用户名或密码。这些设备的行显示“登录被拒绝”；请勾选它们并用各自的密码登录。</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ONVIF device(s) were sent nothing: another device shares their identity, they answer where they were not signed in, or they name another host. Check the one you mean and sign in to it alone.</source>
+        <translation>
+            <numerusform>%n 台 ONVIF 设备未发送任何内容：另一台设备与其身份相同、其应答地址与登录时不同，或其给出另一台主机。请勾选您要的设备并单独登录。</numerusform>
         </translation>
     </message>
     <message numerus="yes">

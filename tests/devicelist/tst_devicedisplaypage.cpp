@@ -195,10 +195,15 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("mac");
         QTest::addColumn<int>("rows");
         QTest::addColumn<bool>("marked");
-        QTest::newRow("same device again") << QByteArray("SN1") << QByteArray("m1") << 1 << false;
-        QTest::newRow("same MAC, other serial") << QByteArray("SN-other") << QByteArray("m1") << 2 << true;
-        QTest::newRow("same serial, other MAC") << QByteArray("SN1") << QByteArray("m9") << 2 << true;
-        QTest::newRow("unrelated") << QByteArray("SN2") << QByteArray("m2") << 2 << false;
+        QTest::addColumn<bool>("onvif"); // the second is an ONVIF row whose sign-in shows serial and MAC
+        QTest::newRow("same device again") << QByteArray("SN1") << QByteArray("m1") << 1 << false << false;
+        QTest::newRow("same MAC, other serial") << QByteArray("SN-other") << QByteArray("m1") << 2 << true << false;
+        QTest::newRow("same serial, other MAC") << QByteArray("SN1") << QByteArray("m9") << 2 << true << false;
+        QTest::newRow("unrelated") << QByteArray("SN2") << QByteArray("m2") << 2 << false << false;
+        QTest::newRow("ONVIF, our serial") << QByteArray("SN1") << QByteArray("02:00:00:00:00:09") << 2 << true
+                                           << true;
+        QTest::newRow("ONVIF, unrelated") << QByteArray("SN7") << QByteArray("02:00:00:00:00:09") << 2 << false
+                                          << true;
     }
 
     void sharedIdentityListsBothAndMarksThem()
@@ -207,11 +212,18 @@ private Q_SLOTS:
         QFETCH(QByteArray, mac);
         QFETCH(int, rows);
         QFETCH(bool, marked);
+        QFETCH(bool, onvif);
         const VOSK_DEVICE_INFO first = makeRecord("SN1", "m1");
-        const VOSK_DEVICE_INFO second = makeRecord(serial, mac);
+        VOSK_DEVICE_INFO second = onvif ? VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:x")) : makeRecord(serial, mac);
         m_page->onDeviceLogin(first);
         // The second arrives in a run of reports, as the queue delivers them.
         m_page->onDevicesLogin({second, makeRecord("SN3", "m3")});
+        if (onvif) {
+            QVERIFY(!model()->isAmbiguous(model()->rowOf(DeviceKey::fromRecord(first))));
+            VOSK::setFieldBytes(second.serialNumber, serial);
+            VOSK::setFieldBytes(second.mac, mac);
+            m_page->onDeviceUpdate(second);
+        }
         QCOMPARE(model()->rowCount(), rows + 1);
         QCOMPARE(DeviceStore::instance()->count(), rows + 1);
         QCOMPARE(countText(), QString::number(rows + 1));

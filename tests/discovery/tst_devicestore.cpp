@@ -123,9 +123,12 @@ private Q_SLOTS:
     // key is ambiguous exactly while another key with its MAC or serial
     // number is stored.
     // ONVIF rows are keyed by their endpoint: before sign-in their serial
-    // number and MAC are empty, afterwards two of them may report one MAC;
-    // neither makes a row ambiguous or merges two rows, and an endpoint
-    // reference too long for any text field keys as well as a short one.
+    // number and MAC are empty and make nothing ambiguous; afterwards they
+    // fall under the rule of ours (a serial number or MAC another device
+    // shows, in any spelling), and a second row of one endpoint reference
+    // (another host announcing it) is its twin. Rows are never merged, and
+    // an endpoint reference too long for any text field keys as well as a
+    // short one.
     void onvifRowsKeyedByEndpoint()
     {
         const QString longReference = QStringLiteral("urn:uuid:") + QString(200, QLatin1Char('a'));
@@ -144,14 +147,24 @@ private Q_SLOTS:
         QVERIFY(!store->isAmbiguous(firstKey));
         QVERIFY(!store->isAmbiguous(DeviceKey(QString(), QString())));
 
-        // Signed in: the same MAC and serial number as a device of ours.
+        // Signed in: the same MAC as a device of ours, spelt its way.
         VOSK::setFieldBytes(first.serialNumber, "A");
         VOSK::setFieldBytes(first.mac, "00:00:00:00:00:01");
         store->updateDevice(first);
-        store->addDevice(makeRecord("A", "00:00:00:00:00:01"));
+        store->addDevice(makeRecord("B", "00-00-00-00-00-01"));
         QCOMPARE(DeviceKey::fromRecord(first), firstKey);
+        QCOMPARE(store->sharingIdentity(firstKey), QVector<DeviceKey>{DeviceKey(s("B"), s("00-00-00-00-00-01"))});
+        QCOMPARE(store->sharingIdentity(DeviceKey(s("B"), s("00-00-00-00-00-01"))), QVector<DeviceKey>{firstKey});
+        // Another host announcing its endpoint reference.
+        const VOSK_DEVICE_INFO rogue = VOSK::makeOnvifRecord(QStringLiteral("urn:uuid:1"), QStringLiteral("10.0.0.9"));
+        QVERIFY(DeviceKey::fromRecord(rogue) != firstKey);
+        store->addDevice(rogue);
+        QVERIFY(store->sharingIdentity(DeviceKey::fromRecord(rogue)).contains(firstKey));
+        store->removeDevice(rogue);
+        // The MAC read again differs: the twin is gone with it.
+        VOSK::setFieldBytes(first.mac, "00:00:00:00:00:02");
+        store->updateDevice(first);
         QVERIFY(!store->isAmbiguous(firstKey));
-        QVERIFY(!store->isAmbiguous(DeviceKey(s("A"), s("00:00:00:00:00:01"))));
         VOSK_DEVICE_INFO read;
         QVERIFY(store->getDevice(firstKey, read));
         QCOMPARE(VOSK::fieldText(read.serialNumber), s("A"));

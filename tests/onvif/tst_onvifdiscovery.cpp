@@ -224,25 +224,37 @@ void tst_OnvifDiscovery::hostile()
 void tst_OnvifDiscovery::table()
 {
     DiscoveryTable t(3, 1000);
-    const DiscoveryTarget a = makeTarget(QStringLiteral("urn:uuid:a"), {QStringLiteral("http://10.0.0.2/onvif/device_service")});
+    const DiscoveryTarget a = makeTarget(QStringLiteral("urn:uuid:a"), {QStringLiteral("http://10.0.0.2/onvif/device_service"),
+                                                                        QStringLiteral("http://192.168.1.2/onvif/device_service")});
     QCOMPARE(t.hear(a, QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 0), DiscoveryTable::Change::Added);
     // The same answer again (a repeated round): nothing new.
     QCOMPARE(t.hear(a, QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 100), DiscoveryTable::Change::None);
-    // Heard on a second interface with a second address: one device, merged.
+    // Heard on a second interface from a second address that each answer
+    // names as the device's own: one device, merged.
     DiscoveryTarget a2 = a;
-    a2.xaddrs = {QStringLiteral("http://192.168.1.2/onvif/device_service")};
+    a2.xaddrs = {a.xaddrs.constLast(), a.xaddrs.constFirst()};
     QCOMPARE(t.hear(a2, QStringLiteral("192.168.1.2"), QStringLiteral("eth1"), 200), DiscoveryTable::Change::Updated);
+    QCOMPARE(t.find(a.endpoint)->sources.size(), 2);
     QCOMPARE(t.size(), 1);
     QCOMPARE(t.find(a.endpoint)->xaddrs.size(), 2);
     QCOMPARE(t.find(a.endpoint)->interfaces, (QStringList{QStringLiteral("eth0"), QStringLiteral("eth1")}));
     QCOMPARE(t.find(a.endpoint)->firstHeardMs, 0);
-    // A higher metadata version replaces: the device moved.
-    DiscoveryTarget moved = makeTarget(a.endpoint, {QStringLiteral("http://10.0.0.9/onvif/device_service")}, 2);
-    QCOMPARE(t.hear(moved, QStringLiteral("10.0.0.9"), QStringLiteral("eth0"), 300), DiscoveryTable::Change::Updated);
-    QCOMPARE(t.find(a.endpoint)->xaddrs, moved.xaddrs);
-    // A late answer of the old version changes nothing.
-    QCOMPARE(t.hear(a, QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 350), DiscoveryTable::Change::None);
-    QCOMPARE(t.find(a.endpoint)->xaddrs, moved.xaddrs);
+    // Another host with a higher metadata version does not move it: a
+    // device of its own, beside it. Its Bye removes only itself, and a Bye
+    // from a host it was not heard from removes nothing.
+    const DiscoveryTarget rogue = makeTarget(a.endpoint, {QStringLiteral("http://10.0.0.9/onvif/device_service")}, 2);
+    const DiscoveredDevice *heard = nullptr;
+    QCOMPARE(t.hear(rogue, QStringLiteral("10.0.0.9"), QStringLiteral("eth0"), 300, &heard),
+             DiscoveryTable::Change::Added);
+    QCOMPARE(heard->origin, QStringLiteral("10.0.0.9"));
+    QCOMPARE(t.size(), 2);
+    QCOMPARE(t.find(a.endpoint)->xaddrs.constFirst(), a.xaddrs.constFirst());
+    QCOMPARE(t.bye(a.endpoint, QStringLiteral("10.0.0.66")), QString());
+    QCOMPARE(t.bye(a.endpoint, QStringLiteral("10.0.0.9")), QStringLiteral("10.0.0.9"));
+    QCOMPARE(t.size(), 1);
+    // A late answer of an older version changes nothing.
+    QCOMPARE(t.hear(makeTarget(a.endpoint, a.xaddrs, 0), QStringLiteral("10.0.0.2"), QStringLiteral("eth0"), 350),
+             DiscoveryTable::Change::None);
 
     // Bounded and shared: when full, a host holding fewer rows pushes out
     // the newest row of the host holding the most; one as large as the

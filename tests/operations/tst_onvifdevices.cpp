@@ -84,6 +84,7 @@ private slots:
     void signIn();
     void ownCredentialsRetried();
     void signInForAllReplacesRefusedOwnCredentials();
+    void anotherHostTakesNoRow();
     void byeTakesTheRowAway();
 
 private:
@@ -283,6 +284,55 @@ void tst_OnvifDevices::signInForAllReplacesRefusedOwnCredentials()
     QVERIFY(m_devices->target(worked, &target));
     QCOMPARE(target.credentials.password, kPassword.toUtf8());
     m_devices->setCredentials({QStringLiteral("admin"), kPassword.toUtf8()});
+}
+
+// A rogue on another address announces signed-in device 0's endpoint
+// reference (a Bye for it first, then a Hello with newer metadata): device
+// 0's row stays where it was signed in, the rogue gets a row of its own
+// marked as heard elsewhere, and a sign-in for all sends neither of the
+// two anything until the user picks one; the picked one alone is read.
+void tst_OnvifDevices::anotherHostTakesNoRow()
+{
+    const DeviceKey device0 = m_rows.key(0);
+    QVERIFY(VOSK::onvifFlags(*m_rows.device(0)) & VOSK::OnvifSignedIn);
+    TestSupport::OnvifSim rogue;
+    QVERIFY(rogue.start(simulator(), 1, kDiscoveryPort, kHttpPort, QStringLiteral("127.51.1.1"),
+                        {QStringLiteral("--seed"), QStringLiteral("99"), QStringLiteral("--onvif-behaviour"),
+                         QStringLiteral("plain"), QStringLiteral("--onvif-behaviour"),
+                         QStringLiteral("0:endpoint=1/0")}));
+    auto rogueRow = [this]() -> std::optional<VOSK_DEVICE_INFO> {
+        for (const VOSK_DEVICE_INFO &r : std::as_const(m_rows.byId)) {
+            if (VOSK::fieldText(r.ipv4Address) == QLatin1String("127.51.1.1"))
+                return r;
+        }
+        return std::nullopt;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(rogueRow().has_value(), 10000);
+    QCOMPARE(VOSK::onvifEndpointGroup(*rogueRow()), VOSK::onvifEndpointGroup(*m_rows.device(0)));
+    QVERIFY(VOSK::onvifFlags(*rogueRow()) & VOSK::OnvifElsewhere);
+    QCOMPARE(m_rows.key(0), device0);
+    const DeviceKey rogueKey = DeviceKey::fromRecord(*rogueRow());
+    QVERIFY(!m_devices->mayBeSignedIn(device0));
+    QVERIFY(!m_devices->mayBeSignedIn(rogueKey));
+
+    m_outcomes.clear();
+    int done = m_done;
+    m_devices->signIn({device0, rogueKey});
+    QTRY_COMPARE_WITH_TIMEOUT(m_done, done + 1, 10000);
+    QCOMPARE(int(m_outcomes.value(device0).status), int(OperationStatus::Cancelled));
+    QCOMPARE(int(m_outcomes.value(rogueKey).status), int(OperationStatus::Cancelled));
+    QVERIFY(!(VOSK::onvifFlags(*rogueRow()) & VOSK::OnvifSignedIn));
+
+    m_outcomes.clear();
+    done = m_done;
+    m_devices->signIn({device0}, true);
+    QTRY_COMPARE_WITH_TIMEOUT(m_done, done + 1, 10000);
+    QCOMPARE(int(m_outcomes.value(device0).status), int(OperationStatus::Done));
+    QVERIFY(!m_outcomes.contains(rogueKey));
+    QVERIFY(!(VOSK::onvifFlags(*rogueRow()) & VOSK::OnvifSignedIn));
+    QVERIFY(rogue.stop());
+    QTRY_VERIFY_WITH_TIMEOUT(!rogueRow().has_value(), 5000);
+    QVERIFY(m_rows.device(0).has_value());
 }
 
 // Bye at the simulator's stop: every row goes offline.

@@ -169,6 +169,13 @@ void tst_OnvifIpv6::initTestCase()
     DeviceKinds::instance().add(m_kind);
     QVERIFY(m_devices->start());
     QTRY_COMPARE_WITH_TIMEOUT(store->count(), 5, 10000);
+    // Across the link the simulator answers from the link's address, not
+    // from the devices' own: another host than their service addresses,
+    // which the user confirms here.
+    QVector<DeviceKey> all;
+    for (const VOSK_DEVICE_INFO &r : store->getAllDevices())
+        all << DeviceKey::fromRecord(r);
+    m_devices->pick(all);
     for (const QString &address : {QStringLiteral("127.53.0.1"), ula(1), ula(2), ula(3), kLinkLocal}) {
         const DeviceKey key = keyOf(address);
         QVERIFY2(key.isOnvif(), qPrintable(address));
@@ -324,23 +331,21 @@ void tst_OnvifIpv6::ipv6Change()
 
 // An IPv6 address the device takes and cannot be reached at: it announces
 // it, the change was sent and not seen since (a failure), and it is never
-// "applied"; the row shows the announced address and nothing read at the
-// old one.
+// "applied"; the row stays where the device was signed in (an
+// announcement from elsewhere moves no row).
 void tst_OnvifIpv6::ipv6ChangeOutOfReach()
 {
     const DeviceKey key = m_keys.value(ula(2));
     QVERIFY(signIn(key));
+    const QString before = VOSK::fieldText(stored(key).ipv6Address);
     NetParams params = netParamsOf(stored(key));
     params.ipv6Address = kOutOfReach;
     m_kind->setMoveWait(1000);
     const QVector<OperationOutcome> outcomes = run(key, params);
     m_kind->setMoveWait(OnvifDeviceOperations::kMoveWaitMs);
     QCOMPARE(int(outcomes.at(0).status), int(OperationStatus::NotSeen));
-    QTRY_COMPARE_WITH_TIMEOUT(VOSK::fieldText(stored(key).ipv6Address), kOutOfReach, 5000);
     QVERIFY(!confirmed(key, params, 1500));
-    const VOSK_DEVICE_INFO row = stored(key);
-    QVERIFY(VOSK::fieldText(row.ipv4Address).isEmpty());
-    QVERIFY(!(VOSK::onvifFlags(row) & VOSK::OnvifSignedIn));
+    QCOMPARE(VOSK::fieldText(stored(key).ipv6Address), before);
 }
 
 QTEST_MAIN(tst_OnvifIpv6)

@@ -9,6 +9,8 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 using namespace VoskTest;
 
 namespace {
@@ -33,10 +35,10 @@ Run cli(const QStringList &arguments, const QByteArray &input = QByteArray())
     return CliTest::run(arguments, input, CliTest::onvifEnvironment(kOnvifPort));
 }
 
-QStringList listAll()
+QStringList listAll(int count = kOurs + kOnvif)
 {
-    return {QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--expect"),
-            QString::number(kOurs + kOnvif), QStringLiteral("--wait"), QStringLiteral("60000")};
+    return {QStringLiteral("list"), QStringLiteral("--json"), QStringLiteral("--expect"), QString::number(count),
+            QStringLiteral("--wait"), QStringLiteral("60000")};
 }
 
 QJsonObject byAddress(const QJsonArray &devices, const QString &address)
@@ -68,10 +70,12 @@ private Q_SLOTS:
     void passwordRange_data();
     void passwordRange();
     void longPasswordForOnvifOnly();
+    void rogues_data();
+    void rogues();
 
 private:
     QString file(const QByteArray &text);
-    QJsonArray list(const QByteArray &credentials = kCredentials);
+    QJsonArray list(const QByteArray &credentials = kCredentials, int count = kOurs + kOnvif);
 
     Devsim m_sim;
     QTemporaryDir m_files;
@@ -113,9 +117,9 @@ QString TestCliOnvif::file(const QByteArray &text)
     return path;
 }
 
-QJsonArray TestCliOnvif::list(const QByteArray &credentials)
+QJsonArray TestCliOnvif::list(const QByteArray &credentials, int count)
 {
-    const Run run = cli(listAll() + QStringList{QStringLiteral("--onvif-credentials"), QStringLiteral("-")},
+    const Run run = cli(listAll(count) + QStringList{QStringLiteral("--onvif-credentials"), QStringLiteral("-")},
                         credentials);
     return QJsonDocument::fromJson(run.out).array();
 }
@@ -275,20 +279,25 @@ void TestCliOnvif::badInput()
 }
 
 // A device that restarts to apply its new address: named by the serial
-// number its sign-in read, signed in as admin with the administrator
-// password, found at its new address afterwards.
+// number its sign-in read (every ONVIF device is signed in with the
+// credentials given to find it; without them the serial number names no
+// ONVIF device), found at its new address afterwards.
 void TestCliOnvif::setRebootNeeded()
 {
     const QString serial = byAddress(list(), onvifAddress(1))[QLatin1String("serial")].toString();
     QVERIFY(!serial.isEmpty());
-    Run run = cli({QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8001"),
+    Run run = cli({QStringLiteral("set"), serial, QStringLiteral("--mask"), QStringLiteral("255.255.0.0"),
                    QStringLiteral("--password-file"), file("Admin12345\n"), QStringLiteral("--wait"),
-                   QStringLiteral("60000")});
+                   QStringLiteral("3000")});
+    QCOMPARE(run.out, (serial + QStringLiteral("\tDevice not found.\n")).toUtf8());
+    run = cli({QStringLiteral("set"), serial, QStringLiteral("--port"), QStringLiteral("8001"),
+               QStringLiteral("--password-file"), file("Admin12345\n"), QStringLiteral("--onvif-credentials"),
+               file(kCredentials), QStringLiteral("--wait"), QStringLiteral("60000")});
     QCOMPARE(run.code, 2);
     QVERIFY(run.err.contains("no device port"));
     run = cli({QStringLiteral("set"), serial, QStringLiteral("--ip"), QStringLiteral("127.53.0.102"),
-               QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--wait"),
-               QStringLiteral("60000")},
+               QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--onvif-credentials"),
+               file(kCredentials), QStringLiteral("--wait"), QStringLiteral("60000")},
               QByteArrayLiteral("Admin12345\n"));
     QVERIFY2(run.code == 0, run.err);
     QCOMPARE(run.out, (serial + QStringLiteral("\tSucceed\tapplied; restarted to apply it\n")).toUtf8());
@@ -329,7 +338,8 @@ void TestCliOnvif::mixedBatch()
     const QString plan = file("serial,ip,mask,gateway,port,http_port\n" + ours.toUtf8() + ",10.7.0.20,255.255.0.0,,,\n"
                               + onvif.toUtf8() + ",127.53.0.104,255.255.0.0,,,\n");
     const Run run = cli({QStringLiteral("batch"), plan, QStringLiteral("--password-file"), file("Admin12345\n"),
-                         QStringLiteral("--wait"), QStringLiteral("60000")});
+                         QStringLiteral("--onvif-credentials"), file(kCredentials), QStringLiteral("--wait"),
+                         QStringLiteral("60000")});
     QVERIFY2(run.code == 0, run.err + run.out);
     QCOMPARE(run.out, (ours + QStringLiteral("\tSucceed\tapplied\n") + onvif
                        + QStringLiteral("\tSucceed\tapplied\n")).toUtf8());
@@ -413,6 +423,97 @@ void TestCliOnvif::longPasswordForOnvifOnly()
                QStringLiteral("60000")});
     QVERIFY2(run.code == 0, run.err);
     QVERIFY(!byAddress(list(), address)[QLatin1String("serial")].toString().isEmpty());
+}
+
+// A hostile device beside the fleet, from another address: one announcing
+// a listed device's endpoint reference (after a Bye for it, with newer
+// metadata), one in factory state doing the same to the device that was
+// in factory state, one showing device 0's serial number and MAC, one
+// naming device 0's address, or a host name, as its service. The device
+// a command names is refused (nothing sent, to it or to the rogue) until
+// it is picked by the address it is listed at; a serial number and MAC
+// both devices show pick neither. A service on another host is not even
+// signed in to by `list --onvif-credentials` until picked.
+void TestCliOnvif::rogues_data()
+{
+    QTest::addColumn<QString>("rule");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pick");
+    // How many rows show device 0's serial number once the rogue is picked
+    // in a list (the rogue's other host read), or -1: a command is picked.
+    QTest::addColumn<int>("readWhenPicked");
+    const QString rogue = QStringLiteral("127.54.0.1");
+    const QString set = QStringLiteral("set");
+    const QString activate = QStringLiteral("activate");
+    QTest::newRow("endpoint of a signed-in device") << QStringLiteral("0:endpoint=31/0") << set << onvifAddress(0)
+                                                    << onvifAddress(0) << -1;
+    QTest::newRow("the rogue itself") << QStringLiteral("0:endpoint=31/0") << set << rogue << QString() << -1;
+    QTest::newRow("endpoint of a factory device, activated") << QStringLiteral("0:factory,endpoint=31/2") << activate
+                                                             << onvifAddress(2) << QString() << -1;
+    QTest::newRow("endpoint of a factory device, the rogue") << QStringLiteral("0:factory,endpoint=31/2") << activate
+                                                             << rogue << QString() << -1;
+    QTest::newRow("serial number and MAC") << QStringLiteral("0:twin=31/0") << set << QStringLiteral("serial")
+                                           << onvifAddress(0) << -1;
+    QTest::newRow("another host") << QStringLiteral("0:xaddr=") + onvifAddress(0) << set << rogue << rogue << 2;
+    QTest::newRow("a host name") << QStringLiteral("0:xaddr=camera.invalid") << set << rogue << rogue << 1;
+}
+
+void TestCliOnvif::rogues()
+{
+    QFETCH(QString, rule);
+    QFETCH(QString, command);
+    QFETCH(QString, name);
+    QFETCH(QString, pick);
+    QFETCH(int, readWhenPicked);
+    const QJsonObject device0 = byAddress(list(), onvifAddress(0));
+    Devsim rogue;
+    QVERIFY(rogue.start({QStringLiteral("--count"), QStringLiteral("0"), QStringLiteral("--seed"), QStringLiteral("77"),
+                         QStringLiteral("--onvif"), QStringLiteral("1"), QStringLiteral("--onvif-discovery-port"),
+                         QString::number(kOnvifPort), QStringLiteral("--onvif-port"), QString::number(kHttpPort),
+                         QStringLiteral("--onvif-address"), QStringLiteral("127.54.0.1"),
+                         QStringLiteral("--onvif-behaviour"), QStringLiteral("plain"),
+                         QStringLiteral("--onvif-behaviour"), rule}));
+    const QString serial0 = device0[QLatin1String("serial")].toString();
+    if (name == QLatin1String("serial"))
+        name = serial0;
+    auto showingSerial0 = [&serial0](const QJsonArray &devices) {
+        return int(std::count_if(devices.begin(), devices.end(), [&serial0](const QJsonValue &d) {
+            return d[QLatin1String("serial")].toString() == serial0;
+        }));
+    };
+    const int all = kOurs + kOnvif + 1;
+    const QJsonArray devices = list(kCredentials, all);
+    QCOMPARE(devices.size(), all);
+    QStringList arguments{command, name};
+    if (command == QLatin1String("set"))
+        arguments << QStringLiteral("--mask") << device0[QLatin1String("mask")].toString()
+                  << QStringLiteral("--onvif-credentials") << file(kCredentials);
+    arguments << QStringLiteral("--password-file") << file("Admin12345\n") << QStringLiteral("--wait")
+              << QStringLiteral("60000");
+    Run run = cli(arguments);
+    QVERIFY2(run.code == 1, run.err);
+    QVERIFY2(run.out.endsWith("\tIdentity shared with another device: nothing sent.\n"), run.out + run.err);
+    QVERIFY(!run.err.contains("[1/"));
+    if (readWhenPicked >= 0) {
+        QCOMPARE(showingSerial0(devices), 1);
+        run = cli(listAll(all) + QStringList{QStringLiteral("--onvif-credentials"), file(kCredentials),
+                                              QStringLiteral("--pick"), pick});
+        QCOMPARE(showingSerial0(QJsonDocument::fromJson(run.out).array()), readWhenPicked);
+        // Picked, the command goes on: through the other host it names
+        // (device 0 itself, whose mask is sent back as it is).
+        if (readWhenPicked < 2)
+            return;
+    }
+    if (pick.isEmpty())
+        return;
+    // A serial number and MAC both show pick neither.
+    if (name == serial0) {
+        run = cli(arguments + QStringList{QStringLiteral("--pick"), name + u'@' + device0[QLatin1String("mac")].toString()});
+        QCOMPARE(run.code, 1);
+    }
+    run = cli(arguments + QStringList{QStringLiteral("--pick"), pick});
+    QVERIFY2(run.out.startsWith((name + QStringLiteral("\tSucceed")).toUtf8()), run.out + run.err);
 }
 
 QTEST_MAIN(TestCliOnvif)

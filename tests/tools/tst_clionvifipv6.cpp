@@ -170,8 +170,9 @@ void TestCliOnvifIpv6::refused()
         : device == QLatin1String("ours")                  ? m_oursFixedIpv6
                                                            : device;
     const Run run = cli(QStringList{QStringLiteral("set"), serial} + options
-                        + QStringList{QStringLiteral("--password-file"), file("Admin12345\n"), QStringLiteral("--wait"),
-                                      QStringLiteral("60000")});
+                        + QStringList{QStringLiteral("--password-file"), file("Admin12345\n"),
+                                      QStringLiteral("--onvif-credentials"), file(kCredentials),
+                                      QStringLiteral("--wait"), QStringLiteral("60000")});
     QCOMPARE(run.code, 2);
     QVERIFY2(run.out.isEmpty(), run.out.constData());
     QVERIFY2(run.err.contains(message), run.err.constData());
@@ -205,8 +206,8 @@ void TestCliOnvifIpv6::ipv6Change()
                                                           : m_oursIpv4;
     const Run run = cli({QStringLiteral("set"), serial, QStringLiteral("--ipv6"), moveTo, QStringLiteral("--ipv6-prefix"),
                          QString::number(prefix), QStringLiteral("--ipv6-gateway"), gateway6,
-                         QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--wait"),
-                         QStringLiteral("60000")},
+                         QStringLiteral("--password-file"), QStringLiteral("-"), QStringLiteral("--onvif-credentials"),
+                         file(kCredentials), QStringLiteral("--wait"), QStringLiteral("60000")},
                         QByteArrayLiteral("Admin12345\n"));
     QVERIFY2(run.code == 0, run.err);
     QCOMPARE(run.out, (serial + QStringLiteral("\tSucceed\tapplied\n")).toUtf8());

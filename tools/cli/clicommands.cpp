@@ -128,11 +128,11 @@ int list(const QStringList &arguments)
 
     DeviceFinder finder;
     if (parser.isSet(watchOption)) {
-        finder.setOnvifCredentials(onvif.signIn);
+        finder.setOnvifCredentials(onvif.signIn, onvif.signInEvery);
         finder.setProbeAddresses(onvif.probeAddresses);
         return watch(finder, style, raw);
     }
-    if (!discover(finder, onvif, {}, count, common.waitMs))
+    if (!discover(finder, onvif, common, {}, count))
         return SomeFailed;
     QList<VOSK_DEVICE_INFO> devices = finder.devices();
     // Scripts compare lists from run to run: a fixed order, not arrival.

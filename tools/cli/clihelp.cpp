@@ -44,9 +44,9 @@ const QList<Option> &commonOptions()
         {QStringLiteral("--wait MS"),
          QStringLiteral("how long to listen for devices, in milliseconds (default 3000); listening ends "
                         "sooner once the devices named are seen")},
-        {QStringLiteral("--pick SERIAL@MAC"),
-         QStringLiteral("the device meant by SERIAL is the one announcing MAC (repeatable); a device whose "
-                        "serial number or MAC another device announces too gets nothing without it")},
+        {QStringLiteral("--pick SERIAL@MAC|ADDRESS"),
+         QStringLiteral("the device meant: SERIAL announcing MAC, or the ONVIF device listed at ADDRESS "
+                        "(repeatable); one whose identity is in question gets nothing without it")},
         {QStringLiteral("-h, --help"), QStringLiteral("show this help")},
     };
     return options;
@@ -55,8 +55,10 @@ const QList<Option> &commonOptions()
 // The commands that reach ONVIF devices take these besides.
 const Option kOnvifCredentials = {
     QStringLiteral("--onvif-credentials FILE"),
-    QStringLiteral("ONVIF devices are signed in with the user name on the first line of FILE and the password on "
-                   "its second ('-' reads standard input); never on the command line")};
+    QStringLiteral("every ONVIF device found is signed in with the user name on the first line of FILE and the "
+                   "password on its second ('-' reads standard input; never on the command line), so that ONVIF "
+                   "devices can be named by serial number; without it a command signs in only the ONVIF devices "
+                   "it names by address or endpoint")};
 const Option kProbe = {QStringLiteral("--probe A[-B]"),
                        QStringLiteral("also ask the address A, or the IPv4 addresses A to B, directly for ONVIF "
                                       "devices (another subnet, out of multicast's reach; repeatable, 4096 "
@@ -113,9 +115,10 @@ const QList<Command> &commands()
                         "value. Every value is checked as the window checks it before anything is sent, and an "
                         "address another device found holds is refused. The result says whether the device "
                         "then reported the new values (applied); one that did not (it still reports its old "
-                        "values, or was not seen since) has failed. An ONVIF device is signed in with "
-                        "--onvif-credentials, else as \"admin\" with the administrator password, and the change "
-                        "is made as that user; one that restarts to apply it is waited for at its new address. "
+                        "values, or was not seen since) has failed. An ONVIF device is named by its address or "
+                        "endpoint and signed in alone as \"admin\" with the administrator password, or by its "
+                        "serial number once --onvif-credentials signed in every ONVIF device; the change is made "
+                        "as that user, and one that restarts to apply it is waited for at its new address. "
                         "The IPv6 options are taken only by a device that reports its IPv6 parameters as "
                         "changeable (list's supportsIpv6Change), and not with DHCP on. An ONVIF device with "
                         "IPv4 off, reached over IPv6 alone, is asked for no IPv4 value and takes none of --ip, "

@@ -2,6 +2,7 @@
 
 #include "discovery/deviceidentity.h"
 #include "discovery/devicestore.h"
+#include "discovery/onvifrecord.h"
 #include "discovery/recordfields.h"
 #include "onvif/discoveryclient.h"
 #include "netparam/rules/passwordpolicy.h"
@@ -62,8 +63,12 @@ Parsed parse(QCommandLineParser &parser, CommonOptions &common, const QString &c
     for (const QString &pick : parser.values(common.pick)) {
         // A MAC text has no '@'; a serial number might.
         const int at = int(pick.lastIndexOf(QLatin1Char('@')));
+        if (at < 0 && !QHostAddress(pick).isNull()) {
+            common.pickedHosts << QHostAddress(pick).toString();
+            continue;
+        }
         if (at <= 0 || at == pick.size() - 1) {
-            writeErr(QStringLiteral("--pick takes SERIAL@MAC, not %1").arg(pick));
+            writeErr(QStringLiteral("--pick takes SERIAL@MAC or an address, not %1").arg(pick));
             return Parsed::Bad;
         }
         common.picks.insert(DeviceKey{pick.left(at), pick.mid(at + 1)});
@@ -144,9 +149,11 @@ bool readOnvifOptions(const QCommandLineParser &parser, OnvifOptions &onvif)
     }
     onvif.signIn.username = QString::fromUtf8(lines[0]).trimmed();
     onvif.signIn.password = lines[1];
+    onvif.signInEvery = true;
     lines[1].fill('\0');
     if (onvif.signIn.username.isEmpty() || onvif.signIn.password.isEmpty()) {
         onvif.signIn = {};
+        onvif.signInEvery = false;
         writeErr(QStringLiteral("the ONVIF credentials file %1 holds no user name on its first line and "
                                 "password on its second").arg(path));
         return false;
@@ -209,55 +216,137 @@ QString ambiguousText()
 
 
 
-// The device a command means by a serial number: the one online with that
-// serial number, or the one --pick names with it. A device whose serial
-// number or MAC another one announces too is refused unless picked (the
-// window asks the same question; VOSK::DeviceIdentity is the rule), and
-// its reason goes to standard error. GUI-less, main thread.
-Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record)
+namespace {
+
+// The ONVIF devices picked by address when discover() signed them in: a
+// row whose service is on another host shows the host it answered from
+// until then, and that host still names it afterwards.
+QHash<QString, DeviceKey> &pickedByHost()
 {
-    // A serial number the user picked a MAC for means that pair only.
-    bool picked = false;
-    for (const DeviceKey &pick : picks)
-        picked = picked || pick.serialNumber == serial;
-    QVector<DeviceKey> candidates;
-    for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
-        // An ONVIF device's key is its endpoint: its serial number is in
-        // the record only.
-        const DeviceKey candidate = DeviceKey::fromRecord(device);
-        if (VOSK::fieldText(device.serialNumber) != serial || (picked && !picks.contains(candidate)))
-            continue;
-        if (record && candidates.isEmpty())
-            *record = device;
-        candidates << candidate;
+    static QHash<QString, DeviceKey> picked;
+    return picked;
+}
+
+QString macDigitsOf(const QString &mac)
+{
+    QString digits;
+    for (const QChar c : mac) {
+        if (c.isLetterOrNumber())
+            digits += c.toLower();
     }
-    if (candidates.isEmpty()) {
+    return digits;
+}
+
+bool sameAddress(const QString &a, const QString &b)
+{
+    const QHostAddress x(a);
+    return !a.isEmpty() && (x.isNull() ? a == b : x.isEqual(QHostAddress(b)));
+}
+
+// Whether the pick names the record: SERIAL@MAC by its halves (an ONVIF
+// record's MAC in any spelling), an address by where it is listed.
+bool pickNames(const VOSK_DEVICE_INFO &record, const QSet<DeviceKey> &picks, const QStringList &pickedHosts)
+{
+    const DeviceKey key = DeviceKey::fromRecord(record);
+    if (!key.isOnvif())
+        return picks.contains(key);
+    const QString serial = VOSK::fieldText(record.serialNumber);
+    const QString mac = macDigitsOf(VOSK::fieldText(record.mac));
+    for (const DeviceKey &pick : picks) {
+        if (!serial.isEmpty() && pick.serialNumber == serial && macDigitsOf(pick.mac) == mac)
+            return true;
+    }
+    for (const QString &host : pickedHosts) {
+        if (sameAddress(host, VOSK::fieldText(record.ipv4Address)) || sameAddress(host, VOSK::fieldText(record.ipv6Address))
+            || pickedByHost().value(host) == key)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+QSet<DeviceKey> pickedOnvif(const QSet<DeviceKey> &picks, const QStringList &pickedHosts)
+{
+    QSet<DeviceKey> picked;
+    for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
+        if (VOSK::isOnvifRecord(device) && pickNames(device, picks, pickedHosts))
+            picked.insert(DeviceKey::fromRecord(device));
+    }
+    return picked;
+}
+
+// The device a command means by a serial number (or, for an ONVIF device,
+// its address or endpoint): the one online with that name, or the one
+// --pick names among them. A device whose serial number or MAC another
+// one announces too (or, ONVIF, its endpoint reference; or that answers
+// where it was not signed in, or names another host) is refused unless
+// picked (the window asks the same question; VOSK::DeviceIdentity is the
+// rule), and its reason goes to standard error. GUI-less, main thread.
+Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record,
+              const QStringList &pickedHosts)
+{
+    const QVector<VOSK_DEVICE_INFO> all = DeviceStore::instance()->getAllDevices();
+    // The devices named, and among them those picked.
+    auto collect = [&](auto &&names, QVector<DeviceKey> &candidates, QVector<VOSK_DEVICE_INFO> &records) {
+        for (const VOSK_DEVICE_INFO &device : all) {
+            if (!names(device))
+                continue;
+            candidates << DeviceKey::fromRecord(device);
+            records << device;
+        }
+    };
+    QVector<DeviceKey> candidates;
+    QVector<VOSK_DEVICE_INFO> records;
+    collect([&serial](const VOSK_DEVICE_INFO &d) { return VOSK::fieldText(d.serialNumber) == serial; }, candidates,
+            records);
+    const bool bySerial = !candidates.isEmpty();
+    if (!bySerial) {
         // An ONVIF device may be named by its endpoint or address instead:
         // one in factory state has no serial number yet.
-        for (const VOSK_DEVICE_INFO &device : DeviceStore::instance()->getAllDevices()) {
-            if (!DeviceFinder::matchesOnvif(device, serial))
-                continue;
-            if (record && candidates.isEmpty())
-                *record = device;
-            candidates << DeviceKey::fromRecord(device);
-        }
-        if (candidates.size() > 1) {
-            writeErr(QStringLiteral("%1 names %2 ONVIF devices; name one by its serial number or endpoint")
-                         .arg(terminalSafe(serial))
-                         .arg(candidates.size()));
-            return Lookup::Ambiguous;
+        collect(
+            [&serial](const VOSK_DEVICE_INFO &d) {
+                return DeviceFinder::matchesOnvif(d, serial)
+                    || pickedByHost().value(QHostAddress(serial).toString()) == DeviceKey::fromRecord(d);
+            },
+            candidates, records);
+    }
+    if (candidates.isEmpty())
+        return Lookup::NotFound;
+    QSet<DeviceKey> picked;
+    for (int i = 0; i < candidates.size(); ++i) {
+        if (pickNames(records.at(i), picks, pickedHosts))
+            picked.insert(candidates.at(i));
+    }
+    // A name the user picked one device for means that device only (and
+    // a serial number picked with a MAC no device shows, none).
+    const bool serialPicked = std::any_of(picks.cbegin(), picks.cend(),
+                                          [&serial](const DeviceKey &pick) { return pick.serialNumber == serial; });
+    if (!picked.isEmpty() || (bySerial && serialPicked)) {
+        for (int i = int(candidates.size()) - 1; i >= 0; --i) {
+            if (!picked.contains(candidates.at(i))) {
+                candidates.remove(i);
+                records.remove(i);
+            }
         }
         if (candidates.isEmpty())
             return Lookup::NotFound;
-        *key = candidates.first();
-        return Lookup::Found;
     }
-    const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked(candidates, picks);
-    if (!conflicts.isEmpty()) {
-        writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
-        writeErr(QStringLiteral("name the device you mean with --pick SERIAL@MAC"));
+    if ((!bySerial || !picked.isEmpty()) && candidates.size() > 1) {
+        writeErr(QStringLiteral("%1 names %2 ONVIF devices; pick one with --pick and the address it is listed at")
+                     .arg(terminalSafe(serial))
+                     .arg(candidates.size()));
         return Lookup::Ambiguous;
     }
+    const QVector<VOSK::IdentityConflict> conflicts = VOSK::DeviceIdentity::unpicked(candidates, picks + picked);
+    if (!conflicts.isEmpty()) {
+        writeErr(terminalSafe(VOSK::DeviceIdentity::refusal(conflicts)));
+        writeErr(QStringLiteral("name the device you mean with --pick SERIAL@MAC, or an ONVIF device with --pick "
+                                "and the address it is listed at"));
+        return Lookup::Ambiguous;
+    }
+    if (record)
+        *record = records.first();
     *key = candidates.first();
     return Lookup::Found;
 }
@@ -294,13 +383,41 @@ void writeProgress(int done, int total, const QString &serial)
 
 // Starts discovery and listens until the serial numbers (or `count`
 // devices) are seen or the window ends.
-bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList &serials, int count, int waitMs)
+bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const CommonOptions &common,
+              const QStringList &serials, int count)
 {
-    finder.setOnvifCredentials(onvif.signIn);
+    finder.setOnvifCredentials(onvif.signIn, onvif.signInEvery);
     finder.setProbeAddresses(onvif.probeAddresses);
     finder.acceptCertificates(onvif.acceptCertificates);
-    if (!discover(finder, serials, count, waitMs))
+    if (!discover(finder, serials, count, common.waitMs))
         return false;
+    if (!onvif.signIn.isEmpty()) {
+        // Only the devices named (and, signing in every device, the picked
+        // ones held back as heard): the administrator password of a
+        // command goes to no other device.
+        const QSet<DeviceKey> picked = pickedOnvif(common.picks, common.pickedHosts);
+        for (const VOSK_DEVICE_INFO &device : finder.devices()) {
+            const DeviceKey key = DeviceKey::fromRecord(device);
+            for (const QString &host : common.pickedHosts) {
+                if (key.isOnvif() && picked.contains(key)
+                    && (sameAddress(host, VOSK::fieldText(device.ipv4Address))
+                        || sameAddress(host, VOSK::fieldText(device.ipv6Address))))
+                    pickedByHost().insert(host, key);
+            }
+        }
+        QVector<DeviceKey> named;
+        for (const VOSK_DEVICE_INFO &device : finder.devices()) {
+            const DeviceKey key = DeviceKey::fromRecord(device);
+            if (!key.isOnvif() || (VOSK::onvifFlags(device) & VOSK::OnvifSignedIn))
+                continue;
+            const bool isNamed = std::any_of(serials.cbegin(), serials.cend(), [&device](const QString &name) {
+                return DeviceFinder::matchesOnvif(device, name);
+            });
+            if (picked.contains(key) || (isNamed && !onvif.signInEvery))
+                named << key;
+        }
+        finder.signIn(named, picked);
+    }
     finder.waitForSignIns(kSignInWaitMs);
     return true;
 }

@@ -54,11 +54,15 @@ struct CommonOptions
     QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show the usage.")};
     QCommandLineOption pick{QStringLiteral("pick"),
                             QStringLiteral("The device meant by SERIAL is the one announcing MAC, although another "
-                                           "device shares its serial number or MAC (repeatable)."),
-                            QStringLiteral("SERIAL@MAC")};
+                                           "device shares its serial number or MAC; or the ONVIF device listed at "
+                                           "ADDRESS is the one meant, although another device announces its "
+                                           "endpoint reference or it names another host (repeatable)."),
+                            QStringLiteral("SERIAL@MAC|ADDRESS")};
     int waitMs = kDefaultWaitMs;
     // The devices the user chose by both halves of their key.
     QSet<DeviceKey> picks;
+    // The ONVIF devices the user chose by the address they are listed at.
+    QStringList pickedHosts;
 };
 
 // The ONVIF options of the commands that reach ONVIF devices (list, set,
@@ -83,6 +87,10 @@ struct OnvifOptions
                        "certificate's SHA-256 fingerprint, in place of the one trusted before (repeatable)."),
         QStringLiteral("endpoint|fingerprint")};
     VoskTool::OnvifCredentials signIn;
+    // --onvif-credentials was given: every ONVIF device found is signed in
+    // with them, as the user asked. Otherwise only the ONVIF devices a
+    // command names are, with the command's administrator password.
+    bool signInEvery = false;
     QList<QHostAddress> probeAddresses;
     QStringList acceptCertificates;
 };
@@ -137,7 +145,11 @@ QString terminalSafe(const QString &text);
 
 // The device a command means by a serial number (see lookUp() in the .cpp).
 enum class Lookup { Found, NotFound, Ambiguous };
-Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record);
+Lookup lookUp(const QString &serial, const QSet<DeviceKey> &picks, DeviceKey *key, VOSK_DEVICE_INFO *record,
+              const QStringList &pickedHosts = {});
+// The ONVIF devices stored that the picks name: by the address they are
+// listed at, or by the serial number and MAC their record shows.
+QSet<DeviceKey> pickedOnvif(const QSet<DeviceKey> &picks, const QStringList &pickedHosts);
 QString lookupFailureText(Lookup lookup);
 
 void writeResult(const QString &serial, const QString &result);
@@ -148,11 +160,14 @@ void writeProgress(int done, int total, const QString &serial);
 // Starts discovery and listens until the serial numbers (or `count`
 // devices) are seen or the window ends.
 bool discover(DeviceFinder &finder, const QStringList &serials, int count, int waitMs);
-// The same with the ONVIF devices signed in (when credentials were given)
-// and the directed probes sent; waits for the sign-ins begun, at most
-// kSignInWaitMs beyond the listening.
+// The same with the directed probes sent and ONVIF devices signed in:
+// every one found when --onvif-credentials was given, else those that
+// `serials` names by address or endpoint; the picked ones (--pick) as the
+// user's choice. Waits for the sign-ins begun, at most kSignInWaitMs
+// beyond the listening.
 inline constexpr int kSignInWaitMs = 10000;
-bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const QStringList &serials, int count, int waitMs);
+bool discover(DeviceFinder &finder, const OnvifOptions &onvif, const CommonOptions &common,
+              const QStringList &serials, int count);
 
 QCommandLineOption expectOption();
 // --password-file FILE: the new password of activate, passwd and reset.

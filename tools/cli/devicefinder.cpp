@@ -96,12 +96,22 @@ DeviceFinder::~DeviceFinder()
         m_onvif->stop();
 }
 
-void DeviceFinder::setOnvifCredentials(const VoskTool::OnvifCredentials &credentials)
+void DeviceFinder::setOnvifCredentials(const VoskTool::OnvifCredentials &credentials, bool everyDevice)
 {
     if (!m_onvif)
         return;
     m_onvif->setCredentials(credentials);
-    m_signInOnFound = !credentials.isEmpty();
+    m_signInOnFound = everyDevice && !credentials.isEmpty();
+}
+
+void DeviceFinder::signIn(const QVector<DeviceKey> &devices, const QSet<DeviceKey> &picked)
+{
+    if (!m_onvif || devices.isEmpty())
+        return;
+    m_onvif->pick(QVector<DeviceKey>(picked.cbegin(), picked.cend()));
+    for (const DeviceKey &key : devices)
+        m_signingIn.insert(key.endpointId);
+    m_onvif->signIn(devices);
 }
 
 void DeviceFinder::setProbeAddresses(const QList<QHostAddress> &addresses)
@@ -227,8 +237,11 @@ bool DeviceFinder::matchesOnvif(const VOSK_DEVICE_INFO &record, const QString &n
     if (!VOSK::isOnvifRecord(record) || name.isEmpty())
         return false;
     const QString id = VOSK::onvifEndpointId(record);
+    const QHostAddress address(name);
+    const QString ipv6 = VOSK::fieldText(record.ipv6Address);
     return VOSK::fieldText(record.ipv4Address) == name || id == name.toLower()
-        || id == VOSK::onvifEndpointId(name);
+        || VOSK::onvifEndpointGroup(record) == VOSK::onvifEndpointId(name)
+        || (!address.isNull() && !ipv6.isEmpty() && address.isEqual(QHostAddress(ipv6)));
 }
 
 void DeviceFinder::onOnline(const VOSK_DEVICE_INFO &record)

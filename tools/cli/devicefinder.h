@@ -29,9 +29,12 @@ class QEventLoop;
 // side reports on that thread itself. Make it before start(); the
 // library's thread must not be running yet.
 //
-// With ONVIF credentials set, each ONVIF device is signed in as soon as it
-// is heard, so that its serial number and network cells are known; a
-// refused sign-in is said on standard error with the device named.
+// With ONVIF credentials set to be used for every device, each ONVIF
+// device is signed in as soon as it is heard, so that its serial number
+// and network cells are known; otherwise only the devices signIn() names
+// are. A device whose identity is in question (OnvifDevices) is signed in
+// only when picked. A refused sign-in is said on standard error with the
+// device named.
 class DeviceFinder final : public QObject
 {
     Q_OBJECT
@@ -50,7 +53,10 @@ public:
 
     // ONVIF sign-in credentials (memory only) and addresses to probe
     // directly (another subnet); before start().
-    void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials);
+    void setOnvifCredentials(const VoskTool::OnvifCredentials &credentials, bool everyDevice);
+    // Signs these ONVIF devices in (the `picked` ones as the user's
+    // choice, see OnvifDevices::pick()); waitForSignIns() waits for them.
+    void signIn(const QVector<DeviceKey> &devices, const QSet<DeviceKey> &picked);
     void setProbeAddresses(const QList<QHostAddress> &addresses);
     // --accept-certificate: a new HTTPS certificate of these endpoints (or
     // of these fingerprints) replaces the one trusted. A certificate
@@ -76,9 +82,10 @@ public:
     // should two devices share one); false if none is online.
     bool find(const QString &serialNumber, VOSK_DEVICE_INFO *record) const;
     // Whether a record is the device a command names: its serial number;
-    // for an ONVIF device also its endpoint reference ("urn:uuid:..."),
-    // its endpoint id, or its IPv4 address (a device in factory state has
-    // no serial number to name it by).
+    // for an ONVIF device also its endpoint reference ("urn:uuid:...",
+    // which every row announced with it matches), its endpoint id, or its
+    // IPv4 or IPv6 address (a device in factory state has no serial number
+    // to name it by).
     static bool matches(const VOSK_DEVICE_INFO &record, const QString &name);
     static bool matchesOnvif(const VOSK_DEVICE_INFO &record, const QString &name);
 

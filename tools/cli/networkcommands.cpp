@@ -195,13 +195,13 @@ struct NamedJobs
     QVector<Lookup> lookups;
 };
 
-NamedJobs jobsForNames(const QStringList &serials, const QSet<DeviceKey> &picks)
+NamedJobs jobsForNames(const QStringList &serials, const CommonOptions &common)
 {
     NamedJobs named;
     named.jobOf.fill(-1, serials.size());
     for (int i = 0; i < serials.size(); ++i) {
         DeviceKey key;
-        named.lookups.append(lookUp(serials.at(i), picks, &key, nullptr));
+        named.lookups.append(lookUp(serials.at(i), common.picks, &key, nullptr, common.pickedHosts));
         if (named.lookups.last() == Lookup::Found) {
             named.jobOf[i] = int(named.jobs.size());
             named.jobs.append({key, {}});
@@ -267,9 +267,9 @@ int activate(const QStringList &arguments)
     // they are found; nothing is sent before it passes.
     const auto wipeText = qScopeGuard([&password] { password.fill(QLatin1Char('\0')); });
     DeviceFinder finder;
-    if (!discover(finder, onvif, serials, 0, common.waitMs))
+    if (!discover(finder, onvif, common, serials, 0))
         return SomeFailed;
-    const NamedJobs named = jobsForNames(serials, common.picks);
+    const NamedJobs named = jobsForNames(serials, common);
     VoskTool::PasswordBytes passwordBytes;
     if (!checkNewPassword(password, passwordTargets(named.jobs), &passwordBytes))
         return BadInput;
@@ -400,11 +400,11 @@ int set(const QStringList &arguments)
         onvif.signIn = {QStringLiteral("admin"), password.toUtf8()};
 
     DeviceFinder finder;
-    if (!discover(finder, onvif, {serial}, 0, common.waitMs))
+    if (!discover(finder, onvif, common, {serial}, 0))
         return SomeFailed;
     VOSK_DEVICE_INFO record;
     DeviceKey key;
-    if (const Lookup lookup = lookUp(serial, common.picks, &key, &record); lookup != Lookup::Found) {
+    if (const Lookup lookup = lookUp(serial, common.picks, &key, &record, common.pickedHosts); lookup != Lookup::Found) {
         writeResult(serial, lookupFailureText(lookup));
         return SomeFailed;
     }
@@ -573,7 +573,7 @@ int batch(const QStringList &arguments)
     for (const BatchPlan::Line &line : plan)
         serials << line.serial;
     DeviceFinder finder;
-    if (!discover(finder, onvif, serials, 0, common.waitMs))
+    if (!discover(finder, onvif, common, serials, 0))
         return SomeFailed;
 
     // The whole plan is checked against the devices found before anything
@@ -586,7 +586,7 @@ int batch(const QStringList &arguments)
     for (const BatchPlan::Line &line : std::as_const(plan)) {
         VOSK_DEVICE_INFO record;
         DeviceKey key;
-        const Lookup lookup = lookUp(line.serial, common.picks, &key, &record);
+        const Lookup lookup = lookUp(line.serial, common.picks, &key, &record, common.pickedHosts);
         if (lookup == Lookup::Found && !onvifRefusal(record).isEmpty()) {
             unreadable.append({line.serial, onvifRefusal(record)});
         } else if (lookup == Lookup::Found) {
@@ -799,7 +799,7 @@ int passwd(const QStringList &arguments)
     finder.acceptCertificates(parser.values(onvif.acceptCertificate));
     if (!discover(finder, serials, 0, common.waitMs))
         return SomeFailed;
-    const NamedJobs named = jobsForNames(serials, common.picks);
+    const NamedJobs named = jobsForNames(serials, common);
     // Both passwords as each kind named takes them, the new one under the
     // policy's range for those kinds; nothing is sent before both pass.
     const VoskTool::PasswordTargets targets = passwordTargets(named.jobs);

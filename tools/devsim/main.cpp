@@ -205,7 +205,9 @@ int main(int argc, char **argv)
                        "FactoryDefault scope), reboot, slow=MS, silent, faults, ipv6only (needs --onvif-address6), "
                        "https (serves HTTPS on its HTTP port + 1, announced in XAddrs and "
                        "GetNetworkProtocols), https=quiet (in GetNetworkProtocols only), "
-                       "hostile=oversized|nested|entities|namespace."),
+                       "hostile=oversized|nested|entities|namespace, endpoint=SEED/N and twin=SEED/N (the endpoint "
+                       "reference, or the serial number and MAC, of device N of the fleet with seed SEED), "
+                       "xaddr=HOST (service address on another host)."),
         QStringLiteral("rule"));
     const QCommandLineOption onvifCertificate(
         QStringLiteral("onvif-certificate"),

@@ -29,6 +29,21 @@ std::optional<qint64> parseOffset(const QString &text)
     return value;
 }
 
+// "SEED/INDEX": device INDEX of the fleet made with SEED.
+std::optional<OnvifBehaviour::Borrowed> parseBorrowed(const QString &value)
+{
+    const QStringList parts = value.split(QLatin1Char('/'));
+    bool seedOk = false, indexOk = false;
+    OnvifBehaviour::Borrowed b;
+    if (parts.size() != 2)
+        return std::nullopt;
+    b.seed = parts.at(0).toULongLong(&seedOk);
+    b.index = parts.at(1).toInt(&indexOk);
+    if (!seedOk || !indexOk || b.index < 0 || b.index > 99999)
+        return std::nullopt;
+    return b;
+}
+
 bool validItem(const QString &item)
 {
     static const QStringList flags{QStringLiteral("plain"),       QStringLiteral("factory"),
@@ -56,6 +71,12 @@ bool validItem(const QString &item)
         return QStringList{QStringLiteral("oversized"), QStringLiteral("nested"), QStringLiteral("entities"),
                            QStringLiteral("namespace")}
             .contains(value);
+    if (key == QLatin1String("endpoint") || key == QLatin1String("twin"))
+        return parseBorrowed(value).has_value();
+    if (key == QLatin1String("xaddr")) {
+        static const QRegularExpression host(QStringLiteral("^[A-Za-z0-9.:-]{1,253}$"));
+        return host.match(value).hasMatch();
+    }
     if (key == QLatin1String("slow")) {
         bool ok = false;
         const int ms = value.toInt(&ok);
@@ -132,6 +153,12 @@ void OnvifBehaviour::Rule::apply(OnvifBehaviour &b) const
             b.clockOffsetSeconds = parseOffset(value).value_or(0);
         } else if (key == QLatin1String("slow")) {
             b.delayMs = value.toInt();
+        } else if (key == QLatin1String("endpoint")) {
+            b.endpointOf = parseBorrowed(value).value_or(Borrowed());
+        } else if (key == QLatin1String("twin")) {
+            b.twinOf = parseBorrowed(value).value_or(Borrowed());
+        } else if (key == QLatin1String("xaddr")) {
+            b.xaddrHost = value;
         } else if (key == QLatin1String("hostile")) {
             b.hostile = value == QLatin1String("oversized") ? Hostile::Oversized
                 : value == QLatin1String("nested")          ? Hostile::Nested

@@ -65,6 +65,23 @@ struct OnvifBehaviour
         Namespace,  // the same prefixes bound to namespaces of its own making
     };
     Hostile hostile = Hostile::None;
+    // A device posing as another: device `index` of the fleet made with
+    // `seed` (the identity OnvifDevice gives it). Never seeded.
+    struct Borrowed
+    {
+        quint64 seed = 0;
+        int index = -1;
+        bool isSet() const { return index >= 0; }
+    };
+    // Announces that device's endpoint reference from its own address, with
+    // a higher MetadataVersion, after a Bye for it (a rogue taking over a
+    // listed device).
+    Borrowed endpointOf;
+    // Reports that device's serial number and MAC (a twin).
+    Borrowed twinOf;
+    // Its XAddrs name this host (an IP address or a host name) instead of
+    // its own address: another host than the one that answers.
+    QString xaddrHost;
 
     // The behaviour of device index of the fleet made with seed: the same
     // every time. Device 0 is always ordinary.
@@ -76,7 +93,8 @@ struct OnvifBehaviour
     // (factory state without the state scopes, taking every request),
     // open, reboot, slow=MS, silent, faults, faults=REASON (percent-encoded,
     // "%0A" a line break), hiddenusers, notapplied, gatewaynoop, ipv6off,
-    // ipv6only, https, https=quiet, hostile=oversized|nested|entities|namespace.
+    // ipv6only, https, https=quiet, hostile=oversized|nested|entities|namespace,
+    // endpoint=SEED/INDEX, twin=SEED/INDEX, xaddr=HOST.
     struct Rule
     {
         int first = 0;

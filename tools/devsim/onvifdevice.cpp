@@ -135,6 +135,24 @@ OnvifDevice::OnvifDevice(const Options &options)
         m_net.ipv6Enabled = true;
     }
 
+    // Posing as another device: what it would say is taken from that one.
+    auto other = [](const OnvifBehaviour::Borrowed &who) {
+        Options o;
+        o.seed = who.seed;
+        o.index = who.index;
+        return OnvifDevice(o);
+    };
+    if (m_behaviour.endpointOf.isSet()) {
+        m_endpoint = other(m_behaviour.endpointOf).endpoint();
+        // Newer metadata than the device it poses as has announced.
+        m_metadataVersion += 1000;
+    }
+    if (m_behaviour.twinOf.isSet()) {
+        const OnvifDevice twin = other(m_behaviour.twinOf);
+        m_serial = twin.serialNumber();
+        m_mac = twin.hardwareAddress();
+    }
+
     if (!options.ipv6Address.isEmpty()) {
         // Served there too: the address the fleet gives is the device's
         // manual IPv6 address, or its link-local one.
@@ -191,6 +209,12 @@ QStringList OnvifDevice::serviceAddresses() const
     const QString port = m_net.httpPort == 80 ? QString() : QStringLiteral(":%1").arg(m_net.httpPort);
     const QString path = QStringLiteral("/onvif/device_service");
     QStringList list;
+    if (!m_behaviour.xaddrHost.isEmpty()) {
+        const QString host = m_behaviour.xaddrHost.contains(QLatin1Char(':'))
+            ? QLatin1Char('[') + m_behaviour.xaddrHost + QLatin1Char(']')
+            : m_behaviour.xaddrHost;
+        return {QStringLiteral("http://") + host + port + path};
+    }
     if (m_net.ipv4Enabled)
         list << QStringLiteral("http://") + addressText() + port + path;
     const QString v6 = ipv6Address();

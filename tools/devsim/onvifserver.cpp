@@ -279,8 +279,12 @@ bool OnvifServer::open(QString &error)
     for (const auto &node : m_nodes) {
         Node *raw = node.get();
         schedule(now() + delay(m_rng), [this, raw] {
-            if (raw->up)
-                announce(*raw, raw->device->hello());
+            if (!raw->up)
+                return;
+            // One posing as a listed device first says that one is gone.
+            if (raw->device->behaviour().endpointOf.isSet())
+                announce(*raw, raw->device->bye());
+            announce(*raw, raw->device->hello());
         });
     }
     return true;
