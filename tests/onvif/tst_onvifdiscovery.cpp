@@ -262,10 +262,12 @@ void tst_OnvifDiscovery::table()
     for (const char *e : {"urn:uuid:b", "urn:uuid:c"})
         QCOMPARE(t.hear(makeTarget(QString::fromLatin1(e), {}), QStringLiteral("10.0.0.3"), QString(), 400),
                  DiscoveryTable::Change::Added);
-    QString pushedOut;
-    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400, &pushedOut),
+    DiscoveryTable::PushedOut pushedOut;
+    QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:d"), {}), QStringLiteral("10.0.0.4"), QString(), 400, nullptr,
+                    &pushedOut),
              DiscoveryTable::Change::Added);
-    QCOMPARE(pushedOut, QStringLiteral("urn:uuid:c"));
+    QCOMPARE(pushedOut.endpoint, QStringLiteral("urn:uuid:c"));
+    QCOMPARE(pushedOut.origin, QStringLiteral("10.0.0.3"));
     for (const char *host : {"10.0.0.4", "10.0.0.3"})
         QCOMPARE(t.hear(makeTarget(QStringLiteral("urn:uuid:e"), {}), QString::fromLatin1(host), QString(), 400),
                  DiscoveryTable::Change::Refused);
