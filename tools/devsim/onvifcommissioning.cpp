@@ -61,12 +61,14 @@ bool isHostName(const QString &text, bool dotted)
 }
 
 // A POSIX TZ string ("UTC0", "CET-1CEST,M3.5.0,M10.5.0/3", "<+0530>-5:30"):
-// its standard name and offset are read, the rest only checked for its
-// characters.
+// its standard name and offset are read, the daylight saving name, offset
+// and rule only checked for their shape.
 const QRegularExpression &posixTz()
 {
     static const QRegularExpression tz(QStringLiteral(
-        "^(?:[A-Za-z]{3,}|<[A-Za-z0-9+-]{3,}>)([+-]?)(\\d{1,2})(?::(\\d{2}))?(?::(\\d{2}))?([A-Za-z<>0-9+,./:-]*)$"));
+        "^(?:[A-Za-z]{3,}|<[A-Za-z0-9+-]{3,}>)([+-]?)([01]?\\d|2[0-4])(?::([0-5]\\d))?(?::([0-5]\\d))?"
+        "(?:(?:[A-Za-z]{3,}|<[A-Za-z0-9+-]{3,}>)(?:[+-]?\\d{1,2}(?::[0-5]\\d){0,2})?"
+        "(?:,[A-Za-z0-9./:+-]+,[A-Za-z0-9./:+-]+)?)?$"));
     return tz;
 }
 
