@@ -403,6 +403,37 @@ std::optional<OnvifDevice::Fault> OnvifDevice::writeMedia(const Element &payload
         x.writeAttribute(QStringLiteral("width"), QStringLiteral("1920"));
         x.writeAttribute(QStringLiteral("height"), QStringLiteral("1080"));
         x.writeEndElement();
+        // The encoder a Profile S client expects beside the source.
+        x.writeStartElement(S::kSchema, QStringLiteral("VideoEncoderConfiguration"));
+        x.writeAttribute(QStringLiteral("token"), QStringLiteral("VideoEncoderConfig_1"));
+        w.element(S::kSchema, QStringLiteral("Name"), QStringLiteral("VideoEncoderConfig_1"));
+        w.element(S::kSchema, QStringLiteral("UseCount"), QStringLiteral("1"));
+        w.element(S::kSchema, QStringLiteral("Encoding"), QStringLiteral("H264"));
+        x.writeStartElement(S::kSchema, QStringLiteral("Resolution"));
+        w.element(S::kSchema, QStringLiteral("Width"), QStringLiteral("1920"));
+        w.element(S::kSchema, QStringLiteral("Height"), QStringLiteral("1080"));
+        x.writeEndElement();
+        w.element(S::kSchema, QStringLiteral("Quality"), QStringLiteral("5"));
+        x.writeStartElement(S::kSchema, QStringLiteral("RateControl"));
+        w.element(S::kSchema, QStringLiteral("FrameRateLimit"), QStringLiteral("25"));
+        w.element(S::kSchema, QStringLiteral("EncodingInterval"), QStringLiteral("1"));
+        w.element(S::kSchema, QStringLiteral("BitrateLimit"), QStringLiteral("4096"));
+        x.writeEndElement();
+        x.writeStartElement(S::kSchema, QStringLiteral("H264"));
+        w.element(S::kSchema, QStringLiteral("GovLength"), QStringLiteral("50"));
+        w.element(S::kSchema, QStringLiteral("H264Profile"), QStringLiteral("Main"));
+        x.writeEndElement();
+        x.writeStartElement(S::kSchema, QStringLiteral("Multicast"));
+        x.writeStartElement(S::kSchema, QStringLiteral("Address"));
+        w.element(S::kSchema, QStringLiteral("Type"), QStringLiteral("IPv4"));
+        w.element(S::kSchema, QStringLiteral("IPv4Address"), QStringLiteral("0.0.0.0"));
+        x.writeEndElement();
+        w.element(S::kSchema, QStringLiteral("Port"), QStringLiteral("0"));
+        w.element(S::kSchema, QStringLiteral("TTL"), QStringLiteral("1"));
+        w.element(S::kSchema, QStringLiteral("AutoStart"), QStringLiteral("false"));
+        x.writeEndElement();
+        w.element(S::kSchema, QStringLiteral("SessionTimeout"), QStringLiteral("PT60S"));
+        x.writeEndElement();
         x.writeEndElement();
     };
     if (op == QLatin1String("GetProfiles")) {
