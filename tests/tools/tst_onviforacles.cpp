@@ -119,8 +119,9 @@ QByteArray tst_OnvifOracles::run(const QString &program, const QStringList &argu
 // onvif-util 1.4.4 has two faults of its own, seen here: about one run in
 // twenty dies of SIGSEGV during its discovery, before it prints anything
 // (never under gdb or valgrind: a race), and its UsernameToken nonces
-// repeat when two sign-ins fall within one second (a clock-seeded
-// generator), which a device rightly refuses as a replay. Such a run is
+// repeat within one second (a clock-seeded generator), which a strict
+// device refuses as a replay; the simulator takes them again within that
+// second from the same client only (docs/devsim-onvif.md). Such a run is
 // tried again, at most three times in all; an answer that is wrong every
 // time still fails.
 QString tst_OnvifOracles::onvifUtil(const QStringList &arguments, const QByteArray &input, int &exitCode, bool signIn,
