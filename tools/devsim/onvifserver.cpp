@@ -30,7 +30,6 @@ QByteArray reasonPhrase(int status)
     case 200: return QByteArrayLiteral("OK");
     case 400: return QByteArrayLiteral("Bad Request");
     case 401: return QByteArrayLiteral("Unauthorized");
-    case 404: return QByteArrayLiteral("Not Found");
     case 405: return QByteArrayLiteral("Method Not Allowed");
     case 411: return QByteArrayLiteral("Length Required");
     case 413: return QByteArrayLiteral("Content Too Large");
