@@ -7,6 +7,10 @@
 //   node oracle.js info HOST PORT USER PASSWORD
 //   node oracle.js setip HOST PORT USER PASSWORD NEW_ADDRESS PREFIX
 //   node oracle.js createusers HOST PORT USER PASSWORD
+//   node oracle.js services|ntp|time|hostname|media|users|reboot|factory HOST PORT USER PASSWORD
+//
+// The last kind makes a change (where it has one), then reads it back with
+// a new connection; its object is { readBack: TEXT }.
 //
 // The password comes from the environment variable ORACLE_PASSWORD when
 // the argument is "-", so that it needs not stand on a command line.
@@ -146,6 +150,78 @@ const commands = {
 		});
 	},
 };
+
+// Commissioning: each makes its change, then answers what the device
+// reads back afterwards.
+const readBacks = {
+	async services(cam) {
+		const services = await call(cam, 'getServices', true);
+		return services.map((s) => s.namespace).sort().join(' ');
+	},
+
+	async ntp(cam, host, port, user, pass) {
+		await call(cam, 'setNTP', { fromDHCP: false, type: 'IPv4', ipv4Address: '192.0.2.123' });
+		const ntp = await call(await connect(host, port, user, pass), 'getNTP');
+		const manual = Array.isArray(ntp.NTPManual) ? ntp.NTPManual : [ntp.NTPManual];
+		return manual.map((m) => m.IPv4Address).join(' ');
+	},
+
+	async time(cam, host, port, user, pass) {
+		await call(cam, 'setSystemDateAndTime', {
+			dateTimeType: 'Manual', daylightSavings: false, timezone: 'CET-1', dateTime: new Date(),
+		});
+		// A new connection learns the device's clock afresh.
+		const again = await connect(host, port, user, pass);
+		const [time, xml] = await new Promise((resolve, reject) => {
+			again.getSystemDateAndTime((error, t, x) => (error ? reject(error) : resolve([t, x])));
+		});
+		const zone = /<tt:TZ>([^<]*)</.exec(xml);
+		return (Math.abs(time - Date.now()) < 5000 ? 'in step ' : 'off ') + (zone ? zone[1] : '');
+	},
+
+	async hostname(cam) {
+		return (await call(cam, 'getHostname')).name;
+	},
+
+	async media(cam) {
+		const profiles = await call(cam, 'getProfiles');
+		const token = profiles[0].$.token;
+		const stream = await call(cam, 'getStreamUri', { protocol: 'RTSP', profileToken: token });
+		const snapshot = await call(cam, 'getSnapshotUri', { profileToken: token });
+		return [token, stream.uri, snapshot.uri].join(' ');
+	},
+
+	async users(cam, host, port, user, pass) {
+		await call(cam, 'createUsers', [{ username: 'op1', password: 'Op-12345', userLevel: 'Operator' }]);
+		await call(cam, 'deleteUsers', ['op1']);
+		const users = await call(await connect(host, port, user, pass), 'getUsers');
+		return (Array.isArray(users) ? users : [users]).map((u) => u.username).join(' ');
+	},
+
+	async reboot(cam, host, port, user, pass) {
+		await call(cam, 'systemReboot');
+		const back = await reach(host, port, user, pass, 10000);
+		await call(back, 'getDeviceInformation');
+		return 'back';
+	},
+
+	async factory(cam, host, port, user, pass) {
+		await call(cam, 'setSystemFactoryDefault', false);
+		// No users now: the old administrator is gone, and the first one
+		// is created as on a new device (taken without credentials; the
+		// package reads the list back with the new ones).
+		const fresh = await reach(host, port, 'installer', pass, 10000);
+		const users = await call(fresh, 'createUsers', [{ username: 'installer', password: pass, userLevel: 'Administrator' }]);
+		return (Array.isArray(users) ? users : [users]).map((u) => u.username).join(' ');
+	},
+};
+for (const name of Object.keys(readBacks)) {
+	commands[name] = async function (host, port, user, pass) {
+		const secret = password(pass);
+		const cam = await connect(host, port, user, secret);
+		done({ readBack: await readBacks[name](cam, host, port, user, secret) });
+	};
+}
 
 const [command, ...args] = process.argv.slice(2);
 if (!commands[command]) {

@@ -1,13 +1,16 @@
 // The simulated ONVIF device's rules with the clock in the test's hand:
 // both authentication schemes and their refusals (skewed clocks, replayed
 // nonces, stale digests), factory state, RebootNeeded, argument checks
-// that leave the device unchanged, hostile envelopes, and probe matching.
+// that leave the device unchanged, hostile envelopes, and probe matching;
+// commissioning (time, NTP, hostname, users, factory default) read back,
+// and the media service with its snapshot.
 
 #include "onvifrequests.h"
 
 #include "tools/devsim/onvifbehaviour.h"
 #include "tools/devsim/onvifdevice.h"
 
+#include <QImage>
 #include <QTest>
 
 using namespace TestSupport;
@@ -119,7 +122,196 @@ private slots:
     void identityIsStablePerSeed();
     void behaviourRules_data();
     void behaviourRules();
+    void commissioningIsReadBack_data();
+    void commissioningIsReadBack();
+    void factoryDefault_data();
+    void factoryDefault();
+    void repeatedNonces_data();
+    void repeatedNonces();
+    void mediaAndSnapshot();
 };
+
+void tst_OnvifDevice::commissioningIsReadBack_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QString>("read");
+    QTest::addColumn<QString>("readBack");  // in the read's answer once the change is taken
+    QTest::addColumn<QString>("fault");     // the change's fault subcode; "" when taken
+
+    const QString time = QStringLiteral("<tds:DateTimeType>%1</tds:DateTimeType><tds:DaylightSavings>false</tds:DaylightSavings>%2");
+    const QString zone = QStringLiteral("<tds:TimeZone><tt:TZ>%1</tt:TZ></tds:TimeZone>");
+    const QString utc = QStringLiteral("<tds:UTCDateTime><tt:Time><tt:Hour>3</tt:Hour><tt:Minute>4</tt:Minute><tt:Second>5</tt:Second>"
+                                       "</tt:Time><tt:Date><tt:Year>2030</tt:Year><tt:Month>2</tt:Month><tt:Day>%1</tt:Day></tt:Date></tds:UTCDateTime>");
+    const QString ntp = QStringLiteral("<tds:FromDHCP>false</tds:FromDHCP><tds:NTPManual><tt:Type>%1</tt:Type><tt:%2>%3</tt:%2></tds:NTPManual>");
+    const QString dateTime = QStringLiteral("GetSystemDateAndTime");
+    QTest::newRow("hostname") << op(QStringLiteral("SetHostname"), QStringLiteral("<tds:Name>cam-007</tds:Name>"))
+                              << "GetHostname" << "<tt:Name>cam-007</tt:Name>" << "";
+    QTest::newRow("hostname with a domain") << op(QStringLiteral("SetHostname"), QStringLiteral("<tds:Name>cam.site</tds:Name>"))
+                                            << "GetHostname" << "cam.site" << "InvalidHostname";
+    QTest::newRow("NTP by name") << op(QStringLiteral("SetNTP"), ntp.arg(QStringLiteral("DNS"), QStringLiteral("DNSname"), QStringLiteral("ntp.example.org")))
+                                 << "GetNTP" << "<tt:DNSname>ntp.example.org</tt:DNSname>" << "";
+    QTest::newRow("NTP at no address") << op(QStringLiteral("SetNTP"), ntp.arg(QStringLiteral("IPv4"), QStringLiteral("IPv4Address"), QStringLiteral("192.0.2.300")))
+                                       << "GetNTP" << "192.0.2.300" << "InvalidIPv4Address";
+    QTest::newRow("time zone") << op(QStringLiteral("SetSystemDateAndTime"), time.arg(QStringLiteral("Manual"), zone.arg(QStringLiteral("CET-1CEST,M3.5.0,M10.5.0/3"))))
+                               << dateTime << "<tt:TZ>CET-1CEST,M3.5.0,M10.5.0/3</tt:TZ>" << "";
+    QTest::newRow("no time zone") << op(QStringLiteral("SetSystemDateAndTime"), time.arg(QStringLiteral("Manual"), zone.arg(QStringLiteral("Mars+1:99x"))))
+                                  << dateTime << "Mars" << "InvalidTimeZone";
+    QTest::newRow("clock") << op(QStringLiteral("SetSystemDateAndTime"), time.arg(QStringLiteral("Manual"), utc.arg(2)))
+                           << dateTime << "<tt:Year>2030</tt:Year>" << "";
+    QTest::newRow("February 30th") << op(QStringLiteral("SetSystemDateAndTime"), time.arg(QStringLiteral("Manual"), utc.arg(30)))
+                                   << dateTime << "<tt:Year>2030</tt:Year>" << "InvalidDateTime";
+    QTest::newRow("NTP time without a server") << op(QStringLiteral("SetSystemDateAndTime"), time.arg(QStringLiteral("NTP"), QString()))
+                                               << dateTime << "<tt:DateTimeType>NTP" << "NtpServerUndefined";
+    QTest::newRow("the last administrator deleted") << op(QStringLiteral("DeleteUsers"), QStringLiteral("<tds:Username>admin</tds:Username>"))
+                                                    << "GetUsers" << "" << "FixedUser";
+    QTest::newRow("nobody deleted") << op(QStringLiteral("DeleteUsers"), QStringLiteral("<tds:Username>nobody</tds:Username>"))
+                                    << "GetUsers" << "" << "UsernameMissing";
+    QTest::newRow("factory default of no kind") << op(QStringLiteral("SetSystemFactoryDefault"), QStringLiteral("<tds:FactoryDefault>Medium</tds:FactoryDefault>"))
+                                                << "GetUsers" << "" << "InvalidArgVal";
+}
+
+void tst_OnvifDevice::commissioningIsReadBack()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, read);
+    QFETCH(QString, readBack);
+    QFETCH(QString, fault);
+    OnvifDevice device = makeDevice();
+    const QByteArray before = signedCall(device, op(read)).body;
+    const OnvifDevice::HttpReply reply = signedCall(device, change);
+    QCOMPARE(onvifFaultSubcode(reply.body), fault);
+    QCOMPARE(reply.status, fault.isEmpty() ? 200 : 400);
+    const QByteArray after = signedCall(device, op(read)).body;
+    if (fault.isEmpty()) {
+        QVERIFY2(after.contains(readBack.toUtf8()), after.constData());
+    } else {
+        // Refused whole: the device reads as before (but for its clock).
+        QVERIFY(readBack.isEmpty() || !after.contains(readBack.toUtf8()));
+        if (read != QLatin1String("GetSystemDateAndTime"))
+            QCOMPARE(after, before);
+    }
+}
+
+void tst_OnvifDevice::factoryDefault_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("address");   // after the reboot
+    QTest::addColumn<QString>("hostname");
+    QTest::newRow("soft keeps the network") << "Soft" << "127.1.9.9" << "cam-moved";
+    QTest::newRow("hard resets it") << "Hard" << "127.1.0.4" << "ipc-004";
+}
+
+void tst_OnvifDevice::factoryDefault()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, address);
+    QFETCH(QString, hostname);
+    OnvifDevice device = makeDevice(QStringLiteral("clock=+5h"));
+    QCOMPARE(signedCall(device, setAddress(QStringLiteral("127.1.9.9"))).status, 200);
+    QCOMPARE(signedCall(device, op(QStringLiteral("SetHostname"), QStringLiteral("<tds:Name>cam-moved</tds:Name>"))).status, 200);
+    QCOMPARE(signedCall(device, op(QStringLiteral("SetNTP"),
+                                   QStringLiteral("<tds:FromDHCP>false</tds:FromDHCP><tds:NTPManual><tt:Type>IPv4</tt:Type>"
+                                                  "<tt:IPv4Address>192.0.2.123</tt:IPv4Address></tds:NTPManual>")))
+                 .status,
+             200);
+    const qint64 clock = device.deviceTimeMs(kNow);
+    QCOMPARE(signedCall(device, op(QStringLiteral("SetSystemDateAndTime"),
+                                   QStringLiteral("<tds:DateTimeType>NTP</tds:DateTimeType><tds:DaylightSavings>true</tds:DaylightSavings>")))
+                 .status,
+             200);
+    const OnvifDevice::HttpReply reply =
+        signedCall(device, op(QStringLiteral("SetSystemFactoryDefault"), QStringLiteral("<tds:FactoryDefault>%1</tds:FactoryDefault>").arg(kind)));
+    QCOMPARE(reply.status, 200);
+    QCOMPARE(reply.after, OnvifDevice::After::Reboot);
+    device.reboot();
+    // No users: the old administrator is refused, anyone may set it up.
+    QVERIFY(device.factoryState());
+    QVERIFY(device.scopes().contains(QStringLiteral("onvif://www.onvif.org/Profile/Q/FactoryDefault")));
+    QCOMPARE(signedCall(device, op(QStringLiteral("GetHostname"))).status, 401);
+    QVERIFY(!anonymousCall(device, op(QStringLiteral("GetUsers"))).body.contains("Username"));
+    QCOMPARE(device.addressText(), address);
+    QVERIFY(signedCall(device, op(QStringLiteral("CreateUsers"),
+                                  QStringLiteral("<tds:User><tt:Username>admin</tt:Username><tt:Password>Other-123</tt:Password>"
+                                                 "<tt:UserLevel>Administrator</tt:UserLevel></tds:User>")))
+                .status == 200);
+    const QByteArray name = signedCall(device, op(QStringLiteral("GetHostname")), QStringLiteral("admin"), "Other-123").body;
+    QVERIFY2(name.contains(QStringLiteral("<tt:Name>%1</tt:Name>").arg(hostname).toUtf8()), name.constData());
+    QVERIFY(!signedCall(device, op(QStringLiteral("GetNTP")), QStringLiteral("admin"), "Other-123").body.contains("192.0.2.123"));
+    const QByteArray time = anonymousCall(device, op(QStringLiteral("GetSystemDateAndTime"))).body;
+    QVERIFY(time.contains("<tt:DateTimeType>Manual<") && time.contains("<tt:DaylightSavings>false<"));
+    // The clock runs on where NTP set it.
+    QCOMPARE(device.deviceTimeMs(kNow), kNow);
+    QVERIFY(clock != kNow);
+}
+
+void tst_OnvifDevice::repeatedNonces_data()
+{
+    // A client whose nonces repeat within a second: met within that second
+    // and from that client only.
+    QTest::addColumn<qint64>("createdLaterMs");
+    QTest::addColumn<qint64>("sentLaterMs");
+    QTest::addColumn<QString>("peer");
+    QTest::addColumn<int>("status");
+    QTest::newRow("the same token, same client, same second") << qint64(0) << qint64(300) << "127.0.0.1" << 200;
+    QTest::newRow("another Created, same second") << qint64(1) << qint64(300) << "127.0.0.1" << 200;
+    QTest::newRow("the same token from another client") << qint64(0) << qint64(300) << "127.0.0.2" << 401;
+    QTest::newRow("another Created in the next second") << qint64(1000) << qint64(1000) << "127.0.0.1" << 401;
+    QTest::newRow("the same token a second later") << qint64(0) << qint64(1000) << "127.0.0.1" << 401;
+}
+
+void tst_OnvifDevice::repeatedNonces()
+{
+    QFETCH(qint64, createdLaterMs);
+    QFETCH(qint64, sentLaterMs);
+    QFETCH(QString, peer);
+    QFETCH(int, status);
+    OnvifDevice device = makeDevice(QStringLiteral("clock=+5h"));
+    auto send = [&](qint64 createdMs, qint64 now, const QString &from) {
+        const QString header = onvifUsernameToken(QStringLiteral("admin"), kPassword, createdMs, "clock-seeded");
+        return device.handleHttp("POST", kTarget, QByteArray(), onvifEnvelope(op(QStringLiteral("SetHostname"),
+                                 QStringLiteral("<tds:Name>cam-1</tds:Name>")), header), now, from).status;
+    };
+    const qint64 created = device.deviceTimeMs(kNow);
+    QCOMPARE(send(created, kNow, QStringLiteral("127.0.0.1")), 200);
+    QCOMPARE(send(created + createdLaterMs, kNow + sentLaterMs, peer), status);
+}
+
+void tst_OnvifDevice::mediaAndSnapshot()
+{
+    OnvifDevice device = makeDevice(QStringLiteral("auth=wsse"));
+    const QByteArray services = anonymousCall(device, op(QStringLiteral("GetServices"),
+                                                         QStringLiteral("<tds:IncludeCapability>true</tds:IncludeCapability>"))).body;
+    QCOMPARE(services.count("<tds:Service>"), 2);
+    QVERIFY(services.contains("<tds:XAddr>http://127.1.0.4/onvif/media_service</tds:XAddr>"));
+    QVERIFY(services.contains("SnapshotUri=\"true\""));
+
+    const QString media = QStringLiteral("<trt:%1 xmlns:trt=\"http://www.onvif.org/ver10/media/wsdl\">%2</trt:%1>");
+    const QString token = QStringLiteral("<trt:ProfileToken>Profile_1</trt:ProfileToken>");
+    QCOMPARE(anonymousCall(device, media.arg(QStringLiteral("GetProfiles"), QString())).status, 400);
+    QVERIFY(signedCall(device, media.arg(QStringLiteral("GetProfiles"), QString())).body.contains("token=\"Profile_1\""));
+    const QByteArray stream = signedCall(device, media.arg(QStringLiteral("GetStreamUri"), token)).body;
+    QVERIFY2(stream.contains("<tt:Uri>rtsp://127.1.0.4:554/Streaming/Profile_1</tt:Uri>"), stream.constData());
+    QCOMPARE(onvifFaultSubcode(signedCall(device, media.arg(QStringLiteral("GetSnapshotUri"),
+                                                            QStringLiteral("<trt:ProfileToken>Other</trt:ProfileToken>"))).body),
+             QStringLiteral("NoProfile"));
+    QVERIFY(signedCall(device, media.arg(QStringLiteral("GetSnapshotUri"), token))
+                .body.contains("<tt:Uri>http://127.1.0.4/onvif/snapshot.jpg</tt:Uri>"));
+
+    // The picture: HTTP digest even on a device whose SOAP takes only
+    // UsernameToken (a GET has no header to carry one).
+    const QByteArray path = OnvifDevice::snapshotPath();
+    const OnvifDevice::HttpReply refused = device.handleHttp("GET", path, QByteArray(), QByteArray(), kNow);
+    QCOMPARE(refused.status, 401);
+    QVERIFY(!refused.challenges.isEmpty());
+    const QByteArray wrong = onvifDigestAuthorization(refused.challenges.first(), "admin", "wrong", "GET", path);
+    QCOMPARE(device.handleHttp("GET", path, wrong, QByteArray(), kNow).status, 401);
+    const QByteArray right = onvifDigestAuthorization(refused.challenges.first(), "admin", kPassword, "GET", path);
+    const OnvifDevice::HttpReply picture = device.handleHttp("GET", path, right, QByteArray(), kNow);
+    QCOMPARE(picture.status, 200);
+    QCOMPARE(picture.contentType, QByteArray("image/jpeg"));
+    const QImage image = QImage::fromData(picture.body, "JPEG");
+    QCOMPARE(image.size(), QSize(320, 180));
+}
 
 void tst_OnvifDevice::dateAndTimeIsAnonymousAndShowsTheDeviceClock()
 {
@@ -547,10 +739,10 @@ void tst_OnvifDevice::userLevels()
 void tst_OnvifDevice::unsupportedAndFaultyAnswers()
 {
     OnvifDevice device = makeDevice(QStringLiteral("faults"));
-    OnvifDevice::HttpReply reply = signedCall(device, op(QStringLiteral("SetSystemDateAndTime")));
+    OnvifDevice::HttpReply reply = signedCall(device, op(QStringLiteral("GetZeroConfiguration")));
     QCOMPARE(reply.status, 500);
     QCOMPARE(onvifFaultSubcode(reply.body), QStringLiteral("ActionNotSupported"));
-    reply = signedCall(device, QStringLiteral("<GetProfiles xmlns=\"http://www.onvif.org/ver10/media/wsdl\"/>"));
+    reply = signedCall(device, QStringLiteral("<GetImagingSettings xmlns=\"http://www.onvif.org/ver20/imaging/wsdl\"/>"));
     QCOMPARE(onvifFaultSubcode(reply.body), QStringLiteral("ActionNotSupported"));
 
     // A faulty device reads fine and fails every change.

@@ -14,7 +14,7 @@
 #include "tools/devsim/simfleet.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QNetworkProxyFactory>
@@ -133,7 +133,10 @@ int main(int argc, char **argv)
     // signing in at once feel. The choice is made as the application starts.
     if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
         qputenv("QT_NO_GLIB", "1");
-    QCoreApplication app(argc, argv);
+    // A GUI application for the ONVIF snapshots' fonts, on the offscreen
+    // platform: the simulator never shows a window nor talks to a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("vosk-devsim"));
     // The simulated devices listen on loopback and on the test's own
     // namespaces: no socket of theirs goes through a proxy, so none asks

@@ -190,6 +190,7 @@ OnvifDevice::OnvifDevice(const Options &options)
     m_net.hostname = QStringLiteral("ipc-%1").arg(options.index + 1, 3, 10, QLatin1Char('0'));
     if (!m_behaviour.factory)
         m_users.append(User{adminName(), options.adminPassword, Level::Administrator});
+    m_factoryNet = m_net;
 }
 
 QString OnvifDevice::addressText() const
@@ -315,7 +316,18 @@ std::optional<OnvifDevice::Level> OnvifDevice::checkUsernameToken(const Element 
         m_seenNonceSet.remove(m_seenNonces.front().first);
         m_seenNonces.pop_front();
     }
-    if (m_seenNonceSet.contains(nonce.decoded))
+    // A nonce seen before. The UsernameToken profile recommends, without
+    // requiring it, that a receiver cache used nonces for the freshness
+    // window and refuse them. Clients whose generator is seeded by the
+    // clock repeat a nonce for every request they make within one second,
+    // often with the very same Created. Such a nonce is taken again only
+    // within the second of its first Created and from the client that
+    // first sent it; from anywhere else, or later, it is a replay.
+    const qint64 createdMs = created.toMSecsSinceEpoch();
+    const auto seen = m_seenNonceSet.constFind(nonce.decoded);
+    if (seen != m_seenNonceSet.constEnd()
+        && (seen->second != createdMs / 1000 || deviceNow - seen->firstSeenMs >= 1000 || seen->peer != m_peer
+            || seen->uses >= kMaxNonceReuse))
         return std::nullopt;
 
     const User *user = findUser(token->childText(OnvifSoap::kSecurity, u"Username"));
@@ -326,9 +338,13 @@ std::optional<OnvifDevice::Level> OnvifDevice::checkUsernameToken(const Element 
             .toBase64();
     if (expected != password->text.trimmed().toLatin1())
         return std::nullopt;
+    if (seen != m_seenNonceSet.constEnd()) {
+        ++m_seenNonceSet[nonce.decoded].uses;
+        return user->level;
+    }
     // Remembered for as long as its Created would still pass.
     m_seenNonces.emplace_back(nonce.decoded, deviceNow + 2 * kCreatedToleranceSeconds * 1000);
-    m_seenNonceSet.insert(nonce.decoded);
+    m_seenNonceSet.insert(nonce.decoded, NonceUse{createdMs / 1000, deviceNow, m_peer, 1});
     if (m_seenNonces.size() > kMaxSeenNonces) {
         m_seenNonceSet.remove(m_seenNonces.front().first);
         m_seenNonces.pop_front();
@@ -363,13 +379,17 @@ std::optional<OnvifDevice::Level> OnvifDevice::authenticate(const OnvifSoap::Mes
 }
 
 OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const QByteArray &target,
-                                               const QByteArray &authorization, const QByteArray &body, qint64 nowMs)
+                                               const QByteArray &authorization, const QByteArray &body, qint64 nowMs,
+                                               const QString &peer)
 {
+    m_peer = peer;
     if (m_behaviour.silent) {
         HttpReply reply;
         reply.silent = true;
         return reply;
     }
+    if (method == "GET" && QByteArray(target).split('?').value(0) == snapshotPath())
+        return snapshot(target, authorization, nowMs);
     if (method != "POST") {
         HttpReply reply;
         reply.status = 405;
@@ -429,6 +449,13 @@ OnvifDevice::HttpReply OnvifDevice::handleHttp(const QByteArray &method, const Q
         for (const Operation &o : kOperations) {
             if (message.payload.name == QStringView(o.name))
                 operation = &o;
+        }
+    }
+    Operation commissioning{nullptr, Access::PreAuth};
+    if (!operation) {
+        if (const std::optional<Access> access = commissioningAccess(message.payload)) {
+            commissioning.access = *access;
+            operation = &commissioning;
         }
     }
     if (!operation)
@@ -497,7 +524,7 @@ std::optional<OnvifDevice::Fault> OnvifDevice::dispatch(const QString &operation
     } else if (operation == QLatin1String("GetCapabilities")) {
         for (const Element *category : payload.childrenNamed(S::kDevice, u"Category")) {
             const QString c = category->text.trimmed();
-            if (c != QLatin1String("All") && c != QLatin1String("Device"))
+            if (c != QLatin1String("All") && c != QLatin1String("Device") && c != QLatin1String("Media"))
                 return Fault{500, QStringLiteral("Receiver"),
                              {QStringLiteral("ActionNotSupported"), QStringLiteral("NoSuchService")},
                              QStringLiteral("No such service: ") + c};
@@ -610,6 +637,8 @@ std::optional<OnvifDevice::Fault> OnvifDevice::dispatch(const QString &operation
         w.element(S::kDevice, QStringLiteral("Message"), QStringLiteral("Rebooting"));
         end();
         reply.after = After::Reboot;
+    } else {
+        return dispatchCommissioning(payload, w, reply, nowMs);
     }
     return std::nullopt;
 }
@@ -784,7 +813,10 @@ std::optional<OnvifDevice::Fault> OnvifDevice::setDns(const Element &payload)
 {
     const QString bad = QStringLiteral("InvalidIPv4Address");
     bool fromDhcp = false;
-    if (!parseBool(payload.childText(OnvifSoap::kDevice, u"FromDHCP"), fromDhcp))
+    // Some clients leave the (required) FromDHCP out when they give
+    // servers: taken as false, as devices in the field take it.
+    const Element *dhcpElement = payload.child(OnvifSoap::kDevice, u"FromDHCP");
+    if (dhcpElement && !parseBool(dhcpElement->text, fromDhcp))
         return invalidArgs(QStringLiteral("FromDHCP must be a boolean"));
     QStringList domains;
     for (const Element *e : payload.childrenNamed(OnvifSoap::kDevice, u"SearchDomain")) {
@@ -971,15 +1003,16 @@ void OnvifDevice::writeDateTime(OnvifSoap::Writer &w, qint64 nowMs) const
 {
     using S = OnvifSoap;
     QXmlStreamWriter &x = w.xml();
-    const QDateTime t = QDateTime::fromMSecsSinceEpoch(deviceTimeMs(nowMs), Qt::UTC);
+    const QDateTime utc = QDateTime::fromMSecsSinceEpoch(deviceTimeMs(nowMs), Qt::UTC);
     x.writeStartElement(S::kDevice, QStringLiteral("GetSystemDateAndTimeResponse"));
     x.writeStartElement(S::kDevice, QStringLiteral("SystemDateAndTime"));
-    w.element(S::kSchema, QStringLiteral("DateTimeType"), QStringLiteral("Manual"));
-    w.element(S::kSchema, QStringLiteral("DaylightSavings"), QStringLiteral("false"));
+    w.element(S::kSchema, QStringLiteral("DateTimeType"), m_ntpTime ? QStringLiteral("NTP") : QStringLiteral("Manual"));
+    w.element(S::kSchema, QStringLiteral("DaylightSavings"), boolText(m_daylightSavings));
     x.writeStartElement(S::kSchema, QStringLiteral("TimeZone"));
-    w.element(S::kSchema, QStringLiteral("TZ"), QStringLiteral("UTC0"));
+    w.element(S::kSchema, QStringLiteral("TZ"), m_timeZone);
     x.writeEndElement();
     for (const QString &name : {QStringLiteral("UTCDateTime"), QStringLiteral("LocalDateTime")}) {
+        const QDateTime t = name == QLatin1String("UTCDateTime") ? utc : utc.addSecs(localOffsetSeconds());
         x.writeStartElement(S::kSchema, name);
         x.writeStartElement(S::kSchema, QStringLiteral("Time"));
         w.element(S::kSchema, QStringLiteral("Hour"), QString::number(t.time().hour()));
@@ -1002,29 +1035,26 @@ void OnvifDevice::writeServices(OnvifSoap::Writer &w, bool includeCapability) co
     using S = OnvifSoap;
     QXmlStreamWriter &x = w.xml();
     x.writeStartElement(S::kDevice, QStringLiteral("GetServicesResponse"));
-    x.writeStartElement(S::kDevice, QStringLiteral("Service"));
-    w.element(S::kDevice, QStringLiteral("Namespace"), S::kDevice);
-    w.element(S::kDevice, QStringLiteral("XAddr"), serviceAddress());
-    if (includeCapability) {
-        x.writeStartElement(S::kDevice, QStringLiteral("Capabilities"));
-        x.writeStartElement(S::kDevice, QStringLiteral("Capabilities"));
-        x.writeEmptyElement(S::kDevice, QStringLiteral("Network"));
-        x.writeAttribute(QStringLiteral("IPVersion6"), boolText(!m_ipv6LinkLocal.isEmpty()));
-        x.writeEmptyElement(S::kDevice, QStringLiteral("Security"));
-        x.writeAttribute(QStringLiteral("UsernameToken"),
-                         boolText(m_behaviour.auth != OnvifBehaviour::Auth::Digest));
-        x.writeAttribute(QStringLiteral("HttpDigest"),
-                         boolText(m_behaviour.auth != OnvifBehaviour::Auth::UsernameToken));
-        x.writeEmptyElement(S::kDevice, QStringLiteral("System"));
-        x.writeAttribute(QStringLiteral("DiscoveryBye"), QStringLiteral("true"));
+    // Every service it serves, each with its own XAddr: clients find the
+    // media service here before they ask for profiles.
+    for (const bool media : {false, true}) {
+        x.writeStartElement(S::kDevice, QStringLiteral("Service"));
+        w.element(S::kDevice, QStringLiteral("Namespace"), media ? S::kMedia : S::kDevice);
+        w.element(S::kDevice, QStringLiteral("XAddr"), media ? mediaAddress() : serviceAddress());
+        if (includeCapability) {
+            x.writeStartElement(S::kDevice, QStringLiteral("Capabilities"));
+            if (media)
+                writeMediaServiceCapabilities(w);
+            else
+                writeDeviceServiceCapabilities(w);
+            x.writeEndElement();
+        }
+        x.writeStartElement(S::kDevice, QStringLiteral("Version"));
+        w.element(S::kSchema, QStringLiteral("Major"), QStringLiteral("2"));
+        w.element(S::kSchema, QStringLiteral("Minor"), media ? QStringLiteral("60") : QStringLiteral("40"));
         x.writeEndElement();
         x.writeEndElement();
     }
-    x.writeStartElement(S::kDevice, QStringLiteral("Version"));
-    w.element(S::kSchema, QStringLiteral("Major"), QStringLiteral("2"));
-    w.element(S::kSchema, QStringLiteral("Minor"), QStringLiteral("40"));
-    x.writeEndElement();
-    x.writeEndElement();
     x.writeEndElement();
 }
 
@@ -1052,6 +1082,14 @@ void OnvifDevice::writeCapabilities(OnvifSoap::Writer &w) const
     x.writeEndElement();
     x.writeEndElement();  // System
     x.writeEndElement();  // Device
+    x.writeStartElement(S::kSchema, QStringLiteral("Media"));
+    w.element(S::kSchema, QStringLiteral("XAddr"), mediaAddress());
+    x.writeStartElement(S::kSchema, QStringLiteral("StreamingCapabilities"));
+    w.element(S::kSchema, QStringLiteral("RTPMulticast"), QStringLiteral("false"));
+    w.element(S::kSchema, QStringLiteral("RTP_TCP"), QStringLiteral("true"));
+    w.element(S::kSchema, QStringLiteral("RTP_RTSP_TCP"), QStringLiteral("true"));
+    x.writeEndElement();
+    x.writeEndElement();  // Media
     x.writeEndElement();  // Capabilities
     x.writeEndElement();
 }

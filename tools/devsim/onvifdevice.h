@@ -15,6 +15,7 @@
 #include "tools/devsim/onvifsoap.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -31,6 +32,9 @@ public:
     // How far a UsernameToken's Created may lie from the device's clock.
     static constexpr qint64 kCreatedToleranceSeconds = 60;
     static constexpr std::size_t kMaxSeenNonces = 1024;
+    // How often a nonce may come within the second of its first use, from
+    // the same client (clients whose generator repeats within a second).
+    static constexpr int kMaxNonceReuse = 64;
     static constexpr int kMaxUsers = 16;
     static constexpr int kMaxUsernameLength = 32;
     static constexpr int kMaxPasswordLength = 64;
@@ -79,8 +83,14 @@ public:
     // No administrator yet.
     bool factoryState() const;
     QStringList scopes() const;
-    // The device's own clock, milliseconds since the epoch.
-    qint64 deviceTimeMs(qint64 nowMs) const { return nowMs + m_behaviour.clockOffsetSeconds * 1000; }
+    // The device's own clock, milliseconds since the epoch: off by the
+    // behaviour's offset, then moved by SetSystemDateAndTime.
+    qint64 deviceTimeMs(qint64 nowMs) const { return nowMs + m_behaviour.clockOffsetSeconds * 1000 + m_clockSetMs; }
+    // Where its media service and snapshots are (beside the device service).
+    QString mediaAddress() const;
+    QString snapshotAddress() const;
+    // The snapshot's path on the device's HTTP server.
+    static QByteArray snapshotPath() { return QByteArrayLiteral("/onvif/snapshot.jpg"); }
 
     // What the server does once the reply has gone out.
     enum class After {
@@ -96,10 +106,12 @@ public:
         After after = After::Nothing;
         int delayMs = 0;               // answer this much later
         bool silent = false;           // never answer
+        QByteArray contentType;        // empty: a SOAP envelope
     };
-    // One HTTP request to the device service. nowMs is the true time.
+    // One HTTP request to the device service. nowMs is the true time;
+    // peer is the client's address (none: one client).
     HttpReply handleHttp(const QByteArray &method, const QByteArray &target, const QByteArray &authorization,
-                         const QByteArray &body, qint64 nowMs);
+                         const QByteArray &body, qint64 nowMs, const QString &peer = QString());
 
     // WS-Discovery. matches: a Probe's Types and Scopes select this device.
     bool matches(const OnvifSoap::Element &probe) const;
@@ -190,6 +202,26 @@ private:
                               const QString &relatesTo);
     void writeEndpoint(OnvifSoap::Writer &writer) const;
     void writeDiscoveryMetadata(OnvifSoap::Writer &writer) const;
+    // Commissioning and media (onvifcommissioning.cpp): the operations a
+    // device is set up with after its address and first administrator.
+    // Nothing when the operation is none of them.
+    static std::optional<Access> commissioningAccess(const OnvifSoap::Element &payload);
+    std::optional<Fault> dispatchCommissioning(const OnvifSoap::Element &payload, OnvifSoap::Writer &writer,
+                                               HttpReply &reply, qint64 nowMs);
+    std::optional<Fault> setSystemDateAndTime(const OnvifSoap::Element &payload, qint64 nowMs);
+    std::optional<Fault> setNtp(const OnvifSoap::Element &payload);
+    std::optional<Fault> setHostname(const OnvifSoap::Element &payload);
+    std::optional<Fault> deleteUsers(const OnvifSoap::Element &payload);
+    std::optional<Fault> factoryDefault(const OnvifSoap::Element &payload);
+    std::optional<Fault> writeMedia(const OnvifSoap::Element &payload, OnvifSoap::Writer &writer);
+    void writeDeviceServiceCapabilities(OnvifSoap::Writer &writer) const;
+    void writeMediaServiceCapabilities(OnvifSoap::Writer &writer) const;
+    // GET of the snapshot: a JPEG for a user that HTTP digest accepts.
+    HttpReply snapshot(const QByteArray &target, const QByteArray &authorization, qint64 nowMs);
+    // The device's local time offset from UTC, from its POSIX TZ string's
+    // standard offset (a daylight saving rule is kept, not applied).
+    qint64 localOffsetSeconds() const;
+
     // A good answer turned into the hostile kind the behaviour asks for.
     QByteArray spoil(const QByteArray &envelope, bool datagram) const;
 
@@ -211,7 +243,25 @@ private:
     QList<User> m_users;
     HttpDigest m_digest;
     std::deque<std::pair<QByteArray, qint64>> m_seenNonces;  // nonce, device time it may be forgotten
-    QSet<QByteArray> m_seenNonceSet;
+    // Each remembered nonce: the second of its first Created, the client
+    // that sent it, and how often it came.
+    struct NonceUse
+    {
+        qint64 second = 0;
+        qint64 firstSeenMs = 0;  // device time
+        QString peer;
+        int uses = 0;
+    };
+    QString m_peer;  // of the request being answered
+    QHash<QByteArray, NonceUse> m_seenNonceSet;
+    // Time settings and NTP servers (type IPv4, IPv6 or DNS, and address).
+    qint64 m_clockSetMs = 0;
+    bool m_ntpTime = false;
+    bool m_daylightSavings = false;
+    QString m_timeZone = QStringLiteral("UTC0");
+    bool m_ntpFromDhcp = false;
+    QList<QPair<QString, QString>> m_ntpServers;
+    NetState m_factoryNet;  // network settings a hard factory default returns to
     quint32 m_instanceId = 1;
     quint32 m_messageNumber = 0;
     quint32 m_metadataVersion = 1;

@@ -564,7 +564,7 @@ void OnvifServer::serve(Connection &c)
     const HttpRequestParser::Request &request = c.parser.request();
     const OnvifDevice::HttpReply reply =
         c.node->device->handleHttp(request.method, request.target, request.header("authorization"), request.body,
-                                   QDateTime::currentMSecsSinceEpoch());
+                                   QDateTime::currentMSecsSinceEpoch(), plainSender(c.socket->peerAddress()).toString());
     c.busy = true;
     // The idle time-out is for a quiet client, not for a slow device.
     c.idle->stop();
@@ -576,7 +576,7 @@ void OnvifServer::serve(Connection &c)
         const std::shared_ptr<Connection> connection = m_connections.value(socket);
         if (!connection)
             return;
-        finish(*connection, reply.status, reply.challenges, reply.body, keepAlive);
+        finish(*connection, reply.status, reply.challenges, reply.body, keepAlive, reply.contentType);
         afterReply(*connection->node, int(reply.after), socket);
         if (!keepAlive)
             return;
@@ -593,12 +593,12 @@ void OnvifServer::serve(Connection &c)
 }
 
 void OnvifServer::finish(Connection &c, int status, const QList<QByteArray> &challenges, const QByteArray &body,
-                         bool keepAlive)
+                         bool keepAlive, const QByteArray &contentType)
 {
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + ' ' + reasonPhrase(status)
         + "\r\nServer: vosk-devsim\r\n";
     if (!body.isEmpty())
-        head += "Content-Type: application/soap+xml; charset=utf-8\r\n";
+        head += "Content-Type: " + (contentType.isEmpty() ? QByteArray("application/soap+xml; charset=utf-8") : contentType) + "\r\n";
     head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     for (const QByteArray &challenge : challenges)
         head += "WWW-Authenticate: " + challenge + "\r\n";

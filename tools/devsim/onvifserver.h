@@ -117,7 +117,7 @@ private:
     void onReadyRead(Connection &connection);
     void serve(Connection &connection);
     void finish(Connection &connection, int status, const QList<QByteArray> &challenges, const QByteArray &body,
-                bool keepAlive);
+                bool keepAlive, const QByteArray &contentType = QByteArray());
     void closeConnections(Node &node, QTcpSocket *except);
     void afterReply(Node &node, int after, QTcpSocket *socket);
 

@@ -10,6 +10,7 @@ const QString OnvifSoap::kAddressing = QStringLiteral("http://schemas.xmlsoap.or
 const QString OnvifSoap::kAddressing10 = QStringLiteral("http://www.w3.org/2005/08/addressing");
 const QString OnvifSoap::kDiscovery = QStringLiteral("http://schemas.xmlsoap.org/ws/2005/04/discovery");
 const QString OnvifSoap::kDevice = QStringLiteral("http://www.onvif.org/ver10/device/wsdl");
+const QString OnvifSoap::kMedia = QStringLiteral("http://www.onvif.org/ver10/media/wsdl");
 const QString OnvifSoap::kSchema = QStringLiteral("http://www.onvif.org/ver10/schema");
 const QString OnvifSoap::kError = QStringLiteral("http://www.onvif.org/ver10/error");
 const QString OnvifSoap::kNetwork = QStringLiteral("http://www.onvif.org/ver10/network/wsdl");
@@ -153,6 +154,7 @@ OnvifSoap::Writer::Writer()
     m_xml.writeNamespace(kDiscovery, QStringLiteral("d"));
     m_xml.writeNamespace(kNetwork, QStringLiteral("dn"));
     m_xml.writeNamespace(kDevice, QStringLiteral("tds"));
+    m_xml.writeNamespace(kMedia, QStringLiteral("trt"));
     m_xml.writeNamespace(kSchema, QStringLiteral("tt"));
     m_xml.writeNamespace(kError, QStringLiteral("ter"));
     m_xml.writeStartElement(kEnvelope, QStringLiteral("Envelope"));

@@ -29,6 +29,7 @@ public:
     static const QString kSchema;      // tt
     static const QString kError;       // ter
     static const QString kNetwork;     // dn
+    static const QString kMedia;       // trt
     static const QString kSecurity;    // wsse
     static const QString kUtility;     // wsu
 
@@ -82,7 +83,7 @@ public:
     static ParseError parse(const QByteArray &xml, Message &out);
 
     // Writes an envelope with the prefixes env, wsa (2004/08), d, dn, tds,
-    // tt and ter declared on the root. beginBody() closes the header if one
+    // trt, tt and ter declared on the root. beginBody() closes the header if one
     // was begun; finish() closes what is open and returns the document.
     class Writer final
     {
