@@ -237,6 +237,7 @@ void TestCliOnvif::changeFailures()
     QVERIFY(!serial.isEmpty());
     const Run run = cli(QStringList{QStringLiteral("set"), serial} + change
                         + QStringList{QStringLiteral("--password-file"), file("Admin12345\n"),
+                                      QStringLiteral("--onvif-credentials"), file(kCredentials),
                                       QStringLiteral("--wait"), QStringLiteral("60000")});
     QCOMPARE(run.code, 1);
     const QString line = QString::fromUtf8(run.out);
