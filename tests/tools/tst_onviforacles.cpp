@@ -122,8 +122,9 @@ QByteArray tst_OnvifOracles::run(const QString &program, const QStringList &argu
 // repeat within one second (a clock-seeded generator), which a strict
 // device refuses as a replay; the simulator takes them again within that
 // second from the same client only (docs/devsim-onvif.md). Such a run,
-// and one whose calls went unanswered in its own short time, is tried again, at most three times in all; an answer that is wrong every
-// time still fails.
+// and one whose calls went unanswered in its own short time, is tried
+// again, at most three times in all; an answer that is wrong every time
+// still fails.
 QString tst_OnvifOracles::onvifUtil(const QStringList &arguments, const QByteArray &input, int &exitCode, bool signIn,
                                    const QString &netns)
 {
