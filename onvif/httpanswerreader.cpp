@@ -171,6 +171,21 @@ bool HttpAnswerReader::appendBody(const char *data, qsizetype size)
     return true;
 }
 
+// What has arrived of the m_remaining body bytes (a length's or a
+// chunk's) goes into the body; true once they are all in. False while more
+// must arrive, and when the body outgrew its limit (the answer failed).
+bool HttpAnswerReader::takeRemaining()
+{
+    const qsizetype take = qsizetype(qMin<qint64>(m_remaining, m_pending.size()));
+    if (take > 0) {
+        if (!appendBody(m_pending.constData(), take))
+            return false;
+        m_pending.remove(0, take);
+        m_remaining -= take;
+    }
+    return m_remaining == 0;
+}
+
 HttpAnswerReader::State HttpAnswerReader::feed(const QByteArray &data)
 {
     if (m_state != State::NeedMore)
@@ -197,20 +212,12 @@ HttpAnswerReader::State HttpAnswerReader::feed(const QByteArray &data)
             headLine(line);
             break;
         }
-        case Phase::Sized: {
-            const qsizetype take = qsizetype(qMin<qint64>(m_remaining, m_pending.size()));
-            if (take == 0)
+        case Phase::Sized:
+            if (!takeRemaining())
                 return m_state;
-            if (!appendBody(m_pending.constData(), take))
-                return m_state;
-            m_pending.remove(0, take);
-            m_remaining -= take;
-            if (m_remaining == 0) {
-                m_phase = Phase::Done;
-                m_state = State::Complete;
-            }
+            m_phase = Phase::Done;
+            m_state = State::Complete;
             break;
-        }
         case Phase::Chunked: {
             QByteArray line;
             if (!takeLine(&line))
@@ -231,18 +238,11 @@ HttpAnswerReader::State HttpAnswerReader::feed(const QByteArray &data)
             }
             break;
         }
-        case Phase::ChunkData: {
-            const qsizetype take = qsizetype(qMin<qint64>(m_remaining, m_pending.size()));
-            if (take == 0)
+        case Phase::ChunkData:
+            if (!takeRemaining())
                 return m_state;
-            if (!appendBody(m_pending.constData(), take))
-                return m_state;
-            m_pending.remove(0, take);
-            m_remaining -= take;
-            if (m_remaining == 0)
-                m_phase = Phase::ChunkEnd;
+            m_phase = Phase::ChunkEnd;
             break;
-        }
         case Phase::ChunkEnd:
             if (m_pending.size() < 2) {
                 if (m_pending.startsWith('\n')) {

@@ -61,6 +61,7 @@ private:
     void headLine(const QByteArray &line);
     void startBody();
     bool appendBody(const char *data, qsizetype size);
+    bool takeRemaining();
 
     const Limits m_limits;
     State m_state = State::NeedMore;
