@@ -9,20 +9,34 @@ namespace VoskTool {
 
 namespace {
 
-int classesIn(const QByteArray &password)
+// The kinds of character a password holds: digits, upper and lower case
+// ASCII letters, anything else.
+struct CharacterKinds
 {
     bool digit = false, upper = false, lower = false, other = false;
-    for (const char c : password) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c >= 'A' && c <= 'Z')
-            upper = true;
-        else if (c >= 'a' && c <= 'z')
-            lower = true;
-        else
-            other = true;
+
+    explicit CharacterKinds(const QByteArray &password)
+    {
+        for (const char c : password) {
+            if (c >= '0' && c <= '9')
+                digit = true;
+            else if (c >= 'A' && c <= 'Z')
+                upper = true;
+            else if (c >= 'a' && c <= 'z')
+                lower = true;
+            else
+                other = true;
+        }
     }
-    return int(digit) + int(upper) + int(lower) + int(other);
+    int count() const { return int(digit) + int(upper) + int(lower) + int(other); }
+};
+
+// The user name, forwards or backwards.
+bool isUserName(const QByteArray &user, const QByteArray &password)
+{
+    QByteArray reversed = user;
+    std::reverse(reversed.begin(), reversed.end());
+    return password == user || password == reversed;
 }
 
 } // namespace
@@ -33,11 +47,9 @@ PasswordWeakness passwordWeakness(const QByteArray &user, const QByteArray &pass
         return PasswordWeakness::None;
     if (password.size() < kMinPasswordLength)
         return PasswordWeakness::TooShort;
-    QByteArray reversed = user;
-    std::reverse(reversed.begin(), reversed.end());
-    if (password == user || password == reversed)
+    if (isUserName(user, password))
         return PasswordWeakness::UserName;
-    if (classesIn(password) <= 1)
+    if (CharacterKinds(password).count() <= 1)
         return PasswordWeakness::OneKind;
     return PasswordWeakness::None;
 }
@@ -46,27 +58,15 @@ int passwordLevel(const QByteArray &user, const QByteArray &password)
 {
     if (password.size() < kMinPasswordLength)
         return 0;
-    QByteArray reversed = user;
-    std::reverse(reversed.begin(), reversed.end());
-    if (password == user || password == reversed)
+    if (isUserName(user, password))
         return 0;
 
-    bool digit = false, upper = false, lower = false, other = false;
-    for (const char c : password) {
-        if (c >= '0' && c <= '9')
-            digit = true;
-        else if (c >= 'A' && c <= 'Z')
-            upper = true;
-        else if (c >= 'a' && c <= 'z')
-            lower = true;
-        else
-            other = true;
-    }
-    const int classes = int(digit) + int(upper) + int(lower) + int(other);
+    const CharacterKinds kinds(password);
+    const int classes = kinds.count();
     if (classes <= 1)
         return 0;
     if (classes == 2)
-        return digit && (upper || lower) ? 1 : 2;
+        return kinds.digit && (kinds.upper || kinds.lower) ? 1 : 2;
     return 3;
 }
 
