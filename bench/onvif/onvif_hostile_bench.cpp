@@ -16,6 +16,7 @@
 //     real device.
 // Run it inside unshare --net (lo up), as it is.
 
+#include "../../tests/onvif/onvifsim.h"
 #include "../../tests/onvif/roguedevice.h"
 #include "onvif/discoveryclient.h"
 #include "onvif/discoverymessage.h"
@@ -52,26 +53,6 @@ constexpr quint16 kDiscoveryPort = 34921;
 constexpr quint16 kHttpPort = 18921;
 const char *const kGroup = "239.255.255.250";
 const QString kReal = QStringLiteral("127.64.0.1");
-
-bool startSimulator(QProcess &process)
-{
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    process.start(qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH)),
-                  {QStringLiteral("--interfaces"), QStringLiteral("lo"), QStringLiteral("--count"), QStringLiteral("0"),
-                   QStringLiteral("--onvif"), QStringLiteral("1"), QStringLiteral("--onvif-discovery-port"),
-                   QString::number(kDiscoveryPort), QStringLiteral("--onvif-port"), QString::number(kHttpPort),
-                   QStringLiteral("--onvif-address"), kReal, QStringLiteral("--onvif-behaviour"),
-                   QStringLiteral("plain"), QStringLiteral("--parent"), QString::number(::getpid())});
-    if (!process.waitForStarted(5000))
-        return false;
-    QByteArray out;
-    while (!out.contains("ready")) {
-        if (!process.waitForReadyRead(60000))
-            return false;
-        out += process.readAllStandardOutput();
-    }
-    return true;
-}
 
 QByteArray envelope(const QByteArray &action, const QByteArray &relatesTo, const QByteArray &body)
 {
@@ -369,8 +350,9 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.process(app);
     qputenv("VOSK_INTERFACES", "lo");
-    QProcess simulator;
-    if (!startSimulator(simulator)) {
+    TestSupport::OnvifSim simulator;
+    if (!simulator.start(qEnvironmentVariable("VOSK_DEVSIM", QStringLiteral(VOSK_DEVSIM_PATH)), 1, kDiscoveryPort,
+                         kHttpPort, kReal, {QStringLiteral("--onvif-behaviour"), QStringLiteral("plain")})) {
         std::fprintf(stderr, "the simulator did not start\n");
         return 1;
     }
@@ -378,6 +360,5 @@ int main(int argc, char **argv)
     probeMatchFlood(qMax(1, parser.value(runsOption).toInt()), qMax(1, parser.value(floodOption).toInt()));
     helloFlood(qMax(1, parser.value(helloOption).toInt()));
     simulator.kill();
-    simulator.waitForFinished();
     return 0;
 }
