@@ -6,7 +6,7 @@
 #include "discovery/recordfields.h"
 #include "discovery/voskhandler.h"
 #include "tools/cli/clioptions.h"
-#include "tools/cli/terminaltext.h"
+#include "discovery/terminaltext.h"
 
 #include <QEventLoop>
 #include <QTimer>
