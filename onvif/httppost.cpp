@@ -98,28 +98,26 @@ void HttpPost::readSome()
 {
     // A bounded number of pieces per call: a sender faster than we read
     // cannot keep us here; the rest comes with the next readyRead.
-    for (int i = 0; i < 4 && !m_ended && m_socket->bytesAvailable() > 0; ++i) {
-        const QByteArray piece = m_socket->read(kReadPiece);
-        m_received += piece.size();
-        if (m_reader.feed(piece) != HttpAnswerReader::State::NeedMore) {
-            end();
-            return;
-        }
-    }
+    for (int i = 0; i < 4 && !m_ended && m_socket->bytesAvailable() > 0; ++i)
+        takePiece();
     if (!m_ended && m_socket->bytesAvailable() > 0)
         QMetaObject::invokeMethod(this, &HttpPost::readSome, Qt::QueuedConnection);
+}
+
+void HttpPost::takePiece()
+{
+    const QByteArray piece = m_socket->read(kReadPiece);
+    m_received += piece.size();
+    if (m_reader.feed(piece) != HttpAnswerReader::State::NeedMore)
+        end();
 }
 
 void HttpPost::peerClosed()
 {
     if (m_ended)
         return;
-    while (!m_ended && m_socket->bytesAvailable() > 0) {
-        const QByteArray piece = m_socket->read(kReadPiece);
-        m_received += piece.size();
-        if (m_reader.feed(piece) != HttpAnswerReader::State::NeedMore)
-            end();
-    }
+    while (!m_ended && m_socket->bytesAvailable() > 0)
+        takePiece();
     if (m_ended)
         return;
     if (m_received == 0) {

@@ -51,6 +51,9 @@ signals:
 
 private:
     void readSome();
+    // One piece from the socket into the reader; the answer ends when the
+    // reader has all of it or refuses it.
+    void takePiece();
     void peerClosed();
     void end();
 
